@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <span>
+
+namespace zenta {
+
+inline constexpr char kVersionText[] = "5.08d2";
+
+// Captions that depend on a state of the window take their second pair of texts
+// while that state holds.
+enum class CaptionState { None, PortOpen, SidePanelShown };
+
+struct CaptionEntry {
+    const char* objectName;  // the control's object name
+    const char* english;     // UTF-8
+    const char* chinese;
+    CaptionState state = CaptionState::None;
+    const char* englishWhenState = nullptr;
+    const char* chineseWhenState = nullptr;
+};
+
+// The controls re-captioned by a language switch, in the order they are applied.
+std::span<const CaptionEntry> CaptionTable();
+
+// The caption of one entry for a language and the current window state.
+QString CaptionText(const CaptionEntry& entry, bool english, bool portOpen, bool sidePanelShown);
+
+QString ButtonOpenCaption(bool portOpen, bool english);     // Button_Open
+QString Button5Caption(bool sidePanelShown, bool english);  // Button5
+
+// "ZENTA V5.08d2 Serial data debugger,Author:" + credit, or the Chinese form.
+QString WindowCaption(bool english);
+
+// Text of Memo_stm32help.
+QString Stm32HelpText(bool english);
+
+}  // namespace zenta

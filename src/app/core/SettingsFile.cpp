@@ -1,0 +1,397 @@
+#include "app/core/SettingsFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <algorithm>
+
+#include "app/core/Gb18030.h"
+#include "datapath/SettingsValues.h"
+
+namespace zenta {
+
+namespace {
+
+int IntOr(const QString& value, int fallback) {
+    const QByteArray utf8 = value.toUtf8();
+    return ParseIntegerOr(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                          fallback);
+}
+
+QString Yn(bool b) {
+    return b ? QStringLiteral("Y") : QStringLiteral("N");
+}
+
+QString KeyLine(int key, const QString& value, const QString& marker = {}) {
+    return QStringLiteral("N%1=%2,").arg(key).arg(marker) + value;
+}
+
+}  // namespace
+
+std::array<PreparedRow, kPreparedRows> DefaultPreparedRows() {
+    std::array<PreparedRow, kPreparedRows> rows;
+    for (int i = 0; i < kPreparedRows; ++i) {
+        rows[i].note = QString::number(i + 1) + QString::fromUtf8("无注释");
+    }
+    rows[0] = {true, QStringLiteral("13 00 FF 88"), QString::fromUtf8("十六进制数据串1")};
+    rows[1] = {false, QStringLiteral("output string"), QString::fromUtf8("字符串1")};
+    return rows;
+}
+
+SettingsSnapshot DefaultSettingsSnapshot() {
+    SettingsSnapshot s;
+    s.rows = DefaultPreparedRows();
+    return s;
+}
+
+void StoreSendLine(SettingsSnapshot& s, const QString& sendLine) {
+    (s.hexSend ? s.savedHexLine : s.savedTextLine) = sendLine;
+}
+
+QByteArray BuildSettingsFile(const SettingsSnapshot& s) {
+    QStringList lines;
+    auto add = [&lines](const char* utf8) { lines << QString::fromUtf8(utf8); };
+    add(";删除本文件可以恢复默认值。");
+    add(";这是ZENTA的设置保存文件,您在程序中设置好的串口参数和字符串数据都会自动保存,"
+        "请最好不要用外部编辑器改动本文件!");
+    add(";如果文件被修改后程序不能打开,请删除本文件,程序将会自动生成一个新的ini文件.");
+    add(";靠行首的半角分号是注释符号");
+    add(";每行都以回车结束");
+    add(";C:Chinese汉语,E:English");
+    lines << KeyLine(100, s.english ? QStringLiteral("English") : QString::fromUtf8("汉语"));
+    add(";当前串口号Port");
+    lines << KeyLine(80, s.portName);
+    add(";波特率Band rate");
+    lines << KeyLine(81, QString::number(s.baudRate));
+    add(";保存窗口宽度");
+    lines << KeyLine(82, QString::number(s.windowWidth));
+    add(";保存窗口高度");
+    lines << KeyLine(83, QString::number(s.windowHeight));
+    add(";保存窗口left");
+    lines << KeyLine(84, QString::number(s.windowLeft));
+    add(";保存窗口top");
+    lines << KeyLine(85, QString::number(s.windowTop));
+    add(";分割线位置");
+    lines << KeyLine(86, QString::number(s.sidePanelWidth));
+    add(";多条命令的宽度");
+    lines << KeyLine(87, QString::number(s.sendButtonWidth));
+    add(";保存窗口字体名称");
+    lines << KeyLine(88, s.fontName);
+    add(";保存窗口字体大小");
+    lines << KeyLine(89, QString::number(s.fontSize));
+    add(";\"=\"后面的H表示这是个HEX数据串");
+    add(";\"=\"后面的A表示这是个ASC字符串");
+    add(";Nx表示第几条定义的字符串(1<x<=50)");
+    for (int k = 1; k <= kPreparedRows; ++k) {
+        const PreparedRow& row = s.rows[static_cast<std::size_t>(k - 1)];
+        lines << KeyLine(100 + k, row.note);
+        lines << KeyLine(k, row.text, row.hex ? QStringLiteral("H") : QStringLiteral("A"));
+        lines << QString();
+    }
+    add(";打开文件地址和名称");
+    lines << KeyLine(52, s.filePath);
+    lines << QString();
+    add(";主面板ASC字符串");
+    lines << KeyLine(53, s.savedTextLine);
+    add(";主面板HEX数据串");
+    lines << KeyLine(54, s.savedHexLine);
+    add(";主面板发送方式(ASC or HEX)");
+    lines << KeyLine(55, s.hexSend ? QStringLiteral("H") : QStringLiteral("A"));
+    add(";主面板字符串发送间隔时间ms");
+    lines << KeyLine(56, s.timedInterval);
+    add(";主面板字符串发送新行");
+    lines << KeyLine(57, Yn(s.appendCrLf));
+    add(";多条字符串发送间隔时间ms");
+    lines << KeyLine(58, s.loopInterval);
+    add(";接收窗口是否HEX显示方式");
+    lines << KeyLine(59, Yn(s.hexDisplay));
+    add(";校验方式,1=None，2=modbusCRC16，3=ADD，4=XOR");
+    lines << KeyLine(60, QString::number(s.checksumIndex));
+    add(";是否超时换行");
+    lines << KeyLine(64, Yn(s.packetDisplay));
+    add(";换行超时时间ms");
+    lines << KeyLine(65, s.packetTimeout);
+    add(";end");
+
+    // Lines are joined with CR LF and every LF is then written as CR LF, which is
+    // what gives the file its CR CR LF breaks.
+    QByteArray bytes = ToGb18030(lines.join(QStringLiteral("\r\n")));
+    bytes.replace("\n", "\r\n");
+    return bytes;
+}
+
+std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file) {
+    std::vector<SettingsKeyLine> result;
+    const char* data = file.constData();
+    const qsizetype size = file.size();
+    qsizetype lineStart = 0;
+    while (lineStart < size) {
+        const qsizetype lf = file.indexOf('\n', lineStart);
+        if (lf < 0) {
+            break;  // bytes after the last LF form no line
+        }
+        // The line is [lineStart, lf); a field stops at CR or at lf.
+        const qsizetype begin = lineStart;
+        lineStart = lf + 1;
+        if (begin == lf || data[begin] == ';' || data[begin] == '\r') {
+            continue;
+        }
+        auto scan = [&](qsizetype from, char stop) {
+            qsizetype i = from;
+            while (i < lf && data[i] != stop && data[i] != '\r') {
+                ++i;
+            }
+            return i;
+        };
+        const qsizetype keyEnd = scan(begin + 1, '=');
+        if (keyEnd >= lf || data[keyEnd] != '=') {
+            continue;  // no "=" on this line: not a key line
+        }
+        SettingsKeyLine line;
+        const QByteArray keyText(data + begin + 1, keyEnd - begin - 1);
+        line.key = ParseIntegerOr(
+            std::string_view(keyText.constData(), static_cast<std::size_t>(keyText.size())), 0);
+        const qsizetype markerEnd = scan(keyEnd + 1, ',');
+        line.marker = FromGb18030(QByteArrayView(data + keyEnd + 1, markerEnd - keyEnd - 1));
+        if (markerEnd < lf && data[markerEnd] == ',') {
+            const qsizetype valueEnd = scan(markerEnd + 1, '\r');
+            line.value =
+                FromGb18030(QByteArrayView(data + markerEnd + 1, valueEnd - markerEnd - 1));
+        }
+        result.push_back(std::move(line));
+    }
+    return result;
+}
+
+int BaudIndexFromSetting(const QString& value) {
+    for (int i = 1; i < static_cast<int>(kBaudRateTable.size()); ++i) {
+        if (value == QString::number(kBaudRateTable[static_cast<std::size_t>(i)])) {
+            return i;
+        }
+    }
+    return kDefaultBaudIndex;
+}
+
+int WindowWidthFromSetting(const QString& value) {
+    return std::max(400, IntOr(value, 850));
+}
+int WindowHeightFromSetting(const QString& value) {
+    return std::max(300, IntOr(value, 600));
+}
+int WindowLeftFromSetting(const QString& value) {
+    return IntOr(value, 250);
+}
+int WindowTopFromSetting(const QString& value) {
+    return IntOr(value, 180);
+}
+int SidePanelWidthFromSetting(const QString& value) {
+    return IntOr(value, 515);
+}
+int SendButtonWidthFromSetting(const QString& value) {
+    return IntOr(value, 120);
+}
+int FontSizeFromSetting(const QString& value) {
+    return IntOr(value, 9);
+}
+int ChecksumIndexFromSetting(const QString& value) {
+    const int index = IntOr(value, 0);
+    return index >= 0 && index <= 3 ? index : 0;
+}
+bool EnglishFromSetting(const QString& value) {
+    return value == QLatin1String("English");
+}
+bool HexRowFromMarker(const QString& marker) {
+    return marker == QLatin1String("H");
+}
+std::optional<bool> HexSendFromSetting(const QString& marker, const QString& value) {
+    if (value == QLatin1String("H") || marker == QLatin1String("H")) {
+        return true;
+    }
+    if (value == QLatin1String("A") || marker == QLatin1String("A")) {
+        return false;
+    }
+    return std::nullopt;
+}
+bool YesFromSetting(const QString& value) {
+    return value == QLatin1String("Y");
+}
+std::optional<bool> YesNoFromSetting(const QString& value) {
+    if (value == QLatin1String("Y")) {
+        return true;
+    }
+    if (value == QLatin1String("N")) {
+        return false;
+    }
+    return std::nullopt;
+}
+std::optional<bool> YesOnlyFromSetting(const QString& value) {
+    if (value == QLatin1String("Y")) {
+        return true;
+    }
+    return std::nullopt;
+}
+
+void ApplySettingsLine(const SettingsKeyLine& line, SettingsSnapshot& s) {
+    const int k = line.key;
+    const QString& v = line.value;
+    if (k >= 1 && k <= kPreparedRows) {
+        PreparedRow& row = s.rows[static_cast<std::size_t>(k - 1)];
+        row.hex = HexRowFromMarker(line.marker);
+        row.text = v;
+        return;
+    }
+    if (k >= 101 && k <= 100 + kPreparedRows) {
+        s.rows[static_cast<std::size_t>(k - 101)].note = v;
+        return;
+    }
+    switch (k) {
+        case 100:
+            s.english = EnglishFromSetting(v);
+            break;
+        case 80:
+            s.portName = v;
+            break;
+        case 81:
+            s.baudRate = kBaudRateTable[static_cast<std::size_t>(BaudIndexFromSetting(v))];
+            break;
+        case 82:
+            s.windowWidth = WindowWidthFromSetting(v);
+            break;
+        case 83:
+            s.windowHeight = WindowHeightFromSetting(v);
+            break;
+        case 84:
+            s.windowLeft = WindowLeftFromSetting(v);
+            break;
+        case 85:
+            s.windowTop = WindowTopFromSetting(v);
+            break;
+        case 86:
+            s.sidePanelWidth = SidePanelWidthFromSetting(v);
+            break;
+        case 87:
+            s.sendButtonWidth = SendButtonWidthFromSetting(v);
+            break;
+        case 88:
+            s.fontName = v;
+            break;
+        case 89:
+            s.fontSize = FontSizeFromSetting(v);
+            break;
+        case 52:
+            s.filePath = v;
+            break;
+        case 53:
+            s.savedTextLine = v;
+            break;
+        case 54:
+            s.savedHexLine = v;
+            break;
+        case 55:
+            s.hexSend = HexSendFromSetting(line.marker, v).value_or(s.hexSend);
+            break;
+        case 56:
+            s.timedInterval = v;
+            break;
+        case 57:
+            s.appendCrLf = YesFromSetting(v);
+            break;
+        case 58:
+            s.loopInterval = v;
+            break;
+        case 59:
+            s.hexDisplay = YesNoFromSetting(v).value_or(s.hexDisplay);
+            break;
+        case 60:
+            s.checksumIndex = ChecksumIndexFromSetting(v);
+            break;
+        case 64:
+            s.packetDisplay = YesOnlyFromSetting(v).value_or(s.packetDisplay);
+            break;
+        case 65:
+            s.packetTimeout = v;
+            break;
+        default:
+            break;  // unknown keys are ignored
+    }
+}
+
+SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot base) {
+    for (const SettingsKeyLine& line : ParseSettingsFile(file)) {
+        ApplySettingsLine(line, base);
+    }
+    return base;
+}
+
+QString ComputeSettingsPath(const QString& exeDir, bool exeDirWritable, const QString& configHome) {
+    const QString folder = exeDirWritable ? exeDir : configHome + QStringLiteral("/zenta");
+    return QDir(folder).filePath(QLatin1String(kSettingsFileName));
+}
+
+QString ComputeDataFolder(const QString& exeDir, bool exeDirWritable, const QString& dataHome) {
+    return exeDirWritable ? exeDir : dataHome + QStringLiteral("/zenta");
+}
+
+namespace {
+QString ExeDir() {
+    return QCoreApplication::applicationDirPath();
+}
+bool ExeDirWritable() {
+    return QFileInfo(ExeDir()).isWritable();
+}
+}  // namespace
+
+QString SettingsFilePath() {
+    // GenericConfigLocation is $XDG_CONFIG_HOME (or ~/.config) itself.
+    return ComputeSettingsPath(
+        ExeDir(), ExeDirWritable(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+}
+
+QString DataFolderPath() {
+    return ComputeDataFolder(ExeDir(), ExeDirWritable(),
+                             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+std::optional<QByteArray> ReadSettingsFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return f.readAll();
+}
+
+bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) {
+            *error = why;
+        }
+        return false;
+    };
+    const QFileInfo info(path);
+    // Also honour the permission bits: a superuser may write anything, but a file
+    // marked read-only is the user's wish to keep it.
+    const auto writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (info.exists() && (!info.isWritable() || !(info.permissions() & writeBits))) {
+        return fail(QStringLiteral("%1 is read-only").arg(path));
+    }
+    if (!QDir().mkpath(info.absolutePath())) {
+        return fail(QStringLiteral("cannot create %1").arg(info.absolutePath()));
+    }
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        return fail(f.errorString());
+    }
+    if (f.write(bytes) != bytes.size() || !f.commit()) {
+        return fail(f.errorString());
+    }
+    return true;
+}
+
+}  // namespace zenta

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "datapath/ByteForms.h"
+#include "datapath/PacketHeader.h"
+
+namespace zenta {
+
+// What one receive event needs to know besides the bytes.
+struct ReceiveInput {
+    std::string_view chunk;
+    bool hexDisplay = false;
+    bool packetSplit = false;
+    std::string_view timeoutText;  // packet timeout box; 1 ms when not a number
+    std::uint32_t nowTickMs = 0;   // monotonic milliseconds, wraps like a tick count
+    TimeOfDay time;                // local time for the packet header
+    bool englishUI = false;
+    ProgressFn progress;  // for chunks of kDisplayProgressThreshold bytes or more
+};
+
+struct ReceiveOutput {
+    // GB18030 bytes to append to the window: packet header (if any) + display piece.
+    std::string display;
+    // The accumulators were trimmed: replace the whole window text with
+    // WindowText(hexDisplay) instead of appending `display`.
+    bool trimmed = false;
+};
+
+// The receive accumulators and counters, and the per-event receive logic without I/O.
+// Fields are public because the file preview and the programmer also write them.
+class ReceiveState {
+  public:
+    static constexpr std::int64_t kTrimAbove = 5'000'000;
+    static constexpr std::size_t kTrimKeep = 100'000;
+
+    std::string rxRawAll;   // raw bytes since the last clear
+    std::string rxHexAll;   // their HEX display form
+    std::string rxTextAll;  // their text display form (after the lead-byte hold-back)
+    std::int64_t rxCount = 0;
+    std::int64_t txCount = 0;
+    char pendingLeadByte = 0;
+    bool leadBytePending = false;
+    std::uint32_t lastRxTick = 0;
+
+    // One receive event: accumulate, convert, hold back a split double-byte
+    // character, add the packet header, and trim when the count passes kTrimAbove.
+    ReceiveOutput OnChunk(const ReceiveInput& in);
+
+    // The text the window shows for a display mode (HEX switch, trim).
+    std::string_view WindowText(bool hexDisplay) const { return hexDisplay ? rxHexAll : rxTextAll; }
+
+    // Clear button: empties accumulators and both counters; the held lead byte and
+    // the packet timer survive.
+    void Clear();
+
+    // A programming run counts replies from its first byte.
+    void ResetReplyStream();
+
+  private:
+    void Trim();
+    // The held lead byte is the last byte of rxRawAll (so the trimmed text must not show it).
+    bool pendingIsRawTail_ = false;
+};
+
+}  // namespace zenta

@@ -1,0 +1,70 @@
+#include "datapath/TypedLine.h"
+
+namespace zenta {
+
+namespace {
+
+bool IsExcludedControl(char c) {
+    switch (c) {
+        case 0x01:
+        case 0x03:
+        case 0x08:
+        case 0x0A:
+        case 0x16:
+        case 0x18:
+        case 0x1A:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Length of the character starting at s[i]: ASCII 1, GB18030 four-byte 4, else 2.
+std::size_t CharLength(std::string_view s, std::size_t i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x81 || b == 0xFF) {
+        return 1;
+    }
+    if (i + 3 < s.size()) {
+        const auto b1 = static_cast<unsigned char>(s[i + 1]);
+        if (b1 >= 0x30 && b1 <= 0x39) {
+            return 4;
+        }
+    }
+    return 2;
+}
+
+}  // namespace
+
+std::optional<std::string> TypedLine::OnKey(std::string_view keyText, bool portOpen) {
+    if (keyText.empty()) {
+        return std::nullopt;
+    }
+    if (keyText.size() == 1 && keyText[0] == 0x08) {
+        RemoveLastCharacter();
+        return std::nullopt;
+    }
+    if (keyText.size() == 1 && IsExcludedControl(keyText[0])) {
+        return std::nullopt;
+    }
+    line_.append(keyText);
+    if (keyText.back() == '\r' && portOpen) {
+        std::string out = std::move(line_);
+        line_.clear();
+        out.push_back('\n');
+        return out;
+    }
+    return std::nullopt;
+}
+
+void TypedLine::RemoveLastCharacter() {
+    std::size_t i = 0;
+    std::size_t lastStart = 0;
+    while (i < line_.size()) {
+        lastStart = i;
+        i += CharLength(line_, i);
+    }
+    line_.resize(lastStart);
+}
+
+}  // namespace zenta

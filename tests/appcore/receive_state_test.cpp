@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "datapath/ByteForms.h"
+#include "datapath/ReceiveState.h"
+
+namespace zenta {
+namespace {
+
+using namespace std::string_literals;
+
+const TimeOfDay kTime{14, 3, 7, 125};
+
+ReceiveOutput Feed(ReceiveState& st, std::string_view chunk, bool hex = false) {
+    ReceiveInput in;
+    in.chunk = chunk;
+    in.hexDisplay = hex;
+    return st.OnChunk(in);
+}
+
+ReceiveOutput FeedAt(ReceiveState& st, std::string_view chunk, std::uint32_t tick,
+                     std::string_view timeout = "20", bool english = true) {
+    ReceiveInput in;
+    in.chunk = chunk;
+    in.packetSplit = true;
+    in.timeoutText = timeout;
+    in.nowTickMs = tick;
+    in.time = kTime;
+    in.englishUI = english;
+    return st.OnChunk(in);
+}
+
+TEST(ReceiveState, TextModeAccumulatesAllThreeForms) {
+    ReceiveState st;
+    EXPECT_EQ(Feed(st,
+                   "A\x00"
+                   "B\r\n"s)
+                  .display,
+              "A\\0B\r\n");
+    EXPECT_EQ(st.rxRawAll,
+              "A\x00"
+              "B\r\n"s);
+    EXPECT_EQ(st.rxHexAll, "41 00 42 0D 0A ");
+    EXPECT_EQ(st.rxTextAll, "A\\0B\r\n");
+    EXPECT_EQ(st.rxCount, 5);
+}
+
+TEST(ReceiveState, SplitDoubleByteCharacterIsHeldBack) {
+    ReceiveState st;
+    EXPECT_EQ(Feed(st, "\xB0").display, "");
+    EXPECT_TRUE(st.leadBytePending);
+    EXPECT_EQ(Feed(st, "\xA1").display, "\xB0\xA1");
+    EXPECT_FALSE(st.leadBytePending);
+
+    EXPECT_EQ(Feed(st, "A\xB0\xA1").display, "A\xB0\xA1");
+    EXPECT_FALSE(st.leadBytePending);
+
+    EXPECT_EQ(Feed(st, "A\xB0").display, "A");
+    EXPECT_EQ(Feed(st, "\r").display, "");  // nothing displayable: still held
+    EXPECT_EQ(Feed(st,
+                   "\xA1"
+                   "B")
+                  .display,
+              "\xB0\xA1"
+              "B");
+    // Pairs are counted from the start: B0 A1 B0 ends on a lead byte.
+    EXPECT_EQ(Feed(st, "\xB0\xA1\xB0").display, "\xB0\xA1");
+    EXPECT_EQ(Feed(st, "\xA1").display, "\xB0\xA1");
+    EXPECT_EQ(st.rxTextAll,
+              "\xB0\xA1"
+              "A\xB0\xA1"
+              "A\xB0\xA1"
+              "B\xB0\xA1\xB0\xA1");
+    EXPECT_EQ(st.rxCount, 14);
+}
+
+TEST(ReceiveState, HexDisplayAndModeSwitchText) {
+    ReceiveState st;
+    EXPECT_EQ(Feed(st, "12", true).display, "31 32 ");
+    Feed(st, "\n", false);
+    EXPECT_EQ(st.WindowText(true), "31 32 0A ");
+    EXPECT_EQ(st.WindowText(false), "12\r\n");
+}
+
+TEST(ReceiveState, PacketHeaderOnlyAfterGapLongerThanTimeout) {
+    ReceiveState st;
+    const std::string header = "\r\n[14:03:07.125]IN\xA1\xFB\xA1\xF4";
+    EXPECT_EQ(FeedAt(st, "a", 1000).display, header + "a");
+    EXPECT_EQ(FeedAt(st, "b", 1005).display, "b");
+    EXPECT_EQ(FeedAt(st, "c", 1025).display, "c");  // exactly the timeout: same packet
+    EXPECT_EQ(FeedAt(st, "d", 1075).display, header + "d");
+    EXPECT_EQ(st.rxTextAll, "abcd");  // headers never reach the accumulators
+
+    // Chinese header, and a tick counter that wrapped around.
+    st.lastRxTick = 0xFFFFFFF0u;
+    EXPECT_EQ(FeedAt(st, "e", 5, "20", false).display,
+              "\r\n[14:03:07.125]\xCA\xD5\xA1\xFB\xA1\xF4"
+              "e");
+}
+
+TEST(ReceiveState, TimeoutThatIsNotANumberMeansOneMs) {
+    ReceiveState st;
+    st.lastRxTick = 100;
+    EXPECT_EQ(FeedAt(st, "a", 101, "abc").display, "a");
+    EXPECT_NE(FeedAt(st, "b", 103, "abc").display, "b");
+}
+
+TEST(ReceiveState, PacketSplitOffLeavesTimerAlone) {
+    ReceiveState st;
+    st.lastRxTick = 7;
+    Feed(st, "x");
+    EXPECT_EQ(st.lastRxTick, 7u);
+}
+
+TEST(ReceiveState, ClearKeepsHeldByteAndTimer) {
+    ReceiveState st;
+    FeedAt(st, "\xB0", 500);
+    st.txCount = 9;
+    st.Clear();
+    EXPECT_TRUE(st.rxRawAll.empty() && st.rxHexAll.empty() && st.rxTextAll.empty());
+    EXPECT_EQ(st.rxCount, 0);
+    EXPECT_EQ(st.txCount, 0);
+    EXPECT_EQ(st.lastRxTick, 500u);
+    EXPECT_EQ(Feed(st, "\xA1").display, "\xB0\xA1");
+}
+
+// Feeds `total` bytes made by `gen` in chunks; returns the outputs' trimmed flags count.
+int FeedMany(ReceiveState& st, std::size_t total, char (*gen)(std::size_t)) {
+    int trims = 0;
+    std::string chunk;
+    for (std::size_t done = 0; done < total;) {
+        const std::size_t n = std::min<std::size_t>(65536, total - done);
+        chunk.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            chunk[i] = gen(done + i);
+        }
+        trims += Feed(st, chunk).trimmed ? 1 : 0;
+        done += n;
+    }
+    return trims;
+}
+
+TEST(ReceiveState, TrimKeepsNewestBytesInAllThreeForms) {
+    ReceiveState st;
+    auto gen = [](std::size_t i) { return "ab\r\n\x00z"[i % 6]; };
+    EXPECT_EQ(FeedMany(st, 5'000'000, gen), 0);
+    EXPECT_EQ(st.rxCount, 5'000'000);
+    EXPECT_TRUE(Feed(st, "!").trimmed);
+
+    ASSERT_EQ(st.rxCount, 100'000);
+    ASSERT_EQ(st.rxRawAll.size(), 100'000u);
+    EXPECT_EQ(st.rxRawAll.back(), '!');
+    EXPECT_EQ(st.rxRawAll.front(), gen(4'900'001));
+    EXPECT_EQ(st.rxHexAll, BytesToHex(st.rxRawAll));
+    // The text window shows the display form, never raw NUL or CR bytes.
+    EXPECT_EQ(st.WindowText(false), ToDisplayText(st.rxRawAll));
+
+    Feed(st, "xyz");
+    EXPECT_EQ(st.rxCount, 100'003);
+    EXPECT_EQ(st.rxTextAll.substr(st.rxTextAll.size() - 4), "!xyz");
+}
+
+TEST(ReceiveState, TrimStartsTextOnCharacterBoundaryAndKeepsHeldByteOut) {
+    ReceiveState st;
+    // "XY", then B0 A1 pairs; with the last chunk the kept part begins on a trail byte.
+    FeedMany(st, 5'000'000, [](std::size_t i) { return i < 2 ? 'X' : "\xB0\xA1"[i % 2]; });
+    EXPECT_FALSE(st.leadBytePending);
+    EXPECT_TRUE(Feed(st, "ZZ\xB0").trimmed);  // ends on a lead byte that is held back
+
+    ASSERT_EQ(st.rxRawAll.size(), 100'000u);
+    EXPECT_EQ(st.rxRawAll.front(), '\xA1');
+    ASSERT_EQ(st.rxTextAll.size(), 99'998u);
+    EXPECT_EQ(st.rxTextAll.front(), '\xB0');
+    EXPECT_EQ(st.rxTextAll.substr(st.rxTextAll.size() - 3), "\xA1ZZ");
+    EXPECT_EQ(Feed(st, "\xA1").display, "\xB0\xA1");
+    EXPECT_EQ(st.rxTextAll.substr(st.rxTextAll.size() - 4), "ZZ\xB0\xA1");
+}
+
+}  // namespace
+}  // namespace zenta

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include "app/core/SettingsFile.h"
+
+namespace zenta {
+namespace {
+
+QByteArray Gb(const QString& s) {
+    QStringEncoder enc("GB18030");
+    EXPECT_TRUE(enc.isValid());
+    return enc.encode(s);
+}
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+SettingsSnapshot Sample() {
+    SettingsSnapshot s = DefaultSettingsSnapshot();
+    s.portName = QStringLiteral("/dev/ttyUSB0");
+    s.fontName = QStringLiteral("Noto Sans Mono CJK SC");
+    return s;
+}
+
+// The default file, written out line by line from the format table.
+QByteArray ExpectedDefaultFile() {
+    QStringList l;
+    l << U(";删除本文件可以恢复默认值。")
+      << U(";这是ZENTA的设置保存文件,您在程序中设置好的串口参数和字符串数据都会自动保存,"
+           "请最好不要用外部编辑器改动本文件!")
+      << U(";如果文件被修改后程序不能打开,请删除本文件,程序将会自动生成一个新的ini文件.")
+      << U(";靠行首的半角分号是注释符号") << U(";每行都以回车结束") << U(";C:Chinese汉语,E:English")
+      << U("N100=,汉语") << U(";当前串口号Port") << "N80=,/dev/ttyUSB0" << U(";波特率Band rate")
+      << "N81=,115200" << U(";保存窗口宽度") << "N82=,850" << U(";保存窗口高度") << "N83=,600"
+      << U(";保存窗口left") << "N84=,250" << U(";保存窗口top") << "N85=,180" << U(";分割线位置")
+      << "N86=,317" << U(";多条命令的宽度") << "N87=,119" << U(";保存窗口字体名称")
+      << "N88=,Noto Sans Mono CJK SC" << U(";保存窗口字体大小") << "N89=,9"
+      << U(";\"=\"后面的H表示这是个HEX数据串") << U(";\"=\"后面的A表示这是个ASC字符串")
+      << U(";Nx表示第几条定义的字符串(1<x<=50)");
+    l << U("N101=,十六进制数据串1") << "N1=H,13 00 FF 88"
+      << "";
+    l << U("N102=,字符串1") << "N2=A,output string"
+      << "";
+    for (int k = 3; k <= 50; ++k) {
+        l << QString("N%1=,%2").arg(100 + k).arg(k) + U("无注释") << QString("N%1=A,").arg(k) << "";
+    }
+    l << U(";打开文件地址和名称") << "N52=,"
+      << "" << U(";主面板ASC字符串") << "N53=,abcdefg" << U(";主面板HEX数据串")
+      << "N54=,12 FF 00 30" << U(";主面板发送方式(ASC or HEX)") << "N55=,A"
+      << U(";主面板字符串发送间隔时间ms") << "N56=,1000" << U(";主面板字符串发送新行") << "N57=,N"
+      << U(";多条字符串发送间隔时间ms") << "N58=,1000" << U(";接收窗口是否HEX显示方式") << "N59=,N"
+      << U(";校验方式,1=None，2=modbusCRC16，3=ADD，4=XOR") << "N60=,0" << U(";是否超时换行")
+      << "N64=,N" << U(";换行超时时间ms") << "N65=,20"
+      << ";end";
+    return Gb(l.join("\r\r\n"));
+}
+
+TEST(SettingsFile, DefaultFileByteForByte) {
+    const QByteArray written = BuildSettingsFile(Sample());
+    EXPECT_EQ(written, ExpectedDefaultFile());
+    EXPECT_TRUE(written.startsWith("\x3B\xC9\xBE\xB3\xFD"));  // ";删" in GBK
+    EXPECT_TRUE(written.endsWith("\r\r\n;end"));
+    EXPECT_TRUE(written.contains("\r\r\n;\"=\""));
+}
+
+bool SameSnapshot(const SettingsSnapshot& a, const SettingsSnapshot& b) {
+    for (int i = 0; i < kPreparedRows; ++i) {
+        const auto& x = a.rows[i];
+        const auto& y = b.rows[i];
+        if (x.hex != y.hex || x.text != y.text || x.note != y.note) {
+            return false;
+        }
+    }
+    return a.english == b.english && a.portName == b.portName && a.baudRate == b.baudRate &&
+           a.windowWidth == b.windowWidth && a.windowHeight == b.windowHeight &&
+           a.windowLeft == b.windowLeft && a.windowTop == b.windowTop &&
+           a.sidePanelWidth == b.sidePanelWidth && a.sendButtonWidth == b.sendButtonWidth &&
+           a.fontName == b.fontName && a.fontSize == b.fontSize && a.filePath == b.filePath &&
+           a.savedTextLine == b.savedTextLine && a.savedHexLine == b.savedHexLine &&
+           a.hexSend == b.hexSend && a.timedInterval == b.timedInterval &&
+           a.appendCrLf == b.appendCrLf && a.loopInterval == b.loopInterval &&
+           a.hexDisplay == b.hexDisplay && a.checksumIndex == b.checksumIndex &&
+           a.packetDisplay == b.packetDisplay && a.packetTimeout == b.packetTimeout;
+}
+
+TEST(SettingsFile, WriteParseWriteIsStableForAwkwardValues) {
+    SettingsSnapshot s = Sample();
+    s.english = true;
+    s.baudRate = 460800;
+    s.windowWidth = 1234;
+    s.fontSize = 14;
+    s.rows[4] = {true, "01 02 03", "reset"};
+    s.rows[7] = {false, "a=b,c==,,d", U("温度,=查询")};
+    s.rows[49] = {false, U("emoji \U0001F600 and ，全角"), ""};
+    s.filePath = "/tmp/a,b=c.bin";
+    s.savedHexLine = "AA BB";
+    s.hexSend = true;
+    s.appendCrLf = true;
+    s.hexDisplay = true;
+    s.checksumIndex = 3;
+    s.packetDisplay = true;
+    s.packetTimeout = "35";
+
+    const QByteArray first = BuildSettingsFile(s);
+    const SettingsSnapshot back = LoadSettingsSnapshot(first, DefaultSettingsSnapshot());
+    EXPECT_TRUE(SameSnapshot(back, s));
+    EXPECT_EQ(BuildSettingsFile(back), first);
+
+    // Hand-edited files with CR LF or LF breaks read the same.
+    QByteArray crlf = first;
+    crlf.replace("\r\r\n", "\r\n");
+    QByteArray lf = first;
+    lf.replace("\r\r\n", "\n");
+    EXPECT_TRUE(SameSnapshot(LoadSettingsSnapshot(crlf, DefaultSettingsSnapshot()), s));
+    EXPECT_TRUE(SameSnapshot(LoadSettingsSnapshot(lf, DefaultSettingsSnapshot()), s));
+}
+
+TEST(SettingsFile, LongFileLosesNothing) {
+    SettingsSnapshot s = Sample();
+    for (int i = 0; i < kPreparedRows; ++i) {
+        s.rows[i].text = QString(400, QChar('0' + i % 10));
+        s.rows[i].note = QString("note %1").arg(i);
+    }
+    const QByteArray file = BuildSettingsFile(s);
+    ASSERT_GT(file.size(), 20000);
+    const SettingsSnapshot back = LoadSettingsSnapshot(file, DefaultSettingsSnapshot());
+    EXPECT_EQ(back.rows[49].text, s.rows[49].text);
+    EXPECT_EQ(back.packetTimeout, "20");
+    EXPECT_TRUE(SameSnapshot(back, s));
+}
+
+SettingsSnapshot Load(const char* text) {
+    return LoadSettingsSnapshot(QByteArray(text), DefaultSettingsSnapshot());
+}
+
+TEST(SettingsFile, KeyRules) {
+    EXPECT_EQ(Load("N81=,460800\n").baudRate, 460800);
+    EXPECT_EQ(Load("N81=,0\n").baudRate, 115200);
+    EXPECT_EQ(Load("N81=,12345\n").baudRate, 115200);
+    EXPECT_EQ(BaudIndexFromSetting("2000000"), 25);
+    EXPECT_EQ(Load("N82=,100\r\r\nN83=,abc\r\r\n").windowWidth, 400);
+    EXPECT_EQ(Load("N82=,abc\r\r\n").windowWidth, 850);
+    EXPECT_EQ(Load("N83=,12\r\r\n").windowHeight, 300);
+    EXPECT_EQ(Load("N60=,7\n").checksumIndex, 0);
+    EXPECT_EQ(Load("N60=,2\n").checksumIndex, 2);
+
+    const SettingsSnapshot rows = Load("N5=H,01 02 03\nN6=A,01 02 03\nN1=,x\nN105=,reset\n");
+    EXPECT_TRUE(rows.rows[4].hex);
+    EXPECT_EQ(rows.rows[4].text, "01 02 03");
+    EXPECT_FALSE(rows.rows[5].hex);
+    EXPECT_FALSE(rows.rows[0].hex);
+    EXPECT_EQ(rows.rows[4].note, "reset");
+
+    EXPECT_TRUE(Load("N55=,H\n").hexSend);
+    EXPECT_TRUE(Load("N55=H,\n").hexSend);
+    EXPECT_FALSE(Load("N55=H,\nN55=A,\n").hexSend);
+    EXPECT_TRUE(Load("N55=H,\nN55=,X\n").hexSend);  // anything else leaves it
+
+    EXPECT_TRUE(Load("N59=,Y\nN59=,maybe\n").hexDisplay);
+    EXPECT_FALSE(Load("N59=,Y\nN59=,N\n").hexDisplay);
+    EXPECT_TRUE(Load("N64=,Y\nN64=,N\n").packetDisplay);  // only "Y" changes it
+    EXPECT_TRUE(Load("N100=,English\n").english);
+    EXPECT_FALSE(Load("N100=,english\n").english);
+}
+
+TEST(SettingsFile, MalformedLinesStayWithinTheirLine) {
+    const auto lines = ParseSettingsFile(
+        "N5\r\r\n"  // no "=": skipped
+        "N6=H,abc\r\r\n"
+        "N7=H\r\n"  // no ",": marker only
+        "N8=,x\r\n"
+        "N=,v\n"  // key text empty: key 0
+        ";N9=,comment\n"
+        "\r\n"
+        "N10=,tail");  // no LF: not a line
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].key, 6);
+    EXPECT_EQ(lines[0].marker, "H");
+    EXPECT_EQ(lines[0].value, "abc");
+    EXPECT_EQ(lines[1].key, 7);
+    EXPECT_EQ(lines[1].marker, "H");
+    EXPECT_TRUE(lines[1].value.isEmpty());
+    EXPECT_EQ(lines[2].key, 8);
+    EXPECT_EQ(lines[2].value, "x");
+    EXPECT_EQ(lines[3].key, 0);
+}
+
+TEST(SettingsFile, PathsAndWriting) {
+    EXPECT_EQ(ComputeSettingsPath("/opt/zenta", true, "/home/u/.config"), "/opt/zenta/zenta5.ini");
+    EXPECT_EQ(ComputeSettingsPath("/usr/bin", false, "/home/u/.config"),
+              "/home/u/.config/zenta/zenta5.ini");
+    EXPECT_EQ(ComputeDataFolder("/usr/bin", false, "/home/u/.local/share"),
+              "/home/u/.local/share/zenta");
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("sub/zenta5.ini");
+    const QByteArray bytes = BuildSettingsFile(Sample());
+    ASSERT_TRUE(WriteSettingsFile(path, bytes));
+    EXPECT_EQ(ReadSettingsFile(path), bytes);
+
+    // A read-only file still loads and is not overwritten.
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    QString why;
+    EXPECT_FALSE(WriteSettingsFile(path, "other", &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(ReadSettingsFile(path), bytes);
+    EXPECT_EQ(ReadSettingsFile(dir.filePath("missing.ini")), std::nullopt);
+}
+
+TEST(SettingsFile, SaveFailureIsReportedOnceUntilASaveWorks) {
+    SaveFailureLatch latch;
+    EXPECT_TRUE(latch.OnSaveResult(false));
+    EXPECT_FALSE(latch.OnSaveResult(false));
+    EXPECT_FALSE(latch.OnSaveResult(true));
+    EXPECT_TRUE(latch.OnSaveResult(false));
+}
+
+}  // namespace
+}  // namespace zenta

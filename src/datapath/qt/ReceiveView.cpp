@@ -1,0 +1,434 @@
+#include "datapath/qt/ReceiveView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cmath>
+
+namespace zenta {
+
+namespace {
+
+constexpr int kMargin = 3;
+
+QFont defaultFont() {
+    QFont f(QStringLiteral("Noto Sans Mono CJK SC"));
+    f.setPixelSize(12);
+    f.setStyleHint(QFont::TypeWriter);
+    return f;
+}
+
+// Grid drawing needs the plain advances: no kerning, and no shaping pass where the
+// script does not need one (it also makes painting much cheaper).
+QFont gridFont(QFont f) {
+    f.setKerning(false);
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    return f;
+}
+
+std::u16string_view unitsOf(const QString& s) {
+    return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
+
+QString viewOf(const char16_t* p, std::size_t n) {
+    return QString::fromRawData(reinterpret_cast<const QChar*>(p), static_cast<qsizetype>(n));
+}
+
+}  // namespace
+
+ReceiveView::ReceiveView(QWidget* parent)
+    : QAbstractScrollArea(parent),
+      cells_(gridFont(defaultFont())),
+      text_(cells_),
+      decoder_("GB18030"),
+      menuCopy_(QStringLiteral("Copy")),
+      menuSelectAll_(QStringLiteral("Select All")),
+      menuClear_(QStringLiteral("Clear")) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    setFont(defaultFont());
+
+    const int flash = QApplication::cursorFlashTime();
+    blink_.setInterval(flash > 0 ? flash / 2 : 500);
+    connect(&blink_, &QTimer::timeout, this, [this] {
+        caretOn_ = !caretOn_;
+        viewport()->update(caretRect().adjusted(-1, 0, 1, 0));
+    });
+    dragScroll_.setInterval(50);
+    connect(&dragScroll_, &QTimer::timeout, this, &ReceiveView::dragTick);
+}
+
+ReceiveView::~ReceiveView() = default;
+
+// ---- content ---------------------------------------------------------------
+
+void ReceiveView::appendBytes(QByteArrayView bytes) {
+    appendUnits(decoder_.decode(bytes));
+}
+
+void ReceiveView::appendText(const QString& text) {
+    appendUnits(text);
+}
+
+void ReceiveView::appendUnits(const QString& text) {
+    std::u16string_view units = unitsOf(text);
+    std::u16string filtered;
+    if (text.contains(u'\r')) {
+        filtered.reserve(units.size());
+        for (char16_t c : units) {
+            if (c != u'\r')
+                filtered.push_back(c);
+        }
+        units = filtered;
+    }
+    if (units.empty())
+        return;
+    const bool follow = isAtEnd();
+    const bool keepSelection = hasSelection();
+    text_.append(units);
+    if (!keepSelection)
+        anchor_ = caret_ = text_.size();
+    updateScrollBar();
+    if (follow)
+        scrollToEnd();
+    viewport()->update();
+}
+
+void ReceiveView::setPlainText(const QString& text) {
+    const std::u16string_view source = unitsOf(text);
+    std::u16string units;
+    units.reserve(source.size() + source.size() / 4 + 65536);
+    units.resize(source.size());
+    units.resize(static_cast<std::size_t>(
+        std::remove_copy(source.begin(), source.end(), units.begin(), u'\r') - units.begin()));
+    decoder_.resetState();
+    text_.setText(std::move(units));
+    anchor_ = caret_ = text_.size();
+    updateScrollBar();
+    scrollToEnd();
+    viewport()->update();
+}
+
+void ReceiveView::clear() {
+    setPlainText(QString());
+}
+
+QString ReceiveView::toPlainText() const {
+    const auto& t = text_.text();
+    return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
+}
+
+qsizetype ReceiveView::documentLength() const {
+    return static_cast<qsizetype>(text_.size());
+}
+
+void ReceiveView::setCaretPosition(qsizetype pos) {
+    moveCaret(std::min(static_cast<std::size_t>(std::max<qsizetype>(pos, 0)), text_.size()), false);
+}
+
+void ReceiveView::select(qsizetype anchor, qsizetype caret) {
+    const auto clampPos = [this](qsizetype p) {
+        return std::min(static_cast<std::size_t>(std::max<qsizetype>(p, 0)), text_.size());
+    };
+    anchor_ = clampPos(anchor);
+    moveCaret(clampPos(caret), true);
+}
+
+void ReceiveView::selectAll() {
+    anchor_ = 0;
+    caret_ = text_.size();
+    restartBlink();
+    viewport()->update();
+}
+
+QString ReceiveView::selectedText() const {
+    const std::size_t a = std::min(anchor_, caret_);
+    const std::size_t b = std::max(anchor_, caret_);
+    return QString(reinterpret_cast<const QChar*>(text_.text().data() + a),
+                   static_cast<qsizetype>(b - a));
+}
+
+void ReceiveView::copy() const {
+    if (hasSelection())
+        QApplication::clipboard()->setText(selectedText());
+}
+
+void ReceiveView::insertAtCaret(const QString& text) {
+    QString t = text;
+    t.remove(u'\r');
+    replaceSelection(unitsOf(t));
+}
+
+void ReceiveView::replaceSelection(std::u16string_view units) {
+    const std::size_t a = std::min(anchor_, caret_);
+    const std::size_t b = std::max(anchor_, caret_);
+    if (a == b && units.empty())
+        return;
+    text_.splice(a, b - a, units);
+    anchor_ = caret_ = a + units.size();
+    updateScrollBar();
+    ensureCaretVisible();
+    restartBlink();
+    viewport()->update();
+}
+
+void ReceiveView::deleteBackward() {
+    if (hasSelection() || caret_ == 0) {
+        replaceSelection({});
+        return;
+    }
+    const auto& t = text_.text();
+    const std::size_t n = (caret_ >= 2 && QChar::isLowSurrogate(t[caret_ - 1]) &&
+                           QChar::isHighSurrogate(t[caret_ - 2]))
+                              ? 2
+                              : 1;
+    anchor_ = caret_ - n;
+    replaceSelection({});
+}
+
+void ReceiveView::deleteForward() {
+    if (hasSelection() || caret_ >= text_.size()) {
+        replaceSelection({});
+        return;
+    }
+    const auto& t = text_.text();
+    const std::size_t n = (caret_ + 1 < t.size() && QChar::isHighSurrogate(t[caret_]) &&
+                           QChar::isLowSurrogate(t[caret_ + 1]))
+                              ? 2
+                              : 1;
+    anchor_ = caret_ + n;
+    replaceSelection({});
+}
+
+// ---- layout and scrolling --------------------------------------------------
+
+int ReceiveView::firstVisibleRow() const {
+    return verticalScrollBar()->value();
+}
+
+int ReceiveView::visibleRowCount() const {
+    return std::max(1, viewport()->height() / cells_.lineHeight());
+}
+
+bool ReceiveView::isAtEnd() const {
+    const QScrollBar* sb = verticalScrollBar();
+    return sb->value() >= sb->maximum();
+}
+
+void ReceiveView::scrollToEnd() {
+    QScrollBar* sb = verticalScrollBar();
+    sb->setValue(sb->maximum());
+}
+
+void ReceiveView::updateScrollBar() {
+    const int visible = visibleRowCount();
+    QScrollBar* sb = verticalScrollBar();
+    sb->setRange(0, std::max(0, rowCount() - visible));
+    sb->setPageStep(visible);
+    sb->setSingleStep(1);
+}
+
+void ReceiveView::updateColumns() {
+    const qreal usable = viewport()->width() - 2 * kMargin;
+    const int columns = std::max(WrappedText::kMinColumns,
+                                 static_cast<int>(std::floor(usable / cells_.cellWidth())));
+    const bool follow = isAtEnd();
+    const std::size_t top = text_.rowStart(static_cast<std::size_t>(firstVisibleRow()));
+    text_.setColumns(columns);
+    updateScrollBar();
+    if (follow)
+        scrollToEnd();
+    else
+        verticalScrollBar()->setValue(static_cast<int>(text_.rowOf(top)));
+    viewport()->update();
+}
+
+void ReceiveView::applyFont() {
+    cells_.setFont(gridFont(font()));
+    text_.relayout();
+    updateColumns();
+    updateGeometry();
+}
+
+void ReceiveView::ensureCaretVisible() {
+    const int row = static_cast<int>(text_.rowOf(caret_));
+    const int first = firstVisibleRow();
+    const int visible = visibleRowCount();
+    if (row < first)
+        verticalScrollBar()->setValue(row);
+    else if (row >= first + visible)
+        verticalScrollBar()->setValue(row - visible + 1);
+}
+
+void ReceiveView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateColumns();
+}
+
+void ReceiveView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        applyFont();
+}
+
+void ReceiveView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+QSize ReceiveView::sizeHint() const {
+    const int w = static_cast<int>(std::ceil(cells_.cellWidth() * 80)) + 2 * kMargin;
+    return {w + verticalScrollBar()->sizeHint().width() + 2 * frameWidth(),
+            cells_.lineHeight() * 25 + 2 * frameWidth()};
+}
+
+void ReceiveView::setMenuTexts(const QString& copy, const QString& selectAll,
+                               const QString& clear) {
+    menuCopy_ = copy;
+    menuSelectAll_ = selectAll;
+    menuClear_ = clear;
+}
+
+// ---- geometry --------------------------------------------------------------
+
+qreal ReceiveView::cellX(int col) const {
+    return kMargin + col * cells_.cellWidth();
+}
+
+int ReceiveView::columnOf(std::size_t offset) const {
+    const std::size_t row = text_.rowOf(offset);
+    const char16_t* t = text_.text().data();
+    int col = 0;
+    for (std::size_t i = text_.rowStart(row); i < offset; ++i)
+        col += text_.cellsAt(t[i], col);
+    return col;
+}
+
+std::size_t ReceiveView::offsetAt(std::size_t row, qreal x) const {
+    const std::size_t s = text_.rowStart(row);
+    const std::size_t e = text_.rowEnd(row);
+    const char16_t* t = text_.text().data();
+    const qreal target = (x - kMargin) / cells_.cellWidth();
+    int col = 0;
+    for (std::size_t i = s; i < e; ++i) {
+        const int w = text_.cellsAt(t[i], col);
+        if (w > 0 && target < col + w / 2.0)
+            return i;
+        col += w;
+    }
+    return e;
+}
+
+std::size_t ReceiveView::offsetAt(const QPoint& pos) const {
+    const int lh = cells_.lineHeight();
+    const int dy = pos.y() >= 0 ? pos.y() / lh : (pos.y() - lh + 1) / lh;
+    const int row = std::clamp(firstVisibleRow() + dy, 0, rowCount() - 1);
+    return offsetAt(static_cast<std::size_t>(row), pos.x());
+}
+
+QRect ReceiveView::caretRectAt(qsizetype offset) const {
+    const auto pos =
+        std::min(static_cast<std::size_t>(std::max<qsizetype>(offset, 0)), text_.size());
+    const int row = static_cast<int>(text_.rowOf(pos)) - firstVisibleRow();
+    if (row < 0 || row > visibleRowCount())
+        return {};
+    const int x = static_cast<int>(std::floor(cellX(columnOf(pos))));
+    return {x, row * cells_.lineHeight(), 1, cells_.lineHeight()};
+}
+
+// ---- painting --------------------------------------------------------------
+
+void ReceiveView::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    p.fillRect(event->rect(), palette().color(QPalette::Base));
+    p.setFont(cells_.font());
+    const std::size_t a = std::min(anchor_, caret_);
+    const std::size_t b = std::max(anchor_, caret_);
+    const int lh = cells_.lineHeight();
+    const int top = event->rect().top();
+    const int bottom = event->rect().bottom();
+    const std::size_t rows = text_.rowCount();
+    int y = 0;
+    for (auto row = static_cast<std::size_t>(firstVisibleRow()); row < rows && y <= bottom;
+         ++row, y += lh) {
+        if (y + lh > top)
+            paintRow(p, row, y, a, b);
+    }
+    if (hasFocus() && caretOn_) {
+        const QRect r = caretRect();
+        if (!r.isEmpty())
+            p.fillRect(r, palette().color(QPalette::Text));
+    }
+}
+
+void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA,
+                           std::size_t selB) {
+    struct Run {
+        std::size_t off;
+        std::size_t len;
+        int col;
+        bool sel;
+        bool grid;
+    };
+    QVarLengthArray<Run, 32> runs;
+    const std::size_t s = text_.rowStart(row);
+    const std::size_t e = text_.rowEnd(row);
+    const char16_t* t = text_.text().data();
+    int col = 0;
+    int selFrom = -1;
+    int selTo = -1;
+    for (std::size_t i = s; i < e; ++i) {
+        const char16_t c = t[i];
+        const int w = text_.cellsAt(c, col);
+        const bool sel = i >= selA && i < selB;
+        if (sel) {
+            if (selFrom < 0)
+                selFrom = col;
+            selTo = col + w;
+        }
+        const bool grid = cells_.onGrid(c);
+        if (grid && !runs.isEmpty() && runs.back().grid && runs.back().sel == sel &&
+            runs.back().off + runs.back().len == i) {
+            ++runs.back().len;
+        } else if (grid || c >= 0x80) {
+            // Off-grid glyphs (fallback fonts, surrogate pairs) are drawn one by one.
+            std::size_t len = 1;
+            if (QChar::isHighSurrogate(c) && i + 1 < e && QChar::isLowSurrogate(t[i + 1]))
+                len = 2;
+            if (!QChar::isLowSurrogate(c))
+                runs.push_back({i, len, col, sel, grid});
+        }
+        col += w;
+    }
+    // A selected line break shows as one highlighted cell after the text.
+    if (e < text_.size() && text_.rowEndsLine(row) && e >= selA && e < selB) {
+        if (selFrom < 0)
+            selFrom = col;
+        selTo = col + 1;
+    }
+    const int lh = cells_.lineHeight();
+    if (selFrom >= 0) {
+        p.fillRect(QRectF(cellX(selFrom), y, (selTo - selFrom) * cells_.cellWidth(), lh),
+                   palette().color(QPalette::Highlight));
+    }
+    const QColor normal = palette().color(QPalette::Text);
+    const QColor selected = palette().color(QPalette::HighlightedText);
+    const qreal baseline = y + cells_.ascent();
+    for (const Run& r : runs) {
+        p.setPen(r.sel ? selected : normal);
+        QString piece = viewOf(t + r.off, r.len);
+        if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
+            piece = QString(QChar::ReplacementCharacter);
+        p.drawText(QPointF(cellX(r.col), baseline), piece);
+    }
+}
+
+}  // namespace zenta

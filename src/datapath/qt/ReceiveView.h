@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringDecoder>
+#include <QTimer>
+
+#include <memory>
+
+#include "datapath/qt/FontCells.h"
+#include "datapath/qt/WrappedText.h"
+
+class QMenu;
+
+namespace zenta {
+
+// The receive window: a large, editable, word-wrapping text view that stays fast with
+// many megabytes in one line. Lines end at LF; CR is never stored. Only the visible
+// rows are painted, on a monospace cell grid (ASCII one cell, CJK two).
+//
+// Appending moves the caret to the end (unless the user holds a selection), but the
+// view scrolls along only while it was showing the end: a user who scrolled up to
+// read is not pulled down.
+class ReceiveView : public QAbstractScrollArea {
+    Q_OBJECT
+
+  public:
+    explicit ReceiveView(QWidget* parent = nullptr);
+    ~ReceiveView() override;
+
+    // GB18030 bytes; a character split across calls is completed by the next call.
+    void appendBytes(QByteArrayView bytes);
+    void appendText(const QString& text);
+    // Replaces everything; the caret and the view go to the end.
+    void setPlainText(const QString& text);
+    void clear();
+    // Text with LF line breaks (builds a copy: O(n)).
+    QString toPlainText() const;
+    // Characters (UTF-16 units) held, LFs included.
+    qsizetype documentLength() const;
+
+    qsizetype caretPosition() const { return static_cast<qsizetype>(caret_); }
+    void setCaretPosition(qsizetype pos);
+    // Selects [min, max) of the two offsets; the caret goes to `caret`.
+    void select(qsizetype anchor, qsizetype caret);
+    void selectAll();
+    bool hasSelection() const { return anchor_ != caret_; }
+    QString selectedText() const;
+    void copy() const;
+    // Inserts at the caret, replacing the selection, as typing does.
+    void insertAtCaret(const QString& text);
+
+    // Where the caret would stand at `offset`, in viewport coordinates; empty when
+    // that row is scrolled out of view.
+    QRect caretRectAt(qsizetype offset) const;
+
+    int columnCount() const { return text_.columns(); }
+    int rowCount() const { return static_cast<int>(text_.rowCount()); }
+    int lineCount() const { return static_cast<int>(text_.lineCount()); }
+    int firstVisibleRow() const;
+    int visibleRowCount() const;
+    bool isAtEnd() const;
+    void scrollToEnd();
+
+    // Localised texts of the context menu entries.
+    void setMenuTexts(const QString& copy, const QString& selectAll, const QString& clear);
+
+    QSize sizeHint() const override;
+
+  signals:
+    // Every key press that produces a character: Enter is "\r", Backspace "\b",
+    // Ctrl+letter its control character, committed input-method text as is. A slot
+    // (direct connection) may set *consumed to keep the view from acting on it.
+    void keyTyped(int key, const QString& text, bool* consumed);
+    // "Clear" chosen in the context menu; without a receiver the view clears itself.
+    void clearRequested();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+  private:
+    void appendUnits(const QString& text);
+    void replaceSelection(std::u16string_view text);
+    void deleteBackward();
+    void deleteForward();
+    void applyFont();
+    void updateColumns();
+    void updateScrollBar();
+    void ensureCaretVisible();
+    void restartBlink();
+    bool handleNavigation(QKeyEvent* event);
+    void moveCaret(std::size_t pos, bool keepAnchor);
+    void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
+    void dragTick();
+
+    // Geometry on the cell grid.
+    qreal cellX(int col) const;
+    int columnOf(std::size_t offset) const;
+    std::size_t offsetAt(std::size_t row, qreal x) const;
+    std::size_t offsetAt(const QPoint& viewportPos) const;
+    QRect caretRect() const { return caretRectAt(static_cast<qsizetype>(caret_)); }
+    std::size_t wordStart(std::size_t pos) const;
+    std::size_t wordEnd(std::size_t pos) const;
+
+    FontCells cells_;
+    WrappedText text_;
+    QStringDecoder decoder_;
+    std::size_t anchor_ = 0;
+    std::size_t caret_ = 0;
+    bool caretOn_ = true;
+    bool dragging_ = false;
+    QPoint dragPos_;
+    QTimer blink_;
+    QTimer dragScroll_;
+    QString menuCopy_;
+    QString menuSelectAll_;
+    QString menuClear_;
+};
+
+}  // namespace zenta

@@ -1,0 +1,366 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <random>
+
+#include "datapath/qt/ReceiveView.h"
+#include "datapath/qt/WrappedText.h"
+
+using zenta::ReceiveView;
+using zenta::WrappedText;
+
+namespace {
+
+// Fixed widths so layout checks do not depend on installed fonts.
+class TestCells : public zenta::CellWidths {
+  protected:
+    int measure(char16_t c) const override {
+        if (c >= 0xD800 && c < 0xDC00)
+            return 2;
+        if ((c >= 0xDC00 && c < 0xE000) || c == 0x0301)
+            return 0;
+        return c >= 0x2E80 ? 2 : 1;
+    }
+};
+
+QString hexText(int bytes) {
+    QString s;
+    s.reserve(bytes * 3);
+    for (int i = 0; i < bytes; ++i)
+        s += QString::asprintf("%02X ", (i * 7) & 0xFF);
+    return s;
+}
+
+// Middle of the cell holding `offset`, in viewport coordinates.
+QPoint pointAt(const ReceiveView& v, qsizetype offset) {
+    const QRect r = v.caretRectAt(offset);
+    return {r.x() + 2, r.center().y()};
+}
+
+}  // namespace
+
+class ReceiveViewTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void decodesGb18030Pieces();
+    void paintsWideCharactersOnTwoCells();
+    void wrapsHexLineAtTokenBoundaries();
+    void incrementalLayoutMatchesFreshLayout();
+    void followsEndOnlyWhenShowingIt();
+    void mouseSelectionCopiesExactText();
+    void typingReportsKeysAndEdits();
+    void keyboardMovesAndExtendsSelection();
+    void inputMethodAndFontChange();
+    void clearAndReplaceResetEverything();
+    void hugeLineStaysUsable();
+};
+
+void ReceiveViewTest::decodesGb18030Pieces() {
+    ReceiveView v;
+    v.appendBytes(QByteArray("\xCE\xC2\xB6\xC8"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("温度"));
+    // A character split across pieces is still completed.
+    v.appendBytes(QByteArray("=\xCE"));
+    v.appendBytes(QByteArray("\xC2\xB6"));
+    v.appendBytes(QByteArray("\xC8\r\nA\r\n"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("温度=温度\nA\n"));
+    QCOMPARE(v.lineCount(), 3);
+    QCOMPARE(v.documentLength(), 8);
+}
+
+void ReceiveViewTest::paintsWideCharactersOnTwoCells() {
+    ReceiveView v;
+    v.resize(400, 100);
+    v.show();
+    v.appendText(QStringLiteral("温度ab"));
+    const QImage img = v.viewport()->grab().toImage();
+    const QRect glyphRow = v.caretRectAt(0);
+    auto inkIn = [&](int x0, int x1) {
+        int ink = 0;
+        for (int y = glyphRow.top(); y <= glyphRow.bottom(); ++y) {
+            for (int x = x0; x < x1; ++x)
+                ink += qGray(img.pixel(x, y)) < 128;
+        }
+        return ink;
+    };
+    const int x0 = v.caretRectAt(0).x();
+    const int x2 = v.caretRectAt(2).x();  // after the two ideographs
+    const int x4 = v.caretRectAt(4).x();
+    QVERIFY(v.caretRectAt(4).isValid());
+    QCOMPARE(x2 - x0, 2 * (x4 - x2));  // an ideograph is two ASCII cells wide
+    QVERIFY(inkIn(x0, x0 + (x2 - x0) / 2) > 0);
+    QVERIFY(inkIn(x0 + (x2 - x0) / 2, x2) > 0);
+    QVERIFY(inkIn(x2, x4) > 0);
+    QCOMPARE(inkIn(x4 + 2, img.width()), 0);
+}
+
+void ReceiveViewTest::wrapsHexLineAtTokenBoundaries() {
+    ReceiveView v;
+    v.show();
+    v.appendText(hexText(1000));
+    for (int width : {600, 331, 157}) {
+        v.resize(width, 200);
+        v.verticalScrollBar()->setValue(0);
+        const int cols = v.columnCount();
+        // "XX " tokens never split; a trailing blank may hang past the edge.
+        const int perRow = (cols + 1) / 3;
+        QCOMPARE(v.rowCount(), (1000 + perRow - 1) / perRow);
+        for (int row = 1; row < 3; ++row) {
+            const QRect r = v.caretRectAt(row * perRow * 3);
+            QVERIFY(r.isValid());
+            QCOMPARE(r.x(), v.caretRectAt(0).x());
+        }
+    }
+    // A word longer than the row is cut hard.
+    v.setPlainText(QString(v.columnCount() * 2 + 1, u'A'));
+    QCOMPARE(v.rowCount(), 3);
+}
+
+void ReceiveViewTest::incrementalLayoutMatchesFreshLayout() {
+    const std::u16string pieces[] = {u"12 ",
+                                     u"AB",
+                                     u"hello",
+                                     u" ",
+                                     u"\t",
+                                     u"温度",
+                                     u"\n",
+                                     u"x",
+                                     u"\xD83D\xDE00",
+                                     u"e\u0301",
+                                     u"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123"};
+    TestCells cells;
+    for (int cols : {4, 7, 16, 33}) {
+        WrappedText text(cells, cols);
+        std::mt19937 rng(static_cast<unsigned>(cols));
+        for (int step = 0; step < 1500; ++step) {
+            const auto& piece = pieces[rng() % std::size(pieces)];
+            const std::size_t size = text.size();
+            const unsigned op = rng() % 10;
+            if (op < 6 || size == 0) {
+                text.append(piece);
+            } else if (op < 8) {
+                text.splice(rng() % (size + 1), 0, piece);
+            } else {
+                const std::size_t pos = rng() % size;
+                text.splice(pos, rng() % 20, op == 9 ? piece : std::u16string());
+            }
+            WrappedText fresh(cells, cols);
+            fresh.setText(text.text());
+            QCOMPARE(text.rowStarts(), fresh.rowStarts());
+            QCOMPARE(text.lineCount(), fresh.lineCount());
+        }
+        // Re-wrapping at another width matches too.
+        text.setColumns(cols + 5);
+        WrappedText fresh(cells, cols + 5);
+        fresh.setText(text.text());
+        QCOMPARE(text.rowStarts(), fresh.rowStarts());
+    }
+}
+
+void ReceiveViewTest::followsEndOnlyWhenShowingIt() {
+    ReceiveView v;
+    v.resize(300, 120);
+    v.show();
+    QScrollBar* sb = v.verticalScrollBar();
+    for (int i = 0; i < 50; ++i)
+        v.appendText(QStringLiteral("line %1\r\n").arg(i));
+    QVERIFY(sb->maximum() > 0);
+    QCOMPARE(sb->value(), sb->maximum());
+    QCOMPARE(v.caretPosition(), v.documentLength());
+
+    sb->setValue(3);  // the user scrolls up to read
+    v.appendText(QStringLiteral("more\r\n"));
+    QCOMPARE(sb->value(), 3);
+    QCOMPARE(v.caretPosition(), v.documentLength());
+
+    sb->setValue(sb->maximum());
+    v.appendText(QStringLiteral("and more\r\n"));
+    QCOMPARE(sb->value(), sb->maximum());
+}
+
+void ReceiveViewTest::mouseSelectionCopiesExactText() {
+    ReceiveView v;
+    v.resize(300, 200);
+    v.show();
+    const QString first = hexText(60);  // wraps over several rows
+    const QString text = first + QStringLiteral("\n温度=21.5\nend");
+    v.appendText(text);
+    QVERIFY(v.rowCount() >= 4);
+    QWidget* vp = v.viewport();
+
+    // Drag from inside the long line, across its wraps and a line break.
+    const qsizetype from = 4;
+    const qsizetype to = first.size() + 4;  // up to "温度="
+    QTest::mousePress(vp, Qt::LeftButton, {}, pointAt(v, from));
+    QTest::mouseMove(vp, pointAt(v, to));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, pointAt(v, to));
+    QCOMPARE(v.selectedText(), text.mid(from, to - from));
+    QTest::keyClick(&v, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), text.mid(from, to - from));
+
+    // Shift-click extends from the same anchor.
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, pointAt(v, text.size() - 1));
+    QCOMPARE(v.selectedText(), text.mid(from, text.size() - 1 - from));
+
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, pointAt(v, first.size() + 1));
+    QCOMPARE(v.selectedText(), QStringLiteral("温度"));
+
+    QTest::keyClick(&v, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&v, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), text);
+    QCOMPARE(v.toPlainText(), text);  // copying never edits
+}
+
+void ReceiveViewTest::typingReportsKeysAndEdits() {
+    ReceiveView v;
+    v.appendText(QStringLiteral("rx\r\n"));
+    QSignalSpy spy(&v, &ReceiveView::keyTyped);
+    QTest::keyClicks(&v, QStringLiteral("ab"));
+    QTest::keyClick(&v, Qt::Key_Return);
+    QTest::keyClick(&v, Qt::Key_Backspace);
+    QTest::keyClick(&v, Qt::Key_Backspace);
+    QTest::keyClick(&v, Qt::Key_C, Qt::ControlModifier);
+    QStringList texts;
+    for (const auto& args : spy)
+        texts << args.at(1).toString();
+    QCOMPARE(texts, (QStringList{"a", "b", "\r", "\b", "\b", "\x03"}));
+    QCOMPARE(v.toPlainText(), QStringLiteral("rx\na"));
+
+    // The owner may take a key for itself.
+    connect(&v, &ReceiveView::keyTyped, &v,
+            [](int, const QString& t, bool* consumed) { *consumed = t == QLatin1String("x"); });
+    QTest::keyClicks(&v, QStringLiteral("xy"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("rx\nay"));
+
+    // Typing goes to the caret and replaces a selection; a pair goes as one.
+    v.setCaretPosition(1);
+    QTest::keyClicks(&v, QStringLiteral("Z"));
+    v.select(4, 6);
+    v.insertAtCaret(QStringLiteral("\U0001F600"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("rZx\n\U0001F600"));
+    QTest::keyClick(&v, Qt::Key_Backspace);
+    QCOMPARE(v.toPlainText(), QStringLiteral("rZx\n"));
+}
+
+void ReceiveViewTest::keyboardMovesAndExtendsSelection() {
+    ReceiveView v;
+    v.resize(300, 200);
+    v.show();
+    const int cols = v.columnCount();
+    const QString longLine(cols + 10, u'x');  // no blank: breaks hard after `cols`
+    const QString text = longLine + QStringLiteral("\nabc");
+    v.setPlainText(text);
+    const qsizetype abc = longLine.size() + 1;
+
+    v.setCaretPosition(2);
+    QTest::keyClick(&v, Qt::Key_Down);
+    QCOMPARE(v.caretPosition(), cols + 2);
+    QTest::keyClick(&v, Qt::Key_Down);
+    QCOMPARE(v.caretPosition(), abc + 2);
+    QTest::keyClick(&v, Qt::Key_Home, Qt::ShiftModifier);
+    QCOMPARE(v.selectedText(), QStringLiteral("ab"));
+    QTest::keyClick(&v, Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(v.selectedText(), text.mid(cols, abc + 2 - cols));
+    QTest::keyClick(&v, Qt::Key_Left);  // collapses to the selection start
+    QVERIFY(!v.hasSelection());
+    QCOMPARE(v.caretPosition(), cols);
+    QTest::keyClick(&v, Qt::Key_End);
+    QCOMPARE(v.caretPosition(), longLine.size());
+
+    QTest::keyClick(&v, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(&v, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(v.selectedText(), text);
+    QTest::keyClick(&v, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&v, Qt::Key_Delete);
+    QCOMPARE(v.toPlainText(), text.mid(1));
+}
+
+void ReceiveViewTest::inputMethodAndFontChange() {
+    ReceiveView v;
+    v.resize(300, 200);
+    v.show();
+    QSignalSpy spy(&v, &ReceiveView::keyTyped);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("温度"));
+    QApplication::sendEvent(&v, &commit);
+    QCOMPARE(v.toPlainText(), QStringLiteral("温度"));
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(1).toString(), QStringLiteral("温度"));
+
+    // A larger font re-wraps; the text at the top of the view stays there.
+    v.setPlainText(hexText(2000));
+    v.verticalScrollBar()->setValue(10);
+    const qsizetype top = 10 * ((v.columnCount() + 1) / 3) * 3;
+    QVERIFY(v.caretRectAt(top).isValid());
+    QCOMPARE(v.caretRectAt(top).top(), 0);
+    const int cols = v.columnCount();
+    QFont big = v.font();
+    big.setPixelSize(24);
+    v.setFont(big);
+    QVERIFY(v.columnCount() < cols * 2 / 3);
+    const int perRow = (v.columnCount() + 1) / 3;
+    QCOMPARE(v.rowCount(), (2000 + perRow - 1) / perRow);
+    QVERIFY(v.caretRectAt(top).isValid());
+    QCOMPARE(v.caretRectAt(top).top(), 0);
+}
+
+void ReceiveViewTest::clearAndReplaceResetEverything() {
+    ReceiveView v;
+    v.resize(300, 100);
+    v.show();
+    for (int i = 0; i < 40; ++i)
+        v.appendText(QStringLiteral("row\r\n"));
+    v.select(0, 5);
+    v.setPlainText(QStringLiteral("31 32 \r\nx"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("31 32 \nx"));
+    QCOMPARE(v.lineCount(), 2);
+    QVERIFY(!v.hasSelection());
+    QCOMPARE(v.caretPosition(), 8);
+    QCOMPARE(v.verticalScrollBar()->maximum(), 0);
+
+    v.appendBytes(QByteArray("\xCE"));  // a lead byte waiting for its trail byte
+    v.clear();
+    v.appendBytes(QByteArray("A"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("A"));
+    v.clear();
+    QCOMPARE(v.documentLength(), 0);
+    QCOMPARE(v.rowCount(), 1);
+    QCOMPARE(v.caretPosition(), 0);
+}
+
+void ReceiveViewTest::hugeLineStaysUsable() {
+    ReceiveView v;
+    v.resize(640, 400);
+    v.show();
+    const QString chunk = hexText(4096);
+    const int chunks = 1250;  // 5,120,000 bytes shown as 15,360,000 characters
+    for (int i = 0; i < chunks; ++i)
+        v.appendText(chunk);
+    const qsizetype total = qsizetype(chunk.size()) * chunks;
+    QCOMPARE(v.documentLength(), total);
+    const int perRow = (v.columnCount() + 1) / 3;
+    QCOMPARE(v.rowCount(), int((total / 3 + perRow - 1) / perRow));
+    QCOMPARE(v.verticalScrollBar()->value(), v.verticalScrollBar()->maximum());
+
+    v.verticalScrollBar()->setValue(v.rowCount() / 2);
+    QImage img(v.size(), QImage::Format_RGB32);
+    v.render(&img);
+    const qsizetype mid = total / 2 / 3 * 3;
+    v.select(mid, mid + 9);
+    QCOMPARE(v.selectedText(), chunk.mid(mid % chunk.size(), 9));
+
+    v.setCaretPosition(total);
+    QTest::keyClick(&v, Qt::Key_Return);
+    QTest::keyClicks(&v, QStringLiteral("ok"));
+    QCOMPARE(v.lineCount(), 2);
+    QCOMPARE(v.toPlainText().right(3), QStringLiteral("\nok"));
+}
+
+QTEST_MAIN(ReceiveViewTest)
+#include "tst_receive_view.moc"

@@ -1,0 +1,197 @@
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "serial/PortCore.h"
+
+namespace {
+
+// Window-sync messages go out in the delivery order.
+constexpr uint32_t kWindowOrder[] = {EV_ERR, EV_RXCHAR, EV_TXEMPTY, EV_BREAK, EV_RING,
+                                     EV_CTS, EV_DSR,    EV_RXFLAG,  EV_RLSD,  EV_RX80FULL};
+
+}  // namespace
+
+TComThread::TComThread(TCustomComPort& port, std::shared_ptr<TDeliverySlot> slot,
+                       TLineWatcher& watcher, TMainThreadDispatcher* dispatcher, TSyncMethod method,
+                       TComEvents mask, uint64_t generation)
+    : port_(port),
+      slot_(std::move(slot)),
+      watcher_(watcher),
+      dispatcher_(dispatcher),
+      method_(method),
+      mask_(mask),
+      generation_(generation),
+      priority_(port.EventThreadPriority()) {
+    thread_ = std::thread([this] { Execute(); });
+}
+
+TComThread::~TComThread() {
+    Stop();
+    Join();
+}
+
+void TComThread::Stop() {
+    {
+        std::lock_guard lock(slot_->mutex);
+        slot_->stop = true;
+    }
+    slot_->Signal();
+    std::this_thread::yield();
+}
+
+void TComThread::Join() {
+    if (thread_.joinable() && !OnThisThread())
+        thread_.join();
+}
+
+void TComThread::Execute() {
+    port_.core_->threadId.store(std::this_thread::get_id());
+    if (priority_ != tpNormal) {
+        // Best effort: raising priority needs privileges, lowering always works.
+        static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -15};
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNice[priority_]);
+    }
+    TComEvents collected;
+    bool inFlight = false;
+    bool clean = true;
+    for (;;) {
+        {
+            std::lock_guard lock(slot_->mutex);
+            if (slot_->stop)
+                break;
+        }
+        // Keeps draining the device while a delivery waits for the main thread.
+        const TComEvents seen = watcher_.Wait(slot_->wakeFd, -1);
+        slot_->ClearSignal();
+        collected |= seen & mask_;
+        {
+            std::lock_guard lock(slot_->mutex);
+            if (slot_->stop)
+                break;
+            if (inFlight && method_ == smThreadSync && slot_->done) {
+                inFlight = false;
+                slot_->done = false;
+                if (slot_->failed) {
+                    // A handler raised: delivery for this port stops until the next open.
+                    clean = false;
+                    break;
+                }
+            } else if (inFlight && method_ == smWindowSync && slot_->messages.empty()) {
+                inFlight = false;
+            }
+        }
+        if (inFlight || collected.Empty())
+            continue;
+        const TComEvents events = collected;
+        collected = TComEvents();
+        if (method_ == smNone) {
+            try {
+                port_.Deliver(events, generation_);
+            } catch (...) {
+                port_.ReportHandlerException(std::current_exception());
+                clean = false;
+                break;
+            }
+        } else {
+            inFlight = Hand(events);
+        }
+    }
+    if (clean && port_.core_->device) {
+        // Unread input is dropped at close, as is output still queued in the driver.
+        port_.core_->device->Flush(true, true);
+    }
+    port_.core_->threadReads.store(false);
+    alive_.store(false);
+}
+
+bool TComThread::Hand(TComEvents events) {
+    std::shared_ptr<TDeliverySlot> slot = slot_;
+    TMainThreadDispatcher* dispatcher = dispatcher_;
+    if (method_ == smThreadSync) {
+        {
+            std::lock_guard lock(slot->mutex);
+            if (slot->stop)
+                return false;
+            slot->pending = true;
+            slot->done = false;
+            slot->failed = false;
+            slot->events = events;
+            slot->generation = generation_;
+        }
+        if (dispatcher)
+            dispatcher->Wake([slot] { ServeThreadSync(slot); });
+        return true;
+    }
+    {
+        std::lock_guard lock(slot->mutex);
+        if (slot->stop)
+            return false;
+        const uint32_t mask = EventsToMask(events);
+        for (uint32_t flag : kWindowOrder) {
+            if (mask & flag)
+                slot->messages.push_back(flag);
+        }
+        slot->generation = generation_;
+    }
+    if (dispatcher)
+        dispatcher->Wake([slot] { ServeWindowSync(slot); });
+    return true;
+}
+
+bool TComThread::ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot) {
+    TComEvents events;
+    uint64_t generation;
+    TCustomComPort* port;
+    {
+        std::lock_guard lock(slot->mutex);
+        if (!slot->pending || slot->stop)
+            return false;
+        slot->pending = false;
+        slot->running = true;
+        events = slot->events;
+        generation = slot->generation;
+        port = slot->port;
+    }
+    bool failed = false;
+    try {
+        port->Deliver(events, generation);
+    } catch (...) {
+        failed = true;
+        port->ReportHandlerException(std::current_exception());
+    }
+    {
+        std::lock_guard lock(slot->mutex);
+        slot->running = false;
+        slot->done = true;
+        slot->failed = failed;
+    }
+    slot->Signal();
+    return true;
+}
+
+bool TComThread::ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot) {
+    std::deque<uint32_t> messages;
+    uint64_t generation;
+    TCustomComPort* port;
+    {
+        std::lock_guard lock(slot->mutex);
+        if (slot->stop || slot->messages.empty())
+            return false;
+        messages.swap(slot->messages);
+        generation = slot->generation;
+        port = slot->port;
+    }
+    // Received: the thread may go on while the handlers run.
+    slot->Signal();
+    for (uint32_t flag : messages) {
+        {
+            std::lock_guard lock(slot->mutex);
+            if (slot->stop)
+                break;
+        }
+        port->RunWindowEvent(flag, generation);
+    }
+    return true;
+}

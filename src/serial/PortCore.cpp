@@ -1,0 +1,229 @@
+#include "serial/PortCore.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+int64_t MonotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// --- TRxQueue ---
+
+std::size_t TRxQueue::Size() const {
+    std::lock_guard lock(mutex_);
+    return buf_.size() - head_;
+}
+
+std::size_t TRxQueue::Take(char* dst, std::size_t count) {
+    std::lock_guard lock(mutex_);
+    const std::size_t n = std::min(count, buf_.size() - head_);
+    if (n > 0)
+        std::memcpy(dst, buf_.data() + head_, n);
+    head_ += n;
+    if (head_ == buf_.size()) {
+        buf_.clear();
+        head_ = 0;
+    }
+    return n;
+}
+
+std::size_t TRxQueue::Append(const char* src, std::size_t count) {
+    std::lock_guard lock(mutex_);
+    // Compact once the consumed front dominates, so the buffer does not creep.
+    if (head_ > 0 && head_ >= buf_.size() / 2) {
+        buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(head_));
+        head_ = 0;
+    }
+    buf_.insert(buf_.end(), src, src + count);
+    return buf_.size() - head_;
+}
+
+void TRxQueue::Clear() {
+    std::lock_guard lock(mutex_);
+    buf_.clear();
+    buf_.shrink_to_fit();
+    head_ = 0;
+}
+
+// --- TDeliverySlot ---
+
+TDeliverySlot::TDeliverySlot() {
+    wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+TDeliverySlot::~TDeliverySlot() {
+    if (wakeFd >= 0)
+        ::close(wakeFd);
+}
+
+void TDeliverySlot::Signal() {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(wakeFd, &one, sizeof one);
+}
+
+void TDeliverySlot::ClearSignal() {
+    uint64_t value;
+    [[maybe_unused]] ssize_t r = ::read(wakeFd, &value, sizeof value);
+}
+
+// --- TLineWatcher ---
+
+namespace {
+constexpr std::size_t kChunk = 64 * 1024;
+// Enough per wake-up to keep deliveries flowing under a steady stream.
+constexpr std::size_t kDrainBudget = 4u << 20;
+constexpr int kTickMs = 20;
+}  // namespace
+
+TLineWatcher::TLineWatcher(ISerialDevice& device, TRxQueue& rx, std::atomic<uint32_t>& lineErrors,
+                           std::atomic<bool>& txPending)
+    : device_(device), rx_(rx), lineErrors_(lineErrors), txPending_(txPending), chunk_(kChunk) {
+    modemLines_ = device_.GetModemStatus(modem_) == 0;
+    counters_ = device_.Counters(lastCounters_) == 0;
+}
+
+void TLineWatcher::SetSettings(const TRxSettings& s) {
+    std::lock_guard lock(settingsMutex_);
+    settings_ = s;
+}
+
+void TLineWatcher::MarkLost(int err) {
+    if (lost_.exchange(true))
+        return;
+    lostError_.store(err);
+}
+
+TComEvents TLineWatcher::Drain() {
+    TComEvents ev;
+    TRxSettings s;
+    {
+        std::lock_guard lock(settingsMutex_);
+        s = settings_;
+    }
+    std::size_t total = 0;
+    while (!lost_.load() && total < kDrainBudget && rx_.Size() < kQueueCap) {
+        const long n = device_.Read(chunk_.data(), chunk_.size());
+        if (n == -EAGAIN || n == -EWOULDBLOCK)
+            break;
+        if (n == 0) {
+            MarkLost(EIO);
+            break;
+        }
+        if (n < 0) {
+            if (IsDeviceGoneError(static_cast<int>(-n)))
+                MarkLost(static_cast<int>(-n));
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+        char* begin = chunk_.data();
+        char* end = begin + n;
+        if (std::find(begin, end, s.eventChar) != end)
+            ev.Include(evRxFlag);
+        if (s.discardNull)
+            end = std::remove(begin, end, '\0');
+        if (end == begin)
+            continue;
+        const std::size_t added = static_cast<std::size_t>(end - begin);
+        const std::size_t after = rx_.Append(begin, added);
+        ev.Include(evRxChar);
+        if (s.fullMark > 0 && after >= s.fullMark && after - added < s.fullMark)
+            ev.Include(evRx80Full);
+    }
+    if (lost_.load() && !lostReported_) {
+        // Reported once; afterwards the device is no longer polled.
+        lostReported_ = true;
+        lineErrors_.fetch_or(CE_IOE);
+        ev.Include(evError);
+    }
+    return ev;
+}
+
+TComEvents TLineWatcher::Poll() {
+    TComEvents ev;
+    if (lost_.load())
+        return ev;
+    if (modemLines_) {
+        uint32_t s = 0;
+        if (device_.GetModemStatus(s) == 0) {
+            const uint32_t diff = s ^ modem_;
+            if (diff & MS_CTS_ON)
+                ev.Include(evCTS);
+            if (diff & MS_DSR_ON)
+                ev.Include(evDSR);
+            if (diff & MS_RLSD_ON)
+                ev.Include(evRLSD);
+            if ((diff & MS_RING_ON) && (s & MS_RING_ON))
+                ev.Include(evRing);
+            modem_ = s;
+        }
+    }
+    if (counters_) {
+        TLineCounters c;
+        if (device_.Counters(c) == 0) {
+            uint32_t bits = 0;
+            if (c.frame != lastCounters_.frame)
+                bits |= CE_FRAME;
+            if (c.parity != lastCounters_.parity)
+                bits |= CE_RXPARITY;
+            if (c.overrun != lastCounters_.overrun)
+                bits |= CE_OVERRUN;
+            if (c.bufOverrun != lastCounters_.bufOverrun)
+                bits |= CE_RXOVER;
+            if (bits)
+                ev.Include(evError);
+            if (c.brk != lastCounters_.brk) {
+                bits |= CE_BREAK;
+                ev.Include(evBreak);
+            }
+            if (bits)
+                lineErrors_.fetch_or(bits);
+            lastCounters_ = c;
+        }
+    }
+    if (txPending_.load()) {
+        int queued = 0;
+        if (device_.OutputQueue(queued) != 0 || queued == 0) {
+            txPending_.store(false);
+            ev.Include(evTxEmpty);
+        }
+    }
+    return ev;
+}
+
+TComEvents TLineWatcher::Wait(int wakeFd, int timeoutMs) {
+    struct pollfd fds[2];
+    int n = 0;
+    int devIndex = -1;
+    if (!lost_.load() && rx_.Size() < kQueueCap && device_.PollFd() >= 0) {
+        devIndex = n;
+        fds[n++] = {device_.PollFd(), POLLIN, 0};
+    }
+    if (wakeFd >= 0)
+        fds[n++] = {wakeFd, POLLIN, 0};
+    int timeout = timeoutMs;
+    if (!lost_.load() && (modemLines_ || counters_ || txPending_.load()))
+        timeout = timeout < 0 ? kTickMs : std::min(timeout, kTickMs);
+    int r;
+    do {
+        r = ::poll(fds, static_cast<nfds_t>(n), timeout);
+    } while (r < 0 && errno == EINTR);
+
+    TComEvents ev;
+    if (r > 0 && devIndex >= 0 && fds[devIndex].revents != 0) {
+        ev = Drain();
+        if ((fds[devIndex].revents & (POLLHUP | POLLERR | POLLNVAL)) && !ev.Contains(evRxChar) &&
+            !lost_.load()) {
+            MarkLost(EIO);
+            ev |= Drain();
+        }
+    }
+    ev |= Poll();
+    return ev;
+}

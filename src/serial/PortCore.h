@@ -1,0 +1,149 @@
+// Engine internals shared by the port, its event thread and its transfer code.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "serial/CPort.h"
+
+int64_t MonotonicMs();
+
+// Received bytes taken from the device and not yet read by the owner.
+class TRxQueue {
+  public:
+    std::size_t Size() const;
+    std::size_t Take(char* dst, std::size_t count);
+    // Returns the size after appending.
+    std::size_t Append(const char* src, std::size_t count);
+    void Clear();
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<char> buf_;
+    std::size_t head_ = 0;
+};
+
+// What reception needs of the settings; copied when they are applied.
+struct TRxSettings {
+    bool discardNull = false;
+    char eventChar = 0;
+    std::size_t fullMark = 819;  // 80 % of the input size
+};
+
+// Eventfd that wakes the event thread; also carries the hand-over to the main thread.
+struct TDeliverySlot {
+    TDeliverySlot();
+    ~TDeliverySlot();
+    void Signal();
+    void ClearSignal();
+
+    std::mutex mutex;
+    int wakeFd = -1;
+    bool stop = false;
+    TCustomComPort* port = nullptr;
+    uint64_t generation = 0;
+    // Thread sync: one wake-up waiting to run, or running, on the main thread.
+    bool pending = false;
+    bool running = false;
+    bool done = false;
+    bool failed = false;
+    TComEvents events;
+    // Window sync: event flags posted, not yet received by the main thread.
+    std::deque<uint32_t> messages;
+};
+
+// Watches one open device: drains input into the queue and turns what it sees into events.
+// Used by one thread at a time (the event thread, or the caller of WaitForEvent).
+class TLineWatcher {
+  public:
+    TLineWatcher(ISerialDevice& device, TRxQueue& rx, std::atomic<uint32_t>& lineErrors,
+                 std::atomic<bool>& txPending);
+
+    void SetSettings(const TRxSettings& s);
+    // Reads what the device holds now, without waiting. Returns the events it caused.
+    TComEvents Drain();
+    // Waits for the device or wakeFd (or timeoutMs, < 0 none), then drains and checks lines.
+    // wakeFd is only polled, never read. Returns the events seen, all kinds.
+    TComEvents Wait(int wakeFd, int timeoutMs);
+    bool Lost() const { return lost_.load(); }
+    int LostError() const { return lostError_.load(); }
+    // The device is only read while the queue is below this.
+    static constexpr std::size_t kQueueCap = 64u << 20;
+
+  private:
+    TComEvents Poll();
+    void MarkLost(int err);
+
+    ISerialDevice& device_;
+    TRxQueue& rx_;
+    std::atomic<uint32_t>& lineErrors_;
+    std::atomic<bool>& txPending_;
+    std::mutex settingsMutex_;
+    TRxSettings settings_;
+    std::atomic<bool> lost_{false};
+    std::atomic<int> lostError_{0};
+    bool lostReported_ = false;
+    bool modemLines_ = false;
+    uint32_t modem_ = 0;
+    bool counters_ = false;
+    TLineCounters lastCounters_;
+    std::vector<char> chunk_;
+};
+
+struct TCustomComPort::TCore {
+    TSerialDeviceFactory factory;
+    std::unique_ptr<ISerialDevice> device;
+    TRxQueue rx;
+    std::atomic<uint32_t> lineErrors{0};
+    std::atomic<bool> txPending{false};
+    // The event thread reads the device while this is set; others then only use the queue.
+    std::atomic<bool> threadReads{false};
+    std::atomic<std::thread::id> threadId{};
+    std::unique_ptr<TLineWatcher> watcher;
+    std::shared_ptr<TDeliverySlot> slot;
+    uint64_t generation = 0;
+    // Write requests in issue order; the head is being written.
+    std::mutex writeMutex;
+    std::deque<TAsync*> writes;
+};
+
+// The event thread of an open port.
+class TComThread {
+  public:
+    TComThread(TCustomComPort& port, std::shared_ptr<TDeliverySlot> slot, TLineWatcher& watcher,
+               TMainThreadDispatcher* dispatcher, TSyncMethod method, TComEvents mask,
+               uint64_t generation);
+    ~TComThread();
+
+    // Signals the stop; the loop ends at its next wake-up.
+    void Stop();
+    void Join();
+    bool Alive() const { return alive_.load(); }
+    bool OnThisThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+    // Main-thread side of a hand-over; false when there was nothing to serve.
+    static bool ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot);
+    static bool ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot);
+
+  private:
+    void Execute();
+    bool Hand(TComEvents events);
+
+    TCustomComPort& port_;
+    std::shared_ptr<TDeliverySlot> slot_;
+    TLineWatcher& watcher_;
+    TMainThreadDispatcher* dispatcher_;
+    TSyncMethod method_;
+    TComEvents mask_;
+    uint64_t generation_;
+    TThreadPriority priority_;
+    std::atomic<bool> alive_{true};
+    std::thread thread_;
+};

@@ -1,0 +1,19 @@
+// Records what a port announces, in order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "serial/CPort.h"
+
+struct TPortProbe {
+    std::vector<std::string> log;
+    TComLink link;
+
+    // Hooks the open/close related handlers of port and a link that records leConn.
+    void Attach(TCustomComPort& port);
+    void Clear() { log.clear(); }
+};
+
+// Drops every handler, so a port that outlives a test body's locals cannot call into them.
+void ClearHandlers(TCustomComPort& port);

@@ -1,0 +1,64 @@
+#include "serial/support/Pty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
+TPty::TPty() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        throw std::runtime_error("no pseudo-terminal");
+    slave_ = ::ptsname(master_);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+}
+
+TPty::~TPty() {
+    CloseMaster();
+}
+
+void TPty::CloseMaster() {
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
+void TPty::Send(const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(master_, data.data() + done, data.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            throw std::runtime_error("pty write");
+        struct pollfd p {
+            master_, POLLOUT, 0
+        };
+        ::poll(&p, 1, 100);
+    }
+}
+
+std::string TPty::Receive(std::size_t count, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string out;
+    char buf[4096];
+    while (out.size() < count && Clock::now() < deadline) {
+        ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n > 0) {
+            out.append(buf, static_cast<std::size_t>(n));
+            continue;
+        }
+        struct pollfd p {
+            master_, POLLIN, 0
+        };
+        ::poll(&p, 1, 20);
+    }
+    return out;
+}

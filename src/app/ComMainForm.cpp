@@ -1,0 +1,359 @@
+// The main window: construction, start-up, shutdown and the window-level handlers.
+#include "app/ComMainForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/DeviceMonitor.h"
+#include "app/FormState.h"
+#include "app/FormWidgets.h"
+#include "app/HelpText.h"
+#include "app/PortNames.h"
+#include "app/Splitter.h"
+#include "app/StatusPanels.h"
+#include "app/core/LanguageTable.h"
+#include "app/core/Messages.h"
+#include "serial/ctl/CPortCtl.h"
+#include "serial/ctl/CPortSetup.h"
+#include "serial/ctl/QtDispatcher.h"
+
+#ifndef ZENTA_HOME_URL
+#define ZENTA_HOME_URL "https://example.org/zenta"
+#endif
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    QFont uiFont = font();
+    uiFont.setFamilies({QStringLiteral("Noto Sans CJK SC"), uiFont.family()});
+    uiFont.setPointSize(9);
+    setFont(uiFont);
+    InstallSetupDialog();
+    dispatcher_ = std::make_unique<TQtDispatcher>();
+    BuildLayout();
+    BindPort();
+    Form1 = this;
+    FormCreate(this);
+}
+
+TForm1::~TForm1() {
+    Refresh100msTimer->stop();
+    // The controls drop their weak bindings when the port member goes after them, but
+    // handlers must not run into half-destroyed widgets.
+    ComPort.OnAfterOpen = nullptr;
+    ComPort.OnAfterClose = nullptr;
+    ComPort.OnRxChar = nullptr;
+    ComPort.OnCTSChange = nullptr;
+    ComPort.OnDSRChange = nullptr;
+    ComPort.OnRLSDChange = nullptr;
+    ComPort.OnRing = nullptr;
+    try {
+        ComPort.Close();
+    } catch (...) {
+    }
+    if (Form1 == this) {
+        Form1 = nullptr;
+    }
+}
+
+// Design values of the port and the bindings of the controls to it.
+void TForm1::BindPort() {
+    ComPort.SetName("ComPort");
+    ComPort.SetDispatcher(dispatcher_.get());
+    ComPort.SetPort("COM1");
+    ComPort.SetBaudRate(br115200);
+    ComPort.SetDataBits(dbEight);
+    ComPort.SetStopBits(sbOneStopBit);
+    ComPort.Parity().SetBits(prNone);
+    ComPort.FlowControl().SetFlowControl(fcNone);
+    ComPort.FlowControl().SetControlDTR(dtrDisable);
+    ComPort.FlowControl().SetControlRTS(rtsDisable);
+    ComPort.Buffer().SetInputSize(4096);
+    ComPort.SetEvents(AllComEvents);
+
+    ComPort.OnAfterOpen = [this](TCustomComPort*) { ComPortOpen(this); };
+    ComPort.OnAfterClose = [this](TCustomComPort*) { ComPortClose(this); };
+    ComPort.OnRxChar = [this](TCustomComPort*, int count) { ComPortRxChar(this, count); };
+    ComPort.OnRing = [this](TCustomComPort*) { ComPortRing(this); };
+    ComPort.OnCTSChange = [this](TCustomComPort*, bool on) { ComPortCTSChange(this, on); };
+    ComPort.OnDSRChange = [this](TCustomComPort*, bool on) { ComPortDSRChange(this, on); };
+    ComPort.OnRLSDChange = [this](TCustomComPort*, bool on) { ComPortRLSDChange(this, on); };
+
+    ComComboBox1->SetComProperty(cpPort);
+    ComComboBox1->SetComPort(&ComPort);
+    ComComboBox2->SetComProperty(cpBaudRate);
+    ComComboBox2->SetComPort(&ComPort);
+    ComComboBox3->SetComProperty(cpDataBits);
+    ComComboBox3->SetComPort(&ComPort);
+    ComComboBox4->SetComProperty(cpStopBits);
+    ComComboBox4->SetComPort(&ComPort);
+    ComComboBox5->SetComProperty(cpParity);
+    ComComboBox5->SetComPort(&ComPort);
+    ComComboBox6->SetComProperty(cpFlowControl);
+    ComComboBox6->SetComPort(&ComPort);
+    // A device path can be typed into the port box.
+    ComComboBox1->setEditable(true);
+    ComComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComLed1->SetLedSignal(lsConn);
+    ComLed1->SetKind(lkRedLight);
+    ComLed1->SetComPort(&ComPort);
+
+    ComComboBox1->OnChange = [this](QObject*) { ComComboBox1Change(ComComboBox1); };
+    ComComboBox2->OnChange = [this](QObject*) { ComComboBox2Change(ComComboBox2); };
+    ComComboBox3->OnChange = [this](QObject*) { ComComboBox3Change(ComComboBox3); };
+    ComComboBox4->OnChange = [this](QObject*) { ComComboBox4Change(ComComboBox4); };
+    ComComboBox5->OnChange = [this](QObject*) { ComComboBox5Change(ComComboBox5); };
+    ComComboBox6->OnChange = [this](QObject*) { ComComboBox6Change(ComComboBox6); };
+
+    connect(Button_Open, &QPushButton::clicked, this, [this] { Button_OpenClick(Button_Open); });
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(CheckBox1); });
+    connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBox2Click(CheckBox2); });
+    connect(Label23, &TClickLabel::clicked, this, [this] { Label23Click(Label23); });
+    connect(Image2, &TClickLabel::clicked, this, [this] { Label23Click(Image2); });
+    connect(BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(BitBtn4); });
+    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(Button5); });
+    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(Button6); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(Button2); });
+    connect(saveconfig, &QPushButton::clicked, this, [this] { saveconfigClick(saveconfig); });
+    connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(Button7); });
+    connect(CheckBox18, &QCheckBox::clicked, this, [this] { languageChange(CheckBox18); });
+    Splitter1->OnMoved = [this](QObject* sender) { Splitter1Moved(sender); };
+
+    TClickLabel* links[] = {H1, H2, H3, H4, H5};
+    for (int i = 0; i < 5; ++i) {
+        connect(links[i], &TClickLabel::clicked, this, [this, i] { HeaderClick(i); });
+        links[i]->installEventFilter(this);
+    }
+    Panel1->installEventFilter(this);
+    Panel4->installEventFilter(this);
+    Panel5->installEventFilter(this);
+
+    connect(Refresh100msTimer, &QTimer::timeout, this,
+            [this] { Rfreues100msTimer(Refresh100msTimer); });
+    connect(getNEWSTimer, &QTimer::timeout, this, [this] { getNEWSTimerTimer(getNEWSTimer); });
+    connect(cacelGetnewsTimer, &QTimer::timeout, this,
+            [this] { cacelGetnewsTimerTimer(cacelGetnewsTimer); });
+    Refresh100msTimer->start();
+
+    deviceMonitor_ = std::make_unique<TDeviceMonitor>();
+    deviceMonitor_->OnChange = [this](const TDeviceChange& msg) { WMDeviceChange(msg); };
+}
+
+void TForm1::FormCreate(QObject* /*Sender*/) {
+    CtsText.clear();
+    DsrText.clear();
+    RlsdText.clear();
+    StopFlag = 0;
+
+    // 1. System language. The code-page warnings only concern Windows systems.
+    const QLocale sys = QLocale::system();
+    if (sys.language() == QLocale::Chinese && sys.territory() == QLocale::Taiwan) {
+#ifdef _WIN32
+        memo::SetText(Memo, zenta::Msg(zenta::MsgId::TraditionalSystemWarning, false));
+#endif
+    } else if (sys.language() == QLocale::English && (sys.territory() == QLocale::UnitedStates ||
+                                                      sys.territory() == QLocale::UnitedKingdom)) {
+        EnglishUI = 1;
+#ifdef _WIN32
+        memo::SetText(Memo, zenta::Msg(zenta::MsgId::EnglishSystemWarning, true));
+#endif
+    }
+    // 2.-3. Provisional caption and geometry.
+    setWindowTitle(QStringLiteral("ZENTA V") + VersionText + QStringLiteral(" 串口数据调试器"));
+    setGeometry(250, 180, 850, 600);
+    // 4. Checksum kinds.
+    verifyBox->clear();
+    verifyBox->addItems({QStringLiteral("None"), QStringLiteral("modbusCRC16"),
+                         QStringLiteral("ADD"), QStringLiteral("XOR")});
+    verifyBox->setCurrentIndex(0);
+    // 5. The prepared-string rows.
+    CreatePrepRows();
+    // 6.
+    Panel3->setFocusPolicy(Qt::StrongFocus);
+    Edit_Data->setText(savedTextLine);
+    Panel2->hide();
+    Splitter1->hide();
+    ProgressBar1->hide();
+    // 7. The port box's entry names the port.
+    if (ComComboBox1->count() > 0) {
+        ComPort.SetPort(NormalizePortName(ComComboBox1->currentText().toStdString()));
+    }
+    // 8.-9. Settings and language.
+    LoadSettingsFile();
+    languageChange(this);
+    // 10.
+    SetStatusBarWidths();
+    StatusBar1->SetPanelText(0, QStringLiteral(ZENTA_HOME_URL));
+    // 11.-12. Proxy and the start-up tick that opens the port.
+    InvokeClick(Button7);
+    getNEWSTimer->start();
+}
+
+void TForm1::SetStatusBarWidths() {
+    const int b = StatusBar1->height();
+    StatusBar1->SetPanelWidth(0, 5 * b);
+    StatusBar1->SetPanelWidth(1, 4 * b);
+    StatusBar1->SetPanelWidth(2, 4 * b);
+    StatusBar1->SetPanelWidth(3, 13 * b);
+    StatusBar1->SetPanelWidth(4, 50);
+    QFont f = StatusBar1->font();
+    f.setPointSize(9);
+    StatusBar1->setFont(f);
+}
+
+void TForm1::FormClose(QObject* /*Sender*/) {
+    InvokeClick(saveconfig);
+    AbortUpdateCheck();
+    if (ComPort.Connected()) {
+        try {
+            ComPort.Close();
+        } catch (...) {
+        }
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    if (!closing_) {
+        closing_ = true;
+        FormClose(this);
+    }
+    e->accept();
+}
+
+void TForm1::Button5Click(QObject* /*Sender*/) {
+    if (Panel2->isVisible()) {
+        Panel2->hide();
+        Splitter1->hide();
+        Button5->setText(zenta::Button5Caption(false, EnglishUI == 1));
+    } else {
+        Panel2->show();
+        Splitter1->show();
+        Button5->setText(zenta::Button5Caption(true, EnglishUI == 1));
+    }
+    Memo->setFocus();
+}
+
+void TForm1::Button6Click(QObject* /*Sender*/) {
+    if (Panel1->isVisible()) {
+        Panel1->hide();
+        Button6->setText(QStringLiteral("■"));
+    } else {
+        // The layout keeps the file row above the control panel either way.
+        Panel5->hide();
+        Panel1->show();
+        Panel5->show();
+        Button6->setText(QStringLiteral("━"));
+    }
+    Memo->setFocus();
+}
+
+void TForm1::Button2Click(QObject* /*Sender*/) {
+    memo::SetText(Memo, HelpText());
+    Memo->setFocus();
+}
+
+void TForm1::HeaderMouseMove(TClickLabel* over) {
+    for (TClickLabel* l : {H1, H2, H3, H4, H5}) {
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, l == over ? QColor(0, 0, 0xFF) : QColor(Qt::black));
+        l->setPalette(pal);
+    }
+}
+
+void TForm1::HeaderClick(int index) {
+    const QString link = HeaderLinks.at(index);
+    if (!link.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromUserInput(link));
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::MouseMove || e->type() == QEvent::Enter) {
+        if (watched == Panel1 || watched == Panel4 || watched == Panel5) {
+            HeaderMouseMove(nullptr);
+        } else if (auto* l = qobject_cast<TClickLabel*>(watched)) {
+            HeaderMouseMove(l);
+        }
+    } else if (e->type() == QEvent::Resize && watched == Panel1) {
+        LayoutControlPanel();
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void TForm1::winprint(const QString& text) {
+    memo::Append(Memo, text);
+}
+
+void TForm1::SetChecked(QCheckBox* box, bool on) {
+    if (box->isChecked() == on) {
+        return;
+    }
+    box->setChecked(on);
+    emit box->clicked(on);
+}
+
+void TForm1::InvokeClick(QAbstractButton* button) {
+    emit button->clicked(button->isChecked());
+}
+
+// ---- hooks for the settings file, the language switch and the update check
+
+void TForm1::saveconfigClick(QObject* /*Sender*/) {
+    // The settings file writer plugs in here.
+}
+
+void TForm1::LoadSettingsFile() {
+    // The settings file reader plugs in here; without it every default stays.
+}
+
+void TForm1::languageChange(QObject* /*Sender*/) {
+    InvokeClick(saveconfig);
+    EnglishUI = CheckBox18->isChecked() ? 1 : 0;
+    const bool english = EnglishUI == 1;
+    for (const zenta::CaptionEntry& entry : zenta::CaptionTable()) {
+        const QString text =
+            zenta::CaptionText(entry, english, ComPort.Connected(), Panel2->isVisible());
+        const QString name = QString::fromLatin1(entry.objectName);
+        if (name == QLatin1String("TabSheet1")) {
+            PageControl1->setTabText(PageControl1->indexOf(TabSheet1), text);
+        } else if (auto* button = findChild<QAbstractButton*>(name)) {
+            button->setText(text);
+        } else if (auto* label = findChild<QLabel*>(name)) {
+            label->setText(text);
+        }
+    }
+    setWindowTitle(zenta::WindowCaption(english));
+    Memo_stm32help->setPlainText(memo::Lines(zenta::Stm32HelpText(english)));
+}
+
+void TForm1::Button7Click(QObject* /*Sender*/) {
+    // The system proxy check plugs in here.
+}
+
+void TForm1::getNEWSTimerTimer(QObject* /*Sender*/) {
+    getNEWSTimer->stop();
+    InvokeClick(Button_Open);
+    Label23Click(this);
+    StartUpdateCheck();
+}
+
+void TForm1::StartUpdateCheck() {
+    // The update page request plugs in here.
+}
+
+void TForm1::AbortUpdateCheck() {
+    // Aborts a request of the update check still running.
+}
+
+void TForm1::cacelGetnewsTimerTimer(QObject* /*Sender*/) {
+    cacelGetnewsTimer->stop();
+}

@@ -1,0 +1,85 @@
+// The 150 prepared-string controls and their row layout.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/ComMainForm.h"
+#include "app/FormWidgets.h"
+
+int TForm1::RowHeight() const {
+    return CheckBox6->height();
+}
+
+int TForm1::RowTop() const {
+    return Label24->y() + Label24->height();
+}
+
+void TForm1::CreatePrepRows() {
+    const int h = RowHeight();
+    const int t = RowTop();
+    NList.clear();
+    NList.reserve(150);
+    for (int i = 0; i < 50; ++i) {
+        auto* box = new QCheckBox(QString::number(i), TabSheet1);
+        box->setObjectName(QStringLiteral("HEX%1").arg(i));
+        box->setGeometry(0, h * i + t, h, h);
+        box->setProperty("tag", i);
+        // The number is the box's caption, but only the box itself fits in the row.
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::WindowText, Qt::transparent);
+        pal.setColor(QPalette::ButtonText, Qt::transparent);
+        box->setPalette(pal);
+        // The line parameter boxes lie under the rows and must not show through.
+        box->setAutoFillBackground(true);
+        NList.append(box);
+    }
+    for (int i = 0; i < 50; ++i) {
+        auto* edit = new QLineEdit(TabSheet1);
+        edit->setObjectName(QStringLiteral("Ndata%1").arg(i));
+        edit->setGeometry(h, h * i + t, 10 * h, h);
+        edit->setProperty("tag", i);
+        edit->setToolTip(QString::number(i + 1) + QStringLiteral("无注释"));
+        edit->setTextMargins(0, 0, 0, 0);
+        NList.append(edit);
+    }
+    for (int i = 0; i < 50; ++i) {
+        auto* send = new QPushButton(QString::number(i + 1), TabSheet1);
+        send->setObjectName(QStringLiteral("Nsend%1").arg(i));
+        send->setGeometry(11 * h, h * i + t + 1, 7 * h, h);
+        send->setProperty("tag", i);
+        send->setToolTip(QString::number(i));
+        NList.append(send);
+    }
+    for (QWidget* w : NList) {
+        w->show();
+    }
+    // The prepared strings present before any settings are read.
+    static_cast<QCheckBox*>(NList[0])->setChecked(true);
+    static_cast<QLineEdit*>(NList[50])->setText(QStringLiteral("13 00 FF 88"));
+    NList[50]->setToolTip(QStringLiteral("十六进制数据串1"));
+    static_cast<QPushButton*>(NList[100])->setText(QStringLiteral("十六进制数据串1"));
+    static_cast<QLineEdit*>(NList[51])->setText(QStringLiteral("output string"));
+    NList[51]->setToolTip(QStringLiteral("字符串1"));
+    static_cast<QPushButton*>(NList[101])->setText(QStringLiteral("字符串1"));
+    // Column titles and page buttons stay clickable above the rows.
+    for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Labe4, Label24, Label25, Label5,
+                                                      SpeedButton3, SpeedButton4}) {
+        w->raise();
+    }
+}
+
+void TForm1::Splitter1Moved(QObject* /*Sender*/) {
+    const int h = RowHeight();
+    const int page = TabSheet1->width();
+    for (int i = 0; i < 50; ++i) {
+        QWidget* edit = NList[50 + i];
+        QWidget* send = NList[100 + i];
+        const int editWidth = page - send->width() - h;
+        edit->resize(editWidth, edit->height());
+        send->move(editWidth + h, send->y());
+    }
+    Label25->move(NList[100]->x() + 15, Label25->y());
+    SpeedButton3->move(page - 25, SpeedButton3->y());
+    SpeedButton4->move(page - 13, SpeedButton4->y());
+}

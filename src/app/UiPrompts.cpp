@@ -1,0 +1,54 @@
+#include "app/UiPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+UiPrompts* g_installed = nullptr;
+}  // namespace
+
+void DialogPrompts::ShowMessage(const QString& text) {
+    QWidget* parent = parent_ ? parent_ : QApplication::activeWindow();
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+std::optional<QString> DialogPrompts::InputQuery(const QString& caption, const QString& prompt,
+                                                 const QString& value) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, value, &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<QFont> DialogPrompts::ChooseFont(const QFont& initial) {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, parent_);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return font;
+}
+
+QString DialogPrompts::OpenFile(const QString& caption, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent_, caption, QString(), filter);
+}
+
+UiPrompts& Prompts() {
+    if (g_installed) {
+        return *g_installed;
+    }
+    static DialogPrompts fallback;
+    return fallback;
+}
+
+void SetPrompts(UiPrompts* p) {
+    g_installed = p;
+}

@@ -1,0 +1,80 @@
+#include "app/PortNames.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/PortFriendlyName.h"
+
+#include <gtest/gtest.h>
+
+TEST(NormalizePortName, ComEntries) {
+    EXPECT_EQ(NormalizePortName("COM3 USB-SERIAL CH340"), "COM3");
+    EXPECT_EQ(NormalizePortName("COM012"), "COM12");
+    EXPECT_EQ(NormalizePortName("Port COM 7 spare"), "COM7");
+    EXPECT_EQ(NormalizePortName("COM-4"), "COM-4");
+    EXPECT_EQ(NormalizePortName("COMx"), "COM0");
+    EXPECT_EQ(NormalizePortName("xCOM5COM6"), "COM5");
+    EXPECT_EQ(NormalizePortName("com3"), "");
+    EXPECT_EQ(NormalizePortName(""), "");
+    // An absurd digit run saturates instead of overflowing.
+    EXPECT_EQ(NormalizePortName("COM99999999999999999999"), "COM2147483647");
+}
+
+TEST(NormalizePortName, DevicePaths) {
+    EXPECT_EQ(NormalizePortName("/dev/ttyUSB0 FTDI FT232R USB UART"), "/dev/ttyUSB0");
+    EXPECT_EQ(NormalizePortName("/tmp/ttyZENTA0"), "/tmp/ttyZENTA0");
+    // A path is never read by the COM rule, even when it holds "COM".
+    EXPECT_EQ(NormalizePortName("/dev/ttyCOM3 x"), "/dev/ttyCOM3");
+    EXPECT_EQ(NormalizePortName("ttyUSB0 no slash"), "");
+}
+
+TEST(PortEntries, NaturalOrderAndFriendlyNames) {
+    const auto entries = BuildPortEntries({{"/dev/ttyUSB10", ""},
+                                           {"/dev/ttyUSB2", "CH340 serial"},
+                                           {"/dev/ttyACM0", "Board"},
+                                           {"/dev/ttyS0", ""},
+                                           {"/dev/ttyUSB2", "CH340 serial"},
+                                           {"/dev/ttyUSB02", ""}});
+    const std::vector<std::string> expected = {"/dev/ttyACM0 Board", "/dev/ttyS0",
+                                               "/dev/ttyUSB2 CH340 serial", "/dev/ttyUSB02",
+                                               "/dev/ttyUSB10"};
+    EXPECT_EQ(entries, expected);
+    EXPECT_TRUE(NaturalLess("ttyUSB2", "ttyUSB10"));
+    EXPECT_FALSE(NaturalLess("ttyUSB10", "ttyUSB2"));
+    EXPECT_FALSE(NaturalLess("ttyUSB2", "ttyUSB2"));
+    EXPECT_TRUE(NaturalLess("tty", "tty0"));
+}
+
+TEST(PortEntries, SelectionAndDropDownWidth) {
+    const std::vector<std::string> entries = {"COM1", "COM10 USB-SERIAL CH340", "/dev/ttyUSB0 A"};
+    EXPECT_EQ(PickPortEntry(entries, "COM1"), 0);
+    EXPECT_EQ(PickPortEntry(entries, "COM10"), 1);
+    EXPECT_EQ(PickPortEntry(entries, "/dev/ttyUSB0"), 2);
+    EXPECT_EQ(PickPortEntry(entries, "COM7"), 0);
+    EXPECT_EQ(PickPortEntry({}, "COM1"), -1);
+    EXPECT_EQ(PortDropDownWidth(entries), static_cast<int>(22 * 6.5));
+    EXPECT_EQ(PortDropDownWidth({"abc"}), 19);  // 19.5 truncated
+    EXPECT_EQ(PortDropDownWidth({}), 0);
+}
+
+TEST(PortFriendlyName, UsbStringsFromSysfs) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("zenta-sysfs-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    const fs::path usb = root / "devices/pci0/usb1/1-1";
+    const fs::path iface = usb / "1-1:1.0/ttyUSB7";
+    fs::create_directories(iface);
+    fs::create_directories(root / "class/tty/ttyUSB7");
+    fs::create_directory_symlink(iface, root / "class/tty/ttyUSB7/device");
+    std::ofstream(usb / "manufacturer") << "FTDI\n";
+    std::ofstream(usb / "product") << "FT232R USB UART\n";
+    std::ofstream(usb / "serial") << "A1B2\n";
+    fs::create_directories(root / "class/tty/ttyS3/device");
+
+    EXPECT_EQ(PortFriendlyName("/dev/ttyUSB7", root.string()), "FTDI FT232R USB UART A1B2");
+    EXPECT_EQ(PortFriendlyName("/dev/ttyS3", root.string()), "");
+    EXPECT_EQ(PortFriendlyName("/dev/ttyNONE", root.string()), "");
+    fs::remove_all(root);
+}

@@ -146,7 +146,16 @@ void TForm1::BindPort() {
 
     deviceMonitor_ = std::make_unique<TDeviceMonitor>();
     deviceMonitor_->OnChange = [this](const TDeviceChange& msg) { WMDeviceChange(msg); };
+
+    ConnectReceiveSendHandlers();
+    ConnectSettingsHandlers();
 }
+
+// Signal wiring of the receive window, the send line and their option boxes.
+void TForm1::ConnectReceiveSendHandlers() {}
+
+// Signal wiring of the settings file, the prepared-string page and the language box.
+void TForm1::ConnectSettingsHandlers() {}
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
     CtsText.clear();

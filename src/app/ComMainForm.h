@@ -220,6 +220,14 @@ class TForm1 : public QWidget {
     void Rfreues100msTimer(QObject* Sender);
     void winprint(const QString& text);
 
+    // ==== receive path and send line
+    void ConnectReceiveSendHandlers();
+    // ==== end receive path and send line
+
+    // ==== settings, prepared strings, language
+    void ConnectSettingsHandlers();
+    // ==== end settings, prepared strings, language
+
     // ---- hooks filled in by later work
     void saveconfigClick(QObject* Sender);
     void languageChange(QObject* Sender);

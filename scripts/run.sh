@@ -9,14 +9,11 @@ bash scripts/setup-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target zenta devsim -j "$(nproc)"
 
+# USB adapters are what people plug boards into; built-in ttyS ports of a desktop or a
+# virtual machine are usually not connected to anything.
 has_serial_hardware() {
   compgen -G '/dev/ttyUSB*' >/dev/null && return 0
   compgen -G '/dev/ttyACM*' >/dev/null && return 0
-  # Built-in ports: the kernel lists placeholders too; a real one has a known UART type.
-  local t
-  for t in /sys/class/tty/ttyS*/type; do
-    [ -r "$t" ] && [ "$(cat "$t")" != "0" ] && return 0
-  done
   return 1
 }
 
@@ -38,6 +35,13 @@ if ! has_serial_hardware; then
     [ -e "$LINK" ] && break
     sleep 0.1
   done
+fi
+
+# On the very first start, point zenta at the simulated board (a settings file holding
+# only the port name; zenta completes it on start).
+INI=build/src/app/zenta5.ini
+if [ -n "$SIM_PID" ] && [ ! -e "$INI" ]; then
+  printf ';zenta\r\r\nN80=,%s\r\r\n;end' "$LINK" >"$INI"
 fi
 
 build/src/app/zenta "$@"

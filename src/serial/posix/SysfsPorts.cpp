@@ -118,8 +118,11 @@ std::vector<std::string> ListPtyLinks(const TPortRoots& roots) {
 }
 
 void SortPortNames(std::vector<std::string>& names) {
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return Lower(a) < Lower(b);
+    // Names equal but for case keep a fixed order between them.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const std::string la = Lower(a);
+        const std::string lb = Lower(b);
+        return la != lb ? la < lb : a < b;
     });
 }
 

@@ -1,0 +1,256 @@
+#include "devsim/Options.h"
+
+#include <cctype>
+#include <limits>
+#include <string_view>
+
+#include "devsim/Modes.h"
+
+namespace devsim {
+namespace {
+
+std::optional<uint64_t> ParseUnsigned(const std::string& text) {
+    if (text.empty() || text.size() > 20) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return std::nullopt;
+        }
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > (std::numeric_limits<uint64_t>::max() - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::optional<uint32_t> ParseU32(const std::string& text) {
+    auto v = ParseUnsigned(text);
+    if (!v || *v > std::numeric_limits<uint32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(*v);
+}
+
+}  // namespace
+
+std::optional<uint64_t> ParseByteCount(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    uint64_t multiplier = 1;
+    std::string digits = text;
+    switch (std::toupper(static_cast<unsigned char>(text.back()))) {
+        case 'K':
+            multiplier = 1ull << 10;
+            break;
+        case 'M':
+            multiplier = 1ull << 20;
+            break;
+        case 'G':
+            multiplier = 1ull << 30;
+            break;
+        default:
+            break;
+    }
+    if (multiplier != 1) {
+        digits.pop_back();
+    }
+    auto value = ParseUnsigned(digits);
+    if (!value || *value > std::numeric_limits<uint64_t>::max() / multiplier) {
+        return std::nullopt;
+    }
+    return *value * multiplier;
+}
+
+ParseResult ParseOptions(int argc, const char* const* argv) {
+    ParseResult result;
+    Options& o = result.options;
+    auto fail = [&](std::string message) {
+        result.error = std::move(message);
+        return result;
+    };
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0) {
+            if (!o.mode.empty()) {
+                return fail("unexpected argument '" + arg + "'");
+            }
+            if (!FindMode(arg)) {
+                return fail("unknown mode '" + arg + "'");
+            }
+            o.mode = arg;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (auto eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto flag = [&]() { return !inlineValue.has_value(); };
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < argc) {
+                return std::string(argv[++i]);
+            }
+            return std::nullopt;
+        };
+
+        if (name == "--help" || name == "-h") {
+            o.help = true;
+        } else if (name == "--quiet" && flag()) {
+            o.quiet = true;
+        } else if (name == "--force" && flag()) {
+            o.force = true;
+        } else if (name == "--wait-open" && flag()) {
+            o.waitOpen = true;
+        } else if (name == "--no-wait-open" && flag()) {
+            o.waitOpen = false;
+        } else if (name == "--interleave" && flag()) {
+            o.interleave = true;
+        } else if (name == "--link") {
+            auto v = value();
+            if (!v || v->empty()) {
+                return fail("--link needs a path");
+            }
+            o.link = *v;
+        } else if (name == "--start-delay" || name == "--interval" || name == "--wave-rate" ||
+                   name == "--wave-period" || name == "--seed") {
+            auto v = value();
+            auto n = v ? ParseU32(*v) : std::nullopt;
+            if (!n) {
+                return fail(name + " needs a whole number");
+            }
+            if (name == "--start-delay") {
+                o.startDelayMs = *n;
+            } else if (name == "--interval") {
+                o.intervalMs = *n;
+            } else if (name == "--wave-rate") {
+                o.waveRate = *n;
+            } else if (name == "--wave-period") {
+                o.wavePeriod = *n;
+            } else {
+                o.seed = *n;
+            }
+        } else if (name == "--bytes" || name == "--rate" || name == "--lines") {
+            auto v = value();
+            auto n = v ? ParseByteCount(*v) : std::nullopt;
+            if (!n) {
+                return fail(name + " needs a count (suffix K, M or G allowed)");
+            }
+            if (name == "--bytes") {
+                o.bytes = *n;
+            } else if (name == "--rate") {
+                o.rate = *n;
+            } else {
+                o.lines = *n;
+            }
+        } else if (name == "--pattern") {
+            auto v = value();
+            auto p = v ? PatternFromName(*v) : std::nullopt;
+            if (!p) {
+                return fail("--pattern must be counter, random or ascii");
+            }
+            o.pattern = *p;
+        } else if (name == "--wave") {
+            auto v = value();
+            auto w = v ? WaveFromName(*v) : std::nullopt;
+            if (!w) {
+                return fail("--wave must be none, sine, triangle or sawtooth");
+            }
+            o.wave = *w;
+        } else {
+            return fail("unknown option '" + arg + "'");
+        }
+    }
+
+    if (o.help) {
+        return result;
+    }
+    if (o.mode.empty()) {
+        return fail("no mode given");
+    }
+    if (o.wavePeriod < 2) {
+        return fail("--wave-period must be at least 2");
+    }
+    if (o.wave != WaveKind::None && o.waveRate == 0) {
+        return fail("--wave-rate must be above 0");
+    }
+    if (o.interleave && o.wave == WaveKind::None) {
+        return fail("--interleave needs --wave");
+    }
+    if (o.mode == "telemetry" && o.intervalMs == 0 && (o.wave == WaveKind::None || o.interleave)) {
+        return fail("--interval must be above 0");
+    }
+    return result;
+}
+
+std::string UsageText() {
+    std::string text =
+        "Usage: devsim MODE [options]\n"
+        "\n"
+        "Creates a pseudo-terminal, publishes it as a symbolic link and acts as a serial\n"
+        "device on it, so that a serial terminal can be tried without hardware.\n"
+        "Open the link (default " +
+        std::string(kDefaultLink) +
+        ") in the terminal like any serial port.\n"
+        "\n"
+        "Modes:\n";
+    for (const ModeInfo& mode : AllModes()) {
+        text += "  ";
+        text += mode.name;
+        text += std::string(12 - std::string_view(mode.name).size(), ' ');
+        text += mode.summary;
+        text += '\n';
+    }
+    text +=
+        "\n"
+        "Common options:\n"
+        "  --link PATH          where to publish the port (default /tmp/ttyZENTA0); the link\n"
+        "                       is removed when devsim ends\n"
+        "  --force              replace an existing link that points at a live terminal\n"
+        "  --wait-open          do not send before a program has opened the port\n"
+        "                       (default for telemetry)\n"
+        "  --no-wait-open       send at once, even before the port is opened\n"
+        "  --start-delay MS     wait MS milliseconds more before sending\n"
+        "  --quiet              print only errors and the stream result\n"
+        "  --help               show this text\n"
+        "\n"
+        "stream options:\n"
+        "  --bytes N            how many bytes to send (default 1M; suffixes K, M, G)\n"
+        "  --pattern KIND       counter (00 01 .. FF 00 ..), random (xorshift32 from --seed)\n"
+        "                       or ascii (numbered printable lines); default counter\n"
+        "  --seed N             seed of the random pattern (default 1)\n"
+        "  --rate N             bytes per second (suffixes allowed); 0 = as fast as the\n"
+        "                       reader takes them (default)\n"
+        "  When done it prints 'devsim: sent N bytes crc32 XXXXXXXX' (CRC-32 as in zlib,\n"
+        "  over exactly the bytes sent) and ends when the program closes the port.\n"
+        "\n"
+        "telemetry options:\n"
+        "  --interval MS        one text line every MS milliseconds (default 1000)\n"
+        "  --lines N            stop after N lines (default: endless)\n"
+        "  --wave KIND          send a raw byte waveform instead of text lines: sine,\n"
+        "                       triangle, sawtooth or none (default none)\n"
+        "  --interleave         send the text lines and the waveform together\n"
+        "  --wave-rate N        waveform samples per second (default 100)\n"
+        "  --wave-period N      samples per waveform cycle (default 100)\n"
+        "  Text lines are GBK encoded, e.g. 温度=23.5℃ 湿度=41% 电压=3.30V 计数=1 状态=正常\n"
+        "  ending in CR LF. Sending pauses while no program has the port open.\n"
+        "\n"
+        "Whenever the program changes the line settings, devsim prints the bit rate and\n"
+        "frame it set, e.g. 'devsim: port set to 115200 8N1' (a pseudo-terminal always\n"
+        "reports 8 data bits and no parity).\n"
+        "\n"
+        "Exit codes: 0 finished or stopped by SIGINT/SIGTERM/SIGHUP, 1 setup or I/O\n"
+        "failure, 2 bad command line, 3 the port was closed before the stream was complete.\n";
+    return text;
+}
+
+}  // namespace devsim

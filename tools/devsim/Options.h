@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "devsim/Pattern.h"
+#include "devsim/Telemetry.h"
+
+namespace devsim {
+
+inline constexpr const char* kDefaultLink = "/tmp/ttyZENTA0";
+
+// Exit codes of the program.
+enum ExitCode : int {
+    kExitOk = 0,          // finished, or stopped by SIGINT/SIGTERM/SIGHUP
+    kExitFailure = 1,     // the pseudo-terminal or the link could not be set up, I/O failed
+    kExitUsage = 2,       // bad command line
+    kExitPortClosed = 3,  // the other side closed the port before the stream was complete
+};
+
+struct Options {
+    std::string mode;
+    std::string link = kDefaultLink;
+    bool force = false;
+    bool quiet = false;
+    bool help = false;
+    std::optional<bool> waitOpen;  // unset: the mode's own default
+    uint32_t startDelayMs = 0;
+
+    // stream
+    uint64_t bytes = 1024 * 1024;
+    PatternKind pattern = PatternKind::Counter;
+    uint32_t seed = 1;
+    uint64_t rate = 0;  // bytes per second, 0 = as fast as the reader takes them
+
+    // telemetry
+    uint32_t intervalMs = 1000;
+    uint64_t lines = 0;  // 0 = endless
+    WaveKind wave = WaveKind::None;
+    bool interleave = false;
+    uint32_t waveRate = 100;  // samples per second
+    uint32_t wavePeriod = 100;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // empty when the command line is valid
+};
+
+// argv[0] is the program name. A mode name is required unless --help is given.
+ParseResult ParseOptions(int argc, const char* const* argv);
+
+// "4096", "64K", "2M", "1G" (binary multiples). Empty on junk, overflow or a negative value.
+std::optional<uint64_t> ParseByteCount(const std::string& text);
+
+std::string UsageText();
+
+}  // namespace devsim

@@ -1,0 +1,161 @@
+#include "devsim/Session.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace devsim {
+namespace {
+
+// Longest time between two looks at the line settings and the stop request.
+constexpr int kTickMs = 20;
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+Session::Session(int masterFd, int wakeFd, bool quiet)
+    : master_(masterFd), wake_(wakeFd), quiet_(quiet) {
+    ReadLineSettings(master_, last_);
+    pollfd probe{master_, 0, 0};
+    hangup_ = poll(&probe, 1, 0) < 0 || (probe.revents & POLLHUP) != 0;
+    wasOpen_ = !hangup_;
+}
+
+void Session::CheckLine() {
+    LineSettings now;
+    if (!ReadLineSettings(master_, now) || now == last_) {
+        return;
+    }
+    last_ = now;
+    const std::string text = DescribeLine(now);
+    if (text != lastReported_) {
+        lastReported_ = text;
+        Info("port set to " + text);
+    }
+}
+
+void Session::MarkHangup(bool hup) {
+    if (hup == hangup_) {
+        return;
+    }
+    hangup_ = hup;
+    Info(hup ? "port closed by the program" : "port opened by a program");
+    if (!hup) {
+        wasOpen_ = true;
+        CheckLine();
+    }
+}
+
+short Session::Wait(short events, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        CheckLine();
+        if (stopped_) {
+            return 0;
+        }
+        int slice = kTickMs;
+        if (timeoutMs >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            slice = static_cast<int>(std::clamp<long long>(left, 0, kTickMs));
+        }
+        pollfd fds[2] = {{master_, hangup_ ? short(0) : events, 0}, {wake_, POLLIN, 0}};
+        // While the slave is closed the master reports POLLHUP at once; poll only the wake
+        // pipe then, so a closed port does not spin a core.
+        const int rc = hangup_ ? poll(&fds[1], 1, slice) : poll(fds, 2, slice);
+        if (rc < 0 && errno != EINTR) {
+            stopped_ = true;
+            return 0;
+        }
+        if (fds[1].revents) {
+            stopped_ = true;
+            return 0;
+        }
+        if (hangup_) {
+            pollfd probe{master_, events, 0};
+            if (poll(&probe, 1, 0) >= 0) {
+                fds[0].revents = probe.revents;
+            }
+        }
+        MarkHangup((fds[0].revents & POLLHUP) != 0);
+        const short got = static_cast<short>(fds[0].revents & events);
+        if (got && !hangup_) {
+            return got;
+        }
+        if (timeoutMs >= 0 && Clock::now() >= deadline) {
+            return 0;
+        }
+    }
+}
+
+bool Session::WaitUntilOpen() {
+    while (!stopped_ && !PortOpen()) {
+        Sleep(kTickMs);
+    }
+    return PortOpen();
+}
+
+ssize_t Session::ReadSome(uint8_t* buf, size_t cap) {
+    const ssize_t n = read(master_, buf, cap);
+    if (n >= 0) {
+        return n;
+    }
+    if (errno == EAGAIN || errno == EINTR) {
+        return 0;
+    }
+    if (errno == EIO) {
+        MarkHangup(true);
+        return 0;
+    }
+    return -1;
+}
+
+size_t Session::WriteSome(const uint8_t* data, size_t len) {
+    const ssize_t n = write(master_, data, len);
+    return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+bool Session::WriteAll(const uint8_t* data, size_t len, bool untilClosed) {
+    size_t done = 0;
+    while (done < len) {
+        if (stopped_ || (untilClosed && ClosedByPeer())) {
+            return false;
+        }
+        const ssize_t n = write(master_, data + done, len - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+            return false;
+        }
+        // The pty buffer is full (a few KiB): wait until the reader makes room.
+        Wait(POLLOUT, kTickMs);
+    }
+    return true;
+}
+
+void Session::Info(const std::string& text) const {
+    if (!quiet_) {
+        Result(text);
+    }
+}
+
+void Session::Result(const std::string& text) const {
+    std::fprintf(stdout, "devsim: %s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+void Session::Error(const std::string& text) const {
+    std::fprintf(stderr, "devsim: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace devsim

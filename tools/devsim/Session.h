@@ -1,0 +1,63 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "devsim/LineSettings.h"
+
+namespace devsim {
+
+// What a mode sees of the port: waiting that wakes on data, on a stop request and
+// regularly enough to notice new line settings; reads and writes that never drop bytes;
+// whether a program has the port open.
+class Session {
+  public:
+    // `wakeFd` becomes readable when the program is asked to stop (signal self-pipe).
+    Session(int masterFd, int wakeFd, bool quiet);
+
+    bool Stopped() const { return stopped_; }
+
+    // Waits at most `timeoutMs` (negative: no limit) for any of `events` on the master.
+    // Returns the events that arrived, 0 on time-out, on a stop request or while closed.
+    short Wait(short events, int timeoutMs);
+    void Sleep(int ms) { Wait(0, ms); }
+
+    // True while a program has the port open (as last seen by Wait()).
+    bool PortOpen() const { return !hangup_; }
+    // Blocks until PortOpen() or a stop request; returns PortOpen().
+    bool WaitUntilOpen();
+    // True after the port was open and has been closed again.
+    bool ClosedByPeer() const { return wasOpen_ && hangup_; }
+
+    // Reads what is there (never blocks); 0 when nothing is, -1 on a real error.
+    ssize_t ReadSome(uint8_t* buf, size_t cap);
+    // Writes all of it, waiting for room as needed. Stops early (returning false) on a
+    // stop request, or when `untilClosed` and the program closes the port.
+    bool WriteAll(const uint8_t* data, size_t len, bool untilClosed);
+    // Writes what fits now; returns the number of bytes taken (never blocks).
+    size_t WriteSome(const uint8_t* data, size_t len);
+
+    void Info(const std::string& text) const;    // suppressed by --quiet
+    void Result(const std::string& text) const;  // always printed
+    void Error(const std::string& text) const;
+
+    // Checks the line settings now (Wait() does this on its own every few ms).
+    void CheckLine();
+
+  private:
+    void MarkHangup(bool hup);
+
+    int master_;
+    int wake_;
+    bool quiet_;
+    bool stopped_ = false;
+    bool hangup_ = true;
+    bool wasOpen_ = false;
+    LineSettings last_{};
+    std::string lastReported_;
+};
+
+}  // namespace devsim

@@ -12,7 +12,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
-#include "app/PortFriendlyName.h"
+#include "serial/posix/SysfsPorts.h"
 #include "app/PortNames.h"
 #include "app/UiPrompts.h"
 #include "app/core/Gb18030.h"
@@ -305,7 +305,7 @@ std::vector<std::string> TForm1::SystemPortEntries() {
     std::vector<PortCandidate> ports;
     ports.reserve(devices.size());
     for (const std::string& d : devices) {
-        ports.push_back({d, PortFriendlyName(d)});
+        ports.push_back({d, FriendlyPortName(d)});
     }
     return BuildPortEntries(std::move(ports));
 }

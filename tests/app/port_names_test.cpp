@@ -1,12 +1,5 @@
 #include "app/PortNames.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
-#include "app/PortFriendlyName.h"
-
 #include <gtest/gtest.h>
 
 TEST(NormalizePortName, ComEntries) {
@@ -57,24 +50,4 @@ TEST(PortEntries, SelectionAndDropDownWidth) {
     EXPECT_EQ(PortDropDownWidth(entries), static_cast<int>(22 * 6.5));
     EXPECT_EQ(PortDropDownWidth({"abc"}), 19);  // 19.5 truncated
     EXPECT_EQ(PortDropDownWidth({}), 0);
-}
-
-TEST(PortFriendlyName, UsbStringsFromSysfs) {
-    namespace fs = std::filesystem;
-    const fs::path root = fs::temp_directory_path() / ("zenta-sysfs-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    const fs::path usb = root / "devices/pci0/usb1/1-1";
-    const fs::path iface = usb / "1-1:1.0/ttyUSB7";
-    fs::create_directories(iface);
-    fs::create_directories(root / "class/tty/ttyUSB7");
-    fs::create_directory_symlink(iface, root / "class/tty/ttyUSB7/device");
-    std::ofstream(usb / "manufacturer") << "FTDI\n";
-    std::ofstream(usb / "product") << "FT232R USB UART\n";
-    std::ofstream(usb / "serial") << "A1B2\n";
-    fs::create_directories(root / "class/tty/ttyS3/device");
-
-    EXPECT_EQ(PortFriendlyName("/dev/ttyUSB7", root.string()), "FTDI FT232R USB UART A1B2");
-    EXPECT_EQ(PortFriendlyName("/dev/ttyS3", root.string()), "");
-    EXPECT_EQ(PortFriendlyName("/dev/ttyNONE", root.string()), "");
-    fs::remove_all(root);
 }

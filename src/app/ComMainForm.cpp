@@ -47,6 +47,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 
 TForm1::~TForm1() {
     Refresh100msTimer->stop();
+    SendStringTimer->stop();
+    Send_N_StringTimer->stop();
     // The controls drop their weak bindings when the port member goes after them, but
     // handlers must not run into half-destroyed widgets.
     ComPort.OnAfterOpen = nullptr;
@@ -56,6 +58,8 @@ TForm1::~TForm1() {
     ComPort.OnDSRChange = nullptr;
     ComPort.OnRLSDChange = nullptr;
     ComPort.OnRing = nullptr;
+    // The port's event thread hands its events to dispatcher_, which is destroyed before
+    // the port member: the thread must be gone before the members go.
     try {
         ComPort.Close();
     } catch (...) {
@@ -152,10 +156,22 @@ void TForm1::BindPort() {
 }
 
 // Signal wiring of the receive window, the send line and their option boxes.
-void TForm1::ConnectReceiveSendHandlers() {}
+void TForm1::ConnectReceiveSendHandlers() {
+    ConnectReceivePath();
+    ConnectSendLine();
+}
 
 // Signal wiring of the settings file, the prepared-string page and the language box.
-void TForm1::ConnectSettingsHandlers() {}
+void TForm1::ConnectSettingsHandlers() {
+    // The 150 row controls do not exist yet; CreatePrepRows wires them.
+    connect(SpeedButton3, &QPushButton::clicked, this,
+            [this] { SpeedButton3Click(SpeedButton3); });
+    connect(SpeedButton4, &QPushButton::clicked, this,
+            [this] { SpeedButton4Click(SpeedButton4); });
+    connect(CheckBox6, &QCheckBox::clicked, this, [this] { CheckBox6Click(CheckBox6); });
+    connect(Send_N_StringTimer, &QTimer::timeout, this,
+            [this] { Send_N_StringTimerTimer(Send_N_StringTimer); });
+}
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
     CtsText.clear();
@@ -163,19 +179,8 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     RlsdText.clear();
     StopFlag = 0;
 
-    // 1. System language. The code-page warnings only concern Windows systems.
-    const QLocale sys = QLocale::system();
-    if (sys.language() == QLocale::Chinese && sys.territory() == QLocale::Taiwan) {
-#ifdef _WIN32
-        memo::SetText(Memo, zenta::Msg(zenta::MsgId::TraditionalSystemWarning, false));
-#endif
-    } else if (sys.language() == QLocale::English && (sys.territory() == QLocale::UnitedStates ||
-                                                      sys.territory() == QLocale::UnitedKingdom)) {
-        EnglishUI = 1;
-#ifdef _WIN32
-        memo::SetText(Memo, zenta::Msg(zenta::MsgId::EnglishSystemWarning, true));
-#endif
-    }
+    // 1. System language; the settings file decides in step 9.
+    ApplySystemLanguage();
     // 2.-3. Provisional caption and geometry.
     setWindowTitle(QStringLiteral("ZENTA V") + VersionText + QStringLiteral(" 串口数据调试器"));
     setGeometry(250, 180, 850, 600);
@@ -315,34 +320,6 @@ void TForm1::InvokeClick(QAbstractButton* button) {
 }
 
 // ---- hooks for the settings file, the language switch and the update check
-
-void TForm1::saveconfigClick(QObject* /*Sender*/) {
-    // The settings file writer plugs in here.
-}
-
-void TForm1::LoadSettingsFile() {
-    // The settings file reader plugs in here; without it every default stays.
-}
-
-void TForm1::languageChange(QObject* /*Sender*/) {
-    InvokeClick(saveconfig);
-    EnglishUI = CheckBox18->isChecked() ? 1 : 0;
-    const bool english = EnglishUI == 1;
-    for (const zenta::CaptionEntry& entry : zenta::CaptionTable()) {
-        const QString text =
-            zenta::CaptionText(entry, english, ComPort.Connected(), Panel2->isVisible());
-        const QString name = QString::fromLatin1(entry.objectName);
-        if (name == QLatin1String("TabSheet1")) {
-            PageControl1->setTabText(PageControl1->indexOf(TabSheet1), text);
-        } else if (auto* button = findChild<QAbstractButton*>(name)) {
-            button->setText(text);
-        } else if (auto* label = findChild<QLabel*>(name)) {
-            label->setText(text);
-        }
-    }
-    setWindowTitle(zenta::WindowCaption(english));
-    Memo_stm32help->setPlainText(memo::Lines(zenta::Stm32HelpText(english)));
-}
 
 void TForm1::Button7Click(QObject* /*Sender*/) {
     // The system proxy check plugs in here.

@@ -222,10 +222,89 @@ class TForm1 : public QWidget {
 
     // ==== receive path and send line
     void ConnectReceiveSendHandlers();
+
+    // ---- receive window options
+    void CheckBox5Click(QObject* Sender);
+    void Button1Click(QObject* Sender);
+    void SpeedButton2Click(QObject* Sender);
+    void timeoutCRLFClick(QObject* Sender);
+    // Key = 0 discards the key (as do the other key filters below).
+    void timeoutTextKeyPress(QObject* Sender, QChar& Key);
+    void timeoutTextExit(QObject* Sender);
+    // Chart redraw, run once a second by the refresh tick while the real-time box is on.
+    void BitBtn1Click(QObject* Sender);
+
+    // ---- send line
+    void Button_SendClick(QObject* Sender);
+    void CheckBox4Click(QObject* Sender);
+    void Edit_DataKeyPress(QObject* Sender, QChar& Key);
+    void CheckBox3Click(QObject* Sender);
+    void SendStringTimerTimer(QObject* Sender);
+    void Edit1KeyPress(QObject* Sender, QChar& Key);
+    void NewLine_CBClick(QObject* Sender);
+    // Text of one key typed into the receive window (Enter "\r", Backspace "\b").
+    void MemoKeyPress(QObject* Sender, const QString& Key);
+
+    // Receive-to-file capture target; appended to while CheckBox19 is checked.
+    QString captureFileName;
+    // Millisecond tick of the packet split (wraps like a system tick count); tests
+    // replace it to place bursts without sleeping.
+    std::function<uint32_t()> RxTickSource;
+
+    // Capture file, typed line and key filters, kept out of this header.
+    struct ReceiveSendState;
+    struct ReceiveSendStateDeleter {
+        void operator()(ReceiveSendState* s) const;
+    };
+    std::unique_ptr<ReceiveSendState, ReceiveSendStateDeleter> rs_;
+
+  private:
+    void ConnectReceivePath();
+    void ConnectSendLine();
+    void ReceiveWaiting(int count, bool newEvent);
+    int ReceiveChunk(int count, bool packetDecision);
+    void CaptureChunk(const std::string& chunk);
+    void HoldMemoPaint();
+    void ScheduleReceiveRest();
+    void ShowProgress(int event, int percent);
+    // Writes under the failure guard: a port error runs the automatic re-open.
+    void WriteGuarded(const std::string& bytes, bool echo);
+    void RepairAfterWriteFailure();
+    void StopAutomaticSends();
+
+  public:
     // ==== end receive path and send line
 
     // ==== settings, prepared strings, language
     void ConnectSettingsHandlers();
+
+    // Folder of the settings file; empty = $ZENTA_CONFIG_DIR, else the program's folder.
+    static inline QString SettingsFolder;
+    // System language identifier (0x0404, 0x0409, 0x0809, ...); unset = the locale's.
+    static inline std::function<int()> SystemLanguageSource;
+
+    // The font the font dialog holds; the receive window takes it over whole.
+    QFont FontDialog1Font;
+    // The settings save failed and said so; quiet until a save works again.
+    bool iniErrorShown = false;
+
+    // Prepared strings: row i's HEX box, data edit and send button.
+    QCheckBox* RowHexBox(int i) const;
+    QLineEdit* RowEdit(int i) const;
+    QPushButton* RowButton(int i) const;
+    void NsendOnclick(QObject* Sender);
+    void NdataOnDblclick(QObject* Sender);
+    void NCheckBoxMouseUp(QObject* Sender);
+    void NEditKeyUp(QObject* Sender);
+    void SpeedButton3Click(QObject* Sender);
+    void SpeedButton4Click(QObject* Sender);
+    void CheckBox6Click(QObject* Sender);
+    void Send_N_StringTimerTimer(QObject* Sender);
+    // Start-up: the system language's interface hint.
+    void ApplySystemLanguage();
+    // Loop send: number of the entry taken last, and empty entries skipped in a row.
+    int loopPosition = 0;
+    int loopEmptyCount = 0;
     // ==== end settings, prepared strings, language
 
     // ---- hooks filled in by later work

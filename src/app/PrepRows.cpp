@@ -1,11 +1,53 @@
 // The 150 prepared-string controls and their row layout.
 #include <QCheckBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "app/ComMainForm.h"
 #include "app/FormWidgets.h"
+
+namespace {
+
+// Key releases and double-clicks of the data edits, which have no signals of their own,
+// and the page's own size changes, which lay the rows out again.
+class TPrepEditEvents : public QObject {
+  public:
+    explicit TPrepEditEvents(TForm1* form) : QObject(form), form_(form) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == form_->TabSheet1) {
+            if (e->type() == QEvent::Resize || e->type() == QEvent::Show) {
+                form_->Splitter1Moved(watched);
+            }
+        } else if (e->type() == QEvent::KeyRelease) {
+            form_->NEditKeyUp(watched);
+        } else if (e->type() == QEvent::MouseButtonDblClick) {
+            form_->NdataOnDblclick(watched);
+            return true;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+  private:
+    TForm1* form_;
+};
+
+}  // namespace
+
+QCheckBox* TForm1::RowHexBox(int i) const {
+    return static_cast<QCheckBox*>(NList[i]);
+}
+
+QLineEdit* TForm1::RowEdit(int i) const {
+    return static_cast<QLineEdit*>(NList[50 + i]);
+}
+
+QPushButton* TForm1::RowButton(int i) const {
+    return static_cast<QPushButton*>(NList[100 + i]);
+}
 
 int TForm1::RowHeight() const {
     return CheckBox6->height();
@@ -32,8 +74,11 @@ void TForm1::CreatePrepRows() {
         box->setPalette(pal);
         // The line parameter boxes lie under the rows and must not show through.
         box->setAutoFillBackground(true);
+        // The box toggles before clicked is emitted, so the save sees the new state.
+        connect(box, &QCheckBox::clicked, this, [this, box] { NCheckBoxMouseUp(box); });
         NList.append(box);
     }
+    auto* editEvents = new TPrepEditEvents(this);
     for (int i = 0; i < 50; ++i) {
         auto* edit = new QLineEdit(TabSheet1);
         edit->setObjectName(QStringLiteral("Ndata%1").arg(i));
@@ -41,6 +86,7 @@ void TForm1::CreatePrepRows() {
         edit->setProperty("tag", i);
         edit->setToolTip(QString::number(i + 1) + QStringLiteral("无注释"));
         edit->setTextMargins(0, 0, 0, 0);
+        edit->installEventFilter(editEvents);
         NList.append(edit);
     }
     for (int i = 0; i < 50; ++i) {
@@ -49,11 +95,13 @@ void TForm1::CreatePrepRows() {
         send->setGeometry(11 * h, h * i + t + 1, 7 * h, h);
         send->setProperty("tag", i);
         send->setToolTip(QString::number(i));
+        connect(send, &QPushButton::clicked, this, [this, send] { NsendOnclick(send); });
         NList.append(send);
     }
     for (QWidget* w : NList) {
         w->show();
     }
+    TabSheet1->installEventFilter(editEvents);
     // The prepared strings present before any settings are read.
     static_cast<QCheckBox*>(NList[0])->setChecked(true);
     static_cast<QLineEdit*>(NList[50])->setText(QStringLiteral("13 00 FF 88"));
@@ -70,6 +118,10 @@ void TForm1::CreatePrepRows() {
 }
 
 void TForm1::Splitter1Moved(QObject* /*Sender*/) {
+    // A hidden page has no width of its own yet; the pass runs again when it is shown.
+    if (!TabSheet1->isVisible()) {
+        return;
+    }
     const int h = RowHeight();
     const int page = TabSheet1->width();
     for (int i = 0; i < 50; ++i) {

@@ -26,6 +26,7 @@ class ConnectionTest : public QObject {
   private:
     RecordingPrompts prompts_;
     std::unique_ptr<TForm1> form_;
+    std::optional<ScopedSettingsFolder> settings_;
     std::vector<std::string> entries_;
 
     void SelectPort(const std::string& entry) {
@@ -54,6 +55,7 @@ class ConnectionTest : public QObject {
 
   private slots:
     void init() {
+        settings_.emplace();
         SetPrompts(&prompts_);
         prompts_ = RecordingPrompts();
         EnglishUI = 0;
@@ -67,6 +69,7 @@ class ConnectionTest : public QObject {
         form_.reset();
         SetPrompts(nullptr);
         TForm1::PortEntrySource = nullptr;
+        settings_.reset();
     }
 
     void openAndCloseAPseudoTerminal() {

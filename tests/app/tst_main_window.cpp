@@ -23,12 +23,14 @@ class MainWindowTest : public QObject {
   private:
     RecordingPrompts prompts_;
     std::unique_ptr<TForm1> form_;
+    std::optional<ScopedSettingsFolder> settings_;
 
     // Top edge in window coordinates.
     int Top(QWidget* w) const { return w->mapTo(form_.get(), QPoint(0, 0)).y(); }
 
   private slots:
     void init() {
+        settings_.emplace();
         SetPrompts(&prompts_);
         EnglishUI = 0;
         TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
@@ -39,6 +41,7 @@ class MainWindowTest : public QObject {
         form_.reset();
         SetPrompts(nullptr);
         TForm1::PortEntrySource = nullptr;
+        settings_.reset();
     }
 
     void windowAndRegions() {

@@ -381,6 +381,11 @@ bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* er
     if (info.exists() && (!info.isWritable() || !(info.permissions() & writeBits))) {
         return fail(QStringLiteral("%1 is read-only").arg(path));
     }
+    // Likewise a folder marked read-only: its file cannot be created.
+    const QFileInfo folder(info.absolutePath());
+    if (folder.isDir() && (!folder.isWritable() || !(folder.permissions() & writeBits))) {
+        return fail(QStringLiteral("%1 is read-only").arg(folder.absoluteFilePath()));
+    }
     if (!QDir().mkpath(info.absolutePath())) {
         return fail(QStringLiteral("cannot create %1").arg(info.absolutePath()));
     }

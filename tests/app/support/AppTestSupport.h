@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QtGlobal>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -15,6 +17,18 @@
 
 #include "app/UiPrompts.h"
 #include "serial/SerialDevice.h"
+
+// Gives the windows of one test their own empty settings folder, so no test loads what
+// another one saved.
+class ScopedSettingsFolder {
+  public:
+    ScopedSettingsFolder() { qputenv("ZENTA_CONFIG_DIR", dir_.path().toUtf8()); }
+    ~ScopedSettingsFolder() { qunsetenv("ZENTA_CONFIG_DIR"); }
+    QString Path() const { return dir_.path(); }
+
+  private:
+    QTemporaryDir dir_;
+};
 
 // Records every message and answers input queries from a queue (nullopt = Cancel).
 class RecordingPrompts : public UiPrompts {

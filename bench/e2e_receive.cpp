@@ -1,0 +1,123 @@
+// Streams N bytes (default 64 MiB) from devsim into a real main window, in text and in
+// HEX display, with capture on; prints throughput, CPU time per MB and the largest gap
+// between two refresh ticks, beside the raw pseudo-terminal throughput of the same run.
+//
+//   e2e_receive_bench [bytes]      (run with QT_QPA_PLATFORM=offscreen or on a display)
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <map>
+
+#include "app/ComMainForm.h"
+#include "app/UiPrompts.h"
+#include "app/tst_e2e_driver.h"
+
+namespace {
+
+class PrintPrompts : public UiPrompts {
+  public:
+    void ShowMessage(const QString& text) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QFont> ChooseFont(const QFont&) override { return std::nullopt; }
+    QString OpenFile(const QString&, const QString&) override { return {}; }
+};
+
+constexpr double kMB = 1e6;
+
+// The same stream read by a plain raw reader: the ceiling of the pseudo-terminal.
+void RawPty(qint64 bytes) {
+    e2e::Devsim sim;
+    if (!sim.Start({"stream", "--bytes", QString::number(bytes), "--pattern", "random",
+                    "--wait-open", "--quiet"})) {
+        std::printf("raw pty: devsim did not start\n");
+        return;
+    }
+    const int fd = ::open(sim.link.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    tcsetattr(fd, TCSANOW, &t);
+    const double cpu0 = e2e::CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<char> buf(1 << 16);
+    qint64 got = 0;
+    while (got < bytes) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0) {
+            break;
+        }
+        const ssize_t n = ::read(fd, buf.data(), buf.size());
+        if (n <= 0) {
+            break;
+        }
+        got += n;
+    }
+    const double secs = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    const double cpu = e2e::CpuSeconds() - cpu0;
+    ::close(fd);
+    sim.Finish();
+    std::printf("raw pty     : %7.1f MB/s  %.4f CPU s/MB  (%lld bytes in %.2f s)\n",
+                static_cast<double>(got) / kMB / secs, cpu / (static_cast<double>(got) / kMB),
+                static_cast<long long>(got), secs);
+}
+
+struct PaintCounter : QObject {
+    int paints = 0;
+    qint64 ns = 0;
+    QElapsedTimer t;
+    std::map<QString, int> by;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint) {
+            ++paints;
+            by[o->objectName() + "/" + o->metaObject()->className()]++;
+        }
+        return false;
+    }
+};
+
+void Window(qint64 bytes, bool hex, const QString& dir) {
+    TForm1 form;
+    PaintCounter pc;
+    form.Memo->viewport()->installEventFilter(&pc);
+    for (QWidget* w : form.findChildren<QWidget*>()) w->installEventFilter(&pc);
+    form.getNEWSTimer->stop();
+    if (!qEnvironmentVariableIsSet("E2E_HIDDEN")) {
+        form.show();
+    }
+    const e2e::StreamResult r =
+        e2e::StreamThroughWindow(form, bytes, hex, dir + "/capture.bin", 600000);
+    const double mb = static_cast<double>(r.captured) / kMB;
+    std::printf("%-12s: %7.1f MB/s  %.4f CPU s/MB  max tick gap %lld ms  (%lld of %lld bytes "
+                "in %.2f s%s)\n",
+                hex ? "window HEX" : "window text", mb / r.seconds, r.cpuSeconds / mb,
+                static_cast<long long>(r.maxTickGapMs), static_cast<long long>(r.captured),
+                static_cast<long long>(bytes), r.seconds, r.complete ? "" : ", INCOMPLETE");
+    std::printf("paints %d\n", pc.paints);
+    for (auto& [k, v] : pc.by) if (v > 50) std::printf("  %s %d\n", qPrintable(k), v);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    PrintPrompts prompts;
+    SetPrompts(&prompts);
+    const qint64 bytes = argc > 1 ? QString(argv[1]).toLongLong() : (qint64{64} << 20);
+    QTemporaryDir dir;
+    RawPty(bytes);
+    Window(bytes, false, dir.path());
+    Window(bytes, true, dir.path());
+    SetPrompts(nullptr);
+    return 0;
+}

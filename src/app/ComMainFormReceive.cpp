@@ -1,0 +1,314 @@
+// The receive handler, the receive-window options and the refresh tick.
+#include <time.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTime>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <QTimer>
+
+#include "app/ComMainForm.h"
+#include "app/FormState.h"
+#include "app/ReceiveSendState.h"
+#include "app/SendKeyFilter.h"
+#include "app/StatusPanels.h"
+#include "app/UiPrompts.h"
+#include "app/core/Gb18030.h"
+#include "app/core/Messages.h"
+#include "datapath/SettingsValues.h"
+#include "serial/ctl/CPortCtl.h"
+
+namespace {
+
+void Highlight(QWidget* w, bool on) {
+    const QString sheet = on ? QStringLiteral("background: #FFFF00;") : QString();
+    if (w->styleSheet() != sheet) {
+        w->setStyleSheet(sheet);
+    }
+}
+
+QColor LoadColor(int64_t rxCount) {
+    // Deeper warm tones as the receive buffer fills.
+    if (rxCount > 2000000) {
+        return QColor(0xFF, 0x63, 0x47);
+    }
+    if (rxCount > 1000000) {
+        return QColor(0xFF, 0xA0, 0x7A);
+    }
+    if (rxCount > 500000) {
+        return QColor(0xFF, 0xDA, 0xB9);
+    }
+    if (rxCount > 200000) {
+        return QColor(0xFF, 0xEB, 0xCD);
+    }
+    return QColor();
+}
+
+// Milliseconds of a monotonic clock, wrapping at 32 bits like a system tick count.
+uint32_t MonotonicTickMs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+// A large burst is read in slices of this size ...
+constexpr int kReceiveSlice = 256 * 1024;
+// ... until this much time is spent; then the event loop gets its turn.
+constexpr qint64 kReceiveBudgetMs = 20;
+// Shortest time between two paints of the receive window while data arrives.
+constexpr qint64 kMemoPaintMs = 40;
+
+zenta::TimeOfDay Now() {
+    const QTime now = QTime::currentTime();
+    return {now.hour(), now.minute(), now.second(), now.msec()};
+}
+
+QString FromBytes(std::string_view bytes) {
+    return zenta::FromGb18030(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+}  // namespace
+
+void TForm1::ReceiveSendStateDeleter::operator()(ReceiveSendState* s) const { delete s; }
+
+void TForm1::ConnectReceivePath() {
+    rs_.reset(new ReceiveSendState);
+    RxTickSource = MonotonicTickMs;
+    // The first packet after start-up must get its header even if it comes at once.
+    Rx.lastRxTick = RxTickSource() - 0x80000000u;
+
+    connect(CheckBox5, &QCheckBox::clicked, this, [this] { CheckBox5Click(CheckBox5); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(Button1); });
+    connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(SpeedButton2); });
+    connect(timeoutCRLF, &QCheckBox::clicked, this, [this] { timeoutCRLFClick(timeoutCRLF); });
+    connect(timeoutText, &QLineEdit::editingFinished, this,
+            [this] { timeoutTextExit(timeoutText); });
+    timeoutText->installEventFilter(new TKeyPressFilter(
+        timeoutText, [this](QChar& key) { timeoutTextKeyPress(timeoutText, key); }));
+    // Capture off closes the file, so it can be moved or read whole at once.
+    connect(CheckBox19, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on) {
+            rs_->capture.Close();
+        }
+    });
+    connect(Memo, &TMemoWidget::clearRequested, this, [this] { Button1Click(Memo); });
+}
+
+// ---- receiving
+
+void TForm1::ComPortRxChar(QObject* /*Sender*/, int Count) { ReceiveWaiting(Count, true); }
+
+// A burst the engine queued while the window was busy can be megabytes: it is taken in
+// slices, and when a time budget is spent the rest waits for the next round of the
+// event loop, so painting and timers keep running. One receive event still makes one
+// packet decision: later slices continue the packet their event started.
+void TForm1::ReceiveWaiting(int count, bool newEvent) {
+    QElapsedTimer spent;
+    spent.start();
+    struct Dbg { QElapsedTimer& t; int c; ~Dbg() { if (t.elapsed() > 45) fprintf(stderr, "DBG %d took %lld\n", c, (long long)t.elapsed()); } } dbg{spent, count};
+    bool first = newEvent;
+    while (count > 0) {
+        const int got = ReceiveChunk(std::min(count, kReceiveSlice), first);
+        if (got <= 0) {
+            return;
+        }
+        first = false;
+        count -= got;
+        if (count > 0 && spent.elapsed() >= kReceiveBudgetMs) {
+            ScheduleReceiveRest();
+            return;
+        }
+    }
+}
+
+int TForm1::ReceiveChunk(int count, bool packetDecision) {
+    std::string chunk;
+    try {
+        ComPort.ReadStr(chunk, count);
+    } catch (const EComPort&) {
+        // A gone device: nothing was read; the engine reports the loss on its own.
+        return 0;
+    }
+    if (chunk.empty()) {
+        return 0;
+    }
+    if (CheckBox19->isChecked()) {
+        CaptureChunk(chunk);
+    }
+    zenta::ReceiveInput in;
+    in.chunk = chunk;
+    in.hexDisplay = CheckBox5->isChecked();
+    in.packetSplit = packetDecision && timeoutCRLF->isChecked();
+    const std::string timeout = timeoutText->text().toStdString();
+    in.timeoutText = timeout;
+    in.nowTickMs = RxTickSource ? RxTickSource() : MonotonicTickMs();
+    in.time = Now();
+    in.englishUI = EnglishUI == 1;
+    in.progress = [this](zenta::ProgressEvent e, int percent) {
+        ShowProgress(static_cast<int>(e), percent);
+    };
+    const zenta::ReceiveOutput out = Rx.OnChunk(in);
+    HoldMemoPaint();
+    if (out.trimmed) {
+        memo::SetText(Memo, FromBytes(Rx.WindowText(in.hexDisplay)));
+    } else if (!out.display.empty()) {
+        memo::AppendBytes(Memo, QByteArrayView(out.display.data(),
+                                               static_cast<qsizetype>(out.display.size())));
+    }
+    return static_cast<int>(chunk.size());
+}
+
+// Every delivery of a fast stream would repaint the whole receive window; the text is
+// always current, but it is painted at most once per kMemoPaintMs while data pours in.
+void TForm1::HoldMemoPaint() {
+    if (rs_->paintHeld) {
+        return;
+    }
+    const qint64 since = rs_->lastPaint.isValid() ? rs_->lastPaint.elapsed() : kMemoPaintMs;
+    if (since >= kMemoPaintMs) {
+        rs_->lastPaint.start();
+        return;
+    }
+    rs_->paintHeld = true;
+    Memo->viewport()->setUpdatesEnabled(false);
+    QTimer::singleShot(kMemoPaintMs - since, this, [this] {
+        rs_->paintHeld = false;
+        rs_->lastPaint.start();
+        Memo->viewport()->setUpdatesEnabled(true);
+    });
+}
+
+void TForm1::ScheduleReceiveRest() {
+    if (rs_->restScheduled) {
+        return;
+    }
+    rs_->restScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        rs_->restScheduled = false;
+        if (!ComPort.Connected()) {
+            return;
+        }
+        int waiting = 0;
+        try {
+            waiting = ComPort.InputCount();
+        } catch (const EComPort&) {
+            return;
+        }
+        if (waiting > 0) {
+            ReceiveWaiting(waiting, false);
+        }
+    });
+}
+
+void TForm1::CaptureChunk(const std::string& chunk) {
+    // A failed open or write drops this chunk silently; reception goes on.
+    rs_->capture.Append(QFile::encodeName(captureFileName).toStdString(), chunk);
+}
+
+// The bar would repaint itself synchronously on every step, hundreds of times per
+// chunk of a fast stream; it keeps its value and visibility but paints no steps.
+void TForm1::ShowProgress(int event, int percent) {
+    switch (static_cast<zenta::ProgressEvent>(event)) {
+        case zenta::ProgressEvent::Start:
+            ProgressBar1->setUpdatesEnabled(false);
+            ProgressBar1->setValue(0);
+            ProgressBar1->show();
+            break;
+        case zenta::ProgressEvent::Step:
+            ProgressBar1->setValue(percent);
+            break;
+        case zenta::ProgressEvent::End:
+            ProgressBar1->hide();
+            ProgressBar1->setUpdatesEnabled(true);
+            break;
+    }
+}
+
+// ---- receive window options
+
+void TForm1::CheckBox5Click(QObject* /*Sender*/) {
+    memo::SetText(Memo, FromBytes(Rx.WindowText(CheckBox5->isChecked())));
+}
+
+void TForm1::Button1Click(QObject* /*Sender*/) {
+    memo::Clear(Memo);
+    Rx.Clear();
+    Memo->setFocus();
+}
+
+void TForm1::SpeedButton2Click(QObject* /*Sender*/) {
+    const QFont initial = Memo->font();
+    // Cancel keeps the font the dialog started with.
+    const std::optional<QFont> chosen = Prompts().ChooseFont(initial);
+    Memo->setFont(chosen.value_or(initial));
+    InvokeClick(saveconfig);
+}
+
+void TForm1::timeoutCRLFClick(QObject* /*Sender*/) {
+    // The box is read when data arrives.
+}
+
+void TForm1::timeoutTextKeyPress(QObject* /*Sender*/, QChar& Key) {
+    if (timeoutText->text().isEmpty()) {
+        timeoutText->setText(QStringLiteral("1"));
+    }
+    if (!(Key >= QLatin1Char('0') && Key <= QLatin1Char('9')) && Key != QChar(0x08)) {
+        Key = QChar(0);
+    }
+}
+
+void TForm1::timeoutTextExit(QObject* /*Sender*/) {
+    const int interval = zenta::ParseIntegerOr(Edit1->text().toStdString(), 0);
+    const int timeout = zenta::ParseIntegerOr(timeoutText->text().toStdString(), 0);
+    if (interval < timeout) {
+        winprint(zenta::Msg(zenta::MsgId::PacketTimeoutNote, EnglishUI == 1));
+    }
+}
+
+void TForm1::BitBtn1Click(QObject* /*Sender*/) {
+    // The chart redraw plugs in here.
+}
+
+// ---- the refresh tick
+
+void TForm1::Rfreues100msTimer(QObject* /*Sender*/) {
+    if (++refreshTick_ >= 10) {
+        refreshTick_ = 0;
+        if (CheckBox14->isChecked()) {
+            BitBtn1Click(this);
+        }
+    }
+    const bool open = ComPort.Connected();
+    PortStateText = zenta::Msg(open ? zenta::MsgId::PortOpenedState : zenta::MsgId::PortClosedState,
+                               EnglishUI == 1);
+    const int baud = ComComboBox2->currentIndex() == 0 ? ComPort.CustomBaudRate()
+                                                       : BaudRateTable.at(ComPort.BaudRate());
+    StatusBar1->SetPanelText(3, QString::fromStdString(ComPort.Port()) + PortStateText +
+                                    QString::number(baud) + QStringLiteral("bps,") +
+                                    DataBitsNames.value(ComPort.DataBits()) + "," +
+                                    StopBitsNames.value(ComPort.StopBits()) + "," +
+                                    ParityNames.value(ComPort.Parity().Bits()) + "," +
+                                    FlowNames.value(ComPort.FlowControl().FlowControl()));
+    StatusBar1->SetPanelText(2, QStringLiteral("R:") + QString::number(Rx.rxCount));
+    StatusBar1->SetPanelText(1, QStringLiteral("S:") + QString::number(Rx.txCount));
+    StatusBar1->SetPanelText(4, CtsText + DsrText + RlsdText);
+    StatusBar1->SetColor(LoadColor(Rx.rxCount));
+
+    Highlight(CheckBox4, CheckBox4->isChecked());
+    Highlight(CheckBox3, CheckBox3->isChecked());
+    Highlight(CheckBox5, CheckBox5->isChecked());
+    Highlight(timeoutCRLF, timeoutCRLF->isChecked());
+    Highlight(CheckBox19, CheckBox19->isChecked());
+    Highlight(NewLine_CB, NewLine_CB->isChecked() && !CheckBox4->isChecked());
+    const bool checksum = verifyBox->currentIndex() > 0;
+    Highlight(verifyBox, checksum);
+    Highlight(Label10, checksum);
+}

@@ -1,0 +1,25 @@
+#include "app/LanguageSystem.h"
+
+#include "app/ComMainForm.h"
+
+int LanguageIdOfLocale(const QLocale& locale) {
+    if (locale.language() == QLocale::Chinese && locale.territory() == QLocale::Taiwan) {
+        return kLangChineseTaiwan;
+    }
+    if (locale.language() == QLocale::English) {
+        if (locale.territory() == QLocale::UnitedStates) {
+            return kLangEnglishUS;
+        }
+        if (locale.territory() == QLocale::UnitedKingdom) {
+            return kLangEnglishUK;
+        }
+    }
+    return 0;
+}
+
+int SystemLanguageId() {
+    if (TForm1::SystemLanguageSource) {
+        return TForm1::SystemLanguageSource();
+    }
+    return LanguageIdOfLocale(QLocale::system());
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QElapsedTimer>
+
+#include "app/ComMainForm.h"
+#include "datapath/CaptureFile.h"
+#include "datapath/TypedLine.h"
+
+// What the receive path and the send line keep besides the window's named state.
+struct TForm1::ReceiveSendState {
+    zenta::CaptureFile capture;
+    // Characters typed into the receive window since the last Enter.
+    zenta::TypedLine typedLine;
+    // The rest of a large burst is to be read from the event loop.
+    bool restScheduled = false;
+    // Paint throttle of the receive window during fast reception.
+    QElapsedTimer lastPaint;
+    bool paintHeld = false;
+};

@@ -1,0 +1,117 @@
+// The interface language: the switch with the window in various states, the language
+// of messages around a switch, persistence and the system language at start.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+#include "app/LanguageSystem.h"
+#include "app/core/LanguageTable.h"
+#include "app/core/Messages.h"
+#include "tst_settings_support.h"
+
+class LanguageTest : public QObject {
+    Q_OBJECT
+
+  private:
+    RecordingPrompts prompts_;
+
+    static void ExpectEnglish(TForm1& form, bool english) {
+        QCOMPARE(EnglishUI, english ? 1 : 0);
+        QCOMPARE(form.Label8->text(),
+                 english ? QStringLiteral("FlowCtrl") : QStringLiteral("流  控"));
+        QCOMPARE(form.Button_Send->text(),
+                 english ? QStringLiteral("SEND") : QStringLiteral("发  送"));
+        QCOMPARE(form.PageControl1->tabText(0),
+                 english ? QStringLiteral("Send Multi Char") : QStringLiteral("多条字符串发送"));
+        QCOMPARE(form.windowTitle(), zenta::WindowCaption(english));
+        QCOMPARE(form.Memo_stm32help->toPlainText().startsWith(QStringLiteral("According")),
+                 english);
+    }
+
+  private slots:
+    void init() {
+        SetPrompts(&prompts_);
+        prompts_.messages.clear();
+        TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
+        TForm1::SystemLanguageSource = [] { return 0; };
+    }
+    void cleanup() {
+        SetPrompts(nullptr);
+        TForm1::PortEntrySource = nullptr;
+        TForm1::SystemLanguageSource = nullptr;
+    }
+
+    void switchFollowsPortAndPanelState() {
+        ProgramFolder folder;
+        Pty pty;
+        auto form = NewWindow();
+        ExpectEnglish(*form, false);
+        QVERIFY(OpenOn(*form, pty));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTest::mouseClick(form->Button5, Qt::LeftButton);
+
+        QTest::mouseClick(form->CheckBox18, Qt::LeftButton);
+        ExpectEnglish(*form, true);
+        QCOMPARE(form->Button_Open->text(), QStringLiteral("CloseCom"));
+        QCOMPARE(form->Button5->text(), QStringLiteral("Hide"));
+        QVERIFY(folder.Read().contains("N100=,English\r\r\n"));
+
+        TForm1::SetChecked(form->CheckBox18, false);
+        ExpectEnglish(*form, false);
+        QCOMPARE(form->Button_Open->text(), QStringLiteral("关闭串口"));
+        QCOMPARE(form->Button5->text(), QStringLiteral("隐藏"));
+        QVERIFY(folder.Read().contains(zenta::ToGb18030(QStringLiteral("N100=,汉语\r\r\n"))));
+        // Captions that change with state later still follow the language.
+        TForm1::InvokeClick(form->Button_Open);
+        QCOMPARE(form->Button_Open->text(), QStringLiteral("打开串口"));
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    void messagesSpeakTheLanguageOfTheirMoment() {
+        ProgramFolder folder;
+        auto form = NewWindow();
+        // The save at the start of a switch still reports in the old language.
+        folder.SetWritable(false);
+        QFile::setPermissions(folder.Ini(), QFileDevice::ReadOwner);
+        TForm1::SetChecked(form->CheckBox18, true);
+        QCOMPARE(prompts_.messages, QStringList{zenta::Msg(zenta::MsgId::IniError, false)});
+        ExpectEnglish(*form, true);
+        // A message after the switch is English.
+        prompts_.messages.clear();
+        form->Edit35->setText(QStringLiteral("0"));
+        TForm1::SetChecked(form->CheckBox6, true);
+        QCOMPARE(prompts_.messages, QStringList{QStringLiteral("please enter a number!")});
+    }
+
+    void englishSurvivesARestart() {
+        ProgramFolder folder;
+        {
+            auto form = NewWindow();
+            TForm1::SetChecked(form->CheckBox18, true);
+            form->close();
+        }
+        auto form = NewWindow();
+        QVERIFY(form->CheckBox18->isChecked());
+        ExpectEnglish(*form, true);
+        QCOMPARE(form->Button_Open->text(), QStringLiteral("OpenCom"));
+        QCOMPARE(form->Button5->text(), QStringLiteral("EXT"));
+    }
+
+    void systemLanguageGivesWayToTheFile() {
+        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("en_US"))), kLangEnglishUS);
+        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("en_GB"))), kLangEnglishUK);
+        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("zh_TW"))), kLangChineseTaiwan);
+        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("zh_CN"))), 0);
+        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("en_AU"))), 0);
+
+        // An English system without a file still ends start-up in Chinese.
+        ProgramFolder folder;
+        TForm1::SystemLanguageSource = [] { return kLangEnglishUS; };
+        auto form = NewWindow();
+        ExpectEnglish(*form, false);
+    }
+};
+
+QTEST_MAIN(LanguageTest)
+#include "tst_language.moc"

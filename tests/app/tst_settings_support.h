@@ -1,0 +1,91 @@
+#pragma once
+// Shared by the settings, prepared-string and language window tests: a temporary
+// program folder per window, fresh window-wide state, and a pty reader.
+
+#include <poll.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/ComMainForm.h"
+#include "app/FormState.h"
+#include "app/core/Gb18030.h"
+#include "support/AppTestSupport.h"
+
+// A temporary program folder that the window reads and writes while it lives.
+struct ProgramFolder {
+    QTemporaryDir dir;
+    ProgramFolder() { TForm1::SettingsFolder = dir.path(); }
+    ~ProgramFolder() {
+        QFile::setPermissions(
+            dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        TForm1::SettingsFolder.clear();
+    }
+    QString Ini() const { return dir.filePath(QStringLiteral("zenta5.ini")); }
+    QByteArray Read() const {
+        QFile f(Ini());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void Write(const QByteArray& bytes) const {
+        QFile f(Ini());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    void SetWritable(bool on) const {
+        QFileDevice::Permissions p = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+        if (on) {
+            p |= QFileDevice::WriteOwner;
+        }
+        QFile::setPermissions(dir.path(), p);
+    }
+};
+
+// Window-wide state as a new process has it, then a window without its start-up tick.
+inline std::unique_ptr<TForm1> NewWindow() {
+    EnglishUI = 0;
+    StopFlag = 0;
+    savedHexLine = QStringLiteral("12 FF 00 30");
+    savedTextLine = QStringLiteral("abcdefg");
+    auto form = std::make_unique<TForm1>();
+    form->getNEWSTimer->stop();
+    return form;
+}
+
+// Lines in the file's code page, each followed by the given break.
+inline QByteArray FileOf(const QStringList& lines, const QByteArray& lineBreak = "\r\n") {
+    QByteArray out;
+    for (const QString& l : lines) {
+        out += zenta::ToGb18030(l) + lineBreak;
+    }
+    return out;
+}
+
+// Everything the pty master receives within the time limit.
+inline QByteArray ReadMaster(const Pty& pty, int waitMs = 300) {
+    QByteArray got;
+    pollfd p{pty.master, POLLIN, 0};
+    while (::poll(&p, 1, waitMs) > 0 && (p.revents & POLLIN)) {
+        char buf[4096];
+        const ssize_t n = ::read(pty.master, buf, sizeof buf);
+        if (n <= 0) {
+            break;
+        }
+        got.append(buf, n);
+        waitMs = 50;
+    }
+    return got;
+}
+
+// Opens the window's port on the pty's slave through the Open button.
+inline bool OpenOn(TForm1& form, const Pty& pty) {
+    TForm1::PortEntrySource = [s = pty.slave] { return std::vector<std::string>{s}; };
+    form.Label23Click(nullptr);
+    TForm1::InvokeClick(form.Button_Open);
+    return form.ComPort.Connected();
+}

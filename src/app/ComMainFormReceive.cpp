@@ -3,16 +3,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTime>
-#include <QElapsedTimer>
-#include <algorithm>
-#include <cstdio>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
@@ -77,7 +76,9 @@ QString FromBytes(std::string_view bytes) {
 
 }  // namespace
 
-void TForm1::ReceiveSendStateDeleter::operator()(ReceiveSendState* s) const { delete s; }
+void TForm1::ReceiveSendStateDeleter::operator()(ReceiveSendState* s) const {
+    delete s;
+}
 
 void TForm1::ConnectReceivePath() {
     rs_.reset(new ReceiveSendState);
@@ -104,7 +105,9 @@ void TForm1::ConnectReceivePath() {
 
 // ---- receiving
 
-void TForm1::ComPortRxChar(QObject* /*Sender*/, int Count) { ReceiveWaiting(Count, true); }
+void TForm1::ComPortRxChar(QObject* /*Sender*/, int Count) {
+    ReceiveWaiting(Count, true);
+}
 
 // A burst the engine queued while the window was busy can be megabytes: it is taken in
 // slices, and when a time budget is spent the rest waits for the next round of the
@@ -113,7 +116,6 @@ void TForm1::ComPortRxChar(QObject* /*Sender*/, int Count) { ReceiveWaiting(Coun
 void TForm1::ReceiveWaiting(int count, bool newEvent) {
     QElapsedTimer spent;
     spent.start();
-    struct Dbg { QElapsedTimer& t; int c; ~Dbg() { if (t.elapsed() > 45) fprintf(stderr, "DBG %d took %lld\n", c, (long long)t.elapsed()); } } dbg{spent, count};
     bool first = newEvent;
     while (count > 0) {
         const int got = ReceiveChunk(std::min(count, kReceiveSlice), first);
@@ -160,8 +162,8 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
     if (out.trimmed) {
         memo::SetText(Memo, FromBytes(Rx.WindowText(in.hexDisplay)));
     } else if (!out.display.empty()) {
-        memo::AppendBytes(Memo, QByteArrayView(out.display.data(),
-                                               static_cast<qsizetype>(out.display.size())));
+        memo::AppendBytes(
+            Memo, QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())));
     }
     return static_cast<int>(chunk.size());
 }

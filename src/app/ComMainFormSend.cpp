@@ -29,7 +29,9 @@ zenta::TimeOfDay Now() {
     return {now.hour(), now.minute(), now.second(), now.msec()};
 }
 
-bool IsDigitKey(QChar key) { return key >= QLatin1Char('0') && key <= QLatin1Char('9'); }
+bool IsDigitKey(QChar key) {
+    return key >= QLatin1Char('0') && key <= QLatin1Char('9');
+}
 
 // Keys a HEX send line accepts besides the digits: backspace and the editing keys
 // Ctrl+C, Ctrl+V, Ctrl+X, Ctrl+Z.
@@ -164,7 +166,9 @@ void TForm1::Edit_DataKeyPress(QObject* /*Sender*/, QChar& Key) {
     Edit_Data->setFocus();
 }
 
-void TForm1::NewLine_CBClick(QObject* /*Sender*/) { InvokeClick(saveconfig); }
+void TForm1::NewLine_CBClick(QObject* /*Sender*/) {
+    InvokeClick(saveconfig);
+}
 
 // ---- timed send
 

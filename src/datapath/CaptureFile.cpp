@@ -8,7 +8,9 @@
 
 namespace zenta {
 
-CaptureFile::~CaptureFile() { Close(); }
+CaptureFile::~CaptureFile() {
+    Close();
+}
 
 // A file deleted while open would swallow every later chunk; reopening recreates it.
 bool CaptureFile::Unlinked() const {

@@ -80,8 +80,9 @@ class Devsim {
     ~Devsim() { Stop(); }
 
     bool Start(const QStringList& args) {
-        process.start(QStringLiteral(ZENTA_DEVSIM_PATH),
-                      args + QStringList{QStringLiteral("--link"), link, QStringLiteral("--force")});
+        process.start(
+            QStringLiteral(ZENTA_DEVSIM_PATH),
+            args + QStringList{QStringLiteral("--link"), link, QStringLiteral("--force")});
         if (!process.waitForStarted(10000)) {
             return false;
         }
@@ -148,12 +149,12 @@ inline double CpuSeconds() {
 
 struct StreamResult {
     bool opened = false;
-    bool complete = false;   // the capture file reached the expected size
-    qint64 captured = 0;     // capture file size at the end
+    bool complete = false;  // the capture file reached the expected size
+    qint64 captured = 0;    // capture file size at the end
     QString devsimOutput;
-    double seconds = 0;      // from opening the port to the last byte captured
-    double cpuSeconds = 0;   // this process (window and event thread) over the same span
-    qint64 maxTickGapMs = 0; // largest gap between two refresh ticks
+    double seconds = 0;       // from opening the port to the last byte captured
+    double cpuSeconds = 0;    // this process (window and event thread) over the same span
+    qint64 maxTickGapMs = 0;  // largest gap between two refresh ticks
 };
 
 // Streams `bytes` of a random pattern from devsim into the window with capture on
@@ -178,9 +179,6 @@ inline StreamResult StreamThroughWindow(TForm1& form, qint64 bytes, bool hex,
         const qint64 now = tickClock.elapsed();
         if (lastTick >= 0) {
             r.maxTickGapMs = std::max(r.maxTickGapMs, now - lastTick);
-            if (now - lastTick > 120 && qEnvironmentVariableIsSet("E2E_DEBUG")) {
-                fprintf(stderr, "gap %lld at %lld ms, rx %lld\n", (long long)(now - lastTick), (long long)now, (long long)form.Rx.rxCount);
-            }
         }
         lastTick = now;
     });

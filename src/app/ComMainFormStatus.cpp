@@ -1,1 +1,0 @@
-// The refresh tick and the receive handler moved to ComMainFormReceive.cpp.

@@ -1,0 +1,157 @@
+// The whole receive road against the device simulator: a long flat-out stream into a
+// real window with capture on, unplugging during a timed send, and closing the window
+// while data still pours in.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/ComMainForm.h"
+#include "app/FormState.h"
+#include "app/tst_e2e_driver.h"
+#include "datapath/ByteForms.h"
+#include "support/AppTestSupport.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZENTA_E2E_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZENTA_E2E_SANITIZED 1
+#endif
+#endif
+
+// 64 MiB normally; sanitizer builds are several times slower, so they stream less.
+// ZENTA_E2E_BYTES overrides both.
+qint64 StreamBytes() {
+    const qint64 env = qEnvironmentVariableIntValue("ZENTA_E2E_BYTES");
+    if (env > 0) {
+        return env;
+    }
+#ifdef ZENTA_E2E_SANITIZED
+    return qint64{12} << 20;
+#else
+    return qint64{64} << 20;
+#endif
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class E2eStreamTest : public QObject {
+    Q_OBJECT
+
+  private:
+    RecordingPrompts prompts_;
+    std::optional<ScopedSettingsFolder> settings_;
+    std::unique_ptr<TForm1> form_;
+    QTemporaryDir dir_;
+
+    void StreamAndCheck(bool hex) {
+        const qint64 bytes = StreamBytes();
+        const QString capture = dir_.filePath(hex ? "hex.bin" : "text.bin");
+        const e2e::StreamResult r =
+            e2e::StreamThroughWindow(*form_, bytes, hex, capture, 10 * 60 * 1000);
+        QVERIFY(r.opened);
+        QVERIFY2(r.complete, qPrintable(QString("captured %1 of %2").arg(r.captured).arg(bytes)));
+        QCOMPARE(r.captured, bytes);
+
+        // The capture holds exactly what devsim sent, in order.
+        uint32_t sentCrc = 0;
+        QCOMPARE(e2e::Devsim::SentBytes(r.devsimOutput, &sentCrc), bytes);
+        const QByteArray data = ReadAll(capture);
+        e2e::Crc32 crc;
+        crc.Update(data.constData(), static_cast<std::size_t>(data.size()));
+        QCOMPARE(crc.Value(), sentCrc);
+
+        // Trims kept the newest bytes and a count that matches them.
+        const zenta::ReceiveState& rx = form_->Rx;
+        QVERIFY(rx.rxCount > 0 && rx.rxCount <= zenta::ReceiveState::kTrimAbove);
+        QCOMPARE(static_cast<qint64>(rx.rxRawAll.size()), rx.rxCount);
+        QVERIFY(data.endsWith(QByteArray::fromStdString(rx.rxRawAll)));
+        QCOMPARE(rx.rxHexAll, zenta::BytesToHex(rx.rxRawAll));
+        // The window shows no more than the untrimmed rest, and in HEX mode its end.
+        QVERIFY(form_->Memo->documentLength() <= 3 * zenta::ReceiveState::kTrimAbove + 100);
+        if (hex) {
+            const std::string tail = zenta::BytesToHex(rx.rxRawAll.substr(rx.rxRawAll.size() - 64));
+            QVERIFY(form_->Memo->toPlainText().endsWith(QString::fromStdString(tail)));
+        }
+        QVERIFY(form_->ProgressBar1->isHidden());
+        QVERIFY(prompts_.messages.isEmpty());
+
+        // Still a working window afterwards.
+        QTest::mouseClick(form_->Button1, Qt::LeftButton);
+        QCOMPARE(form_->Rx.rxCount, int64_t{0});
+        QCOMPARE(form_->Memo->documentLength(), qsizetype{0});
+    }
+
+  private slots:
+    void init() {
+        settings_.emplace();
+        SetPrompts(&prompts_);
+        prompts_ = RecordingPrompts();
+        EnglishUI = 0;
+        StopFlag = 0;
+        form_ = std::make_unique<TForm1>();
+        form_->getNEWSTimer->stop();
+        form_->show();
+    }
+    void cleanup() {
+        form_.reset();
+        settings_.reset();
+        SetPrompts(nullptr);
+        TForm1::PortEntrySource = nullptr;
+    }
+
+    void longStreamInTextModeLosesNothing() { StreamAndCheck(false); }
+    void longStreamInHexModeLosesNothing() { StreamAndCheck(true); }
+
+    void unplugDuringTimedSendStopsItAndDisablesSending() {
+        EnglishUI = 1;
+        auto sim = std::make_unique<e2e::Devsim>();
+        QVERIFY(sim->Start({QStringLiteral("echo")}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim->link));
+        form_->Edit_Data->setText(QStringLiteral("ping"));
+        form_->Edit1->setText(QStringLiteral("20"));
+        TForm1::SetChecked(form_->CheckBox3, true);
+        QVERIFY(form_->SendStringTimer->isActive());
+        QTRY_VERIFY(form_->Rx.rxCount >= 8);  // two echoes came back
+
+        // The adapter goes away: its pseudo-terminal closes under the open port.
+        sim->Kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->CheckBox3->isChecked(), 10000);
+        QVERIFY(!form_->SendStringTimer->isActive());
+        QCOMPARE(StopFlag, uint8_t{1});
+        const QString text = form_->Memo->toPlainText();
+        const QString repair = QStringLiteral(
+            "\nCOM is Error,auto repair...\nClose the port...\nOpen the port...\n\nUnable to "
+            "open the serial port,Please check it!\n");
+        QVERIFY2(text.endsWith(repair), qPrintable(text.right(200)));
+        QVERIFY(!form_->ComPort.Connected());
+        QVERIFY(!form_->Button_Send->isEnabled());
+        QVERIFY(!form_->Button4->isEnabled());
+        QFile::remove(sim->link);  // a killed devsim leaves its link behind
+    }
+
+    void closingTheWindowDuringAStreamIsSafe() {
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({QStringLiteral("stream"), QStringLiteral("--bytes"),
+                           QStringLiteral("256M"), QStringLiteral("--wait-open")}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        QTRY_VERIFY(form_->Rx.rxCount > 1000000);
+        // The event thread is still delivering when the window and its dispatcher go.
+        form_.reset();
+        QVERIFY(sim.Finish(20000).contains(QStringLiteral("closed")));
+    }
+};
+
+QTEST_MAIN(E2eStreamTest)
+#include "tst_e2e_stream.moc"

@@ -46,6 +46,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 }
 
 TForm1::~TForm1() {
+    // The controls still emit signals and events while the base class destroys them
+    // (closing the window moves the focus, which finishes edits), after this object has
+    // stopped being a TForm1: nothing of theirs may call back into the form from here on.
+    delete findChild<QObject*>(QStringLiteral("prepEditEvents"), Qt::FindDirectChildrenOnly);
+    for (QObject* child : findChildren<QObject*>()) {
+        QObject::disconnect(child, nullptr, this, nullptr);
+    }
     Refresh100msTimer->stop();
     SendStringTimer->stop();
     Send_N_StringTimer->stop();

@@ -79,6 +79,7 @@ void TForm1::CreatePrepRows() {
         NList.append(box);
     }
     auto* editEvents = new TPrepEditEvents(this);
+    editEvents->setObjectName(QStringLiteral("prepEditEvents"));
     for (int i = 0; i < 50; ++i) {
         auto* edit = new QLineEdit(TabSheet1);
         edit->setObjectName(QStringLiteral("Ndata%1").arg(i));

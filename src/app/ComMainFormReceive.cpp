@@ -59,9 +59,9 @@ uint32_t MonotonicTickMs() {
 }
 
 // A large burst is read in slices of this size ...
-constexpr int kReceiveSlice = 256 * 1024;
+constexpr int kReceiveSlice = 64 * 1024;
 // ... until this much time is spent; then the event loop gets its turn.
-constexpr qint64 kReceiveBudgetMs = 20;
+constexpr qint64 kReceiveBudgetMs = 8;
 // Shortest time between two paints of the receive window while data arrives.
 constexpr qint64 kMemoPaintMs = 40;
 

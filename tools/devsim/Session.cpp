@@ -131,6 +131,12 @@ bool Session::WriteAll(const uint8_t* data, size_t len, bool untilClosed) {
         const ssize_t n = write(master_, data + done, len - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
+            // A fast reader may never let the buffer fill, so Wait() alone would not see
+            // the port open and close again.
+            pollfd probe{master_, 0, 0};
+            if (poll(&probe, 1, 0) >= 0) {
+                MarkHangup((probe.revents & POLLHUP) != 0);
+            }
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {

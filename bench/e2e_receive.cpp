@@ -14,7 +14,7 @@
 
 #include "app/ComMainForm.h"
 #include "app/UiPrompts.h"
-#include "app/tst_e2e_driver.h"
+#include "app/support/E2eDriver.h"
 
 namespace {
 

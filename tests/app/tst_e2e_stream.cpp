@@ -11,7 +11,7 @@
 
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
-#include "app/tst_e2e_driver.h"
+#include "app/support/E2eDriver.h"
 #include "datapath/ByteForms.h"
 #include "support/AppTestSupport.h"
 

@@ -7,7 +7,7 @@
 #include "app/LanguageSystem.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
-#include "tst_settings_support.h"
+#include "app/support/SettingsTestSupport.h"
 
 class LanguageTest : public QObject {
     Q_OBJECT

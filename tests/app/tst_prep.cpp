@@ -5,7 +5,7 @@
 #include "app/Splitter.h"
 
 #include "app/core/Messages.h"
-#include "tst_settings_support.h"
+#include "app/support/SettingsTestSupport.h"
 
 class PrepTest : public QObject {
     Q_OBJECT

@@ -13,7 +13,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
-#include "app/tst_e2e_driver.h"
+#include "app/support/E2eDriver.h"
 #include "support/AppTestSupport.h"
 
 using namespace std::string_literals;

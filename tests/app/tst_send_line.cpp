@@ -16,7 +16,7 @@
 #include "app/ReceiveSendState.h"
 #include "app/StatusPanels.h"
 #include "app/core/Messages.h"
-#include "app/tst_e2e_driver.h"
+#include "app/support/E2eDriver.h"
 #include "support/AppTestSupport.h"
 
 using zenta::Msg;

@@ -5,7 +5,7 @@
 
 #include "app/core/Messages.h"
 #include "serial/ctl/CPortCtl.h"
-#include "tst_settings_support.h"
+#include "app/support/SettingsTestSupport.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/core/Gb18030.h"
-#include "support/AppTestSupport.h"
+#include "app/support/AppTestSupport.h"
 
 // A temporary program folder that the window reads and writes while it lives.
 struct ProgramFolder {

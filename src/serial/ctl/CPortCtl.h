@@ -59,7 +59,6 @@ class TComComboBox : public QComboBox {
 
   private:
     class Items;
-    void PortDestroyed();
 
     std::unique_ptr<Items> items_;
     TComSelect select_;
@@ -101,7 +100,6 @@ class TComRadioGroup : public QGroupBox {
   private:
     class Items;
     void ButtonClicked(int index);
-    void PortDestroyed();
 
     QButtonGroup* group_;
     std::unique_ptr<Items> items_;

@@ -34,29 +34,15 @@ TComComboBox::TComComboBox(QWidget* parent)
     });
 }
 
-TComComboBox::~TComComboBox() {
-    if (select_.ComPort() != nullptr)
-        select_.ComPort()->RemoveDestroyListener(this);
-}
+TComComboBox::~TComComboBox() = default;
 
 void TComComboBox::SetComPort(TCustomComPort* port) {
-    TCustomComPort* old = select_.ComPort();
-    if (port == old)
-        return;
-    if (old != nullptr)
-        old->RemoveDestroyListener(this);
-    select_.SetComPort(port);
-    if (port != nullptr) {
-        port->AddDestroyListener(this, [this] { PortDestroyed(); });
+    const bool changed = select_.SetComPort(port, [this] {
+        if (count() > 0)
+            setCurrentIndex(0);
+    });
+    if (changed && port != nullptr)
         UpdateSettings();
-    }
-}
-
-void TComComboBox::PortDestroyed() {
-    // The port is going away and is removing its listeners itself.
-    select_.SetComPort(nullptr);
-    if (count() > 0)
-        setCurrentIndex(0);
 }
 
 void TComComboBox::SetComProperty(TComProperty property) {

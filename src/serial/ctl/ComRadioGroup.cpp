@@ -47,28 +47,15 @@ TComRadioGroup::TComRadioGroup(QWidget* parent)
     connect(group_, &QButtonGroup::idClicked, this, &TComRadioGroup::ButtonClicked);
 }
 
-TComRadioGroup::~TComRadioGroup() {
-    if (select_.ComPort() != nullptr)
-        select_.ComPort()->RemoveDestroyListener(this);
-}
+TComRadioGroup::~TComRadioGroup() = default;
 
 void TComRadioGroup::SetComPort(TCustomComPort* port) {
-    TCustomComPort* old = select_.ComPort();
-    if (port == old)
-        return;
-    if (old != nullptr)
-        old->RemoveDestroyListener(this);
-    select_.SetComPort(port);
-    if (port != nullptr) {
-        port->AddDestroyListener(this, [this] { PortDestroyed(); });
+    const bool changed = select_.SetComPort(port, [this] {
+        if (Count() > 0)
+            SetItemIndex(0);
+    });
+    if (changed && port != nullptr)
         UpdateSettings();
-    }
-}
-
-void TComRadioGroup::PortDestroyed() {
-    select_.SetComPort(nullptr);
-    if (Count() > 0)
-        SetItemIndex(0);
 }
 
 void TComRadioGroup::SetComProperty(TComProperty property) {

@@ -2,6 +2,28 @@
 
 #include <vector>
 
+TComSelect::~TComSelect() {
+    if (port_ != nullptr)
+        port_->RemoveDestroyListener(this);
+}
+
+bool TComSelect::SetComPort(TCustomComPort* port, std::function<void()> dropped) {
+    if (port == port_)
+        return false;
+    if (port_ != nullptr)
+        port_->RemoveDestroyListener(this);
+    port_ = port;
+    if (port_ != nullptr) {
+        // The dying port removes its listeners itself.
+        port_->AddDestroyListener(this, [this, dropped = std::move(dropped)] {
+            port_ = nullptr;
+            if (dropped)
+                dropped();
+        });
+    }
+    return true;
+}
+
 void TComSelect::SetComProperty(TComProperty property) {
     property_ = property;
     items_.Clear();

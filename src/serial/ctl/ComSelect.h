@@ -3,6 +3,7 @@
 // the control hands in its own item list through TComItems.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -33,12 +34,17 @@ class TComItems {
 class TComSelect {
   public:
     explicit TComSelect(TComItems& items) : items_(items) {}
+    ~TComSelect();
+    TComSelect(const TComSelect&) = delete;
+    TComSelect& operator=(const TComSelect&) = delete;
 
     TComItems& Items() const { return items_; }
 
-    // Not owned; the control takes care of dropping it when the port dies.
+    // Not owned: the binding is weak and dropped when the port dies first.
     TCustomComPort* ComPort() const { return port_; }
-    void SetComPort(TCustomComPort* port) { port_ = port; }
+    // Binds to port (or none); `dropped` runs after the binding was dropped because the
+    // port was destroyed. Returns false when port was already the bound one.
+    bool SetComPort(TCustomComPort* port, std::function<void()> dropped = {});
 
     TComProperty ComProperty() const { return property_; }
     // Stores the property and refills the item list, index = enumeration ordinal.

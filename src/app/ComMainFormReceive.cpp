@@ -82,6 +82,9 @@ void TForm1::ReceiveSendStateDeleter::operator()(ReceiveSendState* s) const {
 
 void TForm1::ConnectReceivePath() {
     rs_.reset(new ReceiveSendState);
+    rs_->progressHide.setSingleShot(true);
+    rs_->progressHide.setInterval(250);
+    connect(&rs_->progressHide, &QTimer::timeout, ProgressBar1, &QWidget::hide);
     RxTickSource = MonotonicTickMs;
     // The first packet after start-up must get its header even if it comes at once.
     Rx.lastRxTick = RxTickSource() - 0x80000000u;
@@ -220,6 +223,7 @@ void TForm1::CaptureChunk(const std::string& chunk) {
 void TForm1::ShowProgress(int event, int percent) {
     switch (static_cast<zenta::ProgressEvent>(event)) {
         case zenta::ProgressEvent::Start:
+            rs_->progressHide.stop();
             ProgressBar1->setUpdatesEnabled(false);
             ProgressBar1->setValue(0);
             ProgressBar1->show();
@@ -228,8 +232,10 @@ void TForm1::ShowProgress(int event, int percent) {
             ProgressBar1->setValue(percent);
             break;
         case zenta::ProgressEvent::End:
-            ProgressBar1->hide();
+            // Showing and hiding the bar re-lays out the window, which re-wraps the whole
+            // receive window: during a stream of long chunks the bar stays up in between.
             ProgressBar1->setUpdatesEnabled(true);
+            rs_->progressHide.start();
             break;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include "app/ComMainForm.h"
 #include "datapath/CaptureFile.h"
@@ -16,4 +17,6 @@ struct TForm1::ReceiveSendState {
     // Paint throttle of the receive window during fast reception.
     QElapsedTimer lastPaint;
     bool paintHeld = false;
+    // Hides the conversion progress bar a little after the last long conversion.
+    QTimer progressHide;
 };

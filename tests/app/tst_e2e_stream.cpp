@@ -84,7 +84,7 @@ class E2eStreamTest : public QObject {
             const std::string tail = zenta::BytesToHex(rx.rxRawAll.substr(rx.rxRawAll.size() - 64));
             QVERIFY(form_->Memo->toPlainText().endsWith(QString::fromStdString(tail)));
         }
-        QVERIFY(form_->ProgressBar1->isHidden());
+        QTRY_VERIFY(form_->ProgressBar1->isHidden());
         QVERIFY(prompts_.messages.isEmpty());
 
         // Still a working window afterwards.

@@ -167,7 +167,7 @@ class ReceiveWindowTest : public QObject {
         QVERIFY(pty_->Send(big));
         QTRY_COMPARE(form_->Rx.rxCount, int64_t{20000});
         QVERIFY(!values.isEmpty());
-        QVERIFY(form_->ProgressBar1->isHidden());
+        QTRY_VERIFY(form_->ProgressBar1->isHidden());
         QVERIFY(form_->ProgressBar1->updatesEnabled());
     }
 

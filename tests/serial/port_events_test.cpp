@@ -11,15 +11,6 @@
 
 namespace {
 
-int CodeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EComPort& e) {
-        return e.ErrorCode();
-    }
-    return 0;
-}
-
 struct PortEvents : ::testing::Test {
     TPty pty;
     TQueueDispatcher dispatcher;

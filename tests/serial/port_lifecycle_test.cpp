@@ -36,17 +36,6 @@ struct TProbeDevice : TPosixSerialDevice {
     int SetRTS(bool on) override { return lineError ? lineError : TPosixSerialDevice::SetRTS(on); }
 };
 
-int CodeOf(const std::function<void()>& f, int* sys = nullptr) {
-    try {
-        f();
-    } catch (const EComPort& e) {
-        if (sys)
-            *sys = e.SystemErrorCode();
-        return e.ErrorCode();
-    }
-    return 0;
-}
-
 struct PortLifecycle : ::testing::Test {
     TPty pty;
     TQueueDispatcher dispatcher;

@@ -7,15 +7,6 @@
 
 namespace {
 
-int CodeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EComPort& e) {
-        return e.ErrorCode();
-    }
-    return 0;
-}
-
 // A port without an event thread: the test reads and writes by itself.
 struct PortTransfer : ::testing::Test {
     TPty pty;

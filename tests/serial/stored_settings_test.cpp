@@ -13,20 +13,12 @@
 #include "serial/CPort.h"
 #include "serial/IniStore.h"
 #include "serial/posix/PosixSerialDevice.h"
+#include "serial/support/PortProbe.h"
 #include "serial/support/Pty.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-int CodeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EComPort& e) {
-        return e.ErrorCode();
-    }
-    return 0;
-}
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -30,3 +30,14 @@ void ClearHandlers(TCustomComPort& port) {
     port.OnRLSDChange = nullptr;
     port.OnError = nullptr;
 }
+
+int CodeOf(const std::function<void()>& f, int* sys) {
+    try {
+        f();
+    } catch (const EComPort& e) {
+        if (sys)
+            *sys = e.SystemErrorCode();
+        return e.ErrorCode();
+    }
+    return 0;
+}

@@ -1,6 +1,7 @@
 // Records what a port announces, in order.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,3 +18,6 @@ struct TPortProbe {
 
 // Drops every handler, so a port that outlives a test body's locals cannot call into them.
 void ClearHandlers(TCustomComPort& port);
+
+// The engine error code f raised (0 when it raised nothing); *sys gets the system code.
+int CodeOf(const std::function<void()>& f, int* sys = nullptr);

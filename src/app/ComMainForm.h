@@ -345,6 +345,7 @@ class TForm1 : public QWidget {
     void BuildTimers();
     void BindPort();
     void CreatePrepRows();
+    void LayoutCaptions();
     void LayoutControlPanel();
     void ReportOpenError(const EComPort* error);
     void RecoverFromPortError();

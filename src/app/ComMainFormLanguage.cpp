@@ -30,6 +30,7 @@ void TForm1::languageChange(QObject* /*Sender*/) {
             label->setText(text);
         }
     }
+    LayoutCaptions();
     setWindowTitle(zenta::WindowCaption(english));
     Memo_stm32help->setPlainText(memo::Lines(zenta::Stm32HelpText(english)));
 }

@@ -1,4 +1,5 @@
 // Builds the window's controls: regions, rows of the bottom stack and the side pages.
+#include <QAbstractButton>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,6 +52,18 @@ QLineEdit* Edit(QWidget* parent, const char* name, const QString& text) {
 void Place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(left, top, width, height);
 }
+
+// Width a captioned control needs for its text. A push button's own size hint has a
+// style minimum far above what short captions like "Stop" need.
+int CaptionWidth(QWidget* w) {
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        return b->fontMetrics().horizontalAdvance(b->text()) + 12;
+    }
+    return w->sizeHint().width();
+}
+
+// The file row's design widths, kept to widen a control only when its caption needs it.
+const char* const kDesignWidth = "designWidth";
 
 // A circular-arrow icon for the refresh image.
 QPixmap RefreshIcon() {
@@ -125,6 +138,7 @@ void TForm1::BuildLayout() {
     BuildSidePanel();
     BuildHiddenControls();
     BuildTimers();
+    LayoutCaptions();
 }
 
 void TForm1::BuildFileRow() {
@@ -133,7 +147,9 @@ void TForm1::BuildFileRow() {
     row->setSpacing(3);
     Edit2 = Edit(Panel5, "Edit2", QString());
     row->addWidget(Edit2, 1);
+    // Design widths are minimums: a longer caption (English) widens its control.
     auto add = [&](QWidget* w, int width) {
+        w->setProperty(kDesignWidth, width);
         w->setFixedWidth(width);
         row->addWidget(w);
     };
@@ -296,12 +312,71 @@ void TForm1::BuildControlPanel() {
         *boxes[i] = Check(p, names[i], QString::number(i + 1));
         (*boxes[i])->hide();
     }
-    LayoutControlPanel();
 }
 
 // The chart takes the width left of the fixed columns.
+// Places the captioned controls of the control panel by their captions' widths, the
+// design widths being minimums, so that both languages fit. Runs after every caption
+// change; the chart takes what is left on the right.
+void TForm1::LayoutCaptions() {
+    struct Item {
+        QWidget* w;
+        int width;  // design width: a minimum for captions, exact for edit boxes
+    };
+    auto widthOf = [](const Item& it) {
+        const bool captioned = qobject_cast<QAbstractButton*>(it.w) || qobject_cast<QLabel*>(it.w);
+        return captioned ? std::max(it.width, CaptionWidth(it.w)) : it.width;
+    };
+    for (QWidget* w : Panel5->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QVariant design = w->property(kDesignWidth);
+        if (design.isValid()) {
+            w->setFixedWidth(std::max(design.toInt(), CaptionWidth(w)));
+        }
+    }
+    // Left to right from x; returns the right edge.
+    auto flow = [&](int x, std::initializer_list<Item> items) {
+        for (const Item& it : items) {
+            const int w = widthOf(it);
+            it.w->setGeometry(x, it.w->y(), w, it.w->height());
+            x += w + 2;
+        }
+        return x - 2;
+    };
+    // A label and its box: the box keeps its right edge.
+    auto labelled = [&](QWidget* label, int x, QWidget* box, int right) {
+        const int end = flow(x, {{label, 50}});
+        box->setGeometry(end + 2, box->y(), right - end - 2, box->height());
+    };
+    Label5->resize(std::max(90, CaptionWidth(Label5)), Label5->height());
+    labelled(Label23, 4, ComComboBox1, 206);
+    labelled(Label18, 2, ComComboBox2, 204);
+    CustomBaudInput->move(Panel6->x() + ComComboBox2->x() + 2, CustomBaudInput->y());
+
+    int inner = std::max(
+        {flow(0, {{SpeedButton2, 44}, {Button1, 90}, {Button42, 92}}), flow(2, {{CheckBox19, 160}}),
+         flow(
+             2,
+             {{CheckBox5, 80}, {timeoutCRLF, 76}, {Label1, 26}, {timeoutText, 30}, {Label9, 16}})});
+    const int receiveWidth = std::max(232, inner + 2);
+    Panel7->setGeometry(238, Panel7->y(), receiveWidth, Panel7->height());
+    Panel8->setGeometry(238, Panel8->y(), receiveWidth, Panel8->height());
+
+    inner = std::max({flow(2, {{CheckBox4, 84}, {NewLine_CB, 104}}),
+                      flow(2, {{CheckBox3, 86}, {Edit1, 50}, {Label2, 52}}),
+                      flow(2, {{Label10, 76}, {verifyBox, 112}})});
+    const int sendLeft = 238 + receiveWidth + 4;
+    Panel9->setGeometry(sendLeft, Panel9->y(), std::max(196, inner + 2), Panel9->height());
+    const int sendRight = Panel9->geometry().right() + 1;
+    const int buttonWidth = std::max(72, Button_Send->sizeHint().width());
+    Button_Send->setGeometry(sendRight - buttonWidth, Button_Send->y(), buttonWidth,
+                             Button_Send->height());
+    Edit_Data->setGeometry(238, Edit_Data->y(), sendRight - buttonWidth - 4 - 238,
+                           Edit_Data->height());
+    LayoutControlPanel();
+}
+
 void TForm1::LayoutControlPanel() {
-    const int left = 674;
+    const int left = Panel9->geometry().right() + 5;
     const int width = std::max(40, Panel1->width() - left - 3);
     Place(Panel10, left, 2, width, Panel1->height() - 4);
     Chart1->setGeometry(0, 0, Panel10->width(), Panel10->height());
@@ -350,14 +425,14 @@ void TForm1::BuildSidePanel() {
     Place(Label3, 205, 2, 20, 16);
     Label5 = Label(t, "Label5", QStringLiteral("←拖动分割线    "));
     Label5->setStyleSheet(QStringLiteral("color: grey;"));
-    Place(Label5, 232, 4, 90, 16);
+    Place(Label5, 230, 4, 90, 16);
     Labe4 = Label(t, "Labe4", QStringLiteral("HEX    "));
     Place(Labe4, 0, 24, 34, 13);
     Label24 = Label(t, "Label24", QStringLiteral("字符串(双击注释)            "));
     Place(Label24, 34, 24, 150, 13);
     Label25 = Label(t, "Label25", QStringLiteral("点击发送          "));
     Place(Label25, 202, 24, 80, 13);
-    for (QLabel* l : {Labe4, Label24, Label25}) {
+    for (QLabel* l : {Labe4, Label24, Label25, Label5}) {
         QFont f = l->font();
         f.setPixelSize(11);
         l->setFont(f);

@@ -1,9 +1,11 @@
 // The interface language: the switch with the window in various states, the language
 // of messages around a switch, persistence and the system language at start.
+#include <QAbstractButton>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
+#include "app/FormWidgets.h"
 #include "app/LanguageSystem.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
@@ -66,6 +68,42 @@ class LanguageTest : public QObject {
         TForm1::InvokeClick(form->Button_Open);
         QCOMPARE(form->Button_Open->text(), QStringLiteral("打开串口"));
         QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    // Captions differ in length between the languages: in both, every caption of the
+    // control panels fits its control and no two controls of a panel overlap.
+    void captionsFitInBothLanguages() {
+        ProgramFolder folder;
+        auto form = NewWindow();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        for (const bool english : {true, false}) {
+            TForm1::SetChecked(form->CheckBox18, english);
+            for (QWidget* panel : std::initializer_list<QWidget*>{form->Panel7, form->Panel8,
+                                                                  form->Panel9, form->Panel6}) {
+                QList<QWidget*> kids;
+                for (QWidget* w : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    if (w->isVisible()) {
+                        kids << w;
+                    }
+                }
+                for (QWidget* w : kids) {
+                    QString text;
+                    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                        text = b->text().trimmed();
+                    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+                        text = l->text().trimmed();
+                    }
+                    QVERIFY2(w->width() >= w->fontMetrics().horizontalAdvance(text),
+                             qPrintable(w->objectName()));
+                    QVERIFY2(panel->rect().contains(w->geometry()), qPrintable(w->objectName()));
+                    for (QWidget* other : kids) {
+                        QVERIFY2(w == other || !w->geometry().intersects(other->geometry()),
+                                 qPrintable(w->objectName() + " / " + other->objectName()));
+                    }
+                }
+            }
+        }
     }
 
     void messagesSpeakTheLanguageOfTheirMoment() {

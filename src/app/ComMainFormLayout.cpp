@@ -380,10 +380,13 @@ void TForm1::LayoutControlPanel() {
     const int width = std::max(40, Panel1->width() - left - 3);
     Place(Panel10, left, 2, width, Panel1->height() - 4);
     Chart1->setGeometry(0, 0, Panel10->width(), Panel10->height());
-    const int w = Chart1->width();
-    Place(SpeedButton1, std::max(0, w - 150), 0, 60, 16);
-    Place(BitBtn2, std::max(0, w - 88), 0, 42, 16);
-    Place(BitBtn3, std::max(0, w - 44), 0, 42, 16);
+    // The chart's buttons sit right-aligned at its top, clear of the value axis.
+    int x = Chart1->width();
+    for (QPushButton* b : {BitBtn3, BitBtn2, SpeedButton1}) {
+        const int w = b->fontMetrics().horizontalAdvance(b->text()) + 8;
+        x -= w + 2;
+        Place(b, std::max(28, x), 0, w, 16);
+    }
 }
 
 void TForm1::BuildLinkBar() {

@@ -112,6 +112,19 @@ void BM_EngineThroughput(benchmark::State& state) {
     port.Close();
 }
 
+// One byte out of the master and back per iteration; the round trips in microseconds.
+std::vector<double> TimeRoundTrips(benchmark::State& state, int master) {
+    std::vector<double> samples;
+    char c = 'x';
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        WriteAll(master, &c, 1);
+        ReadExactly(master, &c, 1);
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+    return samples;
+}
+
 // The far end echoes each byte; the benchmark thread plays the device on the master.
 void BM_RawRoundTrip(benchmark::State& state) {
     TPtyPair pty;
@@ -125,14 +138,7 @@ void BM_RawRoundTrip(benchmark::State& state) {
                 WriteAll(slave, &c, 1);
         }
     });
-    std::vector<double> samples;
-    char c = 'x';
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        WriteAll(pty.master, &c, 1);
-        ReadExactly(pty.master, &c, 1);
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
-    }
+    std::vector<double> samples = TimeRoundTrips(state, pty.master);
     stop = true;
     echo.join();
     close(slave);
@@ -157,14 +163,7 @@ void BM_EngineRoundTrip(benchmark::State& state) {
         while (!stop.load())
             dispatcher.PumpUntil([&] { return stop.load(); }, 50);
     });
-    std::vector<double> samples;
-    char c = 'x';
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        WriteAll(pty.master, &c, 1);
-        ReadExactly(pty.master, &c, 1);
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
-    }
+    std::vector<double> samples = TimeRoundTrips(state, pty.master);
     stop = true;
     gui.join();
     port.Close();

@@ -31,17 +31,8 @@ class LanguageTest : public QObject {
     }
 
   private slots:
-    void init() {
-        SetPrompts(&prompts_);
-        prompts_.messages.clear();
-        TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
-        TForm1::SystemLanguageSource = [] { return 0; };
-    }
-    void cleanup() {
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
-        TForm1::SystemLanguageSource = nullptr;
-    }
+    void init() { InstallWindowHooks(prompts_); }
+    void cleanup() { RemoveWindowHooks(); }
 
     void switchFollowsPortAndPanelState() {
         ProgramFolder folder;

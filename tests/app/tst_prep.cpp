@@ -14,19 +14,8 @@ class PrepTest : public QObject {
     RecordingPrompts prompts_;
 
   private slots:
-    void init() {
-        SetPrompts(&prompts_);
-        prompts_.messages.clear();
-        prompts_.queries.clear();
-        prompts_.answers.clear();
-        TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
-        TForm1::SystemLanguageSource = [] { return 0; };
-    }
-    void cleanup() {
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
-        TForm1::SystemLanguageSource = nullptr;
-    }
+    void init() { InstallWindowHooks(prompts_); }
+    void cleanup() { RemoveWindowHooks(); }
 
     void clickSendsTheEntry() {
         ProgramFolder folder;

@@ -4,8 +4,8 @@
 #include <QLabel>
 
 #include "app/core/Messages.h"
-#include "serial/ctl/CPortCtl.h"
 #include "app/support/SettingsTestSupport.h"
+#include "serial/ctl/CPortCtl.h"
 
 namespace {
 
@@ -96,17 +96,8 @@ class SettingsTest : public QObject {
     }
 
   private slots:
-    void init() {
-        SetPrompts(&prompts_);
-        prompts_.messages.clear();
-        TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
-        TForm1::SystemLanguageSource = [] { return 0; };
-    }
-    void cleanup() {
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
-        TForm1::SystemLanguageSource = nullptr;
-    }
+    void init() { InstallWindowHooks(prompts_); }
+    void cleanup() { RemoveWindowHooks(); }
 
     void freshWindowLeavesTheDefaultFile() {
         ProgramFolder folder;

@@ -47,6 +47,20 @@ struct ProgramFolder {
 };
 
 // Window-wide state as a new process has it, then a window without its start-up tick.
+// Per-test hooks of the window: prompts that answer, no ports, no system language.
+inline void InstallWindowHooks(RecordingPrompts& prompts) {
+    SetPrompts(&prompts);
+    prompts = RecordingPrompts();
+    TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
+    TForm1::SystemLanguageSource = [] { return 0; };
+}
+
+inline void RemoveWindowHooks() {
+    SetPrompts(nullptr);
+    TForm1::PortEntrySource = nullptr;
+    TForm1::SystemLanguageSource = nullptr;
+}
+
 inline std::unique_ptr<TForm1> NewWindow() {
     EnglishUI = 0;
     StopFlag = 0;

@@ -26,10 +26,8 @@
 #include "serial/ctl/CPortCtl.h"
 #include "serial/ctl/CPortSetup.h"
 #include "serial/ctl/QtDispatcher.h"
-
-#ifndef ZENTA_HOME_URL
-#define ZENTA_HOME_URL "https://example.org/zenta"
-#endif
+#include "update/UpdateConfig.h"
+#include "update/UpdatePage.h"
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
@@ -171,10 +169,8 @@ void TForm1::ConnectReceiveSendHandlers() {
 // Signal wiring of the settings file, the prepared-string page and the language box.
 void TForm1::ConnectSettingsHandlers() {
     // The 150 row controls do not exist yet; CreatePrepRows wires them.
-    connect(SpeedButton3, &QPushButton::clicked, this,
-            [this] { SpeedButton3Click(SpeedButton3); });
-    connect(SpeedButton4, &QPushButton::clicked, this,
-            [this] { SpeedButton4Click(SpeedButton4); });
+    connect(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(SpeedButton3); });
+    connect(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(SpeedButton4); });
     connect(CheckBox6, &QCheckBox::clicked, this, [this] { CheckBox6Click(CheckBox6); });
     connect(Send_N_StringTimer, &QTimer::timeout, this,
             [this] { Send_N_StringTimerTimer(Send_N_StringTimer); });
@@ -213,7 +209,8 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     languageChange(this);
     // 10.
     SetStatusBarWidths();
-    StatusBar1->SetPanelText(0, QStringLiteral(ZENTA_HOME_URL));
+    const QString home = QString::fromStdString(zenta::ConfiguredHomeUrl());
+    StatusBar1->SetPanelText(0, home.isEmpty() ? QStringLiteral("zenta") : home);
     // 11.-12. Proxy and the start-up tick that opens the port.
     InvokeClick(Button7);
     getNEWSTimer->start();
@@ -292,7 +289,8 @@ void TForm1::HeaderMouseMove(TClickLabel* over) {
 
 void TForm1::HeaderClick(int index) {
     const QString link = HeaderLinks.at(index);
-    if (!link.isEmpty()) {
+    // Links may come from the network: only web addresses reach the browser.
+    if (zenta::IsWebLink(link.toStdString())) {
         QDesktopServices::openUrl(QUrl::fromUserInput(link));
     }
 }
@@ -324,29 +322,4 @@ void TForm1::SetChecked(QCheckBox* box, bool on) {
 
 void TForm1::InvokeClick(QAbstractButton* button) {
     emit button->clicked(button->isChecked());
-}
-
-// ---- hooks for the settings file, the language switch and the update check
-
-void TForm1::Button7Click(QObject* /*Sender*/) {
-    // The system proxy check plugs in here.
-}
-
-void TForm1::getNEWSTimerTimer(QObject* /*Sender*/) {
-    getNEWSTimer->stop();
-    InvokeClick(Button_Open);
-    Label23Click(this);
-    StartUpdateCheck();
-}
-
-void TForm1::StartUpdateCheck() {
-    // The update page request plugs in here.
-}
-
-void TForm1::AbortUpdateCheck() {
-    // Aborts a request of the update check still running.
-}
-
-void TForm1::cacelGetnewsTimerTimer(QObject* /*Sender*/) {
-    cacelGetnewsTimer->stop();
 }

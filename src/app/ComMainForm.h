@@ -307,6 +307,29 @@ class TForm1 : public QWidget {
     int loopEmptyCount = 0;
     // ==== end settings, prepared strings, language
 
+    // ==== update notice
+    // Update page address; unset = the one configured at build time (empty = no request).
+    static inline std::function<QString()> UpdateUrlSource;
+    // Fallback address of header label 0..4; unset = the configured home/download pages.
+    static inline std::function<QString(int)> DefaultLinkSource;
+    // How long the update request may run before it is cancelled.
+    static inline int UpdateCancelMs = 5000;
+    // HTTP client and proxy query of the update check, kept out of this header.
+    struct UpdateState;
+    struct UpdateStateDeleter {
+        void operator()(UpdateState* s) const;
+    };
+    std::unique_ptr<UpdateState, UpdateStateDeleter> update_;
+
+  private:
+    UpdateState& Update();
+    void SendUpdateRequest();
+    void FinishUpdateCheck(bool ok, const QByteArray& body);
+    void ShowUpdatePage(const QByteArray& body);
+
+  public:
+    // ==== end update notice
+
     // ---- hooks filled in by later work
     void saveconfigClick(QObject* Sender);
     void languageChange(QObject* Sender);

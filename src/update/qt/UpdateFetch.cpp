@@ -47,7 +47,7 @@ bool UpdateFetch::Get(const QUrl& url, const QNetworkProxy& proxy) {
 }
 
 void UpdateFetch::ReadAvailable() {
-    if (!reply_ || overflow_) {
+    if (!reply_ || overflow_ || !reply_->isOpen()) {
         return;
     }
     body_ += reply_->read(BodyLimit + 1 - body_.size());

@@ -1,0 +1,346 @@
+// The start-up update check of the window against local HTTP servers and a local proxy.
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/ComMainForm.h"
+#include "app/FormState.h"
+#include "app/FormWidgets.h"
+#include "app/support/AppTestSupport.h"
+#include "support/LocalHttpServer.h"
+
+namespace {
+
+QByteArray Page(const char* version, const char* notice = "Faster charts") {
+    return QByteArray(
+               "Home\r\nhttp://h.test/1\r\nDev\r\nhttp://h.test/2\r\nHelp\r\n"
+               "http://h.test/3\r\nGet it\r\nhttp://h.test/4\r\nMail\r\nhttp://h.test/5\r\n") +
+           version + "\r\nhttp://h.test/unused\r\n" + notice + "\r\nhttp://h.test/dl\r\n";
+}
+
+// Records what the window hands to the browser.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> opened;
+  public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+const char* const kProxyVars[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                  "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
+
+}  // namespace
+
+class UpdateCheckTest : public QObject {
+    Q_OBJECT
+
+  private:
+    RecordingPrompts prompts_;
+    std::unique_ptr<TForm1> form_;
+    std::optional<ScopedSettingsFolder> settings_;
+    LocalHttpServer server_;
+    UrlRecorder browser_;
+    QString designTitle_;
+
+    // The window as the program starts it, with its start-up tick held back.
+    void Create(bool english = false) {
+        form_ = std::make_unique<TForm1>();
+        form_->getNEWSTimer->stop();
+        if (english) {
+            form_->CheckBox18->setChecked(true);
+            form_->languageChange(form_.get());
+        }
+        designTitle_ = form_->windowTitle();
+    }
+    // Runs the start-up tick; it must return while the request is still on its way.
+    void Tick() {
+        form_->getNEWSTimerTimer(form_->getNEWSTimer);
+        QVERIFY(HeaderLinks[4].isEmpty());
+        QVERIFY(form_->cacelGetnewsTimer->isActive());
+        QCOMPARE(form_->cacelGetnewsTimer->interval(), TForm1::UpdateCancelMs);
+    }
+    // The check has ended once every link holds an address (the page's or its fallback).
+    void WaitForEnd() {
+        QTRY_VERIFY_WITH_TIMEOUT(!HeaderLinks[4].isEmpty(), 20000);
+        QVERIFY(!form_->cacelGetnewsTimer->isActive());
+    }
+    void ExpectNothingChanged() {
+        QCOMPARE(form_->windowTitle(), designTitle_);
+        QCOMPARE(form_->H1->text(), QStringLiteral("zenta 串口调试助手"));
+        QCOMPARE(form_->H5->text(), QStringLiteral("联系与反馈"));
+        QCOMPARE(form_->H1->toolTip(), QString());
+        QVERIFY(memo::Text(form_->Memo).isEmpty());
+        for (int k = 0; k < 5; ++k) {
+            QCOMPARE(HeaderLinks[k], QStringLiteral("http://fallback.test/%1").arg(k));
+        }
+    }
+    QList<TClickLabel*> Labels() const {
+        return {form_->H1, form_->H2, form_->H3, form_->H4, form_->H5};
+    }
+
+  private slots:
+    void init() {
+        for (const char* var : kProxyVars) {
+            qunsetenv(var);
+        }
+        settings_.emplace();
+        SetPrompts(&prompts_);
+        EnglishUI = 0;
+        HeaderLinks = {};
+        browser_.opened.clear();
+        server_.mode = LocalHttpServer::Mode::Page;
+        server_.requests.clear();
+        server_.disconnects = 0;
+        server_.peerLeftEarly = false;
+        TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
+        TForm1::UpdateUrlSource = [this] { return server_.Url(); };
+        TForm1::DefaultLinkSource = [](int k) {
+            return QStringLiteral("http://fallback.test/%1").arg(k);
+        };
+        TForm1::UpdateCancelMs = 5000;
+    }
+    void cleanup() {
+        form_.reset();
+        for (const char* var : kProxyVars) {
+            qunsetenv(var);
+        }
+        SetPrompts(nullptr);
+        TForm1::PortEntrySource = nullptr;
+        TForm1::UpdateUrlSource = nullptr;
+        TForm1::DefaultLinkSource = nullptr;
+        HeaderLinks = {};
+        settings_.reset();
+    }
+
+    void sameVersionEndsTheCaption() {
+        server_.body = Page("5.08d2");
+        Create(true);
+        Tick();
+        WaitForEnd();
+        QCOMPARE(server_.requests, QStringList{QStringLiteral("GET /zenta/ HTTP/1.1")});
+        QCOMPARE(form_->windowTitle(), designTitle_ + QStringLiteral("(Newest version)"));
+        QVERIFY(memo::Text(form_->Memo).isEmpty());
+        // Captions, links and hints from the page; the labels follow one another.
+        const QStringList captions = {"Home", "Dev", "Help", "Get it", "Mail"};
+        const auto labels = Labels();
+        int left = labels[0]->width();
+        for (int k = 0; k < 5; ++k) {
+            QCOMPARE(labels[k]->text(), captions[k]);
+            QCOMPARE(HeaderLinks[k], QStringLiteral("http://h.test/%1").arg(k + 1));
+            QCOMPARE(labels[k]->toolTip(), HeaderLinks[k]);
+            QVERIFY(labels[k]->width() >= (captions[k].size() + 1) * 6);
+            QVERIFY(labels[k]->width() >= labels[k]->fontMetrics().horizontalAdvance(captions[k]));
+            if (k > 0) {
+                QCOMPARE(labels[k]->x(), left);
+                left += labels[k]->width();
+            }
+        }
+        // A click opens the page's address.
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser_, "open");
+        form_->HeaderClick(1);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QCOMPARE(browser_.opened, QList<QUrl>{QUrl(QStringLiteral("http://h.test/2"))});
+    }
+
+    void newerVersionIsAnnounced() {
+        server_.body = Page("5.08d3", "Faster charts");
+        Create(true);
+        Tick();
+        WaitForEnd();
+        QCOMPARE(form_->windowTitle(),
+                 QStringLiteral("(★Find the Newest version V5.08d3★)") + designTitle_);
+        QVERIFY(memo::Text(form_->Memo)
+                    .endsWith(QStringLiteral(
+                        "Find the Newest version:5.08d3\nFaster charts\nhttp://h.test/dl")));
+        QVERIFY(prompts_.messages.isEmpty());
+
+        // The Chinese texts, with a notice in GBK.
+        form_.reset();
+        HeaderLinks = {};
+        settings_.emplace();
+        server_.body = Page("5.1", "\xb8\xfc\xbf\xec");  // 更快
+        Create(false);
+        Tick();
+        WaitForEnd();
+        QCOMPARE(form_->windowTitle(), QStringLiteral("(★有新版本V5.1★)") + designTitle_);
+        QVERIFY(
+            memo::Text(form_->Memo)
+                .endsWith(QStringLiteral("发现最新版本:5.1\n更快\n下载地址:\nhttp://h.test/dl")));
+    }
+
+    void olderVersionAndOddBodies_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("english");
+        QTest::newRow("older") << Page("5.08a1") << false;
+        QTest::newRow("prefix") << Page("5.08") << true;
+        QTest::newRow("empty body") << QByteArray() << true;
+        QTest::newRow("LF only") << QByteArray("Home\nhttp://h.test/1\nDev\n5.08d9\n") << true;
+        QTest::newRow("binary") << QByteArray("\x00\xff\x01http\x02\r\n\x80\x81", 12) << false;
+    }
+    void olderVersionAndOddBodies() {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, english);
+        server_.body = body;
+        Create(english);
+        Tick();
+        WaitForEnd();
+        QCOMPARE(form_->windowTitle(),
+                 designTitle_ + (english ? QStringLiteral("(Beyond version)")
+                                         : QStringLiteral("(你的版本超前了)")));
+        QVERIFY(memo::Text(form_->Memo).isEmpty());
+        if (body.isEmpty()) {
+            for (TClickLabel* l : Labels()) {
+                QCOMPARE(l->text(), QString());
+                QCOMPARE(l->width(), 6);
+            }
+            QCOMPARE(HeaderLinks[0], QStringLiteral("http://fallback.test/0"));
+        }
+        if (body.startsWith("Home\n")) {
+            // The first label takes the whole body; its link runs to the end.
+            QCOMPARE(form_->H1->text(), QString::fromLatin1(body));
+            QCOMPARE(HeaderLinks[0], QStringLiteral("http://h.test/1\nDev\n5.08d9\n"));
+            QCOMPARE(form_->H2->text(), QString());
+            QCOMPARE(HeaderLinks[1], QStringLiteral("http://fallback.test/1"));
+            // A link that is no single web address never reaches the browser.
+            QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser_, "open");
+            form_->HeaderClick(0);
+            QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+            QVERIFY(browser_.opened.isEmpty());
+        }
+    }
+
+    void httpInsideACaptionLine() {
+        server_.body = "Visit http://h.test/x\r\nhttp://h.test/1\r\nDev\r\nhttp://h.test/2\r\n";
+        Create();
+        Tick();
+        WaitForEnd();
+        QCOMPARE(form_->H1->text(), QStringLiteral("Visit http://h.test/x"));
+        QCOMPARE(HeaderLinks[0], QStringLiteral("http://h.test/x"));
+        QCOMPARE(form_->H2->text(), QStringLiteral("http://h.test/1"));
+        QCOMPARE(HeaderLinks[1], QStringLiteral("http://h.test/1"));
+        QCOMPARE(form_->H3->text(), QStringLiteral("Dev"));
+        QCOMPARE(HeaderLinks[2], QStringLiteral("http://h.test/2"));
+        QCOMPARE(HeaderLinks[3], QStringLiteral("http://fallback.test/3"));
+    }
+
+    void proxyFromTheEnvironment() {
+        LocalHttpServer proxy;
+        proxy.body = Page("5.08d2");
+        qputenv("http_proxy", QStringLiteral("http://127.0.0.1:%1/").arg(proxy.Port()).toUtf8());
+        Create(true);
+        QVERIFY(form_->CheckBox8->isChecked());
+        QCOMPARE(form_->Edit3->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(form_->Edit4->text(), QString::number(proxy.Port()));
+        Tick();
+        WaitForEnd();
+        // The request went through the proxy, in the absolute form a proxy is asked with.
+        QCOMPARE(proxy.requests, QStringList{QStringLiteral("GET %1 HTTP/1.1").arg(server_.Url())});
+        QVERIFY(server_.requests.isEmpty());
+        QVERIFY(form_->windowTitle().endsWith(QStringLiteral("(Newest version)")));
+    }
+
+    void exemptHostIsFetchedDirectly() {
+        LocalHttpServer proxy;
+        server_.body = Page("5.08d2");
+        qputenv("http_proxy", QStringLiteral("127.0.0.1:%1").arg(proxy.Port()).toUtf8());
+        qputenv("no_proxy", "localhost,127.0.0.1");
+        Create(true);
+        // Copied but not used.
+        QVERIFY(!form_->CheckBox8->isChecked());
+        QCOMPARE(form_->Edit3->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(form_->Edit4->text(), QString::number(proxy.Port()));
+        Tick();
+        WaitForEnd();
+        QVERIFY(proxy.requests.isEmpty());
+        QCOMPARE(server_.requests.size(), 1);
+        QVERIFY(form_->windowTitle().endsWith(QStringLiteral("(Newest version)")));
+    }
+
+    void silentServerIsCancelled() {
+        server_.mode = LocalHttpServer::Mode::Silent;
+        TForm1::UpdateCancelMs = 300;
+        Create();
+        // The window keeps serving events while the request waits.
+        int ticks = 0;
+        QTimer other;
+        connect(&other, &QTimer::timeout, [&ticks] { ++ticks; });
+        other.start(10);
+        Tick();
+        QTRY_VERIFY(ticks >= 3);
+        QVERIFY(HeaderLinks[4].isEmpty());
+        WaitForEnd();
+        QCOMPARE(server_.requests.size(), 1);
+        QTRY_COMPARE(server_.disconnects, 1);
+        ExpectNothingChanged();
+    }
+
+    void hostileServers_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("megabytes announced") << int(LocalHttpServer::Mode::HugeWithLength);
+        QTest::newRow("megabytes without CR") << int(LocalHttpServer::Mode::HugeStream);
+        QTest::newRow("redirect loop") << int(LocalHttpServer::Mode::RedirectLoop);
+    }
+    void hostileServers() {
+        QFETCH(int, mode);
+        server_.mode = LocalHttpServer::Mode(mode);
+        Create();
+        Tick();
+        WaitForEnd();
+        ExpectNothingChanged();
+        if (server_.mode == LocalHttpServer::Mode::RedirectLoop) {
+            // Gives up after a few hops, long before the cancel.
+            QVERIFY(server_.requests.size() >= 2);
+            QVERIFY(server_.requests.size() <= 10);
+        } else {
+            // The client stopped taking the body: it was never read whole.
+            QTRY_VERIFY(server_.disconnects == 1);
+            QVERIFY(server_.peerLeftEarly);
+        }
+    }
+
+    void closingAbortsARunningRequest() {
+        server_.mode = LocalHttpServer::Mode::Silent;
+        Create();
+        Tick();
+        QTRY_COMPARE(server_.requests.size(), 1);
+        form_->close();
+        QVERIFY(!form_->cacelGetnewsTimer->isActive());
+        QTRY_COMPARE(server_.disconnects, 1);
+        // Destroying the window right after a start is safe as well.
+        form_.reset();
+        HeaderLinks = {};
+        Create();
+        Tick();
+        form_.reset();
+    }
+
+    void withoutAddressesNothingIsAskedOrOpened() {
+        LocalHttpServer proxy;
+        qputenv("http_proxy", QStringLiteral("127.0.0.1:%1").arg(proxy.Port()).toUtf8());
+        TForm1::UpdateUrlSource = [] { return QString(); };
+        TForm1::DefaultLinkSource = [](int) { return QString(); };
+        Create();
+        form_->getNEWSTimerTimer(form_->getNEWSTimer);
+        QVERIFY(!form_->cacelGetnewsTimer->isActive());
+        QTest::qWait(50);
+        QVERIFY(proxy.requests.isEmpty());
+        QVERIFY(server_.requests.isEmpty());
+        QCOMPARE(form_->H1->text(), QStringLiteral("zenta 串口调试助手"));
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser_, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser_, "open");
+        for (int k = 0; k < 5; ++k) {
+            QCOMPARE(HeaderLinks[k], QString());
+            form_->HeaderClick(k);
+        }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QVERIFY(browser_.opened.isEmpty());
+    }
+};
+
+QTEST_MAIN(UpdateCheckTest)
+#include "tst_update_check.moc"

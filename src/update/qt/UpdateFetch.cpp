@@ -43,6 +43,10 @@ bool UpdateFetch::Get(const QUrl& url, const QNetworkProxy& proxy) {
     });
     connect(reply_, &QNetworkReply::readyRead, this, &UpdateFetch::ReadAvailable);
     connect(reply_, &QNetworkReply::finished, this, &UpdateFetch::Done);
+    // A reply that ended before it could be watched still reports, from the event loop.
+    if (reply_->isFinished()) {
+        QMetaObject::invokeMethod(this, &UpdateFetch::Done, Qt::QueuedConnection);
+    }
     return true;
 }
 

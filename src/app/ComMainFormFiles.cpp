@@ -13,7 +13,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -37,8 +36,8 @@ namespace {
 // Status and progress are painted at most this often during a send; the texts are
 // exact again when it ends.
 constexpr qint64 kSendPaintMs = 50;
-// Longest sleep while the port holds a block back; shorter while it keeps taking bytes.
-constexpr int kMaxPortWaitMs = 16;
+// Longest a write waits for the port before the window serves its events again.
+constexpr int kPortWaitMs = 20;
 
 QString U8(const std::string& s) {
     return QString::fromStdString(s);
@@ -87,13 +86,46 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error
     return true;
 }
 
-// Sleeps until a window event arrives or `ms` pass, serving the events that came.
-void WaitForEvents(int ms) {
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    wake.start(ms);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+class AsyncRequest {
+  public:
+    AsyncRequest() { InitAsync(async); }
+    ~AsyncRequest() { DoneAsync(async); }
+    AsyncRequest(const AsyncRequest&) = delete;
+    AsyncRequest& operator=(const AsyncRequest&) = delete;
+    PAsync async = nullptr;
+};
+
+// Gives the writes issued while it lives a total time limit of `ms`.
+class WriteTimeLimit {
+  public:
+    WriteTimeLimit(TComTimeouts& t, int32_t ms)
+        : t_(t), multiplier_(t.WriteTotalMultiplier()), constant_(t.WriteTotalConstant()) {
+        t_.SetWriteTotalMultiplier(0);
+        t_.SetWriteTotalConstant(ms);
+    }
+    ~WriteTimeLimit() {
+        t_.SetWriteTotalMultiplier(multiplier_);
+        t_.SetWriteTotalConstant(constant_);
+    }
+    WriteTimeLimit(const WriteTimeLimit&) = delete;
+    WriteTimeLimit& operator=(const WriteTimeLimit&) = delete;
+
+  private:
+    TComTimeouts& t_;
+    int32_t multiplier_;
+    int32_t constant_;
+};
+
+// A blocking write that the port may cut short after kPortWaitMs; the bytes it took.
+// The limit is read when the write is issued, so the port's own limits are back before
+// anything else can write.
+int64_t WriteWithin(TComPort& port, std::string_view bytes) {
+    AsyncRequest request;
+    {
+        const WriteTimeLimit limit(port.Timeouts(), kPortWaitMs);
+        port.WriteAsync(bytes.data(), static_cast<int>(bytes.size()), request.async);
+    }
+    return port.WaitForAsync(request.async);
 }
 
 // The window's side of a file send: counters, status, progress and the events.
@@ -239,32 +271,27 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
     StopFlag = 1;
 }
 
-// One block, written once the port has taken the previous bytes. While the port holds
-// it back the window keeps serving its events, sleeping between looks at the port
-// instead of blocking in the write; a stop then gives up the rest of the block.
+// One block, written once the port has taken the previous bytes. The write waits on
+// the port, but for at most kPortWaitMs at a time: while the port holds the block back
+// the window serves its events in between, and a stop gives up the rest of the block.
 int64_t TForm1::WriteFileBlock(std::string_view bytes) {
-    PAsync async = nullptr;
-    InitAsync(async);
-    int64_t result = -1;
+    const auto size = static_cast<int64_t>(bytes.size());
+    int64_t done = 0;
     try {
-        ComPort.WriteAsync(bytes.data(), static_cast<int>(bytes.size()), async);
-        int waitMs = 1;
-        int32_t seen = async->Transferred;
-        while (!ComPort.IsAsyncCompleted(async)) {
+        while (done < size) {
+            done += WriteWithin(ComPort, bytes.substr(static_cast<std::size_t>(done)));
+            if (done >= size) {
+                break;
+            }
+            QCoreApplication::processEvents();
             if (StopFlag != 0 || closing_) {
                 break;
             }
-            WaitForEvents(waitMs);
-            // Back off while the port takes nothing; look again soon while it drains.
-            waitMs = async->Transferred != seen ? 1 : std::min(waitMs * 2, kMaxPortWaitMs);
-            seen = async->Transferred;
         }
-        result = async->Completed ? ComPort.WaitForAsync(async) : async->Transferred;
     } catch (const EComPort&) {
-        result = -1;
+        return -1;
     }
-    DoneAsync(async);
-    return result;
+    return done;
 }
 
 void TForm1::FileSendFailed() {

@@ -16,6 +16,11 @@ void TForm1::BitBtn1Click(QObject* /*Sender*/) {
     const int64_t n = zenta::ChartBytes(Rx.rxCount, Rx.rxRawAll.size());
     const zenta::ChartSpan span = zenta::ComputeChartSpan(n, CheckBox14->isChecked(), chartPage);
     SpeedButton1->setText(QString::fromStdString(zenta::ChartCaption(span)));
+    // The caption button is as wide as its text: a longer range needs the row re-placed.
+    if (SpeedButton1->fontMetrics().horizontalAdvance(SpeedButton1->text()) + 8 !=
+        SpeedButton1->width()) {
+        LayoutControlPanel();
+    }
 
     const std::vector<int> values = zenta::ChartValues(Rx.rxRawAll, span, isSigned);
     QList<QPointF> points;

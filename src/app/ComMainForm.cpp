@@ -158,6 +158,7 @@ void TForm1::BindPort() {
 
     ConnectReceiveSendHandlers();
     ConnectSettingsHandlers();
+    ConnectFileChartHandlers();
 }
 
 // Signal wiring of the receive window, the send line and their option boxes.

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QWidget>
 #include <memory>
+#include <string_view>
 
 #include "app/MemoAdapter.h"
 #include "datapath/ReceiveState.h"
@@ -329,6 +330,36 @@ class TForm1 : public QWidget {
 
   public:
     // ==== end update notice
+    // ==== files and chart
+    void ConnectFileChartHandlers();
+    void Button3Click(QObject* Sender);
+    void Button4Click(QObject* Sender);
+    void Button8Click(QObject* Sender);
+    void Button42Click(QObject* Sender);
+    void CheckBox19Click(QObject* Sender);
+    void BitBtn2Click(QObject* Sender);
+    void BitBtn3Click(QObject* Sender);
+    void CheckBox13Click(QObject* Sender);
+    void CheckBox14Click(QObject* Sender);
+    // A file send is running: nothing else may take over the port meanwhile.
+    bool FileSendRunning() const { return fileSendRunning_; }
+    // Folder for saved and captured data: the program's folder when writable, else
+    // documents/zenta (created on demand).
+    static QString DataFolder();
+    // Stands in for the executable's folder when set (tests).
+    static inline QString ProgramFolder;
+    // Page of the chart while real-time refresh is off.
+    int64_t chartPage = 0;
+
+    // One block of a file send; the bytes the port took, -1 when it failed.
+    int64_t WriteFileBlock(std::string_view bytes);
+
+  private:
+    void FileSendFailed();
+    bool fileSendRunning_ = false;
+
+  public:
+    // ==== end files and chart
 
     // ---- hooks filled in by later work
     void saveconfigClick(QObject* Sender);

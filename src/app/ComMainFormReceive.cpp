@@ -281,10 +281,6 @@ void TForm1::timeoutTextExit(QObject* /*Sender*/) {
     }
 }
 
-void TForm1::BitBtn1Click(QObject* /*Sender*/) {
-    // The chart redraw plugs in here.
-}
-
 // ---- the refresh tick
 
 void TForm1::Rfreues100msTimer(QObject* /*Sender*/) {

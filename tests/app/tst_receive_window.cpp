@@ -141,13 +141,17 @@ class ReceiveWindowTest : public QObject {
     void captureAppendsWhileCheckedAndFailsQuietly() {
         QTemporaryDir dir;
         const QString path = dir.filePath("cap.bin");
-        form_->captureFileName = path;
+        TForm1::ProgramFolder = dir.path();
         TForm1::SetChecked(form_->CheckBox19, true);
+        form_->captureFileName = path;
         Receive("one");
         Receive("\x00\xFF"s);
         TForm1::SetChecked(form_->CheckBox19, false);
         Receive("off");
         TForm1::SetChecked(form_->CheckBox19, true);
+        form_->captureFileName = path;
+        TForm1::ProgramFolder.clear();
+        prompts_.messages.clear();
         Receive("two");
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));

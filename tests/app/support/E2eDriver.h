@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/ComMainForm.h"
+#include "app/UiPrompts.h"
 
 namespace e2e {
 
@@ -170,8 +171,28 @@ inline StreamResult StreamThroughWindow(TForm1& form, qint64 bytes, bool hex,
         return r;
     }
     TForm1::SetChecked(form.CheckBox5, hex);
+    // Switching capture on names a file of its own in the data folder; the stream goes
+    // to the caller's file instead.
+    TForm1::ProgramFolder = QFileInfo(capturePath).absolutePath();
+    {
+        // Its confirmation is not the test's concern.
+        struct Quiet : UiPrompts {
+            void ShowMessage(const QString&) override {}
+            std::optional<QString> InputQuery(const QString&, const QString&,
+                                              const QString&) override {
+                return std::nullopt;
+            }
+            std::optional<QFont> ChooseFont(const QFont&) override { return std::nullopt; }
+            QString OpenFile(const QString&, const QString&) override { return {}; }
+        } quiet;
+        UiPrompts* previous = &Prompts();
+        SetPrompts(&quiet);
+        TForm1::SetChecked(form.CheckBox19, true);
+        SetPrompts(previous);
+    }
+    TForm1::ProgramFolder.clear();
+    QFile::remove(form.captureFileName);
     form.captureFileName = capturePath;
-    TForm1::SetChecked(form.CheckBox19, true);
 
     QElapsedTimer tickClock;
     qint64 lastTick = -1;

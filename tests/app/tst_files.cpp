@@ -1,0 +1,372 @@
+// The file row through a real window on a pseudo-terminal: file send with its report,
+// stop and unplug while the port holds the file back, unreadable files, the preview,
+// saving and the capture switch, and where the files go.
+#include <poll.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/ComMainForm.h"
+#include "app/FormState.h"
+#include "app/StatusPanels.h"
+#include "app/core/Gb18030.h"
+#include "app/support/E2eDriver.h"
+#include "support/AppTestSupport.h"
+
+namespace {
+
+std::string ReadMaster(int fd, std::size_t n, int quietMs = 300) {
+    std::string got;
+    char buf[4096];
+    while (got.size() < n) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, quietMs) <= 0) {
+            break;
+        }
+        const ssize_t k = ::read(fd, buf, sizeof buf);
+        if (k <= 0) {
+            break;
+        }
+        got.append(buf, static_cast<std::size_t>(k));
+    }
+    return got;
+}
+
+std::string Pattern(std::size_t n) {
+    std::string s(n, '\0');
+    uint32_t x = 12345;
+    for (char& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 16);
+    }
+    return s;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Prompts whose file dialog picks a given file.
+class PickingPrompts : public RecordingPrompts {
+  public:
+    QString pick;
+    QString OpenFile(const QString&, const QString&) override { return pick; }
+};
+
+// A HOME of its own, so the documents folder is a temporary one.
+class ScopedHome {
+  public:
+    explicit ScopedHome(const QString& home)
+        : home_(qgetenv("HOME")), config_(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("HOME", home.toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    }
+    ~ScopedHome() {
+        qputenv("HOME", home_);
+        qputenv("XDG_CONFIG_HOME", config_);
+        if (config_.isEmpty()) {
+            qunsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+  private:
+    QByteArray home_;
+    QByteArray config_;
+};
+
+}  // namespace
+
+class FilesTest : public QObject {
+    Q_OBJECT
+
+  private:
+    PickingPrompts prompts_;
+    std::optional<ScopedSettingsFolder> settings_;
+    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<Pty> pty_;
+    std::unique_ptr<QTemporaryDir> dir_;
+
+    void Open() { QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->slave))); }
+    QString Text() const { return form_->Memo->toPlainText(); }
+    QString File(const std::string& bytes, const QString& name = "f.bin") {
+        const QString path = dir_->filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        return path;
+    }
+    void Receive(const std::string& bytes) {
+        const int64_t before = form_->Rx.rxCount;
+        QVERIFY(pty_->Send(bytes));
+        QTRY_COMPARE(form_->Rx.rxCount, before + static_cast<int64_t>(bytes.size()));
+    }
+    // Runs `action` once the refresh tick has run `ticks` times during the send, i.e.
+    // while the window keeps serving events with a file held back by the port.
+    int SendWhileHeldBack(const std::string& file, int ticks, std::function<void()> action) {
+        form_->Edit2->setText(File(file));
+        int seen = 0;
+        const auto c = connect(form_->Refresh100msTimer, &QTimer::timeout, [&] {
+            if (form_->FileSendRunning() && ++seen == ticks) {
+                action();
+            }
+        });
+        form_->Button4->click();
+        disconnect(c);
+        return seen;
+    }
+
+  private slots:
+    void init() {
+        settings_.emplace();
+        SetPrompts(&prompts_);
+        prompts_.messages.clear();
+        prompts_.pick.clear();
+        EnglishUI = 0;
+        StopFlag = 0;
+        dir_ = std::make_unique<QTemporaryDir>();
+        TForm1::ProgramFolder = dir_->path();
+        pty_ = std::make_unique<Pty>();
+        form_ = std::make_unique<TForm1>();
+        form_->getNEWSTimer->stop();
+        form_->show();
+    }
+    void cleanup() {
+        form_.reset();
+        settings_.reset();
+        pty_.reset();
+        QFile::setPermissions(
+            dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        dir_.reset();
+        TForm1::ProgramFolder.clear();
+        SetPrompts(nullptr);
+        TForm1::PortEntrySource = nullptr;
+    }
+
+    void fileGoesOutWhole_WithReportCountsAndCompletion() {
+        Open();
+        form_->ComPort.SetBaudRate(br9600);
+        const std::string data = Pattern(1000);
+        form_->Edit2->setText(File(data));
+        form_->Button4->click();
+        QCOMPARE(ReadMaster(pty_->master, 1000), data);
+        QCOMPARE(Text(),
+                 QStringLiteral(
+                     "文件大小: 1000\n波特率 9600bps\n需要时间:大约 1 秒\n请稍候...\n发送完毕！"));
+        form_->Rfreues100msTimer(nullptr);
+        QCOMPARE(form_->StatusBar1->PanelText(1), QStringLiteral("S:1000"));
+        QCOMPARE(form_->StatusBar1->PanelText(0), QStringLiteral(ZENTA_HOME_URL));
+        QVERIFY(form_->ProgressBar1->isHidden());
+        QVERIFY(form_->Button4->isEnabled() && form_->Button_Open->isEnabled());
+        QVERIFY(!form_->FileSendRunning());
+        QCOMPARE(StopFlag, uint8_t{1});
+
+        // An empty file writes nothing and still completes.
+        form_->Edit2->setText(File(std::string(), "empty.bin"));
+        form_->Button4->click();
+        QVERIFY(Text().endsWith(QStringLiteral("请稍候...\n发送完毕！")));
+        QCOMPARE(ReadMaster(pty_->master, 1, 100), std::string());
+
+        // A custom rate gives an estimate at that rate.
+        EnglishUI = 1;
+        form_->ComPort.SetBaudRate(brCustom);
+        form_->ComPort.SetCustomBaudRate(250);
+        form_->Edit2->setText(File(Pattern(700)));
+        form_->Button4->click();
+        QCOMPARE(Text(), QStringLiteral("文件大小: 700\nBaudRate 250bps\nTime require: 28 S\n"
+                                        "Wait...\nSend ok！"));
+        QCOMPARE(ReadMaster(pty_->master, 700).size(), std::size_t{700});
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    void unreadableFilesSayWhyAndSendNothing() {
+        Open();
+        form_->winprint(QStringLiteral("kept"));
+        const QString missing = dir_->filePath("gone.bin");
+        const QString folder = dir_->path();
+        for (const QString& path : {missing, folder}) {
+            form_->Edit2->setText(path);
+            form_->Button4->click();
+        }
+        QCOMPARE(prompts_.messages.size(), 2);
+        QCOMPARE(prompts_.messages[0], QStringLiteral("文件不存在或者已经被别的程序打开!\r\n"
+                                                      "找不到文件: ") +
+                                           missing);
+        QCOMPARE(prompts_.messages[1], QStringLiteral("文件不存在或者已经被别的程序打开!\r\n"
+                                                      "这是文件夹,不是文件: ") +
+                                           folder);
+        QCOMPARE(Text(), QStringLiteral("kept"));
+        QCOMPARE(ReadMaster(pty_->master, 1, 100), std::string());
+        QVERIFY(form_->Button4->isEnabled());
+        // A preview of either does nothing at all.
+        form_->Button3->click();
+        QCOMPARE(Text(), QStringLiteral("kept"));
+        QCOMPARE(prompts_.messages.size(), 2);
+    }
+
+    void stopWhileThePortHoldsTheFileBack() {
+        Open();
+        // Nobody reads the other end: the port soon holds the file back.
+        const int ticks =
+            SendWhileHeldBack(Pattern(4 << 20), 3, [this] { form_->Button8->click(); });
+        QCOMPARE(ticks, 3);
+        QVERIFY(Text().endsWith(QStringLiteral("请稍候...\n用户中止！\n")));
+        form_->Rfreues100msTimer(nullptr);
+        const int64_t sent = form_->Rx.txCount;
+        QVERIFY(sent > 0 && sent < (4 << 20));
+        QVERIFY(form_->ComPort.Connected());
+        QVERIFY(form_->Button4->isEnabled() && form_->Button_Open->isEnabled());
+        QVERIFY(form_->ProgressBar1->isHidden());
+        // What the port took arrives; nothing follows the stop.
+        QCOMPARE(static_cast<int64_t>(ReadMaster(pty_->master, 8 << 20).size()), sent);
+        QCOMPARE(form_->Rx.txCount, sent);
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    void unplugDuringASendReportsOnceAndClosesThePort() {
+        Open();
+        const int ticks = SendWhileHeldBack(Pattern(4 << 20), 2, [this] { pty_->CloseMaster(); });
+        QCOMPARE(ticks, 2);
+        QCOMPARE(prompts_.messages, QStringList{QStringLiteral(
+                                        "当前串口号无效!\r\n请检查后重新打开!如usb串口松了。\r\n"
+                                        "或者被其他程序占用了.")});
+        QVERIFY(!form_->ComPort.Connected());
+        QVERIFY(!form_->Button4->isEnabled() && !form_->Button_Send->isEnabled());
+        QVERIFY(form_->Button_Open->isEnabled());
+        QVERIFY(!form_->FileSendRunning());
+        QVERIFY(!Text().contains(QStringLiteral("发送完毕")));
+        // Later events bring no second message.
+        QTest::qWait(200);
+        QCOMPARE(prompts_.messages.size(), 1);
+    }
+
+    void previewShowsTheFileStartAndLeavesTheCount() {
+        Open();
+        Receive("xyz");
+        prompts_.pick = File(std::string("AB\r\nCD\r\n\0\0", 10), "p.bin");
+        form_->Button3->click();
+        QCOMPARE(form_->Edit2->text(), prompts_.pick);
+        QCOMPARE(form_->Edit2->cursorPosition(), static_cast<int>(prompts_.pick.size()));
+        QCOMPARE(Text(),
+                 QStringLiteral("文件大小:10字节,下面是预览的4K字节内容:\n\nAB\nCD\n\\0\\0"));
+        QCOMPARE(form_->Rx.rxCount, int64_t{3});
+        form_->Rfreues100msTimer(nullptr);
+        QCOMPARE(form_->StatusBar1->PanelText(2), QStringLiteral("R:3"));
+
+        // HEX display previews the HEX form; a cancelled dialog keeps the box's file.
+        EnglishUI = 1;
+        prompts_.pick.clear();
+        form_->CheckBox5->setChecked(true);
+        form_->Button3->click();
+        QCOMPARE(Text(), QStringLiteral("FileSize:10bytes. The first 4K data is:\n\n"
+                                        "41 42 0D 0A 43 44 0D 0A 00 00 "));
+        // Text beyond the first 4 KiB is not shown; GBK text shows as such.
+        form_->CheckBox5->setChecked(false);
+        form_->Edit2->setText(
+            File(zenta::ToGb18030(QStringLiteral("温度")).toStdString() + std::string(5000, 'q')));
+        form_->Button3->click();
+        QCOMPARE(Text(), QStringLiteral("FileSize:5004bytes. The first 4K data is:\n\n温度") +
+                             QString(4092, QLatin1Char('q')));
+    }
+
+    void saveWritesWindowTextAndRawBytes() {
+        Open();
+        Receive(std::string("hi\n\0\xFF", 5));
+        form_->Button42->click();
+        QDir folder(dir_->path());
+        QStringList dat = folder.entryList({"SAVE*.DAT"});
+        QStringList txt = folder.entryList({"SaveWindows*.TXT"});
+        QCOMPARE(dat.size(), 1);
+        QCOMPARE(txt.size(), 1);
+        static const QRegularExpression stamp(
+            QStringLiteral("^SAVE\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.DAT$"));
+        QVERIFY2(stamp.match(dat[0]).hasMatch(), qPrintable(dat[0]));
+        QCOMPARE(txt[0].mid(11), dat[0].mid(4).replace(".DAT", ".TXT"));
+        QCOMPARE(ReadAll(folder.filePath(dat[0])), QByteArray("hi\n\0\xFF", 5));
+        // Lines in the window's code page, each ending in CR LF.
+        QCOMPARE(ReadAll(folder.filePath(txt[0])), QByteArray("hi\r\n\\0\r\n"));
+        QCOMPARE(
+            prompts_.messages,
+            QStringList{QStringLiteral("收到的原始数据已保存在当前目录!,文件名:\r\n") +
+                        folder.filePath(dat[0]) + QStringLiteral("\r\n接收窗口的内容保存在:\r\n") +
+                        folder.filePath(txt[0])});
+
+        // Right after a clear: an empty data file.
+        form_->Button1->click();
+        QTest::qWait(1100);
+        form_->Button42->click();
+        dat = folder.entryList({"SAVE*.DAT"}, QDir::Files, QDir::Name);
+        txt = folder.entryList({"SaveWindows*.TXT"}, QDir::Files, QDir::Name);
+        QCOMPARE(dat.size(), 2);
+        QCOMPARE(ReadAll(folder.filePath(dat[1])), QByteArray());
+        QCOMPARE(ReadAll(folder.filePath(txt[1])), QByteArray());
+    }
+
+    void captureStartsAFileWithEachSwitchOn() {
+        Open();
+        TForm1::SetChecked(form_->CheckBox19, true);
+        const QString first = form_->captureFileName;
+        QCOMPARE(QFileInfo(first).absolutePath(), dir_->path());
+        QVERIFY(QFileInfo(first).fileName().startsWith("ReceivedTofile"));
+        QVERIFY(QFile::exists(first));
+        QCOMPARE(prompts_.messages,
+                 QStringList{QStringLiteral("之后接收到的数据都将存到：\r\n") + first});
+        Receive(std::string("one\0", 4));
+        TForm1::SetChecked(form_->CheckBox19, false);
+        Receive("off");
+        TForm1::SetChecked(form_->CheckBox19, true);
+        Receive("two");
+        const QString second = form_->captureFileName;
+        // Within one second the name repeats and the data goes on in the same file.
+        if (second == first) {
+            QCOMPARE(ReadAll(first), QByteArray("one\0two", 7));
+        } else {
+            QCOMPARE(ReadAll(first), QByteArray("one\0", 4));
+            QCOMPARE(ReadAll(second), QByteArray("two"));
+        }
+        QTest::qWait(1100);
+        TForm1::SetChecked(form_->CheckBox19, false);
+        TForm1::SetChecked(form_->CheckBox19, true);
+        QVERIFY(form_->captureFileName != second);
+        Receive("three");
+        QCOMPARE(ReadAll(form_->captureFileName), QByteArray("three"));
+    }
+
+    void readOnlyProgramFolderSendsDataToDocuments() {
+        QTemporaryDir home;
+        const ScopedHome scoped(home.path());
+        QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        EnglishUI = 1;
+        form_->Button42->click();
+        const QString docs = home.path() + "/Documents/zenta";
+        QCOMPARE(QDir(docs).entryList({"SAVE*.DAT"}).size(), 1);
+        QVERIFY(prompts_.messages.value(0).contains("file name:\r\n" + docs + "/SAVE"));
+        TForm1::SetChecked(form_->CheckBox19, true);
+        QCOMPARE(QFileInfo(form_->captureFileName).absolutePath(), docs);
+
+        // Nowhere to write: the failure is said, not a success.
+        TForm1::SetChecked(form_->CheckBox19, false);
+        prompts_.messages.clear();
+        const ScopedHome nowhere(QStringLiteral("/proc/zenta-no-home"));
+        form_->Button42->click();
+        TForm1::SetChecked(form_->CheckBox19, true);
+        QCOMPARE(prompts_.messages.size(), 2);
+        QVERIFY(
+            prompts_.messages[0].startsWith("The data could not be saved:\r\n/proc/zenta-no-home"));
+        QVERIFY(prompts_.messages[1].startsWith(
+            "The file for the received data cannot be created:\r\n/proc/zenta-no-home"));
+        QVERIFY(!form_->CheckBox19->isChecked());
+    }
+};
+
+QTEST_MAIN(FilesTest)
+#include "tst_files.moc"

@@ -1,0 +1,86 @@
+// A file sent to the device simulator in echo mode comes back byte for byte into the
+// capture file, in both display modes.
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <random>
+
+#include "app/ComMainForm.h"
+#include "app/FormState.h"
+#include "app/support/E2eDriver.h"
+#include "support/AppTestSupport.h"
+
+class FilesE2eTest : public QObject {
+    Q_OBJECT
+
+  private:
+    RecordingPrompts prompts_;
+    std::optional<ScopedSettingsFolder> settings_;
+    std::unique_ptr<TForm1> form_;
+    QTemporaryDir dir_;
+
+    // Sends `bytes` random bytes through devsim's echo with capture on; returns the
+    // capture file's contents and the file sent.
+    void EchoFile(qint64 bytes, bool hex) {
+        QByteArray data(bytes, Qt::Uninitialized);
+        std::mt19937 rng(static_cast<unsigned>(bytes));
+        for (char& c : data) {
+            c = static_cast<char>(rng());
+        }
+        const QString path = dir_.filePath(hex ? "hex.bin" : "text.bin");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+        f.close();
+
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({QStringLiteral("echo"), QStringLiteral("--quiet")}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        TForm1::SetChecked(form_->CheckBox5, hex);
+        TForm1::SetChecked(form_->CheckBox19, true);
+        const QString capture = form_->captureFileName;
+        form_->Edit2->setText(path);
+        form_->Button4->click();
+        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("发送完毕！")));
+        QVERIFY(e2e::WaitFor([&] { return QFileInfo(capture).size() >= bytes; }, 120000));
+        // Nothing more trickles in after the whole file.
+        QTest::qWait(200);
+        TForm1::SetChecked(form_->CheckBox19, false);
+        QFile got(capture);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        const QByteArray back = got.readAll();
+        QCOMPARE(back.size(), data.size());
+        QVERIFY(back == data);
+        QCOMPARE(form_->Rx.txCount, bytes);
+        QCOMPARE(form_->Rx.rxCount, bytes);
+        TForm1::InvokeClick(form_->Button_Open);
+    }
+
+  private slots:
+    void init() {
+        settings_.emplace();
+        SetPrompts(&prompts_);
+        EnglishUI = 0;
+        StopFlag = 0;
+        TForm1::ProgramFolder = dir_.path();
+        form_ = std::make_unique<TForm1>();
+        form_->getNEWSTimer->stop();
+        form_->show();
+    }
+    void cleanup() {
+        form_.reset();
+        settings_.reset();
+        TForm1::ProgramFolder.clear();
+        SetPrompts(nullptr);
+        TForm1::PortEntrySource = nullptr;
+    }
+
+    void fourMegabytesComeBackWholeInTextMode() { EchoFile(qint64{4} << 20, false); }
+    void aMegabyteComesBackWholeInHexMode() { EchoFile(qint64{1} << 20, true); }
+};
+
+QTEST_MAIN(FilesE2eTest)
+#include "tst_files_e2e.moc"

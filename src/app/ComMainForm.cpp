@@ -210,11 +210,15 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     languageChange(this);
     // 10.
     SetStatusBarWidths();
-    const QString home = QString::fromStdString(zenta::ConfiguredHomeUrl());
-    StatusBar1->SetPanelText(0, home.isEmpty() ? QStringLiteral("zenta") : home);
+    StatusBar1->SetPanelText(0, HomePanelText());
     // 11.-12. Proxy and the start-up tick that opens the port.
     InvokeClick(Button7);
     getNEWSTimer->start();
+}
+
+QString TForm1::HomePanelText() {
+    const QString home = QString::fromStdString(zenta::ConfiguredHomeUrl());
+    return home.isEmpty() ? QStringLiteral("zenta") : home;
 }
 
 void TForm1::SetStatusBarWidths() {

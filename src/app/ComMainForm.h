@@ -374,6 +374,8 @@ class TForm1 : public QWidget {
     // ---- helpers
     // Sets a check box from code; a change runs its click handler as a user's click would.
     static void SetChecked(QCheckBox* box, bool on);
+    // Status panel 0 at rest: the configured home page, else the program's name.
+    static QString HomePanelText();
     // Runs a button's click handler from code, also while the button is disabled.
     static void InvokeClick(QAbstractButton* button);
     // Port list entries of the running system: device path + friendly name.

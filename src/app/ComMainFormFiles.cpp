@@ -27,10 +27,6 @@
 #include "datapath/FileSend.h"
 #include "datapath/FileTexts.h"
 
-#ifndef ZENTA_HOME_URL
-#define ZENTA_HOME_URL "https://example.org/zenta"
-#endif
-
 namespace {
 
 // Status and progress are painted at most this often during a send; the texts are
@@ -263,7 +259,7 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
             break;
     }
     link.Show(r.sent, true);
-    StatusBar1->SetPanelText(0, QStringLiteral(ZENTA_HOME_URL));
+    StatusBar1->SetPanelText(0, HomePanelText());
     ProgressBar1->setValue(100);
     ProgressBar1->hide();
     Button4->setEnabled(true);

@@ -164,7 +164,7 @@ class FilesTest : public QObject {
                      "文件大小: 1000\n波特率 9600bps\n需要时间:大约 1 秒\n请稍候...\n发送完毕！"));
         form_->Rfreues100msTimer(nullptr);
         QCOMPARE(form_->StatusBar1->PanelText(1), QStringLiteral("S:1000"));
-        QCOMPARE(form_->StatusBar1->PanelText(0), QStringLiteral(ZENTA_HOME_URL));
+        QCOMPARE(form_->StatusBar1->PanelText(0), TForm1::HomePanelText());
         QVERIFY(form_->ProgressBar1->isHidden());
         QVERIFY(form_->Button4->isEnabled() && form_->Button_Open->isEnabled());
         QVERIFY(!form_->FileSendRunning());

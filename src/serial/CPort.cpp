@@ -1,11 +1,15 @@
 #include "serial/CPort.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <thread>
 
 #include "serial/PortCore.h"
+
+using zenta::TDeviceFault;
+using zenta::detail::TDeliverySlot;
+using zenta::detail::TLineWatcher;
+using zenta::detail::TRxSettings;
 
 std::function<void(TCustomComPort*, std::exception_ptr)> TCustomComPort::ExceptionHandler;
 std::function<void(TCustomComPort&)> TCustomComPort::SetupDialogHook;
@@ -25,8 +29,7 @@ TCustomComPort::~TCustomComPort() {
     }
     try {
         Close();
-    } catch (...) {
-        // A destructor cannot report; the device is closed either way.
+    } catch (...) {  // a destructor cannot report; the device is closed either way
     }
     if (eventThread_)
         StopThread();
@@ -248,7 +251,7 @@ void TCustomComPort::ApplyBuffer() {
     if (!CanApply())
         return;
     if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
-        throw EComPort(CError_SetupComFailed, EINVAL);
+        throw EComPort(CError_SetupComFailed);
     if (core_->watcher)
         core_->watcher->SetSettings(RxSettingsOf(*this));
 }
@@ -280,7 +283,7 @@ void TCustomComPort::ShowSetupDialog() {
 void TCustomComPort::CreateHandle() {
     auto device = core_->factory ? core_->factory() : CreateSystemSerialDevice();
     if (!device)
-        throw EComPort(CError_OpenFailed, ENODEV);
+        throw EComPort(CError_OpenFailed);
     if (int err = device->Open(port_))
         throw EComPort(CError_OpenFailed, err);
     core_->device = std::move(device);
@@ -431,27 +434,31 @@ void TCustomComPort::CloseAfterRefusal() {
 void TCustomComPort::SetDTR(bool state) {
     if (!connected_ || !core_->device)
         return;
-    if (IsDeviceGoneError(core_->device->SetDTR(state)))
+    const int err = core_->device->SetDTR(state);
+    if (core_->device->Classify(err) == TDeviceFault::Gone) {
         CloseAfterRefusal();
+    }
 }
 
 void TCustomComPort::SetRTS(bool state) {
     if (!connected_ || !core_->device)
         return;
-    if (IsDeviceGoneError(core_->device->SetRTS(state)))
+    const int err = core_->device->SetRTS(state);
+    if (core_->device->Classify(err) == TDeviceFault::Gone) {
         CloseAfterRefusal();
+    }
 }
 
 void TCustomComPort::SetBreak(bool state) {
     if (!connected_ || !core_->device)
-        throw EComPort(CError_EscapeComFailed, EBADF);
+        throw EComPort(CError_EscapeComFailed);
     if (int err = core_->device->SetBreak(state))
         throw EComPort(CError_EscapeComFailed, err);
 }
 
 void TCustomComPort::SetXonXoff(bool state) {
     if (!connected_ || !core_->device)
-        throw EComPort(CError_EscapeComFailed, EBADF);
+        throw EComPort(CError_EscapeComFailed);
     if (int err = core_->device->SetXonXoff(state))
         throw EComPort(CError_EscapeComFailed, err);
 }
@@ -460,7 +467,7 @@ void TCustomComPort::SetXonXoff(bool state) {
 
 uint32_t TCustomComPort::TakeLineErrors() {
     if (!connected_ || !core_->device)
-        throw EComPort(CError_ClearComFailed, EBADF);
+        throw EComPort(CError_ClearComFailed);
     // Without an event thread nobody else reads the device.
     if (!core_->threadReads.load() && core_->watcher)
         core_->watcher->Drain();
@@ -476,8 +483,10 @@ int TCustomComPort::OutputCount() {
     TakeLineErrors();
     int queued = 0;
     int err = core_->device->OutputQueue(queued);
-    if (err != 0 && err != ENOTTY && err != EINVAL)
+    const TDeviceFault fault = core_->device->Classify(err);
+    if (fault != TDeviceFault::None && fault != TDeviceFault::Unsupported) {
         throw EComPort(CError_ClearComFailed, err);
+    }
     std::lock_guard lock(core_->writeMutex);
     for (const TAsync* a : core_->writes)
         queued += a->Size - a->Transferred;
@@ -496,22 +505,27 @@ TComErrors TCustomComPort::LastErrors() {
 
 TComSignals TCustomComPort::Signals() {
     if (!connected_ || !core_->device)
-        throw EComPort(CError_ModemStatFailed, EBADF);
+        throw EComPort(CError_ModemStatFailed);
     uint32_t status = 0;
     int err = core_->device->GetModemStatus(status);
     // A line without modem wires (a pseudo-terminal) has no signals.
-    if (err == ENOTTY || err == EINVAL)
+    if (core_->device->Classify(err) == TDeviceFault::Unsupported) {
         return TComSignals();
+    }
     if (err != 0)
         throw EComPort(CError_ModemStatFailed, err);
     return ModemStatusToSignals(status);
 }
 
 void TCustomComPort::ClearBuffer(bool input, bool output) {
-    if (!connected_ || !core_->device)
-        throw EComPort(CError_PurgeFailed, EBADF);
-    if (input)
-        core_->rx.Clear();
-    if (int err = core_->device->Flush(input, output))
+    if (!connected_ || !core_->device) {
+        throw EComPort(CError_PurgeFailed);
+    }
+    // One step with respect to the event thread's reads, so no byte read before the purge
+    // lands in the queue after it.
+    const int err = core_->watcher ? core_->watcher->Purge(input, output)
+                                   : core_->device->Flush(input, output);
+    if (err != 0) {
         throw EComPort(CError_PurgeFailed, err);
+    }
 }

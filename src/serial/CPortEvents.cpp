@@ -1,10 +1,9 @@
-#include <poll.h>
 #include <algorithm>
-
-#include <cerrno>
 
 #include "serial/CPort.h"
 #include "serial/PortCore.h"
+
+using zenta::MonotonicMs;
 
 // --- links ---
 
@@ -312,11 +311,12 @@ void TCustomComPort::RunWindowEvent(uint32_t flag, uint64_t generation) {
     }
 }
 
-void TCustomComPort::WaitForEvent(TComEvents& events, int stopFd, int timeoutMs) {
+void TCustomComPort::WaitForEvent(TComEvents& events, const zenta::TWakeEvent* stop,
+                                  int timeoutMs) {
     if (threadCreated_)
         throw EComPort(CError_ThreadCreated);
     if (!connected_ || !core_->watcher)
-        throw EComPort(CError_WaitFailed, EBADF);
+        throw EComPort(CError_WaitFailed);
     const TComEvents mask = events;
     events = TComEvents();
     const int64_t deadline = timeoutMs < 0 ? -1 : MonotonicMs() + timeoutMs;
@@ -324,7 +324,7 @@ void TCustomComPort::WaitForEvent(TComEvents& events, int stopFd, int timeoutMs)
         int remaining = -1;
         if (deadline >= 0)
             remaining = static_cast<int>(std::max<int64_t>(0, deadline - MonotonicMs()));
-        const TComEvents seen = core_->watcher->Wait(stopFd, remaining) & mask;
+        const TComEvents seen = core_->watcher->Wait(stop, remaining) & mask;
         if (!seen.Empty()) {
             events = seen;
             return;
@@ -332,12 +332,8 @@ void TCustomComPort::WaitForEvent(TComEvents& events, int stopFd, int timeoutMs)
         // A lost device would otherwise leave nothing to wait for.
         if (core_->watcher->Lost())
             throw EComPort(CError_WaitFailed, core_->watcher->LostError());
-        if (stopFd >= 0) {
-            struct pollfd p {
-                stopFd, POLLIN, 0
-            };
-            if (::poll(&p, 1, 0) > 0)
-                return;
+        if (stop && stop->IsSet()) {
+            return;
         }
         if (deadline >= 0 && MonotonicMs() >= deadline)
             return;

@@ -1,13 +1,18 @@
-#include <poll.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "serial/CPort.h"
 #include "serial/PortCore.h"
 
+using zenta::MonotonicMs;
+using zenta::TDeviceFault;
+using zenta::detail::TLineWatcher;
+
 namespace {
+
+// Request errors the engine makes itself; no system call failed.
+constexpr int kCancelled = -1;
+constexpr int kNotOpen = -1;
 
 void Complete(TAsync* a, int error) {
     a->Completed = true;
@@ -56,7 +61,7 @@ void TCustomComPort::ForgetAsync(TAsync* async) {
     std::lock_guard lock(core_->writeMutex);
     std::erase(core_->writes, async);
     if (!async->Completed)
-        Complete(async, ECANCELED);
+        Complete(async, kCancelled);
     async->Port = nullptr;
 }
 
@@ -69,7 +74,7 @@ void TCustomComPort::ProgressWrites(bool block, TAsync* until) {
             while (!q.empty()) {
                 TAsync* a = q.front();
                 if (!core_->device) {
-                    Complete(a, EBADF);
+                    Complete(a, kNotOpen);
                     q.pop_front();
                     continue;
                 }
@@ -90,22 +95,21 @@ void TCustomComPort::ProgressWrites(bool block, TAsync* until) {
                     }
                     continue;
                 }
-                if (n == -EAGAIN || n == -EWOULDBLOCK)
+                if (n < 0 && core_->device->Classify(static_cast<int>(-n)) == TDeviceFault::TryAgain) {
                     break;
-                Complete(a, n < 0 ? static_cast<int>(-n) : EIO);
+                }
+                // A write that moves nothing without an error makes no progress either.
+                Complete(a, n < 0 ? static_cast<int>(-n) : kNotOpen);
                 q.pop_front();
             }
         }
         if (!block || !until || until->Completed)
             break;
-        const int fd = core_->device ? core_->device->PollFd() : -1;
-        if (fd < 0)
+        if (!core_->device || !core_->device->IsOpen()) {
             continue;  // the loop completes the requests as failed
+        }
         // Short slices so the time limit is noticed.
-        struct pollfd p {
-            fd, POLLOUT, 0
-        };
-        ::poll(&p, 1, 50);
+        core_->device->Wait(nullptr, false, true, 50);
     }
     if (wrote) {
         core_->txPending.store(true);
@@ -118,7 +122,7 @@ int TCustomComPort::WriteAsync(const void* buffer, int count, PAsync& async) {
     if (!async)
         throw EComPort(CError_InvalidAsync);
     if (count < 0 || (!buffer && count > 0))
-        throw EComPort(CError_WriteFailed, EINVAL);
+        throw EComPort(CError_WriteFailed);
     if (async->Port)
         ForgetAsync(async);
     async->Kind = okWrite;
@@ -138,7 +142,7 @@ int TCustomComPort::WriteAsync(const void* buffer, int count, PAsync& async) {
 
     bool refused = false;
     if (!connected_ || !core_->device) {
-        Complete(async, EBADF);
+        Complete(async, kNotOpen);
         refused = true;
     } else if (count == 0) {
         Complete(async, 0);
@@ -173,9 +177,9 @@ int TCustomComPort::ReadAsync(void* buffer, int count, PAsync& async) {
     async->Error = 0;
     async->Transferred = 0;
     if (!connected_ || !core_->device || !core_->watcher)
-        throw EComPort(CError_ReadFailed, EBADF);
+        throw EComPort(CError_ReadFailed);
     if (count < 0 || (!buffer && count > 0))
-        throw EComPort(CError_ReadFailed, EINVAL);
+        throw EComPort(CError_ReadFailed);
     const bool threadReads = core_->threadReads.load();
     if (!threadReads)
         core_->watcher->Drain();
@@ -229,16 +233,16 @@ bool TCustomComPort::IsAsyncCompleted(PAsync async) {
 
 void TCustomComPort::AbortAllAsync() {
     if (!connected_ || !core_->device)
-        throw EComPort(CError_PurgeFailed, EBADF);
+        throw EComPort(CError_PurgeFailed);
     std::lock_guard lock(core_->writeMutex);
     for (TAsync* a : core_->writes)
-        Complete(a, ECANCELED);
+        Complete(a, kCancelled);
     core_->writes.clear();
 }
 
 void TCustomComPort::TransmitChar(char ch) {
     if (!connected_ || !core_->device)
-        throw EComPort(CError_TransmitFailed, EBADF);
+        throw EComPort(CError_TransmitFailed);
     if (int err = core_->device->TransmitChar(ch))
         throw EComPort(CError_TransmitFailed, err);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cctype>
 
 namespace {
@@ -134,3 +135,12 @@ TComErrors ErrorWordToErrors(uint32_t word, bool parityCheck) {
         e.Include(ceTxFull);
     return e;
 }
+
+namespace zenta {
+
+int64_t MonotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace zenta

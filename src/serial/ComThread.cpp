@@ -1,9 +1,7 @@
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "serial/PortCore.h"
+
+using zenta::detail::TDeliverySlot;
+using zenta::detail::TLineWatcher;
 
 namespace {
 
@@ -48,11 +46,7 @@ void TComThread::Join() {
 
 void TComThread::Execute() {
     port_.core_->threadId.store(std::this_thread::get_id());
-    if (priority_ != tpNormal) {
-        // Best effort: raising priority needs privileges, lowering always works.
-        static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -15};
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNice[priority_]);
-    }
+    zenta::SetThisThreadPriority(priority_);
     TComEvents collected;
     bool inFlight = false;
     bool clean = true;
@@ -63,7 +57,7 @@ void TComThread::Execute() {
                 break;
         }
         // Keeps draining the device while a delivery waits for the main thread.
-        const TComEvents seen = watcher_.Wait(slot_->wakeFd, -1);
+        const TComEvents seen = watcher_.Wait(&slot_->wake, -1);
         slot_->ClearSignal();
         collected |= seen & mask_;
         {

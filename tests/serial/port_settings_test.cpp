@@ -128,7 +128,7 @@ TEST(Termios, FrameParityAndFlowMapOntoTheLine) {
     struct termios2 t {};
     t.c_lflag = ICANON | ECHO;
     t.c_iflag = ICRNL | IXON;
-    ASSERT_EQ(DcbToTermios2(d, t), 0);
+    ASSERT_EQ(zenta::DcbToTermios2(d, t), 0);
     EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
     EXPECT_TRUE(t.c_cflag & CSTOPB);
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR),
@@ -144,7 +144,7 @@ TEST(Termios, FrameParityAndFlowMapOntoTheLine) {
     d.ByteSize = 8;
     d.StopBits = 0;
     d.Flags = DCB_fBinary | (2u << DCB_fRtsControlShift);  // RTS handshake alone
-    ASSERT_EQ(DcbToTermios2(d, t), 0);
+    ASSERT_EQ(zenta::DcbToTermios2(d, t), 0);
     EXPECT_EQ(t.c_cflag & CBAUD, static_cast<tcflag_t>(B115200));
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | CMSPAR));
     EXPECT_TRUE(t.c_cflag & CRTSCTS);
@@ -155,15 +155,15 @@ TEST(Termios, ImpossibleLinesAreRefused) {
     struct termios2 t {};
     TDCB d;
     d.BaudRate = 0;
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
     d.BaudRate = static_cast<uint32_t>(-5);
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
     d.BaudRate = 9600;
     d.StopBits = 1;  // one and a half
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
     d.StopBits = 0;
     d.ByteSize = 9;
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
 }
 
 TEST(Errors, CodesCarryTextAndSystemError) {

@@ -140,12 +140,12 @@ struct StoredSettings : ::testing::Test {
 };
 
 // Counts the configurations a port applies to its device.
-struct CountingDevice : TPosixSerialDevice {
+struct CountingDevice : zenta::TPosixSerialDevice {
     int* configures;
     explicit CountingDevice(int* c) : configures(c) {}
     int Configure(const TDCB& dcb) override {
         ++*configures;
-        return TPosixSerialDevice::Configure(dcb);
+        return zenta::TPosixSerialDevice::Configure(dcb);
     }
 };
 

@@ -33,12 +33,10 @@ int IoctlValue(int fd, unsigned long request, long arg) {
 }  // namespace
 
 std::unique_ptr<ISerialDevice> CreateSystemSerialDevice() {
-    return std::make_unique<TPosixSerialDevice>();
+    return std::make_unique<zenta::TPosixSerialDevice>();
 }
 
-bool IsDeviceGoneError(int err) {
-    return err == EIO || err == ENXIO || err == ENODEV || err == EBADF;
-}
+namespace zenta {
 
 TPosixSerialDevice::~TPosixSerialDevice() {
     Close();
@@ -101,6 +99,9 @@ long TPosixSerialDevice::Read(void* buf, std::size_t count) {
     do {
         n = ::read(fd_, buf, count);
     } while (n < 0 && errno == EINTR);
+    if (n == 0 && count > 0) {
+        return -EIO;  // a terminal reads 0 bytes only after its other side hung up
+    }
     return n < 0 ? -errno : n;
 }
 
@@ -205,3 +206,5 @@ int TPosixSerialDevice::TransmitChar(char ch) {
     }
     return EAGAIN;
 }
+
+}  // namespace zenta

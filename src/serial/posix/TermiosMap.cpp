@@ -51,6 +51,8 @@ speed_t StandardSpeed(uint32_t rate) {
 
 }  // namespace
 
+namespace zenta {
+
 int DcbToTermios2(const TDCB& dcb, struct termios2& t) {
     // Speed 0 would hang up the line; a negative custom rate arrives as a huge value.
     if (dcb.BaudRate == 0 || dcb.BaudRate > 0x7FFFFFFFu)
@@ -111,3 +113,5 @@ int DcbToTermios2(const TDCB& dcb, struct termios2& t) {
     t.c_ospeed = dcb.BaudRate;
     return 0;
 }
+
+}  // namespace zenta

@@ -29,7 +29,8 @@ TCustomComPort::~TCustomComPort() {
     }
     try {
         Close();
-    } catch (...) {  // a destructor cannot report; the device is closed either way
+    } catch (...) {
+        // A destructor cannot report; the device is closed either way.
     }
     if (eventThread_)
         StopThread();
@@ -44,6 +45,7 @@ void TCustomComPort::Loaded() {
         try {
             Open();
         } catch (...) {
+            // The loader is no caller that could take it: handed to the exception handler.
             ReportHandlerException(std::current_exception());
         }
     }
@@ -68,6 +70,7 @@ void TCustomComPort::ReportHandlerException(std::exception_ptr error) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zenta: port %s: %s\n", port_.c_str(), e.what());
     } catch (...) {
+        // Not a std::exception: nothing more to say about it than that it happened.
         std::fprintf(stderr, "zenta: port %s: unknown error in a handler\n", port_.c_str());
     }
 }
@@ -284,8 +287,9 @@ void TCustomComPort::CreateHandle() {
     auto device = core_->factory ? core_->factory() : CreateSystemSerialDevice();
     if (!device)
         throw EComPort(CError_OpenFailed);
-    if (int err = device->Open(port_))
-        throw EComPort(CError_OpenFailed, err);
+    if (int err = device->Open(port_)) {
+        throw EComPort(CError_OpenFailed, err, device->Classify(err));
+    }
     core_->device = std::move(device);
 }
 
@@ -312,6 +316,7 @@ void TCustomComPort::Open() {
     try {
         SetupComPort();
     } catch (...) {
+        // Any setup failure leaves the port closed; the caller still gets the exception.
         DestroyHandle();
         connected_ = false;
         throw;
@@ -372,6 +377,7 @@ void TCustomComPort::StopThread() {
         try {
             Deliver(events, generation);
         } catch (...) {
+            // Served inside Close, whose caller did not ask for the handler's failure.
             ReportHandlerException(std::current_exception());
         }
         std::lock_guard lock(slot->mutex);
@@ -404,6 +410,7 @@ void TCustomComPort::Close() {
     try {
         AbortAllAsync();
     } catch (...) {
+        // Closing goes on; the purge failure is raised once the port is closed.
         purgeError = std::current_exception();
     }
     if (threadCreated_) {

@@ -307,6 +307,7 @@ void TCustomComPort::RunWindowEvent(uint32_t flag, uint64_t generation) {
                 break;
         }
     } catch (...) {
+        // Window sync: the event thread already went on, so the failure has no caller.
         ReportHandlerException(std::current_exception());
     }
 }

@@ -269,6 +269,7 @@ int TCustomComPort::ReadStr(std::string& text, int count) {
     try {
         n = Read(text.data(), count);
     } catch (...) {
+        // The text holds no partial read; the failure goes on to the caller.
         text.clear();
         throw;
     }

@@ -84,6 +84,7 @@ void TComThread::Execute() {
             try {
                 port_.Deliver(events, generation_);
             } catch (...) {
+                // The event thread has no caller: the failure goes to the exception handler.
                 port_.ReportHandlerException(std::current_exception());
                 clean = false;
                 break;
@@ -152,6 +153,7 @@ bool TComThread::ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot) {
     try {
         port->Deliver(events, generation);
     } catch (...) {
+        // Reported here; the event thread learns only that delivery must stop.
         failed = true;
         port->ReportHandlerException(std::current_exception());
     }

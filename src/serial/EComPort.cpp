@@ -44,5 +44,8 @@ std::string ComErrorText(int code) {
     return kTexts[code - 1];
 }
 
-EComPort::EComPort(int code, int systemCode)
-    : std::runtime_error(MessageOf(code, systemCode)), code_(code), systemCode_(systemCode) {}
+EComPort::EComPort(int code, int systemCode, zenta::TDeviceFault fault)
+    : std::runtime_error(MessageOf(code, systemCode)),
+      code_(code),
+      systemCode_(systemCode),
+      fault_(fault) {}

@@ -11,6 +11,7 @@
 
 #include "serial/CPortSettings.h"
 #include "serial/CPortTypes.h"
+#include "serial/EComPort.h"
 
 // Cumulative line error counters of the driver.
 struct TLineCounters {
@@ -22,18 +23,6 @@ struct TLineCounters {
 };
 
 namespace zenta {
-
-// What a failed device call means to the engine. The system's own error number travels
-// beside it, for messages only.
-enum class TDeviceFault : uint8_t {
-    None,         // success
-    Gone,         // the device disappeared (unplugged adapter, closed pty master)
-    Busy,         // another program holds the device
-    Denied,       // no permission to use the device
-    Unsupported,  // the device lacks the feature (a pseudo-terminal has no modem lines)
-    TryAgain,     // nothing to read, or no room to write, right now
-    Refused,      // any other refusal
-};
 
 // A manual-reset event that ends a device wait early. Any thread may set it; it stays set
 // until Reset.

@@ -179,6 +179,7 @@ void TCustomComPort::StoreSettings(TStoreType storeType, const std::string& stor
             throw EComPort(CError_StoreFailed);
         }
     } catch (...) {
+        // Whatever failed, the caller sees the one storing error.
         throw EComPort(CError_StoreFailed);
     }
 }
@@ -202,11 +203,13 @@ void TCustomComPort::LoadSettings(TStoreType storeType, const std::string& loadF
                 LoadIniFile(store);
             }
         } catch (...) {
+            // Kept until the batch is closed, then raised as the loading error.
             failure = std::current_exception();
         }
         // The batch is closed whatever happened; settings already set stay set.
         EndUpdate();
     } catch (...) {
+        // Applying the batch failed: also a loading error.
         failure = std::current_exception();
     }
     if (failure) {

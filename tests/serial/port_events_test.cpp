@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "serial/CPort.h"
+#include "serial/support/LineDevice.h"
 #include "serial/support/PortProbe.h"
 #include "serial/support/Pty.h"
 
@@ -68,6 +69,22 @@ TEST_F(PortEvents, UnreadBytesStayQueuedAndAreDroppedAtClose) {
     port.Close();
     port.Open();
     EXPECT_EQ(port.InputCount(), 0);
+    port.Close();
+
+    // Bytes still in the driver at close are dropped too, not delivered after a reopen.
+    auto lines = std::make_shared<TLineDevice::TState>();
+    port.SetDeviceFactory([lines] { return std::make_unique<TLineDevice>(lines); });
+    lines->holdInput = true;
+    port.Open();
+    pty.Send("fg");
+    dispatcher.PumpUntil([] { return false; }, 50);
+    port.Close();
+    lines->holdInput = false;
+    port.Open();
+    pty.Send("h");
+    ASSERT_TRUE(Pump([&] { return port.InputCount() > 0; }));
+    EXPECT_EQ(port.ReadStr(text, 10), 1);
+    EXPECT_EQ(text, "h");
 }
 
 TEST_F(PortEvents, CloseServesAPendingDeliveryItselfWithoutDeadlock) {

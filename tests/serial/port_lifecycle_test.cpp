@@ -86,8 +86,10 @@ TEST_F(PortLifecycle, SetPortClosesAndReopensUnderTheNewName) {
 TEST_F(PortLifecycle, MissingDeviceRaisesCode1AfterBeforeOpenOnly) {
     port.SetPort("/dev/zenta-no-such-tty");
     int sys = 0;
-    EXPECT_EQ(CodeOf([&] { port.Open(); }, &sys), CError_OpenFailed);
+    zenta::TDeviceFault fault{};
+    EXPECT_EQ(CodeOf([&] { port.Open(); }, &sys, &fault), CError_OpenFailed);
     EXPECT_EQ(sys, ENOENT);
+    EXPECT_EQ(fault, zenta::TDeviceFault::Gone);
     EXPECT_EQ(probe.log, Log{"BeforeOpen"});
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.ThreadCreated());
@@ -98,8 +100,10 @@ TEST_F(PortLifecycle, SecondOpenOfABusyDeviceIsRefusedAsInUse) {
     TComPort second;
     second.SetPort(pty.SlavePath());
     int sys = 0;
-    EXPECT_EQ(CodeOf([&] { second.Open(); }, &sys), CError_OpenFailed);
+    zenta::TDeviceFault fault{};
+    EXPECT_EQ(CodeOf([&] { second.Open(); }, &sys, &fault), CError_OpenFailed);
     EXPECT_EQ(sys, EBUSY);
+    EXPECT_EQ(fault, zenta::TDeviceFault::Busy);
     EXPECT_FALSE(second.Connected());
     port.Close();
     second.Open();  // released with the first port's close

@@ -170,8 +170,8 @@ class TCustomComPort {
     virtual void ApplyBuffer();    // raises 9 for a negative queue size
 
     // --- line control and status ---
-    void SetDTR(bool state);  // never raises; a gone device closes the port
-    void SetRTS(bool state);  // never raises; a gone device closes the port
+    void SetDTR(bool state);      // never raises; a gone device closes the port
+    void SetRTS(bool state);      // never raises; a gone device closes the port
     void SetBreak(bool state);    // raises 12
     void SetXonXoff(bool state);  // raises 12
     int InputCount();             // bytes in the receive queue; raises 10 when closed

@@ -13,8 +13,9 @@ class TSet {
 
     constexpr TSet() = default;
     constexpr TSet(std::initializer_list<E> items) {
-        for (E e : items)
+        for (E e : items) {
             Include(e);
+        }
     }
     static constexpr TSet FromBits(B bits) {
         TSet s;

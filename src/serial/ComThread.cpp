@@ -40,8 +40,9 @@ void TComThread::Stop() {
 }
 
 void TComThread::Join() {
-    if (thread_.joinable() && !OnThisThread())
+    if (thread_.joinable() && !OnThisThread()) {
         thread_.join();
+    }
 }
 
 void TComThread::Execute() {
@@ -53,8 +54,9 @@ void TComThread::Execute() {
     for (;;) {
         {
             std::lock_guard lock(slot_->mutex);
-            if (slot_->stop)
+            if (slot_->stop) {
                 break;
+            }
         }
         // Keeps draining the device while a delivery waits for the main thread.
         const TComEvents seen = watcher_.Wait(&slot_->wake, -1);
@@ -62,8 +64,9 @@ void TComThread::Execute() {
         collected |= seen & mask_;
         {
             std::lock_guard lock(slot_->mutex);
-            if (slot_->stop)
+            if (slot_->stop) {
                 break;
+            }
             if (inFlight && method_ == smThreadSync && slot_->done) {
                 inFlight = false;
                 slot_->done = false;
@@ -76,8 +79,9 @@ void TComThread::Execute() {
                 inFlight = false;
             }
         }
-        if (inFlight || collected.Empty())
+        if (inFlight || collected.Empty()) {
             continue;
+        }
         const TComEvents events = collected;
         collected = TComEvents();
         if (method_ == smNone) {
@@ -107,31 +111,36 @@ bool TComThread::Hand(TComEvents events) {
     if (method_ == smThreadSync) {
         {
             std::lock_guard lock(slot->mutex);
-            if (slot->stop)
+            if (slot->stop) {
                 return false;
+            }
             slot->pending = true;
             slot->done = false;
             slot->failed = false;
             slot->events = events;
             slot->generation = generation_;
         }
-        if (dispatcher)
+        if (dispatcher) {
             dispatcher->Wake([slot] { ServeThreadSync(slot); });
+        }
         return true;
     }
     {
         std::lock_guard lock(slot->mutex);
-        if (slot->stop)
+        if (slot->stop) {
             return false;
+        }
         const uint32_t mask = EventsToMask(events);
         for (uint32_t flag : kWindowOrder) {
-            if (mask & flag)
+            if (mask & flag) {
                 slot->messages.push_back(flag);
+            }
         }
         slot->generation = generation_;
     }
-    if (dispatcher)
+    if (dispatcher) {
         dispatcher->Wake([slot] { ServeWindowSync(slot); });
+    }
     return true;
 }
 
@@ -141,8 +150,9 @@ bool TComThread::ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot) {
     TCustomComPort* port;
     {
         std::lock_guard lock(slot->mutex);
-        if (!slot->pending || slot->stop)
+        if (!slot->pending || slot->stop) {
             return false;
+        }
         slot->pending = false;
         slot->running = true;
         events = slot->events;
@@ -173,8 +183,9 @@ bool TComThread::ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot) {
     TCustomComPort* port;
     {
         std::lock_guard lock(slot->mutex);
-        if (slot->stop || slot->messages.empty())
+        if (slot->stop || slot->messages.empty()) {
             return false;
+        }
         messages.swap(slot->messages);
         generation = slot->generation;
         port = slot->port;
@@ -184,8 +195,9 @@ bool TComThread::ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot) {
     for (uint32_t flag : messages) {
         {
             std::lock_guard lock(slot->mutex);
-            if (slot->stop)
+            if (slot->stop) {
                 break;
+            }
         }
         port->RunWindowEvent(flag, generation);
     }

@@ -31,16 +31,18 @@ constexpr std::array<const char*, 23> kTexts = {"Unable to open com port",
 
 std::string MessageOf(int code, int systemCode) {
     std::string text = ComErrorText(code);
-    if (systemCode > 0)
+    if (systemCode > 0) {
         text += std::string(" (") + std::strerror(systemCode) + ")";
+    }
     return text;
 }
 
 }  // namespace
 
 std::string ComErrorText(int code) {
-    if (code < 1 || code > static_cast<int>(kTexts.size()))
+    if (code < 1 || code > static_cast<int>(kTexts.size())) {
         return {};
+    }
     return kTexts[code - 1];
 }
 

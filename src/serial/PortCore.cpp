@@ -15,8 +15,9 @@ std::size_t TRxQueue::Size() const {
 std::size_t TRxQueue::Take(char* dst, std::size_t count) {
     std::lock_guard lock(mutex_);
     const std::size_t n = std::min(count, buf_.size() - head_);
-    if (n > 0)
+    if (n > 0) {
         std::memcpy(dst, buf_.data() + head_, n);
+    }
     head_ += n;
     if (head_ == buf_.size()) {
         buf_.clear();
@@ -65,8 +66,9 @@ void TLineWatcher::SetSettings(const TRxSettings& s) {
 }
 
 void TLineWatcher::MarkLost(int err) {
-    if (lost_.exchange(true))
+    if (lost_.exchange(true)) {
         return;
+    }
     lostError_.store(err);
 }
 
@@ -122,20 +124,25 @@ TComEvents TLineWatcher::Drain() {
 
 TComEvents TLineWatcher::Poll() {
     TComEvents ev;
-    if (lost_.load())
+    if (lost_.load()) {
         return ev;
+    }
     if (modemLines_) {
         uint32_t s = 0;
         if (device_.GetModemStatus(s) == 0) {
             const uint32_t diff = s ^ modem_;
-            if (diff & MS_CTS_ON)
+            if (diff & MS_CTS_ON) {
                 ev.Include(evCTS);
-            if (diff & MS_DSR_ON)
+            }
+            if (diff & MS_DSR_ON) {
                 ev.Include(evDSR);
-            if (diff & MS_RLSD_ON)
+            }
+            if (diff & MS_RLSD_ON) {
                 ev.Include(evRLSD);
-            if ((diff & MS_RING_ON) && (s & MS_RING_ON))
+            }
+            if ((diff & MS_RING_ON) && (s & MS_RING_ON)) {
                 ev.Include(evRing);
+            }
             modem_ = s;
         }
     }
@@ -143,22 +150,28 @@ TComEvents TLineWatcher::Poll() {
         TLineCounters c;
         if (device_.Counters(c) == 0) {
             uint32_t bits = 0;
-            if (c.frame != lastCounters_.frame)
+            if (c.frame != lastCounters_.frame) {
                 bits |= CE_FRAME;
-            if (c.parity != lastCounters_.parity)
+            }
+            if (c.parity != lastCounters_.parity) {
                 bits |= CE_RXPARITY;
-            if (c.overrun != lastCounters_.overrun)
+            }
+            if (c.overrun != lastCounters_.overrun) {
                 bits |= CE_OVERRUN;
-            if (c.bufOverrun != lastCounters_.bufOverrun)
+            }
+            if (c.bufOverrun != lastCounters_.bufOverrun) {
                 bits |= CE_RXOVER;
-            if (bits)
+            }
+            if (bits) {
                 ev.Include(evError);
+            }
             if (c.brk != lastCounters_.brk) {
                 bits |= CE_BREAK;
                 ev.Include(evBreak);
             }
-            if (bits)
+            if (bits) {
                 lineErrors_.fetch_or(bits);
+            }
             lastCounters_ = c;
         }
     }

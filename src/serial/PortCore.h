@@ -124,9 +124,8 @@ struct TCustomComPort::TCore {
 class TComThread {
   public:
     TComThread(TCustomComPort& port, std::shared_ptr<zenta::detail::TDeliverySlot> slot,
-               zenta::detail::TLineWatcher& watcher,
-               TMainThreadDispatcher* dispatcher, TSyncMethod method, TComEvents mask,
-               uint64_t generation);
+               zenta::detail::TLineWatcher& watcher, TMainThreadDispatcher* dispatcher,
+               TSyncMethod method, TComEvents mask, uint64_t generation);
     ~TComThread();
 
     // Signals the stop; the loop ends at its next wake-up.

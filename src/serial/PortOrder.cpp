@@ -73,8 +73,7 @@ int NaturalCompare(const std::string& a, const std::string& b) {
             continue;
         }
         if (Lower(a[i]) != Lower(b[j])) {
-            return static_cast<unsigned char>(Lower(a[i])) <
-                           static_cast<unsigned char>(Lower(b[j]))
+            return static_cast<unsigned char>(Lower(a[i])) < static_cast<unsigned char>(Lower(b[j]))
                        ? -1
                        : 1;
         }

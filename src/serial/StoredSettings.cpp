@@ -5,6 +5,17 @@
 #include "serial/CPort.h"
 #include "serial/IniStore.h"
 
+using zenta::BoolToText;
+using zenta::CharToText;
+using zenta::DtrToText;
+using zenta::RegistryFilePath;
+using zenta::RegistrySection;
+using zenta::RtsToText;
+using zenta::TextToBool;
+using zenta::TextToChar;
+using zenta::TextToDtr;
+using zenta::TextToRts;
+
 namespace {
 
 // Reads through the store's own rule: with the current value as default in an INI file,

@@ -149,15 +149,15 @@ TEST_F(PreparedMachine, FriendlyNamesComeFromTheUsbParent) {
 }
 
 TEST(PortOrder, NumbersCompareByValueInsideEachGroup) {
-    std::vector<std::string> names = {"/dev/ttyS10",      "/dev/ttyUSB10", "/tmp/ttyB",
-                                      "/dev/ttyS2",       "/dev/ttyACM1",  "/dev/ttyUSB2",
-                                      "/tmp/ttyZENTA10",  "/tmp/ttya",     "/tmp/ttyZENTA9",
-                                      "/dev/ttyAMA0",     "/dev/ttyUSB02", "/dev/ttyS1"};
+    std::vector<std::string> names = {"/dev/ttyS10",     "/dev/ttyUSB10", "/tmp/ttyB",
+                                      "/dev/ttyS2",      "/dev/ttyACM1",  "/dev/ttyUSB2",
+                                      "/tmp/ttyZENTA10", "/tmp/ttya",     "/tmp/ttyZENTA9",
+                                      "/dev/ttyAMA0",    "/dev/ttyUSB02", "/dev/ttyS1"};
     std::sort(names.begin(), names.end(), zenta::PortOrderLess);
-    const std::vector<std::string> expected = {
-        "/dev/ttyACM1",     "/dev/ttyUSB02",   "/dev/ttyUSB2",  "/dev/ttyUSB10",
-        "/tmp/ttya",        "/tmp/ttyB",       "/tmp/ttyZENTA9", "/tmp/ttyZENTA10",
-        "/dev/ttyAMA0",     "/dev/ttyS1",      "/dev/ttyS2",     "/dev/ttyS10"};
+    const std::vector<std::string> expected = {"/dev/ttyACM1",   "/dev/ttyUSB02",   "/dev/ttyUSB2",
+                                               "/dev/ttyUSB10",  "/tmp/ttya",       "/tmp/ttyB",
+                                               "/tmp/ttyZENTA9", "/tmp/ttyZENTA10", "/dev/ttyAMA0",
+                                               "/dev/ttyS1",     "/dev/ttyS2",      "/dev/ttyS10"};
     EXPECT_EQ(names, expected);
     // A strict order: nothing sorts before itself, names equal but for case are ordered.
     EXPECT_FALSE(zenta::PortOrderLess("/dev/ttyS1", "/dev/ttyS1"));

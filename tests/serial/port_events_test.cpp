@@ -48,8 +48,9 @@ TEST_F(PortEvents, RxCharReportsTheBytesWaitingOnTheMainThread) {
     ASSERT_TRUE(Pump([&] { return got.size() >= 9; }));
     EXPECT_EQ(got, std::string("hello\0\r\n\xff", 9));  // raw mode: bytes pass untouched
     EXPECT_TRUE(onMain);
-    for (int n : counts)
+    for (int n : counts) {
         EXPECT_GT(n, 0);
+    }
 }
 
 TEST_F(PortEvents, UnreadBytesStayQueuedAndAreDroppedAtClose) {
@@ -97,8 +98,9 @@ TEST_F(PortEvents, CloseServesAPendingDeliveryItselfWithoutDeadlock) {
     };
     port.Open();
     pty.Send("zz");
-    while (dispatcher.Pending() == 0)
+    while (dispatcher.Pending() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     port.Close();
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(got, "zz");
@@ -127,8 +129,9 @@ TEST_F(PortEvents, WithoutADispatcherTheOwnerServesDeliveries) {
     port.Open();
     pty.Send("ab");
     for (int i = 0; i < 5000 && got.size() < 2; ++i) {
-        if (!port.ServePendingEvents())
+        if (!port.ServePendingEvents()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     EXPECT_EQ(got, "ab");
 }
@@ -278,8 +281,9 @@ TEST_F(PortEvents, EightMebibytesArriveWholeThroughAStallingHandler) {
         std::string part;
         p->ReadStr(part, n);
         got += part;
-        if (++calls % 40 == 0)
+        if (++calls % 40 == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        }
     };
     port.Open();
     std::thread writer([&] { pty.Send(sent); });

@@ -27,12 +27,17 @@ struct TProbeDevice : zenta::TPosixSerialDevice {
     int* configures = nullptr;
     int lineError = 0;
     int Configure(const TDCB& dcb) override {
-        if (configures)
+        if (configures) {
             ++*configures;
+        }
         return zenta::TPosixSerialDevice::Configure(dcb);
     }
-    int SetDTR(bool on) override { return lineError ? lineError : zenta::TPosixSerialDevice::SetDTR(on); }
-    int SetRTS(bool on) override { return lineError ? lineError : zenta::TPosixSerialDevice::SetRTS(on); }
+    int SetDTR(bool on) override {
+        return lineError ? lineError : zenta::TPosixSerialDevice::SetDTR(on);
+    }
+    int SetRTS(bool on) override {
+        return lineError ? lineError : zenta::TPosixSerialDevice::SetRTS(on);
+    }
 };
 
 struct PortLifecycle : ::testing::Test {

@@ -24,10 +24,12 @@ TEST(PortTexts, EveryOrdinalRoundTripsThroughItsText) {
         const auto b = static_cast<TBaudRate>(i);
         EXPECT_EQ(StrToBaudRate(BaudRateToStr(b)), b);
     }
-    for (int i = 0; i <= prSpace; ++i)
+    for (int i = 0; i <= prSpace; ++i) {
         EXPECT_EQ(StrToParity(ParityToStr(static_cast<TParityBits>(i))), i);
-    for (int i = 0; i <= fcCustom; ++i)
+    }
+    for (int i = 0; i <= fcCustom; ++i) {
         EXPECT_EQ(StrToFlowControl(FlowControlToStr(static_cast<TFlowControl>(i))), i);
+    }
     EXPECT_EQ(BaudRateValue(br600000), 600000);
     EXPECT_EQ(BaudRateValue(brCustom), 0);
 }

@@ -17,6 +17,7 @@
 #include "serial/support/Pty.h"
 
 namespace fs = std::filesystem;
+using namespace zenta;  // the value-form helpers under test
 
 namespace {
 

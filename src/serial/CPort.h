@@ -232,20 +232,24 @@ class TCustomComPort {
     virtual void LoadIniFile(TIniStore& store);
 
     // --- events ---
-    std::function<void(TCustomComPort*, int)> OnRxChar;
-    std::function<void(TCustomComPort*, const char*, int)> OnRxBuf;
-    std::function<void(TCustomComPort*)> OnTxEmpty;
-    std::function<void(TCustomComPort*)> OnBreak;
-    std::function<void(TCustomComPort*)> OnRing;
-    std::function<void(TCustomComPort*)> OnRxFlag;
-    std::function<void(TCustomComPort*)> OnRx80Full;
-    std::function<void(TCustomComPort*)> OnAfterOpen;
-    std::function<void(TCustomComPort*)> OnAfterClose;
-    std::function<void(TCustomComPort*)> OnBeforeOpen;
-    std::function<void(TCustomComPort*)> OnBeforeClose;
+    // "Delivered": on the main thread under smThreadSync/smWindowSync, on the event thread
+    // under smNone (see the contract above).
+    std::function<void(TCustomComPort*, int)> OnRxChar;              // delivered; bytes queued now
+    std::function<void(TCustomComPort*, const char*, int)> OnRxBuf;  // delivered; bytes read
+    std::function<void(TCustomComPort*)> OnTxEmpty;      // delivered; the driver sent all
+    std::function<void(TCustomComPort*)> OnBreak;        // delivered
+    std::function<void(TCustomComPort*)> OnRing;         // delivered; when a ring starts
+    std::function<void(TCustomComPort*)> OnRxFlag;       // delivered; EventChar arrived
+    std::function<void(TCustomComPort*)> OnRx80Full;     // delivered; queue passed 80 %
+    std::function<void(TCustomComPort*)> OnAfterOpen;    // caller's thread, inside Open
+    std::function<void(TCustomComPort*)> OnAfterClose;   // caller's thread, inside Close
+    std::function<void(TCustomComPort*)> OnBeforeOpen;   // caller's thread, inside Open
+    std::function<void(TCustomComPort*)> OnBeforeClose;  // caller's thread, inside Close
+    // Delivered with the state read now; also from Open and Close on the caller's thread.
     std::function<void(TCustomComPort*, bool)> OnCTSChange;
     std::function<void(TCustomComPort*, bool)> OnDSRChange;
     std::function<void(TCustomComPort*, bool)> OnRLSDChange;
+    // Delivered; ceIO once when the device is lost (it is then no longer watched).
     std::function<void(TCustomComPort*, TComErrors)> OnError;
 
   protected:

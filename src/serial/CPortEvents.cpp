@@ -357,6 +357,10 @@ void TCustomComPort::WaitForEvent(TComEvents& events, const zenta::TWakeEvent* s
     if (!connected_ || !core_->watcher) {
         throw EComPort(CError_WaitFailed);
     }
+    // A device lost before the call leaves nothing to wait for either.
+    if (core_->watcher->Lost()) {
+        throw EComPort(CError_WaitFailed, core_->watcher->LostError());
+    }
     const TComEvents mask = events;
     events = TComEvents();
     const int64_t deadline = timeoutMs < 0 ? -1 : MonotonicMs() + timeoutMs;

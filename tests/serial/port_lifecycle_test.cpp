@@ -276,6 +276,14 @@ TEST_F(PortLifecycle, WaitForEventServesPortsWithoutAThread) {
     ev = {evRxChar};
     port.WaitForEvent(ev, &stop, -1);
     EXPECT_TRUE(ev.Empty());
+
+    // Once a read found the device gone, a wait without limit ends at once instead of
+    // waiting for a device nobody watches.
+    pty.CloseMaster();
+    char c;
+    EXPECT_EQ(CodeOf([&] { port.Read(&c, 1); }), CError_ReadFailed);
+    ev = {evRxChar};
+    EXPECT_EQ(CodeOf([&] { port.WaitForEvent(ev, nullptr, -1); }), CError_WaitFailed);
 }
 
 TEST_F(PortLifecycle, StreamedConnectedOpensOnlyAfterLoading) {

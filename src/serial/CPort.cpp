@@ -1,11 +1,15 @@
 #include "serial/CPort.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <thread>
 
 #include "serial/PortCore.h"
+
+using zenta::TDeviceFault;
+using zenta::detail::TDeliverySlot;
+using zenta::detail::TLineWatcher;
+using zenta::detail::TRxSettings;
 
 std::function<void(TCustomComPort*, std::exception_ptr)> TCustomComPort::ExceptionHandler;
 std::function<void(TCustomComPort&)> TCustomComPort::SetupDialogHook;
@@ -20,16 +24,18 @@ TCustomComPort::TCustomComPort(TCustomComPort* /*owner*/) : core_(std::make_uniq
 TCustomComPort::~TCustomComPort() {
     auto listeners = std::move(destroyListeners_);
     for (auto& [key, listener] : listeners) {
-        if (listener)
+        if (listener) {
             listener();
+        }
     }
     try {
         Close();
     } catch (...) {
         // A destructor cannot report; the device is closed either way.
     }
-    if (eventThread_)
+    if (eventThread_) {
         StopThread();
+    }
 }
 
 // --- component model ---
@@ -41,6 +47,7 @@ void TCustomComPort::Loaded() {
         try {
             Open();
         } catch (...) {
+            // The loader is no caller that could take it: handed to the exception handler.
             ReportHandlerException(std::current_exception());
         }
     }
@@ -65,6 +72,7 @@ void TCustomComPort::ReportHandlerException(std::exception_ptr error) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zenta: port %s: %s\n", port_.c_str(), e.what());
     } catch (...) {
+        // Not a std::exception: nothing more to say about it than that it happened.
         std::fprintf(stderr, "zenta: port %s: unknown error in a handler\n", port_.c_str());
     }
 }
@@ -75,10 +83,12 @@ void TCustomComPort::SetDeviceFactory(TSerialDeviceFactory factory) {
 
 bool TCustomComPort::ServePendingEvents() {
     std::shared_ptr<TDeliverySlot> slot = core_->slot;
-    if (!slot)
+    if (!slot) {
         return false;
-    if (syncMethod_ == smWindowSync)
+    }
+    if (syncMethod_ == smWindowSync) {
         return TComThread::ServeWindowSync(slot);
+    }
     return TComThread::ServeThreadSync(slot);
 }
 
@@ -89,86 +99,102 @@ void TCustomComPort::SetConnected(bool value) {
         connected_ = value;
         return;
     }
-    if (value == connected_)
+    if (value == connected_) {
         return;
-    if (value)
+    }
+    if (value) {
         Open();
-    else
+    } else {
         Close();
+    }
 }
 
 void TCustomComPort::SetBaudRate(TBaudRate value) {
-    if (value == baudRate_)
+    if (value == baudRate_) {
         return;
+    }
     baudRate_ = value;
     ApplyDCB();
 }
 
 void TCustomComPort::SetCustomBaudRate(int32_t value) {
-    if (value == customBaudRate_)
+    if (value == customBaudRate_) {
         return;
+    }
     customBaudRate_ = value;
     ApplyDCB();
 }
 
 void TCustomComPort::SetPort(const std::string& value) {
-    if (value == port_)
+    if (value == port_) {
         return;
+    }
     const bool reopen = connected_ && !loading_ && !designing_;
-    if (reopen)
+    if (reopen) {
         Close();
+    }
     port_ = value;
-    if (reopen)
+    if (reopen) {
         Open();
+    }
 }
 
 void TCustomComPort::SetStopBits(TStopBits value) {
-    if (value == stopBits_)
+    if (value == stopBits_) {
         return;
+    }
     stopBits_ = value;
     ApplyDCB();
 }
 
 void TCustomComPort::SetDataBits(TDataBits value) {
-    if (value == dataBits_)
+    if (value == dataBits_) {
         return;
+    }
     dataBits_ = value;
     ApplyDCB();
 }
 
 void TCustomComPort::SetDiscardNull(bool value) {
-    if (value == discardNull_)
+    if (value == discardNull_) {
         return;
+    }
     discardNull_ = value;
     ApplyDCB();
 }
 
 void TCustomComPort::SetEventChar(char value) {
-    if (value == eventChar_)
+    if (value == eventChar_) {
         return;
+    }
     eventChar_ = value;
     ApplyDCB();
 }
 
 void TCustomComPort::SetSyncMethod(TSyncMethod value) {
-    if (value == syncMethod_)
+    if (value == syncMethod_) {
         return;
-    if (connected_)
+    }
+    if (connected_) {
         throw EComPort(CError_ConnChangeProp);
+    }
     syncMethod_ = value;
 }
 
 void TCustomComPort::SetEventThreadPriority(TThreadPriority value) {
-    if (value == threadPriority_)
+    if (value == threadPriority_) {
         return;
-    if (connected_)
+    }
+    if (connected_) {
         throw EComPort(CError_ConnChangeProp);
+    }
     threadPriority_ = value;
 }
 
 void TCustomComPort::SetTriggersOnRxChar(bool value) {
-    if (hasLink_)
+    if (hasLink_) {
         throw EComPort(CError_HasLink);
+    }
     triggersOnRxChar_ = value;
 }
 
@@ -206,9 +232,10 @@ TDCB TCustomComPort::BuildDCB() const {
     d.XonChar = flowControl_.XonChar();
     d.XoffChar = flowControl_.XoffChar();
     d.EvtChar = eventChar_;
-    d.Flags = DcbFlagWord(parity_, flowControl_, discardNull_);
-    if (d.Flags & DCB_fErrorChar)
+    d.Flags = zenta::DcbFlagWord(parity_, flowControl_, discardNull_);
+    if (d.Flags & DCB_fErrorChar) {
         d.ErrorChar = parity_.ReplaceChar();
+    }
     return d;
 }
 
@@ -232,12 +259,15 @@ TRxSettings RxSettingsOf(const TCustomComPort& port) {
 }  // namespace
 
 void TCustomComPort::ApplyDCB() {
-    if (!CanApply())
+    if (!CanApply()) {
         return;
-    if (int err = core_->device->Configure(BuildDCB()))
+    }
+    if (int err = core_->device->Configure(BuildDCB())) {
         throw EComPort(CError_SetStateFailed, err);
-    if (core_->watcher)
+    }
+    if (core_->watcher) {
         core_->watcher->SetSettings(RxSettingsOf(*this));
+    }
 }
 
 void TCustomComPort::ApplyTimeouts() {
@@ -245,12 +275,15 @@ void TCustomComPort::ApplyTimeouts() {
 }
 
 void TCustomComPort::ApplyBuffer() {
-    if (!CanApply())
+    if (!CanApply()) {
         return;
-    if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
-        throw EComPort(CError_SetupComFailed, EINVAL);
-    if (core_->watcher)
+    }
+    if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0) {
+        throw EComPort(CError_SetupComFailed);
+    }
+    if (core_->watcher) {
         core_->watcher->SetSettings(RxSettingsOf(*this));
+    }
 }
 
 void TCustomComPort::SetupComPort() {
@@ -264,25 +297,30 @@ void TCustomComPort::BeginUpdate() {
 }
 
 void TCustomComPort::EndUpdate() {
-    if (updateCount_ <= 0)
+    if (updateCount_ <= 0) {
         return;
-    if (--updateCount_ == 0)
+    }
+    if (--updateCount_ == 0) {
         SetupComPort();
+    }
 }
 
 void TCustomComPort::ShowSetupDialog() {
-    if (SetupDialogHook)
+    if (SetupDialogHook) {
         SetupDialogHook(*this);
+    }
 }
 
 // --- open and close ---
 
 void TCustomComPort::CreateHandle() {
     auto device = core_->factory ? core_->factory() : CreateSystemSerialDevice();
-    if (!device)
-        throw EComPort(CError_OpenFailed, ENODEV);
-    if (int err = device->Open(port_))
-        throw EComPort(CError_OpenFailed, err);
+    if (!device) {
+        throw EComPort(CError_OpenFailed);
+    }
+    if (int err = device->Open(port_)) {
+        throw EComPort(CError_OpenFailed, err, device->Classify(err));
+    }
     core_->device = std::move(device);
 }
 
@@ -298,8 +336,9 @@ void TCustomComPort::DestroyHandle() {
 }
 
 void TCustomComPort::Open() {
-    if (connected_ || designing_)
+    if (connected_ || designing_) {
         return;
+    }
     DoBeforeOpen();
     CreateHandle();
     connected_ = true;
@@ -309,6 +348,7 @@ void TCustomComPort::Open() {
     try {
         SetupComPort();
     } catch (...) {
+        // Any setup failure leaves the port closed; the caller still gets the exception.
         DestroyHandle();
         connected_ = false;
         throw;
@@ -344,8 +384,9 @@ void TCustomComPort::ReportSignalsAtOpen() {
 }
 
 void TCustomComPort::StopThread() {
-    if (!eventThread_)
+    if (!eventThread_) {
         return;
+    }
     std::shared_ptr<TDeliverySlot> slot = core_->slot;
     bool serve = false;
     TComEvents events;
@@ -369,14 +410,16 @@ void TCustomComPort::StopThread() {
         try {
             Deliver(events, generation);
         } catch (...) {
+            // Served inside Close, whose caller did not ask for the handler's failure.
             ReportHandlerException(std::current_exception());
         }
         std::lock_guard lock(slot->mutex);
         slot->running = false;
         slot->done = true;
     }
-    if (!eventThread_)
+    if (!eventThread_) {
         return;  // a handler closed the port meanwhile
+    }
     eventThread_->Stop();
     if (core_->threadId.load() == std::this_thread::get_id()) {
         // Closed from a handler on the event thread itself (smNone): it ends on return.
@@ -388,8 +431,9 @@ void TCustomComPort::StopThread() {
 }
 
 void TCustomComPort::Close() {
-    if (!connected_ || designing_)
+    if (!connected_ || designing_) {
         return;
+    }
     NotifyLinks(leCTS, false);
     NotifyLinks(leDSR, false);
     NotifyLinks(leRLSD, false);
@@ -401,21 +445,24 @@ void TCustomComPort::Close() {
     try {
         AbortAllAsync();
     } catch (...) {
+        // Closing goes on; the purge failure is raised once the port is closed.
         purgeError = std::current_exception();
     }
     if (threadCreated_) {
         StopThread();
         threadCreated_ = false;
         // A handler served during the stop may have closed the port already.
-        if (!connected_)
+        if (!connected_) {
             return;
+        }
     }
     DestroyHandle();
     connected_ = false;
     NotifyLinks(leConn, false);
     DoAfterClose();
-    if (purgeError)
+    if (purgeError) {
         std::rethrow_exception(purgeError);
+    }
 }
 
 void TCustomComPort::CloseAfterRefusal() {
@@ -429,41 +476,53 @@ void TCustomComPort::CloseAfterRefusal() {
 // --- line control ---
 
 void TCustomComPort::SetDTR(bool state) {
-    if (!connected_ || !core_->device)
+    if (!connected_ || !core_->device) {
         return;
-    if (IsDeviceGoneError(core_->device->SetDTR(state)))
+    }
+    const int err = core_->device->SetDTR(state);
+    if (core_->device->Classify(err) == TDeviceFault::Gone) {
         CloseAfterRefusal();
+    }
 }
 
 void TCustomComPort::SetRTS(bool state) {
-    if (!connected_ || !core_->device)
+    if (!connected_ || !core_->device) {
         return;
-    if (IsDeviceGoneError(core_->device->SetRTS(state)))
+    }
+    const int err = core_->device->SetRTS(state);
+    if (core_->device->Classify(err) == TDeviceFault::Gone) {
         CloseAfterRefusal();
+    }
 }
 
 void TCustomComPort::SetBreak(bool state) {
-    if (!connected_ || !core_->device)
-        throw EComPort(CError_EscapeComFailed, EBADF);
-    if (int err = core_->device->SetBreak(state))
+    if (!connected_ || !core_->device) {
+        throw EComPort(CError_EscapeComFailed);
+    }
+    if (int err = core_->device->SetBreak(state)) {
         throw EComPort(CError_EscapeComFailed, err);
+    }
 }
 
 void TCustomComPort::SetXonXoff(bool state) {
-    if (!connected_ || !core_->device)
-        throw EComPort(CError_EscapeComFailed, EBADF);
-    if (int err = core_->device->SetXonXoff(state))
+    if (!connected_ || !core_->device) {
+        throw EComPort(CError_EscapeComFailed);
+    }
+    if (int err = core_->device->SetXonXoff(state)) {
         throw EComPort(CError_EscapeComFailed, err);
+    }
 }
 
 // --- line status ---
 
 uint32_t TCustomComPort::TakeLineErrors() {
-    if (!connected_ || !core_->device)
-        throw EComPort(CError_ClearComFailed, EBADF);
+    if (!connected_ || !core_->device) {
+        throw EComPort(CError_ClearComFailed);
+    }
     // Without an event thread nobody else reads the device.
-    if (!core_->threadReads.load() && core_->watcher)
+    if (!core_->threadReads.load() && core_->watcher) {
         core_->watcher->Drain();
+    }
     return core_->lineErrors.exchange(0);
 }
 
@@ -476,11 +535,14 @@ int TCustomComPort::OutputCount() {
     TakeLineErrors();
     int queued = 0;
     int err = core_->device->OutputQueue(queued);
-    if (err != 0 && err != ENOTTY && err != EINVAL)
+    const TDeviceFault fault = core_->device->Classify(err);
+    if (fault != TDeviceFault::None && fault != TDeviceFault::Unsupported) {
         throw EComPort(CError_ClearComFailed, err);
+    }
     std::lock_guard lock(core_->writeMutex);
-    for (const TAsync* a : core_->writes)
+    for (const TAsync* a : core_->writes) {
         queued += a->Size - a->Transferred;
+    }
     return queued;
 }
 
@@ -495,23 +557,30 @@ TComErrors TCustomComPort::LastErrors() {
 }
 
 TComSignals TCustomComPort::Signals() {
-    if (!connected_ || !core_->device)
-        throw EComPort(CError_ModemStatFailed, EBADF);
+    if (!connected_ || !core_->device) {
+        throw EComPort(CError_ModemStatFailed);
+    }
     uint32_t status = 0;
     int err = core_->device->GetModemStatus(status);
     // A line without modem wires (a pseudo-terminal) has no signals.
-    if (err == ENOTTY || err == EINVAL)
+    if (core_->device->Classify(err) == TDeviceFault::Unsupported) {
         return TComSignals();
-    if (err != 0)
+    }
+    if (err != 0) {
         throw EComPort(CError_ModemStatFailed, err);
+    }
     return ModemStatusToSignals(status);
 }
 
 void TCustomComPort::ClearBuffer(bool input, bool output) {
-    if (!connected_ || !core_->device)
-        throw EComPort(CError_PurgeFailed, EBADF);
-    if (input)
-        core_->rx.Clear();
-    if (int err = core_->device->Flush(input, output))
+    if (!connected_ || !core_->device) {
+        throw EComPort(CError_PurgeFailed);
+    }
+    // One step with respect to the event thread's reads, so no byte read before the purge
+    // lands in the queue after it.
+    const int err =
+        core_->watcher ? core_->watcher->Purge(input, output) : core_->device->Flush(input, output);
+    if (err != 0) {
         throw EComPort(CError_PurgeFailed, err);
+    }
 }

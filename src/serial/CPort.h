@@ -1,4 +1,16 @@
 // The serial port component: settings, lifecycle, event thread and data transfer.
+//
+// Contract. Every call is made on the thread that owns the port (the main thread) unless it
+// says otherwise. "Raises n" means EComPort with ErrorCode n; its SystemErrorCode is the
+// system's error number when a system call failed, else -1. Nothing here blocks for longer
+// than a device call unless it says so.
+//
+// Handlers: On*/link handlers of received data and line events run on the main thread under
+// smThreadSync (the event thread waits) and smWindowSync (the event thread goes on), on the
+// event thread under smNone. OnBefore*/OnAfter* and the signal reports of Open and Close run
+// on the caller's thread, inside Open/Close. A handler may call any port operation,
+// including Close. An exception from a delivered handler goes to ExceptionHandler; under
+// smThreadSync and smNone it also stops deliveries until the port is opened again.
 #pragma once
 
 #include <cstdint>
@@ -45,7 +57,7 @@ struct TAsync {
     TCustomComPort* Port = nullptr;  // set while a write is queued on a port
     bool Issued = false;
     bool Completed = true;
-    int Error = 0;  // errno of a failed request
+    int Error = 0;  // system error number of a failed request; -1 when the engine ended it
     int32_t Transferred = 0;
     int64_t DeadlineMs = -1;  // monotonic ms; -1 without limit
 };
@@ -91,14 +103,16 @@ class TCustomComPort {
     bool ServePendingEvents();
 
     // --- properties ---
+    // Line setting setters compare first, then apply at once to an open port (raising 7,
+    // with the new value kept) unless an update block defers them.
     bool Connected() const { return connected_; }
-    void SetConnected(bool value);
+    void SetConnected(bool value);  // Open or Close
     TBaudRate BaudRate() const { return baudRate_; }
     void SetBaudRate(TBaudRate value);
     int32_t CustomBaudRate() const { return customBaudRate_; }
     void SetCustomBaudRate(int32_t value);
     const std::string& Port() const { return port_; }
-    void SetPort(const std::string& value);
+    void SetPort(const std::string& value);  // an open port is closed and opened again
     TStopBits StopBits() const { return stopBits_; }
     void SetStopBits(TStopBits value);
     TDataBits DataBits() const { return dataBits_; }
@@ -110,14 +124,14 @@ class TCustomComPort {
     TComEvents Events() const { return events_; }
     void SetEvents(TComEvents value) { events_ = value; }
     TSyncMethod SyncMethod() const { return syncMethod_; }
-    void SetSyncMethod(TSyncMethod value);
+    void SetSyncMethod(TSyncMethod value);  // raises 14 while open
     TThreadPriority EventThreadPriority() const { return threadPriority_; }
-    void SetEventThreadPriority(TThreadPriority value);
+    void SetEventThreadPriority(TThreadPriority value);  // raises 14 while open
     TStoredProps StoredProps() const { return storedProps_; }
     void SetStoredProps(TStoredProps value) { storedProps_ = value; }
     // True only while the stored flag is true and no link takes received data.
     bool TriggersOnRxChar() const { return triggersOnRxChar_ && !hasLink_; }
-    void SetTriggersOnRxChar(bool value);
+    void SetTriggersOnRxChar(bool value);  // raises 22 while a link takes received data
     bool HasLink() const { return hasLink_; }
     bool ThreadCreated() const { return threadCreated_; }
 
@@ -138,52 +152,66 @@ class TCustomComPort {
     TDCB BuildDCB() const;
 
     // --- lifecycle ---
+    // Opens, configures, starts the event thread; raises 1 (device refused), 7 or 9 (setup
+    // refused; the device is closed again). No-op when open or designing.
     void Open();
+    // Stops the event thread (serving a delivery it waits to hand over) and closes; raises
+    // 5 after closing if aborting the requests failed. No-op when closed.
     void Close();
     void BeginUpdate();
+    // The last one applies all settings; raises as the Apply calls do.
     void EndUpdate();
     virtual void SetupComPort();
     void ShowSetupDialog();
 
     // Each a no-op while closed, inside an update block, loading or designing.
-    virtual void ApplyDCB();
-    virtual void ApplyTimeouts();
-    virtual void ApplyBuffer();
+    virtual void ApplyDCB();       // raises 7 when the device refuses the line settings
+    virtual void ApplyTimeouts();  // kept as data: writes read their limit when issued
+    virtual void ApplyBuffer();    // raises 9 for a negative queue size
 
     // --- line control and status ---
-    void SetDTR(bool state);  // a gone device closes the port instead of raising
-    void SetRTS(bool state);
-    void SetBreak(bool state);
-    void SetXonXoff(bool state);
-    int InputCount();
-    int OutputCount();
-    TComStateFlags StateFlags();
-    TComErrors LastErrors();
-    TComSignals Signals();
+    void SetDTR(bool state);      // never raises; a gone device closes the port
+    void SetRTS(bool state);      // never raises; a gone device closes the port
+    void SetBreak(bool state);    // raises 12
+    void SetXonXoff(bool state);  // raises 12
+    int InputCount();             // bytes in the receive queue; raises 10 when closed
+    int OutputCount();            // bytes not yet sent; raises 10
+    TComStateFlags StateFlags();  // raises 10
+    TComErrors LastErrors();      // line errors since the last query, then clears them; 10
+    TComSignals Signals();        // empty without modem lines; raises 11
+    // Purges in one step with respect to the event thread's reads; raises 5.
     void ClearBuffer(bool input, bool output);
 
     // --- data transfer ---
+    // Returns at once with up to count queued bytes; raises 3 when closed or after the
+    // device was lost and the queue is empty.
     int Read(void* buffer, int count);
+    // Blocks until all bytes are written or the write time limit passed (returns the count
+    // written); a refused write closes the port and raises 2.
     int Write(const void* buffer, int count);
-    int ReadStr(std::string& text, int count);
-    int WriteStr(const std::string& text);
+    int ReadStr(std::string& text, int count);  // as Read; text gets the bytes read
+    int WriteStr(const std::string& text);      // as Write; 0 for an empty text
+    // The request forms: raise 4 without a record; the read never waits.
     int ReadAsync(void* buffer, int count, PAsync& async);
-    int WriteAsync(const void* buffer, int count, PAsync& async);
+    int WriteAsync(const void* buffer, int count, PAsync& async);  // never blocks
     int ReadStrAsync(std::string& text, int count, PAsync& async);
     int WriteStrAsync(const std::string& text, PAsync& async);
+    // Blocks until the request completed; raises 2 (write) or 3 (read) when it failed.
     int WaitForAsync(PAsync& async);
-    bool IsAsyncCompleted(PAsync async);
-    void AbortAllAsync();
+    bool IsAsyncCompleted(PAsync async);  // never blocks; raises 6 for a failed request
+    void AbortAllAsync();                 // ends queued writes; raises 5 when closed
+    // Waits up to a second for room; raises 13.
     void TransmitChar(char ch);
 
     // --- links and events ---
-    void RegisterLink(TComLink* link);
-    void UnRegisterLink(TComLink* link);
-    // Blocking wait for events when no event thread runs. stopFd: a readable fd (e.g. an
-    // eventfd) ends the wait, -1 for none. timeoutMs < 0 waits without limit.
-    void WaitForEvent(TComEvents& events, int stopFd, int timeoutMs);
+    void RegisterLink(TComLink* link);    // raises 18 when registered already
+    void UnRegisterLink(TComLink* link);  // raises 18 when not registered
+    // Blocks until one of events happens (events then holds those seen), stop is set, or
+    // timeoutMs passed (< 0: no limit; events then empty). Raises 20 while the event thread
+    // runs, 21 when closed or once the device is lost.
+    void WaitForEvent(TComEvents& events, const zenta::TWakeEvent* stop, int timeoutMs);
 
-    // One event each; the event thread's delivery calls them on the main thread.
+    // One event each; a delivery calls them (raising 10 or 11 as the queries do).
     void CallRxChar();
     void CallTxEmpty();
     void CallRxFlag();
@@ -196,28 +224,32 @@ class TCustomComPort {
     void CallRLSDChange();
 
     // --- stored settings (implemented with the settings store) ---
-    void StoreSettings(TStoreType storeType, const std::string& storeTo);
-    void LoadSettings(TStoreType storeType, const std::string& loadFrom);
+    void StoreSettings(TStoreType storeType, const std::string& storeTo);  // raises 16
+    void LoadSettings(TStoreType storeType, const std::string& loadFrom);  // raises 17
     virtual void StoreRegistry(TIniStore& store);
     virtual void StoreIniFile(TIniStore& store);
     virtual void LoadRegistry(TIniStore& store);
     virtual void LoadIniFile(TIniStore& store);
 
     // --- events ---
-    std::function<void(TCustomComPort*, int)> OnRxChar;
-    std::function<void(TCustomComPort*, const char*, int)> OnRxBuf;
-    std::function<void(TCustomComPort*)> OnTxEmpty;
-    std::function<void(TCustomComPort*)> OnBreak;
-    std::function<void(TCustomComPort*)> OnRing;
-    std::function<void(TCustomComPort*)> OnRxFlag;
-    std::function<void(TCustomComPort*)> OnRx80Full;
-    std::function<void(TCustomComPort*)> OnAfterOpen;
-    std::function<void(TCustomComPort*)> OnAfterClose;
-    std::function<void(TCustomComPort*)> OnBeforeOpen;
-    std::function<void(TCustomComPort*)> OnBeforeClose;
+    // "Delivered": on the main thread under smThreadSync/smWindowSync, on the event thread
+    // under smNone (see the contract above).
+    std::function<void(TCustomComPort*, int)> OnRxChar;              // delivered; bytes queued now
+    std::function<void(TCustomComPort*, const char*, int)> OnRxBuf;  // delivered; bytes read
+    std::function<void(TCustomComPort*)> OnTxEmpty;      // delivered; the driver sent all
+    std::function<void(TCustomComPort*)> OnBreak;        // delivered
+    std::function<void(TCustomComPort*)> OnRing;         // delivered; when a ring starts
+    std::function<void(TCustomComPort*)> OnRxFlag;       // delivered; EventChar arrived
+    std::function<void(TCustomComPort*)> OnRx80Full;     // delivered; queue passed 80 %
+    std::function<void(TCustomComPort*)> OnAfterOpen;    // caller's thread, inside Open
+    std::function<void(TCustomComPort*)> OnAfterClose;   // caller's thread, inside Close
+    std::function<void(TCustomComPort*)> OnBeforeOpen;   // caller's thread, inside Open
+    std::function<void(TCustomComPort*)> OnBeforeClose;  // caller's thread, inside Close
+    // Delivered with the state read now; also from Open and Close on the caller's thread.
     std::function<void(TCustomComPort*, bool)> OnCTSChange;
     std::function<void(TCustomComPort*, bool)> OnDSRChange;
     std::function<void(TCustomComPort*, bool)> OnRLSDChange;
+    // Delivered; ceIO once when the device is lost (it is then no longer watched).
     std::function<void(TCustomComPort*, TComErrors)> OnError;
 
   protected:
@@ -294,7 +326,28 @@ class TComPort : public TCustomComPort {
     using TCustomComPort::TCustomComPort;
 };
 
-// Serial devices of this machine (device paths), sorted.
+// Serial devices of this machine (device paths) in port order (see PortOrderLess); leaves
+// list as it was when there is none. Never raises.
 void EnumComPorts(std::vector<std::string>& list);
+// The same read from other roots (prepared trees in tests).
 void EnumComPorts(std::vector<std::string>& list, const std::string& sysfsRoot,
                   const std::string& devRoot, const std::string& tmpDir);
+
+namespace zenta {
+
+// Port order: USB and ACM adapters first, then links outside the device folder (the /tmp/tty*
+// links of simulators), then the rest (built-in ports are rarely wired); inside a group
+// numbers compare by value (ttyUSB2 before ttyUSB10) and letters ignore case.
+bool PortOrderLess(const std::string& a, const std::string& b);
+
+// "Vendor Model (serial)" of the adapter behind a device path, from udev when it knows the
+// device, else from sysfs; empty when nothing is known (built-in ports, pseudo-terminals).
+std::string FriendlyPortName(const std::string& devicePath, const std::string& sysfsRoot = "/sys");
+
+// A port list entry: the device path, and after one blank the friendly name if there is one.
+std::string PortListEntry(const std::string& devicePath, const std::string& sysfsRoot = "/sys");
+
+// The entries of EnumComPorts, in its order.
+std::vector<std::string> PortListEntries();
+
+}  // namespace zenta

@@ -1,16 +1,16 @@
-#include <poll.h>
 #include <algorithm>
-
-#include <cerrno>
 
 #include "serial/CPort.h"
 #include "serial/PortCore.h"
 
+using zenta::MonotonicMs;
+
 // --- links ---
 
 void TCustomComPort::RegisterLink(TComLink* link) {
-    if (!link || std::find(links_.begin(), links_.end(), link) != links_.end())
+    if (!link || std::find(links_.begin(), links_.end(), link) != links_.end()) {
         throw EComPort(CError_RegFailed);
+    }
     links_.push_back(link);
     hasLink_ = std::any_of(links_.begin(), links_.end(),
                            [](const TComLink* l) { return static_cast<bool>(l->OnRxBuf); });
@@ -18,8 +18,9 @@ void TCustomComPort::RegisterLink(TComLink* link) {
 
 void TCustomComPort::UnRegisterLink(TComLink* link) {
     auto it = std::find(links_.begin(), links_.end(), link);
-    if (it == links_.end())
+    if (it == links_.end()) {
         throw EComPort(CError_RegFailed);
+    }
     links_.erase(it);
     hasLink_ = std::any_of(links_.begin(), links_.end(),
                            [](const TComLink* l) { return static_cast<bool>(l->OnRxBuf); });
@@ -31,40 +32,49 @@ void TCustomComPort::NotifyLinks(TComLinkEvent event, bool state) {
     for (TComLink* l : links) {
         switch (event) {
             case leConn:
-                if (l->OnConn)
+                if (l->OnConn) {
                     l->OnConn(this, state);
+                }
                 break;
             case leCTS:
-                if (l->OnCTSChange)
+                if (l->OnCTSChange) {
                     l->OnCTSChange(this, state);
+                }
                 break;
             case leDSR:
-                if (l->OnDSRChange)
+                if (l->OnDSRChange) {
                     l->OnDSRChange(this, state);
+                }
                 break;
             case leRLSD:
-                if (l->OnRLSDChange)
+                if (l->OnRLSDChange) {
                     l->OnRLSDChange(this, state);
+                }
                 break;
             case leRing:
-                if (l->OnRing)
+                if (l->OnRing) {
                     l->OnRing(this);
+                }
                 break;
             case leRx:
-                if (l->OnRx)
+                if (l->OnRx) {
                     l->OnRx(this, state);
+                }
                 break;
             case leTx:
-                if (l->OnTx)
+                if (l->OnTx) {
                     l->OnTx(this, state);
+                }
                 break;
             case leTxEmpty:
-                if (l->OnTxEmpty)
+                if (l->OnTxEmpty) {
                     l->OnTxEmpty(this);
+                }
                 break;
             case leRxFlag:
-                if (l->OnRxFlag)
+                if (l->OnRxFlag) {
                     l->OnRxFlag(this);
+                }
                 break;
         }
     }
@@ -73,87 +83,105 @@ void TCustomComPort::NotifyLinks(TComLinkEvent event, bool state) {
 void TCustomComPort::NotifyTxBuf(const char* data, int count) {
     const std::vector<TComLink*> links = links_;
     for (TComLink* l : links) {
-        if (l->OnTxBuf)
+        if (l->OnTxBuf) {
             l->OnTxBuf(this, data, count);
+        }
     }
 }
 
 // --- notifications ---
 
 void TCustomComPort::DoAfterClose() {
-    if (OnAfterClose)
+    if (OnAfterClose) {
         OnAfterClose(this);
+    }
 }
 void TCustomComPort::DoAfterOpen() {
-    if (OnAfterOpen)
+    if (OnAfterOpen) {
         OnAfterOpen(this);
+    }
 }
 void TCustomComPort::DoBeforeClose() {
-    if (OnBeforeClose)
+    if (OnBeforeClose) {
         OnBeforeClose(this);
+    }
 }
 void TCustomComPort::DoBeforeOpen() {
-    if (OnBeforeOpen)
+    if (OnBeforeOpen) {
         OnBeforeOpen(this);
+    }
 }
 void TCustomComPort::DoRxChar(int count) {
-    if (OnRxChar)
+    if (OnRxChar) {
         OnRxChar(this, count);
+    }
 }
 void TCustomComPort::DoRxBuf(const char* buffer, int count) {
-    if (OnRxBuf)
+    if (OnRxBuf) {
         OnRxBuf(this, buffer, count);
+    }
 }
 void TCustomComPort::DoTxEmpty() {
-    if (OnTxEmpty)
+    if (OnTxEmpty) {
         OnTxEmpty(this);
+    }
 }
 void TCustomComPort::DoBreak() {
-    if (OnBreak)
+    if (OnBreak) {
         OnBreak(this);
+    }
 }
 void TCustomComPort::DoRing() {
-    if (OnRing)
+    if (OnRing) {
         OnRing(this);
+    }
 }
 void TCustomComPort::DoRxFlag() {
-    if (OnRxFlag)
+    if (OnRxFlag) {
         OnRxFlag(this);
+    }
 }
 void TCustomComPort::DoCTSChange(bool state) {
-    if (OnCTSChange)
+    if (OnCTSChange) {
         OnCTSChange(this, state);
+    }
 }
 void TCustomComPort::DoDSRChange(bool state) {
-    if (OnDSRChange)
+    if (OnDSRChange) {
         OnDSRChange(this, state);
+    }
 }
 void TCustomComPort::DoError(TComErrors errors) {
-    if (OnError)
+    if (OnError) {
         OnError(this, errors);
+    }
 }
 void TCustomComPort::DoRLSDChange(bool state) {
-    if (OnRLSDChange)
+    if (OnRLSDChange) {
         OnRLSDChange(this, state);
+    }
 }
 void TCustomComPort::DoRx80Full() {
-    if (OnRx80Full)
+    if (OnRx80Full) {
         OnRx80Full(this);
+    }
 }
 
 // --- one event each ---
 
 void TCustomComPort::CallRxChar() {
     int count = InputCount();
-    if (count > 0)
+    if (count > 0) {
         NotifyLinks(leRx, true);
+    }
     if (count > 0 && !TriggersOnRxChar()) {
         std::vector<char> buf;
         bool read = false;
         int got = 0;
         auto readOnce = [&] {
-            if (read)
+            if (read) {
                 return;
+            }
             buf.resize(static_cast<std::size_t>(count));
             read = true;
             got = Read(buf.data(), count);
@@ -161,18 +189,22 @@ void TCustomComPort::CallRxChar() {
         };
         const std::vector<TComLink*> links = links_;
         for (TComLink* l : links) {
-            if (!l->OnRxBuf)
+            if (!l->OnRxBuf) {
                 continue;
+            }
             readOnce();
             l->OnRxBuf(this, buf.data(), got);
         }
-        if (!read && !triggersOnRxChar_)
+        if (!read && !triggersOnRxChar_) {
             readOnce();
-        if (read)
+        }
+        if (read) {
             count = 0;
+        }
     }
-    if (count > 0)
+    if (count > 0) {
         DoRxChar(count);
+    }
 }
 
 void TCustomComPort::CallTxEmpty() {
@@ -201,8 +233,9 @@ void TCustomComPort::CallRx80Full() {
 
 void TCustomComPort::CallError() {
     const TComErrors errors = LastErrors();
-    if (!errors.Empty())
+    if (!errors.Empty()) {
         DoError(errors);
+    }
 }
 
 void TCustomComPort::CallCTSChange() {
@@ -229,11 +262,13 @@ void TCustomComPort::Deliver(TComEvents events, uint64_t generation) {
     static constexpr TComEvent kOrder[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
                                            evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
     for (TComEvent event : kOrder) {
-        if (!events.Contains(event))
+        if (!events.Contains(event)) {
             continue;
+        }
         // A handler that closed (or reopened) the port ends this wake-up.
-        if (!connected_ || generation != core_->generation)
+        if (!connected_ || generation != core_->generation) {
             return;
+        }
         switch (event) {
             case evError:
                 CallError();
@@ -270,8 +305,9 @@ void TCustomComPort::Deliver(TComEvents events, uint64_t generation) {
 }
 
 void TCustomComPort::RunWindowEvent(uint32_t flag, uint64_t generation) {
-    if (!connected_ || generation != core_->generation)
+    if (!connected_ || generation != core_->generation) {
         return;
+    }
     try {
         switch (flag) {
             case EV_RXCHAR:
@@ -308,38 +344,45 @@ void TCustomComPort::RunWindowEvent(uint32_t flag, uint64_t generation) {
                 break;
         }
     } catch (...) {
+        // Window sync: the event thread already went on, so the failure has no caller.
         ReportHandlerException(std::current_exception());
     }
 }
 
-void TCustomComPort::WaitForEvent(TComEvents& events, int stopFd, int timeoutMs) {
-    if (threadCreated_)
+void TCustomComPort::WaitForEvent(TComEvents& events, const zenta::TWakeEvent* stop,
+                                  int timeoutMs) {
+    if (threadCreated_) {
         throw EComPort(CError_ThreadCreated);
-    if (!connected_ || !core_->watcher)
-        throw EComPort(CError_WaitFailed, EBADF);
+    }
+    if (!connected_ || !core_->watcher) {
+        throw EComPort(CError_WaitFailed);
+    }
+    // A device lost before the call leaves nothing to wait for either.
+    if (core_->watcher->Lost()) {
+        throw EComPort(CError_WaitFailed, core_->watcher->LostError());
+    }
     const TComEvents mask = events;
     events = TComEvents();
     const int64_t deadline = timeoutMs < 0 ? -1 : MonotonicMs() + timeoutMs;
     for (;;) {
         int remaining = -1;
-        if (deadline >= 0)
+        if (deadline >= 0) {
             remaining = static_cast<int>(std::max<int64_t>(0, deadline - MonotonicMs()));
-        const TComEvents seen = core_->watcher->Wait(stopFd, remaining) & mask;
+        }
+        const TComEvents seen = core_->watcher->Wait(stop, remaining) & mask;
         if (!seen.Empty()) {
             events = seen;
             return;
         }
         // A lost device would otherwise leave nothing to wait for.
-        if (core_->watcher->Lost())
+        if (core_->watcher->Lost()) {
             throw EComPort(CError_WaitFailed, core_->watcher->LostError());
-        if (stopFd >= 0) {
-            struct pollfd p {
-                stopFd, POLLIN, 0
-            };
-            if (::poll(&p, 1, 0) > 0)
-                return;
         }
-        if (deadline >= 0 && MonotonicMs() >= deadline)
+        if (stop && stop->IsSet()) {
             return;
+        }
+        if (deadline >= 0 && MonotonicMs() >= deadline) {
+            return;
+        }
     }
 }

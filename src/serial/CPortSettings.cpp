@@ -6,8 +6,9 @@ namespace {
 
 template <class T>
 bool Store(T& field, T value) {
-    if (field == value)
+    if (field == value) {
         return false;
+    }
     field = value;
     return true;
 }
@@ -24,25 +25,30 @@ void TComParity::Assign(const TComParity& o) {
 }
 
 void TComParity::Changed() {
-    if (port_)
+    if (port_) {
         port_->ApplyDCB();
+    }
 }
 
 void TComParity::SetBits(TParityBits v) {
-    if (Store(bits_, v))
+    if (Store(bits_, v)) {
         Changed();
+    }
 }
 void TComParity::SetCheck(bool v) {
-    if (Store(check_, v))
+    if (Store(check_, v)) {
         Changed();
+    }
 }
 void TComParity::SetReplace(bool v) {
-    if (Store(replace_, v))
+    if (Store(replace_, v)) {
         Changed();
+    }
 }
 void TComParity::SetReplaceChar(char v) {
-    if (Store(replaceChar_, v))
+    if (Store(replaceChar_, v)) {
         Changed();
+    }
 }
 
 // --- TComFlowControl ---
@@ -61,17 +67,21 @@ void TComFlowControl::Assign(const TComFlowControl& o) {
 }
 
 void TComFlowControl::Changed() {
-    if (port_)
+    if (port_) {
         port_->ApplyDCB();
+    }
 }
 
 TFlowControl TComFlowControl::FlowControl() const {
-    if (controlRTS_ == rtsHandshake && outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_)
+    if (controlRTS_ == rtsHandshake && outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_) {
         return fcHardware;
-    if (controlRTS_ == rtsDisable && !outCTSFlow_ && xonXoffIn_ && xonXoffOut_)
+    }
+    if (controlRTS_ == rtsDisable && !outCTSFlow_ && xonXoffIn_ && xonXoffOut_) {
         return fcSoftware;
-    if (controlRTS_ == rtsDisable && !outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_)
+    }
+    if (controlRTS_ == rtsDisable && !outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_) {
         return fcNone;
+    }
     return fcCustom;
 }
 
@@ -93,44 +103,54 @@ void TComFlowControl::SetFlowControl(TFlowControl v) {
 }
 
 void TComFlowControl::SetOutCTSFlow(bool v) {
-    if (Store(outCTSFlow_, v))
+    if (Store(outCTSFlow_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetOutDSRFlow(bool v) {
-    if (Store(outDSRFlow_, v))
+    if (Store(outDSRFlow_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetControlDTR(TDTRFlowControl v) {
-    if (Store(controlDTR_, v))
+    if (Store(controlDTR_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetControlRTS(TRTSFlowControl v) {
-    if (Store(controlRTS_, v))
+    if (Store(controlRTS_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetXonXoffOut(bool v) {
-    if (Store(xonXoffOut_, v))
+    if (Store(xonXoffOut_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetXonXoffIn(bool v) {
-    if (Store(xonXoffIn_, v))
+    if (Store(xonXoffIn_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetDSRSensitivity(bool v) {
-    if (Store(dsrSensitivity_, v))
+    if (Store(dsrSensitivity_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetTxContinueOnXoff(bool v) {
-    if (Store(txContinueOnXoff_, v))
+    if (Store(txContinueOnXoff_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetXonChar(char v) {
-    if (Store(xonChar_, v))
+    if (Store(xonChar_, v)) {
         Changed();
+    }
 }
 void TComFlowControl::SetXoffChar(char v) {
-    if (Store(xoffChar_, v))
+    if (Store(xoffChar_, v)) {
         Changed();
+    }
 }
 
 // --- TComTimeouts ---
@@ -144,29 +164,35 @@ void TComTimeouts::Assign(const TComTimeouts& o) {
 }
 
 void TComTimeouts::Changed() {
-    if (port_)
+    if (port_) {
         port_->ApplyTimeouts();
+    }
 }
 
 void TComTimeouts::SetReadInterval(int32_t v) {
-    if (Store(readInterval_, v))
+    if (Store(readInterval_, v)) {
         Changed();
+    }
 }
 void TComTimeouts::SetReadTotalMultiplier(int32_t v) {
-    if (Store(readTotalMultiplier_, v))
+    if (Store(readTotalMultiplier_, v)) {
         Changed();
+    }
 }
 void TComTimeouts::SetReadTotalConstant(int32_t v) {
-    if (Store(readTotalConstant_, v))
+    if (Store(readTotalConstant_, v)) {
         Changed();
+    }
 }
 void TComTimeouts::SetWriteTotalMultiplier(int32_t v) {
-    if (Store(writeTotalMultiplier_, v))
+    if (Store(writeTotalMultiplier_, v)) {
         Changed();
+    }
 }
 void TComTimeouts::SetWriteTotalConstant(int32_t v) {
-    if (Store(writeTotalConstant_, v))
+    if (Store(writeTotalConstant_, v)) {
         Changed();
+    }
 }
 
 TCommTimeouts TComTimeouts::ToCommTimeouts() const {
@@ -194,45 +220,61 @@ void TComBuffer::Assign(const TComBuffer& o) {
 }
 
 void TComBuffer::Changed() {
-    if (port_)
+    if (port_) {
         port_->ApplyBuffer();
+    }
 }
 
 void TComBuffer::SetInputSize(int32_t v) {
-    if (v == inputSize_)
+    if (v == inputSize_) {
         return;
+    }
     inputSize_ = EvenSize(v);
     Changed();
 }
 
 void TComBuffer::SetOutputSize(int32_t v) {
-    if (v == outputSize_)
+    if (v == outputSize_) {
         return;
+    }
     outputSize_ = EvenSize(v);
     Changed();
 }
 
+namespace zenta {
+
 uint32_t DcbFlagWord(const TComParity& parity, const TComFlowControl& flow, bool discardNull) {
     uint32_t f = DCB_fBinary;
-    if (parity.Check())
+    if (parity.Check()) {
         f |= DCB_fParity;
-    if (flow.OutCTSFlow())
+    }
+    if (flow.OutCTSFlow()) {
         f |= DCB_fOutxCtsFlow;
-    if (flow.OutDSRFlow())
+    }
+    if (flow.OutDSRFlow()) {
         f |= DCB_fOutxDsrFlow;
+    }
     f |= static_cast<uint32_t>(flow.ControlDTR()) << DCB_fDtrControlShift;
-    if (flow.DSRSensitivity())
+    if (flow.DSRSensitivity()) {
         f |= DCB_fDsrSensitivity;
-    if (flow.TxContinueOnXoff())
+    }
+    if (flow.TxContinueOnXoff()) {
         f |= DCB_fTXContinueOnXoff;
-    if (flow.XonXoffOut())
+    }
+    if (flow.XonXoffOut()) {
         f |= DCB_fOutX;
-    if (flow.XonXoffIn())
+    }
+    if (flow.XonXoffIn()) {
         f |= DCB_fInX;
-    if (parity.Check() && parity.Replace())
+    }
+    if (parity.Check() && parity.Replace()) {
         f |= DCB_fErrorChar;
-    if (discardNull)
+    }
+    if (discardNull) {
         f |= DCB_fNull;
+    }
     f |= static_cast<uint32_t>(flow.ControlRTS()) << DCB_fRtsControlShift;
     return f;
 }
+
+}  // namespace zenta

@@ -198,5 +198,9 @@ class TComBuffer {
     int32_t outputSize_ = 1024;
 };
 
+namespace zenta {
+
 // The flag word of the device control record for these settings.
 uint32_t DcbFlagWord(const TComParity& parity, const TComFlowControl& flow, bool discardNull);
+
+}  // namespace zenta

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 
 namespace {
 
@@ -34,8 +35,9 @@ template <class E, std::size_t N>
 E Lookup(const std::array<const char*, N>& texts, const std::string& text, E fallback) {
     const std::string wanted = Upper(text);
     for (std::size_t i = 0; i < N; ++i) {
-        if (Upper(texts[i]) == wanted)
+        if (Upper(texts[i]) == wanted) {
             return static_cast<E>(i);
+        }
     }
     return fallback;
 }
@@ -86,8 +88,9 @@ int32_t BaudRateValue(TBaudRate value) {
 uint32_t EventsToMask(TComEvents events) {
     uint32_t mask = 0;
     for (unsigned i = 0; i < kEventFlags.size(); ++i) {
-        if (events.Contains(static_cast<TComEvent>(i)))
+        if (events.Contains(static_cast<TComEvent>(i))) {
             mask |= kEventFlags[i];
+        }
     }
     return mask;
 }
@@ -95,42 +98,64 @@ uint32_t EventsToMask(TComEvents events) {
 TComEvents MaskToEvents(uint32_t mask) {
     TComEvents events;
     for (unsigned i = 0; i < kEventFlags.size(); ++i) {
-        if (mask & kEventFlags[i])
+        if (mask & kEventFlags[i]) {
             events.Include(static_cast<TComEvent>(i));
+        }
     }
     return events;
 }
 
 TComSignals ModemStatusToSignals(uint32_t status) {
     TComSignals s;
-    if (status & MS_CTS_ON)
+    if (status & MS_CTS_ON) {
         s.Include(csCTS);
-    if (status & MS_DSR_ON)
+    }
+    if (status & MS_DSR_ON) {
         s.Include(csDSR);
-    if (status & MS_RING_ON)
+    }
+    if (status & MS_RING_ON) {
         s.Include(csRing);
-    if (status & MS_RLSD_ON)
+    }
+    if (status & MS_RLSD_ON) {
         s.Include(csRLSD);
+    }
     return s;
 }
 
 TComErrors ErrorWordToErrors(uint32_t word, bool parityCheck) {
     TComErrors e;
-    if (word & CE_FRAME)
+    if (word & CE_FRAME) {
         e.Include(ceFrame);
-    if ((word & CE_RXPARITY) && parityCheck)
+    }
+    if ((word & CE_RXPARITY) && parityCheck) {
         e.Include(ceRxParity);
-    if (word & CE_OVERRUN)
+    }
+    if (word & CE_OVERRUN) {
         e.Include(ceOverrun);
-    if (word & CE_BREAK)
+    }
+    if (word & CE_BREAK) {
         e.Include(ceBreak);
-    if (word & CE_IOE)
+    }
+    if (word & CE_IOE) {
         e.Include(ceIO);
-    if (word & CE_MODE)
+    }
+    if (word & CE_MODE) {
         e.Include(ceMode);
-    if (word & CE_RXOVER)
+    }
+    if (word & CE_RXOVER) {
         e.Include(ceRxOver);
-    if (word & CE_TXFULL)
+    }
+    if (word & CE_TXFULL) {
         e.Include(ceTxFull);
+    }
     return e;
 }
+
+namespace zenta {
+
+int64_t MonotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace zenta

@@ -13,8 +13,9 @@ class TSet {
 
     constexpr TSet() = default;
     constexpr TSet(std::initializer_list<E> items) {
-        for (E e : items)
+        for (E e : items) {
             Include(e);
+        }
     }
     static constexpr TSet FromBits(B bits) {
         TSet s;
@@ -185,8 +186,15 @@ TDataBits StrToDataBits(const std::string& text);        // default dbEight
 TParityBits StrToParity(const std::string& text);        // default prNone
 TFlowControl StrToFlowControl(const std::string& text);  // default fcCustom
 
-// Bit rate of an ordinal; 0 for brCustom.
+// Bit rate of an ordinal; 0 for brCustom. The one table of the 26 rates.
 int32_t BaudRateValue(TBaudRate value);
+
+namespace zenta {
+
+// Milliseconds of a steady clock, for time limits and idle gaps (never jumps with the date).
+int64_t MonotonicMs();
+
+}  // namespace zenta
 
 uint32_t EventsToMask(TComEvents events);
 TComEvents MaskToEvents(uint32_t mask);

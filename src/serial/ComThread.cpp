@@ -1,9 +1,7 @@
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "serial/PortCore.h"
+
+using zenta::detail::TDeliverySlot;
+using zenta::detail::TLineWatcher;
 
 namespace {
 
@@ -42,34 +40,33 @@ void TComThread::Stop() {
 }
 
 void TComThread::Join() {
-    if (thread_.joinable() && !OnThisThread())
+    if (thread_.joinable() && !OnThisThread()) {
         thread_.join();
+    }
 }
 
 void TComThread::Execute() {
     port_.core_->threadId.store(std::this_thread::get_id());
-    if (priority_ != tpNormal) {
-        // Best effort: raising priority needs privileges, lowering always works.
-        static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -15};
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNice[priority_]);
-    }
+    zenta::SetThisThreadPriority(priority_);
     TComEvents collected;
     bool inFlight = false;
     bool clean = true;
     for (;;) {
         {
             std::lock_guard lock(slot_->mutex);
-            if (slot_->stop)
+            if (slot_->stop) {
                 break;
+            }
         }
         // Keeps draining the device while a delivery waits for the main thread.
-        const TComEvents seen = watcher_.Wait(slot_->wakeFd, -1);
+        const TComEvents seen = watcher_.Wait(&slot_->wake, -1);
         slot_->ClearSignal();
         collected |= seen & mask_;
         {
             std::lock_guard lock(slot_->mutex);
-            if (slot_->stop)
+            if (slot_->stop) {
                 break;
+            }
             if (inFlight && method_ == smThreadSync && slot_->done) {
                 inFlight = false;
                 slot_->done = false;
@@ -82,14 +79,16 @@ void TComThread::Execute() {
                 inFlight = false;
             }
         }
-        if (inFlight || collected.Empty())
+        if (inFlight || collected.Empty()) {
             continue;
+        }
         const TComEvents events = collected;
         collected = TComEvents();
         if (method_ == smNone) {
             try {
                 port_.Deliver(events, generation_);
             } catch (...) {
+                // The event thread has no caller: the failure goes to the exception handler.
                 port_.ReportHandlerException(std::current_exception());
                 clean = false;
                 break;
@@ -112,31 +111,36 @@ bool TComThread::Hand(TComEvents events) {
     if (method_ == smThreadSync) {
         {
             std::lock_guard lock(slot->mutex);
-            if (slot->stop)
+            if (slot->stop) {
                 return false;
+            }
             slot->pending = true;
             slot->done = false;
             slot->failed = false;
             slot->events = events;
             slot->generation = generation_;
         }
-        if (dispatcher)
+        if (dispatcher) {
             dispatcher->Wake([slot] { ServeThreadSync(slot); });
+        }
         return true;
     }
     {
         std::lock_guard lock(slot->mutex);
-        if (slot->stop)
+        if (slot->stop) {
             return false;
+        }
         const uint32_t mask = EventsToMask(events);
         for (uint32_t flag : kWindowOrder) {
-            if (mask & flag)
+            if (mask & flag) {
                 slot->messages.push_back(flag);
+            }
         }
         slot->generation = generation_;
     }
-    if (dispatcher)
+    if (dispatcher) {
         dispatcher->Wake([slot] { ServeWindowSync(slot); });
+    }
     return true;
 }
 
@@ -146,8 +150,9 @@ bool TComThread::ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot) {
     TCustomComPort* port;
     {
         std::lock_guard lock(slot->mutex);
-        if (!slot->pending || slot->stop)
+        if (!slot->pending || slot->stop) {
             return false;
+        }
         slot->pending = false;
         slot->running = true;
         events = slot->events;
@@ -158,6 +163,7 @@ bool TComThread::ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot) {
     try {
         port->Deliver(events, generation);
     } catch (...) {
+        // Reported here; the event thread learns only that delivery must stop.
         failed = true;
         port->ReportHandlerException(std::current_exception());
     }
@@ -177,8 +183,9 @@ bool TComThread::ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot) {
     TCustomComPort* port;
     {
         std::lock_guard lock(slot->mutex);
-        if (slot->stop || slot->messages.empty())
+        if (slot->stop || slot->messages.empty()) {
             return false;
+        }
         messages.swap(slot->messages);
         generation = slot->generation;
         port = slot->port;
@@ -188,8 +195,9 @@ bool TComThread::ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot) {
     for (uint32_t flag : messages) {
         {
             std::lock_guard lock(slot->mutex);
-            if (slot->stop)
+            if (slot->stop) {
                 break;
+            }
         }
         port->RunWindowEvent(flag, generation);
     }

@@ -29,8 +29,9 @@ int TQueueDispatcher::Pump() {
         std::lock_guard lock(mutex_);
         batch.swap(queue_);
     }
-    for (auto& f : batch)
+    for (auto& f : batch) {
         f();
+    }
     return static_cast<int>(batch.size());
 }
 
@@ -39,10 +40,12 @@ bool TQueueDispatcher::PumpUntil(const std::function<bool()>& pred, int timeoutM
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         Pump();
-        if (pred())
+        if (pred()) {
             return true;
-        if (Clock::now() >= deadline)
+        }
+        if (Clock::now() >= deadline) {
             return false;
+        }
         // Short slices: pred may also turn true by work done on other threads.
         std::unique_lock lock(mutex_);
         cv_.wait_for(lock, std::chrono::milliseconds(5), [this] { return !queue_.empty(); });

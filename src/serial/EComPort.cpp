@@ -31,18 +31,23 @@ constexpr std::array<const char*, 23> kTexts = {"Unable to open com port",
 
 std::string MessageOf(int code, int systemCode) {
     std::string text = ComErrorText(code);
-    if (systemCode > 0)
+    if (systemCode > 0) {
         text += std::string(" (") + std::strerror(systemCode) + ")";
+    }
     return text;
 }
 
 }  // namespace
 
 std::string ComErrorText(int code) {
-    if (code < 1 || code > static_cast<int>(kTexts.size()))
+    if (code < 1 || code > static_cast<int>(kTexts.size())) {
         return {};
+    }
     return kTexts[code - 1];
 }
 
-EComPort::EComPort(int code, int systemCode)
-    : std::runtime_error(MessageOf(code, systemCode)), code_(code), systemCode_(systemCode) {}
+EComPort::EComPort(int code, int systemCode, zenta::TDeviceFault fault)
+    : std::runtime_error(MessageOf(code, systemCode)),
+      code_(code),
+      systemCode_(systemCode),
+      fault_(fault) {}

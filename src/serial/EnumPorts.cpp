@@ -3,10 +3,10 @@
 #include "serial/posix/SysfsPorts.h"
 
 void EnumComPorts(std::vector<std::string>& list) {
-    CollectComPorts(list, TPortRoots{});
+    zenta::CollectComPorts(list, zenta::TPortRoots{});
 }
 
 void EnumComPorts(std::vector<std::string>& list, const std::string& sysfsRoot,
                   const std::string& devRoot, const std::string& tmpDir) {
-    CollectComPorts(list, TPortRoots{sysfsRoot, devRoot, tmpDir});
+    zenta::CollectComPorts(list, zenta::TPortRoots{sysfsRoot, devRoot, tmpDir});
 }

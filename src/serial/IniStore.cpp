@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -179,11 +178,11 @@ int32_t TIniStore::ReadInteger(const std::string& name, int32_t def) const {
     if (!line) {
         return def;
     }
-    return ParseInt32(line->value).value_or(def);
+    return zenta::ParseInt32(line->value).value_or(def);
 }
 
 int32_t TIniStore::ReadInteger(const std::string& name) const {
-    const auto value = ParseInt32(ReadString(name));
+    const auto value = zenta::ParseInt32(ReadString(name));
     if (!value) {
         throw std::runtime_error("value " + section_ + "\\" + name + " is not an integer");
     }
@@ -232,6 +231,8 @@ std::vector<std::string> TIniStore::Sections() const {
 }
 
 // ---- value forms ----
+
+namespace zenta {
 
 std::string BoolToText(bool value) {
     return value ? "Yes" : "No";
@@ -354,3 +355,5 @@ std::string RegistryFilePath() {
     }
     return base + "/zenta/registry.ini";
 }
+
+}  // namespace zenta

@@ -64,6 +64,8 @@ class TIniStore {
     bool strict_ = false;
 };
 
+namespace zenta {
+
 // "Yes" / "No"; reading is true only for YES in any letter case.
 std::string BoolToText(bool value);
 bool TextToBool(const std::string& text);
@@ -92,3 +94,5 @@ std::string RegistrySection(const std::string& where, const std::string& compone
 // The per-user file standing in for the registry: $XDG_CONFIG_HOME/zenta/registry.ini,
 // else ~/.config/zenta/registry.ini.
 std::string RegistryFilePath();
+
+}  // namespace zenta

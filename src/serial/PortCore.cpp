@@ -1,18 +1,9 @@
 #include "serial/PortCore.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstring>
 
-int64_t MonotonicMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+namespace zenta::detail {
 
 // --- TRxQueue ---
 
@@ -24,8 +15,9 @@ std::size_t TRxQueue::Size() const {
 std::size_t TRxQueue::Take(char* dst, std::size_t count) {
     std::lock_guard lock(mutex_);
     const std::size_t n = std::min(count, buf_.size() - head_);
-    if (n > 0)
+    if (n > 0) {
         std::memcpy(dst, buf_.data() + head_, n);
+    }
     head_ += n;
     if (head_ == buf_.size()) {
         buf_.clear();
@@ -52,27 +44,6 @@ void TRxQueue::Clear() {
     head_ = 0;
 }
 
-// --- TDeliverySlot ---
-
-TDeliverySlot::TDeliverySlot() {
-    wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
-
-TDeliverySlot::~TDeliverySlot() {
-    if (wakeFd >= 0)
-        ::close(wakeFd);
-}
-
-void TDeliverySlot::Signal() {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wakeFd, &one, sizeof one);
-}
-
-void TDeliverySlot::ClearSignal() {
-    uint64_t value;
-    [[maybe_unused]] ssize_t r = ::read(wakeFd, &value, sizeof value);
-}
-
 // --- TLineWatcher ---
 
 namespace {
@@ -95,8 +66,9 @@ void TLineWatcher::SetSettings(const TRxSettings& s) {
 }
 
 void TLineWatcher::MarkLost(int err) {
-    if (lost_.exchange(true))
+    if (lost_.exchange(true)) {
         return;
+    }
     lostError_.store(err);
 }
 
@@ -109,32 +81,37 @@ TComEvents TLineWatcher::Drain() {
     }
     std::size_t total = 0;
     while (!lost_.load() && total < kDrainBudget && rx_.Size() < kQueueCap) {
+        std::lock_guard readLock(readMutex_);
         const long n = device_.Read(chunk_.data(), chunk_.size());
-        if (n == -EAGAIN || n == -EWOULDBLOCK)
-            break;
         if (n == 0) {
-            MarkLost(EIO);
+            MarkLost(-1);  // end of file: the other side hung up
             break;
         }
         if (n < 0) {
-            if (IsDeviceGoneError(static_cast<int>(-n)))
-                MarkLost(static_cast<int>(-n));
+            const int err = static_cast<int>(-n);
+            if (device_.Classify(err) == TDeviceFault::Gone) {
+                MarkLost(err);
+            }
             break;
         }
         total += static_cast<std::size_t>(n);
         char* begin = chunk_.data();
         char* end = begin + n;
-        if (std::find(begin, end, s.eventChar) != end)
+        if (std::find(begin, end, s.eventChar) != end) {
             ev.Include(evRxFlag);
-        if (s.discardNull)
+        }
+        if (s.discardNull) {
             end = std::remove(begin, end, '\0');
-        if (end == begin)
+        }
+        if (end == begin) {
             continue;
+        }
         const std::size_t added = static_cast<std::size_t>(end - begin);
         const std::size_t after = rx_.Append(begin, added);
         ev.Include(evRxChar);
-        if (s.fullMark > 0 && after >= s.fullMark && after - added < s.fullMark)
+        if (s.fullMark > 0 && after >= s.fullMark && after - added < s.fullMark) {
             ev.Include(evRx80Full);
+        }
     }
     if (lost_.load() && !lostReported_) {
         // Reported once; afterwards the device is no longer polled.
@@ -147,20 +124,25 @@ TComEvents TLineWatcher::Drain() {
 
 TComEvents TLineWatcher::Poll() {
     TComEvents ev;
-    if (lost_.load())
+    if (lost_.load()) {
         return ev;
+    }
     if (modemLines_) {
         uint32_t s = 0;
         if (device_.GetModemStatus(s) == 0) {
             const uint32_t diff = s ^ modem_;
-            if (diff & MS_CTS_ON)
+            if (diff & MS_CTS_ON) {
                 ev.Include(evCTS);
-            if (diff & MS_DSR_ON)
+            }
+            if (diff & MS_DSR_ON) {
                 ev.Include(evDSR);
-            if (diff & MS_RLSD_ON)
+            }
+            if (diff & MS_RLSD_ON) {
                 ev.Include(evRLSD);
-            if ((diff & MS_RING_ON) && (s & MS_RING_ON))
+            }
+            if ((diff & MS_RING_ON) && (s & MS_RING_ON)) {
                 ev.Include(evRing);
+            }
             modem_ = s;
         }
     }
@@ -168,22 +150,28 @@ TComEvents TLineWatcher::Poll() {
         TLineCounters c;
         if (device_.Counters(c) == 0) {
             uint32_t bits = 0;
-            if (c.frame != lastCounters_.frame)
+            if (c.frame != lastCounters_.frame) {
                 bits |= CE_FRAME;
-            if (c.parity != lastCounters_.parity)
+            }
+            if (c.parity != lastCounters_.parity) {
                 bits |= CE_RXPARITY;
-            if (c.overrun != lastCounters_.overrun)
+            }
+            if (c.overrun != lastCounters_.overrun) {
                 bits |= CE_OVERRUN;
-            if (c.bufOverrun != lastCounters_.bufOverrun)
+            }
+            if (c.bufOverrun != lastCounters_.bufOverrun) {
                 bits |= CE_RXOVER;
-            if (bits)
+            }
+            if (bits) {
                 ev.Include(evError);
+            }
             if (c.brk != lastCounters_.brk) {
                 bits |= CE_BREAK;
                 ev.Include(evBreak);
             }
-            if (bits)
+            if (bits) {
                 lineErrors_.fetch_or(bits);
+            }
             lastCounters_ = c;
         }
     }
@@ -197,33 +185,34 @@ TComEvents TLineWatcher::Poll() {
     return ev;
 }
 
-TComEvents TLineWatcher::Wait(int wakeFd, int timeoutMs) {
-    struct pollfd fds[2];
-    int n = 0;
-    int devIndex = -1;
-    if (!lost_.load() && rx_.Size() < kQueueCap && device_.PollFd() >= 0) {
-        devIndex = n;
-        fds[n++] = {device_.PollFd(), POLLIN, 0};
-    }
-    if (wakeFd >= 0)
-        fds[n++] = {wakeFd, POLLIN, 0};
+TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs) {
+    // A lost device is not watched any more, so the thread sleeps until it is stopped.
+    const bool watchInput = !lost_.load() && rx_.Size() < kQueueCap && device_.IsOpen();
     int timeout = timeoutMs;
-    if (!lost_.load() && (modemLines_ || counters_ || txPending_.load()))
+    if (!lost_.load() && (modemLines_ || counters_ || txPending_.load())) {
         timeout = timeout < 0 ? kTickMs : std::min(timeout, kTickMs);
-    int r;
-    do {
-        r = ::poll(fds, static_cast<nfds_t>(n), timeout);
-    } while (r < 0 && errno == EINTR);
+    }
+    const TWaitResult r = device_.Wait(wake, watchInput, false, timeout);
 
     TComEvents ev;
-    if (r > 0 && devIndex >= 0 && fds[devIndex].revents != 0) {
+    if (watchInput && (r.input || r.hangup)) {
         ev = Drain();
-        if ((fds[devIndex].revents & (POLLHUP | POLLERR | POLLNVAL)) && !ev.Contains(evRxChar) &&
-            !lost_.load()) {
-            MarkLost(EIO);
+        if (r.hangup && !ev.Contains(evRxChar) && !lost_.load()) {
+            MarkLost(r.hangupError);
             ev |= Drain();
         }
     }
     ev |= Poll();
     return ev;
 }
+
+int TLineWatcher::Purge(bool input, bool output) {
+    std::lock_guard readLock(readMutex_);
+    const int err = device_.Flush(input, output);
+    if (input) {
+        rx_.Clear();
+    }
+    return err;
+}
+
+}  // namespace zenta::detail

@@ -13,7 +13,7 @@
 
 #include "serial/CPort.h"
 
-int64_t MonotonicMs();
+namespace zenta::detail {
 
 // Received bytes taken from the device and not yet read by the owner.
 class TRxQueue {
@@ -37,15 +37,13 @@ struct TRxSettings {
     std::size_t fullMark = 819;  // 80 % of the input size
 };
 
-// Eventfd that wakes the event thread; also carries the hand-over to the main thread.
+// Wakes the event thread; also carries the hand-over to the main thread.
 struct TDeliverySlot {
-    TDeliverySlot();
-    ~TDeliverySlot();
-    void Signal();
-    void ClearSignal();
+    void Signal() { wake.Set(); }
+    void ClearSignal() { wake.Reset(); }
 
     std::mutex mutex;
-    int wakeFd = -1;
+    TWakeEvent wake;
     bool stop = false;
     TCustomComPort* port = nullptr;
     uint64_t generation = 0;
@@ -69,9 +67,13 @@ class TLineWatcher {
     void SetSettings(const TRxSettings& s);
     // Reads what the device holds now, without waiting. Returns the events it caused.
     TComEvents Drain();
-    // Waits for the device or wakeFd (or timeoutMs, < 0 none), then drains and checks lines.
-    // wakeFd is only polled, never read. Returns the events seen, all kinds.
-    TComEvents Wait(int wakeFd, int timeoutMs);
+    // Waits for the device or wake (or timeoutMs, < 0 none), then drains and checks lines.
+    // wake is only watched, never reset. Returns the events seen, all kinds.
+    TComEvents Wait(const TWakeEvent* wake, int timeoutMs);
+    // Flushes the device and, for input, empties the queue, with no read in between: a
+    // byte the reader took from the device before the purge never reaches the queue after.
+    // Returns the device's error number.
+    int Purge(bool input, bool output);
     bool Lost() const { return lost_.load(); }
     int LostError() const { return lostError_.load(); }
     // The device is only read while the queue is below this.
@@ -85,6 +87,8 @@ class TLineWatcher {
     TRxQueue& rx_;
     std::atomic<uint32_t>& lineErrors_;
     std::atomic<bool>& txPending_;
+    // Held from a device read to the append of its bytes, and across a purge.
+    std::mutex readMutex_;
     std::mutex settingsMutex_;
     TRxSettings settings_;
     std::atomic<bool> lost_{false};
@@ -97,17 +101,19 @@ class TLineWatcher {
     std::vector<char> chunk_;
 };
 
+}  // namespace zenta::detail
+
 struct TCustomComPort::TCore {
     TSerialDeviceFactory factory;
     std::unique_ptr<ISerialDevice> device;
-    TRxQueue rx;
+    zenta::detail::TRxQueue rx;
     std::atomic<uint32_t> lineErrors{0};
     std::atomic<bool> txPending{false};
     // The event thread reads the device while this is set; others then only use the queue.
     std::atomic<bool> threadReads{false};
     std::atomic<std::thread::id> threadId{};
-    std::unique_ptr<TLineWatcher> watcher;
-    std::shared_ptr<TDeliverySlot> slot;
+    std::unique_ptr<zenta::detail::TLineWatcher> watcher;
+    std::shared_ptr<zenta::detail::TDeliverySlot> slot;
     uint64_t generation = 0;
     // Write requests in issue order; the head is being written.
     std::mutex writeMutex;
@@ -117,9 +123,9 @@ struct TCustomComPort::TCore {
 // The event thread of an open port.
 class TComThread {
   public:
-    TComThread(TCustomComPort& port, std::shared_ptr<TDeliverySlot> slot, TLineWatcher& watcher,
-               TMainThreadDispatcher* dispatcher, TSyncMethod method, TComEvents mask,
-               uint64_t generation);
+    TComThread(TCustomComPort& port, std::shared_ptr<zenta::detail::TDeliverySlot> slot,
+               zenta::detail::TLineWatcher& watcher, TMainThreadDispatcher* dispatcher,
+               TSyncMethod method, TComEvents mask, uint64_t generation);
     ~TComThread();
 
     // Signals the stop; the loop ends at its next wake-up.
@@ -129,16 +135,16 @@ class TComThread {
     bool OnThisThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
     // Main-thread side of a hand-over; false when there was nothing to serve.
-    static bool ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot);
-    static bool ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot);
+    static bool ServeThreadSync(const std::shared_ptr<zenta::detail::TDeliverySlot>& slot);
+    static bool ServeWindowSync(const std::shared_ptr<zenta::detail::TDeliverySlot>& slot);
 
   private:
     void Execute();
     bool Hand(TComEvents events);
 
     TCustomComPort& port_;
-    std::shared_ptr<TDeliverySlot> slot_;
-    TLineWatcher& watcher_;
+    std::shared_ptr<zenta::detail::TDeliverySlot> slot_;
+    zenta::detail::TLineWatcher& watcher_;
     TMainThreadDispatcher* dispatcher_;
     TSyncMethod method_;
     TComEvents mask_;

@@ -5,6 +5,17 @@
 #include "serial/CPort.h"
 #include "serial/IniStore.h"
 
+using zenta::BoolToText;
+using zenta::CharToText;
+using zenta::DtrToText;
+using zenta::RegistryFilePath;
+using zenta::RegistrySection;
+using zenta::RtsToText;
+using zenta::TextToBool;
+using zenta::TextToChar;
+using zenta::TextToDtr;
+using zenta::TextToRts;
+
 namespace {
 
 // Reads through the store's own rule: with the current value as default in an INI file,
@@ -179,6 +190,7 @@ void TCustomComPort::StoreSettings(TStoreType storeType, const std::string& stor
             throw EComPort(CError_StoreFailed);
         }
     } catch (...) {
+        // Whatever failed, the caller sees the one storing error.
         throw EComPort(CError_StoreFailed);
     }
 }
@@ -202,11 +214,13 @@ void TCustomComPort::LoadSettings(TStoreType storeType, const std::string& loadF
                 LoadIniFile(store);
             }
         } catch (...) {
+            // Kept until the batch is closed, then raised as the loading error.
             failure = std::current_exception();
         }
         // The batch is closed whatever happened; settings already set stay set.
         EndUpdate();
     } catch (...) {
+        // Applying the batch failed: also a loading error.
         failure = std::current_exception();
     }
     if (failure) {

@@ -1,6 +1,7 @@
 // Port enumeration and friendly names on prepared sysfs trees, and on a real pty link.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -12,6 +13,7 @@
 #include "serial/support/Pty.h"
 
 namespace fs = std::filesystem;
+using zenta::TPortRoots;
 
 namespace {
 
@@ -82,6 +84,11 @@ struct PreparedMachine : ::testing::Test {
         fs::create_symlink(root / "elsewhere", root / "tmp/ttyOTHER");  // not a terminal
         fs::create_symlink(root / "dev/pts/3", root / "tmp/notatty");   // wrong name
         WriteFile(root / "tmp/ttyFILE", "");                            // not a link
+        // Links to the multiplexer: opening one makes a new, unrelated pseudo-terminal.
+        WriteFile(root / "dev/pts/ptmx", "");
+        fs::create_symlink("pts/ptmx", root / "dev/ptmx");
+        fs::create_symlink(root / "dev/pts/ptmx", root / "tmp/ttyPTMX");
+        fs::create_symlink(root / "dev/ptmx", root / "tmp/ttyPTMX2");
     }
 
     void TearDown() override { fs::remove_all(root); }
@@ -92,12 +99,12 @@ struct PreparedMachine : ::testing::Test {
 
 }  // namespace
 
-TEST_F(PreparedMachine, ListsRealAndVirtualPortsSortedIgnoringCase) {
+TEST_F(PreparedMachine, ListsAdaptersThenLinksThenBuiltInPorts) {
     std::vector<std::string> list = {"old entry"};
     EnumComPorts(list, roots.sysfs, roots.dev, roots.tmp);
-    // Plain text order ignoring case: ttyalpha before ttyZENTA0.
-    const std::vector<std::string> expected = {Dev("ttyACM0"), Dev("ttyS0"),    Dev("ttyS10"),
-                                               Dev("ttyUSB0"), Tmp("ttyalpha"), Tmp("ttyZENTA0")};
+    // Letters ignore case (ttyalpha before ttyZENTA0); no link to the multiplexer.
+    const std::vector<std::string> expected = {Dev("ttyACM0"),   Dev("ttyUSB0"), Tmp("ttyalpha"),
+                                               Tmp("ttyZENTA0"), Dev("ttyS0"),   Dev("ttyS10")};
     EXPECT_EQ(list, expected);
     for (const std::string& entry : list) {
         EXPECT_EQ(entry.find('\0'), std::string::npos);
@@ -108,12 +115,12 @@ TEST_F(PreparedMachine, PhantomTestDecidesWhichSysfsPortsAreKept) {
     // A port without a type attribute is probed only by name; a ttyS without one whose
     // node does not answer TIOCGSERIAL is kept.
     AddTty("ttyS3", "platform/serial8250", "");
-    auto ports = ListSysfsSerialPorts(roots);
-    SortPortNames(ports);
-    EXPECT_EQ(ports, (std::vector<std::string>{Dev("ttyACM0"), Dev("ttyS0"), Dev("ttyS10"),
-                                               Dev("ttyS3"), Dev("ttyUSB0")}));
+    auto ports = zenta::ListSysfsSerialPorts(roots);
+    zenta::SortPortNames(ports);
+    EXPECT_EQ(ports, (std::vector<std::string>{Dev("ttyACM0"), Dev("ttyUSB0"), Dev("ttyS0"),
+                                               Dev("ttyS3"), Dev("ttyS10")}));
 
-    ports = ListSysfsSerialPorts(roots, [](const std::string& dir, const std::string& dev) {
+    ports = zenta::ListSysfsSerialPorts(roots, [](const std::string& dir, const std::string& dev) {
         return dev.find("ttyS") != std::string::npos || dir.find("ttyACM0") != std::string::npos;
     });
     EXPECT_EQ(ports, std::vector<std::string>{Dev("ttyUSB0")});
@@ -129,18 +136,37 @@ TEST_F(PreparedMachine, MachineWithoutPortsLeavesTheListAsItWas) {
 }
 
 TEST_F(PreparedMachine, FriendlyNamesComeFromTheUsbParent) {
+    using zenta::FriendlyPortName;
     EXPECT_EQ(FriendlyPortName(Dev("ttyUSB0"), roots.sysfs), "FTDI FT232R USB UART (A50285BI)");
     EXPECT_EQ(FriendlyPortName(Dev("ttyACM0"), roots.sysfs), "USB 0483:5740");
     EXPECT_EQ(FriendlyPortName(Dev("ttyS0"), roots.sysfs), "");
     EXPECT_EQ(FriendlyPortName(Tmp("ttyZENTA0"), roots.sysfs), "");
     EXPECT_EQ(FriendlyPortName("", roots.sysfs), "");
 
-    EXPECT_EQ(PortListEntry(Dev("ttyUSB0"), roots.sysfs),
+    EXPECT_EQ(zenta::PortListEntry(Dev("ttyUSB0"), roots.sysfs),
               Dev("ttyUSB0") + " FTDI FT232R USB UART (A50285BI)");
-    EXPECT_EQ(PortListEntry(Dev("ttyS0"), roots.sysfs), Dev("ttyS0"));
+    EXPECT_EQ(zenta::PortListEntry(Dev("ttyS0"), roots.sysfs), Dev("ttyS0"));
+}
+
+TEST(PortOrder, NumbersCompareByValueInsideEachGroup) {
+    std::vector<std::string> names = {"/dev/ttyS10",     "/dev/ttyUSB10", "/tmp/ttyB",
+                                      "/dev/ttyS2",      "/dev/ttyACM1",  "/dev/ttyUSB2",
+                                      "/tmp/ttyZENTA10", "/tmp/ttya",     "/tmp/ttyZENTA9",
+                                      "/dev/ttyAMA0",    "/dev/ttyUSB02", "/dev/ttyS1"};
+    std::sort(names.begin(), names.end(), zenta::PortOrderLess);
+    const std::vector<std::string> expected = {"/dev/ttyACM1",   "/dev/ttyUSB02",   "/dev/ttyUSB2",
+                                               "/dev/ttyUSB10",  "/tmp/ttya",       "/tmp/ttyB",
+                                               "/tmp/ttyZENTA9", "/tmp/ttyZENTA10", "/dev/ttyAMA0",
+                                               "/dev/ttyS1",     "/dev/ttyS2",      "/dev/ttyS10"};
+    EXPECT_EQ(names, expected);
+    // A strict order: nothing sorts before itself, names equal but for case are ordered.
+    EXPECT_FALSE(zenta::PortOrderLess("/dev/ttyS1", "/dev/ttyS1"));
+    EXPECT_NE(zenta::PortOrderLess("/tmp/ttyA", "/tmp/ttya"),
+              zenta::PortOrderLess("/tmp/ttya", "/tmp/ttyA"));
 }
 
 TEST(FriendlyName, JoinsKnownPartsWithoutRepeatingTheVendor) {
+    using zenta::JoinFriendlyName;
     EXPECT_EQ(JoinFriendlyName("Silicon Labs", "Silicon Labs CP2102 Bridge", "0001"),
               "Silicon Labs CP2102 Bridge (0001)");
     EXPECT_EQ(JoinFriendlyName("", "USB Serial", ""), "USB Serial");
@@ -159,7 +185,5 @@ TEST(EnumComPorts, FindsALiveSimulatorLinkOnThisMachine) {
     fs::remove(link);
 
     EXPECT_NE(std::find(list.begin(), list.end(), link), list.end());
-    std::vector<std::string> sorted = list;
-    SortPortNames(sorted);
-    EXPECT_EQ(list, sorted);
+    EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), zenta::PortOrderLess));
 }

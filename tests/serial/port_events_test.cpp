@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "serial/CPort.h"
+#include "serial/support/LineDevice.h"
 #include "serial/support/PortProbe.h"
 #include "serial/support/Pty.h"
 
@@ -47,8 +48,9 @@ TEST_F(PortEvents, RxCharReportsTheBytesWaitingOnTheMainThread) {
     ASSERT_TRUE(Pump([&] { return got.size() >= 9; }));
     EXPECT_EQ(got, std::string("hello\0\r\n\xff", 9));  // raw mode: bytes pass untouched
     EXPECT_TRUE(onMain);
-    for (int n : counts)
+    for (int n : counts) {
         EXPECT_GT(n, 0);
+    }
 }
 
 TEST_F(PortEvents, UnreadBytesStayQueuedAndAreDroppedAtClose) {
@@ -68,6 +70,22 @@ TEST_F(PortEvents, UnreadBytesStayQueuedAndAreDroppedAtClose) {
     port.Close();
     port.Open();
     EXPECT_EQ(port.InputCount(), 0);
+    port.Close();
+
+    // Bytes still in the driver at close are dropped too, not delivered after a reopen.
+    auto lines = std::make_shared<TLineDevice::TState>();
+    port.SetDeviceFactory([lines] { return std::make_unique<TLineDevice>(lines); });
+    lines->holdInput = true;
+    port.Open();
+    pty.Send("fg");
+    dispatcher.PumpUntil([] { return false; }, 50);
+    port.Close();
+    lines->holdInput = false;
+    port.Open();
+    pty.Send("h");
+    ASSERT_TRUE(Pump([&] { return port.InputCount() > 0; }));
+    EXPECT_EQ(port.ReadStr(text, 10), 1);
+    EXPECT_EQ(text, "h");
 }
 
 TEST_F(PortEvents, CloseServesAPendingDeliveryItselfWithoutDeadlock) {
@@ -80,8 +98,9 @@ TEST_F(PortEvents, CloseServesAPendingDeliveryItselfWithoutDeadlock) {
     };
     port.Open();
     pty.Send("zz");
-    while (dispatcher.Pending() == 0)
+    while (dispatcher.Pending() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     port.Close();
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(got, "zz");
@@ -110,8 +129,9 @@ TEST_F(PortEvents, WithoutADispatcherTheOwnerServesDeliveries) {
     port.Open();
     pty.Send("ab");
     for (int i = 0; i < 5000 && got.size() < 2; ++i) {
-        if (!port.ServePendingEvents())
+        if (!port.ServePendingEvents()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     EXPECT_EQ(got, "ab");
 }
@@ -261,8 +281,9 @@ TEST_F(PortEvents, EightMebibytesArriveWholeThroughAStallingHandler) {
         std::string part;
         p->ReadStr(part, n);
         got += part;
-        if (++calls % 40 == 0)
+        if (++calls % 40 == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        }
     };
     port.Open();
     std::thread writer([&] { pty.Send(sent); });

@@ -1,6 +1,5 @@
 // Opening, closing, batching and line control against real pseudo-terminals.
 #include <asm/termbits.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -24,16 +23,21 @@ Log Join(Log a, const Log& b) {
 }
 
 // Counts configurations and can play a device whose modem lines are gone.
-struct TProbeDevice : TPosixSerialDevice {
+struct TProbeDevice : zenta::TPosixSerialDevice {
     int* configures = nullptr;
     int lineError = 0;
     int Configure(const TDCB& dcb) override {
-        if (configures)
+        if (configures) {
             ++*configures;
-        return TPosixSerialDevice::Configure(dcb);
+        }
+        return zenta::TPosixSerialDevice::Configure(dcb);
     }
-    int SetDTR(bool on) override { return lineError ? lineError : TPosixSerialDevice::SetDTR(on); }
-    int SetRTS(bool on) override { return lineError ? lineError : TPosixSerialDevice::SetRTS(on); }
+    int SetDTR(bool on) override {
+        return lineError ? lineError : zenta::TPosixSerialDevice::SetDTR(on);
+    }
+    int SetRTS(bool on) override {
+        return lineError ? lineError : zenta::TPosixSerialDevice::SetRTS(on);
+    }
 };
 
 struct PortLifecycle : ::testing::Test {
@@ -87,8 +91,10 @@ TEST_F(PortLifecycle, SetPortClosesAndReopensUnderTheNewName) {
 TEST_F(PortLifecycle, MissingDeviceRaisesCode1AfterBeforeOpenOnly) {
     port.SetPort("/dev/zenta-no-such-tty");
     int sys = 0;
-    EXPECT_EQ(CodeOf([&] { port.Open(); }, &sys), CError_OpenFailed);
+    zenta::TDeviceFault fault{};
+    EXPECT_EQ(CodeOf([&] { port.Open(); }, &sys, &fault), CError_OpenFailed);
     EXPECT_EQ(sys, ENOENT);
+    EXPECT_EQ(fault, zenta::TDeviceFault::Gone);
     EXPECT_EQ(probe.log, Log{"BeforeOpen"});
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.ThreadCreated());
@@ -99,8 +105,10 @@ TEST_F(PortLifecycle, SecondOpenOfABusyDeviceIsRefusedAsInUse) {
     TComPort second;
     second.SetPort(pty.SlavePath());
     int sys = 0;
-    EXPECT_EQ(CodeOf([&] { second.Open(); }, &sys), CError_OpenFailed);
+    zenta::TDeviceFault fault{};
+    EXPECT_EQ(CodeOf([&] { second.Open(); }, &sys, &fault), CError_OpenFailed);
     EXPECT_EQ(sys, EBUSY);
+    EXPECT_EQ(fault, zenta::TDeviceFault::Busy);
     EXPECT_FALSE(second.Connected());
     port.Close();
     second.Open();  // released with the first port's close
@@ -239,35 +247,43 @@ TEST_F(PortLifecycle, ClosedPortOperationsRaiseTheirCodes) {
     EXPECT_EQ(CodeOf([&] { port.TransmitChar('a'); }), CError_TransmitFailed);
     EXPECT_EQ(CodeOf([&] { port.Read(&c, 1); }), CError_ReadFailed);
     EXPECT_EQ(CodeOf([&] { port.Write("a", 1); }), CError_WriteFailed);
-    EXPECT_EQ(CodeOf([&] { port.WaitForEvent(ev, -1, 0); }), CError_WaitFailed);
+    EXPECT_EQ(CodeOf([&] { port.WaitForEvent(ev, nullptr, 0); }), CError_WaitFailed);
     EXPECT_TRUE(probe.log.empty());
 }
 
 TEST_F(PortLifecycle, WaitForEventServesPortsWithoutAThread) {
     port.Open();
     TComEvents ev{evRxChar};
-    EXPECT_EQ(CodeOf([&] { port.WaitForEvent(ev, -1, 10); }), CError_ThreadCreated);
+    EXPECT_EQ(CodeOf([&] { port.WaitForEvent(ev, nullptr, 10); }), CError_ThreadCreated);
     port.Close();
 
     port.SetEvents({});
     port.Open();
     ev = {evRxChar};
-    port.WaitForEvent(ev, -1, 30);
+    port.WaitForEvent(ev, nullptr, 30);
     EXPECT_TRUE(ev.Empty());  // timed out
 
     pty.Send("abcd");
     ev = {evRxChar, evCTS};
-    port.WaitForEvent(ev, -1, 5000);
+    port.WaitForEvent(ev, nullptr, 5000);
     EXPECT_EQ(ev, TComEvents{evRxChar});
     std::string text;
     EXPECT_EQ(port.ReadStr(text, 10), 4);
     EXPECT_EQ(text, "abcd");
 
-    const int stop = eventfd(1, EFD_CLOEXEC);
+    zenta::TWakeEvent stop;
+    stop.Set();
     ev = {evRxChar};
-    port.WaitForEvent(ev, stop, -1);
+    port.WaitForEvent(ev, &stop, -1);
     EXPECT_TRUE(ev.Empty());
-    close(stop);
+
+    // Once a read found the device gone, a wait without limit ends at once instead of
+    // waiting for a device nobody watches.
+    pty.CloseMaster();
+    char c;
+    EXPECT_EQ(CodeOf([&] { port.Read(&c, 1); }), CError_ReadFailed);
+    ev = {evRxChar};
+    EXPECT_EQ(CodeOf([&] { port.WaitForEvent(ev, nullptr, -1); }), CError_WaitFailed);
 }
 
 TEST_F(PortLifecycle, StreamedConnectedOpensOnlyAfterLoading) {

@@ -24,10 +24,12 @@ TEST(PortTexts, EveryOrdinalRoundTripsThroughItsText) {
         const auto b = static_cast<TBaudRate>(i);
         EXPECT_EQ(StrToBaudRate(BaudRateToStr(b)), b);
     }
-    for (int i = 0; i <= prSpace; ++i)
+    for (int i = 0; i <= prSpace; ++i) {
         EXPECT_EQ(StrToParity(ParityToStr(static_cast<TParityBits>(i))), i);
-    for (int i = 0; i <= fcCustom; ++i)
+    }
+    for (int i = 0; i <= fcCustom; ++i) {
         EXPECT_EQ(StrToFlowControl(FlowControlToStr(static_cast<TFlowControl>(i))), i);
+    }
     EXPECT_EQ(BaudRateValue(br600000), 600000);
     EXPECT_EQ(BaudRateValue(brCustom), 0);
 }
@@ -128,7 +130,7 @@ TEST(Termios, FrameParityAndFlowMapOntoTheLine) {
     struct termios2 t {};
     t.c_lflag = ICANON | ECHO;
     t.c_iflag = ICRNL | IXON;
-    ASSERT_EQ(DcbToTermios2(d, t), 0);
+    ASSERT_EQ(zenta::DcbToTermios2(d, t), 0);
     EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
     EXPECT_TRUE(t.c_cflag & CSTOPB);
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR),
@@ -144,7 +146,7 @@ TEST(Termios, FrameParityAndFlowMapOntoTheLine) {
     d.ByteSize = 8;
     d.StopBits = 0;
     d.Flags = DCB_fBinary | (2u << DCB_fRtsControlShift);  // RTS handshake alone
-    ASSERT_EQ(DcbToTermios2(d, t), 0);
+    ASSERT_EQ(zenta::DcbToTermios2(d, t), 0);
     EXPECT_EQ(t.c_cflag & CBAUD, static_cast<tcflag_t>(B115200));
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB | CMSPAR));
     EXPECT_TRUE(t.c_cflag & CRTSCTS);
@@ -155,15 +157,15 @@ TEST(Termios, ImpossibleLinesAreRefused) {
     struct termios2 t {};
     TDCB d;
     d.BaudRate = 0;
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
     d.BaudRate = static_cast<uint32_t>(-5);
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
     d.BaudRate = 9600;
     d.StopBits = 1;  // one and a half
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
     d.StopBits = 0;
     d.ByteSize = 9;
-    EXPECT_EQ(DcbToTermios2(d, t), EINVAL);
+    EXPECT_EQ(zenta::DcbToTermios2(d, t), EINVAL);
 }
 
 TEST(Errors, CodesCarryTextAndSystemError) {

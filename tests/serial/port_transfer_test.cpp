@@ -27,8 +27,9 @@ TEST_F(PortTransfer, ReadsReturnWhatIsWaitingAtOnce) {
     EXPECT_TRUE(text.empty());
     pty.Send("wxyz");
     int waiting = 0;
-    for (int i = 0; i < 1000 && waiting < 4; ++i)
+    for (int i = 0; i < 1000 && waiting < 4; ++i) {
         waiting = port.InputCount();
+    }
     EXPECT_EQ(port.ReadStr(text, 10), 4);
     EXPECT_EQ(text, "wxyz");
     EXPECT_EQ(port.ReadStr(text, -1), 0);
@@ -39,8 +40,9 @@ TEST_F(PortTransfer, ReadsReturnWhatIsWaitingAtOnce) {
 TEST_F(PortTransfer, WritesReachTheDeviceAndEmptyOnesSendNothing) {
     EXPECT_EQ(port.WriteStr(""), 0);
     std::string block(256, '\0');
-    for (int i = 0; i < 256; ++i)
+    for (int i = 0; i < 256; ++i) {
         block[i] = static_cast<char>(i);
+    }
     EXPECT_EQ(port.Write(block.data(), 256), 256);
     port.TransmitChar('!');
     EXPECT_EQ(pty.Receive(257), block + "!");
@@ -115,8 +117,9 @@ TEST_F(PortTransfer, AnUnplugClosesThePortOnWriteAndRaisesCode2) {
 TEST_F(PortTransfer, ClearBufferDropsQueuedInput) {
     pty.Send("stale");
     int waiting = 0;
-    for (int i = 0; i < 1000 && waiting < 5; ++i)
+    for (int i = 0; i < 1000 && waiting < 5; ++i) {
         waiting = port.InputCount();
+    }
     ASSERT_EQ(waiting, 5);
     port.ClearBuffer(true, false);
     EXPECT_EQ(port.InputCount(), 0);

@@ -17,6 +17,7 @@
 #include "serial/support/Pty.h"
 
 namespace fs = std::filesystem;
+using namespace zenta;  // the value-form helpers under test
 
 namespace {
 
@@ -140,12 +141,12 @@ struct StoredSettings : ::testing::Test {
 };
 
 // Counts the configurations a port applies to its device.
-struct CountingDevice : TPosixSerialDevice {
+struct CountingDevice : zenta::TPosixSerialDevice {
     int* configures;
     explicit CountingDevice(int* c) : configures(c) {}
     int Configure(const TDCB& dcb) override {
         ++*configures;
-        return TPosixSerialDevice::Configure(dcb);
+        return zenta::TPosixSerialDevice::Configure(dcb);
     }
 };
 

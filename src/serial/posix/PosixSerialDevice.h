@@ -1,9 +1,9 @@
 // The termios serial device.
 #pragma once
 
-#include <atomic>
-
 #include "serial/SerialDevice.h"
+
+namespace zenta {
 
 class TPosixSerialDevice : public ISerialDevice {
   public:
@@ -32,3 +32,5 @@ class TPosixSerialDevice : public ISerialDevice {
     int ModemLine(int bit, bool on);
     int fd_ = -1;
 };
+
+}  // namespace zenta

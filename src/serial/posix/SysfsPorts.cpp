@@ -15,6 +15,8 @@
 
 namespace fs = std::filesystem;
 
+namespace zenta {
+
 namespace {
 
 // First line of a sysfs attribute, without trailing blanks; empty if unreadable.
@@ -35,12 +37,10 @@ bool Exists(const fs::path& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
-std::string Lower(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
+// A pseudo-terminal's node in devRoot/pts is its number; ptmx there is the multiplexer.
+bool IsPtyNumber(const std::string& name) {
+    return !name.empty() &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -109,7 +109,7 @@ std::vector<std::string> ListPtyLinks(const TPortRoots& roots) {
         }
         // A link left by a simulator that has ended points nowhere and is skipped here.
         const fs::path target = fs::canonical(entry.path(), linkEc);
-        if (linkEc || target.parent_path() != ptsDir) {
+        if (linkEc || target.parent_path() != ptsDir || !IsPtyNumber(target.filename().string())) {
             continue;
         }
         links.push_back(roots.tmp + "/" + name);
@@ -118,12 +118,7 @@ std::vector<std::string> ListPtyLinks(const TPortRoots& roots) {
 }
 
 void SortPortNames(std::vector<std::string>& names) {
-    // Names equal but for case keep a fixed order between them.
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string la = Lower(a);
-        const std::string lb = Lower(b);
-        return la != lb ? la < lb : a < b;
-    });
+    std::sort(names.begin(), names.end(), PortOrderLess);
 }
 
 bool CollectComPorts(std::vector<std::string>& list, const TPortRoots& roots,
@@ -181,3 +176,16 @@ std::string PortListEntry(const std::string& devicePath, const std::string& sysf
     const std::string name = FriendlyPortName(devicePath, sysfsRoot);
     return name.empty() ? devicePath : devicePath + " " + name;
 }
+
+std::vector<std::string> PortListEntries() {
+    std::vector<std::string> devices;
+    EnumComPorts(devices);
+    std::vector<std::string> entries;
+    entries.reserve(devices.size());
+    for (const std::string& d : devices) {
+        entries.push_back(PortListEntry(d));
+    }
+    return entries;
+}
+
+}  // namespace zenta

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "serial/CPort.h"
+
+namespace zenta {
+
 // Where the lists are read from; tests point these at prepared trees.
 struct TPortRoots {
     std::string sysfs = "/sys";
@@ -29,14 +33,15 @@ std::vector<std::string> ListSysfsSerialPorts(const TPortRoots& roots,
                                               const TPhantomTest& isPhantom = IsPhantomSerialPort);
 
 // Symbolic links tmpDir/tty* that lead to an existing pseudo-terminal (devRoot/pts/N), the
-// way socat and the device simulator publish a virtual port. Unsorted.
+// way socat and the device simulator publish a virtual port. A link to the multiplexer
+// (ptmx) is left out: opening it would create a new, unrelated pseudo-terminal. Unsorted.
 std::vector<std::string> ListPtyLinks(const TPortRoots& roots);
 
-// Plain text order ignoring letter case (so /dev/ttyS10 comes before /dev/ttyS2).
+// Sorts by PortOrderLess.
 void SortPortNames(std::vector<std::string>& names);
 
-// Fills `list` with the sorted union of both lists. With no port at all `list` is left as
-// it was. Returns whether anything was found.
+// Fills `list` with the union of both lists in port order. With no port at all `list` is
+// left as it was. Returns whether anything was found.
 bool CollectComPorts(std::vector<std::string>& list, const TPortRoots& roots,
                      const TPhantomTest& isPhantom = IsPhantomSerialPort);
 
@@ -45,10 +50,8 @@ bool CollectComPorts(std::vector<std::string>& list, const TPortRoots& roots,
 // Empty when nothing is known. `ttySysDir` is e.g. /sys/class/tty/ttyUSB0.
 std::string SysfsFriendlyName(const std::string& ttySysDir);
 
-// Friendly name of a port given by device path: udev's names when the udev database knows
-// the device (and sysfsRoot is the real /sys), else the sysfs attributes. Empty if unknown.
-std::string FriendlyPortName(const std::string& devicePath, const std::string& sysfsRoot = "/sys");
+}  // namespace zenta
 
-// The port list entry the window shows: the device path, and after one blank the friendly
-// name when there is one.
-std::string PortListEntry(const std::string& devicePath, const std::string& sysfsRoot = "/sys");
+// Until every caller names them by namespace.
+using zenta::FriendlyPortName;
+using zenta::PortListEntry;

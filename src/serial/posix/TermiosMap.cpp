@@ -51,16 +51,22 @@ speed_t StandardSpeed(uint32_t rate) {
 
 }  // namespace
 
+namespace zenta {
+
 int DcbToTermios2(const TDCB& dcb, struct termios2& t) {
     // Speed 0 would hang up the line; a negative custom rate arrives as a huge value.
-    if (dcb.BaudRate == 0 || dcb.BaudRate > 0x7FFFFFFFu)
+    if (dcb.BaudRate == 0 || dcb.BaudRate > 0x7FFFFFFFu) {
         return EINVAL;
-    if (dcb.ByteSize < 5 || dcb.ByteSize > 8)
+    }
+    if (dcb.ByteSize < 5 || dcb.ByteSize > 8) {
         return EINVAL;
-    if (dcb.StopBits != 0 && dcb.StopBits != 2)
+    }
+    if (dcb.StopBits != 0 && dcb.StopBits != 2) {
         return EINVAL;
-    if (dcb.Parity > 4)
+    }
+    if (dcb.Parity > 4) {
         return EINVAL;
+    }
 
     t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
                    IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
@@ -72,8 +78,9 @@ int DcbToTermios2(const TDCB& dcb, struct termios2& t) {
 
     static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     t.c_cflag |= kSizes[dcb.ByteSize - 5];
-    if (dcb.StopBits == 2)
+    if (dcb.StopBits == 2) {
         t.c_cflag |= CSTOPB;
+    }
     switch (dcb.Parity) {
         case 1:
             t.c_cflag |= PARENB | PARODD;
@@ -90,16 +97,20 @@ int DcbToTermios2(const TDCB& dcb, struct termios2& t) {
         default:
             break;
     }
-    if (dcb.Flags & DCB_fParity)
+    if (dcb.Flags & DCB_fParity) {
         t.c_iflag |= INPCK;
+    }
 
     const uint32_t rtsControl = (dcb.Flags & DCB_fRtsControlMask) >> DCB_fRtsControlShift;
-    if ((dcb.Flags & DCB_fOutxCtsFlow) || rtsControl == 2)
+    if ((dcb.Flags & DCB_fOutxCtsFlow) || rtsControl == 2) {
         t.c_cflag |= CRTSCTS;
-    if (dcb.Flags & DCB_fOutX)
+    }
+    if (dcb.Flags & DCB_fOutX) {
         t.c_iflag |= IXON;
-    if (dcb.Flags & DCB_fInX)
+    }
+    if (dcb.Flags & DCB_fInX) {
         t.c_iflag |= IXOFF;
+    }
     t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
     t.c_cc[VMIN] = 1;
@@ -111,3 +122,5 @@ int DcbToTermios2(const TDCB& dcb, struct termios2& t) {
     t.c_ospeed = dcb.BaudRate;
     return 0;
 }
+
+}  // namespace zenta

@@ -5,7 +5,11 @@
 
 #include "serial/CPortSettings.h"
 
+namespace zenta {
+
 // Fills t for dcb in raw mode, keeping nothing of its old contents but the fields termios
 // lacks a setting for. Returns 0, or EINVAL for a configuration the line cannot take
 // (bit rate 0 or above 2^31-1, 1.5 stop bits, data bits outside 5-8, unknown parity).
 int DcbToTermios2(const TDCB& dcb, struct termios2& t);
+
+}  // namespace zenta

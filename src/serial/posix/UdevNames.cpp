@@ -6,6 +6,8 @@
 #include <libudev.h>
 #endif
 
+namespace zenta {
+
 std::string JoinFriendlyName(const std::string& vendor, const std::string& model,
                              const std::string& serial) {
     std::string name = vendor;
@@ -69,3 +71,5 @@ std::string UdevFriendlyName(const std::string&) {
 }
 
 #endif
+
+}  // namespace zenta

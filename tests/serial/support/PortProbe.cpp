@@ -31,12 +31,16 @@ void ClearHandlers(TCustomComPort& port) {
     port.OnError = nullptr;
 }
 
-int CodeOf(const std::function<void()>& f, int* sys) {
+int CodeOf(const std::function<void()>& f, int* sys, zenta::TDeviceFault* fault) {
     try {
         f();
     } catch (const EComPort& e) {
-        if (sys)
+        if (sys) {
             *sys = e.SystemErrorCode();
+        }
+        if (fault) {
+            *fault = e.Fault();
+        }
         return e.ErrorCode();
     }
     return 0;

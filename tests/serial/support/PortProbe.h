@@ -19,5 +19,7 @@ struct TPortProbe {
 // Drops every handler, so a port that outlives a test body's locals cannot call into them.
 void ClearHandlers(TCustomComPort& port);
 
-// The engine error code f raised (0 when it raised nothing); *sys gets the system code.
-int CodeOf(const std::function<void()>& f, int* sys = nullptr);
+// The engine error code f raised (0 when it raised nothing); *sys gets the system code and
+// *fault what the device made of it.
+int CodeOf(const std::function<void()>& f, int* sys = nullptr,
+           zenta::TDeviceFault* fault = nullptr);

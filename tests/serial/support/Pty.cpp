@@ -11,8 +11,9 @@
 
 TPty::TPty() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
         throw std::runtime_error("no pseudo-terminal");
+    }
     slave_ = ::ptsname(master_);
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
@@ -22,8 +23,9 @@ TPty::~TPty() {
 }
 
 void TPty::CloseMaster() {
-    if (master_ >= 0)
+    if (master_ >= 0) {
         ::close(master_);
+    }
     master_ = -1;
 }
 
@@ -35,8 +37,9 @@ void TPty::Send(const std::string& data) {
             done += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
             throw std::runtime_error("pty write");
+        }
         struct pollfd p {
             master_, POLLOUT, 0
         };

@@ -71,7 +71,8 @@ void TForm1::Button_SendClick(QObject* /*Sender*/) {
         return;
     }
     const bool english = EnglishUI == 1;
-    if (!ComPort.Connected()) {
+    // While the device is waited for the port stays marked open: the write reports it.
+    if (!PortMarkedOpen()) {
         winprint(Msg(MsgId::OpeningPort, english));
         InvokeClick(Button_Open);
     }

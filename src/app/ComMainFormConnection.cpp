@@ -12,7 +12,6 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
-#include "serial/posix/SysfsPorts.h"
 #include "app/PortNames.h"
 #include "app/PortWatcher.h"
 #include "app/UiPrompts.h"
@@ -21,6 +20,7 @@
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
 #include "serial/ctl/CPortCtl.h"
+#include "serial/posix/SysfsPorts.h"
 
 using zenta::Msg;
 using zenta::MsgId;

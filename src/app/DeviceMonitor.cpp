@@ -109,8 +109,7 @@ void TDeviceMonitor::StartFolders() {
     if (impl_->inotifyFd < 0) {
         return;
     }
-    impl_->notifier =
-        std::make_unique<QSocketNotifier>(impl_->inotifyFd, QSocketNotifier::Read);
+    impl_->notifier = std::make_unique<QSocketNotifier>(impl_->inotifyFd, QSocketNotifier::Read);
     QObject::connect(impl_->notifier.get(), &QSocketNotifier::activated,
                      [this] { ReadFolderEvents(); });
     impl_->settle.setSingleShot(true);
@@ -140,9 +139,9 @@ void TDeviceMonitor::WatchFolder(const std::string& dir) {
             return;
         }
     }
-    const int wd = ::inotify_add_watch(impl_->inotifyFd, dir.c_str(),
-                                       IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE |
-                                           IN_MOVED_FROM | IN_ONLYDIR);
+    const int wd = ::inotify_add_watch(
+        impl_->inotifyFd, dir.c_str(),
+        IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR);
     if (wd >= 0) {
         impl_->watches[wd] = dir;
     }

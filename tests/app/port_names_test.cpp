@@ -36,9 +36,10 @@ TEST(PortEntries, AdaptersFirstThenLinksThenTheRest) {
                                            {"/dev/ttyCH341USB0", ""},
                                            {"/dev/ttyUSB02", ""}});
     const std::vector<std::string> expected = {
-        "/dev/ttyACM0 Board", "/dev/ttyCH341USB0", "/dev/ttyUSB2 CH340 serial", "/dev/ttyUSB02",
-        "/dev/ttyUSB10",      "/tmp/ttyZENTA0",    "/tmp/ttyZENTA1",            "/dev/ttyS0",
-        "/dev/ttyS2",         "/dev/ttyS10"};
+        "/dev/ttyACM0 Board", "/dev/ttyCH341USB0", "/dev/ttyUSB2 CH340 serial",
+        "/dev/ttyUSB02",      "/dev/ttyUSB10",     "/tmp/ttyZENTA0",
+        "/tmp/ttyZENTA1",     "/dev/ttyS0",        "/dev/ttyS2",
+        "/dev/ttyS10"};
     EXPECT_EQ(entries, expected);
     EXPECT_TRUE(NaturalLess("ttyUSB2", "ttyUSB10"));
     EXPECT_FALSE(NaturalLess("ttyUSB10", "ttyUSB2"));

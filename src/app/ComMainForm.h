@@ -228,8 +228,11 @@ class TForm1 : public QWidget {
     QString PortStateWord() const;
     // Reopens the marked port where its device is back; true when open again.
     bool ReopenMarkedPort();
+    // The port, closed, stays marked open until its device can be opened again.
+    void WaitForMarkedPort();
     QTimer* replugTimer = nullptr;
-    TDeviceMonitor* DeviceMonitor() const { return deviceMonitor_.get(); }
+    // Where stable device names are found (tests use a prepared folder).
+    static inline std::string SerialByIdFolder = "/dev/serial/by-id";
 
   private:
     void ReleaseLostDevice();

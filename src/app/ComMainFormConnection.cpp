@@ -141,7 +141,7 @@ void TForm1::ComPortOpen(QObject* /*Sender*/) {
     StopWaitingForDevice();
     // Taken now: once the device is gone its by-id link goes with it.
     markedDevice_ = zenta::DeviceNumber(ComPort.Port());
-    markedIdentity_ = zenta::SerialIdentity(ComPort.Port(), zenta::kSerialByIdDir);
+    markedIdentity_ = zenta::SerialIdentity(ComPort.Port(), SerialByIdFolder);
     Button_Open->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
 }
 

@@ -105,7 +105,8 @@ void TForm1::ReleaseLostDevice() {
         }
         first = false;
     }
-    StopFlag = 1;
+    // As after any port error: automatic sends stop and sending waits for the device.
+    StopAutomaticSends();
     waitingForDevice_ = true;
     try {
         ComPort.Close();
@@ -117,6 +118,13 @@ void TForm1::ReleaseLostDevice() {
         waitingForDevice_ = false;
         return;
     }
+    Button4->setEnabled(false);
+    Button_Send->setEnabled(false);
+    WaitForMarkedPort();
+}
+
+void TForm1::WaitForMarkedPort() {
+    waitingForDevice_ = true;
     Button_Open->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
     if (deviceMonitor_) {
         deviceMonitor_->WatchFolder(zenta::LinkFolder(ComPort.Port()));
@@ -136,7 +144,7 @@ bool TForm1::ReopenMarkedPort() {
         return ComPort.Connected();
     }
     const std::string target =
-        zenta::ReturnedPort(ComPort.Port(), markedIdentity_, zenta::kSerialByIdDir);
+        zenta::ReturnedPort(ComPort.Port(), markedIdentity_, SerialByIdFolder);
     if (target.empty()) {
         return false;
     }
@@ -159,9 +167,7 @@ bool TForm1::ReopenMarkedPort() {
     }
     if (!ComPort.Connected()) {
         // The open handler ended the wait; it goes on until the device can be used.
-        waitingForDevice_ = true;
-        replugTimer->start();
-        Button_Open->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
+        WaitForMarkedPort();
         return false;
     }
     Button4->setEnabled(true);

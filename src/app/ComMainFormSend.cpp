@@ -140,6 +140,8 @@ void TForm1::RepairAfterWriteFailure() {
     }
     if (!reopened) {
         winprint(Msg(MsgId::ReopenFailed, english));
+        // The device went away: the port stays marked open and is reopened when it is back.
+        WaitForMarkedPort();
     }
     Button4->setEnabled(reopened);
     Button_Send->setEnabled(reopened);

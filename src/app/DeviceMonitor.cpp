@@ -126,7 +126,7 @@ void TDeviceMonitor::StartFolders() {
         }
     });
     WatchFolder("/dev");
-    WatchFolder("/dev/serial/by-id");
+    WatchFolder(zenta::kSerialByIdDir);
     WatchFolder("/tmp");
 }
 
@@ -157,7 +157,7 @@ void TDeviceMonitor::ReadFolderEvents() {
         for (ssize_t at = 0; at < n;) {
             const auto* ev = reinterpret_cast<const inotify_event*>(buf + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-            const bool byId = impl_->watches[ev->wd] == "/dev/serial/by-id";
+            const bool byId = impl_->watches[ev->wd] == zenta::kSerialByIdDir;
             if (ev->len == 0 || (!byId && !zenta::MayBePortName(ev->name))) {
                 continue;
             }

@@ -268,12 +268,12 @@ TEST(DevsimProcess, ReplugDropsThePortAndPublishesTheLinkOnANewTerminal) {
 }
 
 TEST(DevsimProcess, BadCommandLinesEndWithUsageCode) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {},
-             {"warp"},
-             {"stream", "--bytes", "12Q"},
-             {"echo", "--link"},
-             {"echo", "--replug-after", "soon"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"warp"},
+                                               {"stream", "--bytes", "12Q"},
+                                               {"echo", "--link"},
+                                               {"echo", "--replug-after", "soon"}}) {
         DevsimProcess sim(args);
         EXPECT_EQ(sim.WaitExit(), 2);
     }

@@ -37,6 +37,7 @@ struct TDeviceMonitor::Impl {
     int inotifyFd = -1;
     std::map<int, std::string> watches;
     std::unique_ptr<QSocketNotifier> notifier;
+    std::unique_ptr<QSocketNotifier> folderNotifier;
     QTimer settle;
     bool arrived = false;
     bool removed = false;
@@ -46,13 +47,13 @@ TDeviceMonitor::TDeviceMonitor(Source source) : impl_(std::make_unique<Impl>()) 
     if (source == Source::Automatic && UdevDaemonRuns()) {
         StartUdev();
     }
-    if (!impl_->notifier) {
-        StartFolders();
-    }
+    // Links to pseudo-terminals never make a udev event: their folders are watched always.
+    StartFolders();
 }
 
 TDeviceMonitor::~TDeviceMonitor() {
     impl_->notifier.reset();
+    impl_->folderNotifier.reset();
     if (impl_->inotifyFd >= 0) {
         ::close(impl_->inotifyFd);
     }
@@ -109,8 +110,9 @@ void TDeviceMonitor::StartFolders() {
     if (impl_->inotifyFd < 0) {
         return;
     }
-    impl_->notifier = std::make_unique<QSocketNotifier>(impl_->inotifyFd, QSocketNotifier::Read);
-    QObject::connect(impl_->notifier.get(), &QSocketNotifier::activated,
+    impl_->folderNotifier =
+        std::make_unique<QSocketNotifier>(impl_->inotifyFd, QSocketNotifier::Read);
+    QObject::connect(impl_->folderNotifier.get(), &QSocketNotifier::activated,
                      [this] { ReadFolderEvents(); });
     impl_->settle.setSingleShot(true);
     impl_->settle.setInterval(kSettleMs);
@@ -125,8 +127,10 @@ void TDeviceMonitor::StartFolders() {
             Report(TDeviceChange::DeviceArrival);
         }
     });
-    WatchFolder("/dev");
-    WatchFolder(zenta::kSerialByIdDir);
+    if (!impl_->fromUdev) {
+        WatchFolder("/dev");
+        WatchFolder(zenta::kSerialByIdDir);
+    }
     WatchFolder("/tmp");
 }
 
@@ -184,7 +188,7 @@ void TDeviceMonitor::Report(uint32_t event) {
 }
 
 bool TDeviceMonitor::Active() const {
-    return impl_->notifier != nullptr;
+    return impl_->notifier != nullptr || impl_->folderNotifier != nullptr;
 }
 
 bool TDeviceMonitor::UsesUdev() const {

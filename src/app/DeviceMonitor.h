@@ -7,9 +7,9 @@
 struct TDeviceChange;
 
 // Reports serial devices coming and going, on the GUI thread. Where a udev daemon runs
-// its "tty" events are the source; elsewhere (containers, minimal systems) inotify on
-// /dev, on /tmp (where pseudo-terminal links are published) and on any folder added
-// with WatchFolder stands in. A burst of folder events makes one notice.
+// its "tty" events report device nodes; elsewhere (containers, minimal systems) inotify
+// on /dev does. inotify on /tmp (where pseudo-terminal links are published) and on any
+// folder added with WatchFolder reports links. A burst of folder events makes one notice.
 class TDeviceMonitor {
   public:
     enum class Source { Automatic, Folders };
@@ -20,7 +20,7 @@ class TDeviceMonitor {
 
     bool Active() const;
     bool UsesUdev() const;
-    // Watches one more folder for tty names (no-op with udev or when already watched).
+    // Watches one more folder for tty names (no-op when already watched).
     void WatchFolder(const std::string& dir);
 
     std::function<void(const TDeviceChange&)> OnChange;

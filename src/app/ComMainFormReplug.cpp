@@ -91,6 +91,10 @@ void TForm1::ComPortError(QObject* /*Sender*/, TComErrors Errors) {
 // An unplugged adapter whose node is still held comes back under a new number, so the
 // handle goes now, not when the user notices.
 void TForm1::ReleaseLostDevice() {
+    if (waitingForDevice_) {
+        return;  // already letting go: a delivery served by the close below
+    }
+    waitingForDevice_ = true;
     // Bytes that came in just before the loss are still queued in the engine.
     bool first = true;
     for (;;) {
@@ -107,7 +111,6 @@ void TForm1::ReleaseLostDevice() {
     }
     // As after any port error: automatic sends stop and sending waits for the device.
     StopAutomaticSends();
-    waitingForDevice_ = true;
     try {
         ComPort.Close();
     } catch (const std::exception&) {

@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 
 #include "app/ComMainForm.h"
@@ -39,8 +41,8 @@ int DescriptorsOn(const std::string& device) {
     return n;
 }
 
-// A fake device that, once the test says it is unplugged, reads its end, refuses writes
-// and cannot be opened.
+// A fake device that, once the test says it is unplugged, reads its last bytes and then
+// its end, refuses writes and cannot be opened.
 class UnpluggableDevice : public FakeDevice {
   public:
     UnpluggableDevice(FakeLog* log, std::atomic<bool>* gone, int wakeFd)
@@ -49,10 +51,20 @@ class UnpluggableDevice : public FakeDevice {
         return gone_->load() ? ENOENT : FakeDevice::Open(path);
     }
     int PollFd() const override { return wake_; }
-    long Read(void*, std::size_t) override { return gone_->load() ? 0 : -EAGAIN; }
+    long Read(void* buf, std::size_t count) override {
+        if (!gone_->load()) {
+            return -EAGAIN;
+        }
+        const std::size_t n = std::min(count, lastBytes.size());
+        std::memcpy(buf, lastBytes.data(), n);
+        lastBytes.erase(0, n);
+        return static_cast<long>(n);
+    }
     long Write(const void* data, std::size_t count) override {
         return gone_->load() ? -EIO : FakeDevice::Write(data, count);
     }
+
+    std::string lastBytes;
 
   private:
     std::atomic<bool>* gone_;
@@ -206,8 +218,11 @@ class ReplugTest : public QObject {
         std::atomic<bool> gone{false};
         int wake[2];
         QVERIFY(::pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0);
-        form_->ComPort.SetDeviceFactory(
-            [&] { return std::make_unique<UnpluggableDevice>(&log, &gone, wake[0]); });
+        form_->ComPort.SetDeviceFactory([&] {
+            auto device = std::make_unique<UnpluggableDevice>(&log, &gone, wake[0]);
+            device->lastBytes = "last words";
+            return device;
+        });
         entries_ = {"/dev/null"};  // stands for a node that is present
         form_->Label23Click(nullptr);
         form_->CheckBox1->setChecked(true);
@@ -228,9 +243,11 @@ class ReplugTest : public QObject {
             QCOMPARE(reopen, (std::vector<std::string>{"open /dev/null", "dtr 1", "rts 0"}));
         };
 
+        // The loss comes in the same wake-up as the last bytes, which still reach the window.
         gone = true;
         QVERIFY(::write(wake[1], "x", 1) == 1);
         QVERIFY(Waiting());
+        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("last words")));
         comeBack();
 
         // A write refused before the loss is reported: repaired in vain, then waited for.

@@ -240,6 +240,7 @@ class TForm1 : public QWidget {
     bool waitingForDevice_ = false;
     std::string markedIdentity_;  // /dev/serial/by-id name of the open port's device
     uint64_t markedDevice_ = 0;   // device number of the open port
+    int64_t markedSince_ = 0;     // file clock when it was opened
 
   public:
     // ==== end replug

@@ -141,6 +141,7 @@ void TForm1::ComPortOpen(QObject* /*Sender*/) {
     StopWaitingForDevice();
     // Taken now: once the device is gone its by-id link goes with it.
     markedDevice_ = zenta::DeviceNumber(ComPort.Port());
+    markedSince_ = zenta::FileClockNs();
     markedIdentity_ = zenta::SerialIdentity(ComPort.Port(), SerialByIdFolder);
     Button_Open->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
 }
@@ -159,8 +160,9 @@ void TForm1::ComComboBox1Change(QObject* /*Sender*/) {
         ReportUncaught(e);
     }
     if (waitingForDevice_) {
-        // Another port chosen while waiting: that one is marked open now.
+        // Another port chosen while waiting: that one is marked open now, as it is.
         markedIdentity_.clear();
+        markedSince_ = 0;
         ReopenMarkedPort();
     }
 }

@@ -147,7 +147,7 @@ bool TForm1::ReopenMarkedPort() {
         return ComPort.Connected();
     }
     const std::string target =
-        zenta::ReturnedPort(ComPort.Port(), markedIdentity_, SerialByIdFolder);
+        zenta::ReturnedPort(ComPort.Port(), markedIdentity_, SerialByIdFolder, markedSince_);
     if (target.empty()) {
         return false;
     }

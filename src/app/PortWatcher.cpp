@@ -1,6 +1,7 @@
 #include "app/PortWatcher.h"
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <filesystem>
 #include <system_error>
@@ -32,9 +33,30 @@ std::string SerialIdentity(const std::string& devicePath, const std::string& byI
     return {};
 }
 
+int64_t FileClockNs() {
+    // File times come from the kernel's coarse clock; a fine one can run ahead of them.
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+namespace {
+
+bool StaleLink(const std::string& path, int64_t openedAtNs) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return false;
+    }
+    const int64_t changed =
+        static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return changed < openedAtNs;
+}
+
+}  // namespace
+
 std::string ReturnedPort(const std::string& path, const std::string& identity,
-                         const std::string& byIdDir) {
-    if (DeviceNumber(path) != 0) {
+                         const std::string& byIdDir, int64_t openedAtNs) {
+    if (DeviceNumber(path) != 0 && !StaleLink(path, openedAtNs)) {
         return path;
     }
     if (identity.empty()) {

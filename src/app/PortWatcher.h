@@ -16,11 +16,16 @@ uint64_t DeviceNumber(const std::string& path);
 // none does (no udev, a pseudo-terminal).
 std::string SerialIdentity(const std::string& devicePath, const std::string& byIdDir);
 
+// The file system's clock (nanoseconds), against which link change times are compared.
+int64_t FileClockNs();
+
 // Where the marked port is now: `path` when it names a character device again, else the
 // device the by-id name `identity` leads to (an adapter back under a new number); empty
-// while neither is there.
+// while neither is there. A link at `path` counts only when made at or after
+// `openedAtNs`: a stale link left by a program that ended may lead to a terminal number
+// that now belongs to someone else.
 std::string ReturnedPort(const std::string& path, const std::string& identity,
-                         const std::string& byIdDir);
+                         const std::string& byIdDir, int64_t openedAtNs);
 
 // Whether a name appearing in a watched folder may be a serial port: tty names, without
 // the dotted names of files being built beside their final place.

@@ -46,14 +46,20 @@ TEST(PortWatcher, AdapterIsFoundByItsStableNameUnderANewNumber) {
 
     // The old node is gone; the stable name leads to the new one.
     const std::string identity = name.filename().string();
-    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string()), second.slave);
+    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string(), 0), second.slave);
     // The same path back wins over the stable name.
-    EXPECT_EQ(ReturnedPort(first.slave, identity, byId.path.string()), first.slave);
+    EXPECT_EQ(ReturnedPort(first.slave, identity, byId.path.string(), 0), first.slave);
     // Neither there: keep waiting. A stable name that points nowhere counts as absent.
     fs::remove(name);
     fs::create_symlink("/nonexistent/ttyUSB1", name);
-    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string()), "");
-    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", "", byId.path.string()), "");
+    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string(), 0), "");
+    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", "", byId.path.string(), 0), "");
+    // A link older than the open leads to a terminal number someone else may have now.
+    const fs::path link = byId.path / "ttyBoard";
+    fs::create_symlink(first.slave, link);
+    const int64_t openedAfterLink = FileClockNs() + 1000000000;
+    EXPECT_EQ(ReturnedPort(link.string(), "", byId.path.string(), openedAfterLink), "");
+    EXPECT_EQ(ReturnedPort(link.string(), "", byId.path.string(), 0), link.string());
     // A regular file is no device.
     EXPECT_EQ(DeviceNumber(byId.path.string()), 0u);
 }

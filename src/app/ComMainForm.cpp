@@ -63,6 +63,7 @@ TForm1::~TForm1() {
     ComPort.OnDSRChange = nullptr;
     ComPort.OnRLSDChange = nullptr;
     ComPort.OnRing = nullptr;
+    ComPort.OnError = nullptr;
     // The port's event thread hands its events to dispatcher_, which is destroyed before
     // the port member: the thread must be gone before the members go.
     try {
@@ -155,6 +156,7 @@ void TForm1::BindPort() {
 
     deviceMonitor_ = std::make_unique<TDeviceMonitor>();
     deviceMonitor_->OnChange = [this](const TDeviceChange& msg) { WMDeviceChange(msg); };
+    ConnectReplug();
 
     ConnectReceiveSendHandlers();
     ConnectSettingsHandlers();
@@ -202,9 +204,7 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     Splitter1->hide();
     ProgressBar1->hide();
     // 7. The port box's entry names the port.
-    if (ComComboBox1->count() > 0) {
-        ComPort.SetPort(NormalizePortName(ComComboBox1->currentText().toStdString()));
-    }
+    SelectStartPort();
     // 8.-9. Settings and language.
     LoadSettingsFile();
     languageChange(this);

@@ -216,6 +216,36 @@ class TForm1 : public QWidget {
     void BitBtn4Click(QObject* Sender);
     void WMDeviceChange(const TDeviceChange& msg);
 
+    // ==== replug: the device of the marked port went away and is waited for
+    void ConnectReplug();
+    // Start-up: the first entry of the port list names the port when none is selected.
+    void SelectStartPort();
+    // A device that went away reports an I/O error: its handle is released at once.
+    void ComPortError(QObject* Sender, TComErrors Errors);
+    // Open, or released after its device went away and waited for ("CloseCom" shown).
+    bool PortMarkedOpen() const;
+    bool WaitingForDevice() const { return waitingForDevice_; }
+    // The open/closed word of status panel 3.
+    QString PortStateWord() const;
+    // Reopens the marked port where its device is back; true when open again.
+    bool ReopenMarkedPort();
+    // The port, closed, stays marked open until its device can be opened again.
+    void WaitForMarkedPort();
+    QTimer* replugTimer = nullptr;
+    // Where stable device names are found (tests use a prepared folder).
+    static inline std::string SerialByIdFolder = "/dev/serial/by-id";
+
+  private:
+    void ReleaseLostDevice();
+    void StopWaitingForDevice();
+    bool waitingForDevice_ = false;
+    std::string markedIdentity_;  // /dev/serial/by-id name of the open port's device
+    uint64_t markedDevice_ = 0;   // device number of the open port
+    int64_t markedSince_ = 0;     // file clock when it was opened
+
+  public:
+    // ==== end replug
+
     // ---- receive window and status
     void ComPortRxChar(QObject* Sender, int Count);
     void Rfreues100msTimer(QObject* Sender);

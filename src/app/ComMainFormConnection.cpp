@@ -12,14 +12,15 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
-#include "serial/posix/SysfsPorts.h"
 #include "app/PortNames.h"
+#include "app/PortWatcher.h"
 #include "app/UiPrompts.h"
 #include "app/core/Gb18030.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
 #include "serial/ctl/CPortCtl.h"
+#include "serial/posix/SysfsPorts.h"
 
 using zenta::Msg;
 using zenta::MsgId;
@@ -69,8 +70,13 @@ void ReportUncaught(const std::exception& e) {
 
 void TForm1::Button_OpenClick(QObject* /*Sender*/) {
     try {
-        if (ComPort.Connected()) {
+        if (PortMarkedOpen()) {
             StopFlag = 1;
+            if (waitingForDevice_) {
+                // Giving up on a device that went away: nothing is held any more.
+                StopWaitingForDevice();
+                ComPortClose(this);
+            }
             ComPort.Close();
             Button4->setEnabled(false);
             Button_Send->setEnabled(false);
@@ -117,6 +123,7 @@ void TForm1::ReportOpenError(const EComPort* error) {
 
 // Leaves the window safe after a port error: port closed, automatic sends off.
 void TForm1::RecoverFromPortError() {
+    StopWaitingForDevice();
     SetChecked(CheckBox6, false);
     Send_N_StringTimer->stop();
     SetChecked(CheckBox3, false);
@@ -131,11 +138,16 @@ void TForm1::RecoverFromPortError() {
 }
 
 void TForm1::ComPortOpen(QObject* /*Sender*/) {
+    StopWaitingForDevice();
+    // Taken now: once the device is gone its by-id link goes with it.
+    markedDevice_ = zenta::DeviceNumber(ComPort.Port());
+    markedSince_ = zenta::FileClockNs();
+    markedIdentity_ = zenta::SerialIdentity(ComPort.Port(), SerialByIdFolder);
     Button_Open->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
 }
 
 void TForm1::ComPortClose(QObject* /*Sender*/) {
-    Button_Open->setText(zenta::ButtonOpenCaption(false, EnglishUI == 1));
+    Button_Open->setText(zenta::ButtonOpenCaption(PortMarkedOpen(), EnglishUI == 1));
 }
 
 // ---- line parameters
@@ -146,6 +158,12 @@ void TForm1::ComComboBox1Change(QObject* /*Sender*/) {
     } catch (const std::exception& e) {
         // A reopen under the new name failed; nothing else handles it.
         ReportUncaught(e);
+    }
+    if (waitingForDevice_) {
+        // Another port chosen while waiting: that one is marked open now, as it is.
+        markedIdentity_.clear();
+        markedSince_ = 0;
+        ReopenMarkedPort();
     }
 }
 
@@ -352,14 +370,12 @@ void TForm1::WMDeviceChange(const TDeviceChange& msg) {
         return;
     }
     Label23Click(this);
-    if (ComPort.Connected()) {
-        try {
-            ComPort.Close();
-        } catch (const std::exception&) {
-        }
-        try {
-            ComPort.Open();
-        } catch (const std::exception&) {
-        }
+    // A port that still holds its device is left alone: reopening it would drop what is
+    // on its way. When its path now names another device, or none, the old one is gone.
+    if (ComPort.Connected() && zenta::DeviceNumber(ComPort.Port()) != markedDevice_) {
+        ReleaseLostDevice();
+    }
+    if (waitingForDevice_) {
+        ReopenMarkedPort();
     }
 }

@@ -20,7 +20,7 @@ void TForm1::languageChange(QObject* /*Sender*/) {
     const bool english = EnglishUI == 1;
     for (const zenta::CaptionEntry& entry : zenta::CaptionTable()) {
         const QString text =
-            zenta::CaptionText(entry, english, ComPort.Connected(), Panel2->isVisible());
+            zenta::CaptionText(entry, english, PortMarkedOpen(), Panel2->isVisible());
         const QString name = QString::fromLatin1(entry.objectName);
         if (name == QLatin1String("TabSheet1")) {
             PageControl1->setTabText(PageControl1->indexOf(TabSheet1), text);

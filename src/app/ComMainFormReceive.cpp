@@ -290,9 +290,7 @@ void TForm1::Rfreues100msTimer(QObject* /*Sender*/) {
             BitBtn1Click(this);
         }
     }
-    const bool open = ComPort.Connected();
-    PortStateText = zenta::Msg(open ? zenta::MsgId::PortOpenedState : zenta::MsgId::PortClosedState,
-                               EnglishUI == 1);
+    PortStateText = PortStateWord();
     const int baud = ComComboBox2->currentIndex() == 0 ? ComPort.CustomBaudRate()
                                                        : BaudRateTable.at(ComPort.BaudRate());
     StatusBar1->SetPanelText(3, QString::fromStdString(ComPort.Port()) + PortStateText +

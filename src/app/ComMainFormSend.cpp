@@ -71,7 +71,8 @@ void TForm1::Button_SendClick(QObject* /*Sender*/) {
         return;
     }
     const bool english = EnglishUI == 1;
-    if (!ComPort.Connected()) {
+    // While the device is waited for the port stays marked open: the write reports it.
+    if (!PortMarkedOpen()) {
         winprint(Msg(MsgId::OpeningPort, english));
         InvokeClick(Button_Open);
     }
@@ -139,6 +140,8 @@ void TForm1::RepairAfterWriteFailure() {
     }
     if (!reopened) {
         winprint(Msg(MsgId::ReopenFailed, english));
+        // The device went away: the port stays marked open and is reopened when it is back.
+        WaitForMarkedPort();
     }
     Button4->setEnabled(reopened);
     Button_Send->setEnabled(reopened);

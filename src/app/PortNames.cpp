@@ -86,10 +86,33 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
+int PortGroup(const std::string& device) {
+    if (device.rfind("/tmp/tty", 0) == 0) {
+        return 1;
+    }
+    const auto slash = device.rfind('/');
+    const std::string name = slash == std::string::npos ? device : device.substr(slash + 1);
+    // ttyUSB, ttyACM and the vendor drivers' own names (ttyCH341USB0, ttyXRUSB0).
+    if (name.rfind("tty", 0) == 0 &&
+        (name.find("USB") != std::string::npos || name.find("ACM") != std::string::npos)) {
+        return 0;
+    }
+    return 2;
+}
+
+bool PortLess(const std::string& a, const std::string& b) {
+    const int ga = PortGroup(a);
+    const int gb = PortGroup(b);
+    if (ga != gb) {
+        return ga < gb;
+    }
+    return NaturalLess(a, b);
+}
+
 std::vector<std::string> BuildPortEntries(std::vector<PortCandidate> ports) {
     std::stable_sort(ports.begin(), ports.end(),
                      [](const PortCandidate& x, const PortCandidate& y) {
-                         return NaturalLess(x.device, y.device);
+                         return PortLess(x.device, y.device);
                      });
     std::vector<std::string> entries;
     entries.reserve(ports.size());

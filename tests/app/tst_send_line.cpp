@@ -301,6 +301,10 @@ class SendLineTest : public QObject {
         QVERIFY(!form_->Button_Send->isEnabled());
         QVERIFY(!form_->Button4->isEnabled());
         QCOMPARE(SentPanel(), QStringLiteral("S:0"));
+        // The port stays marked open, waiting for the device; the button gives up.
+        QVERIFY(form_->WaitingForDevice());
+        QCOMPARE(form_->Button_Open->text(), QStringLiteral("关闭串口"));
+        TForm1::InvokeClick(form_->Button_Open);
 
         // A device that is still there comes back at once: both buttons usable again.
         pty_ = std::make_unique<Pty>();

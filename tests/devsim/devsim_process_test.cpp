@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -241,9 +242,38 @@ TEST(DevsimProcess, LinkPathIsTakenOnlyWhenThatIsSafe) {
     }
 }
 
+TEST(DevsimProcess, ReplugDropsThePortAndPublishesTheLinkOnANewTerminal) {
+    TempLink link;
+    DevsimProcess sim({"echo", "--link", link.path, "--replug-after", "300"});
+    ASSERT_TRUE(WaitForPath(link.path));
+    const std::string before = std::filesystem::read_symlink(link.path).string();
+    const int fd = OpenRawPort(link.path, B115200);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(Exchange(fd, "before"), "before");
+
+    // The program holding the old terminal reads its end, as after an unplug.
+    ASSERT_NE(sim.WaitForLine("replugged"), "");
+    char c;
+    EXPECT_LE(read(fd, &c, 1), 0);
+    close(fd);
+
+    const std::string after = std::filesystem::read_symlink(link.path).string();
+    EXPECT_NE(after, before);
+    const int again = OpenRawPort(link.path, B115200);
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(Exchange(again, "after"), "after");
+    close(again);
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.WaitExit(), 0);
+}
+
 TEST(DevsimProcess, BadCommandLinesEndWithUsageCode) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"warp"}, {"stream", "--bytes", "12Q"}, {"echo", "--link"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"warp"},
+                                               {"stream", "--bytes", "12Q"},
+                                               {"echo", "--link"},
+                                               {"echo", "--replug-after", "soon"}}) {
         DevsimProcess sim(args);
         EXPECT_EQ(sim.WaitExit(), 2);
     }

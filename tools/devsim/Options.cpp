@@ -122,7 +122,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             }
             o.link = *v;
         } else if (name == "--start-delay" || name == "--interval" || name == "--wave-rate" ||
-                   name == "--wave-period" || name == "--seed") {
+                   name == "--wave-period" || name == "--seed" || name == "--replug-after") {
             auto v = value();
             auto n = v ? ParseU32(*v) : std::nullopt;
             if (!n) {
@@ -136,6 +136,8 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                 o.waveRate = *n;
             } else if (name == "--wave-period") {
                 o.wavePeriod = *n;
+            } else if (name == "--replug-after") {
+                o.replugAfterMs = *n;
             } else {
                 o.seed = *n;
             }
@@ -220,6 +222,10 @@ std::string UsageText() {
         "                       (default for telemetry)\n"
         "  --no-wait-open       send at once, even before the port is opened\n"
         "  --start-delay MS     wait MS milliseconds more before sending\n"
+        "  --replug-after MS    MS milliseconds after start, unplug: remove the link and\n"
+        "                       drop the terminal (the program reads its end), then\n"
+        "                       publish the link again on a new pseudo-terminal and go on\n"
+        "                       (stream ends there as on a closed port)\n"
         "  --quiet              print only errors and the stream result\n"
         "  --help               show this text\n"
         "\n"

@@ -27,6 +27,7 @@ struct Options {
     bool help = false;
     std::optional<bool> waitOpen;  // unset: the mode's own default
     uint32_t startDelayMs = 0;
+    uint32_t replugAfterMs = 0;  // 0 = never
 
     // stream
     uint64_t bytes = 1024 * 1024;

@@ -52,9 +52,31 @@ void Session::MarkHangup(bool hup) {
     }
 }
 
+void Session::ScheduleReplug(uint32_t afterMs, std::function<bool()> replug) {
+    replug_ = std::move(replug);
+    replugAt_ = Clock::now() + std::chrono::milliseconds(afterMs);
+}
+
+void Session::ReplugIfDue() {
+    if (!replug_ || Clock::now() < replugAt_) {
+        return;
+    }
+    const std::function<bool()> replug = std::move(replug_);
+    replug_ = nullptr;
+    if (!replug()) {
+        stopped_ = true;
+        return;
+    }
+    // Nobody has the new terminal open yet; a mode that waits for the program again
+    // (ClosedByPeer) picks up once it reopens.
+    hangup_ = true;
+    ReadLineSettings(master_, last_);
+}
+
 short Session::Wait(short events, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
+        ReplugIfDue();
         CheckLine();
         if (stopped_) {
             return 0;
@@ -125,6 +147,7 @@ size_t Session::WriteSome(const uint8_t* data, size_t len) {
 bool Session::WriteAll(const uint8_t* data, size_t len, bool untilClosed) {
     size_t done = 0;
     while (done < len) {
+        ReplugIfDue();
         if (stopped_ || (untilClosed && ClosedByPeer())) {
             return false;
         }

@@ -2,8 +2,10 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "devsim/LineSettings.h"
@@ -47,8 +49,13 @@ class Session {
     // Checks the line settings now (Wait() does this on its own every few ms).
     void CheckLine();
 
+    // Runs `replug` once, `afterMs` from now, from inside Wait() or WriteAll(); it swaps the
+    // terminal under the master descriptor. The new terminal counts as not yet open.
+    void ScheduleReplug(uint32_t afterMs, std::function<bool()> replug);
+
   private:
     void MarkHangup(bool hup);
+    void ReplugIfDue();
 
     int master_;
     int wake_;
@@ -58,6 +65,8 @@ class Session {
     bool wasOpen_ = false;
     LineSettings last_{};
     std::string lastReported_;
+    std::function<bool()> replug_;
+    std::chrono::steady_clock::time_point replugAt_;
 };
 
 }  // namespace devsim

@@ -35,35 +35,46 @@ VirtualPort::~VirtualPort() {
     }
 }
 
-bool VirtualPort::Create(const std::string& linkPath, bool force, std::string& error) {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0) {
+namespace {
+
+// A new pseudo-terminal whose master reports a hang-up until a program opens the slave.
+bool OpenPty(int& master, std::string& slave, std::string& error) {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master < 0) {
         error = SysError("posix_openpt");
         return false;
     }
-    if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
+    if (grantpt(master) != 0 || unlockpt(master) != 0) {
         error = SysError("grantpt/unlockpt");
         return false;
     }
     char name[256];
-    if (ptsname_r(master_, name, sizeof name) != 0) {
+    if (ptsname_r(master, name, sizeof name) != 0) {
         error = SysError("ptsname");
         return false;
     }
-    slave_ = name;
-    if (!MakeLineRaw(master_)) {
+    slave = name;
+    if (!MakeLineRaw(master)) {
         error = SysError("setting the terminal to raw mode");
         return false;
     }
     // After one open and close of the slave the master reports a hang-up for as long as
     // no program holds the port, which is how the modes tell that someone is there.
-    const int slave = open(slave_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0) {
-        error = SysError("opening " + slave_);
+    const int fd = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = SysError("opening " + slave);
         return false;
     }
-    close(slave);
+    close(fd);
+    return true;
+}
 
+}  // namespace
+
+bool VirtualPort::Create(const std::string& linkPath, bool force, std::string& error) {
+    if (!OpenPty(master_, slave_, error)) {
+        return false;
+    }
     struct stat st {};
     if (lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
@@ -78,6 +89,14 @@ bool VirtualPort::Create(const std::string& linkPath, bool force, std::string& e
             return false;
         }
     }
+    if (!Publish(linkPath, error)) {
+        return false;
+    }
+    link_ = linkPath;
+    return true;
+}
+
+bool VirtualPort::Publish(const std::string& linkPath, std::string& error) const {
     // Build the link beside its final place and rename it over, so a reader never sees the
     // path missing or half made.
     const std::string temp = linkPath + ".devsim-" + std::to_string(getpid());
@@ -91,8 +110,33 @@ bool VirtualPort::Create(const std::string& linkPath, bool force, std::string& e
         unlink(temp.c_str());
         return false;
     }
-    link_ = linkPath;
     return true;
+}
+
+bool VirtualPort::Replug(std::string& error) {
+    int fresh = -1;
+    std::string slave;
+    if (!OpenPty(fresh, slave, error)) {
+        if (fresh >= 0) {
+            close(fresh);
+        }
+        return false;
+    }
+    // The port is unplugged first: the link goes, and the old master with it, so the
+    // program holding the old slave reads its end.
+    if (!link_.empty() && ReadLink(link_) == slave_) {
+        unlink(link_.c_str());
+    }
+    // Same descriptor number, new terminal: the running mode carries on with it.
+    const bool moved = dup2(fresh, master_) >= 0;
+    close(fresh);
+    if (!moved) {
+        error = SysError("replacing the terminal");
+        return false;
+    }
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    slave_ = slave;
+    return link_.empty() || Publish(link_, error);
 }
 
 void VirtualPort::RemoveLink() {

@@ -20,11 +20,18 @@ class VirtualPort {
 
     void RemoveLink();
 
+    // Unplug and replug: drops the link and the terminal (the program's side reads its
+    // end), then publishes the same link on a new pseudo-terminal under the same master
+    // descriptor number.
+    bool Replug(std::string& error);
+
     int MasterFd() const { return master_; }
     const std::string& SlavePath() const { return slave_; }
     const std::string& LinkPath() const { return link_; }
 
   private:
+    bool Publish(const std::string& linkPath, std::string& error) const;
+
     int master_ = -1;
     std::string slave_;
     std::string link_;

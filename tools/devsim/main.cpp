@@ -67,6 +67,17 @@ int main(int argc, char** argv) {
         }
         Session session(port.MasterFd(), wake[0], options.quiet);
         session.Info(options.mode + " device on " + port.LinkPath() + " -> " + port.SlavePath());
+        if (options.replugAfterMs > 0) {
+            session.ScheduleReplug(options.replugAfterMs, [&port, &session] {
+                std::string replugError;
+                if (!port.Replug(replugError)) {
+                    session.Error(replugError);
+                    return false;
+                }
+                session.Info("replugged: " + port.LinkPath() + " -> " + port.SlavePath());
+                return true;
+            });
+        }
         code = FindMode(options.mode)->run(session, options);
         // The link goes with `port` here, before the exit message.
     }

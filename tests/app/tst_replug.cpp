@@ -1,0 +1,316 @@
+// A port whose device goes away while open: released at once, marked open, taken back
+// when the device returns; the first start; folder notices without udev.
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+
+#include "app/ComMainForm.h"
+#include "app/DeviceMonitor.h"
+#include "app/FormState.h"
+#include "app/StatusPanels.h"
+#include "serial/ctl/CPortCtl.h"
+#include "support/AppTestSupport.h"
+#include "support/E2eDriver.h"
+
+namespace fs = std::filesystem;
+using e2e::WaitFor;
+
+namespace {
+
+// Descriptors of this process open on `device`.
+int DescriptorsOn(const std::string& device) {
+    int n = 0;
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code linkEc;
+        if (fs::read_symlink(fd.path(), linkEc).string() == device) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+// A fake device that, once the test says it is unplugged, reads its last bytes and then
+// its end, refuses writes and cannot be opened.
+class UnpluggableDevice : public FakeDevice {
+  public:
+    UnpluggableDevice(FakeLog* log, std::atomic<bool>* gone, int wakeFd)
+        : FakeDevice(log), gone_(gone), wake_(wakeFd) {}
+    int Open(const std::string& path) override {
+        return gone_->load() ? ENOENT : FakeDevice::Open(path);
+    }
+    int PollFd() const override { return wake_; }
+    long Read(void* buf, std::size_t count) override {
+        if (!gone_->load()) {
+            return -EAGAIN;
+        }
+        const std::size_t n = std::min(count, lastBytes.size());
+        std::memcpy(buf, lastBytes.data(), n);
+        lastBytes.erase(0, n);
+        return static_cast<long>(n);
+    }
+    long Write(const void* data, std::size_t count) override {
+        return gone_->load() ? -EIO : FakeDevice::Write(data, count);
+    }
+
+    std::string lastBytes;
+
+  private:
+    std::atomic<bool>* gone_;
+    int wake_;
+};
+
+}  // namespace
+
+class ReplugTest : public QObject {
+    Q_OBJECT
+
+  private:
+    RecordingPrompts prompts_;
+    std::unique_ptr<TForm1> form_;
+    std::optional<ScopedSettingsFolder> settings_;
+    std::vector<std::string> entries_;
+
+    void NewWindow() {
+        form_.reset();
+        form_ = std::make_unique<TForm1>();
+        form_->getNEWSTimer->stop();
+    }
+    bool Waiting() {
+        return WaitFor([this] { return form_->WaitingForDevice(); }, 10000);
+    }
+    bool Receiving() {
+        const int64_t before = form_->Rx.rxCount;
+        return WaitFor([&] { return form_->ComPort.Connected() && form_->Rx.rxCount > before; },
+                       10000);
+    }
+    void ExpectWaitingShown(const QString& caption, const QString& panelWord) {
+        QVERIFY(!form_->ComPort.Connected());
+        QCOMPARE(form_->Button_Open->text(), caption);
+        QCOMPARE(form_->ComLed1->State(), lsOff);
+        form_->Rfreues100msTimer(nullptr);
+        QVERIFY2(form_->StatusBar1->PanelText(3).contains(panelWord),
+                 qPrintable(form_->StatusBar1->PanelText(3)));
+    }
+
+  private slots:
+    void init() {
+        settings_.emplace();
+        SetPrompts(&prompts_);
+        prompts_ = RecordingPrompts();
+        EnglishUI = 0;
+        StopFlag = 0;
+        entries_.clear();
+        TForm1::PortEntrySource = [this] { return entries_; };
+        NewWindow();
+    }
+    void cleanup() {
+        form_.reset();
+        SetPrompts(nullptr);
+        TForm1::PortEntrySource = nullptr;
+        TForm1::SerialByIdFolder = "/dev/serial/by-id";
+        settings_.reset();
+    }
+
+    void killedSimulatorIsReleasedAndTakenBackWithoutAClick() {
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({"telemetry", "--interval", "20", "--quiet"}));
+        const std::string terminal = fs::canonical(sim.link.toStdString()).string();
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        QVERIFY(Receiving());
+        QCOMPARE(DescriptorsOn(terminal), 1);
+
+        sim.Kill();
+        QVERIFY(Waiting());
+        QCOMPARE(DescriptorsOn(terminal), 0);
+        ExpectWaitingShown(QStringLiteral("关闭串口"), QStringLiteral("等待"));
+        TForm1::SetChecked(form_->CheckBox18, true);
+        ExpectWaitingShown(QStringLiteral("CloseCom"), QStringLiteral("waiting"));
+
+        e2e::Devsim again;
+        again.link = sim.link;
+        QVERIFY(again.Start({"telemetry", "--interval", "20", "--quiet"}));
+        QVERIFY(Receiving());
+        QCOMPARE(form_->Button_Open->text(), QStringLiteral("CloseCom"));
+        QVERIFY(form_->Button_Send->isEnabled());
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    void republishedLinkIsFollowedToItsNewTerminal() {
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({"echo", "--replug-after", "400"}));
+        const std::string first = fs::canonical(sim.link.toStdString()).string();
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        QString out;
+        QVERIFY(WaitFor(
+            [&] {
+                out += QString::fromLocal8Bit(sim.process.readAll());
+                return out.contains(QStringLiteral("replugged"));
+            },
+            10000));
+        const std::string second = fs::canonical(sim.link.toStdString()).string();
+        QVERIFY(WaitFor([&] { return DescriptorsOn(second) == 1; }, 10000));
+        QVERIFY(form_->ComPort.Connected());
+        QCOMPARE(DescriptorsOn(first), 0);
+        QCOMPARE(form_->ComPort.WriteStr("ping"), 4);
+        QVERIFY(WaitFor([&] { return form_->Rx.rxCount >= 4; }, 10000));
+    }
+
+    void closeComWhileWaitingGivesUp() {
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({"telemetry", "--interval", "20", "--quiet"}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        sim.Kill();
+        QVERIFY(Waiting());
+
+        TForm1::InvokeClick(form_->Button_Open);
+        QVERIFY(!form_->WaitingForDevice());
+        QCOMPARE(form_->Button_Open->text(), QStringLiteral("打开串口"));
+        QVERIFY(!form_->Button_Send->isEnabled());
+        QVERIFY(!form_->replugTimer->isActive());
+        e2e::Devsim again;
+        again.link = sim.link;
+        QVERIFY(again.Start({"telemetry", "--interval", "20", "--quiet"}));
+        form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
+        QVERIFY(!form_->ComPort.Connected());
+    }
+
+    void adapterBackUnderANewNumberIsFoundByItsStableName() {
+        QTemporaryDir dir;
+        const fs::path byId = fs::path(dir.path().toStdString()) / "by-id";
+        fs::create_directory(byId);
+        const fs::path node = fs::path(dir.path().toStdString()) / "ttyUSB0";
+        const fs::path name = byId / "usb-Test_Board_42-if00-port0";
+        auto before = std::make_unique<Pty>();
+        fs::create_symlink(before->slave, node);
+        fs::create_symlink(before->slave, name);
+        TForm1::SerialByIdFolder = byId.string();
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(node.string())));
+
+        // Unplugged: node and stable name go; back as another node with the same name.
+        fs::remove(node);
+        fs::remove(name);
+        before.reset();
+        QVERIFY(Waiting());
+        Pty after;
+        fs::create_symlink(after.slave, name);
+        form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
+        QVERIFY(form_->ComPort.Connected());
+        QCOMPARE(form_->ComPort.Port(), after.slave);
+        QVERIFY(after.Send("back"));
+        QVERIFY(Receiving() || form_->Rx.rxCount >= 4);
+    }
+
+    // Lost through the engine's report, or through a refused write before that report.
+    void reopenRestoresTheModemLinesTheBoxesShow() {
+        FakeLog log;
+        std::atomic<bool> gone{false};
+        int wake[2];
+        QVERIFY(::pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0);
+        form_->ComPort.SetDeviceFactory([&] {
+            auto device = std::make_unique<UnpluggableDevice>(&log, &gone, wake[0]);
+            device->lastBytes = "last words";
+            return device;
+        });
+        entries_ = {"/dev/null"};  // stands for a node that is present
+        form_->Label23Click(nullptr);
+        form_->CheckBox1->setChecked(true);
+        form_->Button_OpenClick(nullptr);
+        QVERIFY(form_->ComPort.Connected());
+        const auto comeBack = [&] {
+            char drain;
+            while (::read(wake[0], &drain, 1) == 1) {
+            }
+            gone = false;
+            const std::size_t calls = log.Calls().size();
+            form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
+            QVERIFY(form_->ComPort.Connected());
+            QVERIFY(form_->Button_Send->isEnabled());
+            const std::vector<std::string> all = log.Calls();
+            const std::vector<std::string> reopen(all.begin() + static_cast<long>(calls),
+                                                  all.end());
+            QCOMPARE(reopen, (std::vector<std::string>{"open /dev/null", "dtr 1", "rts 0"}));
+        };
+
+        // The loss comes in the same wake-up as the last bytes, which still reach the window.
+        gone = true;
+        QVERIFY(::write(wake[1], "x", 1) == 1);
+        QVERIFY(Waiting());
+        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("last words")));
+        comeBack();
+
+        // A write refused before the loss is reported: repaired in vain, then waited for.
+        gone = true;
+        EnglishUI = 1;
+        form_->Edit_Data->setText(QStringLiteral("ping"));
+        form_->Button_SendClick(nullptr);
+        QVERIFY(form_->WaitingForDevice());
+        const QString repair = QStringLiteral(
+            "\nCOM is Error,auto repair...\nClose the port...\nOpen the port...\n\nUnable to "
+            "open the serial port,Please check it!\n");
+        QVERIFY(form_->Memo->toPlainText().endsWith(repair));
+        QCOMPARE(form_->Button_Open->text(), QStringLiteral("CloseCom"));
+        comeBack();
+
+        form_->ComPort.Close();
+        form_->ComPort.SetDeviceFactory({});
+        ::close(wake[0]);
+        ::close(wake[1]);
+    }
+
+    void firstStartOpensTheFirstPortInListOrder() {
+        QTemporaryDir dir;
+        Pty adapter;
+        Pty published;
+        const std::string usb = dir.filePath(QStringLiteral("ttyUSB0")).toStdString();
+        const std::string link =
+            QDir::tempPath().toStdString() + "/ttyZENTA_first_" + std::to_string(::getpid());
+        fs::create_symlink(adapter.slave, usb);
+        fs::remove(link);
+        fs::create_symlink(published.slave, link);
+        entries_ = {"/dev/ttyS0", link, usb + " USB Serial"};
+        // No settings file: the window of init() has written one.
+        form_.reset();
+        QFile::remove(QDir(settings_->Path()).filePath(QStringLiteral("zenta5.ini")));
+        NewWindow();
+        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(usb));
+        TForm1::InvokeClick(form_->Button_Open);  // what the start-up tick does first
+        QVERIFY(form_->ComPort.Connected());
+        QCOMPARE(form_->ComPort.Port(), usb);
+        QFile ini(QDir(settings_->Path()).filePath(QStringLiteral("zenta5.ini")));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QVERIFY(ini.readAll().contains(QByteArray("N80=,") + QByteArray::fromStdString(usb)));
+        form_->ComPort.Close();
+        fs::remove(link);
+    }
+
+    void folderNoticesWithoutUdev() {
+        QTemporaryDir dir;
+        TDeviceMonitor monitor(TDeviceMonitor::Source::Folders);
+        QVERIFY(monitor.Active());
+        monitor.WatchFolder(dir.path().toStdString());
+        std::vector<uint32_t> seen;
+        monitor.OnChange = [&](const TDeviceChange& m) { seen.push_back(m.Event); };
+        Pty pty;
+        const std::string link = dir.filePath(QStringLiteral("ttyBoard")).toStdString();
+        fs::create_symlink(pty.slave, link + ".part");
+        fs::rename(link + ".part", link);
+        QTRY_VERIFY(std::count(seen.begin(), seen.end(), TDeviceChange::DeviceArrival) > 0);
+        fs::remove(link);
+        QTRY_VERIFY(std::count(seen.begin(), seen.end(), TDeviceChange::DeviceRemoveComplete) > 0);
+    }
+};
+
+QTEST_MAIN(ReplugTest)
+#include "tst_replug.moc"

@@ -59,7 +59,7 @@ void TForm1::SelectStartPort() {
     if (names.empty()) {
         return;
     }
-    std::stable_sort(names.begin(), names.end(), PortLess);
+    std::stable_sort(names.begin(), names.end(), zenta::PortOrderLess);
     QStringList items;
     for (const std::string& n : names) {
         items << QString::fromStdString(n);

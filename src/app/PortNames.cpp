@@ -1,5 +1,7 @@
 #include "app/PortNames.h"
 
+#include "serial/CPort.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -41,78 +43,10 @@ std::string NormalizePortName(const std::string& entry) {
     return "COM" + std::to_string(value);
 }
 
-bool NaturalLess(const std::string& a, const std::string& b) {
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (IsDigit(a[i]) && IsDigit(b[j])) {
-            std::size_t ie = i;
-            std::size_t je = j;
-            while (ie < a.size() && a[ie] == '0') {
-                ++ie;
-            }
-            while (je < b.size() && b[je] == '0') {
-                ++je;
-            }
-            std::size_t ae = ie;
-            std::size_t be = je;
-            while (ae < a.size() && IsDigit(a[ae])) {
-                ++ae;
-            }
-            while (be < b.size() && IsDigit(b[be])) {
-                ++be;
-            }
-            if (ae - ie != be - je) {
-                return ae - ie < be - je;
-            }
-            const int cmp = a.compare(ie, ae - ie, b, je, be - je);
-            if (cmp != 0) {
-                return cmp < 0;
-            }
-            // Equal values: fewer leading zeros first, so the order stays strict.
-            if (ie - i != je - j) {
-                return ie - i < je - j;
-            }
-            i = ae;
-            j = be;
-            continue;
-        }
-        if (a[i] != b[j]) {
-            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
-        }
-        ++i;
-        ++j;
-    }
-    return a.size() - i < b.size() - j;
-}
-
-int PortGroup(const std::string& device) {
-    if (device.rfind("/tmp/tty", 0) == 0) {
-        return 1;
-    }
-    const auto slash = device.rfind('/');
-    const std::string name = slash == std::string::npos ? device : device.substr(slash + 1);
-    // ttyUSB, ttyACM and the vendor drivers' own names (ttyCH341USB0, ttyXRUSB0).
-    if (name.rfind("tty", 0) == 0 &&
-        (name.find("USB") != std::string::npos || name.find("ACM") != std::string::npos)) {
-        return 0;
-    }
-    return 2;
-}
-
-bool PortLess(const std::string& a, const std::string& b) {
-    const int ga = PortGroup(a);
-    const int gb = PortGroup(b);
-    if (ga != gb) {
-        return ga < gb;
-    }
-    return NaturalLess(a, b);
-}
-
 std::vector<std::string> BuildPortEntries(std::vector<PortCandidate> ports) {
     std::stable_sort(ports.begin(), ports.end(),
                      [](const PortCandidate& x, const PortCandidate& y) {
-                         return PortLess(x.device, y.device);
+                         return zenta::PortOrderLess(x.device, y.device);
                      });
     std::vector<std::string> entries;
     entries.reserve(ports.size());

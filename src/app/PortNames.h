@@ -10,16 +10,6 @@
 // "/dev/ttyUSB0 USB Serial" -> "/dev/ttyUSB0"; "COM012 x" -> "COM12"; no port name -> "".
 std::string NormalizePortName(const std::string& entry);
 
-// Orders device names so that embedded numbers compare by value (ttyUSB2 before ttyUSB10).
-bool NaturalLess(const std::string& a, const std::string& b);
-
-// Rank of a device in the port list: USB and ACM adapters (0), then /tmp/tty* links (1),
-// then the rest (2), built-in ports being rarely wired to anything.
-int PortGroup(const std::string& device);
-
-// Port list order: by PortGroup, natural order inside a group.
-bool PortLess(const std::string& a, const std::string& b);
-
 struct PortCandidate {
     std::string device;    // device path
     std::string friendly;  // may be empty

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <limits>
 
 #include "app/DeviceMonitor.h"
 #include "app/FormState.h"
@@ -171,10 +172,8 @@ void TForm1::ConnectReceiveSendHandlers() {
 // Signal wiring of the settings file, the prepared-string page and the language box.
 void TForm1::ConnectSettingsHandlers() {
     // The 150 row controls do not exist yet; CreatePrepRows wires them.
-    connect(SpeedButton3, &QPushButton::clicked, this,
-            [this] { SpeedButton3Click(SpeedButton3); });
-    connect(SpeedButton4, &QPushButton::clicked, this,
-            [this] { SpeedButton4Click(SpeedButton4); });
+    connect(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(SpeedButton3); });
+    connect(SpeedButton4, &QPushButton::clicked, this, [this] { SpeedButton4Click(SpeedButton4); });
     connect(CheckBox6, &QCheckBox::clicked, this, [this] { CheckBox6Click(CheckBox6); });
     connect(Send_N_StringTimer, &QTimer::timeout, this,
             [this] { Send_N_StringTimerTimer(Send_N_StringTimer); });
@@ -186,35 +185,34 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     RlsdText.clear();
     StopFlag = 0;
 
-    // 1. System language; the settings file decides in step 9.
+    // The system language first; the settings file has the last word.
     ApplySystemLanguage();
-    // 2.-3. Provisional caption and geometry.
     setWindowTitle(QStringLiteral("ZENTA V") + VersionText + QStringLiteral(" 串口数据调试器"));
     setGeometry(250, 180, 850, 600);
-    // 4. Checksum kinds.
     verifyBox->clear();
     verifyBox->addItems({QStringLiteral("None"), QStringLiteral("modbusCRC16"),
                          QStringLiteral("ADD"), QStringLiteral("XOR")});
     verifyBox->setCurrentIndex(0);
-    // 5. The prepared-string rows.
     CreatePrepRows();
-    // 6.
+    // Qt's line edits stop at 32,767 characters; payloads and stored values must not be
+    // cut, neither when typed nor when loaded and saved back.
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+        edit->setMaxLength(std::numeric_limits<int>::max());
+    }
     Panel3->setFocusPolicy(Qt::StrongFocus);
     Edit_Data->setText(savedTextLine);
     Panel2->hide();
     Splitter1->hide();
     ProgressBar1->hide();
-    // 7. The port box's entry names the port.
+    // The port box's entry names the port.
     if (ComComboBox1->count() > 0) {
         ComPort.SetPort(NormalizePortName(ComComboBox1->currentText().toStdString()));
     }
-    // 8.-9. Settings and language.
     LoadSettingsFile();
     languageChange(this);
-    // 10.
     SetStatusBarWidths();
     StatusBar1->SetPanelText(0, QStringLiteral(ZENTA_HOME_URL));
-    // 11.-12. Proxy and the start-up tick that opens the port.
+    // Proxy, then the start-up tick that opens the port.
     InvokeClick(Button7);
     getNEWSTimer->start();
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/MemoAdapter.h"
+#include "app/core/SettingsFile.h"
 #include "datapath/ReceiveState.h"
 #include "serial/CPort.h"
 
@@ -286,7 +287,7 @@ class TForm1 : public QWidget {
     // The font the font dialog holds; the receive window takes it over whole.
     QFont FontDialog1Font;
     // The settings save failed and said so; quiet until a save works again.
-    bool iniErrorShown = false;
+    zenta::SaveFailureLatch iniSaveLatch;
 
     // Prepared strings: row i's HEX box, data edit and send button.
     QCheckBox* RowHexBox(int i) const;

@@ -13,6 +13,6 @@ QString WindowSettingsPath();
 // What the settings file records, read from the window's live controls.
 zenta::SettingsSnapshot SnapshotOfWindow(const TForm1& form);
 
-// Applies one key line to the live controls, running their handlers as a user's change
-// would.
-void ApplySettingsKey(TForm1& form, const zenta::SettingsKeyLine& line);
+// Passes the value of one key the loader took on to the live controls, running their
+// handlers as a user's change would.
+void ApplySettingsKey(TForm1& form, const zenta::SettingsSnapshot& s, zenta::SettingsKeyHit hit);

@@ -27,7 +27,11 @@ TComComboBox::TComComboBox(QWidget* parent)
     setEditable(false);
     // Only a user's choice counts as a change; programmatic selection is silent.
     connect(this, &QComboBox::activated, this, [this](int) {
-        select_.Change(Text().toStdString());
+        if (!select_.ChangeByUser(Text().toStdString())) {
+            // Refused: show what the port still has; the owner is not told of a change.
+            UpdateSettings();
+            return;
+        }
         if (OnChange)
             OnChange(this);
         emit userChanged();

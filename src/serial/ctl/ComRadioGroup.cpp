@@ -109,7 +109,11 @@ void TComRadioGroup::ClickByUser(int index) {
 void TComRadioGroup::ButtonClicked(int index) {
     if (index != lastReported_ && index != -1) {
         lastReported_ = index;
-        select_.Change(ItemText(index).toStdString());
+        if (!select_.ChangeByUser(ItemText(index).toStdString())) {
+            lastReported_ = -1;
+            UpdateSettings();
+            return;
+        }
     }
     if (OnClick)
         OnClick(this);

@@ -1,5 +1,6 @@
 #include "serial/ctl/ComSelect.h"
 
+#include <cstdio>
 #include <vector>
 
 TComSelect::~TComSelect() {
@@ -89,6 +90,29 @@ void TComSelect::Change(const std::string& text) {
     Store(text);
     if (autoApply_)
         ApplySettings();
+}
+
+bool TComSelect::ChangeByUser(const std::string& text) {
+    try {
+        Change(text);
+        return true;
+    } catch (...) {
+        // Anything a setter throws: a user's choice must never end the program.
+        const std::exception_ptr error = std::current_exception();
+        if (TCustomComPort::ExceptionHandler) {
+            TCustomComPort::ExceptionHandler(port_, error);
+            return false;
+        }
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "zenta: choice of %s refused: %s\n", text.c_str(), e.what());
+        } catch (...) {
+            // Not a standard exception: nothing more to say about it.
+            std::fprintf(stderr, "zenta: choice of %s refused\n", text.c_str());
+        }
+        return false;
+    }
 }
 
 void TComSelect::ApplySettings() {

@@ -254,6 +254,7 @@ void TForm1::Button5Click(QObject* /*Sender*/) {
         Splitter1->hide();
         Button5->setText(zenta::Button5Caption(false, EnglishUI == 1));
     } else {
+        Splitter1->Fit();
         Panel2->show();
         Splitter1->show();
         Button5->setText(zenta::Button5Caption(true, EnglishUI == 1));
@@ -304,6 +305,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
         }
     } else if (e->type() == QEvent::Resize && watched == Panel1) {
         LayoutControlPanel();
+    } else if (e->type() == QEvent::Resize && watched == Panel5) {
+        LayoutFileRow();
     }
     return QWidget::eventFilter(watched, e);
 }

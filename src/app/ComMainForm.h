@@ -347,6 +347,7 @@ class TForm1 : public QWidget {
     void BindPort();
     void CreatePrepRows();
     void LayoutCaptions();
+    void LayoutFileRow();
     void LayoutControlPanel();
     void ReportOpenError(const EComPort* error);
     void RecoverFromPortError();

@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
@@ -141,6 +142,12 @@ void ApplyBaudRate(TForm1& f, int bitRate) {
     f.ComComboBox2->setCurrentIndex(static_cast<int>(f.ComPort.BaudRate()));
 }
 
+// A stored size is taken only as far as the screen reaches.
+QRect ScreenArea(const TForm1& f) {
+    const QScreen* screen = f.screen();
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
+}
+
 template <class Change>
 void SetGeometryPart(TForm1& f, Change change) {
     QRect g = f.geometry();
@@ -179,10 +186,14 @@ void ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHit hit) 
             ApplyBaudRate(f, s.baudRate);
             break;
         case SettingsKey::WindowWidth:
-            SetGeometryPart(f, [&s](QRect& g) { g.setWidth(s.windowWidth); });
+            SetGeometryPart(f, [&](QRect& g) {
+                g.setWidth(std::min(s.windowWidth, ScreenArea(f).width()));
+            });
             break;
         case SettingsKey::WindowHeight:
-            SetGeometryPart(f, [&s](QRect& g) { g.setHeight(s.windowHeight); });
+            SetGeometryPart(f, [&](QRect& g) {
+                g.setHeight(std::min(s.windowHeight, ScreenArea(f).height()));
+            });
             break;
         case SettingsKey::WindowLeft:
             SetGeometryPart(f, [&s](QRect& g) { g.moveLeft(s.windowLeft); });
@@ -192,6 +203,7 @@ void ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHit hit) 
             break;
         case SettingsKey::SidePanelWidth:
             f.Panel2->setFixedWidth(std::max(0, s.sidePanelWidth));
+            f.Splitter1->Fit();
             f.Splitter1Moved(f.Splitter1);
             break;
         case SettingsKey::SendButtonWidth:

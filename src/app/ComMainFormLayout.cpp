@@ -167,8 +167,8 @@ void TForm1::LayoutFileRow() {
     const int top = 1;
     const int height = Panel5->height() - 2;
     int x = Panel5->width() - 2;
-    QWidget* const row[] = {Button6,    Button5,    saveconfig, CheckBox18, CheckBox13, CheckBox14,
-                            BitBtn1,    Button2,    Button8,    Button4,    Button3};
+    QWidget* const row[] = {Button6, Button5, saveconfig, CheckBox18, CheckBox13, CheckBox14,
+                            BitBtn1, Button2, Button8,    Button4,    Button3};
     for (QWidget* w : row) {
         const int width = std::max(w->property(kDesignWidth).toInt(), CaptionWidth(w));
         x -= width;

@@ -186,9 +186,8 @@ void ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHit hit) 
             ApplyBaudRate(f, s.baudRate);
             break;
         case SettingsKey::WindowWidth:
-            SetGeometryPart(f, [&](QRect& g) {
-                g.setWidth(std::min(s.windowWidth, ScreenArea(f).width()));
-            });
+            SetGeometryPart(
+                f, [&](QRect& g) { g.setWidth(std::min(s.windowWidth, ScreenArea(f).width())); });
             break;
         case SettingsKey::WindowHeight:
             SetGeometryPart(f, [&](QRect& g) {

@@ -4,8 +4,8 @@
 #include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
-#include <limits>
 #include <algorithm>
+#include <limits>
 
 TSplitter::TSplitter(QWidget* parent) : QWidget(parent) {
     setFixedWidth(3);

@@ -33,7 +33,8 @@ void TStatusPanels::Place() {
     int x = 0;
     for (int i = 0; i < kPanels; ++i) {
         QLabel* label = panels_[static_cast<std::size_t>(i)];
-        int w = std::max(widths_[static_cast<std::size_t>(i)], needed_[static_cast<std::size_t>(i)]);
+        int w =
+            std::max(widths_[static_cast<std::size_t>(i)], needed_[static_cast<std::size_t>(i)]);
         if (i == kPanels - 1) {
             w = std::max(w, width() - x);  // the last panel takes the rest of the bar
         }

@@ -8,6 +8,7 @@
 #include "serial/CPort.h"
 #include "serial/EComPort.h"
 #include "serial/ctl/CPortCtl.h"
+#include "serial/ctl/ComSelect.h"
 #include "support/Pty.h"
 
 namespace {
@@ -250,16 +251,43 @@ void ComListsTest::bindingDroppedWhenPortDestroyed() {
     box.SetAutoApply(true);
     box.SelectByUser(3);  // nothing left to apply to
 
-    // A control that goes first leaves nothing behind in the port.
-    TComPort port;
+    // A binding that goes first (destroyed or moved to no port) leaves nothing behind in
+    // the port: its drop notice must never run when the port dies later.
+    struct NoItems : TComItems {
+        void Clear() override {}
+        void Add(const std::string&) override {}
+        int Count() const override { return 0; }
+        std::string Get(int) const override { return {}; }
+        int IndexOf(const std::string&) const override { return -1; }
+    } items;
+    int dropped = 0;
+    int keptDropped = 0;
     {
-        TComComboBox shortLived;
-        shortLived.SetComProperty(cpDataBits);
-        shortLived.SetComPort(&port);
+        auto port = std::make_unique<TComPort>();
+        {
+            TComSelect shortLived(items);
+            shortLived.SetComPort(port.get(), [&] { ++dropped; });
+        }
+        TComSelect unbound(items);
+        unbound.SetComPort(port.get(), [&] { ++dropped; });
+        unbound.SetComPort(nullptr);
+        TComSelect rebound(items);
+        rebound.SetComPort(port.get(), [&] { ++dropped; });
+        TComPort other;
+        rebound.SetComPort(&other);
+        TComSelect kept(items);
+        kept.SetComPort(port.get(), [&] { ++keptDropped; });
+        box.SetComPort(port.get());
+        box.SetComPort(nullptr);
+        box.SetComPort(port.get());
+        port.reset();
+        QCOMPARE(kept.ComPort(), nullptr);
+        QCOMPARE(rebound.ComPort(), &other);
+        rebound.SetComPort(nullptr);
     }
-    box.SetComPort(&port);
-    box.SetComPort(nullptr);
-    box.SetComPort(&port);
+    QCOMPARE(dropped, 0);
+    QCOMPARE(keptDropped, 1);
+    QCOMPARE(box.ComPort(), nullptr);
 }
 
 void ComListsTest::radioGroupReportsOnlyNewChoices() {

@@ -14,11 +14,13 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "app/CloseRequest.h"
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
 #include "app/Splitter.h"
 #include "app/StatusPanels.h"
+#include "app/UiPrompts.h"
 #include "support/AppTestSupport.h"
 
 class MainWindowTest : public QObject {
@@ -388,6 +390,37 @@ class MainWindowTest : public QObject {
         form_->Rfreues100msTimer(nullptr);
         QLabel* panel3 = form_->StatusBar1->Panel(3);
         QVERIFY(panel3->width() >= panel3->fontMetrics().horizontalAdvance(panel3->text()));
+    }
+
+    // A close request while a dialog is open (one a user may not even see, on a desktop
+    // without a window manager) dismisses the dialog, saves and closes.
+    void closeWithADialogOpenSavesAndCloses() {
+        SetPrompts(nullptr);  // the real dialogs
+        for (int round = 0; round < 2; ++round) {
+            form_->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+            const QString row = QStringLiteral("unsaved %1").arg(round);
+            form_->RowEdit(5)->setText(row);
+            bool dialogWasOpen = false;
+            QTimer::singleShot(50, form_.get(), [&] {
+                dialogWasOpen = QApplication::activeModalWidget() != nullptr;
+                zenta::CloseDespiteDialogs(form_.get());
+            });
+            if (round == 0) {
+                Prompts().ShowMessage(QStringLiteral("a message nobody answers"));
+            } else {
+                form_->SpeedButton2Click(form_->SpeedButton2);  // the font dialog
+            }
+            QVERIFY(dialogWasOpen);
+            QTRY_VERIFY(!form_->isVisible());
+            QCOMPARE(QApplication::activeModalWidget(), nullptr);
+            QFile f(settings_->Path() + QStringLiteral("/zenta5.ini"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY(f.readAll().contains(QByteArray("N6=A,") + row.toLatin1() + "\r"));
+            form_ = std::make_unique<TForm1>();
+            form_->getNEWSTimer->stop();
+        }
+        SetPrompts(&prompts_);
     }
 
     void startupTickOpensNothingWithoutPorts() {

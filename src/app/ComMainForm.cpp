@@ -71,6 +71,7 @@ TForm1::~TForm1() {
     try {
         ComPort.Close();
     } catch (...) {
+        // A destructor must not throw; the device is released either way.
     }
     if (Form1 == this) {
         Form1 = nullptr;
@@ -236,6 +237,7 @@ void TForm1::FormClose(QObject* /*Sender*/) {
         try {
             ComPort.Close();
         } catch (...) {
+            // The window closes whatever the device says; its handle is released anyway.
         }
     }
 }
@@ -277,7 +279,7 @@ void TForm1::Button6Click(QObject* /*Sender*/) {
 }
 
 void TForm1::Button2Click(QObject* /*Sender*/) {
-    memo::SetText(Memo, HelpText());
+    memo::SetText(Memo, zenta::HelpText());
     Memo->setFocus();
 }
 

@@ -20,7 +20,7 @@ using zenta::SettingsKey;
 using zenta::SettingsKeyHit;
 using zenta::SettingsSnapshot;
 
-QString WindowSettingsPath() {
+QString zenta::WindowSettingsPath() {
     QString folder = TForm1::SettingsFolder;
     if (folder.isEmpty()) {
         folder = qEnvironmentVariable("ZENTA_CONFIG_DIR");
@@ -40,7 +40,7 @@ int FontPointSize(const QFont& font) {
 
 }  // namespace
 
-SettingsSnapshot SnapshotOfWindow(const TForm1& f) {
+SettingsSnapshot zenta::SnapshotOfWindow(const TForm1& f) {
     SettingsSnapshot s;
     s.english = f.CheckBox18->isChecked();
     s.portName = QString::fromStdString(f.ComPort.Port());
@@ -78,8 +78,8 @@ SettingsSnapshot SnapshotOfWindow(const TForm1& f) {
 void TForm1::saveconfigClick(QObject* /*Sender*/) {
     // The send line's text belongs to the slot of its current mode.
     (CheckBox4->isChecked() ? savedHexLine : savedTextLine) = Edit_Data->text();
-    const QByteArray bytes = zenta::BuildSettingsFile(SnapshotOfWindow(*this));
-    const bool ok = zenta::WriteSettingsFile(WindowSettingsPath(), bytes);
+    const QByteArray bytes = zenta::BuildSettingsFile(zenta::SnapshotOfWindow(*this));
+    const bool ok = zenta::WriteSettingsFile(zenta::WindowSettingsPath(), bytes);
     // Saves run on every key release: a failing folder reports once, then stays quiet
     // until a save works again. The program carries on either way.
     if (iniSaveLatch.OnSaveResult(ok)) {
@@ -89,15 +89,16 @@ void TForm1::saveconfigClick(QObject* /*Sender*/) {
 
 void TForm1::LoadSettingsFile() {
     // Read-only and whole: a write-protected file still loads, long files lose nothing.
-    const std::optional<QByteArray> file = zenta::ReadSettingsFile(WindowSettingsPath());
+    const std::optional<QByteArray> file = zenta::ReadSettingsFile(zenta::WindowSettingsPath());
     if (!file) {
         return;
     }
     FontDialog1Font = Memo->font();
     // Each value reaches its control in the file's order, running the control's handler.
-    zenta::LoadSettingsSnapshot(
-        *file, SnapshotOfWindow(*this),
-        [this](const SettingsSnapshot& s, SettingsKeyHit hit) { ApplySettingsKey(*this, s, hit); });
+    zenta::LoadSettingsSnapshot(*file, zenta::SnapshotOfWindow(*this),
+                                [this](const SettingsSnapshot& s, SettingsKeyHit hit) {
+                                    zenta::ApplySettingsKey(*this, s, hit);
+                                });
 }
 
 namespace {
@@ -166,7 +167,7 @@ void ApplyFontSize(TForm1& f, int points) {
 
 }  // namespace
 
-void ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHit hit) {
+void zenta::ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHit hit) {
     const auto row = static_cast<std::size_t>(hit.row);
     switch (hit.key) {
         case SettingsKey::Row:

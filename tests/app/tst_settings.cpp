@@ -135,7 +135,7 @@ class SettingsTest : public QObject {
             form->Edit35->setText(QStringLiteral("77"));
             form->timeoutText->setText(QStringLiteral("35"));
             form->verifyBox->setCurrentIndex(2);
-            form->setGeometry(120, 90, 900, 640);
+            form->setGeometry(120, 90, 780, 560);  // within the test screen
             form->ComComboBox2->SelectByUser(17);  // 460800, saves on its own
             TForm1::SetChecked(form->timeoutCRLF, true);
             TForm1::SetChecked(form->CheckBox5, true);
@@ -157,7 +157,7 @@ class SettingsTest : public QObject {
         QVERIFY(again->RowHexBox(2)->isChecked());
         QCOMPARE(again->RowButton(3)->text(), QStringLiteral("note=1,2"));
         QCOMPARE(again->RowEdit(1)->text(), QString());
-        QCOMPARE(again->geometry(), QRect(120, 90, 900, 640));
+        QCOMPARE(again->geometry(), QRect(120, 90, 780, 560));
         QCOMPARE(again->ComPort.BaudRate(), br460800);
         QCOMPARE(again->ComComboBox2->currentIndex(), 17);
         QCOMPARE(again->verifyBox->currentIndex(), 2);

@@ -329,7 +329,6 @@ void TForm1::BuildControlPanel() {
     }
 }
 
-// The chart takes the width left of the fixed columns.
 // Places the captioned controls of the control panel by their captions' widths, the
 // design widths being minimums, so that both languages fit. Runs after every caption
 // change; the chart takes what is left on the right.

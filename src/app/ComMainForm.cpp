@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <limits>
 
 #include "app/DeviceMonitor.h"
 #include "app/FormState.h"
@@ -69,6 +70,7 @@ TForm1::~TForm1() {
     try {
         ComPort.Close();
     } catch (...) {
+        // A destructor must not throw; the device is released either way.
     }
     if (Form1 == this) {
         Form1 = nullptr;
@@ -185,33 +187,32 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     RlsdText.clear();
     StopFlag = 0;
 
-    // 1. System language; the settings file decides in step 9.
+    // The system language first; the settings file has the last word.
     ApplySystemLanguage();
-    // 2.-3. Provisional caption and geometry.
     setWindowTitle(QStringLiteral("ZENTA V") + VersionText + QStringLiteral(" 串口数据调试器"));
     setGeometry(250, 180, 850, 600);
-    // 4. Checksum kinds.
     verifyBox->clear();
     verifyBox->addItems({QStringLiteral("None"), QStringLiteral("modbusCRC16"),
                          QStringLiteral("ADD"), QStringLiteral("XOR")});
     verifyBox->setCurrentIndex(0);
-    // 5. The prepared-string rows.
     CreatePrepRows();
-    // 6.
+    // Qt's line edits stop at 32,767 characters; payloads and stored values must not be
+    // cut, neither when typed nor when loaded and saved back.
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+        edit->setMaxLength(std::numeric_limits<int>::max());
+    }
     Panel3->setFocusPolicy(Qt::StrongFocus);
     Edit_Data->setText(savedTextLine);
     Panel2->hide();
     Splitter1->hide();
     ProgressBar1->hide();
-    // 7. The port box's entry names the port.
+    // The port box's entry names the port.
     SelectStartPort();
-    // 8.-9. Settings and language.
     LoadSettingsFile();
     languageChange(this);
-    // 10.
     SetStatusBarWidths();
     StatusBar1->SetPanelText(0, HomePanelText());
-    // 11.-12. Proxy and the start-up tick that opens the port.
+    // Proxy, then the start-up tick that opens the port.
     InvokeClick(Button7);
     getNEWSTimer->start();
 }
@@ -240,6 +241,7 @@ void TForm1::FormClose(QObject* /*Sender*/) {
         try {
             ComPort.Close();
         } catch (...) {
+            // The window closes whatever the device says; its handle is released anyway.
         }
     }
 }
@@ -258,6 +260,7 @@ void TForm1::Button5Click(QObject* /*Sender*/) {
         Splitter1->hide();
         Button5->setText(zenta::Button5Caption(false, EnglishUI == 1));
     } else {
+        Splitter1->Fit();
         Panel2->show();
         Splitter1->show();
         Button5->setText(zenta::Button5Caption(true, EnglishUI == 1));
@@ -280,7 +283,7 @@ void TForm1::Button6Click(QObject* /*Sender*/) {
 }
 
 void TForm1::Button2Click(QObject* /*Sender*/) {
-    memo::SetText(Memo, HelpText());
+    memo::SetText(Memo, zenta::HelpText());
     Memo->setFocus();
 }
 
@@ -309,6 +312,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
         }
     } else if (e->type() == QEvent::Resize && watched == Panel1) {
         LayoutControlPanel();
+    } else if (e->type() == QEvent::Resize && watched == Panel5) {
+        LayoutFileRow();
     }
     return QWidget::eventFilter(watched, e);
 }

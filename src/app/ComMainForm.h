@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/MemoAdapter.h"
+#include "app/core/SettingsFile.h"
 #include "datapath/ReceiveState.h"
 #include "serial/CPort.h"
 
@@ -50,132 +51,132 @@ class TForm1 : public QWidget {
     ~TForm1() override;
 
     // ---- the port
-    TComPort ComPort;
+    TComPort ComPort;  // the serial port the window drives
 
     // ---- regions
-    TMemoWidget* Memo = nullptr;
-    TSplitter* Splitter1 = nullptr;
-    TPanel* Panel2 = nullptr;
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QWidget* TabSheet2 = nullptr;
-    TPanel* Panel5 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
-    TPanel* Panel1 = nullptr;
-    TPanel* Panel4 = nullptr;
-    TStatusPanels* StatusBar1 = nullptr;
+    TMemoWidget* Memo = nullptr;           // receive window; typing into it sends
+    TSplitter* Splitter1 = nullptr;        // bar between receive window and side panel
+    TPanel* Panel2 = nullptr;              // side panel: prepared strings, programmer
+    QTabWidget* PageControl1 = nullptr;    // side panel pages
+    QWidget* TabSheet1 = nullptr;          // "多条字符串发送": the 50 prepared strings
+    QWidget* TabSheet2 = nullptr;          // "stm32ISP": the programmer page
+    TPanel* Panel5 = nullptr;              // file row
+    QProgressBar* ProgressBar1 = nullptr;  // file send and programming progress
+    TPanel* Panel1 = nullptr;              // control panel: port, receive and send options, chart
+    TPanel* Panel4 = nullptr;              // link bar
+    TStatusPanels* StatusBar1 = nullptr;   // status: home link, S:, R:, port state, modem lines
 
     // ---- file row
-    QLineEdit* Edit2 = nullptr;
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
-    QPushButton* Button8 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QCheckBox* CheckBox14 = nullptr;
-    QCheckBox* CheckBox13 = nullptr;
-    QCheckBox* CheckBox18 = nullptr;
-    QPushButton* saveconfig = nullptr;
-    QPushButton* Button5 = nullptr;
-    QPushButton* Button6 = nullptr;
+    QLineEdit* Edit2 = nullptr;         // path of the file to send
+    QPushButton* Button3 = nullptr;     // "打开文件": choose the file
+    QPushButton* Button4 = nullptr;     // "发送文件": send the file
+    QPushButton* Button8 = nullptr;     // "停止": stop a file send or programming run
+    QPushButton* Button2 = nullptr;     // "帮助": help text into the receive window
+    QPushButton* BitBtn1 = nullptr;     // "显示图表": draw the chart from received bytes
+    QCheckBox* CheckBox14 = nullptr;    // "实时刷新": redraw the chart every second
+    QCheckBox* CheckBox13 = nullptr;    // "带符号数": chart bytes as signed
+    QCheckBox* CheckBox18 = nullptr;    // "English": interface language (N100)
+    QPushButton* saveconfig = nullptr;  // "保存参数": save the settings file
+    QPushButton* Button5 = nullptr;     // "扩展"/"隐藏": show or hide the side panel
+    QPushButton* Button6 = nullptr;     // "━"/"■": show or hide the control panel
 
     // ---- control panel
-    TClickLabel* Label23 = nullptr;
-    TComComboBox* ComComboBox1 = nullptr;
-    TPanel* Panel6 = nullptr;
-    TClickLabel* Image2 = nullptr;
-    QPushButton* BitBtn4 = nullptr;
-    QLabel* Label18 = nullptr;
-    TComComboBox* ComComboBox2 = nullptr;
-    QPushButton* Button_Open = nullptr;
-    TComLed* ComLed1 = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
-    QCheckBox* CheckBox2 = nullptr;
-    QLineEdit* CustomBaudInput = nullptr;
-    TPanel* Panel7 = nullptr;
-    QPushButton* SpeedButton2 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button42 = nullptr;
-    QCheckBox* CheckBox19 = nullptr;
-    TPanel* Panel8 = nullptr;
-    QCheckBox* CheckBox5 = nullptr;
-    QCheckBox* timeoutCRLF = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* timeoutText = nullptr;
-    QLabel* Label9 = nullptr;
-    TPanel* Panel9 = nullptr;
-    QCheckBox* CheckBox4 = nullptr;
-    QCheckBox* CheckBox3 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QCheckBox* NewLine_CB = nullptr;
-    QLabel* Label10 = nullptr;
-    QComboBox* verifyBox = nullptr;
-    QPushButton* Button_Send = nullptr;
-    QLineEdit* Edit_Data = nullptr;
-    TPanel* Panel10 = nullptr;
-    QChartView* Chart1 = nullptr;
-    QLineSeries* Series1 = nullptr;
-    QPushButton* SpeedButton1 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
-    QPushButton* BitBtn3 = nullptr;
-    QCheckBox* CheckBox9 = nullptr;
-    QCheckBox* CheckBox10 = nullptr;
-    QCheckBox* CheckBox11 = nullptr;
-    QCheckBox* CheckBox12 = nullptr;
-    QCheckBox* CheckBox7 = nullptr;
-    QCheckBox* CheckBox15 = nullptr;
-    QCheckBox* CheckBox16 = nullptr;
-    QCheckBox* CheckBox17 = nullptr;
+    TClickLabel* Label23 = nullptr;        // "串口号": click refreshes the port list
+    TComComboBox* ComComboBox1 = nullptr;  // port list; a device path can be typed
+    TPanel* Panel6 = nullptr;              // port column under the port label and box
+    TClickLabel* Image2 = nullptr;         // refresh icon of the port list
+    QPushButton* BitBtn4 = nullptr;        // "更多串口设置": the setup dialog
+    QLabel* Label18 = nullptr;             // "波特率"
+    TComComboBox* ComComboBox2 = nullptr;  // bit rate; "Custom" asks for a rate
+    QPushButton* Button_Open = nullptr;    // "打开串口"/"关闭串口"
+    TComLed* ComLed1 = nullptr;            // lamp lit while the port is open
+    QCheckBox* CheckBox1 = nullptr;        // "DTR" line
+    QCheckBox* CheckBox2 = nullptr;        // "RTS" line
+    QLineEdit* CustomBaudInput = nullptr;  // custom rate shown over the bit rate box
+    TPanel* Panel7 = nullptr;              // receive buttons
+    QPushButton* SpeedButton2 = nullptr;   // "字体": receive window font
+    QPushButton* Button1 = nullptr;        // "清除窗口": clear the receive window and counters
+    QPushButton* Button42 = nullptr;       // "保存窗口和数据": save received data to a file
+    QCheckBox* CheckBox19 = nullptr;   // "接收数据到文件": capture received bytes to a file
+    TPanel* Panel8 = nullptr;          // receive display options
+    QCheckBox* CheckBox5 = nullptr;    // "HEX显示": receive window in HEX
+    QCheckBox* timeoutCRLF = nullptr;  // "分包显示": split packets by a pause
+    QLabel* Label1 = nullptr;          // "超时"
+    QLineEdit* timeoutText = nullptr;  // packet pause in ms (N65)
+    QLabel* Label9 = nullptr;          // "ms"
+    TPanel* Panel9 = nullptr;          // send options
+    QCheckBox* CheckBox4 = nullptr;    // "HEX发送": send line is HEX
+    QCheckBox* CheckBox3 = nullptr;    // "定时发送": timed send on
+    QLineEdit* Edit1 = nullptr;        // timed send interval in ms (N56)
+    QLabel* Label2 = nullptr;          // "ms/次"
+    QCheckBox* NewLine_CB = nullptr;   // "加回车换行": append CR LF to a send
+    QLabel* Label10 = nullptr;         // "末尾加校验:"
+    QComboBox* verifyBox = nullptr;    // checksum appended to a send (N60)
+    QPushButton* Button_Send = nullptr;   // "发  送": send the send line
+    QLineEdit* Edit_Data = nullptr;       // send line
+    TPanel* Panel10 = nullptr;            // chart panel
+    QChartView* Chart1 = nullptr;         // chart of received bytes
+    QLineSeries* Series1 = nullptr;       // the chart's line
+    QPushButton* SpeedButton1 = nullptr;  // "0-0": chart range shown
+    QPushButton* BitBtn2 = nullptr;       // "<500": chart page back
+    QPushButton* BitBtn3 = nullptr;       // "500>": chart page forward
+    QCheckBox* CheckBox9 = nullptr;       // chart series colour box 1, hidden
+    QCheckBox* CheckBox10 = nullptr;      // chart series colour box 2, hidden
+    QCheckBox* CheckBox11 = nullptr;      // chart series colour box 3, hidden
+    QCheckBox* CheckBox12 = nullptr;      // chart series colour box 4, hidden
+    QCheckBox* CheckBox7 = nullptr;       // chart series colour box 5, hidden
+    QCheckBox* CheckBox15 = nullptr;      // chart series colour box 6, hidden
+    QCheckBox* CheckBox16 = nullptr;      // chart series colour box 7, hidden
+    QCheckBox* CheckBox17 = nullptr;      // chart series colour box 8, hidden
 
     // ---- link bar
-    TClickLabel* H1 = nullptr;
-    TClickLabel* H2 = nullptr;
-    TClickLabel* H3 = nullptr;
-    TClickLabel* H4 = nullptr;
-    TClickLabel* H5 = nullptr;
+    TClickLabel* H1 = nullptr;  // "zenta 串口调试助手" link
+    TClickLabel* H2 = nullptr;  // "zenta 开发者" link
+    TClickLabel* H3 = nullptr;  // "使用说明" link
+    TClickLabel* H4 = nullptr;  // "下载最新版本" link
+    TClickLabel* H5 = nullptr;  // "联系与反馈" link
 
     // ---- prepared-string page
-    QLabel* Labe4 = nullptr;
-    QLabel* Label24 = nullptr;
-    QLabel* Label25 = nullptr;
-    QLabel* Label5 = nullptr;
-    TPanel* Panel3 = nullptr;
-    QCheckBox* CheckBox6 = nullptr;
-    QLineEdit* Edit35 = nullptr;
-    QLabel* Label3 = nullptr;
-    QPushButton* SpeedButton3 = nullptr;
-    QPushButton* SpeedButton4 = nullptr;
-    TComComboBox* ComComboBox3 = nullptr;
-    TComComboBox* ComComboBox4 = nullptr;
-    TComComboBox* ComComboBox5 = nullptr;
-    TComComboBox* ComComboBox6 = nullptr;
-    QLabel* Label19 = nullptr;
-    QLabel* Label20 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label8 = nullptr;
+    QLabel* Labe4 = nullptr;               // "HEX" column title
+    QLabel* Label24 = nullptr;             // "字符串(双击注释)" column title
+    QLabel* Label25 = nullptr;             // "点击发送" column title
+    QLabel* Label5 = nullptr;              // "←拖动分割线" hint
+    TPanel* Panel3 = nullptr;              // loop send row
+    QCheckBox* CheckBox6 = nullptr;        // "自动循环发送, 间隔:": loop send on
+    QLineEdit* Edit35 = nullptr;           // loop send interval in ms (N58)
+    QLabel* Label3 = nullptr;              // "ms"
+    QPushButton* SpeedButton3 = nullptr;   // "<": previous rows
+    QPushButton* SpeedButton4 = nullptr;   // ">": next rows
+    TComComboBox* ComComboBox3 = nullptr;  // data bits, under the rows
+    TComComboBox* ComComboBox4 = nullptr;  // stop bits, under the rows
+    TComComboBox* ComComboBox5 = nullptr;  // parity, under the rows
+    TComComboBox* ComComboBox6 = nullptr;  // flow control, under the rows
+    QLabel* Label19 = nullptr;             // "数据位"
+    QLabel* Label20 = nullptr;             // "停止位"
+    QLabel* Label4 = nullptr;              // "校验位"
+    QLabel* Label8 = nullptr;              // "流  控"
 
     // ---- programmer page
-    QPushButton* isp255_stm32 = nullptr;
-    QRadioButton* writelow = nullptr;
-    QRadioButton* writemiddle = nullptr;
-    QRadioButton* writefast = nullptr;
-    QPlainTextEdit* Memo_stm32help = nullptr;
-    TIspSchematic* Image1 = nullptr;
+    QPushButton* isp255_stm32 = nullptr;       // "开始下载STM32": start programming
+    QRadioButton* writelow = nullptr;          // "烧64K字节约10秒": slow programming rate
+    QRadioButton* writemiddle = nullptr;       // "烧64K字节约5.3秒": middle rate (default)
+    QRadioButton* writefast = nullptr;         // "最快": fastest rate
+    QPlainTextEdit* Memo_stm32help = nullptr;  // programmer help text
+    TIspSchematic* Image1 = nullptr;           // wiring diagram of the download cable
 
     // ---- hidden proxy controls and the stray label
-    QCheckBox* CheckBox8 = nullptr;
-    QLineEdit* Edit3 = nullptr;
-    QLineEdit* Edit4 = nullptr;
-    QPushButton* Button7 = nullptr;
-    QLabel* Label6 = nullptr;
+    QCheckBox* CheckBox8 = nullptr;  // "通过代理": use the proxy, hidden
+    QLineEdit* Edit3 = nullptr;      // proxy host, hidden
+    QLineEdit* Edit4 = nullptr;      // proxy port, hidden
+    QPushButton* Button7 = nullptr;  // "检查代理": read the system proxy, hidden
+    QLabel* Label6 = nullptr;        // stray "停止位" label, hidden
 
     // ---- timers
-    QTimer* Refresh100msTimer = nullptr;
-    QTimer* SendStringTimer = nullptr;
-    QTimer* Send_N_StringTimer = nullptr;
-    QTimer* getNEWSTimer = nullptr;
-    QTimer* cacelGetnewsTimer = nullptr;
+    QTimer* Refresh100msTimer = nullptr;   // 100 ms: status bar and chart refresh
+    QTimer* SendStringTimer = nullptr;     // timed send of the send line
+    QTimer* Send_N_StringTimer = nullptr;  // loop send of the prepared strings
+    QTimer* getNEWSTimer = nullptr;  // 300 ms start-up tick: opens the port, checks for updates
+    QTimer* cacelGetnewsTimer = nullptr;  // gives up a slow update check
 
     // The 150 prepared-string controls: check boxes 0..49, edits 50..99, buttons 100..149.
     QList<QWidget*> NList;
@@ -317,7 +318,7 @@ class TForm1 : public QWidget {
     // The font the font dialog holds; the receive window takes it over whole.
     QFont FontDialog1Font;
     // The settings save failed and said so; quiet until a save works again.
-    bool iniErrorShown = false;
+    zenta::SaveFailureLatch iniSaveLatch;
 
     // Prepared strings: row i's HEX box, data edit and send button.
     QCheckBox* RowHexBox(int i) const;
@@ -391,7 +392,7 @@ class TForm1 : public QWidget {
   public:
     // ==== end files and chart
 
-    // ---- hooks filled in by later work
+    // ---- settings file, language switch, proxy and update check
     void saveconfigClick(QObject* Sender);
     void languageChange(QObject* Sender);
     void Button7Click(QObject* Sender);
@@ -432,6 +433,7 @@ class TForm1 : public QWidget {
     void BindPort();
     void CreatePrepRows();
     void LayoutCaptions();
+    void LayoutFileRow();
     void LayoutControlPanel();
     void ReportOpenError(const EComPort* error);
     void RecoverFromPortError();

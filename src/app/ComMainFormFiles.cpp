@@ -224,9 +224,8 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
         return;
     }
     // A custom rate is the rate the line runs at; the table has none for it.
-    const int64_t baud = ComPort.BaudRate() == brCustom
-                             ? ComPort.CustomBaudRate()
-                             : BaudRateTable.at(static_cast<std::size_t>(ComPort.BaudRate()));
+    const int64_t baud = ComPort.BaudRate() == brCustom ? ComPort.CustomBaudRate()
+                                                        : BaudRateValue(ComPort.BaudRate());
     memo::SetText(
         Memo, U8(zenta::FileSendReport(read.length, baud, zenta::EstimateSeconds(read.length, baud),
                                        english)));

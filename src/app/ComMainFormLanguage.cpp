@@ -37,12 +37,12 @@ void TForm1::languageChange(QObject* /*Sender*/) {
 
 // Start-up step 1: the system language sets the interface flag until the settings decide.
 void TForm1::ApplySystemLanguage() {
-    const int id = SystemLanguageId();
-    if (id == kLangChineseTaiwan) {
+    const int id = zenta::SystemLanguageId();
+    if (id == zenta::kLangChineseTaiwan) {
 #ifdef _WIN32
         memo::SetText(Memo, zenta::Msg(zenta::MsgId::TraditionalSystemWarning, false));
 #endif
-    } else if (id == kLangEnglishUS || id == kLangEnglishUK) {
+    } else if (id == zenta::kLangEnglishUS || id == zenta::kLangEnglishUK) {
         EnglishUI = 1;
 #ifdef _WIN32
         memo::SetText(Memo, zenta::Msg(zenta::MsgId::EnglishSystemWarning, true));

@@ -102,6 +102,8 @@ void TForm1::BuildLayout() {
     Memo->setFont(memoFont);
     upper->addWidget(Memo, 1);
     Splitter1 = Named(new TSplitter(this), "Splitter1");
+    // The receive window yields to the side panel down to the splitter's limit.
+    Memo->setMinimumSize(Splitter1->MinSize, Splitter1->MinSize);
     upper->addWidget(Splitter1);
     Panel2 = Named(new TPanel(this), "Panel2");
     Panel2->setFixedWidth(317);
@@ -142,17 +144,11 @@ void TForm1::BuildLayout() {
 }
 
 void TForm1::BuildFileRow() {
-    auto* row = new QHBoxLayout(Panel5);
-    row->setContentsMargins(2, 1, 2, 1);
-    row->setSpacing(3);
+    // Placed by LayoutFileRow, not by a layout, so that the row never sets the window's
+    // minimum width: the buttons keep to the right edge and the path edit takes the rest.
     Edit2 = Edit(Panel5, "Edit2", QString());
-    row->addWidget(Edit2, 1);
     // Design widths are minimums: a longer caption (English) widens its control.
-    auto add = [&](QWidget* w, int width) {
-        w->setProperty(kDesignWidth, width);
-        w->setFixedWidth(width);
-        row->addWidget(w);
-    };
+    auto add = [](QWidget* w, int width) { w->setProperty(kDesignWidth, width); };
     add(Button3 = Button(Panel5, "Button3", QStringLiteral("打开文件")), 66);
     add(Button4 = Button(Panel5, "Button4", QStringLiteral("发送文件")), 66);
     add(Button8 = Button(Panel5, "Button8", QStringLiteral("停止")), 44);
@@ -164,6 +160,25 @@ void TForm1::BuildFileRow() {
     add(saveconfig = Button(Panel5, "saveconfig", QStringLiteral("保存参数")), 66);
     add(Button5 = Button(Panel5, "Button5", QStringLiteral("扩展")), 44);
     add(Button6 = Button(Panel5, "Button6", QStringLiteral("━")), 26);
+}
+
+void TForm1::LayoutFileRow() {
+    constexpr int kGap = 3;
+    const int top = 1;
+    const int height = Panel5->height() - 2;
+    int x = Panel5->width() - 2;
+    QWidget* const row[] = {Button6, Button5, saveconfig, CheckBox18, CheckBox13, CheckBox14,
+                            BitBtn1, Button2, Button8,    Button4,    Button3};
+    for (QWidget* w : row) {
+        const int width = std::max(w->property(kDesignWidth).toInt(), CaptionWidth(w));
+        x -= width;
+        w->setGeometry(x, top, width, height);
+        // A control cut by the window's left edge is left out until the window is wider.
+        w->setVisible(x >= 2);
+        x -= kGap;
+    }
+    Edit2->setGeometry(2, top, std::max(0, x - 2), height);
+    Edit2->setVisible(x - 2 >= 20);
 }
 
 void TForm1::BuildControlPanel() {
@@ -314,7 +329,6 @@ void TForm1::BuildControlPanel() {
     }
 }
 
-// The chart takes the width left of the fixed columns.
 // Places the captioned controls of the control panel by their captions' widths, the
 // design widths being minimums, so that both languages fit. Runs after every caption
 // change; the chart takes what is left on the right.
@@ -327,12 +341,7 @@ void TForm1::LayoutCaptions() {
         const bool captioned = qobject_cast<QAbstractButton*>(it.w) || qobject_cast<QLabel*>(it.w);
         return captioned ? std::max(it.width, CaptionWidth(it.w)) : it.width;
     };
-    for (QWidget* w : Panel5->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const QVariant design = w->property(kDesignWidth);
-        if (design.isValid()) {
-            w->setFixedWidth(std::max(design.toInt(), CaptionWidth(w)));
-        }
-    }
+    LayoutFileRow();
     // Left to right from x; returns the right edge.
     auto flow = [&](int x, std::initializer_list<Item> items) {
         for (const Item& it : items) {
@@ -376,16 +385,24 @@ void TForm1::LayoutCaptions() {
 }
 
 void TForm1::LayoutControlPanel() {
+    // Below these widths the value axis' labels, or the buttons beside them, would be drawn
+    // over each other: the chart, or its buttons, stay hidden until there is room.
+    constexpr int kAxisWidth = 28;
+    constexpr int kChartMinWidth = 80;
     const int left = Panel9->geometry().right() + 5;
-    const int width = std::max(40, Panel1->width() - left - 3);
-    Place(Panel10, left, 2, width, Panel1->height() - 4);
+    const int width = Panel1->width() - left - 3;
+    Panel10->setVisible(width >= kChartMinWidth);
+    Place(Panel10, left, 2, std::max(kChartMinWidth, width), Panel1->height() - 4);
     Chart1->setGeometry(0, 0, Panel10->width(), Panel10->height());
     // The chart's buttons sit right-aligned at its top, clear of the value axis.
     int x = Chart1->width();
     for (QPushButton* b : {BitBtn3, BitBtn2, SpeedButton1}) {
         const int w = b->fontMetrics().horizontalAdvance(b->text()) + 8;
         x -= w + 2;
-        Place(b, std::max(28, x), 0, w, 16);
+        Place(b, x, 0, w, 16);
+    }
+    for (QPushButton* b : {BitBtn3, BitBtn2, SpeedButton1}) {
+        b->setVisible(x >= kAxisWidth);
     }
 }
 
@@ -409,6 +426,10 @@ void TForm1::BuildLinkBar() {
 void TForm1::BuildSidePanel() {
     auto* box = new QVBoxLayout(Panel2);
     box->setContentsMargins(0, 0, 0, 0);
+    // The pages' content never sets the window's minimum height: showing the panel must
+    // leave the window's size alone.
+    box->setSizeConstraint(QLayout::SetNoConstraint);
+    Panel2->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     PageControl1 = Named(new QTabWidget(Panel2), "PageControl1");
     box->addWidget(PageControl1);
     TabSheet1 = Named(new QWidget, "TabSheet1");

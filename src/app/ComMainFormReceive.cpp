@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "app/Clock.h"
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/ReceiveSendState.h"
@@ -50,25 +51,12 @@ QColor LoadColor(int64_t rxCount) {
     return QColor();
 }
 
-// Milliseconds of a monotonic clock, wrapping at 32 bits like a system tick count.
-uint32_t MonotonicTickMs() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
-}
-
 // A large burst is read in slices of this size ...
 constexpr int kReceiveSlice = 64 * 1024;
 // ... until this much time is spent; then the event loop gets its turn.
 constexpr qint64 kReceiveBudgetMs = 8;
 // Shortest time between two paints of the receive window while data arrives.
 constexpr qint64 kMemoPaintMs = 40;
-
-zenta::TimeOfDay Now() {
-    const QTime now = QTime::currentTime();
-    return {now.hour(), now.minute(), now.second(), now.msec()};
-}
 
 QString FromBytes(std::string_view bytes) {
     return zenta::FromGb18030(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
@@ -85,7 +73,7 @@ void TForm1::ConnectReceivePath() {
     rs_->progressHide.setSingleShot(true);
     rs_->progressHide.setInterval(250);
     connect(&rs_->progressHide, &QTimer::timeout, ProgressBar1, &QWidget::hide);
-    RxTickSource = MonotonicTickMs;
+    RxTickSource = zenta::TickMs;
     // The first packet after start-up must get its header even if it comes at once.
     Rx.lastRxTick = RxTickSource() - 0x80000000u;
 
@@ -154,8 +142,8 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
     in.packetSplit = packetDecision && timeoutCRLF->isChecked();
     const std::string timeout = timeoutText->text().toStdString();
     in.timeoutText = timeout;
-    in.nowTickMs = RxTickSource ? RxTickSource() : MonotonicTickMs();
-    in.time = Now();
+    in.nowTickMs = RxTickSource ? RxTickSource() : zenta::TickMs();
+    in.time = zenta::Now();
     in.englishUI = EnglishUI == 1;
     in.progress = [this](zenta::ProgressEvent e, int percent) {
         ShowProgress(static_cast<int>(e), percent);
@@ -292,7 +280,7 @@ void TForm1::Rfreues100msTimer(QObject* /*Sender*/) {
     }
     PortStateText = PortStateWord();
     const int baud = ComComboBox2->currentIndex() == 0 ? ComPort.CustomBaudRate()
-                                                       : BaudRateTable.at(ComPort.BaudRate());
+                                                       : BaudRateValue(ComPort.BaudRate());
     StatusBar1->SetPanelText(3, QString::fromStdString(ComPort.Port()) + PortStateText +
                                     QString::number(baud) + QStringLiteral("bps,") +
                                     DataBitsNames.value(ComPort.DataBits()) + "," +

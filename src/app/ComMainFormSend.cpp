@@ -7,6 +7,7 @@
 #include <QTime>
 #include <QTimer>
 
+#include "app/Clock.h"
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/ReceiveSendState.h"
@@ -21,13 +22,9 @@
 
 using zenta::Msg;
 using zenta::MsgId;
+using zenta::Now;
 
 namespace {
-
-zenta::TimeOfDay Now() {
-    const QTime now = QTime::currentTime();
-    return {now.hour(), now.minute(), now.second(), now.msec()};
-}
 
 bool IsDigitKey(QChar key) {
     return key >= QLatin1Char('0') && key <= QLatin1Char('9');

@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
@@ -15,10 +16,11 @@
 #include "app/core/Messages.h"
 #include "serial/ctl/CPortCtl.h"
 
-using zenta::SettingsKeyLine;
+using zenta::SettingsKey;
+using zenta::SettingsKeyHit;
 using zenta::SettingsSnapshot;
 
-QString WindowSettingsPath() {
+QString zenta::WindowSettingsPath() {
     QString folder = TForm1::SettingsFolder;
     if (folder.isEmpty()) {
         folder = qEnvironmentVariable("ZENTA_CONFIG_DIR");
@@ -38,14 +40,11 @@ int FontPointSize(const QFont& font) {
 
 }  // namespace
 
-SettingsSnapshot SnapshotOfWindow(const TForm1& f) {
+SettingsSnapshot zenta::SnapshotOfWindow(const TForm1& f) {
     SettingsSnapshot s;
     s.english = f.CheckBox18->isChecked();
     s.portName = QString::fromStdString(f.ComPort.Port());
-    const int baud = static_cast<int>(f.ComPort.BaudRate());
-    s.baudRate = baud >= 0 && baud < static_cast<int>(BaudRateTable.size())
-                     ? BaudRateTable[static_cast<std::size_t>(baud)]
-                     : 0;
+    s.baudRate = BaudRateValue(f.ComPort.BaudRate());
     // Client geometry, as start-up sets it, so a save and a load change nothing.
     const QRect g = f.geometry();
     s.windowWidth = g.width();
@@ -79,30 +78,27 @@ SettingsSnapshot SnapshotOfWindow(const TForm1& f) {
 void TForm1::saveconfigClick(QObject* /*Sender*/) {
     // The send line's text belongs to the slot of its current mode.
     (CheckBox4->isChecked() ? savedHexLine : savedTextLine) = Edit_Data->text();
-    const QByteArray bytes = zenta::BuildSettingsFile(SnapshotOfWindow(*this));
-    const bool ok = zenta::WriteSettingsFile(WindowSettingsPath(), bytes);
+    const QByteArray bytes = zenta::BuildSettingsFile(zenta::SnapshotOfWindow(*this));
+    const bool ok = zenta::WriteSettingsFile(zenta::WindowSettingsPath(), bytes);
     // Saves run on every key release: a failing folder reports once, then stays quiet
     // until a save works again. The program carries on either way.
-    if (ok) {
-        iniErrorShown = false;
-        return;
-    }
-    if (!iniErrorShown) {
-        iniErrorShown = true;
+    if (iniSaveLatch.OnSaveResult(ok)) {
         Prompts().ShowMessage(zenta::Msg(zenta::MsgId::IniError, EnglishUI == 1));
     }
 }
 
 void TForm1::LoadSettingsFile() {
     // Read-only and whole: a write-protected file still loads, long files lose nothing.
-    const std::optional<QByteArray> file = zenta::ReadSettingsFile(WindowSettingsPath());
+    const std::optional<QByteArray> file = zenta::ReadSettingsFile(zenta::WindowSettingsPath());
     if (!file) {
         return;
     }
     FontDialog1Font = Memo->font();
-    for (const SettingsKeyLine& line : zenta::ParseSettingsFile(*file)) {
-        ApplySettingsKey(*this, line);
-    }
+    // Each value reaches its control in the file's order, running the control's handler.
+    zenta::LoadSettingsSnapshot(*file, zenta::SnapshotOfWindow(*this),
+                                [this](const SettingsSnapshot& s, SettingsKeyHit hit) {
+                                    zenta::ApplySettingsKey(*this, s, hit);
+                                });
 }
 
 namespace {
@@ -128,16 +124,29 @@ void ApplyPortName(TForm1& f, const QString& value) {
     }
 }
 
-void ApplyBaudRate(TForm1& f, const QString& value) {
+void ApplyBaudRate(TForm1& f, int bitRate) {
+    TBaudRate rate = zenta::kDefaultBaudRate;
+    for (int i = br110; i <= br2000000; ++i) {
+        if (BaudRateValue(static_cast<TBaudRate>(i)) == bitRate) {
+            rate = static_cast<TBaudRate>(i);
+        }
+    }
     try {
-        f.ComPort.SetBaudRate(static_cast<TBaudRate>(zenta::BaudIndexFromSetting(value)));
+        f.ComPort.SetBaudRate(rate);
     } catch (const std::exception&) {
         try {
-            f.ComPort.SetBaudRate(br115200);
+            f.ComPort.SetBaudRate(zenta::kDefaultBaudRate);
         } catch (const std::exception&) {
+            // Nothing is open at load; the stored rate stays for the next open.
         }
     }
     f.ComComboBox2->setCurrentIndex(static_cast<int>(f.ComPort.BaudRate()));
+}
+
+// A stored size is taken only as far as the screen reaches.
+QRect ScreenArea(const TForm1& f) {
+    const QScreen* screen = f.screen();
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
 }
 
 template <class Change>
@@ -158,105 +167,96 @@ void ApplyFontSize(TForm1& f, int points) {
 
 }  // namespace
 
-void ApplySettingsKey(TForm1& f, const SettingsKeyLine& line) {
-    const int k = line.key;
-    const QString& v = line.value;
-    if (k >= 1 && k <= zenta::kPreparedRows) {
-        f.RowHexBox(k - 1)->setChecked(zenta::HexRowFromMarker(line.marker));
-        f.RowEdit(k - 1)->setText(v);
-        return;
-    }
-    if (k >= 101 && k <= 100 + zenta::kPreparedRows) {
-        SetNote(f, k - 101, v);
-        return;
-    }
-    switch (k) {
-        case 100:
-            TForm1::SetChecked(f.CheckBox18, zenta::EnglishFromSetting(v));
+void zenta::ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHit hit) {
+    const auto row = static_cast<std::size_t>(hit.row);
+    switch (hit.key) {
+        case SettingsKey::Row:
+            f.RowHexBox(hit.row)->setChecked(s.rows[row].hex);
+            f.RowEdit(hit.row)->setText(s.rows[row].text);
             break;
-        case 80:
-            ApplyPortName(f, v);
+        case SettingsKey::Note:
+            SetNote(f, hit.row, s.rows[row].note);
             break;
-        case 81:
-            ApplyBaudRate(f, v);
+        case SettingsKey::English:
+            TForm1::SetChecked(f.CheckBox18, s.english);
             break;
-        case 82:
-            SetGeometryPart(f, [&v](QRect& g) { g.setWidth(zenta::WindowWidthFromSetting(v)); });
+        case SettingsKey::PortName:
+            ApplyPortName(f, s.portName);
             break;
-        case 83:
-            SetGeometryPart(f, [&v](QRect& g) { g.setHeight(zenta::WindowHeightFromSetting(v)); });
+        case SettingsKey::BaudRate:
+            ApplyBaudRate(f, s.baudRate);
             break;
-        case 84:
-            SetGeometryPart(f, [&v](QRect& g) { g.moveLeft(zenta::WindowLeftFromSetting(v)); });
+        case SettingsKey::WindowWidth:
+            SetGeometryPart(
+                f, [&](QRect& g) { g.setWidth(std::min(s.windowWidth, ScreenArea(f).width())); });
             break;
-        case 85:
-            SetGeometryPart(f, [&v](QRect& g) { g.moveTop(zenta::WindowTopFromSetting(v)); });
+        case SettingsKey::WindowHeight:
+            SetGeometryPart(f, [&](QRect& g) {
+                g.setHeight(std::min(s.windowHeight, ScreenArea(f).height()));
+            });
             break;
-        case 86:
-            f.Panel2->setFixedWidth(std::max(0, zenta::SidePanelWidthFromSetting(v)));
+        case SettingsKey::WindowLeft:
+            SetGeometryPart(f, [&s](QRect& g) { g.moveLeft(s.windowLeft); });
+            break;
+        case SettingsKey::WindowTop:
+            SetGeometryPart(f, [&s](QRect& g) { g.moveTop(s.windowTop); });
+            break;
+        case SettingsKey::SidePanelWidth:
+            f.Panel2->setFixedWidth(std::max(0, s.sidePanelWidth));
+            f.Splitter1->Fit();
             f.Splitter1Moved(f.Splitter1);
             break;
-        case 87: {
-            const int width = zenta::SendButtonWidthFromSetting(v);
+        case SettingsKey::SendButtonWidth:
             for (int i = 0; i < zenta::kPreparedRows; ++i) {
-                f.RowButton(i)->resize(width, f.RowButton(i)->height());
+                f.RowButton(i)->resize(s.sendButtonWidth, f.RowButton(i)->height());
             }
             f.Splitter1Moved(f.Splitter1);
             break;
-        }
-        case 88:
-            f.FontDialog1Font.setFamily(v);
+        case SettingsKey::FontName:
+            f.FontDialog1Font.setFamily(s.fontName);
             f.Memo->setFont(f.FontDialog1Font);
             break;
-        case 89:
-            ApplyFontSize(f, zenta::FontSizeFromSetting(v));
+        case SettingsKey::FontSize:
+            ApplyFontSize(f, s.fontSize);
             break;
-        case 52:
-            f.Edit2->setText(v);
+        case SettingsKey::FilePath:
+            f.Edit2->setText(s.filePath);
             break;
-        case 53:
-            savedTextLine = v;
+        case SettingsKey::TextLine:
+            savedTextLine = s.savedTextLine;
             if (!f.CheckBox4->isChecked()) {
-                f.Edit_Data->setText(v);
+                f.Edit_Data->setText(savedTextLine);
             }
             break;
-        case 54:
-            savedHexLine = v;
+        case SettingsKey::HexLine:
+            savedHexLine = s.savedHexLine;
             if (f.CheckBox4->isChecked()) {
-                f.Edit_Data->setText(v);
+                f.Edit_Data->setText(savedHexLine);
             }
             break;
-        case 55:
-            if (const std::optional<bool> hex = zenta::HexSendFromSetting(line.marker, v)) {
-                TForm1::SetChecked(f.CheckBox4, *hex);
-            }
+        case SettingsKey::HexSend:
+            TForm1::SetChecked(f.CheckBox4, s.hexSend);
             break;
-        case 56:
-            f.Edit1->setText(v);
+        case SettingsKey::TimedInterval:
+            f.Edit1->setText(s.timedInterval);
             break;
-        case 57:
-            TForm1::SetChecked(f.NewLine_CB, zenta::YesFromSetting(v));
+        case SettingsKey::AppendCrLf:
+            TForm1::SetChecked(f.NewLine_CB, s.appendCrLf);
             break;
-        case 58:
-            f.Edit35->setText(v);
+        case SettingsKey::LoopInterval:
+            f.Edit35->setText(s.loopInterval);
             break;
-        case 59:
-            if (const std::optional<bool> on = zenta::YesNoFromSetting(v)) {
-                TForm1::SetChecked(f.CheckBox5, *on);
-            }
+        case SettingsKey::HexDisplay:
+            TForm1::SetChecked(f.CheckBox5, s.hexDisplay);
             break;
-        case 60:
-            f.verifyBox->setCurrentIndex(zenta::ChecksumIndexFromSetting(v));
+        case SettingsKey::Checksum:
+            f.verifyBox->setCurrentIndex(s.checksumIndex);
             break;
-        case 64:
-            if (const std::optional<bool> on = zenta::YesOnlyFromSetting(v)) {
-                TForm1::SetChecked(f.timeoutCRLF, *on);
-            }
+        case SettingsKey::PacketDisplay:
+            TForm1::SetChecked(f.timeoutCRLF, s.packetDisplay);
             break;
-        case 65:
-            f.timeoutText->setText(v);
+        case SettingsKey::PacketTimeout:
+            f.timeoutText->setText(s.packetTimeout);
             break;
-        default:
-            break;  // unknown keys are ignored
     }
 }

@@ -13,12 +13,6 @@ inline const QString VersionText = QStringLiteral("5.08d2");
 inline QString savedHexLine = QStringLiteral("12 FF 00 30");
 inline QString savedTextLine = QStringLiteral("abcdefg");
 
-// Bit rate per TBaudRate ordinal; 0 stands for the custom rate.
-inline constexpr std::array<int, 26> BaudRateTable = {
-    0,      110,    300,    600,    1200,   2400,    4800,    9600,   14400,
-    19200,  38400,  56000,  57600,  115200, 128000,  230400,  256000, 460800,
-    500000, 512000, 600000, 750000, 921600, 1000000, 1500000, 2000000};
-
 inline const QStringList DataBitsNames = {"5", "6", "7", "8"};
 inline const QStringList StopBitsNames = {"1", "1.5", "2"};
 inline const QStringList ParityNames = {"None", "Odd", "Even", "Mark", "Space"};

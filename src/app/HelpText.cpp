@@ -2,6 +2,8 @@
 
 #include "app/FormState.h"
 
+namespace zenta {
+
 QString HelpText() {
     return QStringLiteral(
                "ZENTA 串口调试助手 V%1 使用说明\r\n"
@@ -59,3 +61,5 @@ QString HelpText() {
                "打不开串口时说明原因(被占用或没有权限)。\r\n")
         .arg(VersionText);
 }
+
+}  // namespace zenta

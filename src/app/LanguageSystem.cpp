@@ -2,6 +2,8 @@
 
 #include "app/ComMainForm.h"
 
+namespace zenta {
+
 int LanguageIdOfLocale(const QLocale& locale) {
     if (locale.language() == QLocale::Chinese && locale.territory() == QLocale::Taiwan) {
         return kLangChineseTaiwan;
@@ -23,3 +25,5 @@ int SystemLanguageId() {
     }
     return LanguageIdOfLocale(QLocale::system());
 }
+
+}  // namespace zenta

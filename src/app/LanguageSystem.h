@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+namespace zenta {
+
 // Windows-style language identifiers of the locales the window reacts to at start.
 inline constexpr int kLangChineseTaiwan = 0x0404;
 inline constexpr int kLangEnglishUS = 0x0409;
@@ -11,3 +13,5 @@ inline constexpr int kLangEnglishUK = 0x0809;
 int LanguageIdOfLocale(const QLocale& locale);
 // The running system's identifier, or TForm1::SystemLanguageSource's when set.
 int SystemLanguageId();
+
+}  // namespace zenta

@@ -85,7 +85,6 @@ void TForm1::CreatePrepRows() {
         edit->setObjectName(QStringLiteral("Ndata%1").arg(i));
         edit->setGeometry(h, h * i + t, 10 * h, h);
         edit->setProperty("tag", i);
-        edit->setToolTip(QString::number(i + 1) + QStringLiteral("无注释"));
         edit->setTextMargins(0, 0, 0, 0);
         edit->installEventFilter(editEvents);
         NList.append(edit);
@@ -103,14 +102,18 @@ void TForm1::CreatePrepRows() {
         w->show();
     }
     TabSheet1->installEventFilter(editEvents);
-    // The prepared strings present before any settings are read.
-    static_cast<QCheckBox*>(NList[0])->setChecked(true);
-    static_cast<QLineEdit*>(NList[50])->setText(QStringLiteral("13 00 FF 88"));
-    NList[50]->setToolTip(QStringLiteral("十六进制数据串1"));
-    static_cast<QPushButton*>(NList[100])->setText(QStringLiteral("十六进制数据串1"));
-    static_cast<QLineEdit*>(NList[51])->setText(QStringLiteral("output string"));
-    NList[51]->setToolTip(QStringLiteral("字符串1"));
-    static_cast<QPushButton*>(NList[101])->setText(QStringLiteral("字符串1"));
+    // The built-in rows present before any settings are read; the other send buttons keep
+    // their number as caption until a note is loaded.
+    const auto defaults = zenta::DefaultPreparedRows();
+    for (int i = 0; i < zenta::kPreparedRows; ++i) {
+        const zenta::PreparedRow& row = defaults[static_cast<std::size_t>(i)];
+        RowEdit(i)->setToolTip(row.note);
+        if (!row.text.isEmpty()) {
+            RowHexBox(i)->setChecked(row.hex);
+            RowEdit(i)->setText(row.text);
+            RowButton(i)->setText(row.note);
+        }
+    }
     // Column titles and page buttons stay clickable above the rows.
     for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Labe4, Label24, Label25, Label5,
                                                       SpeedButton3, SpeedButton4}) {

@@ -7,6 +7,10 @@ TKeyPressFilter::TKeyPressFilter(QObject* parent, Handler handler)
 
 QChar TKeyPressFilter::KeyChar(const QKeyEvent* e) {
     const int key = e->key();
+    // Tab and Shift+Tab move the focus as in every window; no edit takes them as typing.
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        return QChar(0);
+    }
     if ((e->modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) {
         return QChar(key - Qt::Key_A + 1);
     }

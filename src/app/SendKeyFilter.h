@@ -8,7 +8,8 @@ class QKeyEvent;
 
 // Hands each character key of a widget to a handler before the widget sees it; the
 // handler discards the key by setting it to 0. Keys without a character (arrows,
-// Delete, Home) pass untouched. Ctrl+letter arrives as its control character.
+// Delete, Home) and Tab/Shift+Tab (focus moves) pass untouched. Ctrl+letter arrives as its control
+// character.
 class TKeyPressFilter : public QObject {
     Q_OBJECT
   public:

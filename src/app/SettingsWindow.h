@@ -6,13 +6,17 @@
 
 class TForm1;
 
+namespace zenta {
+
 // Path of the settings file the window reads and writes: TForm1::SettingsFolder when
 // set, else $ZENTA_CONFIG_DIR when set, else the program's folder.
 QString WindowSettingsPath();
 
 // What the settings file records, read from the window's live controls.
-zenta::SettingsSnapshot SnapshotOfWindow(const TForm1& form);
+SettingsSnapshot SnapshotOfWindow(const TForm1& form);
 
-// Applies one key line to the live controls, running their handlers as a user's change
-// would.
-void ApplySettingsKey(TForm1& form, const zenta::SettingsKeyLine& line);
+// Passes the value of one key the loader took on to the live controls, running their
+// handlers as a user's change would.
+void ApplySettingsKey(TForm1& form, const SettingsSnapshot& s, SettingsKeyHit hit);
+
+}  // namespace zenta

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <limits>
 
 TSplitter::TSplitter(QWidget* parent) : QWidget(parent) {
     setFixedWidth(3);
@@ -16,16 +17,24 @@ void TSplitter::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), QColor(0x80, 0x80, 0x80));
 }
 
+int TSplitter::MaxControlWidth() const {
+    // Keep some of the window for the left side.
+    const QWidget* top = window();
+    return top != nullptr ? std::max(MinSize, top->width() - MinSize - width())
+                          : std::numeric_limits<int>::max();
+}
+
+void TSplitter::Fit() {
+    if (control_ && control_->width() > MaxControlWidth()) {
+        control_->setFixedWidth(MaxControlWidth());
+    }
+}
+
 void TSplitter::Resize(int dx) {
     if (!control_) {
         return;
     }
-    // Keep some of the window for the left side.
-    int maxWidth = control_->width() + dx;
-    if (QWidget* top = window()) {
-        maxWidth = std::max(MinSize, top->width() - MinSize - width());
-    }
-    const int w = std::clamp(startWidth_ + dx, MinSize, maxWidth);
+    const int w = std::clamp(startWidth_ + dx, MinSize, MaxControlWidth());
     control_->setFixedWidth(w);
     if (QWidget* top = window(); top && top->layout()) {
         top->layout()->activate();

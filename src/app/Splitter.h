@@ -14,6 +14,9 @@ class TSplitter : public QWidget {
     // Widens the controlled panel by dx pixels (narrows for dx < 0), within its limits,
     // then lays the window out and runs OnMoved.
     void MoveBy(int dx);
+    // Narrows the controlled panel to what the window can give it (a stored width may be
+    // anything), so that showing it never widens the window.
+    void Fit();
 
     std::function<void(QObject*)> OnMoved;
     int MinSize = 30;
@@ -26,6 +29,7 @@ class TSplitter : public QWidget {
 
   private:
     void Resize(int dx);
+    int MaxControlWidth() const;
 
     QWidget* control_ = nullptr;
     int pressX_ = 0;

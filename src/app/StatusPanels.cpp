@@ -1,13 +1,12 @@
 #include "app/StatusPanels.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <algorithm>
 
 TStatusPanels::TStatusPanels(QWidget* parent) : QFrame(parent) {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 1, 0, 1);
-    row->setSpacing(2);
+    // No layout: a layout would make the panels' widths the window's minimum width. The
+    // panels are placed left to right and a narrow window clips the last ones.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     for (int i = 0; i < kPanels; ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -15,14 +14,33 @@ TStatusPanels::TStatusPanels(QWidget* parent) : QFrame(parent) {
         label->setFrameShadow(QFrame::Sunken);
         label->setContentsMargins(2, 0, 2, 0);
         label->setTextFormat(Qt::PlainText);
-        // Long texts are cut, never pushing the next panel away.
-        label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-        label->setMinimumWidth(0);
-        row->addWidget(label, i == kPanels - 1 ? 1 : 0);
         panels_[i] = label;
     }
-    panels_.back()->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     setAutoFillBackground(true);
+}
+
+QSize TStatusPanels::minimumSizeHint() const {
+    return {0, 0};
+}
+
+void TStatusPanels::resizeEvent(QResizeEvent* e) {
+    QFrame::resizeEvent(e);
+    Place();
+}
+
+void TStatusPanels::Place() {
+    constexpr int kGap = 2;
+    int x = 0;
+    for (int i = 0; i < kPanels; ++i) {
+        QLabel* label = panels_[static_cast<std::size_t>(i)];
+        int w =
+            std::max(widths_[static_cast<std::size_t>(i)], needed_[static_cast<std::size_t>(i)]);
+        if (i == kPanels - 1) {
+            w = std::max(w, width() - x);  // the last panel takes the rest of the bar
+        }
+        label->setGeometry(x, 1, w, std::max(0, height() - 2));
+        x += w + kGap;
+    }
 }
 
 void TStatusPanels::SetPanelWidth(int index, int width) {
@@ -38,13 +56,8 @@ int TStatusPanels::PanelWidth(int index) const {
 // rather than cutting its text.
 void TStatusPanels::Fit(int index) {
     QLabel* label = panels_.at(index);
-    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 10;
-    const int width = std::max(widths_.at(index), needed);
-    if (index == kPanels - 1) {
-        label->setMinimumWidth(width);
-    } else if (label->width() != width || label->minimumWidth() != width) {
-        label->setFixedWidth(width);
-    }
+    needed_.at(index) = label->fontMetrics().horizontalAdvance(label->text()) + 10;
+    Place();
 }
 
 void TStatusPanels::SetPanelText(int index, const QString& text) {

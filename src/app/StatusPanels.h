@@ -9,6 +9,7 @@ class QLabel;
 
 // A status bar of five text panels with a settable background colour. A panel keeps its
 // set width unless its text needs more; the last panel also takes what is left of the bar.
+// The bar never sets the window's minimum width: what does not fit is clipped.
 class TStatusPanels : public QFrame {
     Q_OBJECT
   public:
@@ -26,10 +27,17 @@ class TStatusPanels : public QFrame {
     void SetColor(const QColor& color);
     QColor Color() const { return color_; }
 
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override;
+
   private:
     void Fit(int index);
+    void Place();
 
     std::array<QLabel*, kPanels> panels_{};
     std::array<int, kPanels> widths_{};
+    std::array<int, kPanels> needed_{};  // width of each panel's text
     QColor color_;
 };

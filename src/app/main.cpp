@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app/CloseRequest.h"
 #include "app/ComMainForm.h"
 #include "serial/ctl/QtDispatcher.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char* argv[]) {
     int rc = 0;
     {
         TForm1 form;
+        const zenta::TCloseRequestWatch closeWatch(&form);
         form.show();
         rc = QApplication::exec();
     }

@@ -128,15 +128,18 @@ class LanguageTest : public QObject {
     }
 
     void systemLanguageGivesWayToTheFile() {
-        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("en_US"))), kLangEnglishUS);
-        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("en_GB"))), kLangEnglishUK);
-        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("zh_TW"))), kLangChineseTaiwan);
-        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("zh_CN"))), 0);
-        QCOMPARE(LanguageIdOfLocale(QLocale(QStringLiteral("en_AU"))), 0);
+        QCOMPARE(zenta::LanguageIdOfLocale(QLocale(QStringLiteral("en_US"))),
+                 zenta::kLangEnglishUS);
+        QCOMPARE(zenta::LanguageIdOfLocale(QLocale(QStringLiteral("en_GB"))),
+                 zenta::kLangEnglishUK);
+        QCOMPARE(zenta::LanguageIdOfLocale(QLocale(QStringLiteral("zh_TW"))),
+                 zenta::kLangChineseTaiwan);
+        QCOMPARE(zenta::LanguageIdOfLocale(QLocale(QStringLiteral("zh_CN"))), 0);
+        QCOMPARE(zenta::LanguageIdOfLocale(QLocale(QStringLiteral("en_AU"))), 0);
 
         // An English system without a file still ends start-up in Chinese.
         ProgramFolder folder;
-        TForm1::SystemLanguageSource = [] { return kLangEnglishUS; };
+        TForm1::SystemLanguageSource = [] { return zenta::kLangEnglishUS; };
         auto form = NewWindow();
         ExpectEnglish(*form, false);
     }

@@ -1,20 +1,26 @@
 // The window's build: regions, the prepared-string rows, toggles and the row layout.
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
 
+#include "app/CloseRequest.h"
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
 #include "app/Splitter.h"
 #include "app/StatusPanels.h"
+#include "app/UiPrompts.h"
 #include "support/AppTestSupport.h"
 
 class MainWindowTest : public QObject {
@@ -27,6 +33,85 @@ class MainWindowTest : public QObject {
 
     // Top edge in window coordinates.
     int Top(QWidget* w) const { return w->mapTo(form_.get(), QPoint(0, 0)).y(); }
+    QRect InWindow(QWidget* w) const {
+        return QRect(w->mapTo(form_.get(), QPoint(0, 0)), w->size());
+    }
+
+    // A new window started on a settings file holding these lines, shown.
+    void RestartWith(const QStringList& lines) {
+        form_.reset();
+        QFile f(settings_->Path() + QStringLiteral("/zenta5.ini"));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+        f.close();
+        form_ = std::make_unique<TForm1>();
+        form_->getNEWSTimer->stop();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+
+    // The controls a user sees in the bottom stack: every visible button, label, edit and
+    // list that lies at least partly inside the window.
+    QList<QWidget*> VisibleControls() const {
+        QList<QWidget*> out;
+        for (QWidget* region : {form_->Panel5, form_->Panel1, form_->Panel4}) {
+            for (QWidget* w : region->findChildren<QWidget*>()) {
+                const bool control =
+                    qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) ||
+                    qobject_cast<QComboBox*>(w) ||
+                    (qobject_cast<QLineEdit*>(w) && !qobject_cast<QComboBox*>(w->parentWidget()));
+                const bool onChart = form_->Chart1->isAncestorOf(w);
+                if (control && !onChart && w->isVisible() &&
+                    InWindow(w).intersects(form_->rect())) {
+                    out << w;
+                }
+            }
+        }
+        return out;
+    }
+
+    // No two visible controls share a pixel, and the chart's buttons stay clear of each
+    // other and of its value axis.
+    void CheckNothingOverlaps() const {
+        const QList<QWidget*> controls = VisibleControls();
+        QVERIFY(controls.size() > 10);
+        for (int i = 0; i < controls.size(); ++i) {
+            for (int j = i + 1; j < controls.size(); ++j) {
+                QVERIFY2(!InWindow(controls[i]).intersects(InWindow(controls[j])),
+                         qPrintable(controls[i]->objectName() + " / " + controls[j]->objectName()));
+            }
+        }
+        if (!form_->Chart1->isVisible()) {
+            return;
+        }
+        const int axisRight = static_cast<int>(form_->Chart1->chart()->plotArea().left());
+        QList<QRect> buttons;
+        for (QPushButton* b : {form_->SpeedButton1, form_->BitBtn2, form_->BitBtn3}) {
+            if (b->isVisible()) {
+                QVERIFY2(b->x() >= axisRight, qPrintable(b->objectName()));
+                for (const QRect& other : buttons) {
+                    QVERIFY(!other.intersects(b->geometry()));
+                }
+                buttons << b->geometry();
+            }
+        }
+    }
+
+    // Every visible caption inside the window is shown whole.
+    void CheckCaptionsFit() const {
+        for (QWidget* w : VisibleControls()) {
+            if (!form_->rect().contains(InWindow(w))) {
+                continue;
+            }
+            int needed = 0;
+            if (auto* b = qobject_cast<QPushButton*>(w)) {
+                needed = b->fontMetrics().horizontalAdvance(b->text());
+            } else if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)) {
+                needed = w->sizeHint().width();
+            }
+            QVERIFY2(w->width() >= needed, qPrintable(w->objectName()));
+        }
+    }
 
   private slots:
     void init() {
@@ -51,23 +136,35 @@ class MainWindowTest : public QObject {
         QVERIFY(!form_->Panel2->isVisible());
         QVERIFY(!form_->Splitter1->isVisible());
         QVERIFY(!form_->ProgressBar1->isVisible());
-        QCOMPARE(form_->Panel5->height(), 24);
-        QCOMPARE(form_->Panel1->height(), 115);
-        QCOMPARE(form_->Panel4->height(), 19);
-        QCOMPARE(form_->StatusBar1->height(), 20);
-        // Bottom stack, top to bottom, under the receive window, which takes the rest.
-        QVERIFY(Top(form_->Memo) == 0);
+        // Bottom stack, top to bottom and edge to edge, under the receive window, which
+        // takes the rest.
+        QCOMPARE(Top(form_->Memo), 0);
         QCOMPARE(Top(form_->Panel5), form_->Memo->height());
-        QCOMPARE(Top(form_->Panel1), Top(form_->Panel5) + 24);
-        QCOMPARE(Top(form_->Panel4), Top(form_->Panel1) + 115);
-        QCOMPARE(Top(form_->StatusBar1), Top(form_->Panel4) + 19);
-        QCOMPARE(Top(form_->StatusBar1) + 20, form_->height());
+        QCOMPARE(Top(form_->Panel1), Top(form_->Panel5) + form_->Panel5->height());
+        QCOMPARE(Top(form_->Panel4), Top(form_->Panel1) + form_->Panel1->height());
+        QCOMPARE(Top(form_->StatusBar1), Top(form_->Panel4) + form_->Panel4->height());
+        QCOMPARE(Top(form_->StatusBar1) + form_->StatusBar1->height(), form_->height());
+        QVERIFY(form_->Memo->height() > form_->height() / 2);
         QCOMPARE(form_->Memo->width(), form_->width());
-        // Status panels from the bar's height.
-        const int widths[] = {100, 80, 80, 260, 50};
-        for (int i = 0; i < 5; ++i) {
-            QCOMPARE(form_->StatusBar1->PanelWidth(i), widths[i]);
+        // The control panel is tall enough for its lowest control.
+        for (QWidget* w : form_->Panel1->findChildren<QWidget*>()) {
+            if (w->isVisible()) {
+                QVERIFY2(InWindow(w).bottom() <= InWindow(form_->Panel1).bottom(),
+                         qPrintable(w->objectName()));
+            }
         }
+        CheckNothingOverlaps();
+        CheckCaptionsFit();
+        // Status panels side by side, each showing its text whole, the last up to the edge.
+        form_->Rfreues100msTimer(nullptr);
+        for (int i = 0; i < TStatusPanels::kPanels; ++i) {
+            QLabel* panel = form_->StatusBar1->Panel(i);
+            QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
+            if (i > 0) {
+                QVERIFY(panel->x() > form_->StatusBar1->Panel(i - 1)->geometry().right());
+            }
+        }
+        QCOMPARE(form_->StatusBar1->Panel(4)->geometry().right(), form_->StatusBar1->width() - 1);
         QVERIFY(form_->Refresh100msTimer->isActive());
         QVERIFY(!form_->SendStringTimer->isActive());
         QVERIFY(!form_->Send_N_StringTimer->isActive());
@@ -86,26 +183,102 @@ class MainWindowTest : public QObject {
         }
     }
 
+    // English captions are longer: they still fit, and nothing is pushed over anything.
+    void englishCaptionsFit() {
+        RestartWith({"N100=,English"});
+        QCOMPARE(form_->Button_Open->text(), QStringLiteral("OpenCom"));
+        CheckNothingOverlaps();
+        CheckCaptionsFit();
+    }
+
+    // A stored size is taken as given down to 400 x 300 and up to the screen; the window's
+    // own parts never make it larger, and nothing in it overlaps at any width.
+    void storedSizeIsKeptWithinLimits() {
+        RestartWith({"N100=,English", "N82=,100", "N83=,100"});
+        QCOMPARE(form_->size(), QSize(400, 300));
+        CheckNothingOverlaps();
+        // The buttons at the row's right end stay in reach.
+        QVERIFY(form_->rect().contains(InWindow(form_->Button6)));
+        QVERIFY(form_->rect().contains(InWindow(form_->Button5)));
+        for (int width : {560, 700, 760, 1000}) {
+            form_->resize(width, 400);
+            QTRY_COMPARE(form_->width(), width);
+            CheckNothingOverlaps();
+        }
+
+        const QRect screen = form_->screen()->availableGeometry();
+        RestartWith({"N82=,99999", "N83=,99999", "N86=,99999"});
+        QVERIFY(form_->width() <= screen.width());
+        QVERIFY(form_->height() <= screen.height());
+        const QSize before = form_->size();
+        form_->Button5Click(form_->Button5);
+        QVERIFY(form_->Panel2->isVisible());
+        QCOMPARE(form_->size(), before);
+        QVERIFY(form_->Memo->width() > 0);
+        QVERIFY(InWindow(form_->Panel2).right() < form_->width());
+        TForm1::InvokeClick(form_->saveconfig);
+        form_.reset();
+
+        // What was saved starts the same window again.
+        QFile f(settings_->Path() + QStringLiteral("/zenta5.ini"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        QVERIFY(saved.contains(QByteArray("N82=,") + QByteArray::number(before.width()) + "\r"));
+        QVERIFY(saved.contains(QByteArray("N83=,") + QByteArray::number(before.height()) + "\r"));
+    }
+
+    // Showing and hiding the side panel, at any size, leaves the window's size alone, so
+    // the saved size does not creep from one session to the next.
+    void sidePanelLeavesTheWindowSize() {
+        for (const QSize size : {QSize(850, 600), QSize(400, 300), QSize(700, 420)}) {
+            form_->resize(size);
+            form_->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+            QTRY_COMPARE(form_->size(), size);
+            for (int i = 0; i < 4; ++i) {
+                QTest::mouseClick(form_->Button5, Qt::LeftButton);
+                QCoreApplication::processEvents();
+                QCOMPARE(form_->size(), size);
+            }
+            form_->Button5Click(form_->Button5);
+            form_->Splitter1->MoveBy(-2000);
+            QCoreApplication::processEvents();
+            QCOMPARE(form_->size(), size);
+            form_->Button5Click(form_->Button5);
+            QCoreApplication::processEvents();  // the hidden panel's minimum goes with it
+        }
+    }
+
     void preparedRowsAreBuiltInOrder() {
-        const int h = form_->RowHeight();
-        const int t = form_->RowTop();
-        QCOMPARE(h, 17);
-        QCOMPARE(t, 37);
         QCOMPARE(form_->NList.size(), 150);
+        form_->show();
+        form_->Button5Click(form_->Button5);
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        const int headerBottom = form_->Label24->geometry().bottom();
         for (int i = 0; i < 50; ++i) {
             auto* box = qobject_cast<QCheckBox*>(form_->NList[i]);
             auto* edit = qobject_cast<QLineEdit*>(form_->NList[50 + i]);
             auto* send = qobject_cast<QPushButton*>(form_->NList[100 + i]);
             QVERIFY(box && edit && send);
+            // The names and tags are how the settings and the handlers find a row.
             QCOMPARE(box->objectName(), QStringLiteral("HEX%1").arg(i));
             QCOMPARE(edit->objectName(), QStringLiteral("Ndata%1").arg(i));
             QCOMPARE(send->objectName(), QStringLiteral("Nsend%1").arg(i));
-            QCOMPARE(box->parentWidget(), form_->TabSheet1);
-            QCOMPARE(box->geometry(), QRect(0, h * i + t, h, h));
-            QCOMPARE(edit->geometry(), QRect(h, h * i + t, 10 * h, h));
-            QCOMPARE(send->geometry(), QRect(11 * h, h * i + t + 1, 7 * h, h));
             QCOMPARE(edit->property("tag").toInt(), i);
             QCOMPARE(send->property("tag").toInt(), i);
+            QCOMPARE(box->parentWidget(), form_->TabSheet1);
+            // One row: HEX box, edit and send button side by side on one line, below the
+            // column titles and below the previous row, none overlapping another.
+            QVERIFY(box->geometry().right() < edit->x());
+            QCOMPARE(edit->geometry().right() + 1, send->x());
+            QVERIFY(std::abs(send->y() - edit->y()) <= 1);
+            QCOMPARE(box->y(), edit->y());
+            QVERIFY(edit->y() > headerBottom);
+            if (i > 0) {
+                QWidget* above = form_->NList[50 + i - 1];
+                QVERIFY(edit->y() >= above->geometry().bottom() + 1);
+                QVERIFY(!send->geometry().intersects(form_->NList[100 + i - 1]->geometry()));
+            }
             if (i > 1) {
                 QCOMPARE(box->text(), QString::number(i));
                 QVERIFY(!box->isChecked());
@@ -172,9 +345,12 @@ class MainWindowTest : public QObject {
             QCOMPARE(send->x() + send->width(), page);
             QCOMPARE(send->width(), 7 * h);
         }
-        QCOMPARE(form_->Label25->x(), form_->NList[100]->x() + 15);
-        QCOMPARE(form_->SpeedButton3->x(), page - 25);
-        QCOMPARE(form_->SpeedButton4->x(), page - 13);
+        // The column title stays over the send buttons, the page arrows at the right end.
+        QVERIFY(form_->Label25->x() >= form_->NList[100]->x());
+        QVERIFY(form_->Label25->x() < form_->NList[100]->geometry().right());
+        QVERIFY(form_->SpeedButton4->geometry().right() < page);
+        QVERIFY(form_->SpeedButton4->geometry().right() >= page - 3);
+        QVERIFY(form_->SpeedButton3->geometry().right() < form_->SpeedButton4->x());
 
         // Dragging the bar with the mouse lands in the same place.
         const int widthBefore = form_->Panel2->width();
@@ -214,6 +390,37 @@ class MainWindowTest : public QObject {
         form_->Rfreues100msTimer(nullptr);
         QLabel* panel3 = form_->StatusBar1->Panel(3);
         QVERIFY(panel3->width() >= panel3->fontMetrics().horizontalAdvance(panel3->text()));
+    }
+
+    // A close request while a dialog is open (one a user may not even see, on a desktop
+    // without a window manager) dismisses the dialog, saves and closes.
+    void closeWithADialogOpenSavesAndCloses() {
+        SetPrompts(nullptr);  // the real dialogs
+        for (int round = 0; round < 2; ++round) {
+            form_->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+            const QString row = QStringLiteral("unsaved %1").arg(round);
+            form_->RowEdit(5)->setText(row);
+            bool dialogWasOpen = false;
+            QTimer::singleShot(50, form_.get(), [&] {
+                dialogWasOpen = QApplication::activeModalWidget() != nullptr;
+                zenta::CloseDespiteDialogs(form_.get());
+            });
+            if (round == 0) {
+                Prompts().ShowMessage(QStringLiteral("a message nobody answers"));
+            } else {
+                form_->SpeedButton2Click(form_->SpeedButton2);  // the font dialog
+            }
+            QVERIFY(dialogWasOpen);
+            QTRY_VERIFY(!form_->isVisible());
+            QCOMPARE(QApplication::activeModalWidget(), nullptr);
+            QFile f(settings_->Path() + QStringLiteral("/zenta5.ini"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY(f.readAll().contains(QByteArray("N6=A,") + row.toLatin1() + "\r"));
+            form_ = std::make_unique<TForm1>();
+            form_->getNEWSTimer->stop();
+        }
+        SetPrompts(&prompts_);
     }
 
     void startupTickOpensNothingWithoutPorts() {

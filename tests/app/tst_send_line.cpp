@@ -214,6 +214,24 @@ class SendLineTest : public QObject {
         }
     }
 
+    // Tab and Shift+Tab move the focus out of every filtered edit; none takes them as typing.
+    void tabMovesTheFocusOutOfFilteredEdits() {
+        TForm1::SetChecked(form_->CheckBox4, true);
+        prompts_.messages.clear();
+        for (QLineEdit* box : {form_->Edit_Data, form_->Edit1, form_->timeoutText}) {
+            box->setText(QStringLiteral("1000"));
+            for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+                box->setFocus();
+                QVERIFY(box->hasFocus());
+                QTest::keyClick(box, key,
+                                key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+                QVERIFY2(!box->hasFocus(), qPrintable(box->objectName()));
+                QCOMPARE(box->text(), QStringLiteral("1000"));
+            }
+        }
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
     void timeoutLongerThanTheIntervalLeavesANote() {
         EnglishUI = 1;
         form_->Edit1->setText(QStringLiteral("10"));

@@ -135,7 +135,7 @@ class SettingsTest : public QObject {
             form->Edit35->setText(QStringLiteral("77"));
             form->timeoutText->setText(QStringLiteral("35"));
             form->verifyBox->setCurrentIndex(2);
-            form->setGeometry(120, 90, 900, 640);
+            form->setGeometry(120, 90, 780, 560);  // within the test screen
             form->ComComboBox2->SelectByUser(17);  // 460800, saves on its own
             TForm1::SetChecked(form->timeoutCRLF, true);
             TForm1::SetChecked(form->CheckBox5, true);
@@ -157,7 +157,7 @@ class SettingsTest : public QObject {
         QVERIFY(again->RowHexBox(2)->isChecked());
         QCOMPARE(again->RowButton(3)->text(), QStringLiteral("note=1,2"));
         QCOMPARE(again->RowEdit(1)->text(), QString());
-        QCOMPARE(again->geometry(), QRect(120, 90, 900, 640));
+        QCOMPARE(again->geometry(), QRect(120, 90, 780, 560));
         QCOMPARE(again->ComPort.BaudRate(), br460800);
         QCOMPARE(again->ComComboBox2->currentIndex(), 17);
         QCOMPARE(again->verifyBox->currentIndex(), 2);
@@ -242,6 +242,44 @@ class SettingsTest : public QObject {
         }
         QCOMPARE(form->timeoutText->text(), QStringLiteral("45"));
         QVERIFY(folder.Read().contains(zenta::ToGb18030("N50=A," + texts[49] + "\r\r\n")));
+    }
+
+    // Qt's line edits stop at 32,767 characters by default: a stored 12,000-byte HEX line
+    // must load, send and save back whole.
+    void longValuesAreNeverCut() {
+        ProgramFolder folder;
+        QString hex;
+        for (int i = 0; i < 12000; ++i) {
+            hex += QStringLiteral("%1 ").arg(i % 256, 2, 16, QChar(u'0')).toUpper();
+        }
+        hex.chop(1);
+        const QString text(40000, QChar(u'x'));
+        auto form = StartWith(folder, {"N1=H," + hex, "N53=," + text, "N56=," + text});
+        QCOMPARE(form->RowEdit(0)->text().size(), hex.size());
+        QCOMPARE(form->Edit_Data->text().size(), text.size());
+        QCOMPARE(form->Edit1->text().size(), text.size());
+        QVERIFY(folder.Read().contains(zenta::ToGb18030("N1=H," + hex + "\r\r\n")));
+        QVERIFY(folder.Read().contains(zenta::ToGb18030("N53=," + text + "\r\r\n")));
+        // Typing goes on past the old limit too.
+        for (QLineEdit* edit : form->findChildren<QLineEdit*>()) {
+            if (edit->isReadOnly()) {
+                continue;
+            }
+            edit->setText(text);
+            edit->end(false);
+            QTest::keyClicks(edit, "1");
+            QVERIFY2(edit->text().size() > text.size(), qPrintable(edit->objectName()));
+        }
+
+        // The whole row goes out, with its checksum.
+        Pty pty;
+        QVERIFY(OpenOn(*form, pty));
+        form->verifyBox->setCurrentIndex(1);
+        form->RowEdit(0)->setText(hex);
+        TForm1::InvokeClick(form->RowButton(0));
+        QByteArray got;
+        QTRY_VERIFY((got += ReadMaster(pty, 20)).size() >= 12002);
+        QCOMPARE(got.size(), 12002);
     }
 
     void unwritableFolderReportsOnceAndCarriesOn() {

@@ -142,7 +142,8 @@ TEST(SettingsFile, KeyRules) {
     EXPECT_EQ(Load("N81=,460800\n").baudRate, 460800);
     EXPECT_EQ(Load("N81=,0\n").baudRate, 115200);
     EXPECT_EQ(Load("N81=,12345\n").baudRate, 115200);
-    EXPECT_EQ(BaudIndexFromSetting("2000000"), 25);
+    EXPECT_EQ(Load("N81=,2000000\n").baudRate, 2000000);
+    EXPECT_EQ(BaudRateFromSetting("110"), br110);
     EXPECT_EQ(Load("N82=,100\r\r\nN83=,abc\r\r\n").windowWidth, 400);
     EXPECT_EQ(Load("N82=,abc\r\r\n").windowWidth, 850);
     EXPECT_EQ(Load("N83=,12\r\r\n").windowHeight, 300);
@@ -166,6 +167,31 @@ TEST(SettingsFile, KeyRules) {
     EXPECT_TRUE(Load("N64=,Y\nN64=,N\n").packetDisplay);  // only "Y" changes it
     EXPECT_TRUE(Load("N100=,English\n").english);
     EXPECT_FALSE(Load("N100=,english\n").english);
+}
+
+// The window passes each taken key on to its controls from this callback, so the order, the
+// row numbers and the snapshot it sees are what the window shows.
+TEST(SettingsFile, LoaderHandsOnEachTakenKeyInFileOrder) {
+    std::vector<std::pair<SettingsKey, int>> seen;
+    QString rowTextSeen;
+    const SettingsSnapshot s = LoadSettingsSnapshot(
+        "N55=,X\nN99=,x\nN7=H,ab\nN0=,z\nN157=,q\nN107=,note\nN82=,100\nN151=,no\nN50=A,end\n",
+        DefaultSettingsSnapshot(), [&](const SettingsSnapshot& now, SettingsKeyHit hit) {
+            seen.emplace_back(hit.key, hit.row);
+            if (hit.key == SettingsKey::Row && hit.row == 6) {
+                rowTextSeen = now.rows[6].text;
+            }
+        });
+    const std::vector<std::pair<SettingsKey, int>> expected = {{SettingsKey::HexSend, 0},
+                                                               {SettingsKey::Row, 6},
+                                                               {SettingsKey::Note, 6},
+                                                               {SettingsKey::WindowWidth, 0},
+                                                               {SettingsKey::Row, 49}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(rowTextSeen, "ab");
+    EXPECT_FALSE(s.hexSend);
+    EXPECT_EQ(s.windowWidth, 400);
+    EXPECT_EQ(s.rows[49].text, "end");
 }
 
 TEST(SettingsFile, MalformedLinesStayWithinTheirLine) {

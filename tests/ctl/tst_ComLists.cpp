@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "serial/CPort.h"
+#include "serial/EComPort.h"
 #include "serial/ctl/CPortCtl.h"
+#include "serial/ctl/ComSelect.h"
+#include "support/Pty.h"
 
 namespace {
 
@@ -39,6 +42,7 @@ class ComListsTest : public QObject {
     void portEntryMissingAppliesNothing();
     void bindingDroppedWhenPortDestroyed();
     void radioGroupReportsOnlyNewChoices();
+    void refusedChoiceGoesToTheHandler();
 };
 
 void ComListsTest::itemOrders_data() {
@@ -247,16 +251,43 @@ void ComListsTest::bindingDroppedWhenPortDestroyed() {
     box.SetAutoApply(true);
     box.SelectByUser(3);  // nothing left to apply to
 
-    // A control that goes first leaves nothing behind in the port.
-    TComPort port;
+    // A binding that goes first (destroyed or moved to no port) leaves nothing behind in
+    // the port: its drop notice must never run when the port dies later.
+    struct NoItems : TComItems {
+        void Clear() override {}
+        void Add(const std::string&) override {}
+        int Count() const override { return 0; }
+        std::string Get(int) const override { return {}; }
+        int IndexOf(const std::string&) const override { return -1; }
+    } items;
+    int dropped = 0;
+    int keptDropped = 0;
     {
-        TComComboBox shortLived;
-        shortLived.SetComProperty(cpDataBits);
-        shortLived.SetComPort(&port);
+        auto port = std::make_unique<TComPort>();
+        {
+            TComSelect shortLived(items);
+            shortLived.SetComPort(port.get(), [&] { ++dropped; });
+        }
+        TComSelect unbound(items);
+        unbound.SetComPort(port.get(), [&] { ++dropped; });
+        unbound.SetComPort(nullptr);
+        TComSelect rebound(items);
+        rebound.SetComPort(port.get(), [&] { ++dropped; });
+        TComPort other;
+        rebound.SetComPort(&other);
+        TComSelect kept(items);
+        kept.SetComPort(port.get(), [&] { ++keptDropped; });
+        box.SetComPort(port.get());
+        box.SetComPort(nullptr);
+        box.SetComPort(port.get());
+        port.reset();
+        QCOMPARE(kept.ComPort(), nullptr);
+        QCOMPARE(rebound.ComPort(), &other);
+        rebound.SetComPort(nullptr);
     }
-    box.SetComPort(&port);
-    box.SetComPort(nullptr);
-    box.SetComPort(&port);
+    QCOMPARE(dropped, 0);
+    QCOMPARE(keptDropped, 1);
+    QCOMPARE(box.ComPort(), nullptr);
 }
 
 void ComListsTest::radioGroupReportsOnlyNewChoices() {
@@ -283,6 +314,66 @@ void ComListsTest::radioGroupReportsOnlyNewChoices() {
 
     group.SetItemIndex(-1);
     QCOMPARE(group.ItemIndex(), -1);
+}
+
+// An open port refuses 1.5 stop bits. A user who picks them with AutoApply on must not end
+// the program: the refusal goes to the port's exception handler, the owner hears of no
+// change, and the control goes on working.
+void ComListsTest::refusedChoiceGoesToTheHandler() {
+    TestPty pty;
+    QVERIFY(pty.Ok());
+    TComPort port;
+    port.SetPort(pty.SlaveName());
+    port.Open();
+    QVERIFY(port.Connected());
+
+    std::vector<int> refusals;
+    TCustomComPort::ExceptionHandler = [&](TCustomComPort* from, std::exception_ptr error) {
+        QCOMPARE(from, &port);
+        try {
+            std::rethrow_exception(error);
+        } catch (const EComPort& e) {
+            refusals.push_back(e.ErrorCode());
+        } catch (...) {
+            // Any other kind is a fault of its own.
+            refusals.push_back(-1);
+        }
+    };
+    TComComboBox box;
+    box.SetComProperty(cpStopBits);
+    box.SetComPort(&port);
+    box.SetAutoApply(true);
+    TComRadioGroup group;
+    group.SetComProperty(cpStopBits);
+    group.SetComPort(&port);
+    group.SetAutoApply(true);
+    int notices = 0;
+    box.OnChange = [&](QObject*) { ++notices; };
+    group.OnClick = [&](QObject*) { ++notices; };
+
+    box.setFocus();
+    QTest::keyClick(&box, Qt::Key_Down);  // "1" -> "1.5" by a key press
+    // The port keeps the value it was given; take it back before the second try.
+    port.SetStopBits(sbOneStopBit);
+    group.UpdateSettings();
+    group.ClickByUser(1);
+    TCustomComPort::ExceptionHandler = nullptr;
+    QCOMPARE(refusals.size(), std::size_t(2));
+    QVERIFY(refusals[0] != -1 && refusals[1] != -1);
+    QCOMPARE(notices, 0);
+    // Both show what the port holds, and a value it takes still goes through.
+    QCOMPARE(box.Text(), QString::fromStdString(StopBitsToStr(port.StopBits())));
+    QCOMPARE(group.ItemText(group.ItemIndex()),
+             QString::fromStdString(StopBitsToStr(port.StopBits())));
+    if (!port.Connected()) {
+        port.Open();
+    }
+    box.SelectByUser(2);
+    QCOMPARE(port.StopBits(), sbTwoStopBits);
+    QCOMPARE(notices, 1);
+    group.ClickByUser(0);
+    QCOMPARE(port.StopBits(), sbOneStopBit);
+    QCOMPARE(notices, 2);
 }
 
 QTEST_MAIN(ComListsTest)

@@ -27,8 +27,8 @@ QString Yn(bool b) {
     return b ? QStringLiteral("Y") : QStringLiteral("N");
 }
 
-QString KeyLine(int key, const QString& value, const QString& marker = {}) {
-    return QStringLiteral("N%1=%2,").arg(key).arg(marker) + value;
+QString KeyLine(SettingsKey key, const QString& value, const QString& marker = {}, int row = 0) {
+    return QStringLiteral("N%1=%2,").arg(KeyNumber(key, row)).arg(marker) + value;
 }
 
 }  // namespace
@@ -49,10 +49,6 @@ SettingsSnapshot DefaultSettingsSnapshot() {
     return s;
 }
 
-void StoreSendLine(SettingsSnapshot& s, const QString& sendLine) {
-    (s.hexSend ? s.savedHexLine : s.savedTextLine) = sendLine;
-}
-
 QByteArray BuildSettingsFile(const SettingsSnapshot& s) {
     QStringList lines;
     auto add = [&lines](const char* utf8) { lines << QString::fromUtf8(utf8); };
@@ -63,59 +59,61 @@ QByteArray BuildSettingsFile(const SettingsSnapshot& s) {
     add(";靠行首的半角分号是注释符号");
     add(";每行都以回车结束");
     add(";C:Chinese汉语,E:English");
-    lines << KeyLine(100, s.english ? QStringLiteral("English") : QString::fromUtf8("汉语"));
+    lines << KeyLine(SettingsKey::English,
+                     s.english ? QStringLiteral("English") : QString::fromUtf8("汉语"));
     add(";当前串口号Port");
-    lines << KeyLine(80, s.portName);
+    lines << KeyLine(SettingsKey::PortName, s.portName);
     add(";波特率Band rate");
-    lines << KeyLine(81, QString::number(s.baudRate));
+    lines << KeyLine(SettingsKey::BaudRate, QString::number(s.baudRate));
     add(";保存窗口宽度");
-    lines << KeyLine(82, QString::number(s.windowWidth));
+    lines << KeyLine(SettingsKey::WindowWidth, QString::number(s.windowWidth));
     add(";保存窗口高度");
-    lines << KeyLine(83, QString::number(s.windowHeight));
+    lines << KeyLine(SettingsKey::WindowHeight, QString::number(s.windowHeight));
     add(";保存窗口left");
-    lines << KeyLine(84, QString::number(s.windowLeft));
+    lines << KeyLine(SettingsKey::WindowLeft, QString::number(s.windowLeft));
     add(";保存窗口top");
-    lines << KeyLine(85, QString::number(s.windowTop));
+    lines << KeyLine(SettingsKey::WindowTop, QString::number(s.windowTop));
     add(";分割线位置");
-    lines << KeyLine(86, QString::number(s.sidePanelWidth));
+    lines << KeyLine(SettingsKey::SidePanelWidth, QString::number(s.sidePanelWidth));
     add(";多条命令的宽度");
-    lines << KeyLine(87, QString::number(s.sendButtonWidth));
+    lines << KeyLine(SettingsKey::SendButtonWidth, QString::number(s.sendButtonWidth));
     add(";保存窗口字体名称");
-    lines << KeyLine(88, s.fontName);
+    lines << KeyLine(SettingsKey::FontName, s.fontName);
     add(";保存窗口字体大小");
-    lines << KeyLine(89, QString::number(s.fontSize));
+    lines << KeyLine(SettingsKey::FontSize, QString::number(s.fontSize));
     add(";\"=\"后面的H表示这是个HEX数据串");
     add(";\"=\"后面的A表示这是个ASC字符串");
     add(";Nx表示第几条定义的字符串(1<x<=50)");
-    for (int k = 1; k <= kPreparedRows; ++k) {
-        const PreparedRow& row = s.rows[static_cast<std::size_t>(k - 1)];
-        lines << KeyLine(100 + k, row.note);
-        lines << KeyLine(k, row.text, row.hex ? QStringLiteral("H") : QStringLiteral("A"));
+    for (int i = 0; i < kPreparedRows; ++i) {
+        const PreparedRow& row = s.rows[static_cast<std::size_t>(i)];
+        lines << KeyLine(SettingsKey::Note, row.note, {}, i);
+        lines << KeyLine(SettingsKey::Row, row.text,
+                         row.hex ? QStringLiteral("H") : QStringLiteral("A"), i);
         lines << QString();
     }
     add(";打开文件地址和名称");
-    lines << KeyLine(52, s.filePath);
+    lines << KeyLine(SettingsKey::FilePath, s.filePath);
     lines << QString();
     add(";主面板ASC字符串");
-    lines << KeyLine(53, s.savedTextLine);
+    lines << KeyLine(SettingsKey::TextLine, s.savedTextLine);
     add(";主面板HEX数据串");
-    lines << KeyLine(54, s.savedHexLine);
+    lines << KeyLine(SettingsKey::HexLine, s.savedHexLine);
     add(";主面板发送方式(ASC or HEX)");
-    lines << KeyLine(55, s.hexSend ? QStringLiteral("H") : QStringLiteral("A"));
+    lines << KeyLine(SettingsKey::HexSend, s.hexSend ? QStringLiteral("H") : QStringLiteral("A"));
     add(";主面板字符串发送间隔时间ms");
-    lines << KeyLine(56, s.timedInterval);
+    lines << KeyLine(SettingsKey::TimedInterval, s.timedInterval);
     add(";主面板字符串发送新行");
-    lines << KeyLine(57, Yn(s.appendCrLf));
+    lines << KeyLine(SettingsKey::AppendCrLf, Yn(s.appendCrLf));
     add(";多条字符串发送间隔时间ms");
-    lines << KeyLine(58, s.loopInterval);
+    lines << KeyLine(SettingsKey::LoopInterval, s.loopInterval);
     add(";接收窗口是否HEX显示方式");
-    lines << KeyLine(59, Yn(s.hexDisplay));
+    lines << KeyLine(SettingsKey::HexDisplay, Yn(s.hexDisplay));
     add(";校验方式,1=None，2=modbusCRC16，3=ADD，4=XOR");
-    lines << KeyLine(60, QString::number(s.checksumIndex));
+    lines << KeyLine(SettingsKey::Checksum, QString::number(s.checksumIndex));
     add(";是否超时换行");
-    lines << KeyLine(64, Yn(s.packetDisplay));
+    lines << KeyLine(SettingsKey::PacketDisplay, Yn(s.packetDisplay));
     add(";换行超时时间ms");
-    lines << KeyLine(65, s.packetTimeout);
+    lines << KeyLine(SettingsKey::PacketTimeout, s.packetTimeout);
     add(";end");
 
     // Lines are joined with CR LF and every LF is then written as CR LF, which is
@@ -168,13 +166,14 @@ std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file) {
     return result;
 }
 
-int BaudIndexFromSetting(const QString& value) {
-    for (int i = 1; i < static_cast<int>(kBaudRateTable.size()); ++i) {
-        if (value == QString::number(kBaudRateTable[static_cast<std::size_t>(i)])) {
-            return i;
+TBaudRate BaudRateFromSetting(const QString& value) {
+    for (int i = br110; i <= br2000000; ++i) {
+        const auto rate = static_cast<TBaudRate>(i);
+        if (value == QString::number(BaudRateValue(rate))) {
+            return rate;
         }
     }
-    return kDefaultBaudIndex;
+    return kDefaultBaudRate;
 }
 
 int WindowWidthFromSetting(const QString& value) {
@@ -236,94 +235,101 @@ std::optional<bool> YesOnlyFromSetting(const QString& value) {
     return std::nullopt;
 }
 
-void ApplySettingsLine(const SettingsKeyLine& line, SettingsSnapshot& s) {
+std::optional<SettingsKeyHit> ApplySettingsLine(const SettingsKeyLine& line, SettingsSnapshot& s) {
     const int k = line.key;
     const QString& v = line.value;
-    if (k >= 1 && k <= kPreparedRows) {
-        PreparedRow& row = s.rows[static_cast<std::size_t>(k - 1)];
-        row.hex = HexRowFromMarker(line.marker);
-        row.text = v;
-        return;
+    if (k >= KeyNumber(SettingsKey::Row) && k < KeyNumber(SettingsKey::Row, kPreparedRows)) {
+        const int row = k - KeyNumber(SettingsKey::Row);
+        PreparedRow& target = s.rows[static_cast<std::size_t>(row)];
+        target.hex = HexRowFromMarker(line.marker);
+        target.text = v;
+        return SettingsKeyHit{SettingsKey::Row, row};
     }
-    if (k >= 101 && k <= 100 + kPreparedRows) {
-        s.rows[static_cast<std::size_t>(k - 101)].note = v;
-        return;
+    if (k >= KeyNumber(SettingsKey::Note) && k < KeyNumber(SettingsKey::Note, kPreparedRows)) {
+        const int row = k - KeyNumber(SettingsKey::Note);
+        s.rows[static_cast<std::size_t>(row)].note = v;
+        return SettingsKeyHit{SettingsKey::Note, row};
     }
-    switch (k) {
-        case 100:
+    const auto key = static_cast<SettingsKey>(k);
+    switch (key) {
+        case SettingsKey::English:
             s.english = EnglishFromSetting(v);
             break;
-        case 80:
+        case SettingsKey::PortName:
             s.portName = v;
             break;
-        case 81:
-            s.baudRate = kBaudRateTable[static_cast<std::size_t>(BaudIndexFromSetting(v))];
+        case SettingsKey::BaudRate:
+            s.baudRate = BaudRateValue(BaudRateFromSetting(v));
             break;
-        case 82:
+        case SettingsKey::WindowWidth:
             s.windowWidth = WindowWidthFromSetting(v);
             break;
-        case 83:
+        case SettingsKey::WindowHeight:
             s.windowHeight = WindowHeightFromSetting(v);
             break;
-        case 84:
+        case SettingsKey::WindowLeft:
             s.windowLeft = WindowLeftFromSetting(v);
             break;
-        case 85:
+        case SettingsKey::WindowTop:
             s.windowTop = WindowTopFromSetting(v);
             break;
-        case 86:
+        case SettingsKey::SidePanelWidth:
             s.sidePanelWidth = SidePanelWidthFromSetting(v);
             break;
-        case 87:
+        case SettingsKey::SendButtonWidth:
             s.sendButtonWidth = SendButtonWidthFromSetting(v);
             break;
-        case 88:
+        case SettingsKey::FontName:
             s.fontName = v;
             break;
-        case 89:
+        case SettingsKey::FontSize:
             s.fontSize = FontSizeFromSetting(v);
             break;
-        case 52:
+        case SettingsKey::FilePath:
             s.filePath = v;
             break;
-        case 53:
+        case SettingsKey::TextLine:
             s.savedTextLine = v;
             break;
-        case 54:
+        case SettingsKey::HexLine:
             s.savedHexLine = v;
             break;
-        case 55:
+        case SettingsKey::HexSend:
             s.hexSend = HexSendFromSetting(line.marker, v).value_or(s.hexSend);
             break;
-        case 56:
+        case SettingsKey::TimedInterval:
             s.timedInterval = v;
             break;
-        case 57:
+        case SettingsKey::AppendCrLf:
             s.appendCrLf = YesFromSetting(v);
             break;
-        case 58:
+        case SettingsKey::LoopInterval:
             s.loopInterval = v;
             break;
-        case 59:
+        case SettingsKey::HexDisplay:
             s.hexDisplay = YesNoFromSetting(v).value_or(s.hexDisplay);
             break;
-        case 60:
+        case SettingsKey::Checksum:
             s.checksumIndex = ChecksumIndexFromSetting(v);
             break;
-        case 64:
+        case SettingsKey::PacketDisplay:
             s.packetDisplay = YesOnlyFromSetting(v).value_or(s.packetDisplay);
             break;
-        case 65:
+        case SettingsKey::PacketTimeout:
             s.packetTimeout = v;
             break;
         default:
-            break;  // unknown keys are ignored
+            return std::nullopt;  // not a key of the file: ignored
     }
+    return SettingsKeyHit{key, 0};
 }
 
-SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot base) {
+SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot base,
+                                      const SettingsKeyTaken& taken) {
     for (const SettingsKeyLine& line : ParseSettingsFile(file)) {
-        ApplySettingsLine(line, base);
+        if (const std::optional<SettingsKeyHit> hit = ApplySettingsLine(line, base); hit && taken) {
+            taken(base, *hit);
+        }
     }
     return base;
 }

@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include "serial/CPortTypes.h"
+
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -11,13 +14,41 @@ namespace zenta {
 
 inline constexpr int kPreparedRows = 50;
 inline constexpr char kSettingsFileName[] = "zenta5.ini";
+inline constexpr TBaudRate kDefaultBaudRate = br115200;
 
-// Bit rate per baud-rate index; index 0 is the custom rate, stored as 0.
-inline constexpr std::array<int, 26> kBaudRateTable = {
-    0,      110,    300,    600,    1200,   2400,    4800,    9600,   14400,
-    19200,  38400,  56000,  57600,  115200, 128000,  230400,  256000, 460800,
-    500000, 512000, 600000, 750000, 921600, 1000000, 1500000, 2000000};
-inline constexpr int kDefaultBaudIndex = 13;  // 115200
+// The key numbers of the settings file (the N of "N<key>=<marker>,<value>"); the writer,
+// the loader and the window all name keys through this.
+enum class SettingsKey : int {
+    Row = 1,  // N1..N50: a prepared row's text, marker "H" for HEX
+    FilePath = 52,
+    TextLine = 53,  // the send line's text in text mode
+    HexLine = 54,   // ... and in HEX mode
+    HexSend = 55,
+    TimedInterval = 56,
+    AppendCrLf = 57,
+    LoopInterval = 58,
+    HexDisplay = 59,
+    Checksum = 60,
+    PacketDisplay = 64,
+    PacketTimeout = 65,
+    PortName = 80,
+    BaudRate = 81,
+    WindowWidth = 82,
+    WindowHeight = 83,
+    WindowLeft = 84,
+    WindowTop = 85,
+    SidePanelWidth = 86,
+    SendButtonWidth = 87,
+    FontName = 88,
+    FontSize = 89,
+    English = 100,
+    Note = 101,  // N101..N150: a prepared row's note
+};
+
+// The key number of a key; rows 0..49 for Row and Note.
+constexpr int KeyNumber(SettingsKey key, int row = 0) {
+    return static_cast<int>(key) + row;
+}
 
 struct PreparedRow {
     bool hex = false;
@@ -27,19 +58,19 @@ struct PreparedRow {
 
 // Everything the settings file records, taken from the window's controls.
 struct SettingsSnapshot {
-    bool english = false;                         // N100
-    QString portName;                             // N80
-    int baudRate = 115200;                        // N81: kBaudRateTable entry (0 for a custom rate)
-    int windowWidth = 850;                        // N82
-    int windowHeight = 600;                       // N83
-    int windowLeft = 250;                         // N84
-    int windowTop = 180;                          // N85
-    int sidePanelWidth = 317;                     // N86
-    int sendButtonWidth = 119;                    // N87
-    QString fontName;                             // N88
-    int fontSize = 9;                             // N89
-    std::array<PreparedRow, kPreparedRows> rows;  // N1..N50 and notes N101..N150
-    QString filePath;                             // N52
+    bool english = false;                                  // N100
+    QString portName;                                      // N80
+    int baudRate = 115200;                                 // N81: bit rate (0 for a custom rate)
+    int windowWidth = 850;                                 // N82
+    int windowHeight = 600;                                // N83
+    int windowLeft = 250;                                  // N84
+    int windowTop = 180;                                   // N85
+    int sidePanelWidth = 317;                              // N86
+    int sendButtonWidth = 119;                             // N87
+    QString fontName;                                      // N88
+    int fontSize = 9;                                      // N89
+    std::array<PreparedRow, kPreparedRows> rows;           // N1..N50 and notes N101..N150
+    QString filePath;                                      // N52
     QString savedTextLine = QStringLiteral("abcdefg");     // N53
     QString savedHexLine = QStringLiteral("12 FF 00 30");  // N54
     bool hexSend = false;                                  // N55
@@ -58,9 +89,6 @@ std::array<PreparedRow, kPreparedRows> DefaultPreparedRows();
 // The window's start-up state with the built-in rows (port name and font left empty).
 SettingsSnapshot DefaultSettingsSnapshot();
 
-// Before a save the send line's text goes to the slot of its current mode.
-void StoreSendLine(SettingsSnapshot& s, const QString& sendLine);
-
 // The whole file: GB18030, lines broken by CR CR LF, ";end" last without a break.
 QByteArray BuildSettingsFile(const SettingsSnapshot& s);
 
@@ -78,8 +106,8 @@ struct SettingsKeyLine {
 // line and is skipped; a line without "," has its marker up to the CR and an empty value.
 std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file);
 
-// Pure rules of the loader, one per key, so the window only applies results.
-int BaudIndexFromSetting(const QString& value);        // N81: 1..25, else 13
+// Pure rules of the loader, one per key.
+TBaudRate BaudRateFromSetting(const QString& value);   // N81: a listed rate, else 115200
 int WindowWidthFromSetting(const QString& value);      // N82
 int WindowHeightFromSetting(const QString& value);     // N83
 int WindowLeftFromSetting(const QString& value);       // N84
@@ -95,10 +123,22 @@ bool YesFromSetting(const QString& value);                                      
 std::optional<bool> YesNoFromSetting(const QString& value);    // N59: nullopt = unchanged
 std::optional<bool> YesOnlyFromSetting(const QString& value);  // N64: only "Y" changes it
 
-// Applies one key line to a snapshot the way the loader applies it to the window
-// (unknown keys are ignored). Handy for tools and for checking a file's content.
-void ApplySettingsLine(const SettingsKeyLine& line, SettingsSnapshot& s);
-SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot base);
+// A key line the loader took: which key, and the row for Row and Note.
+struct SettingsKeyHit {
+    SettingsKey key = SettingsKey::Row;
+    int row = 0;
+};
+
+// Applies one key line to a snapshot by the rules above; nullopt for a key the file
+// format does not have (ignored). A key whose rule says "unchanged" still counts as taken.
+std::optional<SettingsKeyHit> ApplySettingsLine(const SettingsKeyLine& line, SettingsSnapshot& s);
+
+// The loader: every key line of the file, in file order, applied to `base`. After each
+// taken line `taken` (if given) sees the snapshot so far and the key, which is how the
+// window passes each value on to its controls in the file's order.
+using SettingsKeyTaken = std::function<void(const SettingsSnapshot&, SettingsKeyHit)>;
+SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot base,
+                                      const SettingsKeyTaken& taken = {});
 
 // Where the file lives: the executable's folder when it can be written to, else
 // <configHome>/zenta/. The live variant reads the application folder and XDG paths.

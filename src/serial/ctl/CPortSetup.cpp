@@ -88,41 +88,49 @@ void TComSetupFrm::FitLabels() {
     auto widest = [&labels](const QFont& font) {
         const QFontMetrics m(font);
         int w = 0;
-        for (QLabel* l : labels)
+        for (QLabel* l : labels) {
             w = std::max(w, m.horizontalAdvance(l->text()));
+        }
         return w;
     };
-    while (widest(f) > labels[0]->width() && f.pointSizeF() > 6.0)
+    while (widest(f) > labels[0]->width() && f.pointSizeF() > 6.0) {
         f.setPointSizeF(f.pointSizeF() - 0.5);
-    for (QLabel* l : labels)
+    }
+    for (QLabel* l : labels) {
         l->setFont(f);
+    }
 }
 
 void EditComPort(TCustomComPort& port) {
     TComSetupFrm form;  // released on every way out
     const std::array<TComComboBox*, 6> combos = {form.Combo1, form.Combo2, form.Combo3,
                                                  form.Combo4, form.Combo5, form.Combo6};
-    for (TComComboBox* c : combos)
+    for (TComComboBox* c : combos) {
         c->SetComPort(&port);
-    for (TComComboBox* c : combos)
+    }
+    for (TComComboBox* c : combos) {
         c->UpdateSettings();
+    }
     CentreOnScreen(form);
 
     const int result = Runner() ? Runner()(form) : form.exec();
-    if (result != QDialog::Accepted)
+    if (result != QDialog::Accepted) {
         return;
+    }
 
     // Port name first, so a new port is opened with the other new values.
     port.BeginUpdate();
     try {
-        for (TComComboBox* c : combos)
+        for (TComComboBox* c : combos) {
             c->ApplySettings();
+        }
     } catch (...) {
         // Close the batch anyway: a batch left open would keep every later
         // setting from reaching the device.
         try {
             port.EndUpdate();
         } catch (...) {
+            // The first failure is the one to report; this one would only hide it.
         }
         throw;
     }

@@ -12,9 +12,11 @@ class TComComboBox::Items : public TComItems {
     std::string Get(int index) const override { return box_.itemText(index).toStdString(); }
     int IndexOf(const std::string& text) const override {
         const QString wanted = QString::fromStdString(text);
-        for (int i = 0; i < box_.count(); ++i)
-            if (box_.itemText(i).compare(wanted, Qt::CaseInsensitive) == 0)
+        for (int i = 0; i < box_.count(); ++i) {
+            if (box_.itemText(i).compare(wanted, Qt::CaseInsensitive) == 0) {
                 return i;
+            }
+        }
         return -1;
     }
 
@@ -27,9 +29,14 @@ TComComboBox::TComComboBox(QWidget* parent)
     setEditable(false);
     // Only a user's choice counts as a change; programmatic selection is silent.
     connect(this, &QComboBox::activated, this, [this](int) {
-        select_.Change(Text().toStdString());
-        if (OnChange)
+        if (!select_.ChangeByUser(Text().toStdString())) {
+            // Refused: show what the port still has; the owner is not told of a change.
+            UpdateSettings();
+            return;
+        }
+        if (OnChange) {
             OnChange(this);
+        }
         emit userChanged();
     });
 }
@@ -38,11 +45,13 @@ TComComboBox::~TComComboBox() = default;
 
 void TComComboBox::SetComPort(TCustomComPort* port) {
     const bool changed = select_.SetComPort(port, [this] {
-        if (count() > 0)
+        if (count() > 0) {
             setCurrentIndex(0);
+        }
     });
-    if (changed && port != nullptr)
+    if (changed && port != nullptr) {
         UpdateSettings();
+    }
 }
 
 void TComComboBox::SetComProperty(TComProperty property) {
@@ -51,12 +60,14 @@ void TComComboBox::SetComProperty(TComProperty property) {
         select_.SetComProperty(property);
         setCurrentIndex(-1);
     }
-    if (count() == 0)
+    if (count() == 0) {
         return;
-    if (select_.ComPort() != nullptr)
+    }
+    if (select_.ComPort() != nullptr) {
         UpdateSettings();
-    else
+    } else {
         setCurrentIndex(0);
+    }
 }
 
 QString TComComboBox::Text() const {
@@ -85,8 +96,9 @@ void TComComboBox::SetItems(const QStringList& items, int index) {
 }
 
 void TComComboBox::SelectByUser(int index) {
-    if (index < 0 || index >= count())
+    if (index < 0 || index >= count()) {
         return;
+    }
     setCurrentIndex(index);
     emit activated(index);
 }

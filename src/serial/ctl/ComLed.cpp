@@ -25,8 +25,9 @@ TComLed::~TComLed() {
 }
 
 void TComLed::SetComPort(TCustomComPort* port) {
-    if (port == port_)
+    if (port == port_) {
         return;
+    }
     if (port_ != nullptr) {
         port_->UnRegisterLink(link_.get());
         port_->RemoveDestroyListener(this);
@@ -38,8 +39,9 @@ void TComLed::SetComPort(TCustomComPort* port) {
     }
     port_->AddDestroyListener(this, [this] { PortDestroyed(); });
     port_->RegisterLink(link_.get());
-    if (port_->Connected())
+    if (port_->Connected()) {
         ApplyState(SignalIsOn() ? lsOn : lsOff);
+    }
 }
 
 void TComLed::PortDestroyed() {
@@ -68,8 +70,9 @@ bool TComLed::SignalIsOn() const {
 }
 
 void TComLed::SetLedSignal(TComLedSignal signal) {
-    if (signal == signal_)
+    if (signal == signal_) {
         return;
+    }
     signal_ = signal;
     FillLink();
 }
@@ -119,8 +122,9 @@ void TComLed::SignalChange(bool on) {
 void TComLed::Ring() {
     ApplyState(lsOn);
     // A ring while lit does not extend the time.
-    if (!ringTimer_.isActive())
+    if (!ringTimer_.isActive()) {
         ringTimer_.start();
+    }
 }
 
 void TComLed::RingEnded() {
@@ -129,15 +133,17 @@ void TComLed::RingEnded() {
 }
 
 void TComLed::SetState(TLedState state) {
-    if (port_ != nullptr)
+    if (port_ != nullptr) {
         throw EComPort(19);
+    }
     ApplyState(state);
 }
 
 void TComLed::ApplyState(TLedState state) {
     state_ = state;
-    if (OnChange)
+    if (OnChange) {
         OnChange(this, state);
+    }
     emit stateChanged(state);
     update();
 }
@@ -148,15 +154,17 @@ void TComLed::SetRingDuration(int ms) {
 }
 
 void TComLed::LoadKindGlyphs() {
-    if (kind_ == lkCustom)
+    if (kind_ == lkCustom) {
         return;
+    }
     glyphOn_ = LedGlyph(kind_, lsOn);
     glyphOff_ = LedGlyph(kind_, lsOff);
 }
 
 void TComLed::SetKind(TLedKind kind) {
-    if (kind == kind_)
+    if (kind == kind_) {
         return;
+    }
     kind_ = kind;
     LoadKindGlyphs();
     update();
@@ -166,8 +174,9 @@ namespace {
 
 // A glyph without alpha takes the colour of its bottom-left pixel as transparent.
 QPixmap Transparent(const QPixmap& glyph) {
-    if (glyph.isNull() || glyph.hasAlphaChannel())
+    if (glyph.isNull() || glyph.hasAlphaChannel()) {
         return glyph;
+    }
     QPixmap copy = glyph;
     const QImage img = glyph.toImage();
     const QColor key = img.pixelColor(0, img.height() - 1);
@@ -178,25 +187,29 @@ QPixmap Transparent(const QPixmap& glyph) {
 }  // namespace
 
 void TComLed::SetGlyphOn(const QPixmap& glyph) {
-    if (kind_ != lkCustom)
+    if (kind_ != lkCustom) {
         return;
+    }
     glyphOn_ = Transparent(glyph);
     update();
 }
 
 void TComLed::SetGlyphOff(const QPixmap& glyph) {
-    if (kind_ != lkCustom)
+    if (kind_ != lkCustom) {
         return;
+    }
     glyphOff_ = Transparent(glyph);
     update();
 }
 
 void TComLed::paintEvent(QPaintEvent*) {
-    if (glyphOn_.isNull() || glyphOff_.isNull())
+    if (glyphOn_.isNull() || glyphOff_.isNull()) {
         LoadKindGlyphs();
+    }
     const QPixmap& glyph = (isEnabled() && state_ == lsOn) ? glyphOn_ : glyphOff_;
-    if (glyph.isNull())
+    if (glyph.isNull()) {
         return;
+    }
     const QSize g = glyph.deviceIndependentSize().toSize();
     const int x = std::max(0, (width() - g.width()) / 2);
     const int y = std::max(0, (height() - g.height()) / 2);
@@ -204,7 +217,8 @@ void TComLed::paintEvent(QPaintEvent*) {
 }
 
 void TComLed::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange) {
         update();
+    }
     QWidget::changeEvent(event);
 }

@@ -27,9 +27,11 @@ class TComRadioGroup::Items : public TComItems {
     }
     int IndexOf(const std::string& text) const override {
         const QString wanted = QString::fromStdString(text);
-        for (int i = 0; i < Count(); ++i)
-            if (group_.button(i)->text().compare(wanted, Qt::CaseInsensitive) == 0)
+        for (int i = 0; i < Count(); ++i) {
+            if (group_.button(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) {
                 return i;
+            }
+        }
         return -1;
     }
 
@@ -51,22 +53,26 @@ TComRadioGroup::~TComRadioGroup() = default;
 
 void TComRadioGroup::SetComPort(TCustomComPort* port) {
     const bool changed = select_.SetComPort(port, [this] {
-        if (Count() > 0)
+        if (Count() > 0) {
             SetItemIndex(0);
+        }
     });
-    if (changed && port != nullptr)
+    if (changed && port != nullptr) {
         UpdateSettings();
+    }
 }
 
 void TComRadioGroup::SetComProperty(TComProperty property) {
     select_.SetComProperty(property);
     lastReported_ = -1;  // the old buttons are gone
-    if (Count() == 0)
+    if (Count() == 0) {
         return;
-    if (select_.ComPort() != nullptr)
+    }
+    if (select_.ComPort() != nullptr) {
         UpdateSettings();
-    else
+    } else {
         SetItemIndex(0);
+    }
 }
 
 int TComRadioGroup::Count() const {
@@ -102,16 +108,22 @@ void TComRadioGroup::UpdateSettings() {
 }
 
 void TComRadioGroup::ClickByUser(int index) {
-    if (QAbstractButton* b = group_->button(index))
+    if (QAbstractButton* b = group_->button(index)) {
         b->click();
+    }
 }
 
 void TComRadioGroup::ButtonClicked(int index) {
     if (index != lastReported_ && index != -1) {
         lastReported_ = index;
-        select_.Change(ItemText(index).toStdString());
+        if (!select_.ChangeByUser(ItemText(index).toStdString())) {
+            lastReported_ = -1;
+            UpdateSettings();
+            return;
+        }
     }
-    if (OnClick)
+    if (OnClick) {
         OnClick(this);
+    }
     emit userClicked();
 }

@@ -1,24 +1,29 @@
 #include "serial/ctl/ComSelect.h"
 
+#include <cstdio>
 #include <vector>
 
 TComSelect::~TComSelect() {
-    if (port_ != nullptr)
+    if (port_ != nullptr) {
         port_->RemoveDestroyListener(this);
+    }
 }
 
 bool TComSelect::SetComPort(TCustomComPort* port, std::function<void()> dropped) {
-    if (port == port_)
+    if (port == port_) {
         return false;
-    if (port_ != nullptr)
+    }
+    if (port_ != nullptr) {
         port_->RemoveDestroyListener(this);
+    }
     port_ = port;
     if (port_ != nullptr) {
         // The dying port removes its listeners itself.
         port_->AddDestroyListener(this, [this, dropped = std::move(dropped)] {
             port_ = nullptr;
-            if (dropped)
+            if (dropped) {
                 dropped();
+            }
         });
     }
     return true;
@@ -31,29 +36,35 @@ void TComSelect::SetComProperty(TComProperty property) {
         case cpPort: {
             std::vector<std::string> ports;
             EnumComPorts(ports);
-            for (const auto& p : ports)
+            for (const auto& p : ports) {
                 items_.Add(p);
+            }
             break;
         }
         case cpBaudRate:
-            for (int i = brCustom; i <= br2000000; ++i)
+            for (int i = brCustom; i <= br2000000; ++i) {
                 items_.Add(BaudRateToStr(static_cast<TBaudRate>(i)));
+            }
             break;
         case cpDataBits:
-            for (int i = dbFive; i <= dbEight; ++i)
+            for (int i = dbFive; i <= dbEight; ++i) {
                 items_.Add(DataBitsToStr(static_cast<TDataBits>(i)));
+            }
             break;
         case cpStopBits:
-            for (int i = sbOneStopBit; i <= sbTwoStopBits; ++i)
+            for (int i = sbOneStopBit; i <= sbTwoStopBits; ++i) {
                 items_.Add(StopBitsToStr(static_cast<TStopBits>(i)));
+            }
             break;
         case cpParity:
-            for (int i = prNone; i <= prSpace; ++i)
+            for (int i = prNone; i <= prSpace; ++i) {
                 items_.Add(ParityToStr(static_cast<TParityBits>(i)));
+            }
             break;
         case cpFlowControl:
-            for (int i = fcHardware; i <= fcCustom; ++i)
+            for (int i = fcHardware; i <= fcCustom; ++i) {
                 items_.Add(FlowControlToStr(static_cast<TFlowControl>(i)));
+            }
             break;
         case cpNone:
             break;
@@ -87,19 +98,45 @@ void TComSelect::Store(const std::string& text) {
 
 void TComSelect::Change(const std::string& text) {
     Store(text);
-    if (autoApply_)
+    if (autoApply_) {
         ApplySettings();
+    }
+}
+
+bool TComSelect::ChangeByUser(const std::string& text) {
+    try {
+        Change(text);
+        return true;
+    } catch (...) {
+        // Anything a setter throws: a user's choice must never end the program.
+        const std::exception_ptr error = std::current_exception();
+        if (TCustomComPort::ExceptionHandler) {
+            TCustomComPort::ExceptionHandler(port_, error);
+            return false;
+        }
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "zenta: choice of %s refused: %s\n", text.c_str(), e.what());
+        } catch (...) {
+            // Not a standard exception: nothing more to say about it.
+            std::fprintf(stderr, "zenta: choice of %s refused\n", text.c_str());
+        }
+        return false;
+    }
 }
 
 void TComSelect::ApplySettings() {
-    if (port_ == nullptr)
+    if (port_ == nullptr) {
         return;
+    }
     switch (property_) {
         case cpPort:
             // A port box that shows no entry has nothing to pass on; an empty
             // name would close the port and fail to reopen it.
-            if (portName_)
+            if (portName_) {
                 port_->SetPort(*portName_);
+            }
             break;
         case cpBaudRate:
             port_->SetBaudRate(baudRate_);
@@ -142,11 +179,13 @@ std::string TComSelect::CurrentText() const {
 }
 
 void TComSelect::UpdateSettings(int& itemIndex) {
-    if (port_ == nullptr)
+    if (port_ == nullptr) {
         return;
+    }
     itemIndex = items_.IndexOf(CurrentText());
-    if (itemIndex >= 0)
+    if (itemIndex >= 0) {
         Store(items_.Get(itemIndex));
-    else if (property_ == cpPort)
+    } else if (property_ == cpPort) {
         portName_.reset();  // what is shown (nothing) is what would be applied
+    }
 }

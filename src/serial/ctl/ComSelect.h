@@ -3,6 +3,7 @@
 // the control hands in its own item list through TComItems.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -54,7 +55,12 @@ class TComSelect {
     void SetAutoApply(bool value) { autoApply_ = value; }
 
     // A user's choice: stores the value the text stands for, applies it with AutoApply.
+    // A value the open port refuses raises from here.
     void Change(const std::string& text);
+    // What a control calls for a user's choice: Change, with a refusal sent where a port's
+    // handler exceptions go (TCustomComPort::ExceptionHandler, else stderr) instead of into
+    // the event loop. Returns false when the choice was refused.
+    bool ChangeByUser(const std::string& text);
     // Passes the pending value of the current property to the bound port.
     void ApplySettings();
     // Sets itemIndex to the item showing the port's current value (-1 when absent)

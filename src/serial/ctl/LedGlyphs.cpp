@@ -96,18 +96,21 @@ const QImage& Glyph(int kind, bool on) {
 }  // namespace
 
 QPixmap LedGlyph(TLedKind kind, TLedState state) {
-    if (kind >= lkCustom)
+    if (kind >= lkCustom) {
         return {};
+    }
     return QPixmap::fromImage(Glyph(kind, state == lsOn));
 }
 
 QPixmap LedGlyph(const QString& name) {
     for (int k = 0; k < 6; ++k) {
         const QString stem = QStringLiteral("LED") + QLatin1String(kPalettes[k].name);
-        if (name == stem + QStringLiteral("ON"))
+        if (name == stem + QStringLiteral("ON")) {
             return LedGlyph(static_cast<TLedKind>(k), lsOn);
-        if (name == stem + QStringLiteral("OFF"))
+        }
+        if (name == stem + QStringLiteral("OFF")) {
             return LedGlyph(static_cast<TLedKind>(k), lsOff);
+        }
     }
     return {};
 }

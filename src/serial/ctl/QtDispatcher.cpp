@@ -5,8 +5,9 @@
 TQtDispatcher::TQtDispatcher() : context_(std::make_unique<QObject>()) {}
 
 TQtDispatcher::~TQtDispatcher() {
-    if (TMainThreadDispatcher::Default() == this)
+    if (TMainThreadDispatcher::Default() == this) {
         TMainThreadDispatcher::SetDefault(nullptr);
+    }
 }
 
 void TQtDispatcher::Wake(std::function<void()> serve) {

@@ -135,7 +135,8 @@ void THexFile::ReadText(std::string& text) {
     if (!file_) {
         return;
     }
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size_, kTextCapacity));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size_, kTextCapacity));
     text.resize(want);
     const std::size_t got = want ? std::fread(text.data(), 1, want, file_) : 0;
     text.resize(got);

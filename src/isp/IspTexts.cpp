@@ -14,7 +14,8 @@ std::string Text(IspText id, bool english) {
             return english ? "Please click on the \"open file\" in the left and select a HEX file."
                            : "请点左边的\"打开文件\"选择一个HEX文件.";
         case IspText::NotHex:
-            return english ? "\r\nThe file is not a HEX file!\r\n" : "\r\n你打开的好像不是HEX文件\r\n";
+            return english ? "\r\nThe file is not a HEX file!\r\n"
+                           : "\r\n你打开的好像不是HEX文件\r\n";
         case IspText::ResetError:
             return " CPU RESET error!";
         case IspText::Connecting:
@@ -53,8 +54,8 @@ std::string ChecksumLine(std::uint32_t line, bool english) {
 }
 
 std::string FileLine(const std::string& name, std::uint64_t size, int bitRate) {
-    return name + "\r\nSize:" + std::to_string(size) + "Bytes,Baudrate: " +
-           std::to_string(bitRate) + " BPS";
+    return name + "\r\nSize:" + std::to_string(size) +
+           "Bytes,Baudrate: " + std::to_string(bitRate) + " BPS";
 }
 
 std::string ReportLine(std::uint64_t writtenLength, std::uint64_t elapsedMs) {

@@ -160,6 +160,7 @@ void TForm1::BindPort() {
 
     ConnectReceiveSendHandlers();
     ConnectSettingsHandlers();
+    ConnectIspHandlers();
 }
 
 // Signal wiring of the receive window, the send line and their option boxes.

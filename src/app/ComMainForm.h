@@ -307,6 +307,21 @@ class TForm1 : public QWidget {
     int loopEmptyCount = 0;
     // ==== end settings, prepared strings, language
 
+    // ==== programmer
+    void ConnectIspHandlers();
+    void isp255_stm32Click(QObject* Sender);
+    // True while a programming run holds the port: a file send must not start meanwhile.
+    bool ispRunning = false;
+    // Answers whether a file is being sent: a run does not start meanwhile.
+    std::function<bool()> IspFileSendRunning;
+    // Image buffers, the wake-up timer of the run's waits and test hooks.
+    struct IspState;
+    struct IspStateDeleter {
+        void operator()(IspState* s) const;
+    };
+    std::unique_ptr<IspState, IspStateDeleter> isp_;
+    // ==== end programmer
+
     // ---- hooks filled in by later work
     void saveconfigClick(QObject* Sender);
     void languageChange(QObject* Sender);

@@ -4,6 +4,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -116,10 +118,17 @@ class IspWindowTest : public QObject {
         QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
         form_->writelow->setChecked(true);
         form_->Edit2->setText(WriteHex("big.hex", 32 * 1024));
+        // The programmer page as a user sees it during a run; saved on request.
+        form_->Button5Click(form_->Button5);
+        form_->PageControl1->setCurrentWidget(form_->TabSheet2);
+        const QString shot = qEnvironmentVariable("ZENTA_ISP_SCREENSHOT");
         QTimer stop;
         connect(&stop, &QTimer::timeout, this, [&] {
-            if (form_->ProgressBar1->isVisible() && form_->ProgressBar1->value() > 5) {
+            if (form_->ProgressBar1->isVisible() && form_->ProgressBar1->value() > 40) {
                 stop.stop();
+                if (!shot.isEmpty()) {
+                    form_->screen()->grabWindow(form_->winId()).save(shot);
+                }
                 QTest::mouseClick(form_->Button8, Qt::LeftButton);
             }
         });

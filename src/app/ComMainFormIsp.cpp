@@ -162,7 +162,6 @@ void TForm1::ConnectIspHandlers() {
     connect(isp255_stm32, &QPushButton::clicked, this, [this] { isp255_stm32Click(isp255_stm32); });
     // Stop ends a run as it ends a file send.
     connect(Button8, &QPushButton::clicked, this, [] { StopFlag = 1; });
-    isp255_stm32->setEnabled(true);
 }
 
 void TForm1::isp255_stm32Click(QObject* /*Sender*/) {

@@ -181,7 +181,8 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                 o.chip = *v;
             } else if (name == "--fault") {
                 if (!FaultFromName(*v)) {
-                    return fail("--fault must be none, silence, nack-sync, nack-erase or protected");
+                    return fail(
+                        "--fault must be none, silence, nack-sync, nack-erase or protected");
                 }
                 o.fault = *v == "none" ? std::string() : *v;
             } else {

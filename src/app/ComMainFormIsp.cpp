@@ -132,13 +132,22 @@ class TIspAdapter final : public isp::IspPort,
             // Closing a port that already failed: it is closed either way.
         }
     }
+    // Painting the bar and the status bar after every block would cost more than the
+    // block's exchange at high bit rates: during the block loop they are brought up to
+    // date at most every kBlockPaintMs, and always when the loop ends.
     void SetProgress(int position, bool visible) override {
-        f_.ProgressBar1->setValue(position);
+        pendingPosition_ = position;
+        if (visible && f_.ProgressBar1->isVisible() && position != 0 && position != 100) {
+            FlushIfDue();
+            return;
+        }
+        Flush();
         f_.ProgressBar1->setVisible(visible);
     }
     void ShowBlockStatus(std::int64_t txCount, std::int64_t blockOffset) override {
-        f_.StatusBar1->SetPanelText(1, QStringLiteral("S:") + QString::number(txCount));
-        f_.StatusBar1->SetPanelText(0, QStringLiteral("File:") + QString::number(blockOffset));
+        pendingTx_ = txCount;
+        pendingOffset_ = blockOffset;
+        FlushIfDue();
     }
     std::int64_t AddTxCount(std::int64_t bytes) override { return f_.Rx.txCount += bytes; }
     void ResetReceiveCount() override { f_.Rx.ResetReplyStream(); }
@@ -149,7 +158,29 @@ class TIspAdapter final : public isp::IspPort,
     std::string FileName() const override { return f_.Edit2->text().toStdString(); }
 
   private:
+    static constexpr qint64 kBlockPaintMs = 40;
+
+    void FlushIfDue() {
+        if (!painted_.isValid() || painted_.elapsed() >= kBlockPaintMs) {
+            Flush();
+        }
+    }
+    void Flush() {
+        painted_.start();
+        f_.ProgressBar1->setValue(pendingPosition_);
+        if (pendingOffset_ >= 0) {
+            f_.StatusBar1->SetPanelText(1, QStringLiteral("S:") + QString::number(pendingTx_));
+            f_.StatusBar1->SetPanelText(0,
+                                        QStringLiteral("File:") + QString::number(pendingOffset_));
+            pendingOffset_ = -1;
+        }
+    }
+
     TForm1& f_;
+    QElapsedTimer painted_;
+    int pendingPosition_ = 0;
+    std::int64_t pendingTx_ = 0;
+    std::int64_t pendingOffset_ = -1;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
+#include "app/StatusPanels.h"
 #include "app/support/AppTestSupport.h"
 #include "app/support/E2eDriver.h"
 #include "isp/kit/IspHarness.h"
@@ -93,6 +94,8 @@ class IspWindowTest : public QObject {
         QVERIFY(form_->isp255_stm32->isEnabled());
         QVERIFY(form_->Button_Open->isEnabled());
         QVERIFY(form_->ProgressBar1->isHidden());
+        // However fast the blocks went, the status bar ends on the last one.
+        QCOMPARE(form_->StatusBar1->PanelText(0), QStringLiteral("File:2816"));
         QCOMPARE(form_->ComComboBox2->currentIndex(), int(br57600));
         QCOMPARE(form_->ComPort.BaudRate(), br57600);
         QCOMPARE(form_->ComComboBox5->currentIndex(), 0);

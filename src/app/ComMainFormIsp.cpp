@@ -20,8 +20,10 @@
 struct TForm1::IspState {
     zenta::isp::THexImage image;
     std::string text;  // the HEX file's text, kept for its capacity
-    // Wakes a wait that nothing else would end in time.
+    // Wakes a short wait that nothing else would end in time.
     QTimer wake;
+    // Ends every longer wait within kIdleSliceMs while a run lasts.
+    QTimer heartbeat;
     QElapsedTimer clock;
 };
 
@@ -77,9 +79,15 @@ class TIspAdapter final : public isp::IspPort,
             QCoreApplication::processEvents();
             return;
         }
-        f_.isp_->wake.start(maxWaitMs);
+        // The heartbeat bounds the idle waits; only shorter ones need a timer of their own.
+        const bool ownTimer = maxWaitMs < zenta::isp::TBootLink::kIdleSliceMs;
+        if (ownTimer) {
+            f_.isp_->wake.start(maxWaitMs);
+        }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        f_.isp_->wake.stop();
+        if (ownTimer) {
+            f_.isp_->wake.stop();
+        }
     }
     bool StopFlag() const override { return ::StopFlag != 0; }
     void SetStopFlag(bool on) override { ::StopFlag = on ? 1 : 0; }
@@ -158,7 +166,7 @@ class TIspAdapter final : public isp::IspPort,
     std::string FileName() const override { return f_.Edit2->text().toStdString(); }
 
   private:
-    static constexpr qint64 kBlockPaintMs = 40;
+    static constexpr qint64 kBlockPaintMs = 100;
 
     void FlushIfDue() {
         if (!painted_.isValid() || painted_.elapsed() >= kBlockPaintMs) {
@@ -189,6 +197,7 @@ class TIspAdapter final : public isp::IspPort,
 void TForm1::ConnectIspHandlers() {
     isp_.reset(new IspState);
     isp_->wake.setSingleShot(true);
+    isp_->heartbeat.setInterval(zenta::isp::TBootLink::kIdleSliceMs);
     isp_->clock.start();
     connect(isp255_stm32, &QPushButton::clicked, this, [this] { isp255_stm32Click(isp255_stm32); });
     // Stop ends a run as it ends a file send.
@@ -221,10 +230,12 @@ void TForm1::isp255_stm32Click(QObject* /*Sender*/) {
         TForm1& f;
         std::function<void(TCustomComPort*, TComErrors)> onError;
         ~Restore() {
+            f.isp_->heartbeat.stop();
             f.ComPort.OnError = onError;
             f.Rx.chunkTap = nullptr;
             f.ispRunning = false;
         }
     } restore{*this, previousOnError};
+    isp_->heartbeat.start();
     run.Run(settings);
 }

@@ -163,6 +163,7 @@ void TForm1::BindPort() {
     ConnectReceiveSendHandlers();
     ConnectSettingsHandlers();
     ConnectFileChartHandlers();
+    ConnectIspHandlers();
 }
 
 // Signal wiring of the receive window, the send line and their option boxes.

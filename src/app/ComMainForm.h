@@ -392,6 +392,19 @@ class TForm1 : public QWidget {
   public:
     // ==== end files and chart
 
+    // ==== programmer
+    void ConnectIspHandlers();
+    void isp255_stm32Click(QObject* Sender);
+    // True while a programming run holds the port: a file send must not start meanwhile.
+    bool ispRunning = false;
+    // Image buffers, the wake-up timer of the run's waits and test hooks.
+    struct IspState;
+    struct IspStateDeleter {
+        void operator()(IspState* s) const;
+    };
+    std::unique_ptr<IspState, IspStateDeleter> isp_;
+    // ==== end programmer
+
     // ---- settings file, language switch, proxy and update check
     void saveconfigClick(QObject* Sender);
     void languageChange(QObject* Sender);

@@ -189,6 +189,10 @@ QString TForm1::DataFolder() {
 // ---- preview
 
 void TForm1::Button3Click(QObject* /*Sender*/) {
+    // A preview goes through the receive path, where a programming run reads its replies.
+    if (ispRunning) {
+        return;
+    }
     const QString picked = Prompts().OpenFile(
         QString(), QStringLiteral("*.* (*);;hex (*.hex);;hex,bin,txt (*.hex *.bin *.txt)"));
     if (!picked.isEmpty()) {
@@ -211,7 +215,7 @@ void TForm1::Button3Click(QObject* /*Sender*/) {
 // ---- file send
 
 void TForm1::Button4Click(QObject* /*Sender*/) {
-    if (fileSendRunning_) {
+    if (fileSendRunning_ || ispRunning) {
         return;
     }
     const bool english = EnglishUI == 1;

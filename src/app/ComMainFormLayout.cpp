@@ -508,8 +508,6 @@ void TForm1::BuildSidePanel() {
     col->addWidget(Memo_stm32help);
     Image1 = Named(new TIspSchematic(TabSheet2), "Image1");
     col->addWidget(Image1, 1);
-    // The programmer is not available yet.
-    isp255_stm32->setEnabled(false);
 }
 
 void TForm1::BuildHiddenControls() {

@@ -26,6 +26,9 @@ std::size_t WalkPairs(std::string_view bytes) {
 ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     ReceiveOutput out;
     const std::string_view chunk = in.chunk;
+    if (chunkTap && !chunk.empty()) {
+        chunkTap(chunk);
+    }
 
     if (!chunk.empty()) {
         pendingIsRawTail_ = false;  // new bytes end the raw stream now

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,9 @@ class ReceiveState {
     char pendingLeadByte = 0;
     bool leadBytePending = false;
     std::uint32_t lastRxTick = 0;
+    // Sees every received chunk in arrival order (a programming run reads its replies
+    // here, unaffected by a Clear or a trim of the accumulators).
+    std::function<void(std::string_view)> chunkTap;
 
     // One receive event: accumulate, convert, hold back a split double-byte
     // character, add the packet header, and trim when the count passes kTrimAbove.

@@ -1,5 +1,7 @@
 #include "devsim/Modes.h"
 
+#include "devsim/BootloaderMode.h"
+
 namespace devsim {
 
 const std::vector<ModeInfo>& AllModes() {
@@ -9,6 +11,8 @@ const std::vector<ModeInfo>& AllModes() {
          &RunStream},
         {"telemetry", "a sensor board: GBK text lines with readings, and/or a waveform", true,
          &RunTelemetry},
+        {"bootloader", "an STM32 system-memory bootloader with its own flash (0x7F starts it)",
+         false, &RunBootloader},
     };
     return modes;
 }

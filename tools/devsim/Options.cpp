@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 
+#include "devsim/BootChip.h"
 #include "devsim/Modes.h"
 
 namespace devsim {
@@ -168,6 +169,34 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                 return fail("--wave must be none, sine, triangle or sawtooth");
             }
             o.wave = *w;
+        } else if (name == "--line-timing" && flag()) {
+            o.lineTiming = true;
+        } else if (name == "--chip" || name == "--fault" || name == "--dump") {
+            auto v = value();
+            if (!v || v->empty()) {
+                return fail(name + " needs a value");
+            }
+            if (name == "--chip") {
+                if (!ChipFromName(*v)) {
+                    return fail("--chip must be f1 or f4");
+                }
+                o.chip = *v;
+            } else if (name == "--fault") {
+                if (!FaultFromName(*v)) {
+                    return fail(
+                        "--fault must be none, silence, nack-sync, nack-erase or protected");
+                }
+                o.fault = *v == "none" ? std::string() : *v;
+            } else {
+                o.dump = *v;
+            }
+        } else if (name == "--latency-ms" || name == "--unplug-after") {
+            auto v = value();
+            auto n = v ? ParseU32(*v) : std::nullopt;
+            if (!n) {
+                return fail(name + " needs a whole number");
+            }
+            (name == "--latency-ms" ? o.latencyMs : o.unplugAfter) = *n;
         } else {
             return fail("unknown option '" + arg + "'");
         }
@@ -249,6 +278,21 @@ std::string UsageText() {
         "  --wave-period N      samples per waveform cycle (default 100)\n"
         "  Text lines are GBK encoded, e.g. 温度=23.5℃ 湿度=41% 电压=3.30V 计数=1 状态=正常\n"
         "  ending in CR LF. Sending pauses while no program has the port open.\n"
+        "\n"
+        "bootloader options:\n"
+        "  --chip KIND          f1: product 0x410, bootloader 2.2, Erase (0x43), 128 KiB\n"
+        "                       f4: product 0x413, bootloader 3.1, only Extended Erase\n"
+        "                       (0x44), 1 MiB (default f1)\n"
+        "  --line-timing        answer only after the bytes' time on the line: 11 bit\n"
+        "                       times per byte (8 data bits, even parity, stop bit) at\n"
+        "                       the bit rate the program set\n"
+        "  --latency-ms N       wait N ms more before every reply (a USB adapter's latency)\n"
+        "  --fault KIND         silence, nack-sync, nack-erase or protected (read\n"
+        "                       protection: Read, Write, Go and erase refused)\n"
+        "  --unplug-after N     vanish like an unplugged adapter after N written blocks\n"
+        "  --dump FILE          write the flash to FILE when devsim ends\n"
+        "  Closing the port resets the chip (the next 0x7F starts the bootloader); so does\n"
+        "  a Go, after which devsim prints 'devsim: user program started at 0x08000000'.\n"
         "\n"
         "Whenever the program changes the line settings, devsim prints the bit rate and\n"
         "frame it set, e.g. 'devsim: port set to 115200 8N1' (a pseudo-terminal always\n"

@@ -42,6 +42,14 @@ struct Options {
     bool interleave = false;
     uint32_t waveRate = 100;  // samples per second
     uint32_t wavePeriod = 100;
+
+    // bootloader
+    std::string chip = "f1";   // f1 (Erase 0x43) or f4 (Extended Erase only)
+    std::string fault;         // silence, nack-sync, nack-erase, protected; empty: none
+    uint32_t unplugAfter = 0;  // blocks written before the device vanishes; 0 = never
+    uint32_t latencyMs = 0;    // added before every reply, like a USB adapter's
+    bool lineTiming = false;   // replies wait for the characters' time on the line
+    std::string dump;          // the flash is written here at exit
 };
 
 struct ParseResult {

@@ -46,6 +46,9 @@ class Session {
     void Result(const std::string& text) const;  // always printed
     void Error(const std::string& text) const;
 
+    // The line settings the program set, as last seen.
+    const LineSettings& Line() const { return last_; }
+
     // Checks the line settings now (Wait() does this on its own every few ms).
     void CheckLine();
 

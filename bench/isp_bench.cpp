@@ -1,0 +1,194 @@
+// 64 KiB flashed at 460800 bit/s on the simulated bootloader with line timing, with 0 ms
+// and 2 ms reply latency: stm32flash, zenta's run in the real window and zenta's run on
+// the engine alone, all against the same simulator in the same process run. The line alone
+// needs 256 x (2 + 5 + 258 + 3) characters of 11 bits. A fourth figure: the CPU time the
+// window spends while a silent chip is awaited for the full ~10.1 s.
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/ComMainForm.h"
+#include "app/FormState.h"
+#include "app/UiPrompts.h"
+#include "devsim/support/DevsimProcess.h"
+#include "isp/kit/IspHarness.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::size_t kImageBytes = 64 * 1024;
+
+struct Files {
+    QTemporaryDir dir;
+    std::string bin;
+    std::string hex;
+    Files() {
+        std::vector<std::uint8_t> image(kImageBytes);
+        for (std::size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<std::uint8_t>(i * 31 + (i >> 8));
+        }
+        bin = dir.filePath("image.bin").toStdString();
+        hex = dir.filePath("image.hex").toStdString();
+        std::ofstream(bin, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<long>(image.size()));
+        std::ofstream(hex, std::ios::binary) << isp_test::HexText(image);
+    }
+};
+
+Files& TheFiles() {
+    static Files files;
+    return files;
+}
+
+struct Simulator {
+    devsim_test::TempLink link;
+    std::unique_ptr<devsim_test::DevsimProcess> process;
+    explicit Simulator(int latencyMs, bool silent = false) {
+        std::vector<std::string> args = {
+            "bootloader", "--quiet", "--line-timing", "--latency-ms", std::to_string(latencyMs),
+            "--link",     link.path};
+        if (silent) {
+            args.insert(args.end(), {"--fault", "silence"});
+        }
+        process = std::make_unique<devsim_test::DevsimProcess>(args);
+        devsim_test::WaitForPath(link.path);
+    }
+};
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+class QuietPrompts : public UiPrompts {
+  public:
+    void ShowMessage(const QString&) override {}
+    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QFont> ChooseFont(const QFont&) override { return std::nullopt; }
+    QString OpenFile(const QString&, const QString&) override { return {}; }
+};
+
+std::unique_ptr<TForm1> OpenWindow(const std::string& port) {
+    static QuietPrompts prompts;
+    SetPrompts(&prompts);
+    auto form = std::make_unique<TForm1>();
+    form->getNEWSTimer->stop();
+    form->show();
+    TForm1::PortEntrySource = [port] { return std::vector<std::string>{port}; };
+    form->Label23Click(nullptr);
+    TForm1::InvokeClick(form->Button_Open);
+    form->Edit2->setText(QString::fromStdString(TheFiles().hex));
+    form->writemiddle->setChecked(true);
+    return form;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// One round = stm32flash, zenta's window, zenta's run on the engine alone, one after the
+// other on the same simulator, so that all three meet the same machine load; the figures
+// are the medians of the rounds. The reported time is the window's.
+void BM_SideBySide(benchmark::State& state) {
+    const bool haveStm32flash = ::access("/usr/bin/stm32flash", X_OK) == 0;
+    Simulator sim(static_cast<int>(state.range(0)));
+    auto form = OpenWindow(sim.link.path);
+    TForm1::InvokeClick(form->Button_Open);  // closed between its runs
+    const std::string cmd = "/usr/bin/stm32flash -m 8n1 -b 460800 -w " + TheFiles().bin +
+                            " -g 0x0 " + sim.link.path + " > /dev/null 2>&1";
+    std::vector<double> flash;
+    std::vector<double> window;
+    std::vector<double> engine;
+    for (auto _ : state) {
+        for (int round = 0; round < 5; ++round) {
+            if (haveStm32flash) {
+                const auto t0 = Clock::now();
+                if (std::system(cmd.c_str()) != 0) {
+                    state.SkipWithError("stm32flash failed");
+                    return;
+                }
+                flash.push_back(Seconds(t0));
+            }
+
+            TForm1::InvokeClick(form->Button_Open);
+            const auto t1 = Clock::now();
+            form->isp255_stm32Click(form->isp255_stm32);
+            window.push_back(Seconds(t1));
+            TForm1::InvokeClick(form->Button_Open);
+            if (!form->Memo->toPlainText().contains(QStringLiteral("Program 65536 bytes"))) {
+                state.SkipWithError("window run failed");
+                return;
+            }
+
+            isp_test::TIspHarness h(sim.link.path);
+            h.fileName = TheFiles().hex;
+            const auto t2 = Clock::now();
+            if (h.Run(17) != zenta::isp::RunEnd::Programmed) {
+                state.SkipWithError("engine run failed");
+                return;
+            }
+            engine.push_back(Seconds(t2));
+        }
+        state.SetIterationTime(Median(window));
+    }
+    if (haveStm32flash) {
+        state.counters["stm32flash_s"] = Median(flash);
+    }
+    state.counters["window_s"] = Median(window);
+    state.counters["engine_s"] = Median(engine);
+    state.counters["line_s"] = 256.0 * (2 + 5 + 258 + 3) * 11 / 460800;
+}
+BENCHMARK(BM_SideBySide)
+    ->Arg(0)
+    ->Arg(2)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+double CpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_SilentChipWindow(benchmark::State& state) {
+    Simulator sim(0, /*silent=*/true);
+    auto form = OpenWindow(sim.link.path);
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds();
+        const auto t0 = Clock::now();
+        form->isp255_stm32Click(form->isp255_stm32);
+        state.SetIterationTime(Seconds(t0));
+        state.counters["cpu_s"] = CpuSeconds() - cpu0;
+    }
+}
+BENCHMARK(BM_SilentChipWindow)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qputenv("ZENTA_CONFIG_DIR", TheFiles().dir.path().toUtf8());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zenta::isp {
+
+enum class IspText {
+    PortError,
+    SetBaudError,
+    FileMissing,
+    NotHex,
+    ResetError,
+    Connecting,
+    Sync,
+    SendSyncError,
+    AckError,
+    Connected,
+    Erased,
+    Running,
+    NoConnection,
+    DataCheck,
+    Abort,
+};
+
+// The text in the language chosen; texts with one form ignore `english`.
+std::string Text(IspText id, bool english);
+
+// "\r\nChecksum error in line 12.\r\n": our own line after the not-HEX message.
+std::string ChecksumLine(std::uint32_t line, bool english);
+
+// "<name>\r\nSize:<size>Bytes,Baudrate: <rate> BPS"
+std::string FileLine(const std::string& name, std::uint64_t size, int bitRate);
+
+// "\r\nProgram <n> bytes,Used <ms> mS.<rate> bytes/S." in 64-bit arithmetic; a run that
+// took 0 ms is rated as if it took 1 ms.
+std::string ReportLine(std::uint64_t writtenLength, std::uint64_t elapsedMs);
+
+// Bit-rate ordinal of the speed mode: fast wins over middle, middle over low.
+int SpeedOrdinal(bool low, bool middle, bool fast);
+
+}  // namespace zenta::isp

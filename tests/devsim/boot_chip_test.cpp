@@ -1,0 +1,123 @@
+// The simulated bootloader's protocol, byte by byte.
+#include <gtest/gtest.h>
+
+#include <asm/termbits.h>
+
+#include <string>
+
+#include "devsim/BootChip.h"
+#include "devsim/BootloaderMode.h"
+
+using namespace devsim;
+
+namespace {
+
+std::string B(std::initializer_list<int> v) {
+    std::string s;
+    for (int b : v) {
+        s.push_back(static_cast<char>(b));
+    }
+    return s;
+}
+
+std::string Feed(BootChip& chip, const std::string& bytes) {
+    std::string out;
+    chip.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), out);
+    return out;
+}
+
+const std::string kAck = B({0x79});
+const std::string kNack = B({0x1F});
+
+TEST(BootChip, SyncThenIdentityCommands) {
+    BootChip chip(ChipFamily::F1, BootFault::None);
+    EXPECT_EQ(Feed(chip, B({0x00, 0xFF})), "");  // nothing before the 0x7F
+    EXPECT_EQ(Feed(chip, B({0x7F})), kAck);
+    EXPECT_EQ(Feed(chip, B({0x7F})), kNack);  // already synchronised
+    EXPECT_EQ(Feed(chip, B({0x01, 0xFE})), kAck + B({0x22, 0, 0}) + kAck);
+    EXPECT_EQ(Feed(chip, B({0x02, 0xFD})), kAck + B({0x01, 0x04, 0x10}) + kAck);
+    const std::string get = Feed(chip, B({0x00, 0xFF}));
+    EXPECT_EQ(get.substr(0, 3), kAck + B({11, 0x22}));
+    EXPECT_NE(get.find('\x43'), std::string::npos);
+    EXPECT_EQ(Feed(chip, B({0x01, 0x01})), kNack);  // bad complement
+    // A frame split over several reads is answered once it is complete.
+    EXPECT_EQ(Feed(chip, B({0x11})), "");
+    EXPECT_EQ(Feed(chip, B({0xEE, 0x1F, 0xFF})), kAck);
+    EXPECT_EQ(Feed(chip, B({0xF7, 0xE0, 0xF7})), kAck);
+    EXPECT_EQ(Feed(chip, B({0x03, 0xFC})), kAck + B({0x80, 0x00, 0xFF, 0xFF}));
+}
+
+TEST(BootChip, FlashNeedsEraseAndPageEraseClearsOnlyItsPages) {
+    BootChip chip(ChipFamily::F1, BootFault::None);
+    Feed(chip, B({0x7F}));
+    // Write Memory of four bytes of `value`; `spoil` damages the data checksum.
+    auto write = [&](std::uint32_t address, std::uint8_t value, std::uint8_t spoil = 0) {
+        std::string addr;
+        std::uint8_t x = 0;
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            addr.push_back(static_cast<char>(address >> shift));
+            x ^= static_cast<std::uint8_t>(address >> shift);
+        }
+        addr.push_back(static_cast<char>(x));
+        const std::string data = B({3}) + std::string(4, static_cast<char>(value)) +
+                                 B({static_cast<std::uint8_t>(3 ^ spoil)});
+        std::string out = Feed(chip, B({0x31, 0xCE}));
+        out += Feed(chip, addr);
+        return out + Feed(chip, data);
+    };
+    EXPECT_EQ(write(0x08000400, 0x0F), kAck + kAck + kAck);
+    EXPECT_EQ(write(0x08000400, 0xF3), kAck + kAck + kAck);
+    EXPECT_EQ(chip.Flash()[0x400], 0x03);  // programming only clears bits
+    EXPECT_EQ(write(0x08000000, 0x11, 0x01), kAck + kAck + kNack);
+    EXPECT_EQ(chip.BlocksWritten(), 2u);
+    EXPECT_EQ(write(0x08100000, 0x11).substr(0, 2), kAck + kNack);  // past the flash
+
+    // Erase page 1 only (list frame: N, pages, XOR).
+    EXPECT_EQ(Feed(chip, B({0x43, 0xBC})), kAck);
+    EXPECT_EQ(Feed(chip, B({0x00, 0x01, 0x01})), kAck);
+    EXPECT_EQ(chip.Flash()[0x400], 0xFF);
+    write(0x08000000, 0x11);
+    EXPECT_EQ(Feed(chip, B({0x43, 0xBC, 0xFF, 0x00})), kAck + kAck);
+    EXPECT_EQ(chip.Flash()[0], 0xFF);
+}
+
+TEST(BootChip, FamiliesAndFaults) {
+    BootChip f4(ChipFamily::F4, BootFault::None);
+    Feed(f4, B({0x7F}));
+    EXPECT_EQ(Feed(f4, B({0x43, 0xBC})), kNack);
+    EXPECT_EQ(Feed(f4, B({0x44, 0xBB})), kAck);
+    EXPECT_EQ(Feed(f4, B({0xFF, 0xFF, 0x00})), kAck);                                 // mass erase
+    EXPECT_EQ(Feed(f4, B({0x44, 0xBB, 0x00, 0x00, 0x00, 0x05, 0x05})), kAck + kAck);  // sector 5
+
+    BootChip silent(ChipFamily::F1, BootFault::Silence);
+    EXPECT_EQ(Feed(silent, B({0x7F, 0x7F})), "");
+    BootChip nackSync(ChipFamily::F1, BootFault::NackSync);
+    EXPECT_EQ(Feed(nackSync, B({0x7F})), kNack);
+    BootChip noErase(ChipFamily::F1, BootFault::NackErase);
+    EXPECT_EQ(Feed(noErase, B({0x7F, 0x43, 0xBC})), kAck + kNack);
+    BootChip locked(ChipFamily::F1, BootFault::ReadProtected);
+    EXPECT_EQ(Feed(locked, B({0x7F, 0x01, 0xFE})), kAck + kAck + B({0x22, 0x01, 0x00}) + kAck);
+    EXPECT_EQ(Feed(locked, B({0x11, 0xEE})), kNack);
+    EXPECT_EQ(Feed(locked, B({0x31, 0xCE})), kNack);
+    // Readout Unprotect erases everything and resets the chip.
+    EXPECT_EQ(Feed(locked, B({0x92, 0x6D})), kAck + kAck);
+    EXPECT_EQ(Feed(locked, B({0x7F, 0x11, 0xEE})), kAck + kAck);
+}
+
+TEST(BootChip, GoStartsTheProgramAndTheNextSyncRestartsTheBootloader) {
+    BootChip chip(ChipFamily::F1, BootFault::None);
+    EXPECT_EQ(Feed(chip, B({0x7F, 0x21, 0xDE, 0x08, 0, 0, 0, 0x08})), kAck + kAck + kAck);
+    EXPECT_EQ(chip.TakeGo(), 0x08000000u);
+    EXPECT_FALSE(chip.TakeGo());
+    EXPECT_EQ(Feed(chip, B({0x7F})), kAck);
+}
+
+TEST(BootloaderMode, CharacterTimeCountsTheParityBit) {
+    LineSettings line;
+    line.cflag = CS8;
+    line.ospeed = 460800;
+    // 11 bits at 460800 bit/s.
+    EXPECT_EQ(CharacterTime(line).count(), 11'000'000'000ll / 460800);
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+#include "isp/kit/IspHarness.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+
+namespace isp_test {
+namespace {
+
+using zenta::isp::PortError;
+
+constexpr std::array<int, 26> kBitRates = {0,      110,    300,     600,     1200,   2400,   4800,
+                                           9600,   14400,  19200,   38400,   56000,  57600,  115200,
+                                           128000, 230400, 256000,  460800,  500000, 512000, 600000,
+                                           750000, 921600, 1000000, 1500000, 2000000};
+
+std::string Record(std::uint8_t count, std::uint16_t address, std::uint8_t type,
+                   const std::uint8_t* data) {
+    char head[16];
+    std::snprintf(head, sizeof head, ":%02X%04X%02X", count, address, type);
+    std::string line = head;
+    std::uint8_t sum = static_cast<std::uint8_t>(count + (address >> 8) + address + type);
+    for (int i = 0; i < count; ++i) {
+        char b[4];
+        std::snprintf(b, sizeof b, "%02X", data[i]);
+        line += b;
+        sum = static_cast<std::uint8_t>(sum + data[i]);
+    }
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "%02X\r\n", static_cast<std::uint8_t>(-sum));
+    return line + tail;
+}
+
+template <class Op>
+void Guard(Op op) {
+    try {
+        op();
+    } catch (const std::exception& e) {
+        throw PortError(e.what());
+    }
+}
+
+}  // namespace
+
+std::string HexText(const std::vector<std::uint8_t>& image, std::uint32_t address) {
+    std::string text;
+    std::uint32_t upper = 0xFFFFFFFF;
+    for (std::size_t i = 0; i < image.size(); i += 16) {
+        const std::uint32_t a = address + static_cast<std::uint32_t>(i);
+        if ((a >> 16) != upper) {
+            upper = a >> 16;
+            const std::uint8_t ext[2] = {static_cast<std::uint8_t>(upper >> 8),
+                                         static_cast<std::uint8_t>(upper)};
+            text += Record(2, 0, 4, ext);
+        }
+        const auto n = static_cast<std::uint8_t>(std::min<std::size_t>(16, image.size() - i));
+        text += Record(n, static_cast<std::uint16_t>(a), 0, image.data() + i);
+    }
+    return text + ":00000001FF\r\n";
+}
+
+std::string WriteTempFile(const std::string& name, const std::string& text) {
+    static std::string dir;
+    if (dir.empty()) {
+        char tmpl[] = "/tmp/zenta-isp-XXXXXX";
+        dir = mkdtemp(tmpl);
+    }
+    const std::string path = dir + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+TIspHarness::TIspHarness(const std::string& portPath) {
+    port.SetDispatcher(&queue);
+    port.SetPort(portPath);
+    port.SetBaudRate(br115200);
+    port.OnRxChar = [this](TCustomComPort*, int count) {
+        std::string chunk;
+        port.ReadStr(chunk, count);
+        link.AppendReplies(chunk);
+        delivered_ = true;
+    };
+    port.OnError = [this](TCustomComPort*, TComErrors errors) {
+        if (errors.Contains(ceIO)) {
+            lost_ = true;
+            delivered_ = true;
+        }
+    };
+}
+
+TIspHarness::~TIspHarness() {
+    port.OnRxChar = nullptr;
+    port.OnError = nullptr;
+    try {
+        port.Close();
+    } catch (const std::exception&) {
+        // A port that already failed; it is closed either way.
+    }
+}
+
+zenta::isp::RunEnd TIspHarness::Run(int speedOrdinal, bool openFirst) {
+    if (openFirst) {
+        port.Open();
+    }
+    zenta::isp::TIspRun run(*this, *this, *this, *this, link, image_, text_);
+    zenta::isp::RunSettings settings;
+    settings.speedOrdinal = speedOrdinal;
+    settings.sync = sync;
+    return run.Run(settings);
+}
+
+void TIspHarness::Write(std::string_view frame) {
+    if (writeFailed) {
+        ++writesAfterFailure;
+    }
+    try {
+        Guard([&] { port.Write(frame.data(), static_cast<int>(frame.size())); });
+    } catch (const PortError&) {
+        writeFailed = true;
+        throw;
+    }
+    frames.emplace_back(frame);
+}
+
+void TIspHarness::SetDTR(bool on) {
+    Guard([&] { port.SetDTR(on); });
+}
+
+void TIspHarness::SetRTS(bool on) {
+    rts.push_back(on);
+    Guard([&] { port.SetRTS(on); });
+}
+
+void TIspHarness::SetOneStopBit() {
+    Guard([&] { port.SetStopBits(sbOneStopBit); });
+}
+
+std::uint64_t TIspHarness::NowMs() {
+    const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+    return static_cast<std::uint64_t>(real + skewMs_);
+}
+
+void TIspHarness::ServeEvents(int maxWaitMs) {
+    if (maxWaitMs <= 0) {
+        queue.Pump();
+        return;
+    }
+    const int real = std::max(1, maxWaitMs / clockScale);
+    delivered_ = false;
+    const auto start = std::chrono::steady_clock::now();
+    if (!queue.PumpUntil([this] { return delivered_; }, real) && clockScale > 1) {
+        // A wait that timed out stands for maxWaitMs of simulated time.
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+        skewMs_ += std::max<std::int64_t>(0, maxWaitMs - spent);
+    }
+}
+
+bool TIspHarness::OpenAction() {
+    // The window's Open action reports its own failure and raises nothing.
+    try {
+        port.Open();
+    } catch (const std::exception&) {
+        boxes.push_back("open failed");
+    }
+    return true;
+}
+
+void TIspHarness::SetBaudOrdinal(int ordinal) {
+    Guard([&] { port.SetBaudRate(static_cast<TBaudRate>(ordinal)); });
+}
+
+int TIspHarness::BitRate() const {
+    return kBitRates.at(static_cast<std::size_t>(port.BaudRate()));
+}
+
+void TIspHarness::SetParityEven(bool even) {
+    Guard([&] { port.Parity().SetBits(even ? prEven : prNone); });
+}
+
+void TIspHarness::OpenPort() {
+    Guard([&] { port.Open(); });
+}
+
+void TIspHarness::ClosePort() {
+    try {
+        port.Close();
+    } catch (const std::exception&) {
+        // Closed either way.
+    }
+}
+
+void TIspHarness::SetProgress(int position, bool visible) {
+    progress.push_back(position);
+    progressVisible = visible;
+}
+
+void TIspHarness::ShowBlockStatus(std::int64_t, std::int64_t blockOffset) {
+    if (onBlock) {
+        onBlock(blockOffset);
+    }
+}
+
+}  // namespace isp_test

@@ -1,0 +1,449 @@
+#include "devsim/BootChip.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace devsim {
+namespace {
+
+constexpr std::uint8_t kAck = 0x79;
+constexpr std::uint8_t kNack = 0x1F;
+constexpr std::uint32_t kFlashBase = 0x08000000;
+constexpr std::uint32_t kRamBase = 0x20000000;
+// The system information areas: F1 flash size at 0x1FFFF7E0, F4 at 0x1FFF7A22.
+constexpr std::uint32_t kSystemBase = 0x1FFF0000;
+constexpr std::uint32_t kSystemEnd = 0x1FFFF810;
+
+struct Family {
+    std::uint16_t productId;
+    std::uint8_t version;
+    std::uint8_t eraseCode;
+    std::uint32_t flashSize;
+    std::uint32_t ramSize;
+};
+
+const Family& Info(ChipFamily f) {
+    static const Family f1{0x410, 0x22, 0x43, 128 * 1024, 20 * 1024};
+    static const Family f4{0x413, 0x31, 0x44, 1024 * 1024, 128 * 1024};
+    return f == ChipFamily::F1 ? f1 : f4;
+}
+
+// F4 sectors: 4 x 16 KiB, 64 KiB, then 128 KiB.
+std::pair<std::uint32_t, std::uint32_t> F4Sector(std::uint32_t n) {
+    if (n < 4) {
+        return {n * 16384, 16384};
+    }
+    if (n == 4) {
+        return {65536, 65536};
+    }
+    return {131072 + (n - 5) * 131072, 131072};
+}
+
+}  // namespace
+
+std::optional<ChipFamily> ChipFromName(const std::string& name) {
+    if (name == "f1") {
+        return ChipFamily::F1;
+    }
+    if (name == "f4") {
+        return ChipFamily::F4;
+    }
+    return std::nullopt;
+}
+
+std::optional<BootFault> FaultFromName(const std::string& name) {
+    static const std::pair<const char*, BootFault> names[] = {
+        {"none", BootFault::None},
+        {"silence", BootFault::Silence},
+        {"nack-sync", BootFault::NackSync},
+        {"nack-erase", BootFault::NackErase},
+        {"protected", BootFault::ReadProtected},
+    };
+    for (const auto& [n, f] : names) {
+        if (name == n) {
+            return f;
+        }
+    }
+    return std::nullopt;
+}
+
+BootChip::BootChip(ChipFamily family, BootFault fault)
+    : family_(family),
+      fault_(fault),
+      protected_(fault == BootFault::ReadProtected),
+      flash_(Info(family).flashSize, 0xFF),
+      ram_(Info(family).ramSize, 0) {}
+
+void BootChip::Reset() {
+    state_ = State::Sync;
+    in_.clear();
+    head_ = 0;
+}
+
+std::optional<std::uint32_t> BootChip::TakeGo() {
+    auto go = go_;
+    go_.reset();
+    return go;
+}
+
+void BootChip::Feed(const std::uint8_t* data, std::size_t n, std::string& out) {
+    in_.insert(in_.end(), data, data + n);
+    while (Avail() > 0 && Step(out)) {
+    }
+    in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(head_));
+    head_ = 0;
+}
+
+bool BootChip::Readable(std::uint32_t a, std::size_t len) const {
+    const std::uint64_t end = std::uint64_t{a} + len;
+    return (a >= kFlashBase && end <= kFlashBase + flash_.size()) ||
+           (a >= kRamBase && end <= kRamBase + ram_.size()) ||
+           (a >= kSystemBase && end <= kSystemEnd);
+}
+
+bool BootChip::Writable(std::uint32_t a, std::size_t len) const {
+    const std::uint64_t end = std::uint64_t{a} + len;
+    return (a >= kFlashBase && end <= kFlashBase + flash_.size()) ||
+           (a >= kRamBase && end <= kRamBase + ram_.size());
+}
+
+std::uint8_t BootChip::ReadByte(std::uint32_t a) const {
+    if (a >= kFlashBase && a - kFlashBase < flash_.size()) {
+        return flash_[a - kFlashBase];
+    }
+    if (a >= kRamBase && a - kRamBase < ram_.size()) {
+        return ram_[a - kRamBase];
+    }
+    // Flash size in KiB, little-endian, where each family keeps it.
+    const std::uint32_t sizeReg = family_ == ChipFamily::F1 ? 0x1FFFF7E0 : 0x1FFF7A22;
+    const std::uint32_t kib = static_cast<std::uint32_t>(flash_.size() / 1024);
+    if (a == sizeReg) {
+        return static_cast<std::uint8_t>(kib);
+    }
+    if (a == sizeReg + 1) {
+        return static_cast<std::uint8_t>(kib >> 8);
+    }
+    return 0xFF;
+}
+
+void BootChip::EraseAll() {
+    std::fill(flash_.begin(), flash_.end(), 0xFF);
+    ++erases_;
+}
+
+void BootChip::ErasePage(std::uint32_t page) {
+    std::uint32_t start = page * 1024;
+    std::uint32_t len = 1024;
+    if (family_ == ChipFamily::F4) {
+        std::tie(start, len) = F4Sector(page);
+    }
+    if (start < flash_.size()) {
+        std::fill_n(flash_.begin() + start, std::min<std::size_t>(len, flash_.size() - start),
+                    0xFF);
+    }
+}
+
+bool BootChip::TakeAddress(std::uint32_t& address) {
+    std::uint8_t check = 0;
+    address = 0;
+    for (int i = 0; i < 4; ++i) {
+        address = (address << 8) | At(static_cast<std::size_t>(i));
+        check ^= At(static_cast<std::size_t>(i));
+    }
+    const bool ok = check == At(4);
+    Consume(5);
+    return ok;
+}
+
+void BootChip::StartCommand(std::uint8_t code, std::string& out) {
+    const Family& info = Info(family_);
+    const auto ack = [&] { out.push_back(static_cast<char>(kAck)); };
+    const auto nack = [&] {
+        out.push_back(static_cast<char>(kNack));
+        state_ = State::Command;
+    };
+    state_ = State::Command;
+    switch (code) {
+        case 0x00: {  // Get
+            const std::uint8_t cmds[] = {0x00,           0x01, 0x02, 0x11, 0x21, 0x31,
+                                         info.eraseCode, 0x63, 0x73, 0x82, 0x92};
+            ack();
+            out.push_back(static_cast<char>(sizeof cmds));
+            out.push_back(static_cast<char>(info.version));
+            out.append(reinterpret_cast<const char*>(cmds), sizeof cmds);
+            ack();
+            break;
+        }
+        case 0x01:  // Get Version and Read Protection Status
+            ack();
+            out.push_back(static_cast<char>(info.version));
+            out.push_back(protected_ ? '\x01' : '\0');
+            out.push_back('\0');
+            ack();
+            break;
+        case 0x02:  // Get ID
+            ack();
+            out.push_back('\x01');
+            out.push_back(static_cast<char>(info.productId >> 8));
+            out.push_back(static_cast<char>(info.productId & 0xFF));
+            ack();
+            break;
+        case 0x11:
+        case 0x31:
+        case 0x21:
+            if (protected_) {
+                return nack();
+            }
+            ack();
+            state_ = code == 0x11   ? State::ReadAddress
+                     : code == 0x31 ? State::WriteAddress
+                                    : State::GoAddress;
+            break;
+        case 0x43:
+        case 0x44:
+            if (code != info.eraseCode || protected_ || fault_ == BootFault::NackErase) {
+                return nack();
+            }
+            ack();
+            state_ = code == 0x43 ? State::EraseCount : State::ExtEraseCount;
+            break;
+        case 0x63:  // Write Protect: a list of sectors, then a reset
+            if (protected_) {
+                return nack();
+            }
+            ack();
+            state_ = State::ProtectCount;
+            break;
+        case 0x73:  // Write Unprotect, then a reset
+            ack();
+            ack();
+            Reset();
+            break;
+        case 0x82:  // Readout Protect, then a reset
+            ack();
+            protected_ = true;
+            ack();
+            Reset();
+            break;
+        case 0x92:  // Readout Unprotect: the flash goes with the protection
+            ack();
+            EraseAll();
+            protected_ = false;
+            ack();
+            Reset();
+            break;
+        default:
+            nack();
+            break;
+    }
+}
+
+// One unit of input in the present state; false when more bytes are needed.
+bool BootChip::Step(std::string& out) {
+    const auto ack = [&] { out.push_back(static_cast<char>(kAck)); };
+    const auto nack = [&] { out.push_back(static_cast<char>(kNack)); };
+    switch (state_) {
+        case State::Sync: {
+            const std::uint8_t b = At(0);
+            Consume(1);
+            if (b != 0x7F || fault_ == BootFault::Silence) {
+                return true;
+            }
+            if (fault_ == BootFault::NackSync) {
+                nack();
+                return true;
+            }
+            ack();
+            state_ = State::Command;
+            return true;
+        }
+        case State::Command: {
+            // A repeated 0x7F is answered at once: the link is already set up.
+            if (At(0) == 0x7F) {
+                Consume(1);
+                nack();
+                return true;
+            }
+            if (Avail() < 2) {
+                return false;
+            }
+            const std::uint8_t code = At(0);
+            const bool ok = (code ^ At(1)) == 0xFF;
+            Consume(2);
+            if (!ok) {
+                nack();
+                return true;
+            }
+            StartCommand(code, out);
+            return true;
+        }
+        case State::ReadAddress:
+        case State::WriteAddress:
+        case State::GoAddress: {
+            if (Avail() < 5) {
+                return false;
+            }
+            std::uint32_t a = 0;
+            const bool ok = TakeAddress(a);
+            const bool valid = state_ == State::ReadAddress ? Readable(a, 1) : Writable(a, 1);
+            if (!ok || !valid) {
+                nack();
+                state_ = State::Command;
+                return true;
+            }
+            ack();
+            address_ = a;
+            if (state_ == State::GoAddress) {
+                // The user program runs; a new 0x7F starts the bootloader afresh.
+                go_ = a;
+                state_ = State::Sync;
+            } else {
+                state_ = state_ == State::ReadAddress ? State::ReadCount : State::WriteData;
+            }
+            return true;
+        }
+        case State::ReadCount: {
+            if (Avail() < 2) {
+                return false;
+            }
+            const std::size_t count = std::size_t{At(0)} + 1;
+            const bool ok = (At(0) ^ At(1)) == 0xFF;
+            Consume(2);
+            state_ = State::Command;
+            if (!ok || !Readable(address_, count)) {
+                nack();
+                return true;
+            }
+            ack();
+            for (std::size_t i = 0; i < count; ++i) {
+                out.push_back(
+                    static_cast<char>(ReadByte(address_ + static_cast<std::uint32_t>(i))));
+            }
+            return true;
+        }
+        case State::WriteData: {
+            const std::size_t count = std::size_t{At(0)} + 1;
+            if (Avail() < count + 2) {
+                return false;
+            }
+            std::uint8_t check = At(0);
+            for (std::size_t i = 0; i < count; ++i) {
+                check ^= At(1 + i);
+            }
+            const bool ok = check == At(count + 1) && Writable(address_, count);
+            if (ok) {
+                const bool flash = address_ >= kFlashBase && address_ < kFlashBase + flash_.size();
+                for (std::size_t i = 0; i < count; ++i) {
+                    const std::uint32_t a = address_ + static_cast<std::uint32_t>(i);
+                    if (flash) {
+                        flash_[a - kFlashBase] &= At(1 + i);  // programming only clears bits
+                    } else {
+                        ram_[a - kRamBase] = At(1 + i);
+                    }
+                }
+                blocksWritten_ += flash ? 1 : 0;
+            }
+            Consume(count + 2);
+            state_ = State::Command;
+            ok ? ack() : nack();
+            return true;
+        }
+        case State::EraseCount: {
+            if (At(0) == 0xFF) {
+                if (Avail() < 2) {
+                    return false;
+                }
+                const bool ok = At(1) == 0x00;
+                Consume(2);
+                state_ = State::Command;
+                if (ok) {
+                    EraseAll();
+                }
+                ok ? ack() : nack();
+                return true;
+            }
+            pending_ = std::size_t{At(0)} + 1;
+            state_ = State::ErasePages;
+            return Avail() >= pending_ + 2 ? Step(out) : false;
+        }
+        case State::ErasePages: {
+            if (Avail() < pending_ + 2) {
+                return false;
+            }
+            std::uint8_t check = At(0);
+            for (std::size_t i = 0; i < pending_; ++i) {
+                check ^= At(1 + i);
+            }
+            const bool ok = check == At(pending_ + 1);
+            if (ok) {
+                for (std::size_t i = 0; i < pending_; ++i) {
+                    ErasePage(At(1 + i));
+                }
+                ++erases_;
+            }
+            Consume(pending_ + 2);
+            state_ = State::Command;
+            ok ? ack() : nack();
+            return true;
+        }
+        case State::ExtEraseCount: {
+            if (Avail() < 2) {
+                return false;
+            }
+            const std::uint16_t n = static_cast<std::uint16_t>((At(0) << 8) | At(1));
+            if (n >= 0xFFF0) {
+                if (Avail() < 3) {
+                    return false;
+                }
+                const bool ok = (At(0) ^ At(1)) == At(2);
+                Consume(3);
+                state_ = State::Command;
+                if (ok) {
+                    EraseAll();
+                }
+                ok ? ack() : nack();
+                return true;
+            }
+            pending_ = std::size_t{n} + 1;
+            state_ = State::ExtErasePages;
+            return Avail() >= 2 + 2 * pending_ + 1 ? Step(out) : false;
+        }
+        case State::ExtErasePages: {
+            const std::size_t need = 2 + 2 * pending_ + 1;
+            if (Avail() < need) {
+                return false;
+            }
+            std::uint8_t check = 0;
+            for (std::size_t i = 0; i + 1 < need; ++i) {
+                check ^= At(i);
+            }
+            const bool ok = check == At(need - 1);
+            if (ok) {
+                for (std::size_t i = 0; i < pending_; ++i) {
+                    ErasePage(static_cast<std::uint32_t>((At(2 + 2 * i) << 8) | At(3 + 2 * i)));
+                }
+                ++erases_;
+            }
+            Consume(need);
+            state_ = State::Command;
+            ok ? ack() : nack();
+            return true;
+        }
+        case State::ProtectCount:
+            pending_ = std::size_t{At(0)} + 1;
+            state_ = State::ProtectList;
+            return Avail() >= pending_ + 2 ? Step(out) : false;
+        case State::ProtectList: {
+            if (Avail() < pending_ + 2) {
+                return false;
+            }
+            Consume(pending_ + 2);
+            ack();
+            Reset();
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace devsim

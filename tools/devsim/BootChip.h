@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace devsim {
+
+// The chip families the bootloader mode plays.
+enum class ChipFamily {
+    F1,  // product 0x410, bootloader 2.2, Erase (0x43), 128 KiB in 1 KiB pages
+    F4,  // product 0x413, bootloader 3.1, Extended Erase (0x44) only, 1 MiB in sectors
+};
+
+enum class BootFault {
+    None,
+    Silence,        // never answers
+    NackSync,       // answers the 0x7F with NACK
+    NackErase,      // refuses every erase command
+    ReadProtected,  // read protection set: Read, Write, Go and erase refused
+};
+
+std::optional<ChipFamily> ChipFromName(const std::string& name);
+std::optional<BootFault> FaultFromName(const std::string& name);
+
+// The system-memory bootloader of an STM32 as seen on its USART: a byte-driven state
+// machine over a flash array, a little RAM and the system information area.
+class BootChip {
+  public:
+    BootChip(ChipFamily family, BootFault fault);
+
+    // Takes received bytes; appends every reply they complete to `out`.
+    void Feed(const std::uint8_t* data, std::size_t n, std::string& out);
+    // Back to waiting for 0x7F, as after a reset.
+    void Reset();
+
+    const std::vector<std::uint8_t>& Flash() const { return flash_; }
+    std::uint32_t FlashBase() const { return 0x08000000; }
+    // Write Memory commands into flash that completed.
+    std::uint32_t BlocksWritten() const { return blocksWritten_; }
+    // Address of the last Go, once; empty when none arrived since the last call.
+    std::optional<std::uint32_t> TakeGo();
+    // Mass or page erases that completed.
+    std::uint32_t Erases() const { return erases_; }
+
+  private:
+    enum class State {
+        Sync,
+        Command,
+        ReadAddress,
+        ReadCount,
+        WriteAddress,
+        WriteData,
+        EraseCount,
+        ErasePages,
+        ExtEraseCount,
+        ExtErasePages,
+        GoAddress,
+        ProtectCount,
+        ProtectList,
+    };
+
+    std::size_t Avail() const { return in_.size() - head_; }
+    std::uint8_t At(std::size_t i) const { return in_[head_ + i]; }
+    void Consume(std::size_t k) { head_ += k; }
+    bool Step(std::string& out);
+    bool TakeAddress(std::uint32_t& address);
+    bool Readable(std::uint32_t address, std::size_t len) const;
+    bool Writable(std::uint32_t address, std::size_t len) const;
+    std::uint8_t ReadByte(std::uint32_t address) const;
+    void EraseAll();
+    void ErasePage(std::uint32_t page);
+    void StartCommand(std::uint8_t code, std::string& out);
+
+    ChipFamily family_;
+    BootFault fault_;
+    bool protected_;
+    State state_ = State::Sync;
+    std::vector<std::uint8_t> in_;
+    std::size_t head_ = 0;
+    std::vector<std::uint8_t> flash_;
+    std::vector<std::uint8_t> ram_;
+    std::uint32_t address_ = 0;
+    std::size_t pending_ = 0;  // bytes the current frame still needs
+    std::uint32_t blocksWritten_ = 0;
+    std::uint32_t erases_ = 0;
+    std::optional<std::uint32_t> go_;
+};
+
+}  // namespace devsim

@@ -1,0 +1,129 @@
+#include "devsim/BootloaderMode.h"
+
+#include <asm/termbits.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "devsim/BootChip.h"
+
+namespace devsim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Hex32(std::uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", v);
+    return text;
+}
+
+bool WriteDump(const std::string& path, const std::vector<std::uint8_t>& flash) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        return false;
+    }
+    const bool ok = std::fwrite(flash.data(), 1, flash.size(), f) == flash.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+std::chrono::nanoseconds CharacterTime(const LineSettings& line) {
+    int dataBits = 8;
+    switch (line.cflag & CSIZE) {
+        case CS5:
+            dataBits = 5;
+            break;
+        case CS6:
+            dataBits = 6;
+            break;
+        case CS7:
+            dataBits = 7;
+            break;
+        default:
+            break;
+    }
+    const int bits = 1 + dataBits + 1 + ((line.cflag & CSTOPB) ? 2 : 1);
+    const std::uint64_t rate = line.ospeed ? line.ospeed : 9600;
+    return std::chrono::nanoseconds(bits * 1'000'000'000ull / rate);
+}
+
+int RunBootloader(Session& session, const Options& options) {
+    const ChipFamily family = ChipFromName(options.chip).value_or(ChipFamily::F1);
+    const BootFault fault = FaultFromName(options.fault).value_or(BootFault::None);
+    BootChip chip(family, fault);
+    session.Info(
+        "STM32 bootloader (" + options.chip +
+        (options.fault.empty() ? "" : ", fault " + options.fault) + ")" +
+        (options.lineTiming ? ", line timing" : "") +
+        (options.latencyMs ? ", reply latency " + std::to_string(options.latencyMs) + " ms" : ""));
+
+    const auto latency = std::chrono::milliseconds(options.latencyMs);
+    std::vector<std::uint8_t> buf(4096);
+    std::string reply;
+    Clock::time_point lineFree{};  // when the last received character has fully arrived
+    bool open = session.PortOpen();
+    while (!session.Stopped()) {
+        const short ev = session.Wait(POLLIN, 100);
+        if (!session.PortOpen()) {
+            // Closing the port stands in for the reset a real cable gives on the next run.
+            if (open) {
+                chip.Reset();
+                open = false;
+            }
+            continue;
+        }
+        open = true;
+        if (!(ev & POLLIN)) {
+            continue;
+        }
+        const ssize_t n = session.ReadSome(buf.data(), buf.size());
+        if (n < 0) {
+            session.Error("reading the port failed");
+            return kExitFailure;
+        }
+        if (n == 0) {
+            continue;
+        }
+        const auto charTime = CharacterTime(session.Line());
+        const Clock::time_point now = Clock::now();
+        if (options.lineTiming) {
+            lineFree = std::max(lineFree, now) + charTime * n;
+        }
+        reply.clear();
+        chip.Feed(buf.data(), static_cast<std::size_t>(n), reply);
+        if (auto go = chip.TakeGo()) {
+            session.Info("user program started at " + Hex32(*go));
+        }
+        if (!reply.empty()) {
+            Clock::time_point sendAt = (options.lineTiming ? lineFree : now) + latency;
+            if (options.lineTiming) {
+                sendAt += charTime * static_cast<long>(reply.size());
+            }
+            std::this_thread::sleep_until(sendAt);
+            if (!session.WriteAll(reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size(),
+                                  true)) {
+                continue;
+            }
+        }
+        if (options.unplugAfter && chip.BlocksWritten() >= options.unplugAfter) {
+            session.Info("unplugged after " + std::to_string(chip.BlocksWritten()) + " blocks");
+            break;
+        }
+    }
+    if (!options.dump.empty()) {
+        if (!WriteDump(options.dump, chip.Flash())) {
+            session.Error("cannot write " + options.dump);
+            return kExitFailure;
+        }
+        session.Info("flash written to " + options.dump);
+    }
+    return kExitOk;
+}
+
+}  // namespace devsim

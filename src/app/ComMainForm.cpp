@@ -20,6 +20,7 @@
 #include "app/HelpText.h"
 #include "app/PortNames.h"
 #include "app/Splitter.h"
+#include "app/StartOptions.h"
 #include "app/StatusPanels.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
@@ -210,6 +211,7 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     }
     // 8.-9. Settings and language.
     LoadSettingsFile();
+    ApplyStartOptions(*this);
     languageChange(this);
     // 10.
     SetStatusBarWidths();

@@ -11,6 +11,7 @@
 #include "app/FormWidgets.h"
 #include "app/SettingsWindow.h"
 #include "app/Splitter.h"
+#include "app/StartOptions.h"
 #include "app/UiPrompts.h"
 #include "app/core/Messages.h"
 #include "serial/ctl/CPortCtl.h"
@@ -40,7 +41,7 @@ int FontPointSize(const QFont& font) {
 
 SettingsSnapshot SnapshotOfWindow(const TForm1& f) {
     SettingsSnapshot s;
-    s.english = f.CheckBox18->isChecked();
+    s.english = StoredLanguageIsEnglish(f);
     s.portName = QString::fromStdString(f.ComPort.Port());
     const int baud = static_cast<int>(f.ComPort.BaudRate());
     s.baudRate = baud >= 0 && baud < static_cast<int>(BaudRateTable.size())

@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("zenta"));
     QApplication::setApplicationDisplayName(QStringLiteral("zenta"));
     QApplication::setApplicationVersion(QLatin1String(zenta::kVersionText));
-    QApplication::setDesktopFileName(QStringLiteral("zenta"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.zenta"));
     InstallStartOptions(cl.options);
     // Ports without a dispatcher of their own deliver their events on this thread.
     TQtDispatcher dispatcher;

@@ -33,7 +33,8 @@ class FuzzInput {
     T ConsumeIntegralInRange(T lo, T hi) {
         const uint64_t span = static_cast<uint64_t>(hi) - static_cast<uint64_t>(lo);
         const uint64_t raw = ConsumeIntegral<uint64_t>();
-        return static_cast<T>(static_cast<uint64_t>(lo) + (span == UINT64_MAX ? raw : raw % (span + 1)));
+        return static_cast<T>(static_cast<uint64_t>(lo) +
+                              (span == UINT64_MAX ? raw : raw % (span + 1)));
     }
 
     // Up to maxLength bytes, ended early by a backslash not followed by another one (so

@@ -14,9 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(baud >= 1 && baud <= 25);
         const int checksum = ChecksumIndexFromSetting(line.value);
         FUZZ_CHECK(checksum >= 0 && checksum <= 3);
-        FUZZ_CHECK(!line.value.contains(QLatin1Char('\r')) && !line.value.contains(QLatin1Char('\n')));
+        FUZZ_CHECK(!line.value.contains(QLatin1Char('\r')) &&
+                   !line.value.contains(QLatin1Char('\n')));
     }
-    const QByteArray saved = BuildSettingsFile(LoadSettingsSnapshot(file, DefaultSettingsSnapshot()));
+    const QByteArray saved =
+        BuildSettingsFile(LoadSettingsSnapshot(file, DefaultSettingsSnapshot()));
     FUZZ_CHECK(saved.endsWith(";end"));
     const QByteArray again =
         BuildSettingsFile(LoadSettingsSnapshot(saved, DefaultSettingsSnapshot()));

@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth imagemagick
   stm32flash
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev dpkg-dev
   lintian desktop-file-utils appstream
 )
 

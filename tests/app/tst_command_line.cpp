@@ -131,8 +131,9 @@ class CommandLineTest : public QObject {
         QVERIFY(p->readAllStandardError().startsWith("zenta: --lang: 'fr' is not a language"));
     }
 
-    // The real program started on a port and folder: the file it writes at start names them.
-    void programSavesGivenPortInGivenFolder() {
+    // The real program started on a port, rate and folder: it opens the port at that rate
+    // by itself, and the file it writes at start names the port.
+    void programOpensGivenPortAndSavesItInGivenFolder() {
         QTemporaryDir dir;
         Pty pty;
         QProcess p;
@@ -141,12 +142,13 @@ class CommandLineTest : public QObject {
         env.insert(QStringLiteral("ZENTA_CONFIG_DIR"), dir.filePath(QStringLiteral("ignored")));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(ZENTA_APP_PATH),
-                {QString::fromStdString(pty.slave), "--config-dir", dir.path()});
+                {QString::fromStdString(pty.slave), "--baud", "57600", "--config-dir", dir.path()});
         const QString ini = dir.filePath(QStringLiteral("zenta5.ini"));
         const QByteArray wanted = "N80=," + QByteArray::fromStdString(pty.slave) + "\r\r\n";
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ini), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(ProgramFile(ini).contains(wanted), 20000);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ignored/zenta5.ini"))));
+        QTRY_COMPARE_WITH_TIMEOUT(SlaveSpeed(pty.master), 57600u, 20000);
         p.terminate();
         QVERIFY(p.waitForFinished(20000));
     }
@@ -196,10 +198,12 @@ class CommandLineTest : public QObject {
         options.port = QString::fromStdString(pty.slave);
         options.baudRate = 9600;
         InstallStartOptions(options);
-        std::unique_ptr<TForm1> form = NewWindow();
+        EnglishUI = 0;
+        StopFlag = 0;
+        // The start-up tick runs: it opens the given port by itself.
+        auto form = std::make_unique<TForm1>();
         QCOMPARE(form->ComComboBox2->currentText(), QStringLiteral("9600"));
-        TForm1::InvokeClick(form->Button_Open);
-        QVERIFY(form->ComPort.Connected());
+        QTRY_VERIFY_WITH_TIMEOUT(form->ComPort.Connected(), 20000);
         QCOMPARE(SlaveSpeed(pty.master), 9600u);
         QVERIFY(folder.Read().contains("N81=,9600"));
     }

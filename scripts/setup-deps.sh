@@ -9,6 +9,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth imagemagick
   stm32flash
+  clang libclang-rt-14-dev dpkg-dev
+  lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds zenta and runs every test: a normal build, an AddressSanitizer +
-# UndefinedBehaviorSanitizer build, and the engine under ThreadSanitizer.
+# UndefinedBehaviorSanitizer build, and the engine under ThreadSanitizer; then builds and
+# checks the Debian package and runs each fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -27,4 +28,8 @@ build_and_test() {
 build_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DZENTA_SANITIZE=address,undefined -DZENTA_BUILD_BENCH=OFF
 build_and_test build-tsan -DCMAKE_BUILD_TYPE=Debug -DZENTA_SANITIZE=thread -DZENTA_ENGINE_ONLY=ON -DZENTA_BUILD_BENCH=OFF
+echo "=== Debian package: build and check ==="
+bash scripts/package-check.sh build
+echo "=== fuzz targets: ${ZENTA_FUZZ_SECONDS:-15} s each ==="
+bash scripts/fuzz.sh "${ZENTA_FUZZ_SECONDS:-15}"
 echo "All test runs passed."

@@ -21,6 +21,7 @@
 #include "app/HelpText.h"
 #include "app/PortNames.h"
 #include "app/Splitter.h"
+#include "app/StartOptions.h"
 #include "app/StatusPanels.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
@@ -210,6 +211,7 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     // The port box's entry names the port.
     SelectStartPort();
     LoadSettingsFile();
+    ApplyStartOptions(*this);
     languageChange(this);
     SetStatusBarWidths();
     StatusBar1->SetPanelText(0, HomePanelText());

@@ -12,6 +12,7 @@
 #include "app/FormWidgets.h"
 #include "app/SettingsWindow.h"
 #include "app/Splitter.h"
+#include "app/StartOptions.h"
 #include "app/UiPrompts.h"
 #include "app/core/Messages.h"
 #include "serial/ctl/CPortCtl.h"
@@ -42,7 +43,7 @@ int FontPointSize(const QFont& font) {
 
 SettingsSnapshot zenta::SnapshotOfWindow(const TForm1& f) {
     SettingsSnapshot s;
-    s.english = f.CheckBox18->isChecked();
+    s.english = StoredLanguageIsEnglish(f);
     s.portName = QString::fromStdString(f.ComPort.Port());
     s.baudRate = BaudRateValue(f.ComPort.BaudRate());
     // Client geometry, as start-up sets it, so a save and a load change nothing.

@@ -1,13 +1,42 @@
 #include <QApplication>
+#include <QStringList>
+#include <cstdio>
 
 #include "app/CloseRequest.h"
 #include "app/ComMainForm.h"
+#include "app/StartOptions.h"
+#include "app/core/CommandLine.h"
+#include "app/core/LanguageTable.h"
 #include "serial/ctl/QtDispatcher.h"
 
+namespace {
+
+QStringList ArgumentList(int argc, char* argv[]) {
+    QStringList list;
+    for (int i = 0; i < argc; ++i) {
+        list << QString::fromLocal8Bit(argv[i]);
+    }
+    return list;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    // Parsed before the application object exists, so --help, --version and a bad value
+    // need no display and never show half a window.
+    const zenta::CommandLineResult cl = zenta::ParseCommandLine(ArgumentList(argc, argv));
+    if (cl.action != zenta::CommandLineResult::Action::Run) {
+        std::FILE* out = cl.action == zenta::CommandLineResult::Action::Error ? stderr : stdout;
+        std::fprintf(out, "%s\n", cl.text.toLocal8Bit().constData());
+        return cl.exitCode;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zenta"));
     QApplication::setApplicationDisplayName(QStringLiteral("zenta"));
+    QApplication::setApplicationVersion(QLatin1String(zenta::kVersionText));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.zenta"));
+    InstallStartOptions(cl.options);
     // Ports without a dispatcher of their own deliver their events on this thread.
     TQtDispatcher dispatcher;
     TMainThreadDispatcher::SetDefault(&dispatcher);

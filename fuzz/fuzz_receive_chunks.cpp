@@ -1,0 +1,70 @@
+// Received bytes cut into random chunks show the same as the whole stream at once: the
+// double-byte hold-back, NUL/CR/LF forms and the HEX form do not depend on the cuts.
+#include "FuzzInput.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "FuzzCheck.h"
+#include "datapath/ByteForms.h"
+#include "datapath/ReceiveState.h"
+
+using namespace zenta;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    zenta::FuzzInput in(data, size);
+    const bool hex = in.ConsumeBool();
+    std::vector<std::size_t> cuts(in.ConsumeIntegralInRange<std::size_t>(1, 16));
+    for (std::size_t& c : cuts) {
+        c = in.ConsumeIntegralInRange<std::size_t>(0, 64);
+    }
+    const std::string stream = in.ConsumeRemainingBytesAsString();
+
+    ReceiveInput whole;
+    whole.hexDisplay = hex;
+    ReceiveState a;
+    whole.chunk = stream;
+    const std::string wholeDisplay = a.OnChunk(whole).display;
+
+    ReceiveState b;
+    std::string shown;
+    std::size_t pos = 0;
+    for (std::size_t i = 0; pos < stream.size(); ++i) {
+        ReceiveInput part;
+        part.hexDisplay = hex;
+        const std::size_t n = std::min(cuts[i % cuts.size()], stream.size() - pos);
+        part.chunk = std::string_view(stream).substr(pos, n);
+        pos += n;
+        shown += b.OnChunk(part).display;
+        if (i > stream.size() + cuts.size()) {
+            break;  // all cuts empty
+        }
+    }
+    if (pos < stream.size()) {
+        ReceiveInput rest;
+        rest.hexDisplay = hex;
+        rest.chunk = std::string_view(stream).substr(pos);
+        shown += b.OnChunk(rest).display;
+    }
+
+    FUZZ_CHECK(shown == wholeDisplay);
+    FUZZ_CHECK(a.rxRawAll == b.rxRawAll && a.rxRawAll == stream);
+    FUZZ_CHECK(a.rxHexAll == b.rxHexAll && a.rxHexAll == BytesToHex(stream));
+    FUZZ_CHECK(a.rxTextAll == b.rxTextAll);
+    FUZZ_CHECK(a.rxCount == b.rxCount);
+    FUZZ_CHECK(a.leadBytePending == b.leadBytePending);
+    if (a.leadBytePending) {
+        FUZZ_CHECK(a.pendingLeadByte == b.pendingLeadByte);
+    }
+    if (hex) {
+        FUZZ_CHECK(shown == BytesToHex(stream));
+    } else {
+        // The text form of the whole stream, less a lead byte still waiting for its trail.
+        std::string text = ToDisplayText(stream);
+        if (a.leadBytePending) {
+            text.pop_back();
+        }
+        FUZZ_CHECK(shown == text);
+    }
+    return 0;
+}

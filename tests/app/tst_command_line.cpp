@@ -1,0 +1,219 @@
+// The command line: what it accepts and refuses, the real program's exits, and a window
+// that starts on the port, bit rate, folder and language it was given.
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/StartOptions.h"
+#include "app/core/CommandLine.h"
+#include "app/support/SettingsTestSupport.h"
+#include "serial/ctl/CPortCtl.h"
+
+using zenta::CommandLineResult;
+using zenta::ParseCommandLine;
+
+namespace {
+
+CommandLineResult Parse(const QStringList& args) {
+    return ParseCommandLine(QStringList{QStringLiteral("zenta")} + args);
+}
+
+// The output speed the far end of a pseudo-terminal sees.
+unsigned SlaveSpeed(int master) {
+    struct termios2 t {};
+    return ::ioctl(master, TCGETS2, &t) == 0 ? t.c_ospeed : 0;
+}
+
+}  // namespace
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+  private:
+    RecordingPrompts prompts_;
+
+  private slots:
+    void init() { InstallWindowHooks(prompts_); }
+    void cleanup() {
+        RemoveWindowHooks();
+        InstallStartOptions({});
+        TForm1::SettingsFolder.clear();
+    }
+
+    void refusesBadValuesWithExitTwo_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("baud word") << QStringList{"--baud", "fast"} << "'fast' is not a bit rate";
+        QTest::newRow("baud zero") << QStringList{"--baud", "0"} << "'0' is not a bit rate";
+        QTest::newRow("baud negative") << QStringList{"--baud=-9600"} << "is not a bit rate";
+        QTest::newRow("baud above range") << QStringList{"--baud", "50000001"} << "not a bit rate";
+        QTest::newRow("baud overflows int") << QStringList{"--baud", "4294977296"} << "not a bit";
+        QTest::newRow("baud missing value") << QStringList{"--baud"} << "Missing value";
+        QTest::newRow("lang") << QStringList{"--lang", "de"} << "'de' is not a language";
+        QTest::newRow("two ports") << QStringList{"ttyS0", "ttyS1"} << "only one PORT";
+        QTest::newRow("port with blank") << QStringList{"/dev/tty USB"} << "is not a port name";
+        QTest::newRow("empty port") << QStringList{""} << "is not a port name";
+        QTest::newRow("config dir is a file")
+            << QStringList{"--config-dir", "/etc/hostname"} << "is not a folder";
+        QTest::newRow("config dir empty") << QStringList{"--config-dir="} << "folder name is empty";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << "Unknown option 'bogus'";
+    }
+    void refusesBadValuesWithExitTwo() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        const CommandLineResult r = Parse(args);
+        QCOMPARE(r.action, CommandLineResult::Action::Error);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.text.contains(says), qPrintable(r.text));
+        QVERIFY(r.text.startsWith(QStringLiteral("zenta: ")));
+    }
+
+    void acceptsGoodValues() {
+        CommandLineResult r = Parse({"ttyUSB0", "--baud", "921600", "--lang", "EN", "--config-dir",
+                                     "rel/dir/", "-platform", "offscreen"});
+        QCOMPARE(r.action, CommandLineResult::Action::Run);
+        QCOMPARE(*r.options.port, QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(*r.options.baudRate, 921600);
+        QCOMPARE(*r.options.english, true);
+        QCOMPARE(r.options.configDir, QDir::current().absoluteFilePath("rel/dir"));
+
+        r = Parse({"/tmp/ttyZENTA0", "--baud=250000", "--lang=zh"});
+        QCOMPARE(*r.options.port, QStringLiteral("/tmp/ttyZENTA0"));
+        QCOMPARE(*r.options.baudRate, 250000);
+        QCOMPARE(*r.options.english, false);
+
+        r = Parse({"./pts/3"});
+        QCOMPARE(*r.options.port, QDir::current().absoluteFilePath("pts/3"));
+
+        r = Parse({});
+        QCOMPARE(r.action, CommandLineResult::Action::Run);
+        QVERIFY(!r.options.port && !r.options.baudRate && !r.options.english);
+        QVERIFY(r.options.configDir.isEmpty());
+
+        // Help and version win over the rest and end the program cleanly.
+        QCOMPARE(Parse({"--baud", "x", "--help"}).action, CommandLineResult::Action::Help);
+        r = Parse({"ttyS0", "-h"});
+        QCOMPARE(r.action, CommandLineResult::Action::Help);
+        QVERIFY(r.text.startsWith(QStringLiteral("Usage: zenta [options] [PORT]")));
+        QVERIFY(!r.text.contains(QStringLiteral("platform")));
+        QCOMPARE(Parse({"--version"}).text, QStringLiteral("zenta 5.08d2"));
+    }
+
+    // The program itself: no display is needed to answer, a bad value never opens a window.
+    void programExitsWithoutWindow() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        auto run = [&env](const QStringList& args) {
+            auto p = std::make_unique<QProcess>();
+            p->setProcessEnvironment(env);
+            p->start(QStringLiteral(ZENTA_APP_PATH), args);
+            p->waitForFinished(30000);
+            return p;
+        };
+        auto p = run({"--version"});
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 0);
+        QCOMPARE(p->readAllStandardOutput(), QByteArray("zenta 5.08d2\n"));
+
+        p = run({"--lang", "fr"});
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 2);
+        QVERIFY(p->readAllStandardOutput().isEmpty());
+        QVERIFY(p->readAllStandardError().startsWith("zenta: --lang: 'fr' is not a language"));
+    }
+
+    // The real program started on a port, rate and folder: it opens the port at that rate
+    // by itself, and the file it writes at start names the port.
+    void programOpensGivenPortAndSavesItInGivenFolder() {
+        QTemporaryDir dir;
+        Pty pty;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("ZENTA_CONFIG_DIR"), dir.filePath(QStringLiteral("ignored")));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ZENTA_APP_PATH),
+                {QString::fromStdString(pty.slave), "--baud", "57600", "--config-dir", dir.path()});
+        const QString ini = dir.filePath(QStringLiteral("zenta5.ini"));
+        const QByteArray wanted = "N80=," + QByteArray::fromStdString(pty.slave) + "\r\r\n";
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ini), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(ProgramFile(ini).contains(wanted), 20000);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ignored/zenta5.ini"))));
+        QTRY_COMPARE_WITH_TIMEOUT(SlaveSpeed(pty.master), 57600u, 20000);
+        p.terminate();
+        QVERIFY(p.waitForFinished(20000));
+    }
+
+    // A window given port, rate and language: opens that port at that rate, shows English,
+    // and keeps the stored language in the file until the user changes it.
+    void windowStartsOnGivenPortRateAndLanguage() {
+        ProgramFolder folder;
+        folder.Write(FileOf({"N100=,汉语", "N80=,/dev/ttyS7", "N81=,9600", ";end"}));
+        Pty pty;
+        zenta::StartOptions options;
+        options.port = QString::fromStdString(pty.slave);
+        options.baudRate = 250000;  // not in the table: a custom rate
+        options.english = true;
+        InstallStartOptions(options);
+        std::unique_ptr<TForm1> form = NewWindow();
+
+        QCOMPARE(form->ComComboBox1->currentText(), *options.port);
+        QCOMPARE(EnglishUI, uint8_t{1});
+        QCOMPARE(form->Button_Send->text(), QStringLiteral("SEND"));
+        QCOMPARE(form->CustomBaudInput->text(), QStringLiteral("250000"));
+        QByteArray file = folder.Read();
+        QVERIFY(file.contains("N100=," + zenta::ToGb18030(QStringLiteral("汉语"))));
+        QVERIFY(file.contains("N80=," + QByteArray::fromStdString(pty.slave)));
+
+        TForm1::InvokeClick(form->Button_Open);
+        QVERIFY(form->ComPort.Connected());
+        QCOMPARE(SlaveSpeed(pty.master), 250000u);
+
+        // A user's switch of the language is saved like any other choice.
+        form->CheckBox18->click();
+        QVERIFY(!form->CheckBox18->isChecked());
+        form->CheckBox18->click();
+        QVERIFY(folder.Read().contains("N100=,English"));
+
+        // The options served one window; the next starts from its settings alone.
+        form.reset();
+        form = NewWindow();
+        QCOMPARE(form->ComPort.Port(), pty.slave);
+        QCOMPARE(form->CustomBaudInput->isVisible(), false);
+    }
+
+    void windowTakesTableRate() {
+        ProgramFolder folder;
+        Pty pty;
+        zenta::StartOptions options;
+        options.port = QString::fromStdString(pty.slave);
+        options.baudRate = 9600;
+        InstallStartOptions(options);
+        EnglishUI = 0;
+        StopFlag = 0;
+        // The start-up tick runs: it opens the given port by itself.
+        auto form = std::make_unique<TForm1>();
+        QCOMPARE(form->ComComboBox2->currentText(), QStringLiteral("9600"));
+        QTRY_VERIFY_WITH_TIMEOUT(form->ComPort.Connected(), 20000);
+        QCOMPARE(SlaveSpeed(pty.master), 9600u);
+        QVERIFY(folder.Read().contains("N81=,9600"));
+    }
+
+  private:
+    static QByteArray ProgramFile(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "tst_command_line.moc"

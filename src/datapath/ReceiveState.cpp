@@ -21,15 +21,31 @@ std::size_t WalkPairs(std::string_view bytes) {
     return i;
 }
 
+// True when the text display form of `raw` ends on a lead byte that waits for its
+// trail, walked as above but over the display bytes (NUL and LF become two ASCII
+// bytes, CR none) without building them.
+bool EndsInsidePair(std::string_view raw) {
+    bool inPair = false;
+    for (const char ch : raw) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == 0x0D) {
+            continue;
+        }
+        if (b == 0x00 || b == 0x0A) {
+            inPair = false;
+        } else {
+            inPair = !inPair && b >= 0x80;
+        }
+    }
+    return inPair;
+}
+
 }  // namespace
 
 ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     ReceiveOutput out;
     const std::string_view chunk = in.chunk;
 
-    if (!chunk.empty()) {
-        pendingIsRawTail_ = false;  // new bytes end the raw stream now
-    }
     rxCount += static_cast<std::int64_t>(chunk.size());
     rxRawAll.append(chunk);
     const std::size_t hexStart = rxHexAll.size();
@@ -53,7 +69,6 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
                 pendingLeadByte = piece.back();
                 leadBytePending = true;
                 piece.pop_back();
-                pendingIsRawTail_ = static_cast<unsigned char>(chunk.back()) >= 0x80;
             }
         }
     }
@@ -83,18 +98,24 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
 void ReceiveState::Trim() {
     const std::size_t keep = std::min(kTrimKeep, rxRawAll.size());
     const std::size_t start = rxRawAll.size() - keep;
+    const std::string_view kept = std::string_view(rxRawAll).substr(start);
 
-    // Start the text on a character boundary of the old stream.
-    std::size_t textStart = start;
-    if (WalkPairs(std::string_view(rxRawAll).substr(0, start)) == start + 1) {
-        ++textStart;
+    // The text is rebuilt from the kept bytes alone: it starts on a character boundary
+    // of the old stream, and an unpaired lead byte at its end becomes the held byte.
+    // Deriving both from the rebuilt text is what keeps a byte from being shown in the
+    // text and held back for the next chunk at the same time.
+    std::string text = ToDisplayText(kept);
+    if (EndsInsidePair(std::string_view(rxRawAll).substr(0, start)) && !text.empty()) {
+        text.erase(0, 1);
     }
-    std::size_t textEnd = rxRawAll.size();
-    if (leadBytePending && pendingIsRawTail_ && textEnd > textStart) {
-        --textEnd;  // still held back: it will arrive with the next piece
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0x80 &&
+        WalkPairs(text) == text.size() + 1) {
+        pendingLeadByte = text.back();
+        leadBytePending = true;
+        text.pop_back();
+    } else {
+        leadBytePending = false;
     }
-    std::string text =
-        ToDisplayText(std::string_view(rxRawAll).substr(textStart, textEnd - textStart));
 
     rxRawAll.erase(0, start);
     rxHexAll = BytesToHex(rxRawAll);
@@ -108,14 +129,12 @@ void ReceiveState::Clear() {
     rxTextAll.clear();
     rxCount = 0;
     txCount = 0;
-    pendingIsRawTail_ = false;
 }
 
 void ReceiveState::ResetReplyStream() {
     rxRawAll.clear();
     rxHexAll.clear();
     rxCount = 0;
-    pendingIsRawTail_ = false;
 }
 
 }  // namespace zenta

@@ -19,9 +19,9 @@
 #include "app/SendKeyFilter.h"
 #include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
-#include "app/core/Gb18030.h"
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
+#include "datapath/qt/Gb18030Stream.h"
 #include "serial/ctl/CPortCtl.h"
 
 namespace {
@@ -70,8 +70,11 @@ zenta::TimeOfDay Now() {
     return {now.hour(), now.minute(), now.second(), now.msec()};
 }
 
+// Whole-text decoding follows the same rules as the window's piecewise decoding, so a
+// HEX switch or a trim shows what the appends showed.
 QString FromBytes(std::string_view bytes) {
-    return zenta::FromGb18030(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return zenta::Gb18030Stream::decodeAll(
+        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 }  // namespace

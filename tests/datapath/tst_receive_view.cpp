@@ -8,6 +8,8 @@
 
 #include <random>
 
+#include "datapath/ReceiveState.h"
+#include "datapath/qt/Gb18030Stream.h"
 #include "datapath/qt/ReceiveView.h"
 #include "datapath/qt/WrappedText.h"
 
@@ -49,6 +51,7 @@ class ReceiveViewTest : public QObject {
 
   private slots:
     void decodesGb18030Pieces();
+    void windowTextDoesNotDependOnChunking();
     void paintsWideCharactersOnTwoCells();
     void wrapsHexLineAtTokenBoundaries();
     void incrementalLayoutMatchesFreshLayout();
@@ -72,6 +75,67 @@ void ReceiveViewTest::decodesGb18030Pieces() {
     QCOMPARE(v.toPlainText(), QStringLiteral("温度=温度\nA\n"));
     QCOMPARE(v.lineCount(), 3);
     QCOMPARE(v.documentLength(), 8);
+}
+
+namespace {
+
+// Bytes as a device sends them in text mode: mostly lead bytes, digits and line ends,
+// so broken and split double- and four-byte sequences are frequent.
+std::string randomDeviceBytes(std::mt19937& rng, std::size_t n) {
+    static const std::string kPool = "0123456789\r\n\x00:|A\x7F\x80\xFF";
+    std::string s(n, '\0');
+    for (char& c : s) {
+        const unsigned pick = rng() % 10;
+        if (pick < 5) {
+            c = static_cast<char>(0x80 + rng() % 0x80);
+        } else {
+            c = kPool[rng() % kPool.size()];
+        }
+    }
+    return s;
+}
+
+// Receive state and window as the receive handler drives them.
+QString showInWindow(const std::string& bytes, const std::vector<std::size_t>& cuts) {
+    zenta::ReceiveState state;
+    ReceiveView view;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i <= cuts.size(); ++i) {
+        const std::size_t to = i < cuts.size() ? cuts[i] : bytes.size();
+        zenta::ReceiveInput in;
+        in.chunk = std::string_view(bytes).substr(from, to - from);
+        const zenta::ReceiveOutput out = state.OnChunk(in);
+        view.appendBytes(QByteArrayView(out.display.data(), qsizetype(out.display.size())));
+        from = to;
+    }
+    // What the window shows after a HEX display switch must match too.
+    const QString whole = zenta::Gb18030Stream::decodeAll(
+        QByteArrayView(state.rxTextAll.data(), qsizetype(state.rxTextAll.size())));
+    if (whole != view.toPlainText().replace(u'\n', QStringLiteral("\r\n"))) {
+        return QStringLiteral("<switch differs>");
+    }
+    return view.toPlainText();
+}
+
+}  // namespace
+
+void ReceiveViewTest::windowTextDoesNotDependOnChunking() {
+    // The device writes "7:" B0 30, pauses, "1", pauses, "23|".
+    QCOMPARE(showInWindow("7:\xB0"
+                          "0123|",
+                          {4, 5}),
+             QStringLiteral("7:\uFFFD0123|"));
+
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 300; ++round) {
+        const std::string bytes = randomDeviceBytes(rng, 1 + rng() % 200);
+        const QString once = showInWindow(bytes, {});
+        std::vector<std::size_t> cuts;
+        for (std::size_t at = rng() % 5; at < bytes.size(); at += 1 + rng() % 6) {
+            cuts.push_back(at);
+        }
+        QCOMPARE(showInWindow(bytes, cuts), once);
+    }
 }
 
 void ReceiveViewTest::paintsWideCharactersOnTwoCells() {

@@ -45,7 +45,6 @@ ReceiveView::ReceiveView(QWidget* parent)
     : QAbstractScrollArea(parent),
       cells_(gridFont(defaultFont())),
       text_(cells_),
-      decoder_("GB18030"),
       menuCopy_(QStringLiteral("Copy")),
       menuSelectAll_(QStringLiteral("Select All")),
       menuClear_(QStringLiteral("Clear")) {
@@ -110,7 +109,7 @@ void ReceiveView::setPlainText(const QString& text) {
     units.resize(source.size());
     units.resize(static_cast<std::size_t>(
         std::remove_copy(source.begin(), source.end(), units.begin(), u'\r') - units.begin()));
-    decoder_.resetState();
+    decoder_.reset();
     text_.setText(std::move(units));
     anchor_ = caret_ = text_.size();
     updateScrollBar();

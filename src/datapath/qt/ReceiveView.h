@@ -3,12 +3,12 @@
 #include <QAbstractScrollArea>
 #include <QByteArrayView>
 #include <QString>
-#include <QStringDecoder>
 #include <QTimer>
 
 #include <memory>
 
 #include "datapath/qt/FontCells.h"
+#include "datapath/qt/Gb18030Stream.h"
 #include "datapath/qt/WrappedText.h"
 
 class QMenu;
@@ -118,7 +118,7 @@ class ReceiveView : public QAbstractScrollArea {
 
     FontCells cells_;
     WrappedText text_;
-    QStringDecoder decoder_;
+    Gb18030Stream decoder_;
     std::size_t anchor_ = 0;
     std::size_t caret_ = 0;
     bool caretOn_ = true;

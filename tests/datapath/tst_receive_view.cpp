@@ -53,6 +53,7 @@ class ReceiveViewTest : public QObject {
     void decodesGb18030Pieces();
     void windowTextDoesNotDependOnChunking();
     void paintsWideCharactersOnTwoCells();
+    void anyFontDrawsEveryCharacter();
     void wrapsHexLineAtTokenBoundaries();
     void incrementalLayoutMatchesFreshLayout();
     void followsEndOnlyWhenShowingIt();
@@ -162,6 +163,52 @@ void ReceiveViewTest::paintsWideCharactersOnTwoCells() {
     QVERIFY(inkIn(x0 + (x2 - x0) / 2, x2) > 0);
     QVERIFY(inkIn(x2, x4) > 0);
     QCOMPARE(inkIn(x4 + 2, img.width()), 0);
+}
+
+void ReceiveViewTest::anyFontDrawsEveryCharacter() {
+    // A proportional font, a name this machine lacks, and the name a settings file
+    // written on Windows carries.
+    for (const QString& family : {QStringLiteral("DejaVu Sans"), QStringLiteral("No Such Font 7"),
+                                  QStringLiteral("宋体")}) {
+        ReceiveView v;
+        v.resize(400, 120);
+        QFont f(family);
+        f.setPixelSize(12);
+        v.setFont(f);
+        v.show();
+        QCOMPARE(v.font().family(), family);
+        if (family != QStringLiteral("DejaVu Sans")) {
+            const QFontMetricsF m(v.drawingFont());
+            QCOMPARE(m.horizontalAdvance(u'i'), m.horizontalAdvance(u'W'));
+            QVERIFY(QFontMetrics(v.drawingFont()).inFontUcs4(0x554A));
+        }
+        const QString line = QStringLiteral("N88=,il|W@");
+        v.appendText(line + QStringLiteral("\n") + line + QStringLiteral("啊"));
+        const QImage img = v.viewport()->grab().toImage();
+        auto inkIn = [&](const QRect& r) {
+            int ink = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    ink += qGray(img.pixel(x, y)) < 200;
+                }
+            }
+            return ink;
+        };
+        for (qsizetype row = 0; row < 2; ++row) {
+            const qsizetype start = row * (line.size() + 1);
+            for (qsizetype i = 0; i < line.size(); ++i) {
+                const QRect a = v.caretRectAt(start + i);
+                const QRect b = v.caretRectAt(start + i + 1);
+                QVERIFY2(
+                    inkIn(QRect(QPoint(a.left(), a.top()), QPoint(b.left() - 1, a.bottom()))) > 0,
+                    qPrintable(family + QStringLiteral(": ") + line[i]));
+            }
+        }
+        // The ideograph ends the second row and keeps clear of the first.
+        const QRect cjk = v.caretRectAt(2 * line.size() + 1);
+        QVERIFY(inkIn(QRect(cjk.left() + 1, cjk.top(), cjk.height(), cjk.height())) > 0);
+        QCOMPARE(v.caretRectAt(line.size() + 1).top(), v.caretRectAt(0).bottom() + 1);
+    }
 }
 
 void ReceiveViewTest::wrapsHexLineAtTokenBoundaries() {

@@ -252,7 +252,7 @@ void ReceiveView::updateColumns() {
 }
 
 void ReceiveView::applyFont() {
-    cells_.setFont(gridFont(font()));
+    cells_.setFont(gridFont(ReceiveFontFor(font())));
     text_.relayout();
     updateColumns();
     updateGeometry();
@@ -374,6 +374,7 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         std::size_t off;
         std::size_t len;
         int col;
+        int cells;
         bool sel;
         bool grid;
     };
@@ -397,13 +398,14 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         if (grid && !runs.isEmpty() && runs.back().grid && runs.back().sel == sel &&
             runs.back().off + runs.back().len == i) {
             ++runs.back().len;
-        } else if (grid || c >= 0x80) {
-            // Off-grid glyphs (fallback fonts, surrogate pairs) are drawn one by one.
+        } else if (grid || (c > 0x20 && c != 0x7F && !QChar::isLowSurrogate(c))) {
+            // Off-grid glyphs (a proportional font, fallback fonts, surrogate pairs)
+            // are drawn one by one, each in its own cells.
             std::size_t len = 1;
-            if (QChar::isHighSurrogate(c) && i + 1 < e && QChar::isLowSurrogate(t[i + 1]))
+            if (QChar::isHighSurrogate(c) && i + 1 < e && QChar::isLowSurrogate(t[i + 1])) {
                 len = 2;
-            if (!QChar::isLowSurrogate(c))
-                runs.push_back({i, len, col, sel, grid});
+            }
+            runs.push_back({i, len, col, w, sel, grid});
         }
         col += w;
     }
@@ -426,7 +428,8 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         QString piece = viewOf(t + r.off, r.len);
         if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
             piece = QString(QChar::ReplacementCharacter);
-        p.drawText(QPointF(cellX(r.col), baseline), piece);
+        const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
+        p.drawText(QPointF(x, baseline), piece);
     }
 }
 

@@ -67,6 +67,9 @@ class ReceiveView : public QAbstractScrollArea {
     void setMenuTexts(const QString& copy, const QString& selectAll, const QString& clear);
 
     QSize sizeHint() const override;
+    // What the text is drawn with: font() itself, or its fallback when this machine
+    // lacks the named font (font() keeps the name).
+    const QFont& drawingFont() const { return cells_.font(); }
 
   signals:
     // Every key press that produces a character: Enter is "\r", Backspace "\b",

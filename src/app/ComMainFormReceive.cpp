@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTime>
 #include <QTimer>
 #include <algorithm>
@@ -62,8 +63,9 @@ uint32_t MonotonicTickMs() {
 constexpr int kReceiveSlice = 64 * 1024;
 // ... until this much time is spent; then the event loop gets its turn.
 constexpr qint64 kReceiveBudgetMs = 8;
-// Shortest time between two paints of the receive window while data arrives.
-constexpr qint64 kMemoPaintMs = 40;
+// Shortest time between two paints of the receive window while data arrives: a
+// paint costs far more than the append it shows.
+constexpr qint64 kMemoPaintMs = 100;
 
 zenta::TimeOfDay Now() {
     const QTime now = QTime::currentTime();
@@ -155,10 +157,15 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
     in.chunk = chunk;
     in.hexDisplay = CheckBox5->isChecked();
     in.packetSplit = packetDecision && timeoutCRLF->isChecked();
-    const std::string timeout = timeoutText->text().toStdString();
-    in.timeoutText = timeout;
-    in.nowTickMs = RxTickSource ? RxTickSource() : MonotonicTickMs();
-    in.time = Now();
+    // The clock and the box are read only when a packet header may be made: the local
+    // time costs a look at the time zone file on every call.
+    std::string timeout;
+    if (in.packetSplit) {
+        timeout = timeoutText->text().toStdString();
+        in.timeoutText = timeout;
+        in.nowTickMs = RxTickSource ? RxTickSource() : MonotonicTickMs();
+        in.time = Now();
+    }
     in.englishUI = EnglishUI == 1;
     in.progress = [this](zenta::ProgressEvent e, int percent) {
         ShowProgress(static_cast<int>(e), percent);
@@ -174,8 +181,9 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
     return static_cast<int>(chunk.size());
 }
 
-// Every delivery of a fast stream would repaint the whole receive window; the text is
-// always current, but it is painted at most once per kMemoPaintMs while data pours in.
+// Every delivery of a fast stream would repaint the whole receive window and its scroll
+// bar (whose range changes with every line); the text is always current, but both are
+// painted at most once per kMemoPaintMs while data pours in.
 void TForm1::HoldMemoPaint() {
     if (rs_->paintHeld) {
         return;
@@ -187,10 +195,12 @@ void TForm1::HoldMemoPaint() {
     }
     rs_->paintHeld = true;
     Memo->viewport()->setUpdatesEnabled(false);
+    Memo->verticalScrollBar()->setUpdatesEnabled(false);
     QTimer::singleShot(kMemoPaintMs - since, this, [this] {
         rs_->paintHeld = false;
         rs_->lastPaint.start();
         Memo->viewport()->setUpdatesEnabled(true);
+        Memo->verticalScrollBar()->setUpdatesEnabled(true);
     });
 }
 

@@ -54,6 +54,8 @@ ReceiveView::ReceiveView(QWidget* parent)
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
+    // paintEvent fills its whole rectangle: no background fill before it.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(defaultFont());
 
     const int flash = QApplication::cursorFlashTime();

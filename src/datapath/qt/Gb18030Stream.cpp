@@ -1,5 +1,6 @@
 #include "datapath/qt/Gb18030Stream.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace zenta {
@@ -45,21 +46,6 @@ int SequenceAt(const unsigned char* p, std::size_t n, std::size_t i) {
 
 Gb18030Stream::Gb18030Stream() : converter_("GB18030") {}
 
-void Gb18030Stream::convert(QString& out, QByteArrayView run, bool ascii) {
-    if (run.isEmpty()) {
-        return;
-    }
-    if (ascii) {
-        out.append(QLatin1StringView(run.data(), run.size()));
-    } else if (converter_.isValid()) {
-        // Runs hold whole sequences only, so the converter never carries state over.
-        converter_.resetState();
-        out.append(converter_.decode(run));
-    } else {
-        out.append(QString::fromUtf8(run));  // only without ICU; never drop the text
-    }
-}
-
 QString Gb18030Stream::decode(QByteArrayView bytes) {
     QByteArray joined;
     if (!held_.isEmpty()) {
@@ -67,42 +53,36 @@ QString Gb18030Stream::decode(QByteArrayView bytes) {
         held_.clear();
         bytes = joined;
     }
+    // Find where an incomplete sequence starts at the end, walking sequence by sequence
+    // from a known boundary the way the converter segments them; invalid sequences are
+    // left to the converter, which shows each as U+FFFD.
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto n = static_cast<std::size_t>(bytes.size());
-    QString out;
-    out.reserve(bytes.size());
-    std::size_t runStart = 0;
-    bool ascii = true;
-    const auto flush = [&](std::size_t end) {
-        convert(
-            out,
-            bytes.sliced(static_cast<qsizetype>(runStart), static_cast<qsizetype>(end - runStart)),
-            ascii);
-        ascii = true;
-    };
     std::size_t i = 0;
+    bool ascii = true;
     while (i < n) {
         if (p[i] < 0x80) {
             ++i;
             continue;
         }
+        ascii = false;
         const int len = SequenceAt(p, n, i);
-        if (len > 0) {
-            ascii = false;
-            i += static_cast<std::size_t>(len);
-            continue;
-        }
-        flush(i);
         if (len == 0) {
             held_ = bytes.sliced(static_cast<qsizetype>(i)).toByteArray();
-            return out;
+            break;
         }
-        out.append(QChar(QChar::ReplacementCharacter));
-        i += static_cast<std::size_t>(-len);
-        runStart = i;
+        i += static_cast<std::size_t>(len > 0 ? len : -len);
     }
-    flush(n);
-    return out;
+    const QByteArrayView complete = bytes.first(static_cast<qsizetype>(std::min(i, n)));
+    if (ascii) {
+        return QString::fromLatin1(complete);
+    }
+    if (!converter_.isValid()) {
+        return QString::fromUtf8(complete);  // only without ICU; never drop the text
+    }
+    // The text ends on a sequence boundary, so no state is carried to the next call.
+    converter_.resetState();
+    return converter_.decode(complete);
 }
 
 QString Gb18030Stream::decodeAll(QByteArrayView bytes) {

@@ -91,6 +91,8 @@ void TForm1::ConnectReceivePath() {
     rs_->progressHide.setInterval(250);
     connect(&rs_->progressHide, &QTimer::timeout, ProgressBar1, &QWidget::hide);
     RxTickSource = MonotonicTickMs;
+    // The window holds at most the HEX form of the bytes kept until a trim.
+    Memo->reserve(static_cast<qsizetype>(zenta::ReceiveState::kTrimAbove + kReceiveSlice) * 3);
     // The first packet after start-up must get its header even if it comes at once.
     Rx.lastRxTick = RxTickSource() - 0x80000000u;
 

@@ -40,12 +40,27 @@ bool EndsInsidePair(std::string_view raw) {
     return inPair;
 }
 
+// The accumulators are largest just before a trim. Room for that is taken at once
+// when they first need to grow: growing by doubling would copy everything at each
+// step, keep old and new copies at the same time and leave up to half of the last
+// step unused. Room that is never written costs no memory.
+void ReserveRoom(std::string& s, std::size_t adding, std::size_t perByte) {
+    constexpr std::size_t kRoomBytes = ReceiveState::kTrimAbove + (1u << 20);
+    const std::size_t need = s.size() + adding * perByte;
+    if (need > s.capacity()) {
+        s.reserve(std::max(need, kRoomBytes * perByte));
+    }
+}
+
 }  // namespace
 
 ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     ReceiveOutput out;
     const std::string_view chunk = in.chunk;
 
+    ReserveRoom(rxRawAll, chunk.size(), 1);
+    ReserveRoom(rxHexAll, chunk.size(), 3);
+    ReserveRoom(rxTextAll, chunk.size(), 1);
     rxCount += static_cast<std::int64_t>(chunk.size());
     rxRawAll.append(chunk);
     const std::size_t hexStart = rxHexAll.size();
@@ -117,9 +132,11 @@ void ReceiveState::Trim() {
         leadBytePending = false;
     }
 
+    // Refilled in place: the room taken for the next round stays.
     rxRawAll.erase(0, start);
-    rxHexAll = BytesToHex(rxRawAll);
-    rxTextAll = std::move(text);
+    rxHexAll.clear();
+    AppendHex(rxHexAll, rxRawAll);
+    rxTextAll.assign(text);
     rxCount = static_cast<std::int64_t>(keep);
 }
 

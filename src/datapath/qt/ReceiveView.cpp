@@ -105,18 +105,16 @@ void ReceiveView::appendUnits(const QString& text) {
 }
 
 void ReceiveView::setPlainText(const QString& text) {
-    const std::u16string_view source = unitsOf(text);
-    std::u16string units;
-    units.reserve(source.size() + source.size() / 4 + 65536);
-    units.resize(source.size());
-    units.resize(static_cast<std::size_t>(
-        std::remove_copy(source.begin(), source.end(), units.begin(), u'\r') - units.begin()));
     decoder_.reset();
-    text_.setText(std::move(units));
+    text_.setText(unitsOf(text), u'\r');
     anchor_ = caret_ = text_.size();
     updateScrollBar();
     scrollToEnd();
     viewport()->update();
+}
+
+void ReceiveView::reserve(qsizetype units) {
+    text_.reserve(static_cast<std::size_t>(std::max<qsizetype>(units, 0)));
 }
 
 void ReceiveView::clear() {

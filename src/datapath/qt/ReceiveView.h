@@ -35,6 +35,9 @@ class ReceiveView : public QAbstractScrollArea {
     // Replaces everything; the caret and the view go to the end.
     void setPlainText(const QString& text);
     void clear();
+    // Room for this many characters, taken at once: a window that is trimmed at a known
+    // size then never copies its text to grow, and untouched room costs no memory.
+    void reserve(qsizetype units);
     // Text with LF line breaks (builds a copy: O(n)).
     QString toPlainText() const;
     // Characters (UTF-16 units) held, LFs included.

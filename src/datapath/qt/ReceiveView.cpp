@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -39,6 +41,44 @@ QString viewOf(const char16_t* p, std::size_t n) {
     return QString::fromRawData(reinterpret_cast<const QChar*>(p), static_cast<qsizetype>(n));
 }
 
+// The scroll bar's range changes with every line received, but with many rows its look
+// (slider position and length, arrows at an end) rarely does; painting it is costly in
+// most styles, so it repaints only when its look changed.
+class LazyScrollBar : public QScrollBar {
+  public:
+    using QScrollBar::QScrollBar;
+
+  protected:
+    void sliderChange(SliderChange change) override {
+        if (change == SliderRangeChange || change == SliderValueChange) {
+            if (look() == painted_) {
+                return;
+            }
+        }
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        painted_ = look();
+        QScrollBar::paintEvent(event);
+    }
+
+  private:
+    struct Look {
+        QRect slider;
+        bool atMin = false;
+        bool atMax = false;
+        bool operator==(const Look&) const = default;
+    };
+    Look look() const {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        return {
+            style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this),
+            value() == minimum(), value() == maximum()};
+    }
+    Look painted_;
+};
+
 }  // namespace
 
 ReceiveView::ReceiveView(QWidget* parent)
@@ -48,6 +88,7 @@ ReceiveView::ReceiveView(QWidget* parent)
       menuCopy_(QStringLiteral("Copy")),
       menuSelectAll_(QStringLiteral("Select All")),
       menuClear_(QStringLiteral("Clear")) {
+    setVerticalScrollBar(new LazyScrollBar(Qt::Vertical, this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);

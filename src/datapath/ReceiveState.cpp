@@ -99,6 +99,8 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     }
     if (in.hexDisplay) {
         out.display.append(rxHexAll, hexStart, std::string::npos);
+    } else if (out.display.empty()) {
+        out.display = std::move(piece);
     } else {
         out.display.append(piece);
     }

@@ -54,18 +54,25 @@ QString Gb18030Stream::decode(QByteArrayView bytes) {
         bytes = joined;
     }
     // Find where an incomplete sequence starts at the end, walking sequence by sequence
-    // from a known boundary the way the converter segments them; invalid sequences are
-    // left to the converter, which shows each as U+FFFD.
+    // the way the converter segments them; invalid sequences are left to the converter,
+    // which shows each as U+FFFD. A byte below 30h never continues a sequence, so the
+    // walk starts after the last one.
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto n = static_cast<std::size_t>(bytes.size());
-    std::size_t i = 0;
-    bool ascii = true;
-    while (i < n) {
+    unsigned char any = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        any |= p[k];
+    }
+    const bool ascii = any < 0x80;
+    std::size_t i = n;
+    while (!ascii && i > 0 && p[i - 1] >= 0x30) {
+        --i;
+    }
+    while (!ascii && i < n) {
         if (p[i] < 0x80) {
             ++i;
             continue;
         }
-        ascii = false;
         const int len = SequenceAt(p, n, i);
         if (len == 0) {
             held_ = bytes.sliced(static_cast<qsizetype>(i)).toByteArray();

@@ -94,17 +94,18 @@ void IdleTicks() {
     std::printf("idle window : max tick gap %lld ms over 2 s\n", static_cast<long long>(gap));
 }
 
-// VmHWM of /proc/self/status in MB.
-double PeakRssMB() {
+// A field of /proc/self/status ("VmHWM:" = peak resident) in MB.
+double StatusMB(const char* field) {
     FILE* f = std::fopen("/proc/self/status", "r");
     if (!f) {
         return -1;
     }
     char line[256];
     long kb = -1;
+    const std::size_t len = std::strlen(field);
     while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, "VmHWM:", 6) == 0) {
-            kb = std::strtol(line + 6, nullptr, 10);
+        if (std::strncmp(line, field, len) == 0) {
+            kb = std::strtol(line + len, nullptr, 10);
         }
     }
     std::fclose(f);
@@ -149,7 +150,10 @@ int main(int argc, char** argv) {
         Window(bytes, true, dir.path());
     }
     if (!mode.isEmpty()) {
-        std::printf("peak RSS    : %7.1f MB (%s display)\n", PeakRssMB(), qPrintable(mode));
+        std::printf(
+            "peak RSS    : %7.1f MB (%s display; at the end %.1f MB anonymous, %.1f MB "
+            "file-backed, fonts included)\n",
+            StatusMB("VmHWM:"), qPrintable(mode), StatusMB("RssAnon:"), StatusMB("RssFile:"));
     }
     SetPrompts(nullptr);
     return 0;

@@ -2,7 +2,10 @@
 // HEX display, with capture on; prints throughput, CPU time per MB and the largest gap
 // between two refresh ticks, beside the raw pseudo-terminal throughput of the same run.
 //
-//   e2e_receive_bench [bytes]      (run with QT_QPA_PLATFORM=offscreen or on a display)
+// With a mode (text or hex) only that display runs, after the raw reader, and the
+// process's peak resident memory is printed: run one process per mode to compare them.
+//
+//   e2e_receive_bench [bytes [text|hex]]  (run with QT_QPA_PLATFORM=offscreen or on a display)
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -11,6 +14,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 
 #include "app/ComMainForm.h"
 #include "app/UiPrompts.h"
@@ -90,6 +94,24 @@ void IdleTicks() {
     std::printf("idle window : max tick gap %lld ms over 2 s\n", static_cast<long long>(gap));
 }
 
+// A field of /proc/self/status ("VmHWM:" = peak resident) in MB.
+double StatusMB(const char* field) {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) {
+        return -1;
+    }
+    char line[256];
+    long kb = -1;
+    const std::size_t len = std::strlen(field);
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, field, len) == 0) {
+            kb = std::strtol(line + len, nullptr, 10);
+        }
+    }
+    std::fclose(f);
+    return kb < 0 ? -1 : static_cast<double>(kb) * 1024 / kMB;
+}
+
 void Window(qint64 bytes, bool hex, const QString& dir) {
     TForm1 form;
     form.getNEWSTimer->stop();
@@ -116,10 +138,23 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     // The windows load and save their settings there, not beside the benchmark.
     qputenv("ZENTA_CONFIG_DIR", dir.path().toUtf8());
-    IdleTicks();
+    const QString mode = argc > 2 ? QString(argv[2]) : QString();
+    if (mode.isEmpty()) {
+        IdleTicks();
+    }
     RawPty(bytes);
-    Window(bytes, false, dir.path());
-    Window(bytes, true, dir.path());
+    if (mode != QLatin1String("hex")) {
+        Window(bytes, false, dir.path());
+    }
+    if (mode != QLatin1String("text")) {
+        Window(bytes, true, dir.path());
+    }
+    if (!mode.isEmpty()) {
+        std::printf(
+            "peak RSS    : %7.1f MB (%s display; at the end %.1f MB anonymous, %.1f MB "
+            "file-backed, fonts included)\n",
+            StatusMB("VmHWM:"), qPrintable(mode), StatusMB("RssAnon:"), StatusMB("RssFile:"));
+    }
     SetPrompts(nullptr);
     return 0;
 }

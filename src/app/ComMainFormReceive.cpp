@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTime>
 #include <QTimer>
 #include <algorithm>
@@ -20,9 +21,9 @@
 #include "app/SendKeyFilter.h"
 #include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
-#include "app/core/Gb18030.h"
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
+#include "datapath/qt/Gb18030Stream.h"
 #include "serial/ctl/CPortCtl.h"
 
 namespace {
@@ -55,11 +56,15 @@ QColor LoadColor(int64_t rxCount) {
 constexpr int kReceiveSlice = 64 * 1024;
 // ... until this much time is spent; then the event loop gets its turn.
 constexpr qint64 kReceiveBudgetMs = 8;
-// Shortest time between two paints of the receive window while data arrives.
-constexpr qint64 kMemoPaintMs = 40;
+// Shortest time between two paints of the receive window while data arrives: a
+// paint costs far more than the append it shows.
+constexpr qint64 kMemoPaintMs = 100;
 
+// Whole-text decoding follows the same rules as the window's piecewise decoding, so a
+// HEX switch or a trim shows what the appends showed.
 QString FromBytes(std::string_view bytes) {
-    return zenta::FromGb18030(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return zenta::Gb18030Stream::decodeAll(
+        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 }  // namespace
@@ -74,6 +79,8 @@ void TForm1::ConnectReceivePath() {
     rs_->progressHide.setInterval(250);
     connect(&rs_->progressHide, &QTimer::timeout, ProgressBar1, &QWidget::hide);
     RxTickSource = zenta::TickMs;
+    // The window holds at most the HEX form of the bytes kept until a trim.
+    Memo->reserve(static_cast<qsizetype>(zenta::ReceiveState::kTrimAbove + kReceiveSlice) * 3);
     // The first packet after start-up must get its header even if it comes at once.
     Rx.lastRxTick = RxTickSource() - 0x80000000u;
 
@@ -140,10 +147,15 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
     in.chunk = chunk;
     in.hexDisplay = CheckBox5->isChecked();
     in.packetSplit = packetDecision && timeoutCRLF->isChecked();
-    const std::string timeout = timeoutText->text().toStdString();
-    in.timeoutText = timeout;
-    in.nowTickMs = RxTickSource ? RxTickSource() : zenta::TickMs();
-    in.time = zenta::Now();
+    // The clock and the box are read only when a packet header may be made: the local
+    // time costs a look at the time zone file on every call.
+    std::string timeout;
+    if (in.packetSplit) {
+        timeout = timeoutText->text().toStdString();
+        in.timeoutText = timeout;
+        in.nowTickMs = RxTickSource ? RxTickSource() : zenta::TickMs();
+        in.time = zenta::Now();
+    }
     in.englishUI = EnglishUI == 1;
     in.progress = [this](zenta::ProgressEvent e, int percent) {
         ShowProgress(static_cast<int>(e), percent);
@@ -159,8 +171,9 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
     return static_cast<int>(chunk.size());
 }
 
-// Every delivery of a fast stream would repaint the whole receive window; the text is
-// always current, but it is painted at most once per kMemoPaintMs while data pours in.
+// Every delivery of a fast stream would repaint the whole receive window and its scroll
+// bar (whose range changes with every line); the text is always current, but both are
+// painted at most once per kMemoPaintMs while data pours in.
 void TForm1::HoldMemoPaint() {
     if (rs_->paintHeld) {
         return;
@@ -172,10 +185,12 @@ void TForm1::HoldMemoPaint() {
     }
     rs_->paintHeld = true;
     Memo->viewport()->setUpdatesEnabled(false);
+    Memo->verticalScrollBar()->setUpdatesEnabled(false);
     QTimer::singleShot(kMemoPaintMs - since, this, [this] {
         rs_->paintHeld = false;
         rs_->lastPaint.start();
         Memo->viewport()->setUpdatesEnabled(true);
+        Memo->verticalScrollBar()->setUpdatesEnabled(true);
     });
 }
 

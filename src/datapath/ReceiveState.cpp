@@ -21,6 +21,37 @@ std::size_t WalkPairs(std::string_view bytes) {
     return i;
 }
 
+// True when the text display form of `raw` ends on a lead byte that waits for its
+// trail, walked as above but over the display bytes (NUL and LF become two ASCII
+// bytes, CR none) without building them.
+bool EndsInsidePair(std::string_view raw) {
+    bool inPair = false;
+    for (const char ch : raw) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == 0x0D) {
+            continue;
+        }
+        if (b == 0x00 || b == 0x0A) {
+            inPair = false;
+        } else {
+            inPair = !inPair && b >= 0x80;
+        }
+    }
+    return inPair;
+}
+
+// The accumulators are largest just before a trim. Room for that is taken at once
+// when they first need to grow: growing by doubling would copy everything at each
+// step, keep old and new copies at the same time and leave up to half of the last
+// step unused. Room that is never written costs no memory.
+void ReserveRoom(std::string& s, std::size_t adding, std::size_t perByte) {
+    constexpr std::size_t kRoomBytes = ReceiveState::kTrimAbove + (1u << 20);
+    const std::size_t need = s.size() + adding * perByte;
+    if (need > s.capacity()) {
+        s.reserve(std::max(need, kRoomBytes * perByte));
+    }
+}
+
 }  // namespace
 
 ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
@@ -30,9 +61,9 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
         chunkTap(chunk);
     }
 
-    if (!chunk.empty()) {
-        pendingIsRawTail_ = false;  // new bytes end the raw stream now
-    }
+    ReserveRoom(rxRawAll, chunk.size(), 1);
+    ReserveRoom(rxHexAll, chunk.size(), 3);
+    ReserveRoom(rxTextAll, chunk.size(), 1);
     rxCount += static_cast<std::int64_t>(chunk.size());
     rxRawAll.append(chunk);
     const std::size_t hexStart = rxHexAll.size();
@@ -56,7 +87,6 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
                 pendingLeadByte = piece.back();
                 leadBytePending = true;
                 piece.pop_back();
-                pendingIsRawTail_ = static_cast<unsigned char>(chunk.back()) >= 0x80;
             }
         }
     }
@@ -72,6 +102,8 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     }
     if (in.hexDisplay) {
         out.display.append(rxHexAll, hexStart, std::string::npos);
+    } else if (out.display.empty()) {
+        out.display = std::move(piece);
     } else {
         out.display.append(piece);
     }
@@ -86,22 +118,30 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
 void ReceiveState::Trim() {
     const std::size_t keep = std::min(kTrimKeep, rxRawAll.size());
     const std::size_t start = rxRawAll.size() - keep;
+    const std::string_view kept = std::string_view(rxRawAll).substr(start);
 
-    // Start the text on a character boundary of the old stream.
-    std::size_t textStart = start;
-    if (WalkPairs(std::string_view(rxRawAll).substr(0, start)) == start + 1) {
-        ++textStart;
+    // The text is rebuilt from the kept bytes alone: it starts on a character boundary
+    // of the old stream, and an unpaired lead byte at its end becomes the held byte.
+    // Deriving both from the rebuilt text is what keeps a byte from being shown in the
+    // text and held back for the next chunk at the same time.
+    std::string text = ToDisplayText(kept);
+    if (EndsInsidePair(std::string_view(rxRawAll).substr(0, start)) && !text.empty()) {
+        text.erase(0, 1);
     }
-    std::size_t textEnd = rxRawAll.size();
-    if (leadBytePending && pendingIsRawTail_ && textEnd > textStart) {
-        --textEnd;  // still held back: it will arrive with the next piece
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0x80 &&
+        WalkPairs(text) == text.size() + 1) {
+        pendingLeadByte = text.back();
+        leadBytePending = true;
+        text.pop_back();
+    } else {
+        leadBytePending = false;
     }
-    std::string text =
-        ToDisplayText(std::string_view(rxRawAll).substr(textStart, textEnd - textStart));
 
+    // Refilled in place: the room taken for the next round stays.
     rxRawAll.erase(0, start);
-    rxHexAll = BytesToHex(rxRawAll);
-    rxTextAll = std::move(text);
+    rxHexAll.clear();
+    AppendHex(rxHexAll, rxRawAll);
+    rxTextAll.assign(text);
     rxCount = static_cast<std::int64_t>(keep);
 }
 
@@ -111,14 +151,12 @@ void ReceiveState::Clear() {
     rxTextAll.clear();
     rxCount = 0;
     txCount = 0;
-    pendingIsRawTail_ = false;
 }
 
 void ReceiveState::ResetReplyStream() {
     rxRawAll.clear();
     rxHexAll.clear();
     rxCount = 0;
-    pendingIsRawTail_ = false;
 }
 
 }  // namespace zenta

@@ -65,8 +65,6 @@ class ReceiveState {
 
   private:
     void Trim();
-    // The held lead byte is the last byte of rxRawAll (so the trimmed text must not show it).
-    bool pendingIsRawTail_ = false;
 };
 
 }  // namespace zenta

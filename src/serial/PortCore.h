@@ -76,8 +76,11 @@ class TLineWatcher {
     int Purge(bool input, bool output);
     bool Lost() const { return lost_.load(); }
     int LostError() const { return lostError_.load(); }
-    // The device is only read while the queue is below this.
-    static constexpr std::size_t kQueueCap = 64u << 20;
+    // The device is only read while the queue is below this. 16 MiB holds more than a
+    // minute of a 2 Mbit/s line; a larger cap only let a flood into a window that is
+    // briefly slower than the line cost memory (the queue's buffer briefly holds up to
+    // three times its bytes while it grows).
+    static constexpr std::size_t kQueueCap = 16u << 20;
 
   private:
     TComEvents Poll();

@@ -177,5 +177,34 @@ TEST(ReceiveState, TrimStartsTextOnCharacterBoundaryAndKeepsHeldByteOut) {
     EXPECT_EQ(st.rxTextAll.substr(st.rxTextAll.size() - 4), "ZZ\xB0\xA1");
 }
 
+// Window text as the receive window builds it: replaced on a trim, appended otherwise.
+void FeedToWindow(ReceiveState& st, std::string& window, std::string_view chunk) {
+    const ReceiveOutput out = Feed(st, chunk);
+    if (out.trimmed) {
+        window = st.WindowText(false);
+    } else {
+        window += out.display;
+    }
+}
+
+TEST(ReceiveState, HeldLeadByteIsShownOnceAcrossTheTrim) {
+    // The chunk that crosses the trim ends on a lead byte followed by bytes that show
+    // nothing (CR), or by a NUL/LF that shows as ASCII after it.
+    for (const std::string& tail : {"\xB0\r"s, "\xB0\r\r"s, "\xB0"s}) {
+        ReceiveState st;
+        std::string window;
+        FeedMany(st, 4'999'990, [](std::size_t) { return 'a'; });
+        FeedToWindow(st, window, "abcdefgh" + tail);
+        FeedToWindow(st, window,
+                     "\xA1"
+                     "end");
+        EXPECT_EQ(window.substr(window.size() - 13),
+                  "abcdefgh\xB0\xA1"
+                  "end");
+        EXPECT_EQ(st.rxTextAll, window);  // HEX display on and off shows the same
+        EXPECT_FALSE(st.leadBytePending);
+    }
+}
+
 }  // namespace
 }  // namespace zenta

@@ -8,6 +8,8 @@
 
 #include <random>
 
+#include "datapath/ReceiveState.h"
+#include "datapath/qt/Gb18030Stream.h"
 #include "datapath/qt/ReceiveView.h"
 #include "datapath/qt/WrappedText.h"
 
@@ -49,7 +51,9 @@ class ReceiveViewTest : public QObject {
 
   private slots:
     void decodesGb18030Pieces();
+    void windowTextDoesNotDependOnChunking();
     void paintsWideCharactersOnTwoCells();
+    void anyFontDrawsEveryCharacter();
     void wrapsHexLineAtTokenBoundaries();
     void incrementalLayoutMatchesFreshLayout();
     void followsEndOnlyWhenShowingIt();
@@ -72,6 +76,67 @@ void ReceiveViewTest::decodesGb18030Pieces() {
     QCOMPARE(v.toPlainText(), QStringLiteral("温度=温度\nA\n"));
     QCOMPARE(v.lineCount(), 3);
     QCOMPARE(v.documentLength(), 8);
+}
+
+namespace {
+
+// Bytes as a device sends them in text mode: mostly lead bytes, digits and line ends,
+// so broken and split double- and four-byte sequences are frequent.
+std::string randomDeviceBytes(std::mt19937& rng, std::size_t n) {
+    static const std::string kPool = "0123456789\r\n\x00:|A\x7F\x80\xFF";
+    std::string s(n, '\0');
+    for (char& c : s) {
+        const unsigned pick = rng() % 10;
+        if (pick < 5) {
+            c = static_cast<char>(0x80 + rng() % 0x80);
+        } else {
+            c = kPool[rng() % kPool.size()];
+        }
+    }
+    return s;
+}
+
+// Receive state and window as the receive handler drives them.
+QString showInWindow(const std::string& bytes, const std::vector<std::size_t>& cuts) {
+    zenta::ReceiveState state;
+    ReceiveView view;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i <= cuts.size(); ++i) {
+        const std::size_t to = i < cuts.size() ? cuts[i] : bytes.size();
+        zenta::ReceiveInput in;
+        in.chunk = std::string_view(bytes).substr(from, to - from);
+        const zenta::ReceiveOutput out = state.OnChunk(in);
+        view.appendBytes(QByteArrayView(out.display.data(), qsizetype(out.display.size())));
+        from = to;
+    }
+    // What the window shows after a HEX display switch must match too.
+    const QString whole = zenta::Gb18030Stream::decodeAll(
+        QByteArrayView(state.rxTextAll.data(), qsizetype(state.rxTextAll.size())));
+    if (whole != view.toPlainText().replace(u'\n', QStringLiteral("\r\n"))) {
+        return QStringLiteral("<switch differs>");
+    }
+    return view.toPlainText();
+}
+
+}  // namespace
+
+void ReceiveViewTest::windowTextDoesNotDependOnChunking() {
+    // The device writes "7:" B0 30, pauses, "1", pauses, "23|".
+    QCOMPARE(showInWindow("7:\xB0"
+                          "0123|",
+                          {4, 5}),
+             QStringLiteral("7:\uFFFD0123|"));
+
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 300; ++round) {
+        const std::string bytes = randomDeviceBytes(rng, 1 + rng() % 200);
+        const QString once = showInWindow(bytes, {});
+        std::vector<std::size_t> cuts;
+        for (std::size_t at = rng() % 5; at < bytes.size(); at += 1 + rng() % 6) {
+            cuts.push_back(at);
+        }
+        QCOMPARE(showInWindow(bytes, cuts), once);
+    }
 }
 
 void ReceiveViewTest::paintsWideCharactersOnTwoCells() {
@@ -98,6 +163,52 @@ void ReceiveViewTest::paintsWideCharactersOnTwoCells() {
     QVERIFY(inkIn(x0 + (x2 - x0) / 2, x2) > 0);
     QVERIFY(inkIn(x2, x4) > 0);
     QCOMPARE(inkIn(x4 + 2, img.width()), 0);
+}
+
+void ReceiveViewTest::anyFontDrawsEveryCharacter() {
+    // A proportional font, a name this machine lacks, and the name a settings file
+    // written on Windows carries.
+    for (const QString& family : {QStringLiteral("DejaVu Sans"), QStringLiteral("No Such Font 7"),
+                                  QStringLiteral("宋体")}) {
+        ReceiveView v;
+        v.resize(400, 120);
+        QFont f(family);
+        f.setPixelSize(12);
+        v.setFont(f);
+        v.show();
+        QCOMPARE(v.font().family(), family);
+        if (family != QStringLiteral("DejaVu Sans")) {
+            const QFontMetricsF m(v.drawingFont());
+            QCOMPARE(m.horizontalAdvance(u'i'), m.horizontalAdvance(u'W'));
+            QVERIFY(QFontMetrics(v.drawingFont()).inFontUcs4(0x554A));
+        }
+        const QString line = QStringLiteral("N88=,il|W@");
+        v.appendText(line + QStringLiteral("\n") + line + QStringLiteral("啊"));
+        const QImage img = v.viewport()->grab().toImage();
+        auto inkIn = [&](const QRect& r) {
+            int ink = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    ink += qGray(img.pixel(x, y)) < 200;
+                }
+            }
+            return ink;
+        };
+        for (qsizetype row = 0; row < 2; ++row) {
+            const qsizetype start = row * (line.size() + 1);
+            for (qsizetype i = 0; i < line.size(); ++i) {
+                const QRect a = v.caretRectAt(start + i);
+                const QRect b = v.caretRectAt(start + i + 1);
+                QVERIFY2(
+                    inkIn(QRect(QPoint(a.left(), a.top()), QPoint(b.left() - 1, a.bottom()))) > 0,
+                    qPrintable(family + QStringLiteral(": ") + line[i]));
+            }
+        }
+        // The ideograph ends the second row and keeps clear of the first.
+        const QRect cjk = v.caretRectAt(2 * line.size() + 1);
+        QVERIFY(inkIn(QRect(cjk.left() + 1, cjk.top(), cjk.height(), cjk.height())) > 0);
+        QCOMPARE(v.caretRectAt(line.size() + 1).top(), v.caretRectAt(0).bottom() + 1);
+    }
 }
 
 void ReceiveViewTest::wrapsHexLineAtTokenBoundaries() {

@@ -1,6 +1,8 @@
 #include "datapath/qt/FontCells.h"
 
 #include <QChar>
+#include <QFontDatabase>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +10,25 @@
 
 namespace zenta {
 
+QFont ReceiveFontFor(const QFont& named) {
+    if (named.family().isEmpty() || QFontDatabase::hasFamily(named.family())) {
+        return named;
+    }
+    QFont f = named;
+    f.setFamilies(QStringList{
+        QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Sans Mono CJK TC"),
+        QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("WenQuanYi Zen Hei Mono"),
+        QStringLiteral("DejaVu Sans Mono")});
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    return f;
+}
+
 FontCells::FontCells(const QFont& font)
-    : font_(font), metrics_(font), exact_(new unsigned char[0x10000]) {
+    : font_(font),
+      metrics_(font),
+      exact_(new unsigned char[0x10000]),
+      advance_(new float[0x10000]) {
     setFont(font);
 }
 
@@ -17,30 +36,49 @@ void FontCells::setFont(const QFont& font) {
     font_ = font;
     metrics_ = QFontMetricsF(font_);
     qreal widest = 0;
-    for (char16_t c = 0x21; c < 0x7F; ++c)
+    for (char16_t c = 0x21; c < 0x7F; ++c) {
         widest = std::max(widest, metrics_.horizontalAdvance(QChar(c)));
+    }
     cell_ = widest > 0 ? widest : 1;
-    ascent_ = metrics_.ascent();
-    lineHeight_ = std::max(1, static_cast<int>(std::ceil(metrics_.height())));
+    // A CJK glyph from a fallback font can stand taller than the font's own metrics
+    // allow for; rows must not overlap then.
+    const QRectF ideograph = metrics_.boundingRect(QChar(0x56FD));
+    ascent_ = std::max(metrics_.ascent(), -ideograph.top());
+    const qreal descent = std::max(metrics_.descent(), ideograph.bottom());
+    lineHeight_ =
+        std::max(1, static_cast<int>(std::ceil(std::max(metrics_.height(), ascent_ + descent))));
     std::memset(exact_.get(), 0, 0x10000);
+    std::fill_n(advance_.get(), 0x10000, 0.0f);
     reset();
+}
+
+qreal FontCells::inset(char16_t c, int cells) const {
+    if (advance_[c] <= 0) {
+        return 0;  // not measured alone (surrogates)
+    }
+    return std::max<qreal>(0, (cells * cell_ - advance_[c]) / 2);
 }
 
 int FontCells::measure(char16_t c) const {
     // Control characters keep a blank cell so that they stay selectable.
-    if (c < 0x20 || c == 0x7F)
+    if (c < 0x20 || c == 0x7F) {
         return 1;
-    if (QChar::isHighSurrogate(c))
+    }
+    if (QChar::isHighSurrogate(c)) {
         return 2;
-    if (QChar::isLowSurrogate(c))
+    }
+    if (QChar::isLowSurrogate(c)) {
         return 0;
+    }
     const qreal advance = metrics_.horizontalAdvance(QChar(c));
+    advance_[c] = static_cast<float>(advance);
     int cells = 1;
     if (c >= 0x80) {
-        if (advance <= 0)
+        if (advance <= 0) {
             cells = 0;
-        else if (advance > cell_ * 1.5)
+        } else if (advance > cell_ * 1.5) {
             cells = 2;
+        }
     }
     exact_[c] = cells > 0 && std::abs(advance - cells * cell_) < 0.01;
     return cells;

@@ -9,6 +9,12 @@
 
 namespace zenta {
 
+// The font the receive window draws with for a font the user or the settings file
+// named: that font when this machine has it, else a monospace font with CJK glyphs
+// of the same size (a settings file written on Windows names fonts that are absent
+// here). The named font stays what the window reports and saves.
+QFont ReceiveFontFor(const QFont& named);
+
 // Cell widths taken from a font: every ASCII character is one cell as wide as the
 // widest ASCII glyph; a glyph clearly wider than that (CJK ideographs, full-width
 // forms) takes two cells.
@@ -19,6 +25,8 @@ class FontCells : public CellWidths {
     void setFont(const QFont& font);
     const QFont& font() const { return font_; }
     qreal cellWidth() const { return cell_; }
+    // Room above the baseline and row height, for the tallest of the font's own
+    // glyphs and the CJK glyphs a fallback font supplies.
     qreal ascent() const { return ascent_; }
     int lineHeight() const { return lineHeight_; }
 
@@ -28,6 +36,9 @@ class FontCells : public CellWidths {
         cells(c);
         return exact_[c] != 0;
     }
+    // Where a glyph that is off the grid (any glyph of a proportional font) starts
+    // within its cells: it is centred, so narrow letters do not cling to the left.
+    qreal inset(char16_t c, int cells) const;
 
   protected:
     int measure(char16_t c) const override;
@@ -39,6 +50,7 @@ class FontCells : public CellWidths {
     qreal ascent_ = 0;
     int lineHeight_ = 1;
     std::unique_ptr<unsigned char[]> exact_;
+    std::unique_ptr<float[]> advance_;
 };
 
 }  // namespace zenta

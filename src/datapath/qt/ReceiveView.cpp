@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -39,22 +41,62 @@ QString viewOf(const char16_t* p, std::size_t n) {
     return QString::fromRawData(reinterpret_cast<const QChar*>(p), static_cast<qsizetype>(n));
 }
 
+// The scroll bar's range changes with every line received, but with many rows its look
+// (slider position and length, arrows at an end) rarely does; painting it is costly in
+// most styles, so it repaints only when its look changed.
+class LazyScrollBar : public QScrollBar {
+  public:
+    using QScrollBar::QScrollBar;
+
+  protected:
+    void sliderChange(SliderChange change) override {
+        if (change == SliderRangeChange || change == SliderValueChange) {
+            if (look() == painted_) {
+                return;
+            }
+        }
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        painted_ = look();
+        QScrollBar::paintEvent(event);
+    }
+
+  private:
+    struct Look {
+        QRect slider;
+        bool atMin = false;
+        bool atMax = false;
+        bool operator==(const Look&) const = default;
+    };
+    Look look() const {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        return {
+            style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, this),
+            value() == minimum(), value() == maximum()};
+    }
+    Look painted_;
+};
+
 }  // namespace
 
 ReceiveView::ReceiveView(QWidget* parent)
     : QAbstractScrollArea(parent),
       cells_(gridFont(defaultFont())),
       text_(cells_),
-      decoder_("GB18030"),
       menuCopy_(QStringLiteral("Copy")),
       menuSelectAll_(QStringLiteral("Select All")),
       menuClear_(QStringLiteral("Clear")) {
+    setVerticalScrollBar(new LazyScrollBar(Qt::Vertical, this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
+    // paintEvent fills its whole rectangle: no background fill before it.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(defaultFont());
 
     const int flash = QApplication::cursorFlashTime();
@@ -104,18 +146,16 @@ void ReceiveView::appendUnits(const QString& text) {
 }
 
 void ReceiveView::setPlainText(const QString& text) {
-    const std::u16string_view source = unitsOf(text);
-    std::u16string units;
-    units.reserve(source.size() + source.size() / 4 + 65536);
-    units.resize(source.size());
-    units.resize(static_cast<std::size_t>(
-        std::remove_copy(source.begin(), source.end(), units.begin(), u'\r') - units.begin()));
-    decoder_.resetState();
-    text_.setText(std::move(units));
+    decoder_.reset();
+    text_.setText(unitsOf(text), u'\r');
     anchor_ = caret_ = text_.size();
     updateScrollBar();
     scrollToEnd();
     viewport()->update();
+}
+
+void ReceiveView::reserve(qsizetype units) {
+    text_.reserve(static_cast<std::size_t>(std::max<qsizetype>(units, 0)));
 }
 
 void ReceiveView::clear() {
@@ -253,7 +293,7 @@ void ReceiveView::updateColumns() {
 }
 
 void ReceiveView::applyFont() {
-    cells_.setFont(gridFont(font()));
+    cells_.setFont(gridFont(ReceiveFontFor(font())));
     text_.relayout();
     updateColumns();
     updateGeometry();
@@ -375,6 +415,7 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         std::size_t off;
         std::size_t len;
         int col;
+        int cells;
         bool sel;
         bool grid;
     };
@@ -398,13 +439,14 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         if (grid && !runs.isEmpty() && runs.back().grid && runs.back().sel == sel &&
             runs.back().off + runs.back().len == i) {
             ++runs.back().len;
-        } else if (grid || c >= 0x80) {
-            // Off-grid glyphs (fallback fonts, surrogate pairs) are drawn one by one.
+        } else if (grid || (c > 0x20 && c != 0x7F && !QChar::isLowSurrogate(c))) {
+            // Off-grid glyphs (a proportional font, fallback fonts, surrogate pairs)
+            // are drawn one by one, each in its own cells.
             std::size_t len = 1;
-            if (QChar::isHighSurrogate(c) && i + 1 < e && QChar::isLowSurrogate(t[i + 1]))
+            if (QChar::isHighSurrogate(c) && i + 1 < e && QChar::isLowSurrogate(t[i + 1])) {
                 len = 2;
-            if (!QChar::isLowSurrogate(c))
-                runs.push_back({i, len, col, sel, grid});
+            }
+            runs.push_back({i, len, col, w, sel, grid});
         }
         col += w;
     }
@@ -427,7 +469,8 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         QString piece = viewOf(t + r.off, r.len);
         if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
             piece = QString(QChar::ReplacementCharacter);
-        p.drawText(QPointF(cellX(r.col), baseline), piece);
+        const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
+        p.drawText(QPointF(x, baseline), piece);
     }
 }
 

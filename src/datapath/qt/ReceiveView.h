@@ -3,12 +3,12 @@
 #include <QAbstractScrollArea>
 #include <QByteArrayView>
 #include <QString>
-#include <QStringDecoder>
 #include <QTimer>
 
 #include <memory>
 
 #include "datapath/qt/FontCells.h"
+#include "datapath/qt/Gb18030Stream.h"
 #include "datapath/qt/WrappedText.h"
 
 class QMenu;
@@ -35,6 +35,9 @@ class ReceiveView : public QAbstractScrollArea {
     // Replaces everything; the caret and the view go to the end.
     void setPlainText(const QString& text);
     void clear();
+    // Room for this many characters, taken at once: a window that is trimmed at a known
+    // size then never copies its text to grow, and untouched room costs no memory.
+    void reserve(qsizetype units);
     // Text with LF line breaks (builds a copy: O(n)).
     QString toPlainText() const;
     // Characters (UTF-16 units) held, LFs included.
@@ -67,6 +70,9 @@ class ReceiveView : public QAbstractScrollArea {
     void setMenuTexts(const QString& copy, const QString& selectAll, const QString& clear);
 
     QSize sizeHint() const override;
+    // What the text is drawn with: font() itself, or its fallback when this machine
+    // lacks the named font (font() keeps the name).
+    const QFont& drawingFont() const { return cells_.font(); }
 
   signals:
     // Every key press that produces a character: Enter is "\r", Backspace "\b",
@@ -118,7 +124,7 @@ class ReceiveView : public QAbstractScrollArea {
 
     FontCells cells_;
     WrappedText text_;
-    QStringDecoder decoder_;
+    Gb18030Stream decoder_;
     std::size_t anchor_ = 0;
     std::size_t caret_ = 0;
     bool caretOn_ = true;

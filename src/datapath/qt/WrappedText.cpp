@@ -149,13 +149,24 @@ void WrappedText::layoutAll(bool remeasure) {
     }
 }
 
-void WrappedText::setText(std::u16string text) {
+void WrappedText::setText(std::u16string_view text, char16_t skip) {
+    text_.clear();
     // Room to keep appending: the first append after a large replace would otherwise
     // copy everything at once.
     const std::size_t wanted = text.size() + text.size() / 4 + 65536;
-    if (text.capacity() < wanted)
-        text.reserve(wanted);
-    text_ = std::move(text);
+    if (text_.capacity() < wanted) {
+        std::u16string room;
+        room.reserve(wanted);
+        text_.swap(room);
+    }
+    for (std::size_t from = 0; from < text.size();) {
+        std::size_t to = text.find(skip, from);
+        if (to == std::u16string_view::npos) {
+            to = text.size();
+        }
+        text_.append(text.substr(from, to - from));
+        from = to + 1;
+    }
     lineStarts_.clear();
     lineNarrow_.clear();
     layoutAll(true);
@@ -202,6 +213,15 @@ void WrappedText::splice(std::size_t pos, std::size_t removed, std::u16string_vi
             insLf.push_back(i);
     }
 
+    if (oldSize - removed + inserted.size() > text_.capacity()) {
+        // Grow by half rather than double: a receive window holds tens of megabytes,
+        // and the old and the new buffer both live while the text is copied.
+        std::u16string grown;
+        grown.reserve(
+            std::max(oldSize - removed + inserted.size(), text_.capacity() + text_.capacity() / 2));
+        grown.append(text_);
+        text_.swap(grown);
+    }
     text_.replace(pos, removed, inserted);
     const std::size_t newSize = text_.size();
 

@@ -53,8 +53,12 @@ class WrappedText {
     // Replaces [pos, pos + removed) with `inserted`; CR units must already be gone.
     void splice(std::size_t pos, std::size_t removed, std::u16string_view inserted);
     void append(std::u16string_view inserted) { splice(text_.size(), 0, inserted); }
-    void setText(std::u16string text);
+    // Replaces everything, leaving out every `skip` unit (e.g. CR). The buffer and the
+    // room reserved in it are kept.
+    void setText(std::u16string_view text, char16_t skip = u'\r');
     void clear() { setText({}); }
+    // Room for this many units, taken now so that appending never copies the text.
+    void reserve(std::size_t units) { text_.reserve(units); }
 
     // Changes the wrap width; re-wraps everything (cheaply for lines of narrow cells).
     void setColumns(int columns);

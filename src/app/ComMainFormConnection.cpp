@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -338,7 +339,19 @@ void TForm1::Label23Click(QObject* /*Sender*/) {
         items << item;
         bytes.push_back(zenta::ToGb18030(item).toStdString());
     }
-    const int pick = PickPortEntry(entries, ComPort.Port());
+    int pick = PickPortEntry(entries, ComPort.Port());
+    // A typed device the enumeration does not list (a pseudo-terminal) stays in the box while
+    // it exists: a refresh for some other device must not switch the port to the first entry.
+    const std::string current = ComPort.Port();
+    const bool listed = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
+        return NormalizePortName(e) == current;
+    });
+    if (!listed && !current.empty() && current[0] == '/' &&
+        QFile::exists(QString::fromStdString(current))) {
+        items << QString::fromStdString(current);
+        bytes.push_back(current);
+        pick = static_cast<int>(items.size()) - 1;
+    }
     const int width = PortDropDownWidth(bytes);
     ComComboBox1->SetItems(items, pick);
     ComComboBox1->view()->setMinimumWidth(std::max(width, ComComboBox1->width()));

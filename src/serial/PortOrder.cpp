@@ -22,15 +22,25 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Name of the folder holding path ("dev" for /dev/ttyS0).
+std::string FolderName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) {
+        return {};
+    }
+    return BaseName(path.substr(0, slash));
+}
+
 // USB and ACM adapters (also vendor drivers' names such as ttyCH341USB0) first, then
-// published links in /tmp, then the rest: built-in ports are rarely wired to anything.
+// published links (outside the device folder), then the rest: built-in ports are rarely wired to
+// anything.
 int Group(const std::string& path) {
     const std::string name = BaseName(path);
     if (name.rfind("tty", 0) == 0 &&
         (name.find("USB") != std::string::npos || name.find("ACM") != std::string::npos)) {
         return 0;
     }
-    return path.rfind("/tmp/", 0) == 0 ? 1 : 2;
+    return FolderName(path) == "dev" ? 2 : 1;
 }
 
 // Negative, zero or positive as a sorts before, with or after b: digit runs by value,

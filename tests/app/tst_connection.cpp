@@ -285,6 +285,14 @@ class ConnectionTest : public QObject {
         form_->ComPort.SetPort("/dev/elsewhere");
         form_->Label23Click(nullptr);
         QCOMPARE(form_->ComComboBox1->currentIndex(), 0);
+        // A typed device that exists but is not listed (a pseudo-terminal given on the
+        // command line) stays the port box's choice when another device comes or goes.
+        Pty typed;
+        form_->ComPort.SetPort(typed.slave);
+        form_->Label23Click(nullptr);
+        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(typed.slave));
+        QCOMPARE(form_->ComComboBox1->count(), 3);
+        form_->ComComboBox1->SelectByUser(0);
 
         // Choosing an entry names the port, even while it is open.
         form_->Button_OpenClick(nullptr);

@@ -340,13 +340,17 @@ void TForm1::Label23Click(QObject* /*Sender*/) {
         bytes.push_back(zenta::ToGb18030(item).toStdString());
     }
     int pick = PickPortEntry(entries, ComPort.Port());
-    // A typed device the enumeration does not list (a pseudo-terminal) stays in the box while
-    // it exists: a refresh for some other device must not switch the port to the first entry.
+    // A device path typed into the box (as the command line does) that the enumeration does
+    // not list, a pseudo-terminal say, stays chosen while it exists: a refresh for some other
+    // device must not switch the port to the first entry.
     const std::string current = ComPort.Port();
+    const QString shown = ComComboBox1->currentText();
+    const bool typed =
+        ComComboBox1->findText(shown) < 0 && NormalizePortName(shown.toStdString()) == current;
     const bool listed = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
         return NormalizePortName(e) == current;
     });
-    if (!listed && !current.empty() && current[0] == '/' &&
+    if (typed && !listed && !current.empty() && current[0] == '/' &&
         QFile::exists(QString::fromStdString(current))) {
         items << QString::fromStdString(current);
         bytes.push_back(current);

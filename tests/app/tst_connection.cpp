@@ -289,6 +289,7 @@ class ConnectionTest : public QObject {
         // command line) stays the port box's choice when another device comes or goes.
         Pty typed;
         form_->ComPort.SetPort(typed.slave);
+        form_->ComComboBox1->setEditText(QString::fromStdString(typed.slave));
         form_->Label23Click(nullptr);
         QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(typed.slave));
         QCOMPARE(form_->ComComboBox1->count(), 3);

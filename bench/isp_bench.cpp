@@ -22,7 +22,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/UiPrompts.h"
-#include "devsim/support/DevsimProcess.h"
+#include "support/DevsimProcess.h"
 #include "isp/kit/IspHarness.h"
 
 namespace {

@@ -8,6 +8,8 @@
 #include "FuzzCheck.h"
 #include "serial/IniStore.h"
 
+using namespace zenta;
+
 namespace {
 
 // Names and values the store writes for a port: no line breaks, no edge blanks, no "=".

@@ -10,7 +10,7 @@ using namespace zenta;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     for (const SettingsKeyLine& line : ParseSettingsFile(file)) {
-        const int baud = BaudIndexFromSetting(line.value);
+        const int baud = static_cast<int>(BaudRateFromSetting(line.value));
         FUZZ_CHECK(baud >= 1 && baud <= 25);
         const int checksum = ChecksumIndexFromSetting(line.value);
         FUZZ_CHECK(checksum >= 0 && checksum <= 3);

@@ -125,7 +125,7 @@ class TIspAdapter final : public isp::IspPort,
         f_.ComComboBox2->setCurrentIndex(ordinal);
         Guard([&] { f_.ComPort.SetBaudRate(static_cast<TBaudRate>(ordinal)); });
     }
-    int BitRate() const override { return BaudRateTable.at(f_.ComPort.BaudRate()); }
+    int BitRate() const override { return BaudRateValue(f_.ComPort.BaudRate()); }
     void SetParityEven(bool even) override {
         f_.ComComboBox5->setCurrentIndex(even ? prEven : prNone);
         Guard([&] { f_.ComPort.Parity().SetBits(even ? prEven : prNone); });

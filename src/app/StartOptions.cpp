@@ -40,8 +40,8 @@ void ApplyPort(TForm1& f, const QString& port) {
 
 void ApplyBaudRate(TForm1& f, int rate) {
     int index = 0;
-    for (int i = 1; i < static_cast<int>(BaudRateTable.size()); ++i) {
-        if (BaudRateTable[static_cast<std::size_t>(i)] == rate) {
+    for (int i = 1; i <= static_cast<int>(br2000000); ++i) {
+        if (BaudRateValue(static_cast<TBaudRate>(i)) == rate) {
             index = i;
         }
     }

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "devsim/support/DevsimProcess.h"
+#include "support/DevsimProcess.h"
 #include "isp/IspTexts.h"
 #include "isp/kit/IspHarness.h"
 

@@ -20,7 +20,7 @@
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
 #include "serial/ctl/CPortCtl.h"
-#include "serial/posix/SysfsPorts.h"
+#include "serial/CPort.h"
 
 using zenta::Msg;
 using zenta::MsgId;
@@ -323,7 +323,7 @@ std::vector<std::string> TForm1::SystemPortEntries() {
     std::vector<PortCandidate> ports;
     ports.reserve(devices.size());
     for (const std::string& d : devices) {
-        ports.push_back({d, FriendlyPortName(d)});
+        ports.push_back({d, zenta::FriendlyPortName(d)});
     }
     return BuildPortEntries(std::move(ports));
 }

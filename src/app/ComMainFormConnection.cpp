@@ -19,8 +19,8 @@
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
-#include "serial/ctl/CPortCtl.h"
 #include "serial/CPort.h"
+#include "serial/ctl/CPortCtl.h"
 
 using zenta::Msg;
 using zenta::MsgId;

@@ -1,5 +1,5 @@
-#include "support/Pty.h"
 #include "app/PortWatcher.h"
+#include "support/Pty.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -38,7 +38,8 @@ TEST(PortWatcher, AdapterIsFoundByItsStableNameUnderANewNumber) {
 
     // The old node is gone; the stable name leads to the new one.
     const std::string identity = name.filename().string();
-    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string(), 0), second.SlavePath());
+    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string(), 0),
+              second.SlavePath());
     // The same path back wins over the stable name.
     EXPECT_EQ(ReturnedPort(first.SlavePath(), identity, byId.path.string(), 0), first.SlavePath());
     // Neither there: keep waiting. A stable name that points nowhere counts as absent.

@@ -143,8 +143,8 @@ class CommandLineTest : public QObject {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("ZENTA_CONFIG_DIR"), dir.filePath(QStringLiteral("ignored")));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ZENTA_APP_PATH),
-                {QString::fromStdString(pty.SlavePath()), "--baud", "57600", "--config-dir", dir.path()});
+        p.start(QStringLiteral(ZENTA_APP_PATH), {QString::fromStdString(pty.SlavePath()), "--baud",
+                                                 "57600", "--config-dir", dir.path()});
         const QString ini = dir.filePath(QStringLiteral("zenta5.ini"));
         const QByteArray wanted = "N80=," + QByteArray::fromStdString(pty.SlavePath()) + "\r\r\n";
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ini), 20000);

@@ -98,7 +98,9 @@ class FilesTest : public QObject {
     std::unique_ptr<TPty> pty_;
     std::unique_ptr<QTemporaryDir> dir_;
 
-    void Open() { QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath()))); }
+    void Open() {
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
+    }
     QString Text() const { return form_->Memo->toPlainText(); }
     QString File(const std::string& bytes, const QString& name = "f.bin") {
         const QString path = dir_->filePath(name);

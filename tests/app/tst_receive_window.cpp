@@ -42,7 +42,9 @@ class ReceiveWindowTest : public QObject {
     std::unique_ptr<TPty> pty_;
     uint32_t tick_ = 0;
 
-    void Open() { QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath()))); }
+    void Open() {
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
+    }
     // Sends bytes from the device and waits until the window has taken them.
     void Receive(const std::string& bytes) {
         const int64_t before = form_->Rx.rxCount;

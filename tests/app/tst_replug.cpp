@@ -20,8 +20,8 @@
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
 #include "serial/ctl/CPortCtl.h"
-#include "support/qt/WindowFixture.h"
 #include "support/E2eDriver.h"
+#include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
 

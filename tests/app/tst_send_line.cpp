@@ -63,7 +63,9 @@ class SendLineTest : public QObject {
     std::unique_ptr<TForm1> form_;
     std::unique_ptr<TPty> pty_;
 
-    void Open() { QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath()))); }
+    void Open() {
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
+    }
     // One press of the send button with the given line and options; what went out.
     std::string Send(const QString& line, bool hex, bool crlf, int checksum) {
         TForm1::SetChecked(form_->CheckBox4, hex);

@@ -6,10 +6,10 @@
 #include <set>
 #include <vector>
 
-#include "support/Pty.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 #include "serial/ctl/QtDispatcher.h"
+#include "support/Pty.h"
 
 using namespace zenta::test;
 

@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "support/Pty.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 #include "serial/ctl/CPortSetup.h"
 #include "serial/ctl/QtDispatcher.h"
+#include "support/Pty.h"
 
 using namespace zenta::test;
 

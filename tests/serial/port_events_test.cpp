@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "serial/CPort.h"
-#include "support/LineDevice.h"
 #include "serial/support/PortProbe.h"
+#include "support/LineDevice.h"
 #include "support/Pty.h"
 
 using namespace zenta::test;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "serial/CPort.h"
-#include "support/LineDevice.h"
 #include "serial/support/PortProbe.h"
+#include "support/LineDevice.h"
 #include "support/Pty.h"
 
 using namespace zenta::test;

@@ -13,10 +13,10 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
-#include "support/qt/WindowFixture.h"
 #include "app/support/E2eDriver.h"
 #include "isp/kit/IspHarness.h"
 #include "serial/ctl/CPortCtl.h"
+#include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
 

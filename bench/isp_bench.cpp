@@ -22,8 +22,8 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/UiPrompts.h"
-#include "devsim/support/DevsimProcess.h"
 #include "isp/kit/IspHarness.h"
+#include "support/DevsimProcess.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
+#include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
-#include "serial/posix/SysfsPorts.h"
 
 using zenta::Msg;
 using zenta::MsgId;
@@ -324,7 +324,7 @@ std::vector<std::string> TForm1::SystemPortEntries() {
     std::vector<PortCandidate> ports;
     ports.reserve(devices.size());
     for (const std::string& d : devices) {
-        ports.push_back({d, FriendlyPortName(d)});
+        ports.push_back({d, zenta::FriendlyPortName(d)});
     }
     return BuildPortEntries(std::move(ports));
 }

@@ -1,4 +1,5 @@
 #include "app/PortWatcher.h"
+#include "support/Pty.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -8,21 +9,12 @@
 
 #include <gtest/gtest.h>
 
+using namespace zenta::test;
+
 namespace fs = std::filesystem;
 using namespace zenta;
 
 namespace {
-
-struct Terminal {
-    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    std::string slave;
-    Terminal() {
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
-            slave = ptsname(master);
-        }
-    }
-    ~Terminal() { ::close(master); }
-};
 
 struct TempDir {
     fs::path path = fs::temp_directory_path() / ("zenta_byid_" + std::to_string(::getpid()));
@@ -33,22 +25,23 @@ struct TempDir {
 }  // namespace
 
 TEST(PortWatcher, AdapterIsFoundByItsStableNameUnderANewNumber) {
-    Terminal first;
-    Terminal second;
-    ASSERT_FALSE(first.slave.empty());
+    TPty first;
+    TPty second;
+    ASSERT_FALSE(first.SlavePath().empty());
     TempDir byId;
     const fs::path name = byId.path / "usb-FTDI_FT232R_A50285BI-if00-port0";
-    fs::create_symlink(first.slave, byId.path / "usb-Other_Board-if00");
-    fs::create_symlink(second.slave, name);
-    EXPECT_EQ(SerialIdentity(second.slave, byId.path.string()), name.filename().string());
+    fs::create_symlink(first.SlavePath(), byId.path / "usb-Other_Board-if00");
+    fs::create_symlink(second.SlavePath(), name);
+    EXPECT_EQ(SerialIdentity(second.SlavePath(), byId.path.string()), name.filename().string());
     EXPECT_EQ(SerialIdentity("/dev/null", byId.path.string()), "");
     EXPECT_EQ(SerialIdentity("/nonexistent/ttyUSB0", byId.path.string()), "");
 
     // The old node is gone; the stable name leads to the new one.
     const std::string identity = name.filename().string();
-    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string(), 0), second.slave);
+    EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", identity, byId.path.string(), 0),
+              second.SlavePath());
     // The same path back wins over the stable name.
-    EXPECT_EQ(ReturnedPort(first.slave, identity, byId.path.string(), 0), first.slave);
+    EXPECT_EQ(ReturnedPort(first.SlavePath(), identity, byId.path.string(), 0), first.SlavePath());
     // Neither there: keep waiting. A stable name that points nowhere counts as absent.
     fs::remove(name);
     fs::create_symlink("/nonexistent/ttyUSB1", name);
@@ -56,7 +49,7 @@ TEST(PortWatcher, AdapterIsFoundByItsStableNameUnderANewNumber) {
     EXPECT_EQ(ReturnedPort("/nonexistent/ttyUSB0", "", byId.path.string(), 0), "");
     // A link older than the open leads to a terminal number someone else may have now.
     const fs::path link = byId.path / "ttyBoard";
-    fs::create_symlink(first.slave, link);
+    fs::create_symlink(first.SlavePath(), link);
     const int64_t openedAfterLink = FileClockNs() + 1000000000;
     EXPECT_EQ(ReturnedPort(link.string(), "", byId.path.string(), openedAfterLink), "");
     EXPECT_EQ(ReturnedPort(link.string(), "", byId.path.string(), 0), link.string());

@@ -12,16 +12,18 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/support/E2eDriver.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 class ChartTest : public QObject {
     Q_OBJECT
 
   private:
     RecordingPrompts prompts_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::unique_ptr<TForm1> form_;
-    std::unique_ptr<Pty> pty_;
+    std::unique_ptr<TPty> pty_;
 
     void Receive(const std::string& bytes) {
         const int64_t before = form_->Rx.rxCount;
@@ -59,22 +61,17 @@ class ChartTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
-        EnglishUI = 0;
-        StopFlag = 0;
-        pty_ = std::make_unique<Pty>();
+        fixture_.Start(prompts_);
+        pty_ = std::make_unique<TPty>();
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
         form_->show();
-        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->slave)));
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
     }
     void cleanup() {
         form_.reset();
-        settings_.reset();
         pty_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
+        fixture_.Stop();
     }
 
     void bytesBecomePointsUnsignedOrSigned() {

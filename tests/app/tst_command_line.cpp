@@ -16,6 +16,8 @@
 #include "app/support/SettingsTestSupport.h"
 #include "serial/ctl/CPortCtl.h"
 
+using namespace zenta::test;
+
 using zenta::CommandLineResult;
 using zenta::ParseCommandLine;
 
@@ -135,20 +137,20 @@ class CommandLineTest : public QObject {
     // by itself, and the file it writes at start names the port.
     void programOpensGivenPortAndSavesItInGivenFolder() {
         QTemporaryDir dir;
-        Pty pty;
+        TPty pty;
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("ZENTA_CONFIG_DIR"), dir.filePath(QStringLiteral("ignored")));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(ZENTA_APP_PATH),
-                {QString::fromStdString(pty.slave), "--baud", "57600", "--config-dir", dir.path()});
+        p.start(QStringLiteral(ZENTA_APP_PATH), {QString::fromStdString(pty.SlavePath()), "--baud",
+                                                 "57600", "--config-dir", dir.path()});
         const QString ini = dir.filePath(QStringLiteral("zenta5.ini"));
-        const QByteArray wanted = "N80=," + QByteArray::fromStdString(pty.slave) + "\r\r\n";
+        const QByteArray wanted = "N80=," + QByteArray::fromStdString(pty.SlavePath()) + "\r\r\n";
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ini), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(ProgramFile(ini).contains(wanted), 20000);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ignored/zenta5.ini"))));
-        QTRY_COMPARE_WITH_TIMEOUT(SlaveSpeed(pty.master), 57600u, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(SlaveSpeed(pty.Master()), 57600u, 20000);
         p.terminate();
         QVERIFY(p.waitForFinished(20000));
     }
@@ -158,9 +160,9 @@ class CommandLineTest : public QObject {
     void windowStartsOnGivenPortRateAndLanguage() {
         ProgramFolder folder;
         folder.Write(FileOf({"N100=,汉语", "N80=,/dev/ttyS7", "N81=,9600", ";end"}));
-        Pty pty;
+        TPty pty;
         zenta::StartOptions options;
-        options.port = QString::fromStdString(pty.slave);
+        options.port = QString::fromStdString(pty.SlavePath());
         options.baudRate = 250000;  // not in the table: a custom rate
         options.english = true;
         InstallStartOptions(options);
@@ -172,11 +174,11 @@ class CommandLineTest : public QObject {
         QCOMPARE(form->CustomBaudInput->text(), QStringLiteral("250000"));
         QByteArray file = folder.Read();
         QVERIFY(file.contains("N100=," + zenta::ToGb18030(QStringLiteral("汉语"))));
-        QVERIFY(file.contains("N80=," + QByteArray::fromStdString(pty.slave)));
+        QVERIFY(file.contains("N80=," + QByteArray::fromStdString(pty.SlavePath())));
 
         TForm1::InvokeClick(form->Button_Open);
         QVERIFY(form->ComPort.Connected());
-        QCOMPARE(SlaveSpeed(pty.master), 250000u);
+        QCOMPARE(SlaveSpeed(pty.Master()), 250000u);
 
         // A user's switch of the language is saved like any other choice.
         form->CheckBox18->click();
@@ -187,15 +189,15 @@ class CommandLineTest : public QObject {
         // The options served one window; the next starts from its settings alone.
         form.reset();
         form = NewWindow();
-        QCOMPARE(form->ComPort.Port(), pty.slave);
+        QCOMPARE(form->ComPort.Port(), pty.SlavePath());
         QCOMPARE(form->CustomBaudInput->isVisible(), false);
     }
 
     void windowTakesTableRate() {
         ProgramFolder folder;
-        Pty pty;
+        TPty pty;
         zenta::StartOptions options;
-        options.port = QString::fromStdString(pty.slave);
+        options.port = QString::fromStdString(pty.SlavePath());
         options.baudRate = 9600;
         InstallStartOptions(options);
         EnglishUI = 0;
@@ -204,7 +206,7 @@ class CommandLineTest : public QObject {
         auto form = std::make_unique<TForm1>();
         QCOMPARE(form->ComComboBox2->currentText(), QStringLiteral("9600"));
         QTRY_VERIFY_WITH_TIMEOUT(form->ComPort.Connected(), 20000);
-        QCOMPARE(SlaveSpeed(pty.master), 9600u);
+        QCOMPARE(SlaveSpeed(pty.Master()), 9600u);
         QVERIFY(folder.Read().contains("N81=,9600"));
     }
 

@@ -1,5 +1,9 @@
 // Opening and closing the port from the window, its errors, the bit rate question, the
 // DTR/RTS boxes, the port list and device arrival.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +19,9 @@
 #include "app/StatusPanels.h"
 #include "app/core/Messages.h"
 #include "serial/ctl/CPortCtl.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 using zenta::Msg;
 using zenta::MsgId;
@@ -26,7 +32,7 @@ class ConnectionTest : public QObject {
   private:
     RecordingPrompts prompts_;
     std::unique_ptr<TForm1> form_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::vector<std::string> entries_;
 
     void SelectPort(const std::string& entry) {
@@ -55,11 +61,8 @@ class ConnectionTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
+        fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        EnglishUI = 0;
-        StopFlag = 0;
         entries_.clear();
         TForm1::PortEntrySource = [this] { return entries_; };
         form_ = std::make_unique<TForm1>();
@@ -67,22 +70,20 @@ class ConnectionTest : public QObject {
     }
     void cleanup() {
         form_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
-        settings_.reset();
+        fixture_.Stop();
     }
 
     void openAndCloseAPseudoTerminal() {
-        Pty pty;
-        QVERIFY(!pty.slave.empty());
-        SelectPort(pty.slave + " Test board");
+        TPty pty;
+        QVERIFY(!pty.SlavePath().empty());
+        SelectPort(pty.SlavePath() + " Test board");
         form_->Rfreues100msTimer(nullptr);
         QCOMPARE(form_->StatusBar1->PanelText(4), QString());
 
         QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
         QVERIFY(prompts_.messages.isEmpty());
         QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->ComPort.Port(), pty.slave);
+        QCOMPARE(form_->ComPort.Port(), pty.SlavePath());
         QCOMPARE(form_->Button_Open->text(), QStringLiteral("关闭串口"));
         QCOMPARE(form_->ComLed1->State(), lsOn);
         QVERIFY(form_->Button4->isEnabled());
@@ -148,11 +149,11 @@ class ConnectionTest : public QObject {
     }
 
     void busyDeviceNamesTheCause() {
-        Pty pty;
-        const int holder = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        TPty pty;
+        const int holder = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(holder >= 0);
         QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
-        SelectPort(pty.slave);
+        SelectPort(pty.SlavePath());
         StartSenders();
         form_->Button_OpenClick(form_->Button_Open);
         ::close(holder);
@@ -173,8 +174,8 @@ class ConnectionTest : public QObject {
             prompts_.answers = {answer};
             form_->ComComboBox2->SelectByUser(0);
         };
-        Pty pty;
-        SelectPort(pty.slave);
+        TPty pty;
+        SelectPort(pty.SlavePath());
         form_->Button_OpenClick(nullptr);
         QVERIFY(form_->ComPort.Connected());
 
@@ -270,18 +271,18 @@ class ConnectionTest : public QObject {
     }
 
     void refreshSelectsTheCurrentPort() {
-        Pty a;
-        Pty b;
-        const std::string ea = a.slave + " Board A";
-        const std::string eb = b.slave + " Board B";
+        TPty a;
+        TPty b;
+        const std::string ea = a.SlavePath() + " Board A";
+        const std::string eb = b.SlavePath() + " Board B";
         entries_ = {ea, eb};
-        form_->ComPort.SetPort(b.slave);
+        form_->ComPort.SetPort(b.SlavePath());
         form_->Label23Click(nullptr);
         QCOMPARE(form_->ComComboBox1->count(), 2);
         QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(eb));
         QVERIFY(form_->ComComboBox1->view()->minimumWidth() >= int(eb.size() * 6.5));
         // The refresh names no port itself; an unknown port selects the first entry.
-        QCOMPARE(form_->ComPort.Port(), b.slave);
+        QCOMPARE(form_->ComPort.Port(), b.SlavePath());
         form_->ComPort.SetPort("/dev/elsewhere");
         form_->Label23Click(nullptr);
         QCOMPARE(form_->ComComboBox1->currentIndex(), 0);
@@ -298,9 +299,9 @@ class ConnectionTest : public QObject {
         // Choosing an entry names the port, even while it is open.
         form_->Button_OpenClick(nullptr);
         QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->ComPort.Port(), a.slave);
+        QCOMPARE(form_->ComPort.Port(), a.SlavePath());
         form_->ComComboBox1->SelectByUser(1);
-        QCOMPARE(form_->ComPort.Port(), b.slave);
+        QCOMPARE(form_->ComPort.Port(), b.SlavePath());
         QVERIFY(form_->ComPort.Connected());
     }
 
@@ -308,9 +309,9 @@ class ConnectionTest : public QObject {
         namespace fs = std::filesystem;
         const fs::path link =
             fs::temp_directory_path() / ("ttyZENTAtest" + std::to_string(::getpid()));
-        auto pty = std::make_unique<Pty>();
+        auto pty = std::make_unique<TPty>();
         fs::remove(link);
-        fs::create_symlink(pty->slave, link);
+        fs::create_symlink(pty->SlavePath(), link);
         SelectPort(link.string());
         form_->Button_OpenClick(nullptr);
         QVERIFY(form_->ComPort.Connected());
@@ -318,9 +319,9 @@ class ConnectionTest : public QObject {
         // Unplug, then the adapter comes back under the same name.
         pty->CloseMaster();
         QTest::qWait(50);
-        auto replugged = std::make_unique<Pty>();
+        auto replugged = std::make_unique<TPty>();
         fs::remove(link);
-        fs::create_symlink(replugged->slave, link);
+        fs::create_symlink(replugged->SlavePath(), link);
         pty.reset();
 
         // Other events change nothing.

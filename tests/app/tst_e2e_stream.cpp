@@ -13,7 +13,9 @@
 #include "app/FormState.h"
 #include "app/support/E2eDriver.h"
 #include "datapath/ByteForms.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 namespace {
 
@@ -51,7 +53,7 @@ class E2eStreamTest : public QObject {
 
   private:
     RecordingPrompts prompts_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::unique_ptr<TForm1> form_;
     QTemporaryDir dir_;
 
@@ -95,20 +97,15 @@ class E2eStreamTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
+        fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        EnglishUI = 0;
-        StopFlag = 0;
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
         form_->show();
     }
     void cleanup() {
         form_.reset();
-        settings_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
+        fixture_.Stop();
     }
 
     void longStreamInTextModeLosesNothing() { StreamAndCheck(false); }

@@ -20,7 +20,9 @@
 #include "app/StatusPanels.h"
 #include "app/core/Gb18030.h"
 #include "app/support/E2eDriver.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 namespace {
 
@@ -91,12 +93,14 @@ class FilesTest : public QObject {
 
   private:
     PickingPrompts prompts_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::unique_ptr<TForm1> form_;
-    std::unique_ptr<Pty> pty_;
+    std::unique_ptr<TPty> pty_;
     std::unique_ptr<QTemporaryDir> dir_;
 
-    void Open() { QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->slave))); }
+    void Open() {
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
+    }
     QString Text() const { return form_->Memo->toPlainText(); }
     QString File(const std::string& bytes, const QString& name = "f.bin") {
         const QString path = dir_->filePath(name);
@@ -127,29 +131,23 @@ class FilesTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
+        fixture_.Start(prompts_);
         prompts_.messages.clear();
         prompts_.pick.clear();
-        EnglishUI = 0;
-        StopFlag = 0;
         dir_ = std::make_unique<QTemporaryDir>();
         TForm1::ProgramFolder = dir_->path();
-        pty_ = std::make_unique<Pty>();
+        pty_ = std::make_unique<TPty>();
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
         form_->show();
     }
     void cleanup() {
         form_.reset();
-        settings_.reset();
         pty_.reset();
         QFile::setPermissions(
             dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         dir_.reset();
-        TForm1::ProgramFolder.clear();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
+        fixture_.Stop();
     }
 
     void fileGoesOutWhole_WithReportCountsAndCompletion() {
@@ -158,7 +156,7 @@ class FilesTest : public QObject {
         const std::string data = Pattern(1000);
         form_->Edit2->setText(File(data));
         form_->Button4->click();
-        QCOMPARE(ReadMaster(pty_->master, 1000), data);
+        QCOMPARE(ReadMaster(pty_->Master(), 1000), data);
         QCOMPARE(Text(),
                  QStringLiteral(
                      "文件大小: 1000\n波特率 9600bps\n需要时间:大约 1 秒\n请稍候...\n发送完毕！"));
@@ -174,7 +172,7 @@ class FilesTest : public QObject {
         form_->Edit2->setText(File(std::string(), "empty.bin"));
         form_->Button4->click();
         QVERIFY(Text().endsWith(QStringLiteral("请稍候...\n发送完毕！")));
-        QCOMPARE(ReadMaster(pty_->master, 1, 100), std::string());
+        QCOMPARE(ReadMaster(pty_->Master(), 1, 100), std::string());
 
         // A custom rate gives an estimate at that rate.
         EnglishUI = 1;
@@ -184,7 +182,7 @@ class FilesTest : public QObject {
         form_->Button4->click();
         QCOMPARE(Text(), QStringLiteral("文件大小: 700\nBaudRate 250bps\nTime require: 28 S\n"
                                         "Wait...\nSend ok！"));
-        QCOMPARE(ReadMaster(pty_->master, 700).size(), std::size_t{700});
+        QCOMPARE(ReadMaster(pty_->Master(), 700).size(), std::size_t{700});
         QVERIFY(prompts_.messages.isEmpty());
     }
 
@@ -205,7 +203,7 @@ class FilesTest : public QObject {
                                                       "这是文件夹,不是文件: ") +
                                            folder);
         QCOMPARE(Text(), QStringLiteral("kept"));
-        QCOMPARE(ReadMaster(pty_->master, 1, 100), std::string());
+        QCOMPARE(ReadMaster(pty_->Master(), 1, 100), std::string());
         QVERIFY(form_->Button4->isEnabled());
         // A preview of either does nothing at all.
         form_->Button3->click();
@@ -227,7 +225,7 @@ class FilesTest : public QObject {
         QVERIFY(form_->Button4->isEnabled() && form_->Button_Open->isEnabled());
         QVERIFY(form_->ProgressBar1->isHidden());
         // What the port took arrives; nothing follows the stop.
-        QCOMPARE(static_cast<int64_t>(ReadMaster(pty_->master, 8 << 20).size()), sent);
+        QCOMPARE(static_cast<int64_t>(ReadMaster(pty_->Master(), 8 << 20).size()), sent);
         QCOMPARE(form_->Rx.txCount, sent);
         QVERIFY(prompts_.messages.isEmpty());
     }

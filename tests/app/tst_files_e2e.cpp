@@ -11,14 +11,16 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/support/E2eDriver.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 class FilesE2eTest : public QObject {
     Q_OBJECT
 
   private:
     RecordingPrompts prompts_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::unique_ptr<TForm1> form_;
     QTemporaryDir dir_;
 
@@ -61,10 +63,7 @@ class FilesE2eTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
-        EnglishUI = 0;
-        StopFlag = 0;
+        fixture_.Start(prompts_);
         TForm1::ProgramFolder = dir_.path();
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
@@ -72,10 +71,7 @@ class FilesE2eTest : public QObject {
     }
     void cleanup() {
         form_.reset();
-        settings_.reset();
-        TForm1::ProgramFolder.clear();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
+        fixture_.Stop();
     }
 
     void fourMegabytesComeBackWholeInTextMode() { EchoFile(qint64{4} << 20, false); }

@@ -11,6 +11,8 @@
 #include "app/core/Messages.h"
 #include "app/support/SettingsTestSupport.h"
 
+using namespace zenta::test;
+
 class LanguageTest : public QObject {
     Q_OBJECT
 
@@ -36,7 +38,7 @@ class LanguageTest : public QObject {
 
     void switchFollowsPortAndPanelState() {
         ProgramFolder folder;
-        Pty pty;
+        TPty pty;
         auto form = NewWindow();
         ExpectEnglish(*form, false);
         QVERIFY(OpenOn(*form, pty));

@@ -21,7 +21,9 @@
 #include "app/Splitter.h"
 #include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -29,7 +31,7 @@ class MainWindowTest : public QObject {
   private:
     RecordingPrompts prompts_;
     std::unique_ptr<TForm1> form_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
 
     // Top edge in window coordinates.
     int Top(QWidget* w) const { return w->mapTo(form_.get(), QPoint(0, 0)).y(); }
@@ -40,7 +42,7 @@ class MainWindowTest : public QObject {
     // A new window started on a settings file holding these lines, shown.
     void RestartWith(const QStringList& lines) {
         form_.reset();
-        QFile f(settings_->Path() + QStringLiteral("/zenta5.ini"));
+        QFile f(fixture_.SettingsPath() + QStringLiteral("/zenta5.ini"));
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
         f.close();
@@ -115,18 +117,14 @@ class MainWindowTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
-        EnglishUI = 0;
+        fixture_.Start(prompts_);
         TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
     }
     void cleanup() {
         form_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
-        settings_.reset();
+        fixture_.Stop();
     }
 
     void windowAndRegions() {
@@ -220,7 +218,7 @@ class MainWindowTest : public QObject {
         form_.reset();
 
         // What was saved starts the same window again.
-        QFile f(settings_->Path() + QStringLiteral("/zenta5.ini"));
+        QFile f(fixture_.SettingsPath() + QStringLiteral("/zenta5.ini"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray saved = f.readAll();
         QVERIFY(saved.contains(QByteArray("N82=,") + QByteArray::number(before.width()) + "\r"));
@@ -414,7 +412,7 @@ class MainWindowTest : public QObject {
             QVERIFY(dialogWasOpen);
             QTRY_VERIFY(!form_->isVisible());
             QCOMPARE(QApplication::activeModalWidget(), nullptr);
-            QFile f(settings_->Path() + QStringLiteral("/zenta5.ini"));
+            QFile f(fixture_.SettingsPath() + QStringLiteral("/zenta5.ini"));
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY(f.readAll().contains(QByteArray("N6=A,") + row.toLatin1() + "\r"));
             form_ = std::make_unique<TForm1>();

@@ -7,6 +7,8 @@
 #include "app/core/Messages.h"
 #include "app/support/SettingsTestSupport.h"
 
+using namespace zenta::test;
+
 class PrepTest : public QObject {
     Q_OBJECT
 
@@ -19,7 +21,7 @@ class PrepTest : public QObject {
 
     void clickSendsTheEntry() {
         ProgramFolder folder;
-        Pty pty;
+        TPty pty;
         auto form = NewWindow();
         QVERIFY(OpenOn(*form, pty));
         // No settings file: the first entry is the built-in HEX string.
@@ -101,7 +103,7 @@ class PrepTest : public QObject {
 
     void loopSendWalksTheNonEmptyEntries() {
         ProgramFolder folder;
-        Pty pty;
+        TPty pty;
         auto form = NewWindow();
         QVERIFY(OpenOn(*form, pty));
         form->RowEdit(1)->clear();

@@ -14,7 +14,9 @@
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
 #include "app/support/E2eDriver.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 using namespace std::string_literals;
 
@@ -35,12 +37,14 @@ class ReceiveWindowTest : public QObject {
 
   private:
     FontPrompts prompts_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::unique_ptr<TForm1> form_;
-    std::unique_ptr<Pty> pty_;
+    std::unique_ptr<TPty> pty_;
     uint32_t tick_ = 0;
 
-    void Open() { QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->slave))); }
+    void Open() {
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
+    }
     // Sends bytes from the device and waits until the window has taken them.
     void Receive(const std::string& bytes) {
         const int64_t before = form_->Rx.rxCount;
@@ -52,13 +56,10 @@ class ReceiveWindowTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
+        fixture_.Start(prompts_);
         prompts_.messages.clear();
         prompts_.answer.reset();
-        EnglishUI = 0;
-        StopFlag = 0;
-        pty_ = std::make_unique<Pty>();
+        pty_ = std::make_unique<TPty>();
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
         form_->show();
@@ -66,10 +67,8 @@ class ReceiveWindowTest : public QObject {
     }
     void cleanup() {
         form_.reset();
-        settings_.reset();
         pty_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
+        fixture_.Stop();
     }
 
     void textModeShowsControlBytesAndHoldsBackSplitCharacters() {
@@ -182,7 +181,7 @@ class ReceiveWindowTest : public QObject {
         QCOMPARE(form_->StatusBar1->PanelText(2), QStringLiteral("R:3"));
         QCOMPARE(form_->StatusBar1->PanelText(1), QStringLiteral("S:7"));
         QCOMPARE(form_->StatusBar1->PanelText(3),
-                 QString::fromStdString(pty_->slave) +
+                 QString::fromStdString(pty_->SlavePath()) +
                      QStringLiteral(" 已打开  115200bps,8,1,None,None"));
         QVERIFY(!form_->StatusBar1->Color().isValid());
 

@@ -20,8 +20,10 @@
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
 #include "serial/ctl/CPortCtl.h"
-#include "support/AppTestSupport.h"
 #include "support/E2eDriver.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 namespace fs = std::filesystem;
 using e2e::WaitFor;
@@ -79,7 +81,7 @@ class ReplugTest : public QObject {
   private:
     RecordingPrompts prompts_;
     std::unique_ptr<TForm1> form_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::vector<std::string> entries_;
 
     void NewWindow() {
@@ -106,21 +108,15 @@ class ReplugTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
+        fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        EnglishUI = 0;
-        StopFlag = 0;
         entries_.clear();
         TForm1::PortEntrySource = [this] { return entries_; };
         NewWindow();
     }
     void cleanup() {
         form_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
-        TForm1::SerialByIdFolder = "/dev/serial/by-id";
-        settings_.reset();
+        fixture_.Stop();
     }
 
     void killedSimulatorIsReleasedAndTakenBackWithoutAClick() {
@@ -192,9 +188,9 @@ class ReplugTest : public QObject {
         fs::create_directory(byId);
         const fs::path node = fs::path(dir.path().toStdString()) / "ttyUSB0";
         const fs::path name = byId / "usb-Test_Board_42-if00-port0";
-        auto before = std::make_unique<Pty>();
-        fs::create_symlink(before->slave, node);
-        fs::create_symlink(before->slave, name);
+        auto before = std::make_unique<TPty>();
+        fs::create_symlink(before->SlavePath(), node);
+        fs::create_symlink(before->SlavePath(), name);
         TForm1::SerialByIdFolder = byId.string();
         QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(node.string())));
 
@@ -203,11 +199,11 @@ class ReplugTest : public QObject {
         fs::remove(name);
         before.reset();
         QVERIFY(Waiting());
-        Pty after;
-        fs::create_symlink(after.slave, name);
+        TPty after;
+        fs::create_symlink(after.SlavePath(), name);
         form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
         QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->ComPort.Port(), after.slave);
+        QCOMPARE(form_->ComPort.Port(), after.SlavePath());
         QVERIFY(after.Send("back"));
         QVERIFY(Receiving() || form_->Rx.rxCount >= 4);
     }
@@ -271,24 +267,24 @@ class ReplugTest : public QObject {
 
     void firstStartOpensTheFirstPortInListOrder() {
         QTemporaryDir dir;
-        Pty adapter;
-        Pty published;
+        TPty adapter;
+        TPty published;
         const std::string usb = dir.filePath(QStringLiteral("ttyUSB0")).toStdString();
         const std::string link =
             QDir::tempPath().toStdString() + "/ttyZENTA_first_" + std::to_string(::getpid());
-        fs::create_symlink(adapter.slave, usb);
+        fs::create_symlink(adapter.SlavePath(), usb);
         fs::remove(link);
-        fs::create_symlink(published.slave, link);
+        fs::create_symlink(published.SlavePath(), link);
         entries_ = {"/dev/ttyS0", link, usb + " USB Serial"};
         // No settings file: the window of init() has written one.
         form_.reset();
-        QFile::remove(QDir(settings_->Path()).filePath(QStringLiteral("zenta5.ini")));
+        QFile::remove(QDir(fixture_.SettingsPath()).filePath(QStringLiteral("zenta5.ini")));
         NewWindow();
         QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(usb));
         TForm1::InvokeClick(form_->Button_Open);  // what the start-up tick does first
         QVERIFY(form_->ComPort.Connected());
         QCOMPARE(form_->ComPort.Port(), usb);
-        QFile ini(QDir(settings_->Path()).filePath(QStringLiteral("zenta5.ini")));
+        QFile ini(QDir(fixture_.SettingsPath()).filePath(QStringLiteral("zenta5.ini")));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().contains(QByteArray("N80=,") + QByteArray::fromStdString(usb)));
         form_->ComPort.Close();
@@ -302,9 +298,9 @@ class ReplugTest : public QObject {
         monitor.WatchFolder(dir.path().toStdString());
         std::vector<uint32_t> seen;
         monitor.OnChange = [&](const TDeviceChange& m) { seen.push_back(m.Event); };
-        Pty pty;
+        TPty pty;
         const std::string link = dir.filePath(QStringLiteral("ttyBoard")).toStdString();
-        fs::create_symlink(pty.slave, link + ".part");
+        fs::create_symlink(pty.SlavePath(), link + ".part");
         fs::rename(link + ".part", link);
         QTRY_VERIFY(std::count(seen.begin(), seen.end(), TDeviceChange::DeviceArrival) > 0);
         fs::remove(link);

@@ -17,7 +17,9 @@
 #include "app/StatusPanels.h"
 #include "app/core/Messages.h"
 #include "app/support/E2eDriver.h"
-#include "support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 using zenta::Msg;
 using zenta::MsgId;
@@ -57,11 +59,13 @@ class SendLineTest : public QObject {
 
   private:
     RecordingPrompts prompts_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::unique_ptr<TForm1> form_;
-    std::unique_ptr<Pty> pty_;
+    std::unique_ptr<TPty> pty_;
 
-    void Open() { QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->slave))); }
+    void Open() {
+        QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
+    }
     // One press of the send button with the given line and options; what went out.
     std::string Send(const QString& line, bool hex, bool crlf, int checksum) {
         TForm1::SetChecked(form_->CheckBox4, hex);
@@ -69,7 +73,7 @@ class SendLineTest : public QObject {
         form_->verifyBox->setCurrentIndex(checksum);
         form_->Edit_Data->setText(line);
         QTest::mouseClick(form_->Button_Send, Qt::LeftButton);
-        return ReadMaster(pty_->master, 64);
+        return ReadMaster(pty_->Master(), 64);
     }
     QString SentPanel() {
         form_->Rfreues100msTimer(nullptr);
@@ -78,14 +82,11 @@ class SendLineTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
+        fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        EnglishUI = 0;
-        StopFlag = 0;
         savedHexLine = QStringLiteral("12 FF 00 30");
         savedTextLine = QStringLiteral("abcdefg");
-        pty_ = std::make_unique<Pty>();
+        pty_ = std::make_unique<TPty>();
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
         form_->show();
@@ -94,10 +95,8 @@ class SendLineTest : public QObject {
     }
     void cleanup() {
         form_.reset();
-        settings_.reset();
         pty_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
+        fixture_.Stop();
     }
 
     void linesBecomeTheirBytesWithLineEndAndChecksum() {
@@ -166,13 +165,13 @@ class SendLineTest : public QObject {
         form_->Memo->setFocus();
         QTest::keyClicks(form_->Memo, "ab");
         QTest::keyClick(form_->Memo, Qt::Key_Return);
-        QCOMPARE(ReadMaster(pty_->master, 4), std::string("ab\r\n"));
+        QCOMPARE(ReadMaster(pty_->Master(), 4), std::string("ab\r\n"));
         QCOMPARE(SentPanel(), QStringLiteral("S:4"));
         // Backspace removes from the line what it removes from the window.
         QTest::keyClicks(form_->Memo, "xyz");
         QTest::keyClick(form_->Memo, Qt::Key_Backspace);
         QTest::keyClick(form_->Memo, Qt::Key_Return);
-        QCOMPARE(ReadMaster(pty_->master, 4), std::string("xy\r\n"));
+        QCOMPARE(ReadMaster(pty_->Master(), 4), std::string("xy\r\n"));
         QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("ab\nxy\n")));
         // While closed the line keeps growing and goes out at the next Enter.
         QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
@@ -181,7 +180,7 @@ class SendLineTest : public QObject {
         Open();
         QTest::keyClicks(form_->Memo, "2");
         QTest::keyClick(form_->Memo, Qt::Key_Return);
-        QCOMPARE(ReadMaster(pty_->master, 6), std::string("1\r2\r\n"));
+        QCOMPARE(ReadMaster(pty_->Master(), 6), std::string("1\r2\r\n"));
         QVERIFY(form_->rs_->typedLine.text().empty());
     }
 
@@ -273,7 +272,7 @@ class SendLineTest : public QObject {
         QVERIFY(!form_->SendStringTimer->isActive());
 
         // Closed port: ticks pass without opening it or sending.
-        TForm1::PortEntrySource = [this] { return std::vector<std::string>{pty_->slave}; };
+        TForm1::PortEntrySource = [this] { return std::vector<std::string>{pty_->SlavePath()}; };
         form_->Label23Click(nullptr);
         form_->Edit1->setText(QStringLiteral("5"));
         QTest::mouseClick(form_->CheckBox3, Qt::LeftButton);
@@ -290,7 +289,7 @@ class SendLineTest : public QObject {
         std::string got;
         QVERIFY(e2e::WaitFor(
             [&] {
-                got += ReadMaster(pty_->master, 64, 0);
+                got += ReadMaster(pty_->Master(), 64, 0);
                 return got.size() >= 3;
             },
             10000));
@@ -301,7 +300,7 @@ class SendLineTest : public QObject {
     }
 
     void sendOnAClosedPortOpensItFirst() {
-        TForm1::PortEntrySource = [this] { return std::vector<std::string>{pty_->slave}; };
+        TForm1::PortEntrySource = [this] { return std::vector<std::string>{pty_->SlavePath()}; };
         form_->Label23Click(nullptr);
         QVERIFY(!form_->ComPort.Connected());
         QCOMPARE(Send("Hi", false, false, 0), std::string("Hi"));
@@ -325,7 +324,7 @@ class SendLineTest : public QObject {
         TForm1::InvokeClick(form_->Button_Open);
 
         // A device that is still there comes back at once: both buttons usable again.
-        pty_ = std::make_unique<Pty>();
+        pty_ = std::make_unique<TPty>();
         Open();
         memo::Clear(form_->Memo);
         form_->ComPort.Close();
@@ -333,7 +332,7 @@ class SendLineTest : public QObject {
         form_->Edit_Data->setText(QStringLiteral("x"));
         // Closed behind the window's back: the open action runs first, then the write.
         form_->Button_SendClick(nullptr);
-        QCOMPARE(ReadMaster(pty_->master, 1), std::string("x"));
+        QCOMPARE(ReadMaster(pty_->Master(), 1), std::string("x"));
         QVERIFY(form_->Button_Send->isEnabled());
     }
 };

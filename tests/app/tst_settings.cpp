@@ -7,6 +7,8 @@
 #include "app/support/SettingsTestSupport.h"
 #include "serial/ctl/CPortCtl.h"
 
+using namespace zenta::test;
+
 namespace {
 
 // The file a fresh window writes, line by line from the key table.
@@ -272,7 +274,7 @@ class SettingsTest : public QObject {
         }
 
         // The whole row goes out, with its checksum.
-        Pty pty;
+        TPty pty;
         QVERIFY(OpenOn(*form, pty));
         form->verifyBox->setCurrentIndex(1);
         form->RowEdit(0)->setText(hex);

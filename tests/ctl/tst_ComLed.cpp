@@ -6,10 +6,12 @@
 #include <set>
 #include <vector>
 
-#include "ctl/support/Pty.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 #include "serial/ctl/QtDispatcher.h"
+#include "support/Pty.h"
+
+using namespace zenta::test;
 
 class ComLedTest : public QObject {
     Q_OBJECT
@@ -26,18 +28,18 @@ class ComLedTest : public QObject {
     void glyphsAndKinds();
 
   private:
-    std::unique_ptr<TestPty> pty_;
+    std::unique_ptr<TPty> pty_;
     std::unique_ptr<TQtDispatcher> dispatcher_;
     std::unique_ptr<TComPort> port_;
 };
 
 void ComLedTest::init() {
-    pty_ = std::make_unique<TestPty>();
+    pty_ = std::make_unique<TPty>();
     QVERIFY(pty_->Ok());
     dispatcher_ = std::make_unique<TQtDispatcher>();
     port_ = std::make_unique<TComPort>();
     port_->SetDispatcher(dispatcher_.get());
-    port_->SetPort(pty_->SlaveName());
+    port_->SetPort(pty_->SlavePath());
 }
 
 void ComLedTest::cleanup() {
@@ -97,7 +99,7 @@ void ComLedTest::showsReceivedDataThroughDispatcher() {
     };
     port_->Open();
     QVERIFY(!lit);
-    QVERIFY(pty_->Write("hello"));
+    QVERIFY(pty_->Send("hello"));
     // Only the Qt event loop carries the delivery to this thread.
     QTRY_VERIFY(lit);
     QTRY_COMPARE(rxChars, 5);
@@ -186,7 +188,7 @@ void ComLedTest::bindingDroppedWhenPortDestroyed() {
     // An LED that goes first unregisters its link: the port lives on unharmed.
     port_ = std::make_unique<TComPort>();
     port_->SetDispatcher(dispatcher_.get());
-    port_->SetPort(pty_->SlaveName());
+    port_->SetPort(pty_->SlavePath());
     {
         TComLed shortLived;
         shortLived.SetComPort(port_.get());

@@ -11,6 +11,8 @@
 #include "serial/ctl/ComSelect.h"
 #include "support/Pty.h"
 
+using namespace zenta::test;
+
 namespace {
 
 QStringList ItemsOf(const TComComboBox& box) {
@@ -320,10 +322,10 @@ void ComListsTest::radioGroupReportsOnlyNewChoices() {
 // the program: the refusal goes to the port's exception handler, the owner hears of no
 // change, and the control goes on working.
 void ComListsTest::refusedChoiceGoesToTheHandler() {
-    TestPty pty;
+    TPty pty;
     QVERIFY(pty.Ok());
     TComPort port;
-    port.SetPort(pty.SlaveName());
+    port.SetPort(pty.SlavePath());
     port.Open();
     QVERIFY(port.Connected());
 

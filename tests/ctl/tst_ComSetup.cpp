@@ -6,11 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "ctl/support/Pty.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 #include "serial/ctl/CPortSetup.h"
 #include "serial/ctl/QtDispatcher.h"
+#include "support/Pty.h"
+
+using namespace zenta::test;
 
 namespace {
 
@@ -65,21 +67,21 @@ class ComSetupTest : public QObject {
     void failedApplyReachesCallerAndEndsBatch();
 
   private:
-    std::unique_ptr<TestPty> pty_;
+    std::unique_ptr<TPty> pty_;
     std::unique_ptr<TQtDispatcher> dispatcher_;
     std::unique_ptr<TComPort> port_;
     std::vector<TDCB> configured_;
 };
 
 void ComSetupTest::init() {
-    pty_ = std::make_unique<TestPty>();
+    pty_ = std::make_unique<TPty>();
     QVERIFY(pty_->Ok());
     dispatcher_ = std::make_unique<TQtDispatcher>();
     configured_.clear();
     port_ = std::make_unique<TComPort>();
     port_->SetDispatcher(dispatcher_.get());
     port_->SetDeviceFactory([this] { return std::make_unique<RecordingDevice>(configured_); });
-    port_->SetPort(pty_->SlaveName());
+    port_->SetPort(pty_->SlavePath());
     port_->SetBaudRate(br115200);
     port_->Open();
     QVERIFY(port_->Connected());
@@ -113,7 +115,7 @@ void ComSetupTest::okAppliesAllInOneConfiguration() {
     QCOMPARE(port_->Parity().Bits(), prEven);
     QCOMPARE(port_->StopBits(), sbTwoStopBits);
     // The pty is not among the listed ports: the port keeps its name and stays open.
-    QCOMPARE(port_->Port(), pty_->SlaveName());
+    QCOMPARE(port_->Port(), pty_->SlavePath());
     QVERIFY(port_->Connected());
     QCOMPARE(configured_.size(), size_t(1));
     QCOMPARE(configured_[0].BaudRate, 57600u);
@@ -140,7 +142,7 @@ void ComSetupTest::cancelChangesNothing() {
 void ComSetupTest::failedApplyReachesCallerAndEndsBatch() {
     // A port name that cannot be opened: the reopen fails inside the batch.
     SetSetupDialogRunner([&](TComSetupFrm& form) {
-        form.Combo1->SetItems({QString::fromStdString(pty_->SlaveName()), "/dev/zenta-none"});
+        form.Combo1->SetItems({QString::fromStdString(pty_->SlavePath()), "/dev/zenta-none"});
         form.Combo1->SelectByUser(1);
         form.Combo2->SelectByUser(7);
         return int(QDialog::Accepted);
@@ -157,7 +159,7 @@ void ComSetupTest::failedApplyReachesCallerAndEndsBatch() {
 
     // The batch was closed: the next open configures the device at once.
     QCOMPARE(port_->BaudRate(), br115200);  // applying stopped at the port name
-    port_->SetPort(pty_->SlaveName());
+    port_->SetPort(pty_->SlavePath());
     port_->SetBaudRate(br9600);
     configured_.clear();
     port_->Open();

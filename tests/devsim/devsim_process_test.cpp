@@ -19,7 +19,7 @@
 #include "devsim/Pattern.h"
 #include "devsim/Telemetry.h"
 #include "devsim/support/CustomSpeed.h"
-#include "devsim/support/DevsimProcess.h"
+#include "support/DevsimProcess.h"
 
 using namespace devsim_test;
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <random>
 
-#include "devsim/support/DevsimProcess.h"
+#include "support/DevsimProcess.h"
 
 namespace {
 

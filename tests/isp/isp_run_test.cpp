@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "devsim/support/DevsimProcess.h"
 #include "isp/IspTexts.h"
 #include "isp/kit/IspHarness.h"
+#include "support/DevsimProcess.h"
 
 using namespace zenta::isp;
 using isp_test::HexText;

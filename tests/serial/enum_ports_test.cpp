@@ -10,7 +10,9 @@
 #include "serial/CPort.h"
 #include "serial/posix/SysfsPorts.h"
 #include "serial/posix/UdevNames.h"
-#include "serial/support/Pty.h"
+#include "support/Pty.h"
+
+using namespace zenta::test;
 
 namespace fs = std::filesystem;
 using zenta::TPortRoots;

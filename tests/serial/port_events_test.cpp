@@ -6,9 +6,11 @@
 #include <thread>
 
 #include "serial/CPort.h"
-#include "serial/support/LineDevice.h"
 #include "serial/support/PortProbe.h"
-#include "serial/support/Pty.h"
+#include "support/LineDevice.h"
+#include "support/Pty.h"
+
+using namespace zenta::test;
 
 namespace {
 

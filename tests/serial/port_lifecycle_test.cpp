@@ -8,7 +8,9 @@
 #include "serial/CPort.h"
 #include "serial/posix/PosixSerialDevice.h"
 #include "serial/support/PortProbe.h"
-#include "serial/support/Pty.h"
+#include "support/Pty.h"
+
+using namespace zenta::test;
 
 namespace {
 

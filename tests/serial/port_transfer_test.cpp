@@ -3,7 +3,9 @@
 
 #include "serial/CPort.h"
 #include "serial/support/PortProbe.h"
-#include "serial/support/Pty.h"
+#include "support/Pty.h"
+
+using namespace zenta::test;
 
 namespace {
 

@@ -14,7 +14,9 @@
 #include "serial/IniStore.h"
 #include "serial/posix/PosixSerialDevice.h"
 #include "serial/support/PortProbe.h"
-#include "serial/support/Pty.h"
+#include "support/Pty.h"
+
+using namespace zenta::test;
 
 namespace fs = std::filesystem;
 using namespace zenta;  // the value-form helpers under test

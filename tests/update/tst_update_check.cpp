@@ -9,8 +9,10 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
-#include "app/support/AppTestSupport.h"
 #include "support/LocalHttpServer.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 namespace {
 
@@ -41,7 +43,7 @@ class UpdateCheckTest : public QObject {
   private:
     RecordingPrompts prompts_;
     std::unique_ptr<TForm1> form_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     LocalHttpServer server_;
     UrlRecorder browser_;
     QString designTitle_;
@@ -87,9 +89,7 @@ class UpdateCheckTest : public QObject {
         for (const char* var : kProxyVars) {
             qunsetenv(var);
         }
-        settings_.emplace();
-        SetPrompts(&prompts_);
-        EnglishUI = 0;
+        fixture_.Start(prompts_);
         HeaderLinks = {};
         browser_.opened.clear();
         server_.mode = LocalHttpServer::Mode::Page;
@@ -108,12 +108,7 @@ class UpdateCheckTest : public QObject {
         for (const char* var : kProxyVars) {
             qunsetenv(var);
         }
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
-        TForm1::UpdateUrlSource = nullptr;
-        TForm1::DefaultLinkSource = nullptr;
-        HeaderLinks = {};
-        settings_.reset();
+        fixture_.Stop();
     }
 
     void sameVersionEndsTheCaption() {
@@ -161,7 +156,7 @@ class UpdateCheckTest : public QObject {
         // The Chinese texts, with a notice in GBK.
         form_.reset();
         HeaderLinks = {};
-        settings_.emplace();
+        fixture_.NewSettingsFolder();
         server_.body = Page("5.1", "\xb8\xfc\xbf\xec");  // 更快
         Create(false);
         Tick();

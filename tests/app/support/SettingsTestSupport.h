@@ -16,7 +16,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/core/Gb18030.h"
-#include "app/support/AppTestSupport.h"
+#include "support/qt/WindowFixture.h"
 
 // A temporary program folder that the window reads and writes while it lives.
 struct ProgramFolder {
@@ -62,10 +62,7 @@ inline void RemoveWindowHooks() {
 }
 
 inline std::unique_ptr<TForm1> NewWindow() {
-    EnglishUI = 0;
-    StopFlag = 0;
-    savedHexLine = QStringLiteral("12 FF 00 30");
-    savedTextLine = QStringLiteral("abcdefg");
+    zenta::test::ResetWindowGlobals();
     auto form = std::make_unique<TForm1>();
     form->getNEWSTimer->stop();
     return form;
@@ -81,12 +78,12 @@ inline QByteArray FileOf(const QStringList& lines, const QByteArray& lineBreak =
 }
 
 // Everything the pty master receives within the time limit.
-inline QByteArray ReadMaster(const Pty& pty, int waitMs = 300) {
+inline QByteArray ReadMaster(const zenta::test::TPty& pty, int waitMs = 300) {
     QByteArray got;
-    pollfd p{pty.master, POLLIN, 0};
+    pollfd p{pty.Master(), POLLIN, 0};
     while (::poll(&p, 1, waitMs) > 0 && (p.revents & POLLIN)) {
         char buf[4096];
-        const ssize_t n = ::read(pty.master, buf, sizeof buf);
+        const ssize_t n = ::read(pty.Master(), buf, sizeof buf);
         if (n <= 0) {
             break;
         }
@@ -97,8 +94,8 @@ inline QByteArray ReadMaster(const Pty& pty, int waitMs = 300) {
 }
 
 // Opens the window's port on the pty's slave through the Open button.
-inline bool OpenOn(TForm1& form, const Pty& pty) {
-    TForm1::PortEntrySource = [s = pty.slave] { return std::vector<std::string>{s}; };
+inline bool OpenOn(TForm1& form, const zenta::test::TPty& pty) {
+    TForm1::PortEntrySource = [s = pty.SlavePath()] { return std::vector<std::string>{s}; };
     form.Label23Click(nullptr);
     TForm1::InvokeClick(form.Button_Open);
     return form.ComPort.Connected();

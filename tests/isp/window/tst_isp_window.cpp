@@ -13,17 +13,19 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
-#include "app/support/AppTestSupport.h"
 #include "app/support/E2eDriver.h"
 #include "isp/kit/IspHarness.h"
 #include "serial/ctl/CPortCtl.h"
+#include "support/qt/WindowFixture.h"
+
+using namespace zenta::test;
 
 class IspWindowTest : public QObject {
     Q_OBJECT
 
   private:
     RecordingPrompts prompts_;
-    std::optional<ScopedSettingsFolder> settings_;
+    TWindowFixture fixture_;
     std::unique_ptr<TForm1> form_;
     QTemporaryDir dir_;
 
@@ -44,10 +46,8 @@ class IspWindowTest : public QObject {
 
   private slots:
     void init() {
-        settings_.emplace();
-        SetPrompts(&prompts_);
+        fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        StopFlag = 0;
         form_ = std::make_unique<TForm1>();
         form_->getNEWSTimer->stop();
         form_->show();
@@ -55,9 +55,7 @@ class IspWindowTest : public QObject {
     }
     void cleanup() {
         form_.reset();
-        settings_.reset();
-        SetPrompts(nullptr);
-        TForm1::PortEntrySource = nullptr;
+        fixture_.Stop();
     }
 
     // Clear pressed again and again during the run loses no reply.

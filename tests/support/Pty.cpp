@@ -1,20 +1,26 @@
-#include "serial/support/Pty.h"
+#include "support/Pty.h"
 
+#include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <stdexcept>
+
+namespace zenta::test {
 
 TPty::TPty() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-        throw std::runtime_error("no pseudo-terminal");
+    char name[128];
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name, sizeof name) != 0) {
+        CloseMaster();
+        return;
     }
-    slave_ = ::ptsname(master_);
+    slave_ = name;
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
 
@@ -29,7 +35,7 @@ void TPty::CloseMaster() {
     master_ = -1;
 }
 
-void TPty::Send(const std::string& data) {
+bool TPty::Send(const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
         ssize_t n = ::write(master_, data.data() + done, data.size() - done);
@@ -38,13 +44,14 @@ void TPty::Send(const std::string& data) {
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            throw std::runtime_error("pty write");
+            return false;
         }
         struct pollfd p {
             master_, POLLOUT, 0
         };
         ::poll(&p, 1, 100);
     }
+    return true;
 }
 
 std::string TPty::Receive(std::size_t count, int timeoutMs) {
@@ -65,3 +72,13 @@ std::string TPty::Receive(std::size_t count, int timeoutMs) {
     }
     return out;
 }
+
+long TPty::SlaveSpeed() const {
+    struct termios2 t {};
+    if (::ioctl(master_, TCGETS2, &t) != 0) {
+        return -1;
+    }
+    return static_cast<long>(t.c_ospeed);
+}
+
+}  // namespace zenta::test

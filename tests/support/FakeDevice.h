@@ -1,86 +1,18 @@
+// A device with modem lines and no port behind it, for what a pseudo-terminal cannot show
+// (DTR/RTS wiring, refused line settings). It logs each call and never receives.
 #pragma once
-// Helpers shared by the window tests: answered prompts, pseudo-terminals, a fake device.
 
 #include <fcntl.h>
-#include <stdlib.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QtGlobal>
-#include <deque>
+#include <cerrno>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/UiPrompts.h"
 #include "serial/SerialDevice.h"
 
-// Gives the windows of one test their own empty settings folder, so no test loads what
-// another one saved.
-class ScopedSettingsFolder {
-  public:
-    ScopedSettingsFolder() { qputenv("ZENTA_CONFIG_DIR", dir_.path().toUtf8()); }
-    ~ScopedSettingsFolder() { qunsetenv("ZENTA_CONFIG_DIR"); }
-    QString Path() const { return dir_.path(); }
-
-  private:
-    QTemporaryDir dir_;
-};
-
-// Records every message and answers input queries from a queue (nullopt = Cancel).
-class RecordingPrompts : public UiPrompts {
-  public:
-    QStringList messages;
-    QStringList queries;
-    std::deque<std::optional<QString>> answers;
-
-    void ShowMessage(const QString& text) override { messages << text; }
-    std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                      const QString&) override {
-        queries << caption + "|" + prompt;
-        if (answers.empty()) {
-            return std::nullopt;
-        }
-        const bool confirmed = answers.front().has_value();
-        const QString text = answers.front().value_or(QString());
-        answers.pop_front();
-        if (!confirmed) {
-            return std::nullopt;
-        }
-        return text;
-    }
-    std::optional<QFont> ChooseFont(const QFont&) override { return std::nullopt; }
-    QString OpenFile(const QString&, const QString&) override { return {}; }
-};
-
-// A pseudo-terminal pair; the slave path is what the window opens.
-struct Pty {
-    int master = -1;
-    std::string slave;
-
-    Pty() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
-            slave = ptsname(master);
-        }
-    }
-    ~Pty() { CloseMaster(); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    void CloseMaster() {
-        if (master >= 0) {
-            ::close(master);
-            master = -1;
-        }
-    }
-    bool Send(const std::string& bytes) const {
-        return ::write(master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-};
+namespace zenta::test {
 
 // What a fake device was asked to do, in order.
 struct FakeLog {
@@ -157,3 +89,5 @@ class FakeDevice : public ISerialDevice {
     FakeLog* log_;
     int pipe_[2] = {-1, -1};
 };
+
+}  // namespace zenta::test

@@ -1,4 +1,4 @@
-#include "devsim/support/DevsimProcess.h"
+#include "support/DevsimProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -9,6 +9,8 @@
 
 #include "serial/posix/PosixSerialDevice.h"
 
+namespace zenta::test {
+
 class TLineDevice : public zenta::TPosixSerialDevice {
   public:
     // Shared with the test; outlives the device, which each open makes anew.
@@ -38,3 +40,5 @@ class TLineDevice : public zenta::TPosixSerialDevice {
   private:
     std::shared_ptr<TState> state_;
 };
+
+}  // namespace zenta::test

@@ -1,8 +1,10 @@
-#include "serial/support/LineDevice.h"
+#include "support/LineDevice.h"
 
 #include <cerrno>
 #include <chrono>
 #include <thread>
+
+namespace zenta::test {
 
 int TLineDevice::GetModemStatus(uint32_t& status) {
     status = state_->modem.load();
@@ -35,3 +37,5 @@ zenta::TWaitResult TLineDevice::Wait(const zenta::TWakeEvent* wake, bool input, 
     ++state_->waits;
     return TPosixSerialDevice::Wait(wake, input && !state_->holdInput.load(), output, timeoutMs);
 }
+
+}  // namespace zenta::test

@@ -199,11 +199,11 @@ void TIniStore::WriteString(const std::string& name, const std::string& value) {
     if (!block) {
         Block fresh;
         fresh.name = section_;
-        fresh.lines.push_back(Line{"[" + section_ + "]", {}, {}});
+        fresh.lines.push_back(Line{"[" + section_ + "]", {}, {}, {}});
         blocks_.push_back(std::move(fresh));
         block = &blocks_.back();
     }
-    Line entry{name + "=" + value, name, value};
+    Line entry{name + "=" + value, name, value, {}};
     for (Line& line : block->lines) {
         if (!line.key.empty() && SameName(line.key, name)) {
             entry.key = line.key;

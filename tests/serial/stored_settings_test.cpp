@@ -227,10 +227,10 @@ TEST(IniStoreText, RewritingKeepsEverythingElse) {
 }
 
 TEST(IniStoreText, RewritesKeepStrayCarriageReturnsAndMixedEndings) {
-    // LF file with a header ending in CR CR LF, a CR LF line and no final ending: each
+    // LF file with a value line ending in CR CR LF, a CR LF line and no final ending: each
     // rewrite used to drop one stray CR. Only the changed value and the final ending differ.
     const std::string original =
-        "[comport1]\r\r\nPort=COM1\nNote=x\r\n; comment\r\r\r\nBaudRate=9600";
+        "[comport1]\nPort=COM1\r\r\nNote=x\r\n; comment\r\r\r\nBaudRate=9600";
     TIniStore store;
     store.Parse(original);
     EXPECT_EQ(store.Text(), original + "\n");
@@ -243,7 +243,7 @@ TEST(IniStoreText, RewritesKeepStrayCarriageReturnsAndMixedEndings) {
         store = again;
     }
     EXPECT_EQ(store.Text(),
-              "[comport1]\r\r\nPort=COM1\nNote=y\r\n; comment\r\r\r\nBaudRate=9600\n"
+              "[comport1]\nPort=COM1\r\r\nNote=y\r\n; comment\r\r\r\nBaudRate=9600\n"
               "Parity=None\n");
 }
 

@@ -10,7 +10,8 @@ using namespace zenta;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     for (const SettingsKeyLine& line : ParseSettingsFile(file)) {
-        FUZZ_CHECK(BaudRateFromSetting(line.value) != brCustom);
+        const TBaudRate baud = BaudRateFromSetting(line.value);
+        FUZZ_CHECK(baud >= br110 && baud <= br2000000);
         const int checksum = ChecksumIndexFromSetting(line.value);
         FUZZ_CHECK(checksum >= 0 && checksum <= 3);
         FUZZ_CHECK(!line.value.contains(QLatin1Char('\r')) &&

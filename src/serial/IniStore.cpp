@@ -88,11 +88,13 @@ void TIniStore::Parse(const std::string& text) {
             end = text.size();
         }
         std::string raw = text.substr(start, end - start);
-        if (!raw.empty() && raw.back() == '\r') {
+        std::string ending = last ? "" : "\n";
+        if (!last && !raw.empty() && raw.back() == '\r') {
             raw.pop_back();
-            if (first) {
-                eol_ = "\r\n";
-            }
+            ending = "\r\n";
+        }
+        if (first && !last) {
+            eol_ = ending;  // lines added later end like the first one
         }
         first = false;
         start = end + 1;
@@ -102,11 +104,11 @@ void TIniStore::Parse(const std::string& text) {
             trimmed.find(']') != std::string::npos) {
             Block block;
             block.name = Trim(trimmed.substr(1, trimmed.rfind(']') - 1));
-            block.lines.push_back(Line{raw, {}, {}});
+            block.lines.push_back(Line{raw, {}, {}, ending});
             blocks_.push_back(std::move(block));
             continue;
         }
-        Line line{raw, {}, {}};
+        Line line{raw, {}, {}, ending};
         const size_t eq = trimmed.find('=');
         if (!trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#' && eq != std::string::npos &&
             eq > 0) {
@@ -122,7 +124,7 @@ std::string TIniStore::Text() const {
     for (const Block& block : blocks_) {
         for (const Line& line : block.lines) {
             text += line.raw;
-            text += eol_;
+            text += line.end.empty() ? eol_ : line.end;
         }
     }
     return text;
@@ -197,15 +199,16 @@ void TIniStore::WriteString(const std::string& name, const std::string& value) {
     if (!block) {
         Block fresh;
         fresh.name = section_;
-        fresh.lines.push_back(Line{"[" + section_ + "]", {}, {}});
+        fresh.lines.push_back(Line{"[" + section_ + "]", {}, {}, {}});
         blocks_.push_back(std::move(fresh));
         block = &blocks_.back();
     }
-    Line entry{name + "=" + value, name, value};
+    Line entry{name + "=" + value, name, value, {}};
     for (Line& line : block->lines) {
         if (!line.key.empty() && SameName(line.key, name)) {
             entry.key = line.key;
             entry.raw = line.key + "=" + value;
+            entry.end = line.end;
             line = std::move(entry);
             return;
         }

@@ -49,6 +49,9 @@ class TIniStore {
         std::string raw;
         std::string key;  // empty for headers, comments and blank lines
         std::string value;
+        // The line's own ending as read, so a rewrite keeps stray CRs and mixed endings;
+        // empty for a last line without one and for lines this store adds (eol_).
+        std::string end;
     };
     struct Block {
         std::string name;  // empty for the lines before the first header

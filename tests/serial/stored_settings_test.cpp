@@ -228,6 +228,27 @@ TEST(IniStoreText, RewritingKeepsEverythingElse) {
     EXPECT_THROW(store.ReadInteger("Key"), std::runtime_error);
 }
 
+TEST(IniStoreText, RewritesKeepStrayCarriageReturnsAndMixedEndings) {
+    // LF file with a value line ending in CR CR LF, a CR LF line and no final ending: each
+    // rewrite used to drop one stray CR. Only the changed value and the final ending differ.
+    const std::string original =
+        "[comport1]\nPort=COM1\r\r\nNote=x\r\n; comment\r\r\r\nBaudRate=9600";
+    TIniStore store;
+    store.Parse(original);
+    EXPECT_EQ(store.Text(), original + "\n");
+    for (int round = 0; round < 3; ++round) {
+        TIniStore again;
+        again.Parse(store.Text());
+        again.Open("comport1");
+        again.WriteString("note", "y");
+        again.WriteString("Parity", "None");
+        store = again;
+    }
+    EXPECT_EQ(store.Text(),
+              "[comport1]\nPort=COM1\r\r\nNote=y\r\n; comment\r\r\r\nBaudRate=9600\n"
+              "Parity=None\n");
+}
+
 TEST_F(StoredSettings, IniFileRoundTripInFixedOrderAndTextForms) {
     TComPort source;
     source.SetName("ComPort1");

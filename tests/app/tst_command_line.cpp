@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -150,6 +151,14 @@ class CommandLineTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ini), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(ProgramFile(ini).contains(wanted), 20000);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ignored/zenta5.ini"))));
+        // Should the port stay unconfigured, say what the program holds open.
+        if (!QTest::qWaitFor([&] { return SlaveSpeed(pty.Master()) == 57600u; }, 20000)) {
+            const QDir fds(QStringLiteral("/proc/%1/fd").arg(p.processId()));
+            for (const QString& e : fds.entryList(QDir::NoDotAndDotDot | QDir::System)) {
+                qWarning() << "program holds" << QFile::symLinkTarget(fds.filePath(e));
+            }
+            qWarning() << "program output" << p.readAllStandardError();
+        }
         QTRY_COMPARE_WITH_TIMEOUT(SlaveSpeed(pty.Master()), 57600u, 20000);
         p.terminate();
         QVERIFY(p.waitForFinished(20000));

@@ -288,11 +288,11 @@ class ConnectionTest : public QObject {
         QCOMPARE(form_->ComComboBox1->currentIndex(), 0);
         // A typed device that exists but is not listed (a pseudo-terminal given on the
         // command line) stays the port box's choice when another device comes or goes.
-        Pty typed;
-        form_->ComPort.SetPort(typed.slave);
-        form_->ComComboBox1->setEditText(QString::fromStdString(typed.slave));
+        TPty typed;
+        form_->ComPort.SetPort(typed.SlavePath());
+        form_->ComComboBox1->setEditText(QString::fromStdString(typed.SlavePath()));
         form_->Label23Click(nullptr);
-        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(typed.slave));
+        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(typed.SlavePath()));
         QCOMPARE(form_->ComComboBox1->count(), 3);
         form_->ComComboBox1->SelectByUser(0);
 

@@ -25,17 +25,7 @@
 
 namespace {
 
-class PrintPrompts : public UiPrompts {
-  public:
-    void ShowMessage(const QString& text) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<QFont> ChooseFont(const QFont&) override { return std::nullopt; }
-    QString OpenFile(const QString&, const QString&) override { return {}; }
-};
+using e2e::PrintPrompts;
 
 constexpr double kMB = 1e6;
 

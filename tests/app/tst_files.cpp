@@ -26,23 +26,6 @@ using namespace zenta::test;
 
 namespace {
 
-std::string ReadMaster(int fd, std::size_t n, int quietMs = 300) {
-    std::string got;
-    char buf[4096];
-    while (got.size() < n) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, quietMs) <= 0) {
-            break;
-        }
-        const ssize_t k = ::read(fd, buf, sizeof buf);
-        if (k <= 0) {
-            break;
-        }
-        got.append(buf, static_cast<std::size_t>(k));
-    }
-    return got;
-}
-
 std::string Pattern(std::size_t n) {
     std::string s(n, '\0');
     uint32_t x = 12345;
@@ -156,7 +139,7 @@ class FilesTest : public QObject {
         const std::string data = Pattern(1000);
         form_->Edit2->setText(File(data));
         form_->Button4->click();
-        QCOMPARE(ReadMaster(pty_->Master(), 1000), data);
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 1000), data);
         QCOMPARE(Text(),
                  QStringLiteral(
                      "文件大小: 1000\n波特率 9600bps\n需要时间:大约 1 秒\n请稍候...\n发送完毕！"));
@@ -172,7 +155,7 @@ class FilesTest : public QObject {
         form_->Edit2->setText(File(std::string(), "empty.bin"));
         form_->Button4->click();
         QVERIFY(Text().endsWith(QStringLiteral("请稍候...\n发送完毕！")));
-        QCOMPARE(ReadMaster(pty_->Master(), 1, 100), std::string());
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 1, 100), std::string());
 
         // A custom rate gives an estimate at that rate.
         EnglishUI = 1;
@@ -182,7 +165,7 @@ class FilesTest : public QObject {
         form_->Button4->click();
         QCOMPARE(Text(), QStringLiteral("文件大小: 700\nBaudRate 250bps\nTime require: 28 S\n"
                                         "Wait...\nSend ok！"));
-        QCOMPARE(ReadMaster(pty_->Master(), 700).size(), std::size_t{700});
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 700).size(), std::size_t{700});
         QVERIFY(prompts_.messages.isEmpty());
     }
 
@@ -203,7 +186,7 @@ class FilesTest : public QObject {
                                                       "这是文件夹,不是文件: ") +
                                            folder);
         QCOMPARE(Text(), QStringLiteral("kept"));
-        QCOMPARE(ReadMaster(pty_->Master(), 1, 100), std::string());
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 1, 100), std::string());
         QVERIFY(form_->Button4->isEnabled());
         // A preview of either does nothing at all.
         form_->Button3->click();
@@ -225,7 +208,7 @@ class FilesTest : public QObject {
         QVERIFY(form_->Button4->isEnabled() && form_->Button_Open->isEnabled());
         QVERIFY(form_->ProgressBar1->isHidden());
         // What the port took arrives; nothing follows the stop.
-        QCOMPARE(static_cast<int64_t>(ReadMaster(pty_->Master(), 8 << 20).size()), sent);
+        QCOMPARE(static_cast<int64_t>(ReadUntilQuiet(pty_->Master(), 8 << 20).size()), sent);
         QCOMPARE(form_->Rx.txCount, sent);
         QVERIFY(prompts_.messages.isEmpty());
     }

@@ -26,24 +26,6 @@ using zenta::MsgId;
 
 namespace {
 
-// What the device side has received, until `n` bytes or a quiet spell.
-std::string ReadMaster(int fd, std::size_t n, int quietMs = 300) {
-    std::string got;
-    char buf[4096];
-    while (got.size() < n) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, quietMs) <= 0) {
-            break;
-        }
-        const ssize_t k = ::read(fd, buf, sizeof buf);
-        if (k <= 0) {
-            break;
-        }
-        got.append(buf, static_cast<std::size_t>(k));
-    }
-    return got;
-}
-
 std::string Bytes(std::initializer_list<int> values) {
     std::string s;
     for (int v : values) {
@@ -73,7 +55,7 @@ class SendLineTest : public QObject {
         form_->verifyBox->setCurrentIndex(checksum);
         form_->Edit_Data->setText(line);
         QTest::mouseClick(form_->Button_Send, Qt::LeftButton);
-        return ReadMaster(pty_->Master(), 64);
+        return ReadUntilQuiet(pty_->Master(), 64);
     }
     QString SentPanel() {
         form_->Rfreues100msTimer(nullptr);
@@ -165,13 +147,13 @@ class SendLineTest : public QObject {
         form_->Memo->setFocus();
         QTest::keyClicks(form_->Memo, "ab");
         QTest::keyClick(form_->Memo, Qt::Key_Return);
-        QCOMPARE(ReadMaster(pty_->Master(), 4), std::string("ab\r\n"));
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 4), std::string("ab\r\n"));
         QCOMPARE(SentPanel(), QStringLiteral("S:4"));
         // Backspace removes from the line what it removes from the window.
         QTest::keyClicks(form_->Memo, "xyz");
         QTest::keyClick(form_->Memo, Qt::Key_Backspace);
         QTest::keyClick(form_->Memo, Qt::Key_Return);
-        QCOMPARE(ReadMaster(pty_->Master(), 4), std::string("xy\r\n"));
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 4), std::string("xy\r\n"));
         QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("ab\nxy\n")));
         // While closed the line keeps growing and goes out at the next Enter.
         QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
@@ -180,7 +162,7 @@ class SendLineTest : public QObject {
         Open();
         QTest::keyClicks(form_->Memo, "2");
         QTest::keyClick(form_->Memo, Qt::Key_Return);
-        QCOMPARE(ReadMaster(pty_->Master(), 6), std::string("1\r2\r\n"));
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 6), std::string("1\r2\r\n"));
         QVERIFY(form_->rs_->typedLine.text().empty());
     }
 
@@ -289,7 +271,7 @@ class SendLineTest : public QObject {
         std::string got;
         QVERIFY(e2e::WaitFor(
             [&] {
-                got += ReadMaster(pty_->Master(), 64, 0);
+                got += ReadUntilQuiet(pty_->Master(), 64, 0);
                 return got.size() >= 3;
             },
             10000));
@@ -332,7 +314,7 @@ class SendLineTest : public QObject {
         form_->Edit_Data->setText(QStringLiteral("x"));
         // Closed behind the window's back: the open action runs first, then the write.
         form_->Button_SendClick(nullptr);
-        QCOMPARE(ReadMaster(pty_->Master(), 1), std::string("x"));
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 1), std::string("x"));
         QVERIFY(form_->Button_Send->isEnabled());
     }
 };

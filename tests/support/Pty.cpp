@@ -81,4 +81,21 @@ long TPty::SlaveSpeed() const {
     return static_cast<long>(t.c_ospeed);
 }
 
+std::string ReadUntilQuiet(int fd, std::size_t n, int quietMs) {
+    std::string got;
+    char buf[4096];
+    while (got.size() < n) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, quietMs) <= 0) {
+            break;
+        }
+        const ssize_t k = ::read(fd, buf, sizeof buf);
+        if (k <= 0) {
+            break;
+        }
+        got.append(buf, static_cast<std::size_t>(k));
+    }
+    return got;
+}
+
 }  // namespace zenta::test

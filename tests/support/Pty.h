@@ -33,4 +33,8 @@ class TPty {
     std::string slave_;
 };
 
+// What the device side received, until `n` bytes arrived or the line stayed quiet for
+// quietMs.
+std::string ReadUntilQuiet(int fd, std::size_t n, int quietMs = 300);
+
 }  // namespace zenta::test

@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "app/ComMainForm.h"
@@ -132,6 +134,19 @@ class Devsim {
 };
 
 // Opens the window's port on a device path the way a user does: pick it, press Open.
+// Prompts of a benchmark run: messages go to stderr, every question is declined.
+class PrintPrompts : public UiPrompts {
+  public:
+    void ShowMessage(const QString& text) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QFont> ChooseFont(const QFont&) override { return std::nullopt; }
+    QString OpenFile(const QString&, const QString&) override { return {}; }
+};
+
 inline bool OpenThroughWindow(TForm1& form, const QString& path) {
     TForm1::PortEntrySource = [p = path.toStdString()] { return std::vector<std::string>{p}; };
     form.Label23Click(nullptr);

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/core/Gb18030.h"
+#include "datapath/DataFolder.h"
 #include "datapath/SettingsValues.h"
 
 namespace zenta {
@@ -339,16 +340,14 @@ QString ComputeSettingsPath(const QString& exeDir, bool exeDirWritable, const QS
     return QDir(folder).filePath(QLatin1String(kSettingsFileName));
 }
 
-QString ComputeDataFolder(const QString& exeDir, bool exeDirWritable, const QString& dataHome) {
-    return exeDirWritable ? exeDir : dataHome + QStringLiteral("/zenta");
-}
-
 namespace {
 QString ExeDir() {
     return QCoreApplication::applicationDirPath();
 }
+// The same rule as the data folder's, so settings and saved data agree on where the
+// program's folder counts as writable.
 bool ExeDirWritable() {
-    return QFileInfo(ExeDir()).isWritable();
+    return zenta::FolderWritable(QFile::encodeName(ExeDir()).toStdString());
 }
 }  // namespace
 
@@ -357,11 +356,6 @@ QString SettingsFilePath() {
     return ComputeSettingsPath(
         ExeDir(), ExeDirWritable(),
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-}
-
-QString DataFolderPath() {
-    return ComputeDataFolder(ExeDir(), ExeDirWritable(),
-                             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
 }
 
 std::optional<QByteArray> ReadSettingsFile(const QString& path) {
@@ -389,7 +383,8 @@ bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* er
     }
     // Likewise a folder marked read-only: its file cannot be created.
     const QFileInfo folder(info.absolutePath());
-    if (folder.isDir() && (!folder.isWritable() || !(folder.permissions() & writeBits))) {
+    if (folder.isDir() &&
+        !zenta::FolderWritable(QFile::encodeName(folder.absoluteFilePath()).toStdString())) {
         return fail(QStringLiteral("%1 is read-only").arg(folder.absoluteFilePath()));
     }
     if (!QDir().mkpath(info.absolutePath())) {

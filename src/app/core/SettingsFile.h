@@ -144,9 +144,6 @@ SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot b
 // <configHome>/zenta/. The live variant reads the application folder and XDG paths.
 QString ComputeSettingsPath(const QString& exeDir, bool exeDirWritable, const QString& configHome);
 QString SettingsFilePath();
-// Folder for saved and captured data: the executable's folder, else <dataHome>/zenta/.
-QString ComputeDataFolder(const QString& exeDir, bool exeDirWritable, const QString& dataHome);
-QString DataFolderPath();
 
 // Reads the file read-only (so a read-only file still loads); nullopt when it cannot be read.
 std::optional<QByteArray> ReadSettingsFile(const QString& path);

@@ -220,8 +220,6 @@ TEST(SettingsFile, PathsAndWriting) {
     EXPECT_EQ(ComputeSettingsPath("/opt/zenta", true, "/home/u/.config"), "/opt/zenta/zenta5.ini");
     EXPECT_EQ(ComputeSettingsPath("/usr/bin", false, "/home/u/.config"),
               "/home/u/.config/zenta/zenta5.ini");
-    EXPECT_EQ(ComputeDataFolder("/usr/bin", false, "/home/u/.local/share"),
-              "/home/u/.local/share/zenta");
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

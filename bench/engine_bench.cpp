@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,24 +14,14 @@
 #include <vector>
 
 #include "serial/CPort.h"
+#include "support/Pty.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kBlock = 4u << 20;
 
-struct TPtyPair {
-    int master = -1;
-    std::string slave;
-    TPtyPair() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        grantpt(master);
-        unlockpt(master);
-        slave = ptsname(master);
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    }
-    ~TPtyPair() { close(master); }
-};
+using zenta::test::TPty;
 
 void WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t done = 0;
@@ -77,12 +66,12 @@ void ReportMedian(benchmark::State& state, std::vector<double>& samples) {
 }
 
 void BM_RawPtyThroughput(benchmark::State& state) {
-    TPtyPair pty;
-    const int slave = OpenRawSlave(pty.slave);
+    TPty pty;
+    const int slave = OpenRawSlave(pty.SlavePath());
     std::string data(kBlock, 'r');
     std::vector<char> sink(kBlock);
     for (auto _ : state) {
-        std::thread writer([&] { WriteAll(pty.master, data.data(), data.size()); });
+        std::thread writer([&] { WriteAll(pty.Master(), data.data(), data.size()); });
         ReadExactly(slave, sink.data(), sink.size());
         writer.join();
     }
@@ -91,10 +80,10 @@ void BM_RawPtyThroughput(benchmark::State& state) {
 }
 
 void BM_EngineThroughput(benchmark::State& state) {
-    TPtyPair pty;
+    TPty pty;
     TQueueDispatcher dispatcher;
     TComPort port;
-    port.SetPort(pty.slave);
+    port.SetPort(pty.SlavePath());
     port.SetDispatcher(&dispatcher);
     port.Buffer().SetInputSize(4096);
     std::size_t received = 0;
@@ -104,7 +93,7 @@ void BM_EngineThroughput(benchmark::State& state) {
     std::string data(kBlock, 'e');
     for (auto _ : state) {
         received = 0;
-        std::thread writer([&] { WriteAll(pty.master, data.data(), data.size()); });
+        std::thread writer([&] { WriteAll(pty.Master(), data.data(), data.size()); });
         dispatcher.PumpUntil([&] { return received >= kBlock; }, 60000);
         writer.join();
     }
@@ -127,8 +116,8 @@ std::vector<double> TimeRoundTrips(benchmark::State& state, int master) {
 
 // The far end echoes each byte; the benchmark thread plays the device on the master.
 void BM_RawRoundTrip(benchmark::State& state) {
-    TPtyPair pty;
-    const int slave = OpenRawSlave(pty.slave);
+    TPty pty;
+    const int slave = OpenRawSlave(pty.SlavePath());
     std::atomic<bool> stop{false};
     std::thread echo([&] {
         char c;
@@ -138,7 +127,7 @@ void BM_RawRoundTrip(benchmark::State& state) {
                 WriteAll(slave, &c, 1);
         }
     });
-    std::vector<double> samples = TimeRoundTrips(state, pty.master);
+    std::vector<double> samples = TimeRoundTrips(state, pty.Master());
     stop = true;
     echo.join();
     close(slave);
@@ -146,10 +135,10 @@ void BM_RawRoundTrip(benchmark::State& state) {
 }
 
 void BM_EngineRoundTrip(benchmark::State& state) {
-    TPtyPair pty;
+    TPty pty;
     TQueueDispatcher dispatcher;
     TComPort port;
-    port.SetPort(pty.slave);
+    port.SetPort(pty.SlavePath());
     port.SetDispatcher(&dispatcher);
     std::string text;
     port.OnRxChar = [&](TCustomComPort* p, int count) {
@@ -163,7 +152,7 @@ void BM_EngineRoundTrip(benchmark::State& state) {
         while (!stop.load())
             dispatcher.PumpUntil([&] { return stop.load(); }, 50);
     });
-    std::vector<double> samples = TimeRoundTrips(state, pty.master);
+    std::vector<double> samples = TimeRoundTrips(state, pty.Master());
     stop = true;
     gui.join();
     port.Close();

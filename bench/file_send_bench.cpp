@@ -22,6 +22,7 @@
 #include "app/ComMainForm.h"
 #include "app/UiPrompts.h"
 #include "app/support/E2eDriver.h"
+#include "support/Pty.h"
 
 namespace {
 
@@ -33,16 +34,12 @@ constexpr double kMB = 1e6;
 class DrainedPty {
   public:
     DrainedPty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        grantpt(master_);
-        unlockpt(master_);
-        slave = ptsname(master_);
         reader_ = std::thread([this] {
             std::vector<char> buf(1 << 16);
             while (!stop_) {
-                pollfd p{master_, POLLIN, 0};
+                pollfd p{pty_.Master(), POLLIN, 0};
                 if (::poll(&p, 1, 50) > 0) {
-                    const ssize_t n = ::read(master_, buf.data(), buf.size());
+                    const ssize_t n = ::read(pty_.Master(), buf.data(), buf.size());
                     if (n > 0) {
                         got += n;
                     }
@@ -53,13 +50,13 @@ class DrainedPty {
     ~DrainedPty() {
         stop_ = true;
         reader_.join();
-        ::close(master_);
     }
-    std::string slave;
+
+    const std::string& Slave() const { return pty_.SlavePath(); }
     std::atomic<qint64> got{0};
 
   private:
-    int master_ = -1;
+    zenta::test::TPty pty_;
     std::atomic<bool> stop_{false};
     std::thread reader_;
 };
@@ -74,7 +71,7 @@ void Report(const char* what, qint64 bytes, double secs, double cpu) {
 // Plain blocking writes of `block` bytes to the terminal: its ceiling for this size.
 void RawPty(qint64 bytes, int block) {
     DrainedPty pty;
-    const int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios t{};
     tcgetattr(fd, &t);
     cfmakeraw(&t);
@@ -111,7 +108,7 @@ void WindowSend(qint64 bytes, const QString& dir) {
     TForm1 form;
     form.getNEWSTimer->stop();
     form.show();
-    if (!e2e::OpenThroughWindow(form, QString::fromStdString(pty.slave))) {
+    if (!e2e::OpenThroughWindow(form, QString::fromStdString(pty.Slave()))) {
         std::printf("window file send: the port did not open\n");
         return;
     }

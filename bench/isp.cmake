@@ -3,6 +3,5 @@
 if(TARGET zenta_app AND TARGET zenta_isp_testkit)
   add_executable(isp_bench ${CMAKE_CURRENT_LIST_DIR}/isp_bench.cpp)
   target_link_libraries(isp_bench PRIVATE zenta_app zenta_isp_testkit benchmark::benchmark)
-  target_include_directories(isp_bench PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(isp_bench PRIVATE ZENTA_DEVSIM_PATH="$<TARGET_FILE:devsim>")
 endif()

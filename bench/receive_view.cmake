@@ -2,5 +2,4 @@
 if(TARGET zenta_datapath_qt)
   add_executable(receive_view_bench ${CMAKE_CURRENT_LIST_DIR}/receive_view_bench.cpp)
   target_link_libraries(receive_view_bench PRIVATE zenta_datapath_qt benchmark::benchmark)
-  target_include_directories(receive_view_bench PRIVATE ${CMAKE_SOURCE_DIR}/src)
 endif()

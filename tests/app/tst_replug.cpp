@@ -19,8 +19,8 @@
 #include "app/DeviceMonitor.h"
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
+#include "app/support/E2eDriver.h"
 #include "serial/ctl/CPortCtl.h"
-#include "support/E2eDriver.h"
 #include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;

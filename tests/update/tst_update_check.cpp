@@ -9,8 +9,8 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
-#include "support/LocalHttpServer.h"
 #include "support/qt/WindowFixture.h"
+#include "update/support/LocalHttpServer.h"
 
 using namespace zenta::test;
 

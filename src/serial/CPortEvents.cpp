@@ -232,7 +232,10 @@ void TCustomComPort::CallRx80Full() {
 }
 
 void TCustomComPort::CallError() {
-    const TComErrors errors = LastErrors();
+    TComErrors errors = LastErrors();
+    if (core_->watcher && core_->watcher->TakeLossReport()) {
+        errors.Include(ceIO);
+    }
     if (!errors.Empty()) {
         DoError(errors);
     }

@@ -119,7 +119,7 @@ void TCustomComPort::ProgressWrites(bool block, TAsync* until) {
     }
     if (wrote) {
         core_->txPending.store(true);
-        if (core_->slot) {
+        if (core_->slot && core_->watcher && core_->watcher->SleepsUntimed()) {
             core_->slot->Signal();
         }
     }

@@ -52,6 +52,9 @@ struct TDeliverySlot {
     bool running = false;
     bool done = false;
     bool failed = false;
+    // The event thread holds events it can hand over only once the main thread is done:
+    // only then does the main thread wake it (a wake-up costs a context switch each time).
+    bool awaitingDone = false;
     TComEvents events;
     // Window sync: event flags posted, not yet received by the main thread.
     std::deque<uint32_t> messages;
@@ -75,12 +78,18 @@ class TLineWatcher {
     // Returns the device's error number.
     int Purge(bool input, bool output);
     bool Lost() const { return lost_.load(); }
+    // True once after the loss was reported: the error delivery names the loss even when
+    // a query of the line errors took its bit in between.
+    bool TakeLossReport() { return lossUnreported_.exchange(false); }
     int LostError() const { return lostError_.load(); }
     // The device is only read while the queue is below this. 16 MiB holds more than a
     // minute of a 2 Mbit/s line; a larger cap only let a flood into a window that is
     // briefly slower than the line cost memory (the queue's buffer briefly holds up to
     // three times its bytes while it grows).
     static constexpr std::size_t kQueueCap = 16u << 20;
+    // A writer wakes the watcher only when it sleeps without a time limit; otherwise the
+    // watcher notices the pending output at its next tick.
+    bool SleepsUntimed() const { return untimed_.load(); }
 
   private:
     TComEvents Poll();
@@ -97,6 +106,11 @@ class TLineWatcher {
     std::atomic<bool> lost_{false};
     std::atomic<int> lostError_{0};
     bool lostReported_ = false;
+    std::atomic<bool> lossUnreported_{false};
+    std::atomic<bool> untimed_{false};
+    // When output was last reported drained; the watcher keeps ticking for a while after,
+    // since exchanges of short frames write again soon.
+    int64_t lastTxEmptyMs_ = -1;
     bool modemLines_ = false;
     uint32_t modem_ = 0;
     bool counters_ = false;

@@ -195,7 +195,7 @@ int TCustomComPort::ReadAsync(void* buffer, int count, PAsync& async) {
     if (count < 0 || (!buffer && count > 0)) {
         throw EComPort(CError_ReadFailed);
     }
-    const bool threadReads = core_->threadReads.load();
+    const bool threadReads = core_->ThreadDrains();
     if (!threadReads) {
         core_->watcher->Drain();
     }

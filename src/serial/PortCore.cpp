@@ -52,12 +52,17 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kDrainBudget = 4u << 20;
 constexpr int kTickMs = 20;
 // How long the watcher keeps its tick after output drained.
-constexpr int64_t kTxQuietMs = 1000;
+constexpr int64_t kTxQuietMs = 200;
 }  // namespace
 
 TLineWatcher::TLineWatcher(ISerialDevice& device, TRxQueue& rx, std::atomic<uint32_t>& lineErrors,
-                           std::atomic<bool>& txPending)
-    : device_(device), rx_(rx), lineErrors_(lineErrors), txPending_(txPending), chunk_(kChunk) {
+                           std::atomic<bool>& txPending, const std::atomic<bool>& ownerReads)
+    : device_(device),
+      rx_(rx),
+      lineErrors_(lineErrors),
+      txPending_(txPending),
+      ownerReads_(ownerReads),
+      chunk_(kChunk) {
     modemLines_ = device_.GetModemStatus(modem_) == 0;
     counters_ = device_.Counters(lastCounters_) == 0;
 }
@@ -119,9 +124,8 @@ TComEvents TLineWatcher::Drain() {
             break;
         }
     }
-    if (lost_.load() && !lostReported_) {
+    if (lost_.load() && !lostReported_.exchange(true)) {
         // Reported once; afterwards the device is no longer polled.
-        lostReported_ = true;
         lossUnreported_.store(true);
         lineErrors_.fetch_or(CE_IOE);
         ev.Include(evError);
@@ -195,7 +199,8 @@ TComEvents TLineWatcher::Poll() {
 
 TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs) {
     // A lost device is not watched any more, so the thread sleeps until it is stopped.
-    const bool watchInput = !lost_.load() && rx_.Size() < kQueueCap && device_.IsOpen();
+    const bool watchInput =
+        !lost_.load() && !ownerReads_.load() && rx_.Size() < kQueueCap && device_.IsOpen();
     int timeout = timeoutMs;
     const bool recentTx = lastTxEmptyMs_ >= 0 && MonotonicMs() - lastTxEmptyMs_ < kTxQuietMs;
     const bool tick = !lost_.load() && (modemLines_ || counters_ || recentTx);
@@ -213,14 +218,29 @@ TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs) {
     untimed_.store(false);
 
     TComEvents ev;
-    if (watchInput && (r.input || r.hangup)) {
+    if (watchInput) {
+        ev = DrainAfter(r);
+    }
+    ev |= Poll();
+    return ev;
+}
+
+TComEvents TLineWatcher::WaitInput(int timeoutMs) {
+    if (lost_.load() || !device_.IsOpen()) {
+        return {};
+    }
+    return DrainAfter(device_.Wait(nullptr, true, false, timeoutMs));
+}
+
+TComEvents TLineWatcher::DrainAfter(const TWaitResult& r) {
+    TComEvents ev;
+    if (r.input || r.hangup) {
         ev = Drain();
         if (r.hangup && !ev.Contains(evRxChar) && !lost_.load()) {
             MarkLost(r.hangupError);
             ev |= Drain();
         }
     }
-    ev |= Poll();
     return ev;
 }
 

@@ -65,7 +65,7 @@ struct TDeliverySlot {
 class TLineWatcher {
   public:
     TLineWatcher(ISerialDevice& device, TRxQueue& rx, std::atomic<uint32_t>& lineErrors,
-                 std::atomic<bool>& txPending);
+                 std::atomic<bool>& txPending, const std::atomic<bool>& ownerReads);
 
     void SetSettings(const TRxSettings& s);
     // Reads what the device holds now, without waiting. Returns the events it caused.
@@ -73,6 +73,8 @@ class TLineWatcher {
     // Waits for the device or wake (or timeoutMs, < 0 none), then drains and checks lines.
     // wake is only watched, never reset. Returns the events seen, all kinds.
     TComEvents Wait(const TWakeEvent* wake, int timeoutMs);
+    // The owner's side of owner reads: waits for input only, then drains it.
+    TComEvents WaitInput(int timeoutMs);
     // Flushes the device and, for input, empties the queue, with no read in between: a
     // byte the reader took from the device before the purge never reaches the queue after.
     // Returns the device's error number.
@@ -93,19 +95,22 @@ class TLineWatcher {
 
   private:
     TComEvents Poll();
+    TComEvents DrainAfter(const TWaitResult& r);
     void MarkLost(int err);
 
     ISerialDevice& device_;
     TRxQueue& rx_;
     std::atomic<uint32_t>& lineErrors_;
     std::atomic<bool>& txPending_;
+    const std::atomic<bool>& ownerReads_;
     // Held from a device read to the append of its bytes, and across a purge.
     std::mutex readMutex_;
     std::mutex settingsMutex_;
     TRxSettings settings_;
     std::atomic<bool> lost_{false};
     std::atomic<int> lostError_{0};
-    bool lostReported_ = false;
+    // Drain runs on the owner too while owner reads switch on.
+    std::atomic<bool> lostReported_{false};
     std::atomic<bool> lossUnreported_{false};
     std::atomic<bool> untimed_{false};
     // When output was last reported drained; the watcher keeps ticking for a while after,
@@ -126,8 +131,11 @@ struct TCustomComPort::TCore {
     zenta::detail::TRxQueue rx;
     std::atomic<uint32_t> lineErrors{0};
     std::atomic<bool> txPending{false};
-    // The event thread reads the device while this is set; others then only use the queue.
+    // The event thread reads the device while this is set and ownerReads is not; others
+    // then only use the queue.
     std::atomic<bool> threadReads{false};
+    std::atomic<bool> ownerReads{false};
+    bool ThreadDrains() const { return threadReads.load() && !ownerReads.load(); }
     std::atomic<std::thread::id> threadId{};
     std::unique_ptr<zenta::detail::TLineWatcher> watcher;
     std::shared_ptr<zenta::detail::TDeliverySlot> slot;

@@ -1,5 +1,7 @@
 // The programmer page: the start button's handler and the adapter that lets the
 // programming run use the window's port, receive path, controls and message boxes.
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -76,6 +78,15 @@ class TIspAdapter final : public isp::IspPort,
     std::uint64_t NowMs() override { return static_cast<std::uint64_t>(f_.isp_->clock.elapsed()); }
     void ServeEvents(int maxWaitMs) override {
         if (maxWaitMs <= 0) {
+            QCoreApplication::processEvents();
+            return;
+        }
+        if (f_.ComPort.Connected() && f_.ComPort.OwnerReads()) {
+            // A reply is read and shown here as soon as it comes; the rest of the window
+            // is served when none came within a short slice (and between blocks).
+            if (f_.ComPort.ServeInput(std::min(maxWaitMs, kReplySliceMs))) {
+                return;
+            }
             QCoreApplication::processEvents();
             return;
         }
@@ -167,6 +178,7 @@ class TIspAdapter final : public isp::IspPort,
 
   private:
     static constexpr qint64 kBlockPaintMs = 100;
+    static constexpr int kReplySliceMs = 20;
 
     void FlushIfDue() {
         if (!painted_.isValid() || painted_.elapsed() >= kBlockPaintMs) {
@@ -230,10 +242,13 @@ void TForm1::isp255_stm32Click(QObject* /*Sender*/) {
         ~Restore() {
             f.isp_->heartbeat.stop();
             f.ComPort.OnError = onError;
+            f.ComPort.SetOwnerReads(false);
             f.Rx.chunkTap = nullptr;
             f.ispRunning = false;
         }
     } restore{*this, previousOnError};
     isp_->heartbeat.start();
+    // The run waits for each reply on this thread: one wake-up per reply, not two.
+    ComPort.SetOwnerReads(true);
     run.Run(settings);
 }

@@ -44,7 +44,9 @@ SyncResult TBootLink::SyncBootloader(const SyncTiming& timing) {
             return SyncResult::WrongAnswer;
         }
         ++attempts;
-        DelayWithMessages(timing.waitMs);
+        // The first reply ends the wait: the outcome is the same as after the full wait,
+        // only sooner (the chip usually answers within a millisecond).
+        DelayUntilReply(timing.waitMs);
         if (attempts > timing.maxWaits) {
             return SyncResult::NoAnswer;
         }
@@ -105,11 +107,19 @@ std::string TBootLink::TakeReplyByteHex(int width) {
     return hex;
 }
 
+std::uint64_t TBootLink::DelayUntilReply(int ms) {
+    return Delay(ms, true);
+}
+
 std::uint64_t TBootLink::DelayWithMessages(int ms) {
+    return Delay(ms, false);
+}
+
+std::uint64_t TBootLink::Delay(int ms, bool untilReply) {
     const std::uint64_t start = events_.NowMs();
     for (;;) {
         const std::uint64_t passed = events_.NowMs() - start;
-        if (passed >= static_cast<std::uint64_t>(ms)) {
+        if (passed >= static_cast<std::uint64_t>(ms) || (untilReply && Waiting() > 0)) {
             return passed;
         }
         events_.ServeEvents(static_cast<int>(static_cast<std::uint64_t>(ms) - passed));

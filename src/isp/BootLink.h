@@ -49,6 +49,8 @@ class TBootLink {
     void DropPendingReplies() { replyPos_ = replies_.size(); }
     // Serves events until at least `ms` passed; returns the milliseconds that passed.
     std::uint64_t DelayWithMessages(int ms);
+    // The same, ended early by an unconsumed reply byte.
+    std::uint64_t DelayUntilReply(int ms);
     // Throws PortError.
     void SendFrame(std::string_view frame) { port_.Write(frame); }
 
@@ -56,6 +58,8 @@ class TBootLink {
     static constexpr int kIdleSliceMs = 100;
 
   private:
+    std::uint64_t Delay(int ms, bool untilReply);
+
     IspPort& port_;
     IspEvents& events_;
     IspMessages& messages_;

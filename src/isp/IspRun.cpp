@@ -28,14 +28,13 @@ void TIspRun::PutBackLine(const Saved& saved) {
 }
 
 RunEnd TIspRun::Run(const RunSettings& settings) {
-    // 1.-2.
     window_.SetStartEnabled(false);
     window_.ClearReceiveText();
     saved_ = {port_.Connected(), window_.BaudOrdinal(), window_.PacketSplit()};
     window_.SetPacketSplit(false);
     window_.StopAutomaticSends();
 
-    // 3. A port that cannot be opened is reported by the Open action; the run then goes
+    // A port that cannot be opened is reported by the Open action; the run then goes
     // on with a closed port and fails at the first 0x7F.
     if (!port_.Connected() && !window_.OpenAction()) {
         window_.OpenAction();
@@ -48,7 +47,6 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
         return RunEnd::PortOpenFailed;
     }
 
-    // 4.
     try {
         window_.SetBaudOrdinal(settings.speedOrdinal);
         window_.SetParityEven(true);
@@ -56,7 +54,6 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
         Print(IspText::SetBaudError);
     }
 
-    // 5.-6.
     THexFile file;
     if (!file.Open(window_.FileName())) {
         messages_.MessageBox(Text(IspText::FileMissing, messages_.English()));
@@ -71,7 +68,6 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
     window_.Repaint();
     file.ReadText(text_);
 
-    // 7.
     const HexParseResult parsed = image_.Parse(text_);
     if (parsed.status != HexStatus::Ok) {
         Print(IspText::NotHex);
@@ -84,7 +80,6 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
 }
 
 RunEnd TIspRun::Exchange(const RunSettings& settings) {
-    // 8.-9.
     events_.SetStopFlag(false);
     window_.SetProgress(0, true);
     window_.SetSendFileEnabled(false);
@@ -92,7 +87,6 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
     window_.ResetReceiveCount();
     link_.ResetReplies();
     try {
-        // 10.-11.
         if (!link_.EnterBootloader()) {
             Print(IspText::ResetError);
         }
@@ -101,7 +95,6 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
         window_.ResetReceiveCount();
         link_.ResetReplies();
 
-        // 12.-13.
         switch (link_.SyncBootloader(settings.sync)) {
             case SyncResult::Connected:
                 break;
@@ -114,7 +107,6 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
         Print(IspText::Connected);
         window_.CaretToEnd();
 
-        // 14.-20.
         Step step = Identify();
         if (step == Step::Ok) {
             step = EraseAll();
@@ -139,7 +131,6 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
             return Ending(RunEnd::UserAbort);
         }
 
-        // 21.-22.
         messages_.Print(ReportLine(image_.WrittenLength(), t1 - t0));
         Print(IspText::Running);
         port_.SetRTS(false);  // BOOT0 back to 0: the next reset starts the user program

@@ -343,7 +343,7 @@ void TCustomComPort::Open() {
     CreateHandle();
     connected_ = true;
     core_->watcher = std::make_unique<TLineWatcher>(*core_->device, core_->rx, core_->lineErrors,
-                                                    core_->txPending);
+                                                    core_->txPending, core_->ownerReads);
     core_->watcher->SetSettings(RxSettingsOf(*this));
     try {
         SetupComPort();
@@ -519,8 +519,8 @@ uint32_t TCustomComPort::TakeLineErrors() {
     if (!connected_ || !core_->device) {
         throw EComPort(CError_ClearComFailed);
     }
-    // Without an event thread nobody else reads the device.
-    if (!core_->threadReads.load() && core_->watcher) {
+    // Without an event thread reading, nobody else reads the device.
+    if (!core_->ThreadDrains() && core_->watcher) {
         core_->watcher->Drain();
     }
     return core_->lineErrors.exchange(0);

@@ -210,6 +210,17 @@ class TCustomComPort {
     // timeoutMs passed (< 0: no limit; events then empty). Raises 20 while the event thread
     // runs, 21 when closed or once the device is lost.
     void WaitForEvent(TComEvents& events, const zenta::TWakeEvent* stop, int timeoutMs);
+    // For an owner that waits for short replies (a programming run): while on, the owner
+    // thread reads the device itself in ServeInput, Read and InputCount, and the event
+    // thread leaves input alone (it still reports lines and drained output). A reply then
+    // costs one wake-up instead of two. Kept across close and open; off by default.
+    void SetOwnerReads(bool on);
+    bool OwnerReads() const;
+    // Owner reads only: waits up to timeoutMs for input or the device's loss, then runs
+    // the receive events (error, received, flag character, 80 % full) on the calling
+    // thread; a handler's failure goes to ExceptionHandler. False when nothing came.
+    // Raises 21 when closed or not in owner reads.
+    bool ServeInput(int timeoutMs);
 
     // One event each; a delivery calls them (raising 10 or 11 as the queries do).
     void CallRxChar();

@@ -232,7 +232,10 @@ void TCustomComPort::CallRx80Full() {
 }
 
 void TCustomComPort::CallError() {
-    const TComErrors errors = LastErrors();
+    TComErrors errors = LastErrors();
+    if (core_->watcher && core_->watcher->TakeLossReport()) {
+        errors.Include(ceIO);
+    }
     if (!errors.Empty()) {
         DoError(errors);
     }
@@ -385,4 +388,39 @@ void TCustomComPort::WaitForEvent(TComEvents& events, const zenta::TWakeEvent* s
             return;
         }
     }
+}
+
+void TCustomComPort::SetOwnerReads(bool on) {
+    if (core_->ownerReads.exchange(on) != on && core_->slot) {
+        // The event thread's wait includes the device or not; it picks the change up now.
+        core_->slot->Signal();
+    }
+}
+
+bool TCustomComPort::OwnerReads() const {
+    return core_->ownerReads.load();
+}
+
+bool TCustomComPort::ServeInput(int timeoutMs) {
+    if (!connected_ || !core_->watcher || !core_->ownerReads.load()) {
+        throw EComPort(CError_WaitFailed);
+    }
+    TComEvents events;
+    if (core_->rx.Size() == 0) {
+        events = core_->watcher->WaitInput(timeoutMs);
+    }
+    if (core_->rx.Size() > 0) {
+        events.Include(evRxChar);
+    }
+    events = events & events_;
+    if (events.Empty()) {
+        return false;
+    }
+    try {
+        Deliver(events, core_->generation);
+    } catch (...) {
+        // As on the event thread: the owner's wait does not end in a handler's failure.
+        ReportHandlerException(std::current_exception());
+    }
+    return true;
 }

@@ -119,7 +119,7 @@ void TCustomComPort::ProgressWrites(bool block, TAsync* until) {
     }
     if (wrote) {
         core_->txPending.store(true);
-        if (core_->slot) {
+        if (core_->slot && core_->watcher && core_->watcher->SleepsUntimed()) {
             core_->slot->Signal();
         }
     }
@@ -195,7 +195,7 @@ int TCustomComPort::ReadAsync(void* buffer, int count, PAsync& async) {
     if (count < 0 || (!buffer && count > 0)) {
         throw EComPort(CError_ReadFailed);
     }
-    const bool threadReads = core_->threadReads.load();
+    const bool threadReads = core_->ThreadDrains();
     if (!threadReads) {
         core_->watcher->Drain();
     }

@@ -78,6 +78,7 @@ void TComThread::Execute() {
             } else if (inFlight && method_ == smWindowSync && slot_->messages.empty()) {
                 inFlight = false;
             }
+            slot_->awaitingDone = inFlight && !collected.Empty();
         }
         if (inFlight || collected.Empty()) {
             continue;
@@ -167,13 +168,17 @@ bool TComThread::ServeThreadSync(const std::shared_ptr<TDeliverySlot>& slot) {
         failed = true;
         port->ReportHandlerException(std::current_exception());
     }
+    bool wake;
     {
         std::lock_guard lock(slot->mutex);
         slot->running = false;
         slot->done = true;
         slot->failed = failed;
+        wake = slot->awaitingDone;
     }
-    slot->Signal();
+    if (wake) {
+        slot->Signal();
+    }
     return true;
 }
 
@@ -181,6 +186,7 @@ bool TComThread::ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot) {
     std::deque<uint32_t> messages;
     uint64_t generation;
     TCustomComPort* port;
+    bool wake;
     {
         std::lock_guard lock(slot->mutex);
         if (slot->stop || slot->messages.empty()) {
@@ -189,9 +195,12 @@ bool TComThread::ServeWindowSync(const std::shared_ptr<TDeliverySlot>& slot) {
         messages.swap(slot->messages);
         generation = slot->generation;
         port = slot->port;
+        wake = slot->awaitingDone;
     }
     // Received: the thread may go on while the handlers run.
-    slot->Signal();
+    if (wake) {
+        slot->Signal();
+    }
     for (uint32_t flag : messages) {
         {
             std::lock_guard lock(slot->mutex);

@@ -51,11 +51,18 @@ constexpr std::size_t kChunk = 64 * 1024;
 // Enough per wake-up to keep deliveries flowing under a steady stream.
 constexpr std::size_t kDrainBudget = 4u << 20;
 constexpr int kTickMs = 20;
+// How long the watcher keeps its tick after output drained.
+constexpr int64_t kTxQuietMs = 200;
 }  // namespace
 
 TLineWatcher::TLineWatcher(ISerialDevice& device, TRxQueue& rx, std::atomic<uint32_t>& lineErrors,
-                           std::atomic<bool>& txPending)
-    : device_(device), rx_(rx), lineErrors_(lineErrors), txPending_(txPending), chunk_(kChunk) {
+                           std::atomic<bool>& txPending, const std::atomic<bool>& ownerReads)
+    : device_(device),
+      rx_(rx),
+      lineErrors_(lineErrors),
+      txPending_(txPending),
+      ownerReads_(ownerReads),
+      chunk_(kChunk) {
     modemLines_ = device_.GetModemStatus(modem_) == 0;
     counters_ = device_.Counters(lastCounters_) == 0;
 }
@@ -95,6 +102,8 @@ TComEvents TLineWatcher::Drain() {
             break;
         }
         total += static_cast<std::size_t>(n);
+        // A short read took all the device held: another read would only say so.
+        const bool emptied = static_cast<std::size_t>(n) < chunk_.size();
         char* begin = chunk_.data();
         char* end = begin + n;
         if (std::find(begin, end, s.eventChar) != end) {
@@ -103,19 +112,21 @@ TComEvents TLineWatcher::Drain() {
         if (s.discardNull) {
             end = std::remove(begin, end, '\0');
         }
-        if (end == begin) {
-            continue;
+        if (end != begin) {
+            const std::size_t added = static_cast<std::size_t>(end - begin);
+            const std::size_t after = rx_.Append(begin, added);
+            ev.Include(evRxChar);
+            if (s.fullMark > 0 && after >= s.fullMark && after - added < s.fullMark) {
+                ev.Include(evRx80Full);
+            }
         }
-        const std::size_t added = static_cast<std::size_t>(end - begin);
-        const std::size_t after = rx_.Append(begin, added);
-        ev.Include(evRxChar);
-        if (s.fullMark > 0 && after >= s.fullMark && after - added < s.fullMark) {
-            ev.Include(evRx80Full);
+        if (emptied) {
+            break;
         }
     }
-    if (lost_.load() && !lostReported_) {
+    if (lost_.load() && !lostReported_.exchange(true)) {
         // Reported once; afterwards the device is no longer polled.
-        lostReported_ = true;
+        lossUnreported_.store(true);
         lineErrors_.fetch_or(CE_IOE);
         ev.Include(evError);
     }
@@ -179,6 +190,7 @@ TComEvents TLineWatcher::Poll() {
         int queued = 0;
         if (device_.OutputQueue(queued) != 0 || queued == 0) {
             txPending_.store(false);
+            lastTxEmptyMs_ = MonotonicMs();
             ev.Include(evTxEmpty);
         }
     }
@@ -187,22 +199,48 @@ TComEvents TLineWatcher::Poll() {
 
 TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs) {
     // A lost device is not watched any more, so the thread sleeps until it is stopped.
-    const bool watchInput = !lost_.load() && rx_.Size() < kQueueCap && device_.IsOpen();
+    const bool watchInput =
+        !lost_.load() && !ownerReads_.load() && rx_.Size() < kQueueCap && device_.IsOpen();
     int timeout = timeoutMs;
-    if (!lost_.load() && (modemLines_ || counters_ || txPending_.load())) {
+    const bool recentTx = lastTxEmptyMs_ >= 0 && MonotonicMs() - lastTxEmptyMs_ < kTxQuietMs;
+    const bool tick = !lost_.load() && (modemLines_ || counters_ || recentTx);
+    if (tick) {
         timeout = timeout < 0 ? kTickMs : std::min(timeout, kTickMs);
     }
+    // Announced before pending output is checked, so that a writer either sees the
+    // announcement (and wakes the watcher) or its output is seen here.
+    untimed_.store(timeout < 0);
+    if (timeout < 0 && !lost_.load() && txPending_.load()) {
+        timeout = kTickMs;
+        untimed_.store(false);
+    }
     const TWaitResult r = device_.Wait(wake, watchInput, false, timeout);
+    untimed_.store(false);
 
     TComEvents ev;
-    if (watchInput && (r.input || r.hangup)) {
+    if (watchInput) {
+        ev = DrainAfter(r);
+    }
+    ev |= Poll();
+    return ev;
+}
+
+TComEvents TLineWatcher::WaitInput(int timeoutMs) {
+    if (lost_.load() || !device_.IsOpen()) {
+        return {};
+    }
+    return DrainAfter(device_.Wait(nullptr, true, false, timeoutMs));
+}
+
+TComEvents TLineWatcher::DrainAfter(const TWaitResult& r) {
+    TComEvents ev;
+    if (r.input || r.hangup) {
         ev = Drain();
         if (r.hangup && !ev.Contains(evRxChar) && !lost_.load()) {
             MarkLost(r.hangupError);
             ev |= Drain();
         }
     }
-    ev |= Poll();
     return ev;
 }
 

@@ -52,6 +52,9 @@ struct TDeliverySlot {
     bool running = false;
     bool done = false;
     bool failed = false;
+    // The event thread holds events it can hand over only once the main thread is done:
+    // only then does the main thread wake it (a wake-up costs a context switch each time).
+    bool awaitingDone = false;
     TComEvents events;
     // Window sync: event flags posted, not yet received by the main thread.
     std::deque<uint32_t> messages;
@@ -62,7 +65,7 @@ struct TDeliverySlot {
 class TLineWatcher {
   public:
     TLineWatcher(ISerialDevice& device, TRxQueue& rx, std::atomic<uint32_t>& lineErrors,
-                 std::atomic<bool>& txPending);
+                 std::atomic<bool>& txPending, const std::atomic<bool>& ownerReads);
 
     void SetSettings(const TRxSettings& s);
     // Reads what the device holds now, without waiting. Returns the events it caused.
@@ -70,33 +73,49 @@ class TLineWatcher {
     // Waits for the device or wake (or timeoutMs, < 0 none), then drains and checks lines.
     // wake is only watched, never reset. Returns the events seen, all kinds.
     TComEvents Wait(const TWakeEvent* wake, int timeoutMs);
+    // The owner's side of owner reads: waits for input only, then drains it.
+    TComEvents WaitInput(int timeoutMs);
     // Flushes the device and, for input, empties the queue, with no read in between: a
     // byte the reader took from the device before the purge never reaches the queue after.
     // Returns the device's error number.
     int Purge(bool input, bool output);
     bool Lost() const { return lost_.load(); }
+    // True once after the loss was reported: the error delivery names the loss even when
+    // a query of the line errors took its bit in between.
+    bool TakeLossReport() { return lossUnreported_.exchange(false); }
     int LostError() const { return lostError_.load(); }
     // The device is only read while the queue is below this. 16 MiB holds more than a
     // minute of a 2 Mbit/s line; a larger cap only let a flood into a window that is
     // briefly slower than the line cost memory (the queue's buffer briefly holds up to
     // three times its bytes while it grows).
     static constexpr std::size_t kQueueCap = 16u << 20;
+    // A writer wakes the watcher only when it sleeps without a time limit; otherwise the
+    // watcher notices the pending output at its next tick.
+    bool SleepsUntimed() const { return untimed_.load(); }
 
   private:
     TComEvents Poll();
+    TComEvents DrainAfter(const TWaitResult& r);
     void MarkLost(int err);
 
     ISerialDevice& device_;
     TRxQueue& rx_;
     std::atomic<uint32_t>& lineErrors_;
     std::atomic<bool>& txPending_;
+    const std::atomic<bool>& ownerReads_;
     // Held from a device read to the append of its bytes, and across a purge.
     std::mutex readMutex_;
     std::mutex settingsMutex_;
     TRxSettings settings_;
     std::atomic<bool> lost_{false};
     std::atomic<int> lostError_{0};
-    bool lostReported_ = false;
+    // Drain runs on the owner too while owner reads switch on.
+    std::atomic<bool> lostReported_{false};
+    std::atomic<bool> lossUnreported_{false};
+    std::atomic<bool> untimed_{false};
+    // When output was last reported drained; the watcher keeps ticking for a while after,
+    // since exchanges of short frames write again soon.
+    int64_t lastTxEmptyMs_ = -1;
     bool modemLines_ = false;
     uint32_t modem_ = 0;
     bool counters_ = false;
@@ -112,8 +131,11 @@ struct TCustomComPort::TCore {
     zenta::detail::TRxQueue rx;
     std::atomic<uint32_t> lineErrors{0};
     std::atomic<bool> txPending{false};
-    // The event thread reads the device while this is set; others then only use the queue.
+    // The event thread reads the device while this is set and ownerReads is not; others
+    // then only use the queue.
     std::atomic<bool> threadReads{false};
+    std::atomic<bool> ownerReads{false};
+    bool ThreadDrains() const { return threadReads.load() && !ownerReads.load(); }
     std::atomic<std::thread::id> threadId{};
     std::unique_ptr<zenta::detail::TLineWatcher> watcher;
     std::shared_ptr<zenta::detail::TDeliverySlot> slot;

@@ -267,6 +267,31 @@ TEST_F(PortEvents, ALostDeviceIsReportedOnceAndWritesCloseThePort) {
     EXPECT_EQ(log, (std::vector<std::string>{"BeforeClose", "AfterClose"}));
 }
 
+// The loss can come in a later wake-up than the last bytes, and a query of the line
+// errors (InputCount here) may run before the error is delivered: the loss is still named.
+TEST_F(PortEvents, ALossAfterTheLastBytesIsNamedThoughAQueryCameFirst) {
+    std::vector<TComErrors> errors;
+    std::string got;
+    port.OnError = [&](TCustomComPort*, TComErrors e) { errors.push_back(e); };
+    port.OnRxChar = [&](TCustomComPort* p, int n) {
+        std::string chunk;
+        p->ReadStr(chunk, n);
+        got += chunk;
+    };
+    port.Open();
+    pty.Send("last");
+    for (int i = 0; i < 500 && port.InputCount() < 4; ++i) {
+        usleep(10000);
+    }
+    ASSERT_EQ(port.InputCount(), 4);
+    pty.CloseMaster();
+    usleep(200000);  // the event thread notices the hang-up meanwhile
+    port.InputCount();
+    ASSERT_TRUE(Pump([&] { return !errors.empty(); }));
+    EXPECT_TRUE(errors.front().Contains(ceIO));
+    EXPECT_EQ(got, "last");
+}
+
 TEST_F(PortEvents, EightMebibytesArriveWholeThroughAStallingHandler) {
     constexpr std::size_t kTotal = 8u << 20;
     std::string sent(kTotal, '\0');

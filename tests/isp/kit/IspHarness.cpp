@@ -111,7 +111,11 @@ zenta::isp::RunEnd TIspHarness::Run(int speedOrdinal, bool openFirst) {
     zenta::isp::RunSettings settings;
     settings.speedOrdinal = speedOrdinal;
     settings.sync = sync;
-    return run.Run(settings);
+    // As the window does: the run reads its replies itself.
+    port.SetOwnerReads(true);
+    const zenta::isp::RunEnd end = run.Run(settings);
+    port.SetOwnerReads(false);
+    return end;
 }
 
 void TIspHarness::Write(std::string_view frame) {
@@ -155,7 +159,14 @@ void TIspHarness::ServeEvents(int maxWaitMs) {
     const int real = std::max(1, maxWaitMs / clockScale);
     delivered_ = false;
     const auto start = std::chrono::steady_clock::now();
-    if (!queue.PumpUntil([this] { return delivered_; }, real) && clockScale > 1) {
+    bool served;
+    if (port.Connected() && port.OwnerReads()) {
+        queue.Pump();  // the event thread's deliveries: drained output, lines
+        served = delivered_ || port.ServeInput(real);
+    } else {
+        served = queue.PumpUntil([this] { return delivered_; }, real);
+    }
+    if (!served && clockScale > 1) {
         // A wait that timed out stands for maxWaitMs of simulated time.
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::steady_clock::now() - start)

@@ -9,6 +9,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
+#include "app/IspSchematic.h"
 #include "app/LanguageSystem.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
@@ -33,6 +34,7 @@ void TForm1::languageChange(QObject* /*Sender*/) {
     LayoutCaptions();
     setWindowTitle(zenta::WindowCaption(english));
     Memo_stm32help->setPlainText(memo::Lines(zenta::Stm32HelpText(english)));
+    Image1->SetEnglish(english);
 }
 
 // Start-up step 1: the system language sets the interface flag until the settings decide.

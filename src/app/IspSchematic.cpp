@@ -33,11 +33,20 @@ void Resistor(QPainter& p, QPoint a, QPoint b, const QString& label) {
 }  // namespace
 
 TIspSchematic::TIspSchematic(QWidget* parent) : QWidget(parent) {
-    setMinimumSize(260, 190);
+    // The drawing scales to fit: a short side panel (the progress bar shown during a run,
+    // a small window) shrinks it instead of cutting its bottom off.
+    setMinimumSize(150, 105);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+}
+
+void TIspSchematic::SetEnglish(bool english) {
+    if (english_ != english) {
+        english_ = english;
+        update();
+    }
 }
 
 void TIspSchematic::paintEvent(QPaintEvent*) {
@@ -60,7 +69,7 @@ void TIspSchematic::paintEvent(QPaintEvent*) {
     p.drawRect(usb);
     p.drawRect(mcu);
     p.drawText(QRect(usb.left(), 4, usb.width() + 20, 16), Qt::AlignLeft,
-               QStringLiteral("USB-串口"));
+               english_ ? QStringLiteral("USB-serial") : QStringLiteral("USB-串口"));
     p.drawText(QRect(mcu.left(), 4, mcu.width(), 16), Qt::AlignCenter, QStringLiteral("STM32"));
 
     // Pin rows shared by both chips.
@@ -133,5 +142,6 @@ void TIspSchematic::paintEvent(QPaintEvent*) {
 
     p.setPen(Qt::darkGray);
     p.drawText(QRect(6, 192, 290, 14), Qt::AlignLeft,
-               QStringLiteral("RTS 有效 → BOOT0=1;  DTR 有效 → 复位"));
+               english_ ? QStringLiteral("RTS on → BOOT0=1;  DTR on → reset")
+                        : QStringLiteral("RTS 有效 → BOOT0=1;  DTR 有效 → 复位"));
 }

@@ -9,7 +9,12 @@ class TIspSchematic : public QWidget {
   public:
     explicit TIspSchematic(QWidget* parent = nullptr);
     QSize sizeHint() const override { return {300, 210}; }
+    // The two captions follow the interface language.
+    void SetEnglish(bool english);
 
   protected:
     void paintEvent(QPaintEvent*) override;
+
+  private:
+    bool english_ = false;
 };

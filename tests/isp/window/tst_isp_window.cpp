@@ -12,6 +12,7 @@
 
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
+#include "app/IspSchematic.h"
 #include "app/StatusPanels.h"
 #include "app/support/E2eDriver.h"
 #include "isp/kit/IspHarness.h"
@@ -124,9 +125,13 @@ class IspWindowTest : public QObject {
         form_->PageControl1->setCurrentWidget(form_->TabSheet2);
         const QString shot = qEnvironmentVariable("ZENTA_ISP_SCREENSHOT");
         QTimer stop;
+        bool schematicWhole = false;
         connect(&stop, &QTimer::timeout, this, [&] {
             if (form_->ProgressBar1->isVisible() && form_->ProgressBar1->value() > 40) {
                 stop.stop();
+                // The progress bar takes room from the page; the drawing shrinks, uncut.
+                const QRect drawing = form_->Image1->geometry();
+                schematicWhole = QRect(QPoint(0, 0), form_->TabSheet2->size()).contains(drawing);
                 if (!shot.isEmpty()) {
                     form_->screen()->grabWindow(form_->winId()).save(shot);
                 }
@@ -137,6 +142,7 @@ class IspWindowTest : public QObject {
         QTest::mouseClick(form_->isp255_stm32, Qt::LeftButton);
         const QString text = form_->Memo->toPlainText();
         QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
+        QVERIFY(schematicWhole);
         QCOMPARE(StopFlag, uint8_t{0});
         QVERIFY(form_->isp255_stm32->isEnabled());
         QCOMPARE(form_->ComPort.BaudRate(), br115200);

@@ -153,11 +153,11 @@ class TIspAdapter final : public isp::IspPort,
     }
     // Painting the bar and the status bar after every block would cost more than the
     // block's exchange at high bit rates: during the block loop they are brought up to
-    // date at most every kBlockPaintMs, and always when the loop ends.
+    // date at the window's refresh tick, in the same paint as the receive count, and
+    // always when the loop ends.
     void SetProgress(int position, bool visible) override {
         pendingPosition_ = position;
         if (visible && f_.ProgressBar1->isVisible() && position != 0 && position != 100) {
-            FlushIfDue();
             return;
         }
         Flush();
@@ -166,7 +166,6 @@ class TIspAdapter final : public isp::IspPort,
     void ShowBlockStatus(std::int64_t txCount, std::int64_t blockOffset) override {
         pendingTx_ = txCount;
         pendingOffset_ = blockOffset;
-        FlushIfDue();
     }
     std::int64_t AddTxCount(std::int64_t bytes) override { return f_.Rx.txCount += bytes; }
     void ResetReceiveCount() override { f_.Rx.ResetReplyStream(); }
@@ -176,17 +175,7 @@ class TIspAdapter final : public isp::IspPort,
     }
     std::string FileName() const override { return f_.Edit2->text().toStdString(); }
 
-  private:
-    static constexpr qint64 kBlockPaintMs = 100;
-    static constexpr int kReplySliceMs = 20;
-
-    void FlushIfDue() {
-        if (!painted_.isValid() || painted_.elapsed() >= kBlockPaintMs) {
-            Flush();
-        }
-    }
     void Flush() {
-        painted_.start();
         f_.ProgressBar1->setValue(pendingPosition_);
         if (pendingOffset_ >= 0) {
             f_.StatusBar1->SetPanelText(1, QStringLiteral("S:") + QString::number(pendingTx_));
@@ -196,8 +185,10 @@ class TIspAdapter final : public isp::IspPort,
         }
     }
 
+  private:
+    static constexpr int kReplySliceMs = 20;
+
     TForm1& f_;
-    QElapsedTimer painted_;
     int pendingPosition_ = 0;
     std::int64_t pendingTx_ = 0;
     std::int64_t pendingOffset_ = -1;
@@ -239,14 +230,17 @@ void TForm1::isp255_stm32Click(QObject* /*Sender*/) {
     struct Restore {
         TForm1& f;
         std::function<void(TCustomComPort*, TComErrors)> onError;
+        QMetaObject::Connection tick;
         ~Restore() {
+            QObject::disconnect(tick);
             f.isp_->heartbeat.stop();
             f.ComPort.OnError = onError;
             f.ComPort.SetOwnerReads(false);
             f.Rx.chunkTap = nullptr;
             f.ispRunning = false;
         }
-    } restore{*this, previousOnError};
+    } restore{*this, previousOnError,
+              connect(Refresh100msTimer, &QTimer::timeout, this, [&io] { io.Flush(); })};
     isp_->heartbeat.start();
     // The run waits for each reply on this thread: one wake-up per reply, not two.
     ComPort.SetOwnerReads(true);

@@ -57,6 +57,7 @@ class ReceiveViewTest : public QObject {
     void wrapsHexLineAtTokenBoundaries();
     void incrementalLayoutMatchesFreshLayout();
     void followsEndOnlyWhenShowingIt();
+    void heldAppendsKeepOrderAndShowLater();
     void mouseSelectionCopiesExactText();
     void typingReportsKeysAndEdits();
     void keyboardMovesAndExtendsSelection();
@@ -293,6 +294,50 @@ void ReceiveViewTest::followsEndOnlyWhenShowingIt() {
     sb->setValue(sb->maximum());
     v.appendText(QStringLiteral("and more\r\n"));
     QCOMPARE(sb->value(), sb->maximum());
+}
+
+void ReceiveViewTest::heldAppendsKeepOrderAndShowLater() {
+    ReceiveView v;
+    v.resize(300, 120);
+    v.show();
+    v.setAppendHoldMs(150);
+    QScrollBar* sb = v.verticalScrollBar();
+    v.appendBytes(QByteArray("line 0\r\n"));  // nothing shown lately: at once
+    QCOMPARE(sb->maximum(), 0);
+    QString expected = QStringLiteral("line 0\n");
+    for (int i = 1; i < 40; ++i) {
+        v.appendBytes(QByteArray("line ") + QByteArray::number(i) + "\r\n");
+        expected += QStringLiteral("line %1\n").arg(i);
+    }
+    // Kept: the layout has not grown yet; when the time is up they show by themselves,
+    // and the view follows the end as it would have.
+    QCOMPARE(sb->maximum(), 0);
+    QTRY_VERIFY(sb->maximum() > 0);
+    QCOMPARE(sb->value(), sb->maximum());
+    QCOMPARE(v.toPlainText(), expected);
+
+    // Kept bytes come before anything written or read after them, a character split
+    // between a kept and a later append included.
+    v.appendBytes(QByteArray("B1\xCE"));
+    v.appendText(QStringLiteral("<T>"));
+    v.appendBytes(QByteArray("\xC2B2"));
+    v.appendBytes(QByteArray("B3"));
+    expected += QStringLiteral("B1<T>温B2B3");
+    QCOMPARE(v.documentLength(), expected.size());
+    QCOMPARE(v.toPlainText(), expected);
+    v.appendBytes(QByteArray("B4"));
+    v.setCaretPosition(0);
+    v.insertAtCaret(QStringLiteral(">"));
+    QCOMPARE(v.toPlainText(), QStringLiteral(">") + expected + QStringLiteral("B4"));
+
+    // A replacement replaces kept bytes too; a hold of 0 shows what is kept.
+    v.appendBytes(QByteArray("gone"));
+    v.setPlainText(QStringLiteral("new"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("new"));
+    v.appendBytes(QByteArray("+1"));
+    v.appendBytes(QByteArray("+2"));
+    v.setAppendHoldMs(0);
+    QCOMPARE(v.toPlainText(), QStringLiteral("new+1+2"));
 }
 
 void ReceiveViewTest::mouseSelectionCopiesExactText() {

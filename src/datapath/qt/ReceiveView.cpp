@@ -107,6 +107,8 @@ ReceiveView::ReceiveView(QWidget* parent)
     });
     dragScroll_.setInterval(50);
     connect(&dragScroll_, &QTimer::timeout, this, &ReceiveView::dragTick);
+    holdTimer_.setSingleShot(true);
+    connect(&holdTimer_, &QTimer::timeout, this, &ReceiveView::showHeld);
 }
 
 ReceiveView::~ReceiveView() = default;
@@ -114,10 +116,45 @@ ReceiveView::~ReceiveView() = default;
 // ---- content ---------------------------------------------------------------
 
 void ReceiveView::appendBytes(QByteArrayView bytes) {
+    if (bytes.isEmpty()) {
+        return;
+    }
+    if (holdMs_ > 0) {
+        if (holdTimer_.isActive()) {
+            held_.append(bytes);
+            return;
+        }
+        const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : holdMs_;
+        if (since < holdMs_) {
+            held_.append(bytes);
+            holdTimer_.start(static_cast<int>(holdMs_ - since));
+            return;
+        }
+        lastShown_.start();
+    }
+    appendUnits(decoder_.decode(bytes));
+}
+
+void ReceiveView::setAppendHoldMs(int ms) {
+    holdMs_ = std::max(ms, 0);
+    if (holdMs_ == 0) {
+        settle();
+    }
+}
+
+void ReceiveView::showHeld() {
+    holdTimer_.stop();
+    if (held_.isEmpty()) {
+        return;
+    }
+    QByteArray bytes;
+    bytes.swap(held_);
+    lastShown_.start();
     appendUnits(decoder_.decode(bytes));
 }
 
 void ReceiveView::appendText(const QString& text) {
+    settle();
     appendUnits(text);
 }
 
@@ -146,6 +183,9 @@ void ReceiveView::appendUnits(const QString& text) {
 }
 
 void ReceiveView::setPlainText(const QString& text) {
+    // Kept bytes are older than the new text, which replaces them too.
+    held_.clear();
+    holdTimer_.stop();
     decoder_.reset();
     text_.setText(unitsOf(text), u'\r');
     anchor_ = caret_ = text_.size();
@@ -163,19 +203,23 @@ void ReceiveView::clear() {
 }
 
 QString ReceiveView::toPlainText() const {
+    settle();
     const auto& t = text_.text();
     return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
 }
 
 qsizetype ReceiveView::documentLength() const {
+    settle();
     return static_cast<qsizetype>(text_.size());
 }
 
 void ReceiveView::setCaretPosition(qsizetype pos) {
+    settle();
     moveCaret(std::min(static_cast<std::size_t>(std::max<qsizetype>(pos, 0)), text_.size()), false);
 }
 
 void ReceiveView::select(qsizetype anchor, qsizetype caret) {
+    settle();
     const auto clampPos = [this](qsizetype p) {
         return std::min(static_cast<std::size_t>(std::max<qsizetype>(p, 0)), text_.size());
     };
@@ -184,6 +228,7 @@ void ReceiveView::select(qsizetype anchor, qsizetype caret) {
 }
 
 void ReceiveView::selectAll() {
+    settle();
     anchor_ = 0;
     caret_ = text_.size();
     restartBlink();
@@ -191,6 +236,7 @@ void ReceiveView::selectAll() {
 }
 
 QString ReceiveView::selectedText() const {
+    settle();
     const std::size_t a = std::min(anchor_, caret_);
     const std::size_t b = std::max(anchor_, caret_);
     return QString(reinterpret_cast<const QChar*>(text_.text().data() + a),
@@ -203,6 +249,7 @@ void ReceiveView::copy() const {
 }
 
 void ReceiveView::insertAtCaret(const QString& text) {
+    settle();
     QString t = text;
     t.remove(u'\r');
     replaceSelection(unitsOf(t));
@@ -252,6 +299,7 @@ void ReceiveView::deleteForward() {
 // ---- layout and scrolling --------------------------------------------------
 
 int ReceiveView::firstVisibleRow() const {
+    settle();
     return verticalScrollBar()->value();
 }
 
@@ -260,11 +308,13 @@ int ReceiveView::visibleRowCount() const {
 }
 
 bool ReceiveView::isAtEnd() const {
+    settle();
     const QScrollBar* sb = verticalScrollBar();
     return sb->value() >= sb->maximum();
 }
 
 void ReceiveView::scrollToEnd() {
+    settle();
     QScrollBar* sb = verticalScrollBar();
     sb->setValue(sb->maximum());
 }
@@ -375,6 +425,7 @@ std::size_t ReceiveView::offsetAt(const QPoint& pos) const {
 }
 
 QRect ReceiveView::caretRectAt(qsizetype offset) const {
+    settle();
     const auto pos =
         std::min(static_cast<std::size_t>(std::max<qsizetype>(offset, 0)), text_.size());
     const int row = static_cast<int>(text_.rowOf(pos)) - firstVisibleRow();
@@ -385,6 +436,17 @@ QRect ReceiveView::caretRectAt(qsizetype offset) const {
 }
 
 // ---- painting --------------------------------------------------------------
+
+// Whatever reaches the view (input, resize, font, paint) sees the kept bytes shown.
+bool ReceiveView::event(QEvent* event) {
+    settle();
+    return QAbstractScrollArea::event(event);
+}
+
+bool ReceiveView::viewportEvent(QEvent* event) {
+    settle();
+    return QAbstractScrollArea::viewportEvent(event);
+}
 
 void ReceiveView::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());

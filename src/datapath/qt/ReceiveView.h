@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 
@@ -31,6 +33,11 @@ class ReceiveView : public QAbstractScrollArea {
 
     // GB18030 bytes; a character split across calls is completed by the next call.
     void appendBytes(QByteArrayView bytes);
+    // Appends of bytes that follow a shown one within `ms` are kept and shown together
+    // when that time is up: a fast stream then re-wraps, scrolls and paints once per
+    // period instead of once per append. 0 (the default) shows every append at once.
+    // Any other use of the view shows the kept bytes first, so nothing is reordered.
+    void setAppendHoldMs(int ms);
     void appendText(const QString& text);
     // Replaces everything; the caret and the view go to the end.
     void setPlainText(const QString& text);
@@ -43,12 +50,18 @@ class ReceiveView : public QAbstractScrollArea {
     // Characters (UTF-16 units) held, LFs included.
     qsizetype documentLength() const;
 
-    qsizetype caretPosition() const { return static_cast<qsizetype>(caret_); }
+    qsizetype caretPosition() const {
+        settle();
+        return static_cast<qsizetype>(caret_);
+    }
     void setCaretPosition(qsizetype pos);
     // Selects [min, max) of the two offsets; the caret goes to `caret`.
     void select(qsizetype anchor, qsizetype caret);
     void selectAll();
-    bool hasSelection() const { return anchor_ != caret_; }
+    bool hasSelection() const {
+        settle();
+        return anchor_ != caret_;
+    }
     QString selectedText() const;
     void copy() const;
     // Inserts at the caret, replacing the selection, as typing does.
@@ -59,8 +72,14 @@ class ReceiveView : public QAbstractScrollArea {
     QRect caretRectAt(qsizetype offset) const;
 
     int columnCount() const { return text_.columns(); }
-    int rowCount() const { return static_cast<int>(text_.rowCount()); }
-    int lineCount() const { return static_cast<int>(text_.lineCount()); }
+    int rowCount() const {
+        settle();
+        return static_cast<int>(text_.rowCount());
+    }
+    int lineCount() const {
+        settle();
+        return static_cast<int>(text_.lineCount());
+    }
     int firstVisibleRow() const;
     int visibleRowCount() const;
     bool isAtEnd() const;
@@ -83,6 +102,8 @@ class ReceiveView : public QAbstractScrollArea {
     void clearRequested();
 
   protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -99,6 +120,14 @@ class ReceiveView : public QAbstractScrollArea {
     void focusOutEvent(QFocusEvent* event) override;
 
   private:
+    // Shows the kept bytes, if any. The kept bytes are part of the content, so this
+    // is done from const readers too.
+    void settle() const {
+        if (!held_.isEmpty()) {
+            const_cast<ReceiveView*>(this)->showHeld();
+        }
+    }
+    void showHeld();
     void appendUnits(const QString& text);
     void replaceSelection(std::u16string_view text);
     void deleteBackward();
@@ -132,6 +161,10 @@ class ReceiveView : public QAbstractScrollArea {
     QPoint dragPos_;
     QTimer blink_;
     QTimer dragScroll_;
+    QByteArray held_;
+    QTimer holdTimer_;
+    QElapsedTimer lastShown_;
+    int holdMs_ = 0;
     QString menuCopy_;
     QString menuSelectAll_;
     QString menuClear_;

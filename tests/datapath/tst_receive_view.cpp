@@ -52,6 +52,7 @@ class ReceiveViewTest : public QObject {
   private slots:
     void decodesGb18030Pieces();
     void windowTextDoesNotDependOnChunking();
+    void decodesAsTheConverterDoes();
     void paintsWideCharactersOnTwoCells();
     void anyFontDrawsEveryCharacter();
     void wrapsHexLineAtTokenBoundaries();
@@ -137,6 +138,27 @@ void ReceiveViewTest::windowTextDoesNotDependOnChunking() {
             cuts.push_back(at);
         }
         QCOMPARE(showInWindow(bytes, cuts), once);
+    }
+}
+
+void ReceiveViewTest::decodesAsTheConverterDoes() {
+    // Every two-byte character, then device-like noise: the same text as the system
+    // converter makes of the whole input (a final LF ends any open sequence).
+    QByteArray all;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x30; trail <= 0xFF; ++trail) {
+            all.append(char(lead)).append(char(trail)).append(' ');
+        }
+    }
+    all.append("\x81\x30\x81\x30\x95\x32\x82\x36\xE3\x32\x9A\x35\x84\x31\xA5\x30\n");
+    QStringDecoder converter("GB18030");
+    QCOMPARE(zenta::Gb18030Stream::decodeAll(all), converter.decode(all));
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        const std::string noise = randomDeviceBytes(rng, 1 + rng() % 400) + "\n";
+        const QByteArray bytes(noise.data(), qsizetype(noise.size()));
+        QStringDecoder fresh("GB18030");
+        QCOMPARE(zenta::Gb18030Stream::decodeAll(bytes), fresh.decode(bytes));
     }
 }
 
@@ -320,7 +342,9 @@ void ReceiveViewTest::heldAppendsKeepOrderAndShowLater() {
     // between a kept and a later append included.
     v.appendBytes(QByteArray("B1\xCE"));
     v.appendText(QStringLiteral("<T>"));
-    v.appendBytes(QByteArray("\xC2B2"));
+    v.appendBytes(
+        QByteArray("\xC2"
+                   "B2"));
     v.appendBytes(QByteArray("B3"));
     expected += QStringLiteral("B1<T>温B2B3");
     QCOMPARE(v.documentLength(), expected.size());

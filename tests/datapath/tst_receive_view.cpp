@@ -59,6 +59,7 @@ class ReceiveViewTest : public QObject {
     void incrementalLayoutMatchesFreshLayout();
     void followsEndOnlyWhenShowingIt();
     void heldAppendsKeepOrderAndShowLater();
+    void scrollBarAtEndRepaintsOnlyWhenItsLookChanges();
     void mouseSelectionCopiesExactText();
     void typingReportsKeysAndEdits();
     void keyboardMovesAndExtendsSelection();
@@ -362,6 +363,44 @@ void ReceiveViewTest::heldAppendsKeepOrderAndShowLater() {
     v.appendBytes(QByteArray("+2"));
     v.setAppendHoldMs(0);
     QCOMPARE(v.toPlainText(), QStringLiteral("new+1+2"));
+}
+
+namespace {
+
+class PaintCounter : public QObject {
+  public:
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+}  // namespace
+
+void ReceiveViewTest::scrollBarAtEndRepaintsOnlyWhenItsLookChanges() {
+    ReceiveView v;
+    v.resize(300, 120);
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    for (int i = 0; i < 3000; ++i)
+        v.appendText(QStringLiteral("line %1\r\n").arg(i));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    v.verticalScrollBar()->installEventFilter(&counter);
+    // The slider is at its shortest and at the end: more lines do not change its look.
+    for (int i = 0; i < 20; ++i) {
+        v.appendText(QStringLiteral("more\r\n"));
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(counter.paints, 0);
+    QCOMPARE(v.verticalScrollBar()->value(), v.verticalScrollBar()->maximum());
+    // Leaving the end does.
+    v.verticalScrollBar()->setValue(0);
+    QTRY_VERIFY(counter.paints > 0);
 }
 
 void ReceiveViewTest::mouseSelectionCopiesExactText() {

@@ -48,9 +48,27 @@ class LazyScrollBar : public QScrollBar {
   public:
     using QScrollBar::QScrollBar;
 
+    // Range and value change one after the other; in between, the bar following the
+    // end looks as if it had left it. Between hold() and release() only the look at
+    // release counts.
+    void hold() { held_ = true; }
+    void release() {
+        held_ = false;
+        if (changed_) {
+            changed_ = false;
+            if (look() != painted_) {
+                update();
+            }
+        }
+    }
+
   protected:
     void sliderChange(SliderChange change) override {
         if (change == SliderRangeChange || change == SliderValueChange) {
+            if (held_) {
+                changed_ = true;
+                return;
+            }
             if (look() == painted_) {
                 return;
             }
@@ -77,6 +95,28 @@ class LazyScrollBar : public QScrollBar {
             value() == minimum(), value() == maximum()};
     }
     Look painted_;
+    bool held_ = false;
+    bool changed_ = false;
+};
+
+// Holds a view's scroll bar look for the life of a scope.
+class LookHold {
+  public:
+    explicit LookHold(QScrollBar* bar) : bar_(dynamic_cast<LazyScrollBar*>(bar)) {
+        if (bar_) {
+            bar_->hold();
+        }
+    }
+    ~LookHold() {
+        if (bar_) {
+            bar_->release();
+        }
+    }
+    LookHold(const LookHold&) = delete;
+    LookHold& operator=(const LookHold&) = delete;
+
+  private:
+    LazyScrollBar* bar_;
 };
 
 }  // namespace
@@ -176,6 +216,7 @@ void ReceiveView::appendUnits(const QString& text) {
     text_.append(units);
     if (!keepSelection)
         anchor_ = caret_ = text_.size();
+    const LookHold hold(verticalScrollBar());
     updateScrollBar();
     if (follow)
         scrollToEnd();
@@ -189,6 +230,7 @@ void ReceiveView::setPlainText(const QString& text) {
     decoder_.reset();
     text_.setText(unitsOf(text), u'\r');
     anchor_ = caret_ = text_.size();
+    const LookHold hold(verticalScrollBar());
     updateScrollBar();
     scrollToEnd();
     viewport()->update();
@@ -334,6 +376,7 @@ void ReceiveView::updateColumns() {
     const bool follow = isAtEnd();
     const std::size_t top = text_.rowStart(static_cast<std::size_t>(firstVisibleRow()));
     text_.setColumns(columns);
+    const LookHold hold(verticalScrollBar());
     updateScrollBar();
     if (follow)
         scrollToEnd();

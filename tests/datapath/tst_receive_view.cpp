@@ -363,6 +363,21 @@ void ReceiveViewTest::heldAppendsKeepOrderAndShowLater() {
     v.appendBytes(QByteArray("+2"));
     v.setAppendHoldMs(0);
     QCOMPARE(v.toPlainText(), QStringLiteral("new+1+2"));
+
+    // A flood's kept bytes are laid out as they come, and still shown only later.
+    ReceiveView w;
+    w.resize(300, 120);
+    w.show();
+    w.setAppendHoldMs(60000);
+    w.appendBytes(QByteArray("first\r\n"));
+    const QByteArray rows = QByteArray("row\r\n").repeated(5000);
+    for (int i = 0; i < 3; ++i)
+        w.appendBytes(rows);
+    QCOMPARE(w.verticalScrollBar()->maximum(), 0);
+    QCOMPARE(w.lineCount(), 15002);
+    QVERIFY(w.verticalScrollBar()->maximum() > 0);
+    QCOMPARE(w.verticalScrollBar()->value(), w.verticalScrollBar()->maximum());
+    QVERIFY(w.toPlainText().endsWith(QStringLiteral("row\nrow\n")));
 }
 
 namespace {

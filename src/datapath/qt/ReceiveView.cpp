@@ -161,12 +161,12 @@ void ReceiveView::appendBytes(QByteArrayView bytes) {
     }
     if (holdMs_ > 0) {
         if (holdTimer_.isActive()) {
-            held_.append(bytes);
+            keep(bytes);
             return;
         }
         const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : holdMs_;
         if (since < holdMs_) {
-            held_.append(bytes);
+            keep(bytes);
             holdTimer_.start(static_cast<int>(holdMs_ - since));
             return;
         }
@@ -182,15 +182,40 @@ void ReceiveView::setAppendHoldMs(int ms) {
     }
 }
 
-void ReceiveView::showHeld() {
-    holdTimer_.stop();
+// A flood keeps megabytes per period: they are laid out piece by piece as they come,
+// so that showing them is quick and the event loop never waits for one large piece.
+// Only the scroll bar and the paint wait for the period to end.
+void ReceiveView::keep(QByteArrayView bytes) {
+    constexpr qsizetype kLayOutAbove = 64 * 1024;
+    held_.append(bytes);
+    if (held_.size() >= kLayOutAbove) {
+        layOutHeld();
+    }
+}
+
+void ReceiveView::layOutHeld() {
     if (held_.isEmpty()) {
         return;
     }
     QByteArray bytes;
     bytes.swap(held_);
+    if (!laidOut_) {
+        laidOutFollow_ = atEndNow();
+    }
+    if (addUnits(decoder_.decode(bytes))) {
+        laidOut_ = true;
+    }
+}
+
+void ReceiveView::showHeld() {
+    holdTimer_.stop();
+    layOutHeld();
+    if (!laidOut_) {
+        return;
+    }
+    laidOut_ = false;
     lastShown_.start();
-    appendUnits(decoder_.decode(bytes));
+    showAdded(laidOutFollow_);
 }
 
 void ReceiveView::appendText(const QString& text) {
@@ -199,33 +224,48 @@ void ReceiveView::appendText(const QString& text) {
 }
 
 void ReceiveView::appendUnits(const QString& text) {
+    const bool follow = atEndNow();
+    if (addUnits(text)) {
+        showAdded(follow);
+    }
+}
+
+bool ReceiveView::addUnits(const QString& text) {
     std::u16string_view units = unitsOf(text);
     std::u16string filtered;
     if (text.contains(u'\r')) {
         filtered.reserve(units.size());
         for (char16_t c : units) {
-            if (c != u'\r')
+            if (c != u'\r') {
                 filtered.push_back(c);
+            }
         }
         units = filtered;
     }
-    if (units.empty())
-        return;
-    const bool follow = isAtEnd();
-    const bool keepSelection = hasSelection();
+    if (units.empty()) {
+        return false;
+    }
+    const bool keepSelection = anchor_ != caret_;
     text_.append(units);
-    if (!keepSelection)
+    if (!keepSelection) {
         anchor_ = caret_ = text_.size();
+    }
+    return true;
+}
+
+void ReceiveView::showAdded(bool follow) {
     const LookHold hold(verticalScrollBar());
     updateScrollBar();
-    if (follow)
+    if (follow) {
         scrollToEnd();
+    }
     viewport()->update();
 }
 
 void ReceiveView::setPlainText(const QString& text) {
     // Kept bytes are older than the new text, which replaces them too.
     held_.clear();
+    laidOut_ = false;
     holdTimer_.stop();
     decoder_.reset();
     text_.setText(unitsOf(text), u'\r');
@@ -351,6 +391,10 @@ int ReceiveView::visibleRowCount() const {
 
 bool ReceiveView::isAtEnd() const {
     settle();
+    return atEndNow();
+}
+
+bool ReceiveView::atEndNow() const {
     const QScrollBar* sb = verticalScrollBar();
     return sb->value() >= sb->maximum();
 }

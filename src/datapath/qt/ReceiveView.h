@@ -123,12 +123,20 @@ class ReceiveView : public QAbstractScrollArea {
     // Shows the kept bytes, if any. The kept bytes are part of the content, so this
     // is done from const readers too.
     void settle() const {
-        if (!held_.isEmpty()) {
+        if (!held_.isEmpty() || laidOut_) {
             const_cast<ReceiveView*>(this)->showHeld();
         }
     }
+    void keep(QByteArrayView bytes);
+    void layOutHeld();
     void showHeld();
+    // Whether the view shows the end now, kept bytes left as they are.
+    bool atEndNow() const;
     void appendUnits(const QString& text);
+    // Adds at the end, moving the caret unless there is a selection; false when there
+    // was nothing to add. The scroll bar and the paint follow with showAdded.
+    bool addUnits(const QString& text);
+    void showAdded(bool follow);
     void replaceSelection(std::u16string_view text);
     void deleteBackward();
     void deleteForward();
@@ -162,6 +170,9 @@ class ReceiveView : public QAbstractScrollArea {
     QTimer blink_;
     QTimer dragScroll_;
     QByteArray held_;
+    // Kept text is already in the layout but not yet shown (scroll bar, paint).
+    bool laidOut_ = false;
+    bool laidOutFollow_ = false;
     QTimer holdTimer_;
     QElapsedTimer lastShown_;
     int holdMs_ = 0;

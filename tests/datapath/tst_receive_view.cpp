@@ -2,6 +2,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <random>
 
 #include "datapath/ReceiveState.h"
+#include "datapath/qt/FontCells.h"
 #include "datapath/qt/Gb18030Stream.h"
 #include "datapath/qt/ReceiveView.h"
 #include "datapath/qt/WrappedText.h"
@@ -54,6 +56,7 @@ class ReceiveViewTest : public QObject {
     void windowTextDoesNotDependOnChunking();
     void decodesAsTheConverterDoes();
     void paintsWideCharactersOnTwoCells();
+    void asciiRowsLookAsTheirTextDrawn();
     void anyFontDrawsEveryCharacter();
     void wrapsHexLineAtTokenBoundaries();
     void incrementalLayoutMatchesFreshLayout();
@@ -187,6 +190,44 @@ void ReceiveViewTest::paintsWideCharactersOnTwoCells() {
     QVERIFY(inkIn(x0 + (x2 - x0) / 2, x2) > 0);
     QVERIFY(inkIn(x2, x4) > 0);
     QCOMPARE(inkIn(x4 + 2, img.width()), 0);
+}
+
+void ReceiveViewTest::asciiRowsLookAsTheirTextDrawn() {
+    // ASCII rows are drawn glyph by glyph on the cell grid: the pixels must be those of
+    // the row's text drawn in one piece at the row's start.
+    const QStringList lines = {QStringLiteral("0A 1B 2C FF 00 7E 80 "),
+                               QStringLiteral("Hello, world! ~{}[]|\\/@#$%^&*()"),
+                               QStringLiteral("  two  spaces  "), QStringLiteral("x"),
+                               QStringLiteral("il1|WMmw_-=+;:'\",.<>?`")};
+    for (const int pixels : {12, 15, 19}) {
+        ReceiveView v;
+        QFont f = v.font();
+        f.setPixelSize(pixels);
+        v.setFont(f);
+        v.resize(500, 200);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        v.clearFocus();
+        v.appendText(lines.join(QStringLiteral("\r\n")));
+        QImage shown(v.viewport()->size(), QImage::Format_RGB32);
+        v.viewport()->render(&shown);
+
+        QImage expected(shown.size(), QImage::Format_RGB32);
+        expected.fill(v.palette().color(QPalette::Base));
+        {
+            QPainter p(&expected);
+            p.setFont(v.drawingFont());
+            p.setPen(v.palette().color(QPalette::Text));
+            const zenta::FontCells cells(v.drawingFont());
+            qsizetype offset = 0;
+            for (const QString& line : lines) {
+                const QRect at = v.caretRectAt(offset);
+                p.drawText(QPointF(at.x(), at.y() + cells.ascent()), line);
+                offset += line.size() + 1;
+            }
+        }
+        QCOMPARE(shown, expected);
+    }
 }
 
 void ReceiveViewTest::anyFontDrawsEveryCharacter() {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -431,6 +432,7 @@ void ReceiveView::updateColumns() {
 
 void ReceiveView::applyFont() {
     cells_.setFont(gridFont(ReceiveFontFor(font())));
+    asciiReady_ = false;
     text_.relayout();
     updateColumns();
     updateGeometry();
@@ -618,9 +620,49 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         QString piece = viewOf(t + r.off, r.len);
         if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
             piece = QString(QChar::ReplacementCharacter);
+        if (r.grid && drawAsciiRun(p, t + r.off, r.len, r.col, baseline))
+            continue;
         const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
         p.drawText(QPointF(x, baseline), piece);
     }
+}
+
+// A run of ASCII characters on the grid is drawn as the font's glyphs placed on their
+// cells: the glyphs and places a text draw gives them (each advances by one cell),
+// without laying the text out again on every paint. Other runs return false.
+bool ReceiveView::drawAsciiRun(QPainter& p, const char16_t* units, std::size_t len, int col,
+                               qreal baseline) {
+    if (!asciiReady_) {
+        asciiReady_ = true;
+        asciiGlyphs_.fill(0);
+        asciiFont_ = QRawFont::fromFont(cells_.font());
+        if (asciiFont_.isValid()) {
+            std::array<QChar, 128> chars;
+            for (int c = 0; c < 128; ++c) {
+                chars[c] = QChar(c);
+            }
+            int found = 128;
+            if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
+                found != 128) {
+                asciiGlyphs_.fill(0);
+            }
+        }
+    }
+    QVarLengthArray<quint32, 256> glyphs;
+    QVarLengthArray<QPointF, 256> places;
+    for (std::size_t i = 0; i < len; ++i) {
+        const char16_t c = units[i];
+        if (c >= 0x80 || asciiGlyphs_[c] == 0) {
+            return false;
+        }
+        glyphs.append(asciiGlyphs_[c]);
+        places.append(QPointF(cellX(col + static_cast<int>(i)), baseline));
+    }
+    QGlyphRun run;
+    run.setRawFont(asciiFont_);
+    run.setRawData(glyphs.constData(), places.constData(), static_cast<int>(glyphs.size()));
+    p.drawGlyphRun(QPointF(0, 0), run);
+    return true;
 }
 
 }  // namespace zenta

@@ -4,9 +4,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QElapsedTimer>
+#include <QRawFont>
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 #include "datapath/qt/FontCells.h"
@@ -148,6 +150,8 @@ class ReceiveView : public QAbstractScrollArea {
     bool handleNavigation(QKeyEvent* event);
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
+    bool drawAsciiRun(QPainter& painter, const char16_t* units, std::size_t len, int col,
+                      qreal baseline);
     void dragTick();
 
     // Geometry on the cell grid.
@@ -169,6 +173,11 @@ class ReceiveView : public QAbstractScrollArea {
     QPoint dragPos_;
     QTimer blink_;
     QTimer dragScroll_;
+    // The drawing font's glyphs for ASCII, looked up at the first paint after a font
+    // change (0: the font lacks it).
+    QRawFont asciiFont_;
+    std::array<quint32, 128> asciiGlyphs_{};
+    bool asciiReady_ = false;
     QByteArray held_;
     // Kept text is already in the layout but not yet shown (scroll bar, paint).
     bool laidOut_ = false;

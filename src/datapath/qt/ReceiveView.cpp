@@ -224,30 +224,21 @@ void ReceiveView::appendText(const QString& text) {
     appendUnits(text);
 }
 
-void ReceiveView::appendUnits(const QString& text) {
+void ReceiveView::appendUnits(QString text) {
     const bool follow = atEndNow();
-    if (addUnits(text)) {
+    if (addUnits(std::move(text))) {
         showAdded(follow);
     }
 }
 
-bool ReceiveView::addUnits(const QString& text) {
-    std::u16string_view units = unitsOf(text);
-    std::u16string filtered;
-    if (text.contains(u'\r')) {
-        filtered.reserve(units.size());
-        for (char16_t c : units) {
-            if (c != u'\r') {
-                filtered.push_back(c);
-            }
-        }
-        units = filtered;
-    }
-    if (units.empty()) {
+bool ReceiveView::addUnits(QString text) {
+    // Decoded text is owned here alone, so CRs go in place.
+    text.remove(u'\r');
+    if (text.isEmpty()) {
         return false;
     }
     const bool keepSelection = anchor_ != caret_;
-    text_.append(units);
+    text_.append(unitsOf(text));
     if (!keepSelection) {
         anchor_ = caret_ = text_.size();
     }

@@ -134,10 +134,10 @@ class ReceiveView : public QAbstractScrollArea {
     void showHeld();
     // Whether the view shows the end now, kept bytes left as they are.
     bool atEndNow() const;
-    void appendUnits(const QString& text);
+    void appendUnits(QString text);
     // Adds at the end, moving the caret unless there is a selection; false when there
     // was nothing to add. The scroll bar and the paint follow with showAdded.
-    bool addUnits(const QString& text);
+    bool addUnits(QString text);
     void showAdded(bool follow);
     void replaceSelection(std::u16string_view text);
     void deleteBackward();

@@ -296,7 +296,6 @@ class TForm1 : public QWidget {
     void ReceiveWaiting(int count, bool newEvent);
     int ReceiveChunk(int count, bool packetDecision);
     void CaptureChunk(const std::string& chunk);
-    void HoldMemoPaint();
     void ScheduleReceiveRest();
     void ShowProgress(int event, int percent);
     // Writes under the failure guard: a port error runs the automatic re-open.

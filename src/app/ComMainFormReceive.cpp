@@ -56,9 +56,9 @@ QColor LoadColor(int64_t rxCount) {
 constexpr int kReceiveSlice = 64 * 1024;
 // ... until this much time is spent; then the event loop gets its turn.
 constexpr qint64 kReceiveBudgetMs = 8;
-// Shortest time between two paints of the receive window while data arrives: a
-// paint costs far more than the append it shows.
-constexpr qint64 kMemoPaintMs = 100;
+// Shortest time between two showings of received data in the receive window while
+// data pours in: re-wrapping, scrolling and painting cost far more than the append.
+constexpr int kMemoPaintMs = 100;
 
 // Whole-text decoding follows the same rules as the window's piecewise decoding, so a
 // HEX switch or a trim shows what the appends showed.
@@ -81,6 +81,7 @@ void TForm1::ConnectReceivePath() {
     RxTickSource = zenta::TickMs;
     // The window holds at most the HEX form of the bytes kept until a trim.
     Memo->reserve(static_cast<qsizetype>(zenta::ReceiveState::kTrimAbove + kReceiveSlice) * 3);
+    Memo->setAppendHoldMs(kMemoPaintMs);
     // The first packet after start-up must get its header even if it comes at once.
     Rx.lastRxTick = RxTickSource() - 0x80000000u;
 
@@ -161,7 +162,6 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
         ShowProgress(static_cast<int>(e), percent);
     };
     const zenta::ReceiveOutput out = Rx.OnChunk(in);
-    HoldMemoPaint();
     if (out.trimmed) {
         memo::SetText(Memo, FromBytes(Rx.WindowText(in.hexDisplay)));
     } else if (!out.display.empty()) {
@@ -169,29 +169,6 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
             Memo, QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())));
     }
     return static_cast<int>(chunk.size());
-}
-
-// Every delivery of a fast stream would repaint the whole receive window and its scroll
-// bar (whose range changes with every line); the text is always current, but both are
-// painted at most once per kMemoPaintMs while data pours in.
-void TForm1::HoldMemoPaint() {
-    if (rs_->paintHeld) {
-        return;
-    }
-    const qint64 since = rs_->lastPaint.isValid() ? rs_->lastPaint.elapsed() : kMemoPaintMs;
-    if (since >= kMemoPaintMs) {
-        rs_->lastPaint.start();
-        return;
-    }
-    rs_->paintHeld = true;
-    Memo->viewport()->setUpdatesEnabled(false);
-    Memo->verticalScrollBar()->setUpdatesEnabled(false);
-    QTimer::singleShot(kMemoPaintMs - since, this, [this] {
-        rs_->paintHeld = false;
-        rs_->lastPaint.start();
-        Memo->viewport()->setUpdatesEnabled(true);
-        Memo->verticalScrollBar()->setUpdatesEnabled(true);
-    });
 }
 
 void TForm1::ScheduleReceiveRest() {
@@ -222,21 +199,24 @@ void TForm1::CaptureChunk(const std::string& chunk) {
 }
 
 // The bar would repaint itself synchronously on every step, hundreds of times per
-// chunk of a fast stream; it keeps its value and visibility but paints no steps.
+// chunk of a fast stream, and even unpainted a step costs a signal: it paints no steps,
+// and takes the last step's value when the conversion ends.
 void TForm1::ShowProgress(int event, int percent) {
     switch (static_cast<zenta::ProgressEvent>(event)) {
         case zenta::ProgressEvent::Start:
             rs_->progressHide.stop();
+            rs_->progressStep = 0;
             ProgressBar1->setUpdatesEnabled(false);
             ProgressBar1->setValue(0);
             ProgressBar1->show();
             break;
         case zenta::ProgressEvent::Step:
-            ProgressBar1->setValue(percent);
+            rs_->progressStep = percent;
             break;
         case zenta::ProgressEvent::End:
             // Showing and hiding the bar re-lays out the window, which re-wraps the whole
             // receive window: during a stream of long chunks the bar stays up in between.
+            ProgressBar1->setValue(rs_->progressStep);
             ProgressBar1->setUpdatesEnabled(true);
             rs_->progressHide.start();
             break;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include "app/ComMainForm.h"
@@ -14,9 +13,8 @@ struct TForm1::ReceiveSendState {
     zenta::TypedLine typedLine;
     // The rest of a large burst is to be read from the event loop.
     bool restScheduled = false;
-    // Paint throttle of the receive window during fast reception.
-    QElapsedTimer lastPaint;
-    bool paintHeld = false;
+    // Value of the last step of the running conversion.
+    int progressStep = 0;
     // Hides the conversion progress bar a little after the last long conversion.
     QTimer progressHide;
 };

@@ -10,32 +10,36 @@ namespace {
 
 // Length of `bytes` that ends on a character boundary when read as double-byte text
 // (a byte of 80h or more starts a two-byte character); equals size()+1 when the last
-// byte is a lead byte without its trail.
+// byte is a lead byte without its trail. A byte below 80h always ends a character
+// (alone or as a trail), so only the run of high bytes after the last one is paired.
 std::size_t WalkPairs(std::string_view bytes) {
-    std::size_t i = 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    while (i < n) {
-        i += p[i] < 0x80 ? 1 : 2;
+    std::size_t from = bytes.size();
+    while (from > 0 && static_cast<unsigned char>(bytes[from - 1]) >= 0x80) {
+        --from;
     }
-    return i;
+    return from + (bytes.size() - from + 1) / 2 * 2;
 }
 
 // True when the text display form of `raw` ends on a lead byte that waits for its
 // trail, walked as above but over the display bytes (NUL and LF become two ASCII
-// bytes, CR none) without building them.
+// bytes, CR none) without building them. Every other byte below 80h ends a character
+// there too, so the walk starts after the last one.
 bool EndsInsidePair(std::string_view raw) {
+    std::size_t from = raw.size();
+    while (from > 0) {
+        const auto b = static_cast<unsigned char>(raw[from - 1]);
+        if (b < 0x80 && b != 0x0D) {
+            break;
+        }
+        --from;
+    }
     bool inPair = false;
-    for (const char ch : raw) {
+    for (const char ch : raw.substr(from)) {
         const auto b = static_cast<unsigned char>(ch);
         if (b == 0x0D) {
             continue;
         }
-        if (b == 0x00 || b == 0x0A) {
-            inPair = false;
-        } else {
-            inPair = !inPair && b >= 0x80;
-        }
+        inPair = !inPair && b >= 0x80;
     }
     return inPair;
 }

@@ -2,6 +2,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <random>
 
 #include "datapath/ReceiveState.h"
+#include "datapath/qt/FontCells.h"
 #include "datapath/qt/Gb18030Stream.h"
 #include "datapath/qt/ReceiveView.h"
 #include "datapath/qt/WrappedText.h"
@@ -52,11 +54,15 @@ class ReceiveViewTest : public QObject {
   private slots:
     void decodesGb18030Pieces();
     void windowTextDoesNotDependOnChunking();
+    void decodesAsTheConverterDoes();
     void paintsWideCharactersOnTwoCells();
+    void asciiRowsLookAsTheirTextDrawn();
     void anyFontDrawsEveryCharacter();
     void wrapsHexLineAtTokenBoundaries();
     void incrementalLayoutMatchesFreshLayout();
     void followsEndOnlyWhenShowingIt();
+    void heldAppendsKeepOrderAndShowLater();
+    void scrollBarAtEndRepaintsOnlyWhenItsLookChanges();
     void mouseSelectionCopiesExactText();
     void typingReportsKeysAndEdits();
     void keyboardMovesAndExtendsSelection();
@@ -139,6 +145,27 @@ void ReceiveViewTest::windowTextDoesNotDependOnChunking() {
     }
 }
 
+void ReceiveViewTest::decodesAsTheConverterDoes() {
+    // Every two-byte character, then device-like noise: the same text as the system
+    // converter makes of the whole input (a final LF ends any open sequence).
+    QByteArray all;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x30; trail <= 0xFF; ++trail) {
+            all.append(char(lead)).append(char(trail)).append(' ');
+        }
+    }
+    all.append("\x81\x30\x81\x30\x95\x32\x82\x36\xE3\x32\x9A\x35\x84\x31\xA5\x30\n");
+    QStringDecoder converter("GB18030");
+    QCOMPARE(zenta::Gb18030Stream::decodeAll(all), converter.decode(all));
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        const std::string noise = randomDeviceBytes(rng, 1 + rng() % 400) + "\n";
+        const QByteArray bytes(noise.data(), qsizetype(noise.size()));
+        QStringDecoder fresh("GB18030");
+        QCOMPARE(zenta::Gb18030Stream::decodeAll(bytes), fresh.decode(bytes));
+    }
+}
+
 void ReceiveViewTest::paintsWideCharactersOnTwoCells() {
     ReceiveView v;
     v.resize(400, 100);
@@ -163,6 +190,44 @@ void ReceiveViewTest::paintsWideCharactersOnTwoCells() {
     QVERIFY(inkIn(x0 + (x2 - x0) / 2, x2) > 0);
     QVERIFY(inkIn(x2, x4) > 0);
     QCOMPARE(inkIn(x4 + 2, img.width()), 0);
+}
+
+void ReceiveViewTest::asciiRowsLookAsTheirTextDrawn() {
+    // ASCII rows are drawn glyph by glyph on the cell grid: the pixels must be those of
+    // the row's text drawn in one piece at the row's start.
+    const QStringList lines = {QStringLiteral("0A 1B 2C FF 00 7E 80 "),
+                               QStringLiteral("Hello, world! ~{}[]|\\/@#$%^&*()"),
+                               QStringLiteral("  two  spaces  "), QStringLiteral("x"),
+                               QStringLiteral("il1|WMmw_-=+;:'\",.<>?`")};
+    for (const int pixels : {12, 15, 19}) {
+        ReceiveView v;
+        QFont f = v.font();
+        f.setPixelSize(pixels);
+        v.setFont(f);
+        v.resize(500, 200);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        v.clearFocus();
+        v.appendText(lines.join(QStringLiteral("\r\n")));
+        QImage shown(v.viewport()->size(), QImage::Format_RGB32);
+        v.viewport()->render(&shown);
+
+        QImage expected(shown.size(), QImage::Format_RGB32);
+        expected.fill(v.palette().color(QPalette::Base));
+        {
+            QPainter p(&expected);
+            p.setFont(v.drawingFont());
+            p.setPen(v.palette().color(QPalette::Text));
+            const zenta::FontCells cells(v.drawingFont());
+            qsizetype offset = 0;
+            for (const QString& line : lines) {
+                const QRect at = v.caretRectAt(offset);
+                p.drawText(QPointF(at.x(), at.y() + cells.ascent()), line);
+                offset += line.size() + 1;
+            }
+        }
+        QCOMPARE(shown, expected);
+    }
 }
 
 void ReceiveViewTest::anyFontDrawsEveryCharacter() {
@@ -293,6 +358,105 @@ void ReceiveViewTest::followsEndOnlyWhenShowingIt() {
     sb->setValue(sb->maximum());
     v.appendText(QStringLiteral("and more\r\n"));
     QCOMPARE(sb->value(), sb->maximum());
+}
+
+void ReceiveViewTest::heldAppendsKeepOrderAndShowLater() {
+    ReceiveView v;
+    v.resize(300, 120);
+    v.show();
+    v.setAppendHoldMs(150);
+    QScrollBar* sb = v.verticalScrollBar();
+    v.appendBytes(QByteArray("line 0\r\n"));  // nothing shown lately: at once
+    QCOMPARE(sb->maximum(), 0);
+    QString expected = QStringLiteral("line 0\n");
+    for (int i = 1; i < 40; ++i) {
+        v.appendBytes(QByteArray("line ") + QByteArray::number(i) + "\r\n");
+        expected += QStringLiteral("line %1\n").arg(i);
+    }
+    // Kept: the layout has not grown yet; when the time is up they show by themselves,
+    // and the view follows the end as it would have.
+    QCOMPARE(sb->maximum(), 0);
+    QTRY_VERIFY(sb->maximum() > 0);
+    QCOMPARE(sb->value(), sb->maximum());
+    QCOMPARE(v.toPlainText(), expected);
+
+    // Kept bytes come before anything written or read after them, a character split
+    // between a kept and a later append included.
+    v.appendBytes(QByteArray("B1\xCE"));
+    v.appendText(QStringLiteral("<T>"));
+    v.appendBytes(
+        QByteArray("\xC2"
+                   "B2"));
+    v.appendBytes(QByteArray("B3"));
+    expected += QStringLiteral("B1<T>温B2B3");
+    QCOMPARE(v.documentLength(), expected.size());
+    QCOMPARE(v.toPlainText(), expected);
+    v.appendBytes(QByteArray("B4"));
+    v.setCaretPosition(0);
+    v.insertAtCaret(QStringLiteral(">"));
+    QCOMPARE(v.toPlainText(), QStringLiteral(">") + expected + QStringLiteral("B4"));
+
+    // A replacement replaces kept bytes too; a hold of 0 shows what is kept.
+    v.appendBytes(QByteArray("gone"));
+    v.setPlainText(QStringLiteral("new"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("new"));
+    v.appendBytes(QByteArray("+1"));
+    v.appendBytes(QByteArray("+2"));
+    v.setAppendHoldMs(0);
+    QCOMPARE(v.toPlainText(), QStringLiteral("new+1+2"));
+
+    // A flood's kept bytes are laid out as they come, and still shown only later.
+    ReceiveView w;
+    w.resize(300, 120);
+    w.show();
+    w.setAppendHoldMs(60000);
+    w.appendBytes(QByteArray("first\r\n"));
+    const QByteArray rows = QByteArray("row\r\n").repeated(5000);
+    for (int i = 0; i < 3; ++i)
+        w.appendBytes(rows);
+    QCOMPARE(w.verticalScrollBar()->maximum(), 0);
+    QCOMPARE(w.lineCount(), 15002);
+    QVERIFY(w.verticalScrollBar()->maximum() > 0);
+    QCOMPARE(w.verticalScrollBar()->value(), w.verticalScrollBar()->maximum());
+    QVERIFY(w.toPlainText().endsWith(QStringLiteral("row\nrow\n")));
+}
+
+namespace {
+
+class PaintCounter : public QObject {
+  public:
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+}  // namespace
+
+void ReceiveViewTest::scrollBarAtEndRepaintsOnlyWhenItsLookChanges() {
+    ReceiveView v;
+    v.resize(300, 120);
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    for (int i = 0; i < 3000; ++i)
+        v.appendText(QStringLiteral("line %1\r\n").arg(i));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    v.verticalScrollBar()->installEventFilter(&counter);
+    // The slider is at its shortest and at the end: more lines do not change its look.
+    for (int i = 0; i < 20; ++i) {
+        v.appendText(QStringLiteral("more\r\n"));
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(counter.paints, 0);
+    QCOMPARE(v.verticalScrollBar()->value(), v.verticalScrollBar()->maximum());
+    // Leaving the end does.
+    v.verticalScrollBar()->setValue(0);
+    QTRY_VERIFY(counter.paints > 0);
 }
 
 void ReceiveViewTest::mouseSelectionCopiesExactText() {

@@ -24,6 +24,8 @@ class Gb18030Stream {
     static QString decodeAll(QByteArrayView bytes);
 
   private:
+    QString decodeComplete(QByteArrayView complete);
+
     QByteArray held_;
     QStringDecoder converter_;
 };

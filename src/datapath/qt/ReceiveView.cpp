@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -48,9 +49,27 @@ class LazyScrollBar : public QScrollBar {
   public:
     using QScrollBar::QScrollBar;
 
+    // Range and value change one after the other; in between, the bar following the
+    // end looks as if it had left it. Between hold() and release() only the look at
+    // release counts.
+    void hold() { held_ = true; }
+    void release() {
+        held_ = false;
+        if (changed_) {
+            changed_ = false;
+            if (look() != painted_) {
+                update();
+            }
+        }
+    }
+
   protected:
     void sliderChange(SliderChange change) override {
         if (change == SliderRangeChange || change == SliderValueChange) {
+            if (held_) {
+                changed_ = true;
+                return;
+            }
             if (look() == painted_) {
                 return;
             }
@@ -77,6 +96,28 @@ class LazyScrollBar : public QScrollBar {
             value() == minimum(), value() == maximum()};
     }
     Look painted_;
+    bool held_ = false;
+    bool changed_ = false;
+};
+
+// Holds a view's scroll bar look for the life of a scope.
+class LookHold {
+  public:
+    explicit LookHold(QScrollBar* bar) : bar_(dynamic_cast<LazyScrollBar*>(bar)) {
+        if (bar_) {
+            bar_->hold();
+        }
+    }
+    ~LookHold() {
+        if (bar_) {
+            bar_->release();
+        }
+    }
+    LookHold(const LookHold&) = delete;
+    LookHold& operator=(const LookHold&) = delete;
+
+  private:
+    LazyScrollBar* bar_;
 };
 
 }  // namespace
@@ -107,6 +148,8 @@ ReceiveView::ReceiveView(QWidget* parent)
     });
     dragScroll_.setInterval(50);
     connect(&dragScroll_, &QTimer::timeout, this, &ReceiveView::dragTick);
+    holdTimer_.setSingleShot(true);
+    connect(&holdTimer_, &QTimer::timeout, this, &ReceiveView::showHeld);
 }
 
 ReceiveView::~ReceiveView() = default;
@@ -114,41 +157,112 @@ ReceiveView::~ReceiveView() = default;
 // ---- content ---------------------------------------------------------------
 
 void ReceiveView::appendBytes(QByteArrayView bytes) {
+    if (bytes.isEmpty()) {
+        return;
+    }
+    if (holdMs_ > 0) {
+        if (holdTimer_.isActive()) {
+            keep(bytes);
+            return;
+        }
+        const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : holdMs_;
+        if (since < holdMs_) {
+            keep(bytes);
+            holdTimer_.start(static_cast<int>(holdMs_ - since));
+            return;
+        }
+        lastShown_.start();
+    }
     appendUnits(decoder_.decode(bytes));
 }
 
+void ReceiveView::setAppendHoldMs(int ms) {
+    holdMs_ = std::max(ms, 0);
+    if (holdMs_ == 0) {
+        settle();
+    }
+}
+
+// A flood keeps megabytes per period: they are laid out piece by piece as they come,
+// so that showing them is quick and the event loop never waits for one large piece.
+// Only the scroll bar and the paint wait for the period to end.
+void ReceiveView::keep(QByteArrayView bytes) {
+    constexpr qsizetype kLayOutAbove = 64 * 1024;
+    held_.append(bytes);
+    if (held_.size() >= kLayOutAbove) {
+        layOutHeld();
+    }
+}
+
+void ReceiveView::layOutHeld() {
+    if (held_.isEmpty()) {
+        return;
+    }
+    QByteArray bytes;
+    bytes.swap(held_);
+    if (!laidOut_) {
+        laidOutFollow_ = atEndNow();
+    }
+    if (addUnits(decoder_.decode(bytes))) {
+        laidOut_ = true;
+    }
+}
+
+void ReceiveView::showHeld() {
+    holdTimer_.stop();
+    layOutHeld();
+    if (!laidOut_) {
+        return;
+    }
+    laidOut_ = false;
+    lastShown_.start();
+    showAdded(laidOutFollow_);
+}
+
 void ReceiveView::appendText(const QString& text) {
+    settle();
     appendUnits(text);
 }
 
-void ReceiveView::appendUnits(const QString& text) {
-    std::u16string_view units = unitsOf(text);
-    std::u16string filtered;
-    if (text.contains(u'\r')) {
-        filtered.reserve(units.size());
-        for (char16_t c : units) {
-            if (c != u'\r')
-                filtered.push_back(c);
-        }
-        units = filtered;
+void ReceiveView::appendUnits(QString text) {
+    const bool follow = atEndNow();
+    if (addUnits(std::move(text))) {
+        showAdded(follow);
     }
-    if (units.empty())
-        return;
-    const bool follow = isAtEnd();
-    const bool keepSelection = hasSelection();
-    text_.append(units);
-    if (!keepSelection)
+}
+
+bool ReceiveView::addUnits(QString text) {
+    // Decoded text is owned here alone, so CRs go in place.
+    text.remove(u'\r');
+    if (text.isEmpty()) {
+        return false;
+    }
+    const bool keepSelection = anchor_ != caret_;
+    text_.append(unitsOf(text));
+    if (!keepSelection) {
         anchor_ = caret_ = text_.size();
+    }
+    return true;
+}
+
+void ReceiveView::showAdded(bool follow) {
+    const LookHold hold(verticalScrollBar());
     updateScrollBar();
-    if (follow)
+    if (follow) {
         scrollToEnd();
+    }
     viewport()->update();
 }
 
 void ReceiveView::setPlainText(const QString& text) {
+    // Kept bytes are older than the new text, which replaces them too.
+    held_.clear();
+    laidOut_ = false;
+    holdTimer_.stop();
     decoder_.reset();
     text_.setText(unitsOf(text), u'\r');
     anchor_ = caret_ = text_.size();
+    const LookHold hold(verticalScrollBar());
     updateScrollBar();
     scrollToEnd();
     viewport()->update();
@@ -163,19 +277,23 @@ void ReceiveView::clear() {
 }
 
 QString ReceiveView::toPlainText() const {
+    settle();
     const auto& t = text_.text();
     return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
 }
 
 qsizetype ReceiveView::documentLength() const {
+    settle();
     return static_cast<qsizetype>(text_.size());
 }
 
 void ReceiveView::setCaretPosition(qsizetype pos) {
+    settle();
     moveCaret(std::min(static_cast<std::size_t>(std::max<qsizetype>(pos, 0)), text_.size()), false);
 }
 
 void ReceiveView::select(qsizetype anchor, qsizetype caret) {
+    settle();
     const auto clampPos = [this](qsizetype p) {
         return std::min(static_cast<std::size_t>(std::max<qsizetype>(p, 0)), text_.size());
     };
@@ -184,6 +302,7 @@ void ReceiveView::select(qsizetype anchor, qsizetype caret) {
 }
 
 void ReceiveView::selectAll() {
+    settle();
     anchor_ = 0;
     caret_ = text_.size();
     restartBlink();
@@ -191,6 +310,7 @@ void ReceiveView::selectAll() {
 }
 
 QString ReceiveView::selectedText() const {
+    settle();
     const std::size_t a = std::min(anchor_, caret_);
     const std::size_t b = std::max(anchor_, caret_);
     return QString(reinterpret_cast<const QChar*>(text_.text().data() + a),
@@ -203,6 +323,7 @@ void ReceiveView::copy() const {
 }
 
 void ReceiveView::insertAtCaret(const QString& text) {
+    settle();
     QString t = text;
     t.remove(u'\r');
     replaceSelection(unitsOf(t));
@@ -252,6 +373,7 @@ void ReceiveView::deleteForward() {
 // ---- layout and scrolling --------------------------------------------------
 
 int ReceiveView::firstVisibleRow() const {
+    settle();
     return verticalScrollBar()->value();
 }
 
@@ -260,11 +382,17 @@ int ReceiveView::visibleRowCount() const {
 }
 
 bool ReceiveView::isAtEnd() const {
+    settle();
+    return atEndNow();
+}
+
+bool ReceiveView::atEndNow() const {
     const QScrollBar* sb = verticalScrollBar();
     return sb->value() >= sb->maximum();
 }
 
 void ReceiveView::scrollToEnd() {
+    settle();
     QScrollBar* sb = verticalScrollBar();
     sb->setValue(sb->maximum());
 }
@@ -284,6 +412,7 @@ void ReceiveView::updateColumns() {
     const bool follow = isAtEnd();
     const std::size_t top = text_.rowStart(static_cast<std::size_t>(firstVisibleRow()));
     text_.setColumns(columns);
+    const LookHold hold(verticalScrollBar());
     updateScrollBar();
     if (follow)
         scrollToEnd();
@@ -294,6 +423,7 @@ void ReceiveView::updateColumns() {
 
 void ReceiveView::applyFont() {
     cells_.setFont(gridFont(ReceiveFontFor(font())));
+    asciiReady_ = false;
     text_.relayout();
     updateColumns();
     updateGeometry();
@@ -375,6 +505,7 @@ std::size_t ReceiveView::offsetAt(const QPoint& pos) const {
 }
 
 QRect ReceiveView::caretRectAt(qsizetype offset) const {
+    settle();
     const auto pos =
         std::min(static_cast<std::size_t>(std::max<qsizetype>(offset, 0)), text_.size());
     const int row = static_cast<int>(text_.rowOf(pos)) - firstVisibleRow();
@@ -385,6 +516,17 @@ QRect ReceiveView::caretRectAt(qsizetype offset) const {
 }
 
 // ---- painting --------------------------------------------------------------
+
+// Whatever reaches the view (input, resize, font, paint) sees the kept bytes shown.
+bool ReceiveView::event(QEvent* event) {
+    settle();
+    return QAbstractScrollArea::event(event);
+}
+
+bool ReceiveView::viewportEvent(QEvent* event) {
+    settle();
+    return QAbstractScrollArea::viewportEvent(event);
+}
 
 void ReceiveView::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
@@ -469,9 +611,49 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         QString piece = viewOf(t + r.off, r.len);
         if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
             piece = QString(QChar::ReplacementCharacter);
+        if (r.grid && drawAsciiRun(p, t + r.off, r.len, r.col, baseline))
+            continue;
         const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
         p.drawText(QPointF(x, baseline), piece);
     }
+}
+
+// A run of ASCII characters on the grid is drawn as the font's glyphs placed on their
+// cells: the glyphs and places a text draw gives them (each advances by one cell),
+// without laying the text out again on every paint. Other runs return false.
+bool ReceiveView::drawAsciiRun(QPainter& p, const char16_t* units, std::size_t len, int col,
+                               qreal baseline) {
+    if (!asciiReady_) {
+        asciiReady_ = true;
+        asciiGlyphs_.fill(0);
+        asciiFont_ = QRawFont::fromFont(cells_.font());
+        if (asciiFont_.isValid()) {
+            std::array<QChar, 128> chars;
+            for (int c = 0; c < 128; ++c) {
+                chars[c] = QChar(c);
+            }
+            int found = 128;
+            if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
+                found != 128) {
+                asciiGlyphs_.fill(0);
+            }
+        }
+    }
+    QVarLengthArray<quint32, 256> glyphs;
+    QVarLengthArray<QPointF, 256> places;
+    for (std::size_t i = 0; i < len; ++i) {
+        const char16_t c = units[i];
+        if (c >= 0x80 || asciiGlyphs_[c] == 0) {
+            return false;
+        }
+        glyphs.append(asciiGlyphs_[c]);
+        places.append(QPointF(cellX(col + static_cast<int>(i)), baseline));
+    }
+    QGlyphRun run;
+    run.setRawFont(asciiFont_);
+    run.setRawData(glyphs.constData(), places.constData(), static_cast<int>(glyphs.size()));
+    p.drawGlyphRun(QPointF(0, 0), run);
+    return true;
 }
 
 }  // namespace zenta

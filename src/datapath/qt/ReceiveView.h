@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
+#include <QRawFont>
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 #include "datapath/qt/FontCells.h"
@@ -31,6 +35,11 @@ class ReceiveView : public QAbstractScrollArea {
 
     // GB18030 bytes; a character split across calls is completed by the next call.
     void appendBytes(QByteArrayView bytes);
+    // Appends of bytes that follow a shown one within `ms` are kept and shown together
+    // when that time is up: a fast stream then re-wraps, scrolls and paints once per
+    // period instead of once per append. 0 (the default) shows every append at once.
+    // Any other use of the view shows the kept bytes first, so nothing is reordered.
+    void setAppendHoldMs(int ms);
     void appendText(const QString& text);
     // Replaces everything; the caret and the view go to the end.
     void setPlainText(const QString& text);
@@ -43,12 +52,18 @@ class ReceiveView : public QAbstractScrollArea {
     // Characters (UTF-16 units) held, LFs included.
     qsizetype documentLength() const;
 
-    qsizetype caretPosition() const { return static_cast<qsizetype>(caret_); }
+    qsizetype caretPosition() const {
+        settle();
+        return static_cast<qsizetype>(caret_);
+    }
     void setCaretPosition(qsizetype pos);
     // Selects [min, max) of the two offsets; the caret goes to `caret`.
     void select(qsizetype anchor, qsizetype caret);
     void selectAll();
-    bool hasSelection() const { return anchor_ != caret_; }
+    bool hasSelection() const {
+        settle();
+        return anchor_ != caret_;
+    }
     QString selectedText() const;
     void copy() const;
     // Inserts at the caret, replacing the selection, as typing does.
@@ -59,8 +74,14 @@ class ReceiveView : public QAbstractScrollArea {
     QRect caretRectAt(qsizetype offset) const;
 
     int columnCount() const { return text_.columns(); }
-    int rowCount() const { return static_cast<int>(text_.rowCount()); }
-    int lineCount() const { return static_cast<int>(text_.lineCount()); }
+    int rowCount() const {
+        settle();
+        return static_cast<int>(text_.rowCount());
+    }
+    int lineCount() const {
+        settle();
+        return static_cast<int>(text_.lineCount());
+    }
     int firstVisibleRow() const;
     int visibleRowCount() const;
     bool isAtEnd() const;
@@ -83,6 +104,8 @@ class ReceiveView : public QAbstractScrollArea {
     void clearRequested();
 
   protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -99,7 +122,23 @@ class ReceiveView : public QAbstractScrollArea {
     void focusOutEvent(QFocusEvent* event) override;
 
   private:
-    void appendUnits(const QString& text);
+    // Shows the kept bytes, if any. The kept bytes are part of the content, so this
+    // is done from const readers too.
+    void settle() const {
+        if (!held_.isEmpty() || laidOut_) {
+            const_cast<ReceiveView*>(this)->showHeld();
+        }
+    }
+    void keep(QByteArrayView bytes);
+    void layOutHeld();
+    void showHeld();
+    // Whether the view shows the end now, kept bytes left as they are.
+    bool atEndNow() const;
+    void appendUnits(QString text);
+    // Adds at the end, moving the caret unless there is a selection; false when there
+    // was nothing to add. The scroll bar and the paint follow with showAdded.
+    bool addUnits(QString text);
+    void showAdded(bool follow);
     void replaceSelection(std::u16string_view text);
     void deleteBackward();
     void deleteForward();
@@ -111,6 +150,8 @@ class ReceiveView : public QAbstractScrollArea {
     bool handleNavigation(QKeyEvent* event);
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
+    bool drawAsciiRun(QPainter& painter, const char16_t* units, std::size_t len, int col,
+                      qreal baseline);
     void dragTick();
 
     // Geometry on the cell grid.
@@ -132,6 +173,18 @@ class ReceiveView : public QAbstractScrollArea {
     QPoint dragPos_;
     QTimer blink_;
     QTimer dragScroll_;
+    // The drawing font's glyphs for ASCII, looked up at the first paint after a font
+    // change (0: the font lacks it).
+    QRawFont asciiFont_;
+    std::array<quint32, 128> asciiGlyphs_{};
+    bool asciiReady_ = false;
+    QByteArray held_;
+    // Kept text is already in the layout but not yet shown (scroll bar, paint).
+    bool laidOut_ = false;
+    bool laidOutFollow_ = false;
+    QTimer holdTimer_;
+    QElapsedTimer lastShown_;
+    int holdMs_ = 0;
     QString menuCopy_;
     QString menuSelectAll_;
     QString menuClear_;

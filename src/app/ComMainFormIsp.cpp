@@ -62,6 +62,7 @@ class TIspAdapter final : public isp::IspPort,
     bool Connected() const override { return f_.ComPort.Connected(); }
     void Write(std::string_view frame) override {
         Guard([&] { f_.ComPort.Write(frame.data(), static_cast<int>(frame.size())); });
+        longFrameOut_ = frame.size() >= kLongFrame;
     }
     void SetDTR(bool on) override {
         Guard([&] { f_.ComPort.SetDTR(on); });
@@ -77,16 +78,28 @@ class TIspAdapter final : public isp::IspPort,
     // ---- events
     std::uint64_t NowMs() override { return static_cast<std::uint64_t>(f_.isp_->clock.elapsed()); }
     void ServeEvents(int maxWaitMs) override {
+        const bool ownerReads = f_.ComPort.Connected() && f_.ComPort.OwnerReads();
         if (maxWaitMs <= 0) {
+            if (ownerReads) {
+                // Between blocks: the window is served while the next data frame is on
+                // the line and the chip writes it, rather than before the next block.
+                windowDue_ = true;
+                return;
+            }
             QCoreApplication::processEvents();
             return;
         }
-        if (f_.ComPort.Connected() && f_.ComPort.OwnerReads()) {
+        if (ownerReads) {
+            if (windowDue_ && longFrameOut_) {
+                windowDue_ = false;
+                QCoreApplication::processEvents();
+            }
             // A reply is read and shown here as soon as it comes; the rest of the window
-            // is served when none came within a short slice (and between blocks).
+            // is served when none came within a short slice.
             if (f_.ComPort.ServeInput(std::min(maxWaitMs, kReplySliceMs))) {
                 return;
             }
+            windowDue_ = false;
             QCoreApplication::processEvents();
             return;
         }
@@ -186,9 +199,13 @@ class TIspAdapter final : public isp::IspPort,
     }
 
   private:
-    static constexpr int kReplySliceMs = 20;
+    static constexpr int kReplySliceMs = 50;
+    // A frame this long keeps the line busy for a while (258 bytes: 6 ms at 460800).
+    static constexpr std::size_t kLongFrame = 64;
 
     TForm1& f_;
+    bool windowDue_ = false;
+    bool longFrameOut_ = false;
     int pendingPosition_ = 0;
     std::int64_t pendingTx_ = 0;
     std::int64_t pendingOffset_ = -1;

@@ -23,8 +23,10 @@ if [ -z "${ZENTA_SHOTS_INSIDE:-}" ]; then
   if [ ! -x "$BUILD/src/app/zenta" ] || [ ! -x "$BUILD/tools/devsim/devsim" ]; then
     cmake --build "$BUILD" --target zenta devsim
   fi
-  # A screen of its own, so nothing else on the desktop shows up in the pictures.
-  ZENTA_SHOTS_INSIDE=1 exec xvfb-run -a -s '-screen 0 1280x800x24' \
+  # A screen of its own, so nothing else on the desktop shows up in the pictures. Without
+  # -noreset the server resets whenever its last client leaves (between two pictures),
+  # and a program connecting during the reset fails to start.
+  ZENTA_SHOTS_INSIDE=1 exec xvfb-run -a -s '-screen 0 1280x800x24 -noreset' \
     bash "$0" "$BUILD"
 fi
 

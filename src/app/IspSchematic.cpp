@@ -35,7 +35,7 @@ void Resistor(QPainter& p, QPoint a, QPoint b, const QString& label) {
 TIspSchematic::TIspSchematic(QWidget* parent) : QWidget(parent) {
     // The drawing scales to fit: a short side panel (the progress bar shown during a run,
     // a small window) shrinks it instead of cutting its bottom off.
-    setMinimumSize(150, 105);
+    setMinimumSize(150, 160);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);

@@ -519,8 +519,10 @@ uint32_t TCustomComPort::TakeLineErrors() {
     if (!connected_ || !core_->device) {
         throw EComPort(CError_ClearComFailed);
     }
-    // Without an event thread reading, nobody else reads the device.
-    if (!core_->ThreadDrains() && core_->watcher) {
+    // Without an event thread reading, nobody else reads the device. An owner that reads
+    // for itself drained it just before it delivered what the queue holds.
+    const bool ownerHasInput = core_->ownerReads.load() && core_->rx.Size() > 0;
+    if (!core_->ThreadDrains() && core_->watcher && !ownerHasInput) {
         core_->watcher->Drain();
     }
     return core_->lineErrors.exchange(0);

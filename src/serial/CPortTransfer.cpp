@@ -196,7 +196,9 @@ int TCustomComPort::ReadAsync(void* buffer, int count, PAsync& async) {
         throw EComPort(CError_ReadFailed);
     }
     const bool threadReads = core_->ThreadDrains();
-    if (!threadReads) {
+    const bool ownerHasInput =
+        core_->ownerReads.load() && core_->rx.Size() >= static_cast<std::size_t>(count);
+    if (!threadReads && !ownerHasInput) {
         core_->watcher->Drain();
     }
     const std::size_t before = core_->rx.Size();

@@ -41,11 +41,6 @@ qint64 StreamBytes() {
 #endif
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class E2eStreamTest : public QObject {
@@ -69,7 +64,7 @@ class E2eStreamTest : public QObject {
         // The capture holds exactly what devsim sent, in order.
         uint32_t sentCrc = 0;
         QCOMPARE(e2e::Devsim::SentBytes(r.devsimOutput, &sentCrc), bytes);
-        const QByteArray data = ReadAll(capture);
+        const QByteArray data = FileBytes(capture);
         e2e::Crc32 crc;
         crc.Update(data.constData(), static_cast<std::size_t>(data.size()));
         QCOMPARE(crc.Value(), sentCrc);

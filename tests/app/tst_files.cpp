@@ -36,11 +36,6 @@ std::string Pattern(std::size_t n) {
     return s;
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Prompts whose file dialog picks a given file.
 class PickingPrompts : public RecordingPrompts {
   public:
@@ -272,9 +267,9 @@ class FilesTest : public QObject {
             QStringLiteral("^SAVE\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.DAT$"));
         QVERIFY2(stamp.match(dat[0]).hasMatch(), qPrintable(dat[0]));
         QCOMPARE(txt[0].mid(11), dat[0].mid(4).replace(".DAT", ".TXT"));
-        QCOMPARE(ReadAll(folder.filePath(dat[0])), QByteArray("hi\n\0\xFF", 5));
+        QCOMPARE(FileBytes(folder.filePath(dat[0])), QByteArray("hi\n\0\xFF", 5));
         // Lines in the window's code page, each ending in CR LF.
-        QCOMPARE(ReadAll(folder.filePath(txt[0])), QByteArray("hi\r\n\\0\r\n"));
+        QCOMPARE(FileBytes(folder.filePath(txt[0])), QByteArray("hi\r\n\\0\r\n"));
         QCOMPARE(
             prompts_.messages,
             QStringList{QStringLiteral("收到的原始数据已保存在当前目录!,文件名:\r\n") +
@@ -288,8 +283,8 @@ class FilesTest : public QObject {
         dat = folder.entryList({"SAVE*.DAT"}, QDir::Files, QDir::Name);
         txt = folder.entryList({"SaveWindows*.TXT"}, QDir::Files, QDir::Name);
         QCOMPARE(dat.size(), 2);
-        QCOMPARE(ReadAll(folder.filePath(dat[1])), QByteArray());
-        QCOMPARE(ReadAll(folder.filePath(txt[1])), QByteArray());
+        QCOMPARE(FileBytes(folder.filePath(dat[1])), QByteArray());
+        QCOMPARE(FileBytes(folder.filePath(txt[1])), QByteArray());
     }
 
     void captureStartsAFileWithEachSwitchOn() {
@@ -309,17 +304,17 @@ class FilesTest : public QObject {
         const QString second = form_->captureFileName;
         // Within one second the name repeats and the data goes on in the same file.
         if (second == first) {
-            QCOMPARE(ReadAll(first), QByteArray("one\0two", 7));
+            QCOMPARE(FileBytes(first), QByteArray("one\0two", 7));
         } else {
-            QCOMPARE(ReadAll(first), QByteArray("one\0", 4));
-            QCOMPARE(ReadAll(second), QByteArray("two"));
+            QCOMPARE(FileBytes(first), QByteArray("one\0", 4));
+            QCOMPARE(FileBytes(second), QByteArray("two"));
         }
         QTest::qWait(1100);
         TForm1::SetChecked(form_->CheckBox19, false);
         TForm1::SetChecked(form_->CheckBox19, true);
         QVERIFY(form_->captureFileName != second);
         Receive("three");
-        QCOMPARE(ReadAll(form_->captureFileName), QByteArray("three"));
+        QCOMPARE(FileBytes(form_->captureFileName), QByteArray("three"));
     }
 
     void readOnlyProgramFolderSendsDataToDocuments() {

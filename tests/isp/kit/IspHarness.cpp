@@ -3,7 +3,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 
@@ -11,11 +10,6 @@ namespace isp_test {
 namespace {
 
 using zenta::isp::PortError;
-
-constexpr std::array<int, 26> kBitRates = {0,      110,    300,     600,     1200,   2400,   4800,
-                                           9600,   14400,  19200,   38400,   56000,  57600,  115200,
-                                           128000, 230400, 256000,  460800,  500000, 512000, 600000,
-                                           750000, 921600, 1000000, 1500000, 2000000};
 
 std::string Record(std::uint8_t count, std::uint16_t address, std::uint8_t type,
                    const std::uint8_t* data) {
@@ -190,7 +184,7 @@ void TIspHarness::SetBaudOrdinal(int ordinal) {
 }
 
 int TIspHarness::BitRate() const {
-    return kBitRates.at(static_cast<std::size_t>(port.BaudRate()));
+    return BaudRateValue(port.BaudRate());
 }
 
 void TIspHarness::SetParityEven(bool even) {

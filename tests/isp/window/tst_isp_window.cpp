@@ -40,10 +40,6 @@ class IspWindowTest : public QObject {
         f.write(QByteArray::fromStdString(isp_test::HexText(image)));
         return f.fileName();
     }
-    static QByteArray ReadFile(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
   private slots:
     void init() {
@@ -104,7 +100,7 @@ class IspWindowTest : public QObject {
         QVERIFY(prompts_.messages.isEmpty());
 
         sim.Stop();
-        const QByteArray flash = ReadFile(dump);
+        const QByteArray flash = FileBytes(dump);
         std::vector<std::uint8_t> image(3000);
         for (std::size_t i = 0; i < image.size(); ++i) {
             image[i] = static_cast<std::uint8_t>(i * 13 + 1);

@@ -1,9 +1,16 @@
 #include "support/qt/WindowFixture.h"
 
+#include <QFile>
+
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 
 namespace zenta::test {
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 void ResetWindowGlobals() {
     EnglishUI = 0;

@@ -2,6 +2,7 @@
 // Shared by the window tests: a settings folder of their own, answered prompts and one
 // fixture that gives each test the window-wide state of a fresh process.
 
+#include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtGlobal>
@@ -51,6 +52,9 @@ class RecordingPrompts : public UiPrompts {
 };
 
 namespace zenta::test {
+
+// The whole file, or nothing when it cannot be read.
+QByteArray FileBytes(const QString& path);
 
 // The globals of the main window (FormState.h) as a new process has them.
 void ResetWindowGlobals();

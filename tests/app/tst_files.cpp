@@ -18,7 +18,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "app/support/E2eDriver.h"
 #include "support/qt/WindowFixture.h"
 

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "datapath/DataFolder.h"
 #include "datapath/SettingsValues.h"
 

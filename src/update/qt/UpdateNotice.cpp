@@ -2,7 +2,7 @@
 
 #include <QStringDecoder>
 
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 
 namespace zenta {
 

@@ -2,7 +2,7 @@
 
 #include <QSet>
 
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "datapath/PacketHeader.h"

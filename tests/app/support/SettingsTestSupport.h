@@ -15,7 +15,7 @@
 
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "support/qt/WindowFixture.h"
 
 // A temporary program folder that the window reads and writes while it lives.

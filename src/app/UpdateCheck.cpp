@@ -12,7 +12,7 @@
 #include "app/ComMainForm.h"
 #include "app/FormState.h"
 #include "app/FormWidgets.h"
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "update/ProxySettings.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdatePage.h"

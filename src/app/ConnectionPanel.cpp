@@ -16,7 +16,7 @@
 #include "app/PortNames.h"
 #include "app/PortWatcher.h"
 #include "app/UiPrompts.h"
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"

@@ -21,7 +21,7 @@
 #include "app/FormState.h"
 #include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "datapath/DataFolder.h"
 #include "datapath/FilePreview.h"
 #include "datapath/FileSend.h"

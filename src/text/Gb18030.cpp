@@ -1,4 +1,4 @@
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -13,7 +13,7 @@
 #include "app/ReceiveSendState.h"
 #include "app/SendKeyFilter.h"
 #include "app/UiPrompts.h"
-#include "app/core/Gb18030.h"
+#include "text/Gb18030.h"
 #include "app/core/Messages.h"
 #include "datapath/HexInput.h"
 #include "datapath/PacketHeader.h"

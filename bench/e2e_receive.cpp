@@ -16,9 +16,22 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/ComMainForm.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
+#include "app/UpdateCheck.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 
 namespace {
 
@@ -67,14 +80,14 @@ void RawPty(qint64 bytes) {
 // Largest gap between refresh ticks of an idle window: what the machine's load alone
 // does to the timer, as a baseline for the figures below.
 void IdleTicks() {
-    TForm1 form;
-    form.getNEWSTimer->stop();
+    MainWindow form;
+    form.startTimer->stop();
     form.show();
     QElapsedTimer clock;
     clock.start();
     qint64 last = -1;
     qint64 gap = 0;
-    QObject::connect(form.Refresh100msTimer, &QTimer::timeout, [&] {
+    QObject::connect(form.refreshTimer, &QTimer::timeout, [&] {
         if (last >= 0) {
             gap = std::max(gap, clock.elapsed() - last);
         }
@@ -103,8 +116,8 @@ double StatusMB(const char* field) {
 }
 
 void Window(qint64 bytes, bool hex, const QString& dir) {
-    TForm1 form;
-    form.getNEWSTimer->stop();
+    MainWindow form;
+    form.startTimer->stop();
     form.show();
     const e2e::StreamResult r =
         e2e::StreamThroughWindow(form, bytes, hex, dir + "/capture.bin", 600000);

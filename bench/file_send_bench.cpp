@@ -19,9 +19,22 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/ComMainForm.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
+#include "app/UpdateCheck.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/Pty.h"
 
 namespace {
@@ -105,20 +118,20 @@ void WindowSend(qint64 bytes, const QString& dir) {
         f.open(QIODevice::WriteOnly);
         f.write(QByteArray(bytes, 'x'));
     }
-    TForm1 form;
-    form.getNEWSTimer->stop();
+    MainWindow form;
+    form.startTimer->stop();
     form.show();
     if (!e2e::OpenThroughWindow(form, QString::fromStdString(pty.Slave()))) {
         std::printf("window file send: the port did not open\n");
         return;
     }
-    form.Edit2->setText(path);
+    form.files->pathEdit->setText(path);
     qint64 ticks = 0;
-    QObject::connect(form.Refresh100msTimer, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(form.refreshTimer, &QTimer::timeout, [&] { ++ticks; });
     const double cpu0 = e2e::CpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    form.Button4->click();
+    form.files->sendFileButton->click();
     e2e::WaitFor([&] { return pty.got >= bytes; }, 60000, 1);
     const double secs = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     Report("window file send", pty.got, secs, e2e::CpuSeconds() - cpu0);
@@ -129,8 +142,8 @@ void WindowSend(qint64 bytes, const QString& dir) {
 // A flood from devsim with the chart redrawn as real time does, but every 100 ms, each
 // redraw (series refill and paint) timed; the flood's own figures beside it.
 void ChartDuringFlood(qint64 bytes, const QString& dir, bool redraw) {
-    TForm1 form;
-    form.getNEWSTimer->stop();
+    MainWindow form;
+    form.startTimer->stop();
     form.show();
     double redrawSecs = 0;
     double worst = 0;
@@ -139,15 +152,15 @@ void ChartDuringFlood(qint64 bytes, const QString& dir, bool redraw) {
     QObject::connect(&chart, &QTimer::timeout, [&] {
         QElapsedTimer t;
         t.start();
-        form.BitBtn1Click(nullptr);
-        form.Chart1->viewport()->repaint();
+        form.chart->onShowClicked();
+        form.chart->view->viewport()->repaint();
         const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
         redrawSecs += s;
         worst = std::max(worst, s);
         ++redraws;
     });
     if (redraw) {
-        TForm1::SetChecked(form.CheckBox14, true);
+        panel_widgets::SetChecked(form.chart->realTimeCheck, true);
         chart.start(100);
     }
     const e2e::StreamResult r =
@@ -174,7 +187,7 @@ int main(int argc, char** argv) {
     const qint64 bytes = argc > 1 ? QString(argv[1]).toLongLong() : (qint64{32} << 20);
     QTemporaryDir dir;
     qputenv("ZENTA_CONFIG_DIR", dir.path().toUtf8());
-    TForm1::ProgramFolder = dir.path();
+    zenta::ProgramFolderOverride = dir.path();
     RawPty(bytes, 256);
     RawPty(bytes, 1 << 16);
     WindowSend(bytes, dir.path());

@@ -19,9 +19,22 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
+#include "datapath/qt/ReceiveView.h"
 #include "isp/kit/IspHarness.h"
 #include "support/DevsimProcess.h"
 
@@ -81,17 +94,17 @@ class QuietPrompts : public UiPrompts {
     QString OpenFile(const QString&, const QString&) override { return {}; }
 };
 
-std::unique_ptr<TForm1> OpenWindow(const std::string& port) {
+std::unique_ptr<MainWindow> OpenWindow(const std::string& port) {
     static QuietPrompts prompts;
     SetPrompts(&prompts);
-    auto form = std::make_unique<TForm1>();
-    form->getNEWSTimer->stop();
+    auto form = std::make_unique<MainWindow>();
+    form->startTimer->stop();
     form->show();
-    TForm1::PortEntrySource = [port] { return std::vector<std::string>{port}; };
-    form->Label23Click(nullptr);
-    TForm1::InvokeClick(form->Button_Open);
-    form->Edit2->setText(QString::fromStdString(TheFiles().hex));
-    form->writemiddle->setChecked(true);
+    ConnectionPanel::PortEntrySource = [port] { return std::vector<std::string>{port}; };
+    form->connection->RefreshPortList();
+    panel_widgets::InvokeClick(form->connection->openButton);
+    form->files->pathEdit->setText(QString::fromStdString(TheFiles().hex));
+    form->programmer->middleRadio->setChecked(true);
     return form;
 }
 
@@ -107,7 +120,7 @@ void BM_SideBySide(benchmark::State& state) {
     const bool haveStm32flash = ::access("/usr/bin/stm32flash", X_OK) == 0;
     Simulator sim(static_cast<int>(state.range(0)));
     auto form = OpenWindow(sim.link.path);
-    TForm1::InvokeClick(form->Button_Open);  // closed between its runs
+    panel_widgets::InvokeClick(form->connection->openButton);  // closed between its runs
     const std::string cmd = "/usr/bin/stm32flash -m 8n1 -b 460800 -w " + TheFiles().bin +
                             " -g 0x0 " + sim.link.path + " > /dev/null 2>&1";
     std::vector<double> flash;
@@ -124,12 +137,13 @@ void BM_SideBySide(benchmark::State& state) {
                 flash.push_back(Seconds(t0));
             }
 
-            TForm1::InvokeClick(form->Button_Open);
+            panel_widgets::InvokeClick(form->connection->openButton);
             const auto t1 = Clock::now();
-            form->isp255_stm32Click(form->isp255_stm32);
+            form->programmer->onStartClicked();
             window.push_back(Seconds(t1));
-            TForm1::InvokeClick(form->Button_Open);
-            if (!form->Memo->toPlainText().contains(QStringLiteral("Program 65536 bytes"))) {
+            panel_widgets::InvokeClick(form->connection->openButton);
+            if (!form->receive->view->toPlainText().contains(
+                    QStringLiteral("Program 65536 bytes"))) {
                 state.SkipWithError("window run failed");
                 return;
             }
@@ -172,7 +186,7 @@ void BM_SilentChipWindow(benchmark::State& state) {
     for (auto _ : state) {
         const double cpu0 = CpuSeconds();
         const auto t0 = Clock::now();
-        form->isp255_stm32Click(form->isp255_stm32);
+        form->programmer->onStartClicked();
         state.SetIterationTime(Seconds(t0));
         state.counters["cpu_s"] = CpuSeconds() - cpu0;
     }

@@ -1,4 +1,6 @@
 // The chart of received byte values: drawing, paging and real-time refresh.
+#include "app/ChartPanel.h"
+
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -8,30 +10,101 @@
 #include <QPushButton>
 #include <QValueAxis>
 
-#include "app/ComMainForm.h"
+#include "app/PanelWidgets.h"
 #include "datapath/ChartWindow.h"
+#include "datapath/ReceiveState.h"
 
-void TForm1::BitBtn1Click(QObject* /*Sender*/) {
-    const bool isSigned = CheckBox13->isChecked();
-    const int64_t n = zenta::ChartBytes(Rx.rxCount, Rx.rxRawAll.size());
-    const zenta::ChartSpan span = zenta::ComputeChartSpan(n, CheckBox14->isChecked(), chartPage);
-    SpeedButton1->setText(QString::fromStdString(zenta::ChartCaption(span)));
-    // The caption button is as wide as its text: a longer range needs the row re-placed.
-    if (SpeedButton1->fontMetrics().horizontalAdvance(SpeedButton1->text()) + 8 !=
-        SpeedButton1->width()) {
-        LayoutControlPanel();
+ChartPanel::ChartPanel(QWidget* host, QWidget* row, const zenta::ReceiveState& received)
+    : QObject(host), received_(received) {
+    using namespace panel_widgets;
+    showButton = Button(row, "showChartButton", QStringLiteral("显示图表"));
+    realTimeCheck = Check(row, "realTimeCheck", QStringLiteral("实时刷新"));
+    signedCheck = Check(row, "signedCheck", QStringLiteral("带符号数"));
+
+    box = Named(new PanelFrame(host), "chartBox");
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setBackgroundBrush(QColor(0xF3, 0xF3, 0xF3));
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setBackgroundRoundness(0);
+    series = new QLineSeries(chart);
+    series->setObjectName(QStringLiteral("chartSeries"));
+    series->setColor(Qt::red);
+    chart->addSeries(series);
+    auto* axisX = new QValueAxis(chart);
+    axisX->setRange(0, 500);
+    axisX->setVisible(false);
+    auto* axisY = new QValueAxis(chart);
+    axisY->setRange(0, 255);
+    axisY->setTickCount(3);
+    axisY->setLabelFormat(QStringLiteral("%d"));
+    QFont axisFont = axisY->labelsFont();
+    axisFont.setPixelSize(9);
+    axisY->setLabelsFont(axisFont);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    series->attachAxis(axisX);
+    series->attachAxis(axisY);
+    view = Named(new QChartView(chart, box), "chartView");
+    view->setRenderHint(QPainter::Antialiasing, false);
+    rangeButton = Button(view, "chartRangeButton", QStringLiteral("0-0"));
+    previousButton = Button(view, "chartPreviousButton", QStringLiteral("<500"));
+    nextButton = Button(view, "chartNextButton", QStringLiteral("500>"));
+    for (auto* b : {rangeButton, previousButton, nextButton}) {
+        b->setFlat(true);
+        QFont f = b->font();
+        f.setPixelSize(10);
+        b->setFont(f);
     }
 
-    const std::vector<int> values = zenta::ChartValues(Rx.rxRawAll, span, isSigned);
+    connect(showButton, &QPushButton::clicked, this, &ChartPanel::onShowClicked);
+    connect(previousButton, &QPushButton::clicked, this, &ChartPanel::onPreviousClicked);
+    connect(nextButton, &QPushButton::clicked, this, &ChartPanel::onNextClicked);
+    connect(signedCheck, &QCheckBox::clicked, this, &ChartPanel::onSignedClicked);
+    connect(realTimeCheck, &QCheckBox::clicked, this, &ChartPanel::onRealTimeClicked);
+}
+
+void ChartPanel::Place(int left, int width, int height) {
+    // Below these widths the value axis' labels, or the buttons beside them, would be drawn
+    // over each other: the chart, or its buttons, stay hidden until there is room.
+    constexpr int kAxisWidth = 28;
+    constexpr int kChartMinWidth = 80;
+    box->setVisible(width >= kChartMinWidth);
+    box->setGeometry(left, 2, std::max(kChartMinWidth, width), height);
+    view->setGeometry(0, 0, box->width(), box->height());
+    // The buttons sit right-aligned at the chart's top, clear of the value axis.
+    int x = view->width();
+    for (QPushButton* b : {nextButton, previousButton, rangeButton}) {
+        const int w = b->fontMetrics().horizontalAdvance(b->text()) + 8;
+        x -= w + 2;
+        b->setGeometry(x, 0, w, 16);
+    }
+    for (QPushButton* b : {nextButton, previousButton, rangeButton}) {
+        b->setVisible(x >= kAxisWidth);
+    }
+}
+
+void ChartPanel::onShowClicked() {
+    const bool isSigned = signedCheck->isChecked();
+    const int64_t n = zenta::ChartBytes(received_.rxCount, received_.rxRawAll.size());
+    const zenta::ChartSpan span = zenta::ComputeChartSpan(n, realTimeCheck->isChecked(), page);
+    rangeButton->setText(QString::fromStdString(zenta::ChartCaption(span)));
+    // The caption button is as wide as its text: a longer range needs the row re-placed.
+    if (rangeButton->fontMetrics().horizontalAdvance(rangeButton->text()) + 8 !=
+        rangeButton->width()) {
+        Place(box->x(), box->width(), box->height());
+    }
+
+    const std::vector<int> values = zenta::ChartValues(received_.rxRawAll, span, isSigned);
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(values.size()));
     for (std::size_t i = 0; i < values.size(); ++i) {
         points.append(QPointF(static_cast<qreal>(i + 1), values[i]));
     }
     // One replace redraws once; appending point by point would redraw per point.
-    Series1->replace(points);
+    series->replace(points);
     const zenta::ChartRange range = zenta::ChartValueRange(values, isSigned);
-    const QList<QAbstractAxis*> axes = Series1->attachedAxes();
+    const QList<QAbstractAxis*> axes = series->attachedAxes();
     for (QAbstractAxis* axis : axes) {
         if (axis->orientation() == Qt::Vertical) {
             axis->setRange(range.low, range.high);
@@ -39,22 +112,23 @@ void TForm1::BitBtn1Click(QObject* /*Sender*/) {
     }
 }
 
-void TForm1::BitBtn2Click(QObject* /*Sender*/) {
-    chartPage = zenta::PreviousChartPage(chartPage);
-    BitBtn1Click(this);
+void ChartPanel::onPreviousClicked() {
+    page = zenta::PreviousChartPage(page);
+    onShowClicked();
 }
 
-void TForm1::BitBtn3Click(QObject* /*Sender*/) {
-    chartPage = zenta::NextChartPage(chartPage, zenta::ChartBytes(Rx.rxCount, Rx.rxRawAll.size()));
-    BitBtn1Click(this);
+void ChartPanel::onNextClicked() {
+    page =
+        zenta::NextChartPage(page, zenta::ChartBytes(received_.rxCount, received_.rxRawAll.size()));
+    onShowClicked();
 }
 
-void TForm1::CheckBox13Click(QObject* /*Sender*/) {
-    BitBtn1Click(this);
+void ChartPanel::onSignedClicked() {
+    onShowClicked();
 }
 
-void TForm1::CheckBox14Click(QObject* /*Sender*/) {
-    const bool paging = !CheckBox14->isChecked();
-    BitBtn2->setVisible(paging);
-    BitBtn3->setVisible(paging);
+void ChartPanel::onRealTimeClicked() {
+    const bool paging = !realTimeCheck->isChecked();
+    previousButton->setVisible(paging);
+    nextButton->setVisible(paging);
 }

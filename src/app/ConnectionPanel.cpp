@@ -1,4 +1,7 @@
-// Opening and closing the port, line parameters, modem lines and the port list.
+// The connection: opening and closing the port, line parameters, modem lines, the port
+// list and the setup dialog.
+#include "app/ConnectionPanel.h"
+
 #include <grp.h>
 #include <sys/stat.h>
 #include <QAbstractItemView>
@@ -6,22 +9,23 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <cerrno>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/FormWidgets.h"
+#include "app/PanelWidgets.h"
 #include "app/PortNames.h"
 #include "app/PortWatcher.h"
 #include "app/UiPrompts.h"
-#include "text/Gb18030.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "datapath/SettingsValues.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
+#include "text/Gb18030.h"
 
 using zenta::Msg;
 using zenta::MsgId;
@@ -65,42 +69,167 @@ void ReportUncaught(const std::exception& e) {
     Prompts().ShowMessage(QString::fromUtf8(e.what()));
 }
 
+// A circular-arrow icon for the refresh image.
+QPixmap RefreshIcon() {
+    QPixmap pm(18, 18);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x1a, 0x7f, 0x2e), 2.2));
+    p.drawArc(QRect(3, 3, 12, 12), 60 * 16, 280 * 16);
+    QPolygonF head;
+    head << QPointF(11, 0.5) << QPointF(16.5, 3.5) << QPointF(11, 7.5);
+    p.setBrush(QColor(0x1a, 0x7f, 0x2e));
+    p.setPen(Qt::NoPen);
+    p.drawPolygon(head);
+    return pm;
+}
+
 }  // namespace
+
+ConnectionPanel::ConnectionPanel(QWidget* host, QWidget* parameterPage, WindowLinks& window)
+    : QObject(host), window_(window) {
+    BuildControls(host, parameterPage);
+    BindPort();
+}
+
+ConnectionPanel::~ConnectionPanel() = default;
+
+TComPort& ConnectionPanel::Port() const {
+    return window_.Port();
+}
+
+void ConnectionPanel::BuildControls(QWidget* p, QWidget* parameterPage) {
+    using namespace panel_widgets;
+    // The port column; the port label and box lie on the panel above it.
+    box = Named(new PanelFrame(p), "connectionBox");
+    Place(box, 2, 2, 232, 110);
+    refreshIcon = Named(new ClickLabel(QString(), box), "refreshPortsIcon");
+    refreshIcon->setPixmap(RefreshIcon());
+    refreshIcon->setToolTip(QStringLiteral("刷新"));
+    refreshIcon->setCursor(Qt::PointingHandCursor);
+    Place(refreshIcon, 208, 3, 20, 20);
+    baudLabel = Label(box, "baudLabel", QStringLiteral("波特率 "));
+    Place(baudLabel, 2, 31, 52, 20);
+    baudBox = Named(new TComComboBox(box), "baudBox");
+    Place(baudBox, 54, 29, 150, 23);
+    moreSettingsButton = Button(box, "moreSettingsButton", QStringLiteral("更多串口设置"));
+    Place(moreSettingsButton, 0, 56, 112, 24);
+    dtrCheck = Check(box, "dtrCheck", QStringLiteral("DTR"));
+    Place(dtrCheck, 122, 58, 50, 20);
+    rtsCheck = Check(box, "rtsCheck", QStringLiteral("RTS"));
+    Place(rtsCheck, 174, 58, 52, 20);
+    dtrCheck->setEnabled(false);
+    rtsCheck->setEnabled(false);
+
+    portLabel = Named(new ClickLabel(QStringLiteral("串口号 "), p), "portLabel");
+    portLabel->setToolTip(QStringLiteral("点击刷新串口"));
+    portLabel->setCursor(Qt::PointingHandCursor);
+    Place(portLabel, 4, 7, 50, 20);
+    portBox = Named(new TComComboBox(p), "portBox");
+    Place(portBox, 56, 5, 150, 23);
+    portLabel->raise();
+    portBox->raise();
+
+    customBaudEdit = Edit(p, "customBaudEdit", QStringLiteral("2000000"));
+    customBaudEdit->setToolTip(QStringLiteral("输入自定义波特率"));
+    customBaudEdit->setStyleSheet(
+        QStringLiteral("QLineEdit { background: #FFFF00; color: black; }"));
+    customBaudEdit->setEnabled(false);
+    customBaudEdit->setReadOnly(true);
+    Place(customBaudEdit, 58, 33, 100, 19);
+    customBaudEdit->hide();
+
+    openButton = Button(p, "openButton", QStringLiteral("打开串口"));
+    Place(openButton, 2, 84, 112, 28);
+    led = Named(new TComLed(p), "portLed");
+    Place(led, 124, 86, 25, 25);
+
+    const char* labelNames[] = {"dataBitsLabel", "stopBitsLabel", "parityLabel", "flowLabel"};
+    const QString labelTexts[] = {QStringLiteral("数据位"), QStringLiteral("停止位"),
+                                  QStringLiteral("校验位"), QStringLiteral("流  控")};
+    const char* boxNames[] = {"dataBitsBox", "stopBitsBox", "parityBox", "flowBox"};
+    QLabel** labels[] = {&dataBitsLabel, &stopBitsLabel, &parityLabel, &flowLabel};
+    TComComboBox** boxes[] = {&dataBitsBox, &stopBitsBox, &parityBox, &flowBox};
+    for (int i = 0; i < 4; ++i) {
+        *labels[i] = Label(parameterPage, labelNames[i], labelTexts[i]);
+        Place(*labels[i], 4, 60 + 26 * i, 50, 20);
+        *boxes[i] = Named(new TComComboBox(parameterPage), boxNames[i]);
+        Place(*boxes[i], 56, 58 + 26 * i, 100, 23);
+    }
+}
+
+// Binds the controls to the port and wires their handlers.
+void ConnectionPanel::BindPort() {
+    TComPort& port = Port();
+    const std::pair<TComComboBox*, TComProperty> bound[] = {
+        {portBox, cpPort},         {baudBox, cpBaudRate}, {dataBitsBox, cpDataBits},
+        {stopBitsBox, cpStopBits}, {parityBox, cpParity}, {flowBox, cpFlowControl}};
+    for (const auto& [b, property] : bound) {
+        b->SetComProperty(property);
+        b->SetComPort(&port);
+    }
+    // A device path can be typed into the port box.
+    portBox->setEditable(true);
+    portBox->setInsertPolicy(QComboBox::NoInsert);
+    led->SetLedSignal(lsConn);
+    led->SetKind(lkRedLight);
+    led->SetComPort(&port);
+
+    portBox->OnChange = [this](QObject*) { onPortChanged(); };
+    baudBox->OnChange = [this](QObject*) { onBaudChanged(); };
+    dataBitsBox->OnChange = [this](QObject*) { onDataBitsChanged(); };
+    stopBitsBox->OnChange = [this](QObject*) { onStopBitsChanged(); };
+    parityBox->OnChange = [this](QObject*) { onParityChanged(); };
+    flowBox->OnChange = [this](QObject*) { onFlowChanged(); };
+    connect(openButton, &QPushButton::clicked, this, &ConnectionPanel::onOpenClicked);
+    connect(dtrCheck, &QCheckBox::clicked, this, &ConnectionPanel::onDtrClicked);
+    connect(rtsCheck, &QCheckBox::clicked, this, &ConnectionPanel::onRtsClicked);
+    connect(portLabel, &ClickLabel::clicked, this, &ConnectionPanel::RefreshPortList);
+    connect(refreshIcon, &ClickLabel::clicked, this, &ConnectionPanel::RefreshPortList);
+    connect(moreSettingsButton, &QPushButton::clicked, this,
+            &ConnectionPanel::onMoreSettingsClicked);
+
+    port.OnAfterOpen = [this](TCustomComPort*) { OnPortOpened(); };
+    port.OnAfterClose = [this](TCustomComPort*) { OnPortClosed(); };
+    port.OnCTSChange = [this](TCustomComPort*, bool on) { ctsText_ = zenta::CtsText(on); };
+    port.OnDSRChange = [this](TCustomComPort*, bool on) { dsrText_ = zenta::DsrText(on); };
+    port.OnRLSDChange = [this](TCustomComPort*, bool on) { rlsdText_ = zenta::RlsdText(on); };
+    ConnectReplug();
+}
+
+void ConnectionPanel::SetEnglish(bool english) {
+    openButton->setText(zenta::ButtonOpenCaption(PortMarkedOpen(), english));
+}
 
 // ---- open and close
 
-void TForm1::Button_OpenClick(QObject* /*Sender*/) {
+// ---- open and close
+
+void ConnectionPanel::onOpenClicked() {
     try {
         if (PortMarkedOpen()) {
             StopFlag = 1;
             if (waitingForDevice_) {
                 // Giving up on a device that went away: nothing is held any more.
                 StopWaitingForDevice();
-                ComPortClose(this);
+                OnPortClosed();
             }
-            ComPort.Close();
-            Button4->setEnabled(false);
-            Button_Send->setEnabled(false);
-            CheckBox1->setEnabled(false);
-            CheckBox2->setEnabled(false);
+            Port().Close();
+            window_.SetSendingEnabled(false);
+            dtrCheck->setEnabled(false);
+            rtsCheck->setEnabled(false);
             return;
         }
-        const std::string name = NormalizePortName(ComComboBox1->currentText().toStdString());
-        ComPort.SetPort(name);
+        const std::string name = NormalizePortName(portBox->currentText().toStdString());
+        Port().SetPort(name);
         if (!name.empty()) {
-            ComPort.Open();
+            Port().Open();
         }
-        if (ComPort.Connected()) {
-            ComPort.SetDTR(CheckBox1->isChecked());
-            if (ComPort.Connected()) {
-                ComPort.SetRTS(CheckBox2->isChecked());
-            }
-        }
-        Button4->setEnabled(true);
-        Button_Send->setEnabled(true);
-        Panel1->setEnabled(true);
-        CheckBox1->setEnabled(true);
-        CheckBox2->setEnabled(true);
+        ApplyModemLines();
+        window_.SetSendingEnabled(true);
+        dtrCheck->setEnabled(true);
+        rtsCheck->setEnabled(true);
     } catch (const EComPort& e) {
         ReportOpenError(&e);
         RecoverFromPortError();
@@ -110,11 +239,11 @@ void TForm1::Button_OpenClick(QObject* /*Sender*/) {
     }
 }
 
-void TForm1::ReportOpenError(const EComPort* error) {
+void ConnectionPanel::ReportOpenError(const EComPort* error) {
     QString text = Msg(MsgId::OpenError, EnglishUI == 1);
     if (error) {
         const QString cause =
-            OpenFailureCause(error->SystemErrorCode(), ComPort.Port(), EnglishUI == 1);
+            OpenFailureCause(error->SystemErrorCode(), Port().Port(), EnglishUI == 1);
         if (!cause.isEmpty()) {
             text += QStringLiteral("\r\n") + cause;
         }
@@ -123,39 +252,44 @@ void TForm1::ReportOpenError(const EComPort* error) {
 }
 
 // Leaves the window safe after a port error: port closed, automatic sends off.
-void TForm1::RecoverFromPortError() {
+void ConnectionPanel::RecoverFromPortError() {
     StopWaitingForDevice();
-    SetChecked(CheckBox6, false);
-    Send_N_StringTimer->stop();
-    SetChecked(CheckBox3, false);
-    SendStringTimer->stop();
-    StopFlag = 1;
+    window_.StopAutomaticSends();
     try {
-        ComPort.Close();
+        Port().Close();
     } catch (const std::exception&) {
     }
-    Button4->setEnabled(false);
-    Button_Send->setEnabled(false);
+    window_.SetSendingEnabled(false);
 }
 
-void TForm1::ComPortOpen(QObject* /*Sender*/) {
+// DTR and RTS follow their boxes once the port is open.
+void ConnectionPanel::ApplyModemLines() {
+    if (Port().Connected()) {
+        Port().SetDTR(dtrCheck->isChecked());
+        if (Port().Connected()) {
+            Port().SetRTS(rtsCheck->isChecked());
+        }
+    }
+}
+
+void ConnectionPanel::OnPortOpened() {
     StopWaitingForDevice();
     // Taken now: once the device is gone its by-id link goes with it.
-    markedDevice_ = zenta::DeviceNumber(ComPort.Port());
+    markedDevice_ = zenta::DeviceNumber(Port().Port());
     markedSince_ = zenta::FileClockNs();
-    markedIdentity_ = zenta::SerialIdentity(ComPort.Port(), SerialByIdFolder);
-    Button_Open->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
+    markedIdentity_ = zenta::SerialIdentity(Port().Port(), SerialByIdFolder);
+    openButton->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
 }
 
-void TForm1::ComPortClose(QObject* /*Sender*/) {
-    Button_Open->setText(zenta::ButtonOpenCaption(PortMarkedOpen(), EnglishUI == 1));
+void ConnectionPanel::OnPortClosed() {
+    openButton->setText(zenta::ButtonOpenCaption(PortMarkedOpen(), EnglishUI == 1));
 }
 
 // ---- line parameters
 
-void TForm1::ComComboBox1Change(QObject* /*Sender*/) {
+void ConnectionPanel::onPortChanged() {
     try {
-        ComPort.SetPort(NormalizePortName(ComComboBox1->currentText().toStdString()));
+        Port().SetPort(NormalizePortName(portBox->currentText().toStdString()));
     } catch (const std::exception& e) {
         // A reopen under the new name failed; nothing else handles it.
         ReportUncaught(e);
@@ -168,16 +302,16 @@ void TForm1::ComComboBox1Change(QObject* /*Sender*/) {
     }
 }
 
-void TForm1::ComComboBox2Change(QObject* /*Sender*/) {
-    const int index = ComComboBox2->currentIndex();
+void ConnectionPanel::onBaudChanged() {
+    const int index = baudBox->currentIndex();
     if (index >= 1 && index <= 25) {
-        CustomBaudInput->hide();
+        customBaudEdit->hide();
         try {
-            ComPort.SetBaudRate(static_cast<TBaudRate>(index));
+            Port().SetBaudRate(static_cast<TBaudRate>(index));
         } catch (const std::exception&) {
-            ComComboBox2->setCurrentIndex(br115200);
+            baudBox->setCurrentIndex(br115200);
             try {
-                ComPort.SetBaudRate(br115200);
+                Port().SetBaudRate(br115200);
             } catch (const std::exception&) {
             }
         }
@@ -193,7 +327,7 @@ void TForm1::ComComboBox2Change(QObject* /*Sender*/) {
                 Prompts().ShowMessage(Msg(MsgId::CustomBaudNotANumber, false));
                 return;
             }
-            CustomBaudInput->setText(text);
+            customBaudEdit->setText(text);
         }
         if (text.isEmpty() || !number) {
             Prompts().ShowMessage(Msg(MsgId::CustomBaudNone, false));
@@ -202,31 +336,31 @@ void TForm1::ComComboBox2Change(QObject* /*Sender*/) {
         int v = *number;
         if (v > 50000000) {
             v = 50000000;
-            CustomBaudInput->setText(QStringLiteral("50000000"));
+            customBaudEdit->setText(QStringLiteral("50000000"));
             Prompts().ShowMessage(Msg(MsgId::CustomBaudTooHigh, false));
         }
         if (v < 110) {
             v = 110;
-            CustomBaudInput->setText(QStringLiteral("110"));
+            customBaudEdit->setText(QStringLiteral("110"));
             Prompts().ShowMessage(Msg(MsgId::CustomBaudTooLow, false));
         }
-        CustomBaudInput->show();
+        customBaudEdit->show();
         try {
-            ComPort.SetBaudRate(brCustom);
-            ComPort.SetCustomBaudRate(v);
+            Port().SetBaudRate(brCustom);
+            Port().SetCustomBaudRate(v);
         } catch (const std::exception&) {
             Prompts().ShowMessage(Msg(MsgId::CustomBaudUnsupported, false));
-            ComComboBox2->setCurrentIndex(br115200);
+            baudBox->setCurrentIndex(br115200);
             try {
-                ComPort.SetBaudRate(br115200);
+                Port().SetBaudRate(br115200);
             } catch (const std::exception&) {
             }
-            CustomBaudInput->hide();
+            customBaudEdit->hide();
         }
     } else {
         return;
     }
-    InvokeClick(saveconfig);
+    window_.SaveSettings();
 }
 
 namespace {
@@ -247,74 +381,58 @@ void ApplyWithFallback(QComboBox* box, int fallback, Apply apply) {
 
 }  // namespace
 
-void TForm1::ComComboBox3Change(QObject* /*Sender*/) {
-    ApplyWithFallback(ComComboBox3, dbEight,
-                      [this](int i) { ComPort.SetDataBits(static_cast<TDataBits>(i)); });
+void ConnectionPanel::onDataBitsChanged() {
+    ApplyWithFallback(dataBitsBox, dbEight,
+                      [this](int i) { Port().SetDataBits(static_cast<TDataBits>(i)); });
 }
 
-void TForm1::ComComboBox4Change(QObject* /*Sender*/) {
-    ApplyWithFallback(ComComboBox4, sbOneStopBit,
-                      [this](int i) { ComPort.SetStopBits(static_cast<TStopBits>(i)); });
+void ConnectionPanel::onStopBitsChanged() {
+    ApplyWithFallback(stopBitsBox, sbOneStopBit,
+                      [this](int i) { Port().SetStopBits(static_cast<TStopBits>(i)); });
 }
 
-void TForm1::ComComboBox5Change(QObject* /*Sender*/) {
-    ApplyWithFallback(ComComboBox5, prNone,
-                      [this](int i) { ComPort.Parity().SetBits(static_cast<TParityBits>(i)); });
+void ConnectionPanel::onParityChanged() {
+    ApplyWithFallback(parityBox, prNone,
+                      [this](int i) { Port().Parity().SetBits(static_cast<TParityBits>(i)); });
 }
 
-void TForm1::ComComboBox6Change(QObject* /*Sender*/) {
-    ApplyWithFallback(ComComboBox6, fcNone, [this](int i) {
-        ComPort.FlowControl().SetFlowControl(static_cast<TFlowControl>(i));
+void ConnectionPanel::onFlowChanged() {
+    ApplyWithFallback(flowBox, fcNone, [this](int i) {
+        Port().FlowControl().SetFlowControl(static_cast<TFlowControl>(i));
     });
 }
 
 // ---- DTR and RTS
 
-void TForm1::CheckBox1Click(QObject* /*Sender*/) {
-    if (!ComPort.Connected()) {
+void ConnectionPanel::onDtrClicked() {
+    if (!Port().Connected()) {
         return;
     }
     try {
-        ComPort.SetDTR(CheckBox1->isChecked());
+        Port().SetDTR(dtrCheck->isChecked());
     } catch (const std::exception&) {
         RecoverFromPortError();
         Prompts().ShowMessage(Msg(MsgId::DtrError, EnglishUI == 1));
-        CheckBox1->setChecked(false);
+        dtrCheck->setChecked(false);
     }
 }
 
-void TForm1::CheckBox2Click(QObject* /*Sender*/) {
-    if (!ComPort.Connected()) {
+void ConnectionPanel::onRtsClicked() {
+    if (!Port().Connected()) {
         return;
     }
     try {
-        ComPort.SetRTS(CheckBox2->isChecked());
+        Port().SetRTS(rtsCheck->isChecked());
     } catch (const std::exception&) {
         RecoverFromPortError();
         Prompts().ShowMessage(Msg(MsgId::RtsError, EnglishUI == 1));
-        CheckBox2->setChecked(false);
+        rtsCheck->setChecked(false);
     }
 }
 
-// ---- modem inputs
-
-void TForm1::ComPortCTSChange(QObject* /*Sender*/, bool OnOff) {
-    CtsText = zenta::CtsText(OnOff);
-}
-
-void TForm1::ComPortDSRChange(QObject* /*Sender*/, bool OnOff) {
-    DsrText = zenta::DsrText(OnOff);
-}
-
-void TForm1::ComPortRLSDChange(QObject* /*Sender*/, bool OnOff) {
-    RlsdText = zenta::RlsdText(OnOff);
-}
-
-void TForm1::ComPortRing(QObject* /*Sender*/) {}
-
 // ---- port list
 
-std::vector<std::string> TForm1::SystemPortEntries() {
+std::vector<std::string> ConnectionPanel::SystemPortEntries() {
     std::vector<std::string> devices;
     try {
         EnumComPorts(devices);
@@ -329,7 +447,7 @@ std::vector<std::string> TForm1::SystemPortEntries() {
     return BuildPortEntries(std::move(ports));
 }
 
-void TForm1::Label23Click(QObject* /*Sender*/) {
+void ConnectionPanel::RefreshPortList() {
     const std::vector<std::string> entries =
         PortEntrySource ? PortEntrySource() : SystemPortEntries();
     QStringList items;
@@ -339,14 +457,14 @@ void TForm1::Label23Click(QObject* /*Sender*/) {
         items << item;
         bytes.push_back(zenta::ToGb18030(item).toStdString());
     }
-    int pick = PickPortEntry(entries, ComPort.Port());
+    int pick = PickPortEntry(entries, Port().Port());
     // A device path typed into the box (as the command line does) that the enumeration does
     // not list, a pseudo-terminal say, stays chosen while it exists: a refresh for some other
     // device must not switch the port to the first entry.
-    const std::string current = ComPort.Port();
-    const QString shown = ComComboBox1->currentText();
+    const std::string current = Port().Port();
+    const QString shown = portBox->currentText();
     const bool typed =
-        ComComboBox1->findText(shown) < 0 && NormalizePortName(shown.toStdString()) == current;
+        portBox->findText(shown) < 0 && NormalizePortName(shown.toStdString()) == current;
     const bool listed = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
         return NormalizePortName(e) == current;
     });
@@ -357,24 +475,24 @@ void TForm1::Label23Click(QObject* /*Sender*/) {
         pick = static_cast<int>(items.size()) - 1;
     }
     const int width = PortDropDownWidth(bytes);
-    ComComboBox1->SetItems(items, pick);
-    ComComboBox1->view()->setMinimumWidth(std::max(width, ComComboBox1->width()));
+    portBox->SetItems(items, pick);
+    portBox->view()->setMinimumWidth(std::max(width, portBox->width()));
 }
 
 // ---- setup dialog
 
-void TForm1::BitBtn4Click(QObject* /*Sender*/) {
-    CustomBaudInput->hide();
+void ConnectionPanel::onMoreSettingsClicked() {
+    customBaudEdit->hide();
     try {
-        ComPort.ShowSetupDialog();
+        Port().ShowSetupDialog();
     } catch (const std::exception& e) {
         ReportUncaught(e);
     }
-    ComComboBox2->setCurrentIndex(ComPort.BaudRate());
-    ComComboBox2Change(ComComboBox2);
-    for (int i = 0; i < ComComboBox1->count(); ++i) {
-        if (NormalizePortName(ComComboBox1->itemText(i).toStdString()) == ComPort.Port()) {
-            ComComboBox1->setCurrentIndex(i);
+    baudBox->setCurrentIndex(Port().BaudRate());
+    onBaudChanged();
+    for (int i = 0; i < portBox->count(); ++i) {
+        if (NormalizePortName(portBox->itemText(i).toStdString()) == Port().Port()) {
+            portBox->setCurrentIndex(i);
             break;
         }
     }
@@ -382,14 +500,14 @@ void TForm1::BitBtn4Click(QObject* /*Sender*/) {
 
 // ---- device arrival
 
-void TForm1::WMDeviceChange(const TDeviceChange& msg) {
-    if (msg.Event != TDeviceChange::DeviceArrival || msg.DeviceType != TDeviceChange::TypePort) {
+void ConnectionPanel::onDeviceChange(DeviceChange change) {
+    if (change != DeviceChange::PortArrived) {
         return;
     }
-    Label23Click(this);
+    RefreshPortList();
     // A port that still holds its device is left alone: reopening it would drop what is
     // on its way. When its path now names another device, or none, the old one is gone.
-    if (ComPort.Connected() && zenta::DeviceNumber(ComPort.Port()) != markedDevice_) {
+    if (Port().Connected() && zenta::DeviceNumber(Port().Port()) != markedDevice_) {
         ReleaseLostDevice();
     }
     if (waitingForDevice_) {

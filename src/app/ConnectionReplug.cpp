@@ -5,13 +5,15 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/ComMainForm.h"
+#include "app/ConnectionPanel.h"
 #include "app/DeviceMonitor.h"
-#include "app/FormState.h"
 #include "app/PortNames.h"
 #include "app/PortWatcher.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
+#include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 
 namespace {
@@ -29,26 +31,27 @@ QString WaitingWord(bool english) {
 
 }  // namespace
 
-void TForm1::ConnectReplug() {
+void ConnectionPanel::ConnectReplug() {
     replugTimer = new QTimer(this);
     replugTimer->setInterval(kReplugPollMs);
     connect(replugTimer, &QTimer::timeout, this, [this] { ReopenMarkedPort(); });
-    auto earlier = ComPort.OnError;
-    ComPort.OnError = [this, earlier](TCustomComPort* port, TComErrors errors) {
-        if (earlier) {
-            earlier(port, errors);
+    deviceMonitor_ = std::make_unique<TDeviceMonitor>();
+    deviceMonitor_->OnChange = [this](DeviceChange change) { onDeviceChange(change); };
+    // A device that went away reports an I/O error: its handle is released at once.
+    Port().OnError = [this](TCustomComPort*, TComErrors errors) {
+        if (errors.Contains(ceIO) && Port().Connected()) {
+            ReleaseLostDevice();
         }
-        ComPortError(this, errors);
     };
 }
 
-void TForm1::SelectStartPort() {
+void ConnectionPanel::SelectStartPort() {
     std::vector<std::string> names;
     if (PortEntrySource) {
         names = PortEntrySource();
     } else {
-        for (int i = 0; i < ComComboBox1->count(); ++i) {
-            names.push_back(ComComboBox1->itemText(i).toStdString());
+        for (int i = 0; i < portBox->count(); ++i) {
+            names.push_back(portBox->itemText(i).toStdString());
         }
     }
     // Plain names, as the settings loader finds the stored port by its name.
@@ -64,33 +67,33 @@ void TForm1::SelectStartPort() {
     for (const std::string& n : names) {
         items << QString::fromStdString(n);
     }
-    ComComboBox1->SetItems(items, 0);
-    ComPort.SetPort(names.front());
+    portBox->SetItems(items, 0);
+    Port().SetPort(names.front());
 }
 
-bool TForm1::PortMarkedOpen() const {
-    return ComPort.Connected() || waitingForDevice_;
+bool ConnectionPanel::PortMarkedOpen() const {
+    return Port().Connected() || waitingForDevice_;
 }
 
-QString TForm1::PortStateWord() const {
+QString ConnectionPanel::StatusText() const {
     const bool english = EnglishUI == 1;
-    if (waitingForDevice_) {
-        return WaitingWord(english);
-    }
-    return zenta::Msg(
-        ComPort.Connected() ? zenta::MsgId::PortOpenedState : zenta::MsgId::PortClosedState,
-        english);
-}
-
-void TForm1::ComPortError(QObject* /*Sender*/, TComErrors Errors) {
-    if (Errors.Contains(ceIO) && ComPort.Connected()) {
-        ReleaseLostDevice();
-    }
+    const TComPort& port = Port();
+    const QString state = waitingForDevice_
+                              ? WaitingWord(english)
+                              : zenta::Msg(port.Connected() ? zenta::MsgId::PortOpenedState
+                                                            : zenta::MsgId::PortClosedState,
+                                           english);
+    const int baud =
+        baudBox->currentIndex() == 0 ? port.CustomBaudRate() : BaudRateValue(port.BaudRate());
+    return QString::fromStdString(port.Port()) + state + QString::number(baud) +
+           QStringLiteral("bps,") + DataBitsNames.value(port.DataBits()) + "," +
+           StopBitsNames.value(port.StopBits()) + "," + ParityNames.value(port.Parity().Bits()) +
+           "," + FlowNames.value(port.FlowControl().FlowControl());
 }
 
 // An unplugged adapter whose node is still held comes back under a new number, so the
 // handle goes now, not when the user notices.
-void TForm1::ReleaseLostDevice() {
+void ConnectionPanel::ReleaseLostDevice() {
     if (waitingForDevice_) {
         return;  // already letting go: a delivery served by the close below
     }
@@ -100,83 +103,76 @@ void TForm1::ReleaseLostDevice() {
     for (;;) {
         int waiting = 0;
         try {
-            waiting = ComPort.InputCount();
+            waiting = Port().InputCount();
         } catch (const EComPort&) {
             break;  // nothing more can be read from a port the engine gave up
         }
-        if (waiting <= 0 || ReceiveChunk(std::min(waiting, kDrainSlice), first) <= 0) {
+        if (waiting <= 0 || window_.ReceiveNow(std::min(waiting, kDrainSlice), first) <= 0) {
             break;
         }
         first = false;
     }
     // As after any port error: automatic sends stop and sending waits for the device.
-    StopAutomaticSends();
+    window_.StopAutomaticSends();
     try {
-        ComPort.Close();
+        Port().Close();
     } catch (const std::exception&) {
         // Closing a gone device can only fail at the purge; the handle is released anyway.
     }
-    if (ComPort.Connected()) {
+    if (Port().Connected()) {
         // A close handler reopened it: nothing to wait for.
         waitingForDevice_ = false;
         return;
     }
-    Button4->setEnabled(false);
-    Button_Send->setEnabled(false);
+    window_.SetSendingEnabled(false);
     WaitForMarkedPort();
 }
 
-void TForm1::WaitForMarkedPort() {
+void ConnectionPanel::WaitForMarkedPort() {
     waitingForDevice_ = true;
-    Button_Open->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
+    openButton->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
     if (deviceMonitor_) {
-        deviceMonitor_->WatchFolder(zenta::LinkFolder(ComPort.Port()));
+        deviceMonitor_->WatchFolder(zenta::LinkFolder(Port().Port()));
     }
     replugTimer->start();
 }
 
-void TForm1::StopWaitingForDevice() {
+void ConnectionPanel::StopWaitingForDevice() {
     waitingForDevice_ = false;
     if (replugTimer) {
         replugTimer->stop();
     }
 }
 
-bool TForm1::ReopenMarkedPort() {
+bool ConnectionPanel::ReopenMarkedPort() {
     if (!waitingForDevice_) {
-        return ComPort.Connected();
+        return Port().Connected();
     }
     const std::string target =
-        zenta::ReturnedPort(ComPort.Port(), markedIdentity_, SerialByIdFolder, markedSince_);
+        zenta::ReturnedPort(Port().Port(), markedIdentity_, SerialByIdFolder, markedSince_);
     if (target.empty()) {
         return false;
     }
     try {
-        ComPort.SetPort(target);
-        ComPort.Open();
-        if (ComPort.Connected()) {
-            ComPort.SetDTR(CheckBox1->isChecked());
-            if (ComPort.Connected()) {
-                ComPort.SetRTS(CheckBox2->isChecked());
-            }
-        }
+        Port().SetPort(target);
+        Port().Open();
+        ApplyModemLines();
     } catch (const std::exception&) {
         // Not usable yet (busy, permissions not set yet): the next notice or tick retries.
         try {
-            ComPort.Close();
+            Port().Close();
         } catch (const std::exception&) {
             // Released either way; the wait goes on.
         }
     }
-    if (!ComPort.Connected()) {
+    if (!Port().Connected()) {
         // The open handler ended the wait; it goes on until the device can be used.
         WaitForMarkedPort();
         return false;
     }
-    Button4->setEnabled(true);
-    Button_Send->setEnabled(true);
-    CheckBox1->setEnabled(true);
-    CheckBox2->setEnabled(true);
-    Label23Click(this);
+    window_.SetSendingEnabled(true);
+    dtrCheck->setEnabled(true);
+    rtsCheck->setEnabled(true);
+    RefreshPortList();
     return true;
 }

@@ -1,5 +1,7 @@
 #include "app/DeviceMonitor.h"
 
+#include <optional>
+
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 #include <map>
 #include <vector>
 
-#include "app/ComMainForm.h"
 #include "app/PortWatcher.h"
 
 #ifdef ZENTA_HAVE_UDEV
@@ -91,15 +92,15 @@ void TDeviceMonitor::StartUdev() {
             return;
         }
         const char* action = udev_device_get_action(dev);
-        uint32_t event = 0;
+        std::optional<DeviceChange> change;
         if (action && std::strcmp(action, "add") == 0) {
-            event = TDeviceChange::DeviceArrival;
+            change = DeviceChange::PortArrived;
         } else if (action && std::strcmp(action, "remove") == 0) {
-            event = TDeviceChange::DeviceRemoveComplete;
+            change = DeviceChange::PortRemoved;
         }
         udev_device_unref(dev);
-        if (event != 0) {
-            Report(event);
+        if (change) {
+            Report(*change);
         }
     });
 #endif
@@ -121,10 +122,10 @@ void TDeviceMonitor::StartFolders() {
         const bool removed = impl_->removed;
         impl_->arrived = impl_->removed = false;
         if (removed) {
-            Report(TDeviceChange::DeviceRemoveComplete);
+            Report(DeviceChange::PortRemoved);
         }
         if (arrived) {
-            Report(TDeviceChange::DeviceArrival);
+            Report(DeviceChange::PortArrived);
         }
     });
     if (!impl_->fromUdev) {
@@ -177,14 +178,10 @@ void TDeviceMonitor::ReadFolderEvents() {
     }
 }
 
-void TDeviceMonitor::Report(uint32_t event) {
-    if (!OnChange) {
-        return;
+void TDeviceMonitor::Report(DeviceChange change) {
+    if (OnChange) {
+        OnChange(change);
     }
-    TDeviceChange msg;
-    msg.Event = event;
-    msg.DeviceType = TDeviceChange::TypePort;
-    OnChange(msg);
 }
 
 bool TDeviceMonitor::Active() const {

@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 
-struct TDeviceChange;
+// A serial device came or went (the system says which only loosely: a burst of changes
+// in a watched folder makes one notice of each kind).
+enum class DeviceChange { PortArrived, PortRemoved };
 
 // Reports serial devices coming and going, on the GUI thread. Where a udev daemon runs
 // its "tty" events report device nodes; elsewhere (containers, minimal systems) inotify
@@ -23,7 +25,7 @@ class TDeviceMonitor {
     // Watches one more folder for tty names (no-op when already watched).
     void WatchFolder(const std::string& dir);
 
-    std::function<void(const TDeviceChange&)> OnChange;
+    std::function<void(DeviceChange)> OnChange;
 
   private:
     struct Impl;
@@ -31,5 +33,5 @@ class TDeviceMonitor {
     void StartUdev();
     void StartFolders();
     void ReadFolderEvents();
-    void Report(uint32_t event);
+    void Report(DeviceChange change);
 };

@@ -1,31 +1,27 @@
-// The file row: preview, file send with progress and stop, saving the received data
-// and switching on the capture file.
-#include <fcntl.h>
-#include <unistd.h>
+// The file row: preview, file send with progress and stop.
+#include "app/FileRowPanel.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStandardPaths>
-#include <cerrno>
-#include <cstring>
-#include <ctime>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/PanelWidgets.h"
+#include "app/SaveFolder.h"
 #include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
-#include "text/Gb18030.h"
-#include "datapath/DataFolder.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
 #include "datapath/FilePreview.h"
 #include "datapath/FileSend.h"
 #include "datapath/FileTexts.h"
+#include "datapath/ReceiveState.h"
+#include "datapath/qt/ReceiveView.h"
+#include "serial/CPort.h"
+#include "text/Gb18030.h"
+
+using zenta::LocalPath;
 
 namespace {
 
@@ -37,49 +33,6 @@ constexpr int kPortWaitMs = 20;
 
 QString U8(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-QString FromLocalPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-std::string TimeStampNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    return zenta::FileTimeStamp(local);
-}
-
-// The receive window's text as a multi-line edit saves it: every line ends in CR LF.
-QByteArray WindowFileBytes(const QString& text) {
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();
-    }
-    QByteArray out;
-    for (const QString& line : lines) {
-        out += zenta::ToGb18030(line);
-        out += "\r\n";
-    }
-    return out;
-}
-
-bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
-        *error = f.errorString();
-        return false;
-    }
-    f.close();
-    if (f.error() != QFileDevice::NoError) {
-        *error = f.errorString();
-        return false;
-    }
-    return true;
 }
 
 class AsyncRequest {
@@ -127,21 +80,20 @@ int64_t WriteWithin(TComPort& port, std::string_view bytes) {
 // The window's side of a file send: counters, status, progress and the events.
 class WindowSendLink : public zenta::FileSendLink {
   public:
-    explicit WindowSendLink(TForm1& form) : f_(form) { paint_.start(); }
-
-    std::int64_t Write(std::string_view bytes) override {
-        const int64_t n = f_.WriteFileBlock(bytes);
-        return n;
+    WindowSendLink(FileRowPanel& row, WindowLinks& window) : row_(row), window_(window) {
+        paint_.start();
     }
+
+    std::int64_t Write(std::string_view bytes) override { return row_.WriteBlock(bytes); }
     void BlockSent(std::int64_t blockBytes, std::int64_t fileBytesSent, int progress) override {
-        f_.Rx.txCount += blockBytes;
+        window_.Received().txCount += blockBytes;
         progress_ = progress;
         Show(fileBytesSent, false);
         QCoreApplication::processEvents();
     }
     bool StopRequested() override { return StopFlag != 0; }
     void PartSent(std::int64_t bytes, std::int64_t fileBytesSent) override {
-        f_.Rx.txCount += bytes;
+        window_.Received().txCount += bytes;
         Show(fileBytesSent, true);
     }
     void Show(std::int64_t fileBytesSent, bool now) {
@@ -149,77 +101,68 @@ class WindowSendLink : public zenta::FileSendLink {
             return;
         }
         paint_.start();
-        f_.StatusBar1->SetPanelText(1, QStringLiteral("S:") + QString::number(f_.Rx.txCount));
-        f_.StatusBar1->SetPanelText(0, QStringLiteral("File:") + QString::number(fileBytesSent));
-        f_.ProgressBar1->setValue(progress_);
+        window_.Status()->SetPanelText(
+            1, QStringLiteral("S:") + QString::number(window_.Received().txCount));
+        window_.Status()->SetPanelText(0, QStringLiteral("File:") + QString::number(fileBytesSent));
+        window_.Progress()->setValue(progress_);
     }
 
   private:
-    TForm1& f_;
+    FileRowPanel& row_;
+    WindowLinks& window_;
     QElapsedTimer paint_;
     int progress_ = 0;
 };
 
 }  // namespace
 
-void TForm1::ConnectFileChartHandlers() {
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(Button3); });
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(Button4); });
-    connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(Button8); });
-    connect(Button42, &QPushButton::clicked, this, [this] { Button42Click(Button42); });
-    connect(CheckBox19, &QCheckBox::clicked, this, [this] { CheckBox19Click(CheckBox19); });
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(BitBtn2); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(BitBtn3); });
-    connect(CheckBox13, &QCheckBox::clicked, this, [this] { CheckBox13Click(CheckBox13); });
-    connect(CheckBox14, &QCheckBox::clicked, this, [this] { CheckBox14Click(CheckBox14); });
-}
-
-QString TForm1::DataFolder() {
-    const QString program =
-        ProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : ProgramFolder;
-    const std::string local = LocalPath(program);
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString folder = FromLocalPath(
-        zenta::ChooseDataFolder(local, zenta::FolderWritable(local), LocalPath(documents)));
-    QDir().mkpath(folder);
-    return folder;
+FileRowPanel::FileRowPanel(QWidget* host, WindowLinks& window) : QObject(host), window_(window) {
+    using namespace panel_widgets;
+    // Placed by the window's row layout; design widths are minimums there.
+    pathEdit = Edit(host, "filePathEdit", QString());
+    openFileButton = Button(host, "openFileButton", QStringLiteral("打开文件"));
+    sendFileButton = Button(host, "sendFileButton", QStringLiteral("发送文件"));
+    stopButton = Button(host, "stopButton", QStringLiteral("停止"));
+    connect(openFileButton, &QPushButton::clicked, this, &FileRowPanel::onOpenFileClicked);
+    connect(sendFileButton, &QPushButton::clicked, this, &FileRowPanel::onSendFileClicked);
+    connect(stopButton, &QPushButton::clicked, this, &FileRowPanel::onStopClicked);
 }
 
 // ---- preview
 
-void TForm1::Button3Click(QObject* /*Sender*/) {
+void FileRowPanel::onOpenFileClicked() {
     // A preview goes through the receive path, where a programming run reads its replies.
-    if (ispRunning) {
+    if (window_.ProgrammerRunning()) {
         return;
     }
     const QString picked = Prompts().OpenFile(
         QString(), QStringLiteral("*.* (*);;hex (*.hex);;hex,bin,txt (*.hex *.bin *.txt)"));
     if (!picked.isEmpty()) {
-        Edit2->setText(picked);
-        Edit2->setCursorPosition(static_cast<int>(Edit2->text().size()));
+        pathEdit->setText(picked);
+        pathEdit->setCursorPosition(static_cast<int>(pathEdit->text().size()));
     }
     std::string first(zenta::kPreviewBytes, '\0');
     const zenta::FileRead read =
-        zenta::ReadFileInto(LocalPath(Edit2->text()), first.data(), first.size());
+        zenta::ReadFileInto(LocalPath(pathEdit->text()), first.data(), first.size());
     if (read.error != zenta::FileReadError::None) {
         return;
     }
     first.resize(read.loaded);
-    const zenta::FilePreviewText t =
-        zenta::ApplyFilePreview(Rx, first, read.length, CheckBox5->isChecked(), EnglishUI == 1);
-    memo::SetText(Memo, U8(t.header) + zenta::FromGb18030(QByteArrayView(
-                                           t.body.data(), static_cast<qsizetype>(t.body.size()))));
+    const zenta::FilePreviewText t = zenta::ApplyFilePreview(window_.Received(), first, read.length,
+                                                             window_.HexDisplay(), EnglishUI == 1);
+    window_.View()->setPlainText(
+        U8(t.header) +
+        zenta::FromGb18030(QByteArrayView(t.body.data(), static_cast<qsizetype>(t.body.size()))));
 }
 
 // ---- file send
 
-void TForm1::Button4Click(QObject* /*Sender*/) {
-    if (fileSendRunning_ || ispRunning) {
+void FileRowPanel::onSendFileClicked() {
+    if (sendRunning_ || window_.ProgrammerRunning()) {
         return;
     }
     const bool english = EnglishUI == 1;
-    const QString path = Edit2->text();
+    const QString path = pathEdit->text();
     char* buffer = zenta::FileSendBuffer();
     const zenta::FileRead read =
         zenta::ReadFileInto(LocalPath(path), buffer, zenta::kFileSendBufferSize);
@@ -228,62 +171,62 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
         return;
     }
     // A custom rate is the rate the line runs at; the table has none for it.
-    const int64_t baud = ComPort.BaudRate() == brCustom ? ComPort.CustomBaudRate()
-                                                        : BaudRateValue(ComPort.BaudRate());
-    memo::SetText(
-        Memo, U8(zenta::FileSendReport(read.length, baud, zenta::EstimateSeconds(read.length, baud),
-                                       english)));
-    Memo->viewport()->repaint();
+    TComPort& port = window_.Port();
+    const int64_t baud =
+        port.BaudRate() == brCustom ? port.CustomBaudRate() : BaudRateValue(port.BaudRate());
+    window_.View()->setPlainText(U8(zenta::FileSendReport(
+        read.length, baud, zenta::EstimateSeconds(read.length, baud), english)));
+    window_.View()->viewport()->repaint();
 
-    fileSendRunning_ = true;
+    sendRunning_ = true;
     StopFlag = 0;
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    Button4->setEnabled(false);
-    Button_Open->setEnabled(false);
+    window_.Progress()->setValue(0);
+    window_.Progress()->show();
+    sendFileButton->setEnabled(false);
+    window_.SetOpenEnabled(false);
 
-    WindowSendLink link(*this);
+    WindowSendLink link(*this, window_);
     const zenta::FileSendResult r =
         zenta::SendFileBlocks(std::string_view(buffer, read.loaded), link);
-    fileSendRunning_ = false;
-    if (closing_) {
+    sendRunning_ = false;
+    if (window_.Closing()) {
         return;  // the window is going away: no texts, no messages
     }
     switch (r.outcome) {
         case zenta::FileSendOutcome::WriteFailed:
-            FileSendFailed();
+            SendFailed();
             return;
         case zenta::FileSendOutcome::Stopped:
             StopFlag = 0;
-            winprint(U8(zenta::UserAbortText(english)));
+            window_.Print(U8(zenta::UserAbortText(english)));
             break;
         case zenta::FileSendOutcome::Completed:
-            winprint(U8(zenta::SendOkText(english)));
+            window_.Print(U8(zenta::SendOkText(english)));
             break;
     }
     link.Show(r.sent, true);
-    StatusBar1->SetPanelText(0, HomePanelText());
-    ProgressBar1->setValue(100);
-    ProgressBar1->hide();
-    Button4->setEnabled(true);
-    Button_Open->setEnabled(true);
+    window_.Status()->SetPanelText(0, HomePanelText());
+    window_.Progress()->setValue(100);
+    window_.Progress()->hide();
+    sendFileButton->setEnabled(true);
+    window_.SetOpenEnabled(true);
     StopFlag = 1;
 }
 
 // One block, written once the port has taken the previous bytes. The write waits on
 // the port, but for at most kPortWaitMs at a time: while the port holds the block back
 // the window serves its events in between, and a stop gives up the rest of the block.
-int64_t TForm1::WriteFileBlock(std::string_view bytes) {
+int64_t FileRowPanel::WriteBlock(std::string_view bytes) {
     const auto size = static_cast<int64_t>(bytes.size());
     int64_t done = 0;
     try {
         while (done < size) {
-            done += WriteWithin(ComPort, bytes.substr(static_cast<std::size_t>(done)));
+            done += WriteWithin(window_.Port(), bytes.substr(static_cast<std::size_t>(done)));
             if (done >= size) {
                 break;
             }
             QCoreApplication::processEvents();
-            if (StopFlag != 0 || closing_) {
+            if (StopFlag != 0 || window_.Closing()) {
                 break;
             }
         }
@@ -293,59 +236,13 @@ int64_t TForm1::WriteFileBlock(std::string_view bytes) {
     return done;
 }
 
-void TForm1::FileSendFailed() {
-    RecoverFromPortError();
+void FileRowPanel::SendFailed() {
+    window_.RecoverFromPortError();
     Prompts().ShowMessage(U8(zenta::FileSendPortErrorText(EnglishUI == 1)));
     StopFlag = 1;
-    Button_Open->setEnabled(true);
+    window_.SetOpenEnabled(true);
 }
 
-void TForm1::Button8Click(QObject* /*Sender*/) {
+void FileRowPanel::onStopClicked() {
     StopFlag = 1;
-}
-
-// ---- saving and capture
-
-void TForm1::Button42Click(QObject* /*Sender*/) {
-    const bool english = EnglishUI == 1;
-    const std::string stamp = TimeStampNow();
-    const QDir folder(DataFolder());
-    const QString windowPath = folder.filePath(U8("SaveWindows" + stamp + ".TXT"));
-    const QString dataPath = folder.filePath(U8("SAVE" + stamp + ".DAT"));
-    QString error;
-    if (!WriteWholeFile(windowPath, WindowFileBytes(memo::Text(Memo)), &error)) {
-        Prompts().ShowMessage(
-            U8(zenta::SaveFailedText(LocalPath(windowPath), error.toStdString(), english)));
-        return;
-    }
-    const std::string& raw = Rx.rxRawAll;
-    if (!WriteWholeFile(dataPath, QByteArray(raw.data(), static_cast<qsizetype>(raw.size())),
-                        &error)) {
-        Prompts().ShowMessage(
-            U8(zenta::SaveFailedText(LocalPath(dataPath), error.toStdString(), english)));
-        return;
-    }
-    Prompts().ShowMessage(
-        U8(zenta::SavedText(LocalPath(dataPath), LocalPath(windowPath), english)));
-}
-
-void TForm1::CheckBox19Click(QObject* /*Sender*/) {
-    if (!CheckBox19->isChecked()) {
-        return;
-    }
-    const bool english = EnglishUI == 1;
-    const QString path =
-        QDir(DataFolder()).filePath(U8("ReceivedTofile" + TimeStampNow() + ".DAT"));
-    const std::string local = LocalPath(path);
-    // Two switch-ons within one second name the same file: the data goes on into it.
-    const int fd = ::open(local.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const std::string reason = std::strerror(errno);
-        SetChecked(CheckBox19, false);
-        Prompts().ShowMessage(U8(zenta::CaptureFailedText(local, reason, english)));
-        return;
-    }
-    ::close(fd);
-    captureFileName = path;
-    Prompts().ShowMessage(U8(zenta::CaptureStartedText(local, english)));
 }

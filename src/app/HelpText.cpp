@@ -1,6 +1,6 @@
 #include "app/HelpText.h"
 
-#include "app/FormState.h"
+#include "app/WindowState.h"
 
 namespace zenta {
 

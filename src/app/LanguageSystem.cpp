@@ -1,6 +1,6 @@
 #include "app/LanguageSystem.h"
 
-#include "app/ComMainForm.h"
+#include "app/MainWindow.h"
 
 namespace zenta {
 
@@ -20,8 +20,8 @@ int LanguageIdOfLocale(const QLocale& locale) {
 }
 
 int SystemLanguageId() {
-    if (TForm1::SystemLanguageSource) {
-        return TForm1::SystemLanguageSource();
+    if (MainWindow::SystemLanguageSource) {
+        return MainWindow::SystemLanguageSource();
     }
     return LanguageIdOfLocale(QLocale::system());
 }

@@ -11,7 +11,7 @@ inline constexpr int kLangEnglishUK = 0x0809;
 
 // The identifier of a locale: one of the three above, else 0.
 int LanguageIdOfLocale(const QLocale& locale);
-// The running system's identifier, or TForm1::SystemLanguageSource's when set.
+// The running system's identifier, or MainWindow::SystemLanguageSource's when set.
 int SystemLanguageId();
 
 }  // namespace zenta

@@ -2,29 +2,29 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTabWidget>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/FormWidgets.h"
-#include "app/IspSchematic.h"
+#include "app/ConnectionPanel.h"
 #include "app/LanguageSystem.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/ProgrammerPage.h"
+#include "app/WindowState.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
+#include "datapath/qt/ReceiveView.h"
 
-void TForm1::languageChange(QObject* /*Sender*/) {
+void MainWindow::onLanguageChanged() {
     // Saving first records the new state while a save error still speaks the old language.
-    InvokeClick(saveconfig);
-    EnglishUI = CheckBox18->isChecked() ? 1 : 0;
+    SaveSettings();
+    EnglishUI = englishCheck->isChecked() ? 1 : 0;
     const bool english = EnglishUI == 1;
     for (const zenta::CaptionEntry& entry : zenta::CaptionTable()) {
         const QString text =
-            zenta::CaptionText(entry, english, PortMarkedOpen(), Panel2->isVisible());
+            zenta::CaptionText(entry, english, PortMarkedOpen(), sidePanel->isVisible());
         const QString name = QString::fromLatin1(entry.objectName);
-        if (name == QLatin1String("TabSheet1")) {
-            PageControl1->setTabText(PageControl1->indexOf(TabSheet1), text);
+        if (name == QLatin1String("preparedPage")) {
+            sidePages->setTabText(0, text);
         } else if (auto* button = findChild<QAbstractButton*>(name)) {
             button->setText(text);
         } else if (auto* label = findChild<QLabel*>(name)) {
@@ -33,21 +33,20 @@ void TForm1::languageChange(QObject* /*Sender*/) {
     }
     LayoutCaptions();
     setWindowTitle(zenta::WindowCaption(english));
-    Memo_stm32help->setPlainText(memo::Lines(zenta::Stm32HelpText(english)));
-    Image1->SetEnglish(english);
+    programmer->SetEnglish(english);
 }
 
 // Start-up step 1: the system language sets the interface flag until the settings decide.
-void TForm1::ApplySystemLanguage() {
+void MainWindow::ApplySystemLanguage() {
     const int id = zenta::SystemLanguageId();
     if (id == zenta::kLangChineseTaiwan) {
 #ifdef _WIN32
-        memo::SetText(Memo, zenta::Msg(zenta::MsgId::TraditionalSystemWarning, false));
+        View()->setPlainText(zenta::Msg(zenta::MsgId::TraditionalSystemWarning, false));
 #endif
     } else if (id == zenta::kLangEnglishUS || id == zenta::kLangEnglishUK) {
         EnglishUI = 1;
 #ifdef _WIN32
-        memo::SetText(Memo, zenta::Msg(zenta::MsgId::EnglishSystemWarning, true));
+        View()->setPlainText(zenta::Msg(zenta::MsgId::EnglishSystemWarning, true));
 #endif
     }
 }

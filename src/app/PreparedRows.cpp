@@ -1,70 +1,96 @@
-// The 150 prepared-string controls and their row layout.
+// The prepared-string page's controls and their row layout.
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
-#include "app/ComMainForm.h"
-#include "app/FormWidgets.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/WindowLinks.h"
+#include "app/core/SettingsFile.h"
 
-namespace {
+PreparedPanel::PreparedPanel(QWidget* tab, WindowLinks& window)
+    : QObject(tab), page(tab), window_(window) {
+    BuildControls();
+    CreateRows();
+    loopTimer = panel_widgets::Named(new QTimer(this), "loopTimer");
+    loopTimer->setInterval(1000);
+    connect(widerButton, &QPushButton::clicked, this, &PreparedPanel::onWiderClicked);
+    connect(narrowerButton, &QPushButton::clicked, this, &PreparedPanel::onNarrowerClicked);
+    connect(loopCheck, &QCheckBox::clicked, this, &PreparedPanel::onLoopClicked);
+    connect(loopTimer, &QTimer::timeout, this, &PreparedPanel::onLoopTick);
+}
 
-// Key releases and double-clicks of the data edits, which have no signals of their own,
-// and the page's own size changes, which lay the rows out again.
-class TPrepEditEvents : public QObject {
-  public:
-    explicit TPrepEditEvents(TForm1* form) : QObject(form), form_(form) {}
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        if (watched == form_->TabSheet1) {
-            if (e->type() == QEvent::Resize || e->type() == QEvent::Show) {
-                form_->Splitter1Moved(watched);
-            }
-        } else if (e->type() == QEvent::KeyRelease) {
-            form_->NEditKeyUp(watched);
-        } else if (e->type() == QEvent::MouseButtonDblClick) {
-            form_->NdataOnDblclick(watched);
-            return true;
-        }
-        return QObject::eventFilter(watched, e);
+void PreparedPanel::BuildControls() {
+    using namespace panel_widgets;
+    QWidget* t = page;
+    loopRow = Named(new PanelFrame(t), "loopRow");
+    Place(loopRow, 0, 2, 232, 20);
+    loopCheck = Check(loopRow, "loopCheck", QStringLiteral("自动循环发送,  间隔: "));
+    Place(loopCheck, 0, 1, 150, 17);
+    loopIntervalEdit = Edit(loopRow, "loopIntervalEdit", QStringLiteral("1000"));
+    Place(loopIntervalEdit, 152, 0, 50, 19);
+    loopUnitLabel = Label(loopRow, "loopUnitLabel", QStringLiteral("ms"));
+    Place(loopUnitLabel, 205, 2, 20, 16);
+    dragHint = Label(t, "dragHint", QStringLiteral("←拖动分割线    "));
+    dragHint->setStyleSheet(QStringLiteral("color: grey;"));
+    Place(dragHint, 230, 4, 90, 16);
+    hexTitle = Label(t, "hexTitle", QStringLiteral("HEX    "));
+    Place(hexTitle, 0, 24, 34, 13);
+    textTitle = Label(t, "textTitle", QStringLiteral("字符串(双击注释)            "));
+    Place(textTitle, 34, 24, 150, 13);
+    sendTitle = Label(t, "sendTitle", QStringLiteral("点击发送          "));
+    Place(sendTitle, 202, 24, 80, 13);
+    for (QLabel* l : {hexTitle, textTitle, sendTitle, dragHint}) {
+        QFont f = l->font();
+        f.setPixelSize(11);
+        l->setFont(f);
     }
-
-  private:
-    TForm1* form_;
-};
-
-}  // namespace
-
-QCheckBox* TForm1::RowHexBox(int i) const {
-    return static_cast<QCheckBox*>(NList[i]);
+    widerButton = Button(t, "widerButton", QStringLiteral("<"));
+    Place(widerButton, 317 - 25, 24, 12, 13);
+    narrowerButton = Button(t, "narrowerButton", QStringLiteral(">"));
+    Place(narrowerButton, 317 - 13, 24, 12, 13);
+    for (auto* b : {widerButton, narrowerButton}) {
+        b->setFlat(true);
+        QFont f = b->font();
+        f.setPixelSize(10);
+        b->setFont(f);
+    }
+    loopRow->setFocusPolicy(Qt::StrongFocus);
 }
 
-QLineEdit* TForm1::RowEdit(int i) const {
-    return static_cast<QLineEdit*>(NList[50 + i]);
+// Key releases and double-clicks of the row edits, which have no signals of their own,
+// and the page's own size changes, which lay the rows out again.
+bool PreparedPanel::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == page) {
+        if (e->type() == QEvent::Resize || e->type() == QEvent::Show) {
+            LayoutRows();
+        }
+    } else if (e->type() == QEvent::KeyRelease) {
+        window_.SaveSettings();
+    } else if (e->type() == QEvent::MouseButtonDblClick) {
+        onRowNoteRequested(watched->property("tag").toInt());
+        return true;
+    }
+    return QObject::eventFilter(watched, e);
 }
 
-QPushButton* TForm1::RowButton(int i) const {
-    return static_cast<QPushButton*>(NList[100 + i]);
+int PreparedPanel::RowHeight() const {
+    return loopCheck->height();
 }
 
-int TForm1::RowHeight() const {
-    return CheckBox6->height();
+int PreparedPanel::RowTop() const {
+    return textTitle->y() + textTitle->height();
 }
 
-int TForm1::RowTop() const {
-    return Label24->y() + Label24->height();
-}
-
-void TForm1::CreatePrepRows() {
+void PreparedPanel::CreateRows() {
     const int h = RowHeight();
     const int t = RowTop();
-    NList.clear();
-    NList.reserve(150);
-    for (int i = 0; i < 50; ++i) {
-        auto* box = new QCheckBox(QString::number(i), TabSheet1);
-        box->setObjectName(QStringLiteral("HEX%1").arg(i));
+    for (int i = 0; i < kRows; ++i) {
+        auto* box = new QCheckBox(QString::number(i), page);
+        box->setObjectName(QStringLiteral("rowHex%1").arg(i));
         box->setGeometry(0, h * i + t, h, h);
         box->setProperty("tag", i);
         // The number is the box's caption, but only the box itself fits in the row.
@@ -75,67 +101,67 @@ void TForm1::CreatePrepRows() {
         // The line parameter boxes lie under the rows and must not show through.
         box->setAutoFillBackground(true);
         // The box toggles before clicked is emitted, so the save sees the new state.
-        connect(box, &QCheckBox::clicked, this, [this, box] { NCheckBoxMouseUp(box); });
-        NList.append(box);
+        connect(box, &QCheckBox::clicked, this, [this] { window_.SaveSettings(); });
+        hexBoxes_.append(box);
     }
-    auto* editEvents = new TPrepEditEvents(this);
-    editEvents->setObjectName(QStringLiteral("prepEditEvents"));
-    for (int i = 0; i < 50; ++i) {
-        auto* edit = new QLineEdit(TabSheet1);
-        edit->setObjectName(QStringLiteral("Ndata%1").arg(i));
+    for (int i = 0; i < kRows; ++i) {
+        auto* edit = new QLineEdit(page);
+        edit->setObjectName(QStringLiteral("rowText%1").arg(i));
         edit->setGeometry(h, h * i + t, 10 * h, h);
         edit->setProperty("tag", i);
         edit->setTextMargins(0, 0, 0, 0);
-        edit->installEventFilter(editEvents);
-        NList.append(edit);
+        edit->installEventFilter(this);
+        edits_.append(edit);
     }
-    for (int i = 0; i < 50; ++i) {
-        auto* send = new QPushButton(QString::number(i + 1), TabSheet1);
-        send->setObjectName(QStringLiteral("Nsend%1").arg(i));
+    for (int i = 0; i < kRows; ++i) {
+        auto* send = new QPushButton(QString::number(i + 1), page);
+        send->setObjectName(QStringLiteral("rowSend%1").arg(i));
         send->setGeometry(11 * h, h * i + t + 1, 7 * h, h);
         send->setProperty("tag", i);
         send->setToolTip(QString::number(i));
-        connect(send, &QPushButton::clicked, this, [this, send] { NsendOnclick(send); });
-        NList.append(send);
+        connect(send, &QPushButton::clicked, this, [this, i] { onRowSendClicked(i); });
+        sendButtons_.append(send);
     }
-    for (QWidget* w : NList) {
-        w->show();
+    for (int i = 0; i < kRows; ++i) {
+        hexBoxes_[i]->show();
+        edits_[i]->show();
+        sendButtons_[i]->show();
     }
-    TabSheet1->installEventFilter(editEvents);
+    page->installEventFilter(this);
     // The built-in rows present before any settings are read; the other send buttons keep
     // their number as caption until a note is loaded.
     const auto defaults = zenta::DefaultPreparedRows();
-    for (int i = 0; i < zenta::kPreparedRows; ++i) {
+    for (int i = 0; i < kRows; ++i) {
         const zenta::PreparedRow& row = defaults[static_cast<std::size_t>(i)];
-        RowEdit(i)->setToolTip(row.note);
+        edit(i)->setToolTip(row.note);
         if (!row.text.isEmpty()) {
-            RowHexBox(i)->setChecked(row.hex);
-            RowEdit(i)->setText(row.text);
-            RowButton(i)->setText(row.note);
+            hexBox(i)->setChecked(row.hex);
+            edit(i)->setText(row.text);
+            sendButton(i)->setText(row.note);
         }
     }
     // Column titles and page buttons stay clickable above the rows.
-    for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Labe4, Label24, Label25, Label5,
-                                                      SpeedButton3, SpeedButton4}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{loopRow, hexTitle, textTitle, sendTitle,
+                                                      dragHint, widerButton, narrowerButton}) {
         w->raise();
     }
 }
 
-void TForm1::Splitter1Moved(QObject* /*Sender*/) {
+void PreparedPanel::LayoutRows() {
     // A hidden page has no width of its own yet; the pass runs again when it is shown.
-    if (!TabSheet1->isVisible()) {
+    if (!page->isVisible()) {
         return;
     }
     const int h = RowHeight();
-    const int page = TabSheet1->width();
-    for (int i = 0; i < 50; ++i) {
-        QWidget* edit = NList[50 + i];
-        QWidget* send = NList[100 + i];
-        const int editWidth = page - send->width() - h;
-        edit->resize(editWidth, edit->height());
+    const int width = page->width();
+    for (int i = 0; i < kRows; ++i) {
+        QWidget* text = edits_[i];
+        QWidget* send = sendButtons_[i];
+        const int editWidth = width - send->width() - h;
+        text->resize(editWidth, text->height());
         send->move(editWidth + h, send->y());
     }
-    Label25->move(NList[100]->x() + 15, Label25->y());
-    SpeedButton3->move(page - 25, SpeedButton3->y());
-    SpeedButton4->move(page - 13, SpeedButton4->y());
+    sendTitle->move(sendButtons_[0]->x() + 15, sendTitle->y());
+    widerButton->move(width - 25, widerButton->y());
+    narrowerButton->move(width - 13, narrowerButton->y());
 }

@@ -6,134 +6,112 @@
 #include <QTimer>
 #include <array>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
 #include "app/UiPrompts.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
 #include "app/core/Messages.h"
 #include "datapath/LoopSend.h"
 #include "datapath/SettingsValues.h"
+#include "serial/CPort.h"
+
+using panel_widgets::SetChecked;
 
 namespace {
 
-int RowOf(QObject* sender) {
-    return sender ? sender->property("tag").toInt() : -1;
-}
-
 bool ValidRow(int i) {
-    return i >= 0 && i < 50;
+    return i >= 0 && i < PreparedPanel::kRows;
 }
 
 }  // namespace
 
-void TForm1::NsendOnclick(QObject* Sender) {
-    const int i = RowOf(Sender);
-    if (!ValidRow(i) || RowEdit(i)->text().isEmpty()) {
+void PreparedPanel::onRowSendClicked(int i) {
+    if (!ValidRow(i) || edit(i)->text().isEmpty()) {
         return;
     }
-    // The HEX box's own handler swaps the send line's two texts first.
-    SetChecked(CheckBox4, RowHexBox(i)->isChecked());
-    Edit_Data->setText(RowEdit(i)->text());
-    InvokeClick(Button_Send);
+    window_.UsePreparedLine(hexBox(i)->isChecked(), edit(i)->text(), true);
 }
 
-void TForm1::NdataOnDblclick(QObject* Sender) {
-    const int i = RowOf(Sender);
+void PreparedPanel::onRowNoteRequested(int i) {
     if (!ValidRow(i)) {
         return;
     }
     const std::optional<QString> note = Prompts().InputQuery(
-        QString::number(i + 1), zenta::Msg(zenta::MsgId::NotePrompt, false), RowEdit(i)->toolTip());
+        QString::number(i + 1), zenta::Msg(zenta::MsgId::NotePrompt, false), edit(i)->toolTip());
     if (!note) {
         return;
     }
-    RowEdit(i)->setToolTip(*note);
-    RowButton(i)->setText(*note);
-    RowButton(i)->setToolTip(*note);
-    InvokeClick(saveconfig);
+    SetNote(i, *note);
+    window_.SaveSettings();
 }
 
-void TForm1::NCheckBoxMouseUp(QObject* /*Sender*/) {
-    InvokeClick(saveconfig);
+void PreparedPanel::SetNote(int i, const QString& note) {
+    edit(i)->setToolTip(note);
+    sendButton(i)->setText(note);
+    sendButton(i)->setToolTip(note);
 }
 
-void TForm1::NEditKeyUp(QObject* /*Sender*/) {
-    InvokeClick(saveconfig);
-}
-
-namespace {
-
-void WidenSendButtons(TForm1& f, int dx) {
-    for (int i = 0; i < 50; ++i) {
-        QPushButton* b = f.RowButton(i);
+void PreparedPanel::WidenSendButtons(int dx) {
+    for (QPushButton* b : sendButtons_) {
         b->resize(b->width() + dx, b->height());
     }
-    f.Splitter1Moved(&f);
-    f.InvokeClick(f.saveconfig);
+    LayoutRows();
+    window_.SaveSettings();
 }
 
-}  // namespace
-
-void TForm1::SpeedButton3Click(QObject* /*Sender*/) {
-    WidenSendButtons(*this, 10);
+void PreparedPanel::onWiderClicked() {
+    WidenSendButtons(10);
 }
 
-void TForm1::SpeedButton4Click(QObject* /*Sender*/) {
-    WidenSendButtons(*this, -10);
+void PreparedPanel::onNarrowerClicked() {
+    WidenSendButtons(-10);
 }
 
-void TForm1::CheckBox6Click(QObject* /*Sender*/) {
-    const bool on = CheckBox6->isChecked();
-    Edit35->setEnabled(!on);
+void PreparedPanel::StopLoopSend() {
+    SetChecked(loopCheck, false);
+    loopTimer->stop();
+}
+
+void PreparedPanel::onLoopClicked() {
+    const bool on = loopCheck->isChecked();
+    loopIntervalEdit->setEnabled(!on);
+    // Loop send and timed send never run together.
+    window_.SetLoopSendActive(on);
     if (on) {
-        // Loop send and timed send never run together.
-        SendStringTimer->stop();
-        SetChecked(CheckBox4, false);
-        CheckBox4->setEnabled(false);
-        CheckBox3->setEnabled(false);
-        Edit1->setEnabled(false);
-        Label2->setEnabled(false);
-        const QString text = Edit35->text();
+        const QString text = loopIntervalEdit->text();
         if (text.isEmpty()) {
             Prompts().ShowMessage(zenta::Msg(zenta::MsgId::LoopIntervalEmpty, EnglishUI == 1));
-            SetChecked(CheckBox6, false);
-            Send_N_StringTimer->stop();
+            StopLoopSend();
         } else {
             const int interval = zenta::ParseIntegerOr(text.toStdString(), 1);
             // A negative interval would never tick; it is refused like zero.
             if (interval <= 0) {
                 Prompts().ShowMessage(zenta::Msg(zenta::MsgId::LoopIntervalZero, EnglishUI == 1));
-                SetChecked(CheckBox6, false);
-                Send_N_StringTimer->stop();
+                StopLoopSend();
             } else {
-                Send_N_StringTimer->setInterval(interval);
+                loopTimer->setInterval(interval);
             }
         }
-    } else {
-        CheckBox4->setEnabled(true);
-        CheckBox3->setEnabled(true);
     }
-    if (CheckBox6->isChecked()) {
-        Send_N_StringTimer->start();
+    if (loopCheck->isChecked()) {
+        loopTimer->start();
     } else {
-        Send_N_StringTimer->stop();
+        loopTimer->stop();
     }
 }
 
-void TForm1::Send_N_StringTimerTimer(QObject* /*Sender*/) {
-    std::array<bool, 50> empty{};
-    for (int i = 0; i < 50; ++i) {
-        empty[static_cast<std::size_t>(i)] = RowEdit(i)->text().isEmpty();
+void PreparedPanel::onLoopTick() {
+    std::array<bool, kRows> empty{};
+    for (int i = 0; i < kRows; ++i) {
+        empty[static_cast<std::size_t>(i)] = edit(i)->text().isEmpty();
     }
     zenta::LoopSendState state{loopPosition, loopEmptyCount};
-    const std::optional<int> row = zenta::LoopSendTick(state, ComPort.Connected(), empty);
+    const std::optional<int> row = zenta::LoopSendTick(state, window_.Port().Connected(), empty);
     loopPosition = state.loopPosition;
     loopEmptyCount = state.loopEmptyCount;
     if (!row) {
         return;
     }
-    SetChecked(CheckBox4, RowHexBox(*row)->isChecked());
-    Edit_Data->setText(RowEdit(*row)->text());
-    if (CheckBox6->isChecked()) {
-        InvokeClick(Button_Send);
-    }
+    window_.UsePreparedLine(hexBox(*row)->isChecked(), edit(*row)->text(), loopCheck->isChecked());
 }

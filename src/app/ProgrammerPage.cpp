@@ -1,25 +1,36 @@
 // The programmer page: the start button's handler and the adapter that lets the
 // programming run use the window's port, receive path, controls and message boxes.
+#include "app/ProgrammerPage.h"
+
 #include <algorithm>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QVBoxLayout>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ConnectionPanel.h"
+#include "app/IspSchematic.h"
+#include "app/PanelWidgets.h"
 #include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
+#include "app/core/LanguageTable.h"
+#include "datapath/ReceiveState.h"
+#include "datapath/qt/ReceiveView.h"
 #include "isp/IspRun.h"
+#include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 
-struct TForm1::IspState {
+using panel_widgets::SetChecked;
+
+struct ProgrammerPage::State {
     zenta::isp::THexImage image;
     std::string text;  // the HEX file's text, kept for its capacity
     // Wakes a short wait that nothing else would end in time.
@@ -29,22 +40,20 @@ struct TForm1::IspState {
     QElapsedTimer clock;
 };
 
-void TForm1::IspStateDeleter::operator()(IspState* s) const {
-    delete s;
-}
-
 namespace zenta {
 namespace {
 
 using isp::PortError;
 
 // The run's view of the window.
-class TIspAdapter final : public isp::IspPort,
-                          public isp::IspEvents,
-                          public isp::IspMessages,
-                          public isp::IspWindow {
+class ProgrammerAdapter final : public isp::IspPort,
+                                public isp::IspEvents,
+                                public isp::IspMessages,
+                                public isp::IspWindow {
   public:
-    explicit TIspAdapter(TForm1& form) : f_(form) {}
+    ProgrammerAdapter(ProgrammerPage& page, ProgrammerPage::State& state, WindowLinks& window,
+                      ConnectionPanel& connection)
+        : page_(page), state_(state), w_(window), c_(connection) {}
 
     // Port failures in the engine become the run's PortError.
     template <class Op>
@@ -59,26 +68,26 @@ class TIspAdapter final : public isp::IspPort,
     bool lost = false;
 
     // ---- port
-    bool Connected() const override { return f_.ComPort.Connected(); }
+    bool Connected() const override { return Port().Connected(); }
     void Write(std::string_view frame) override {
-        Guard([&] { f_.ComPort.Write(frame.data(), static_cast<int>(frame.size())); });
+        Guard([&] { Port().Write(frame.data(), static_cast<int>(frame.size())); });
         longFrameOut_ = frame.size() >= kLongFrame;
     }
     void SetDTR(bool on) override {
-        Guard([&] { f_.ComPort.SetDTR(on); });
+        Guard([&] { Port().SetDTR(on); });
     }
     void SetRTS(bool on) override {
-        Guard([&] { f_.ComPort.SetRTS(on); });
+        Guard([&] { Port().SetRTS(on); });
     }
     void SetOneStopBit() override {
-        Guard([&] { f_.ComPort.SetStopBits(sbOneStopBit); });
+        Guard([&] { Port().SetStopBits(sbOneStopBit); });
     }
-    bool Lost() const override { return lost || !f_.ComPort.Connected(); }
+    bool Lost() const override { return lost || !Port().Connected(); }
 
     // ---- events
-    std::uint64_t NowMs() override { return static_cast<std::uint64_t>(f_.isp_->clock.elapsed()); }
+    std::uint64_t NowMs() override { return static_cast<std::uint64_t>(state_.clock.elapsed()); }
     void ServeEvents(int maxWaitMs) override {
-        const bool ownerReads = f_.ComPort.Connected() && f_.ComPort.OwnerReads();
+        const bool ownerReads = Port().Connected() && Port().OwnerReads();
         if (maxWaitMs <= 0) {
             if (ownerReads) {
                 // Between blocks: the window is served while the next data frame is on
@@ -96,7 +105,7 @@ class TIspAdapter final : public isp::IspPort,
             }
             // A reply is read and shown here as soon as it comes; the rest of the window
             // is served when none came within a short slice.
-            if (f_.ComPort.ServeInput(std::min(maxWaitMs, kReplySliceMs))) {
+            if (Port().ServeInput(std::min(maxWaitMs, kReplySliceMs))) {
                 return;
             }
             windowDue_ = false;
@@ -106,11 +115,11 @@ class TIspAdapter final : public isp::IspPort,
         // The heartbeat bounds the idle waits; only shorter ones need a timer of their own.
         const bool ownTimer = maxWaitMs < zenta::isp::TBootLink::kIdleSliceMs;
         if (ownTimer) {
-            f_.isp_->wake.start(maxWaitMs);
+            state_.wake.start(maxWaitMs);
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (ownTimer) {
-            f_.isp_->wake.stop();
+            state_.wake.stop();
         }
     }
     bool StopFlag() const override { return ::StopFlag != 0; }
@@ -118,48 +127,48 @@ class TIspAdapter final : public isp::IspPort,
 
     // ---- messages
     bool English() const override { return EnglishUI == 1; }
-    void Print(const std::string& text) override { f_.winprint(QString::fromStdString(text)); }
+    void Print(const std::string& text) override { w_.Print(QString::fromStdString(text)); }
     void MessageBox(const std::string& text) override {
         Prompts().ShowMessage(QString::fromStdString(text));
     }
 
     // ---- controls
-    void SetStartEnabled(bool on) override { f_.isp255_stm32->setEnabled(on); }
-    void SetOpenEnabled(bool on) override { f_.Button_Open->setEnabled(on); }
-    void SetSendFileEnabled(bool on) override { f_.Button4->setEnabled(on); }
-    void SetSendEnabled(bool on) override { f_.Button_Send->setEnabled(on); }
-    void ClearReceiveText() override { memo::Clear(f_.Memo); }
-    void CaretToEnd() override { f_.Memo->scrollToEnd(); }
-    void Repaint() override { f_.Memo->viewport()->repaint(); }
-    bool PacketSplit() const override { return f_.timeoutCRLF->isChecked(); }
-    void SetPacketSplit(bool on) override { TForm1::SetChecked(f_.timeoutCRLF, on); }
+    void SetStartEnabled(bool on) override { page_.startButton->setEnabled(on); }
+    void SetOpenEnabled(bool on) override { w_.SetOpenEnabled(on); }
+    void SetSendFileEnabled(bool on) override { w_.SetSendFileEnabled(on); }
+    void SetSendEnabled(bool on) override { w_.SetSendEnabled(on); }
+    void ClearReceiveText() override { w_.View()->clear(); }
+    void CaretToEnd() override { w_.View()->scrollToEnd(); }
+    void Repaint() override { w_.View()->viewport()->repaint(); }
+    bool PacketSplit() const override { return w_.PacketSplit(); }
+    void SetPacketSplit(bool on) override { w_.SetPacketSplit(on); }
     void StopAutomaticSends() override {
-        TForm1::SetChecked(f_.CheckBox6, false);
-        f_.Send_N_StringTimer->stop();
-        TForm1::SetChecked(f_.CheckBox3, false);
-        f_.SendStringTimer->stop();
+        // The run sets the stop flag itself where it needs it.
+        const uint8_t stop = ::StopFlag;
+        w_.StopAutomaticSends();
+        ::StopFlag = stop;
     }
     bool OpenAction() override {
         // The action reports its own failure; the run then meets a closed port.
-        TForm1::InvokeClick(f_.Button_Open);
+        w_.OpenAction();
         return true;
     }
-    int BaudOrdinal() const override { return static_cast<int>(f_.ComPort.BaudRate()); }
+    int BaudOrdinal() const override { return static_cast<int>(Port().BaudRate()); }
     void SetBaudOrdinal(int ordinal) override {
-        f_.ComComboBox2->setCurrentIndex(ordinal);
-        Guard([&] { f_.ComPort.SetBaudRate(static_cast<TBaudRate>(ordinal)); });
+        c_.baudBox->setCurrentIndex(ordinal);
+        Guard([&] { Port().SetBaudRate(static_cast<TBaudRate>(ordinal)); });
     }
-    int BitRate() const override { return BaudRateValue(f_.ComPort.BaudRate()); }
+    int BitRate() const override { return BaudRateValue(Port().BaudRate()); }
     void SetParityEven(bool even) override {
-        f_.ComComboBox5->setCurrentIndex(even ? prEven : prNone);
-        Guard([&] { f_.ComPort.Parity().SetBits(even ? prEven : prNone); });
+        c_.parityBox->setCurrentIndex(even ? prEven : prNone);
+        Guard([&] { Port().Parity().SetBits(even ? prEven : prNone); });
     }
     void OpenPort() override {
-        Guard([&] { f_.ComPort.Open(); });
+        Guard([&] { Port().Open(); });
     }
     void ClosePort() override {
         try {
-            f_.ComPort.Close();
+            Port().Close();
         } catch (const std::exception&) {
             // Closing a port that already failed: it is closed either way.
         }
@@ -170,30 +179,29 @@ class TIspAdapter final : public isp::IspPort,
     // always when the loop ends.
     void SetProgress(int position, bool visible) override {
         pendingPosition_ = position;
-        if (visible && f_.ProgressBar1->isVisible() && position != 0 && position != 100) {
+        if (visible && w_.Progress()->isVisible() && position != 0 && position != 100) {
             return;
         }
         Flush();
-        f_.ProgressBar1->setVisible(visible);
+        w_.Progress()->setVisible(visible);
     }
     void ShowBlockStatus(std::int64_t txCount, std::int64_t blockOffset) override {
         pendingTx_ = txCount;
         pendingOffset_ = blockOffset;
     }
-    std::int64_t AddTxCount(std::int64_t bytes) override { return f_.Rx.txCount += bytes; }
-    void ResetReceiveCount() override { f_.Rx.ResetReplyStream(); }
+    std::int64_t AddTxCount(std::int64_t bytes) override { return w_.Received().txCount += bytes; }
+    void ResetReceiveCount() override { w_.Received().ResetReplyStream(); }
     void ReleaseResetBoxes() override {
-        TForm1::SetChecked(f_.CheckBox2, false);
-        TForm1::SetChecked(f_.CheckBox1, false);
+        SetChecked(c_.rtsCheck, false);
+        SetChecked(c_.dtrCheck, false);
     }
-    std::string FileName() const override { return f_.Edit2->text().toStdString(); }
+    std::string FileName() const override { return w_.FilePath().toStdString(); }
 
     void Flush() {
-        f_.ProgressBar1->setValue(pendingPosition_);
+        w_.Progress()->setValue(pendingPosition_);
         if (pendingOffset_ >= 0) {
-            f_.StatusBar1->SetPanelText(1, QStringLiteral("S:") + QString::number(pendingTx_));
-            f_.StatusBar1->SetPanelText(0,
-                                        QStringLiteral("File:") + QString::number(pendingOffset_));
+            w_.Status()->SetPanelText(1, QStringLiteral("S:") + QString::number(pendingTx_));
+            w_.Status()->SetPanelText(0, QStringLiteral("File:") + QString::number(pendingOffset_));
             pendingOffset_ = -1;
         }
     }
@@ -203,7 +211,12 @@ class TIspAdapter final : public isp::IspPort,
     // A frame this long keeps the line busy for a while (258 bytes: 6 ms at 460800).
     static constexpr std::size_t kLongFrame = 64;
 
-    TForm1& f_;
+    TComPort& Port() const { return w_.Port(); }
+
+    ProgrammerPage& page_;
+    ProgrammerPage::State& state_;
+    WindowLinks& w_;
+    ConnectionPanel& c_;
     bool windowDue_ = false;
     bool longFrameOut_ = false;
     int pendingPosition_ = 0;
@@ -214,52 +227,91 @@ class TIspAdapter final : public isp::IspPort,
 }  // namespace
 }  // namespace zenta
 
-void TForm1::ConnectIspHandlers() {
-    isp_.reset(new IspState);
-    isp_->wake.setSingleShot(true);
-    isp_->heartbeat.setInterval(zenta::isp::TBootLink::kIdleSliceMs);
-    isp_->clock.start();
-    connect(isp255_stm32, &QPushButton::clicked, this, [this] { isp255_stm32Click(isp255_stm32); });
+ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window, ConnectionPanel& connection)
+    : QObject(tab),
+      page(tab),
+      window_(window),
+      connection_(connection),
+      state_(std::make_unique<State>()) {
+    using namespace panel_widgets;
+    auto* col = new QVBoxLayout(page);
+    col->setContentsMargins(4, 4, 4, 4);
+    col->setSpacing(4);
+    startButton = Button(page, "ispStartButton", QStringLiteral("开始下载STM32"));
+    startButton->setMinimumHeight(30);
+    col->addWidget(startButton);
+    slowRadio = Named(new QRadioButton(QStringLiteral("烧64K字节约10秒,稍慢(普通串口)"), page),
+                      "slowRadio");
+    middleRadio = Named(new QRadioButton(QStringLiteral("烧64K字节约5.3秒,适中(CH340)"), page),
+                        "middleRadio");
+    fastRadio = Named(new QRadioButton(QStringLiteral("最快(可能不稳定)"), page), "fastRadio");
+    middleRadio->setChecked(true);
+    col->addWidget(slowRadio);
+    col->addWidget(middleRadio);
+    col->addWidget(fastRadio);
+    helpText = Named(new QPlainTextEdit(page), "ispHelpText");
+    helpText->setReadOnly(true);
+    helpText->setMaximumHeight(130);
+    col->addWidget(helpText);
+    schematic = Named(new TIspSchematic(page), "ispSchematic");
+    col->addWidget(schematic, 1);
+
+    state_->wake.setSingleShot(true);
+    state_->heartbeat.setInterval(zenta::isp::TBootLink::kIdleSliceMs);
+    state_->clock.start();
+    connect(startButton, &QPushButton::clicked, this, &ProgrammerPage::onStartClicked);
 }
 
-void TForm1::isp255_stm32Click(QObject* /*Sender*/) {
-    if (ispRunning || FileSendRunning()) {
+ProgrammerPage::~ProgrammerPage() = default;
+
+void ProgrammerPage::SetEnglish(bool english) {
+    QString help = zenta::Stm32HelpText(english);
+    help.remove(QLatin1Char('\r'));
+    helpText->setPlainText(help);
+    schematic->SetEnglish(english);
+}
+
+void ProgrammerPage::onStartClicked() {
+    if (running_ || window_.FileSendRunning()) {
         return;
     }
-    ispRunning = true;
-    zenta::TIspAdapter io(*this);
+    running_ = true;
+    TComPort& port = window_.Port();
+    zenta::ProgrammerAdapter io(*this, *state_, window_, connection_);
     zenta::isp::TBootLink link(io, io, io);
-    zenta::isp::TIspRun run(io, io, io, io, link, isp_->image, isp_->text);
+    zenta::isp::TIspRun run(io, io, io, io, link, state_->image, state_->text);
     zenta::isp::RunSettings settings;
     settings.speedOrdinal = zenta::isp::SpeedOrdinal(
-        writelow->isChecked(), writemiddle->isChecked(), writefast->isChecked());
+        slowRadio->isChecked(), middleRadio->isChecked(), fastRadio->isChecked());
     // Replies come through the receive path; a gone device is noticed by the waits.
-    Rx.chunkTap = [&link](std::string_view bytes) { link.AppendReplies(bytes); };
-    auto previousOnError = ComPort.OnError;
-    ComPort.OnError = [&io, previousOnError](TCustomComPort* port, TComErrors errors) {
+    window_.Received().chunkTap = [&link](std::string_view bytes) { link.AppendReplies(bytes); };
+    auto previousOnError = port.OnError;
+    port.OnError = [&io, previousOnError](TCustomComPort* p, TComErrors errors) {
         if (errors.Contains(ceIO)) {
             io.lost = true;
         }
         if (previousOnError) {
-            previousOnError(port, errors);
+            previousOnError(p, errors);
         }
     };
     struct Restore {
-        TForm1& f;
+        ProgrammerPage& page;
+        TComPort& port;
         std::function<void(TCustomComPort*, TComErrors)> onError;
         QMetaObject::Connection tick;
         ~Restore() {
             QObject::disconnect(tick);
-            f.isp_->heartbeat.stop();
-            f.ComPort.OnError = onError;
-            f.ComPort.SetOwnerReads(false);
-            f.Rx.chunkTap = nullptr;
-            f.ispRunning = false;
+            page.state_->heartbeat.stop();
+            port.OnError = onError;
+            port.SetOwnerReads(false);
+            page.window_.Received().chunkTap = nullptr;
+            page.running_ = false;
         }
-    } restore{*this, previousOnError,
-              connect(Refresh100msTimer, &QTimer::timeout, this, [&io] { io.Flush(); })};
-    isp_->heartbeat.start();
+    } restore{*this, port, previousOnError,
+              // The bar and the status bar are brought up to date with the refresh tick.
+              connect(window_.RefreshTick(), &QTimer::timeout, this, [&io] { io.Flush(); })};
+    state_->heartbeat.start();
     // The run waits for each reply on this thread: one wake-up per reply, not two.
-    ComPort.SetOwnerReads(true);
+    port.SetOwnerReads(true);
     run.Run(settings);
 }

@@ -1,56 +1,30 @@
-// The receive handler, the receive-window options and the refresh tick.
-#include <time.h>
+// The receive path, the receive window and its options.
+#include "app/ReceivePanel.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QTime>
 #include <QTimer>
 #include <algorithm>
 
 #include "app/Clock.h"
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/ReceiveSendState.h"
+#include "app/PanelWidgets.h"
 #include "app/SendKeyFilter.h"
-#include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
 #include "app/core/Messages.h"
+#include "datapath/ReceiveState.h"
 #include "datapath/SettingsValues.h"
 #include "datapath/qt/Gb18030Stream.h"
-#include "serial/ctl/CPortCtl.h"
+#include "datapath/qt/ReceiveView.h"
+#include "serial/CPort.h"
 
 namespace {
-
-void Highlight(QWidget* w, bool on) {
-    const QString sheet = on ? QStringLiteral("background: #FFFF00;") : QString();
-    if (w->styleSheet() != sheet) {
-        w->setStyleSheet(sheet);
-    }
-}
-
-QColor LoadColor(int64_t rxCount) {
-    // Deeper warm tones as the receive buffer fills.
-    if (rxCount > 2000000) {
-        return QColor(0xFF, 0x63, 0x47);
-    }
-    if (rxCount > 1000000) {
-        return QColor(0xFF, 0xA0, 0x7A);
-    }
-    if (rxCount > 500000) {
-        return QColor(0xFF, 0xDA, 0xB9);
-    }
-    if (rxCount > 200000) {
-        return QColor(0xFF, 0xEB, 0xCD);
-    }
-    return QColor();
-}
 
 // A large burst is read in slices of this size ...
 constexpr int kReceiveSlice = 64 * 1024;
@@ -69,50 +43,92 @@ QString FromBytes(std::string_view bytes) {
 
 }  // namespace
 
-void TForm1::ReceiveSendStateDeleter::operator()(ReceiveSendState* s) const {
-    delete s;
-}
-
-void TForm1::ConnectReceivePath() {
-    rs_.reset(new ReceiveSendState);
-    rs_->progressHide.setSingleShot(true);
-    rs_->progressHide.setInterval(250);
-    connect(&rs_->progressHide, &QTimer::timeout, ProgressBar1, &QWidget::hide);
-    RxTickSource = zenta::TickMs;
+ReceivePanel::ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& window)
+    : QObject(host), window_(window) {
+    BuildControls(viewParent, host);
+    progressHide_.setSingleShot(true);
+    progressHide_.setInterval(250);
+    connect(&progressHide_, &QTimer::timeout, window_.Progress(), &QWidget::hide);
+    TickSource = zenta::TickMs;
     // The window holds at most the HEX form of the bytes kept until a trim.
-    Memo->reserve(static_cast<qsizetype>(zenta::ReceiveState::kTrimAbove + kReceiveSlice) * 3);
-    Memo->setAppendHoldMs(kMemoPaintMs);
+    view->reserve(static_cast<qsizetype>(zenta::ReceiveState::kTrimAbove + kReceiveSlice) * 3);
+    view->setAppendHoldMs(kMemoPaintMs);
     // The first packet after start-up must get its header even if it comes at once.
-    Rx.lastRxTick = RxTickSource() - 0x80000000u;
+    window_.Received().lastRxTick = TickSource() - 0x80000000u;
 
-    connect(CheckBox5, &QCheckBox::clicked, this, [this] { CheckBox5Click(CheckBox5); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(Button1); });
-    connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(SpeedButton2); });
-    connect(timeoutCRLF, &QCheckBox::clicked, this, [this] { timeoutCRLFClick(timeoutCRLF); });
-    connect(timeoutText, &QLineEdit::editingFinished, this,
-            [this] { timeoutTextExit(timeoutText); });
-    timeoutText->installEventFilter(new TKeyPressFilter(
-        timeoutText, [this](QChar& key) { timeoutTextKeyPress(timeoutText, key); }));
+    connect(hexDisplayCheck, &QCheckBox::clicked, this, &ReceivePanel::onHexDisplayClicked);
+    connect(clearButton, &QPushButton::clicked, this, &ReceivePanel::onClearClicked);
+    connect(fontButton, &QPushButton::clicked, this, &ReceivePanel::onFontClicked);
+    connect(saveDataButton, &QPushButton::clicked, this, &ReceivePanel::onSaveDataClicked);
+    connect(captureCheck, &QCheckBox::clicked, this, &ReceivePanel::onCaptureClicked);
+    connect(timeoutEdit, &QLineEdit::editingFinished, this, &ReceivePanel::onTimeoutEdited);
+    timeoutEdit->installEventFilter(
+        new TKeyPressFilter(timeoutEdit, [this](QChar& key) { onTimeoutKey(key); }));
     // Capture off closes the file, so it can be moved or read whole at once.
-    connect(CheckBox19, &QCheckBox::toggled, this, [this](bool on) {
+    connect(captureCheck, &QCheckBox::toggled, this, [this](bool on) {
         if (!on) {
-            rs_->capture.Close();
+            capture_.Close();
         }
     });
-    connect(Memo, &TMemoWidget::clearRequested, this, [this] { Button1Click(Memo); });
+    connect(view, &zenta::ReceiveView::clearRequested, this, &ReceivePanel::onClearClicked);
+    window_.Port().OnRxChar = [this](TCustomComPort*, int count) { onRxChar(count); };
+}
+
+ReceivePanel::~ReceivePanel() = default;
+
+void ReceivePanel::BuildControls(QWidget* viewParent, QWidget* p) {
+    using namespace panel_widgets;
+    view = Named(new zenta::ReceiveView(viewParent), "receiveView");
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont viewFont(QStringLiteral("Noto Sans Mono CJK SC"));
+    viewFont.setPixelSize(12);
+    view->setFont(viewFont);
+
+    buttonsBox = Named(new PanelFrame(p), "receiveButtons");
+    Place(buttonsBox, 238, 2, 232, 52);
+    fontButton = Button(buttonsBox, "fontButton", QStringLiteral("字体"));
+    Place(fontButton, 0, 1, 44, 24);
+    clearButton = Button(buttonsBox, "clearButton", QStringLiteral("清除窗口"));
+    Place(clearButton, 46, 1, 90, 24);
+    saveDataButton = Button(buttonsBox, "saveDataButton", QStringLiteral("保存数据"));
+    Place(saveDataButton, 138, 1, 92, 24);
+    captureCheck = Check(buttonsBox, "captureCheck", QStringLiteral("接收数据到文件"));
+    Place(captureCheck, 2, 29, 160, 20);
+
+    optionsBox = Named(new PanelFrame(p), "receiveOptions");
+    Place(optionsBox, 238, 54, 232, 28);
+    hexDisplayCheck = Check(optionsBox, "hexDisplayCheck", QStringLiteral("HEX显示    "));
+    Place(hexDisplayCheck, 2, 4, 80, 20);
+    packetCheck = Check(optionsBox, "packetCheck", QStringLiteral("分包显示"));
+    Place(packetCheck, 82, 4, 76, 20);
+    timeoutLabel = Label(optionsBox, "timeoutLabel", QStringLiteral("超时"));
+    Place(timeoutLabel, 158, 6, 26, 16);
+    timeoutEdit = Edit(optionsBox, "packetTimeoutEdit", QStringLiteral("20"));
+    timeoutEdit->setToolTip(QStringLiteral("超时时间必须比包间隔时间短"));
+    Place(timeoutEdit, 184, 3, 30, 21);
+    timeoutUnitLabel = Label(optionsBox, "timeoutUnitLabel", QStringLiteral("ms"));
+    Place(timeoutUnitLabel, 216, 6, 16, 16);
+}
+
+void ReceivePanel::Print(const QString& text) {
+    view->appendText(text);
+}
+
+void ReceivePanel::ShowKeptText() {
+    view->setPlainText(FromBytes(window_.Received().WindowText(hexDisplayCheck->isChecked())));
 }
 
 // ---- receiving
 
-void TForm1::ComPortRxChar(QObject* /*Sender*/, int Count) {
-    ReceiveWaiting(Count, true);
+void ReceivePanel::onRxChar(int count) {
+    ReceiveWaiting(count, true);
 }
 
 // A burst the engine queued while the window was busy can be megabytes: it is taken in
 // slices, and when a time budget is spent the rest waits for the next round of the
 // event loop, so painting and timers keep running. One receive event still makes one
 // packet decision: later slices continue the packet their event started.
-void TForm1::ReceiveWaiting(int count, bool newEvent) {
+void ReceivePanel::ReceiveWaiting(int count, bool newEvent) {
     QElapsedTimer spent;
     spent.start();
     bool first = newEvent;
@@ -130,10 +146,10 @@ void TForm1::ReceiveWaiting(int count, bool newEvent) {
     }
 }
 
-int TForm1::ReceiveChunk(int count, bool packetDecision) {
+int ReceivePanel::ReceiveChunk(int count, bool packetDecision) {
     std::string chunk;
     try {
-        ComPort.ReadStr(chunk, count);
+        window_.Port().ReadStr(chunk, count);
     } catch (const EComPort&) {
         // A gone device: nothing was read; the engine reports the loss on its own.
         return 0;
@@ -141,49 +157,49 @@ int TForm1::ReceiveChunk(int count, bool packetDecision) {
     if (chunk.empty()) {
         return 0;
     }
-    if (CheckBox19->isChecked()) {
+    if (captureCheck->isChecked()) {
         CaptureChunk(chunk);
     }
     zenta::ReceiveInput in;
     in.chunk = chunk;
-    in.hexDisplay = CheckBox5->isChecked();
-    in.packetSplit = packetDecision && timeoutCRLF->isChecked();
+    in.hexDisplay = hexDisplayCheck->isChecked();
+    in.packetSplit = packetDecision && packetCheck->isChecked();
     // The clock and the box are read only when a packet header may be made: the local
     // time costs a look at the time zone file on every call.
     std::string timeout;
     if (in.packetSplit) {
-        timeout = timeoutText->text().toStdString();
+        timeout = timeoutEdit->text().toStdString();
         in.timeoutText = timeout;
-        in.nowTickMs = RxTickSource ? RxTickSource() : zenta::TickMs();
+        in.nowTickMs = TickSource ? TickSource() : zenta::TickMs();
         in.time = zenta::Now();
     }
     in.englishUI = EnglishUI == 1;
     in.progress = [this](zenta::ProgressEvent e, int percent) {
         ShowProgress(static_cast<int>(e), percent);
     };
-    const zenta::ReceiveOutput out = Rx.OnChunk(in);
+    const zenta::ReceiveOutput out = window_.Received().OnChunk(in);
     if (out.trimmed) {
-        memo::SetText(Memo, FromBytes(Rx.WindowText(in.hexDisplay)));
+        ShowKeptText();
     } else if (!out.display.empty()) {
-        memo::AppendBytes(
-            Memo, QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())));
+        view->appendBytes(
+            QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())));
     }
     return static_cast<int>(chunk.size());
 }
 
-void TForm1::ScheduleReceiveRest() {
-    if (rs_->restScheduled) {
+void ReceivePanel::ScheduleReceiveRest() {
+    if (restScheduled_) {
         return;
     }
-    rs_->restScheduled = true;
+    restScheduled_ = true;
     QTimer::singleShot(0, this, [this] {
-        rs_->restScheduled = false;
-        if (!ComPort.Connected()) {
+        restScheduled_ = false;
+        if (!window_.Port().Connected()) {
             return;
         }
         int waiting = 0;
         try {
-            waiting = ComPort.InputCount();
+            waiting = window_.Port().InputCount();
         } catch (const EComPort&) {
             return;
         }
@@ -193,107 +209,70 @@ void TForm1::ScheduleReceiveRest() {
     });
 }
 
-void TForm1::CaptureChunk(const std::string& chunk) {
+void ReceivePanel::CaptureChunk(const std::string& chunk) {
     // A failed open or write drops this chunk silently; reception goes on.
-    rs_->capture.Append(QFile::encodeName(captureFileName).toStdString(), chunk);
+    capture_.Append(QFile::encodeName(captureFileName).toStdString(), chunk);
 }
 
 // The bar would repaint itself synchronously on every step, hundreds of times per
 // chunk of a fast stream, and even unpainted a step costs a signal: it paints no steps,
 // and takes the last step's value when the conversion ends.
-void TForm1::ShowProgress(int event, int percent) {
+void ReceivePanel::ShowProgress(int event, int percent) {
     switch (static_cast<zenta::ProgressEvent>(event)) {
         case zenta::ProgressEvent::Start:
-            rs_->progressHide.stop();
-            rs_->progressStep = 0;
-            ProgressBar1->setUpdatesEnabled(false);
-            ProgressBar1->setValue(0);
-            ProgressBar1->show();
+            progressHide_.stop();
+            progressStep_ = 0;
+            window_.Progress()->setUpdatesEnabled(false);
+            window_.Progress()->setValue(0);
+            window_.Progress()->show();
             break;
         case zenta::ProgressEvent::Step:
-            rs_->progressStep = percent;
+            progressStep_ = percent;
             break;
         case zenta::ProgressEvent::End:
             // Showing and hiding the bar re-lays out the window, which re-wraps the whole
             // receive window: during a stream of long chunks the bar stays up in between.
-            ProgressBar1->setValue(rs_->progressStep);
-            ProgressBar1->setUpdatesEnabled(true);
-            rs_->progressHide.start();
+            window_.Progress()->setValue(progressStep_);
+            window_.Progress()->setUpdatesEnabled(true);
+            progressHide_.start();
             break;
     }
 }
 
 // ---- receive window options
 
-void TForm1::CheckBox5Click(QObject* /*Sender*/) {
-    memo::SetText(Memo, FromBytes(Rx.WindowText(CheckBox5->isChecked())));
+void ReceivePanel::onHexDisplayClicked() {
+    ShowKeptText();
 }
 
-void TForm1::Button1Click(QObject* /*Sender*/) {
-    memo::Clear(Memo);
-    Rx.Clear();
-    Memo->setFocus();
+void ReceivePanel::onClearClicked() {
+    view->clear();
+    window_.Received().Clear();
+    view->setFocus();
 }
 
-void TForm1::SpeedButton2Click(QObject* /*Sender*/) {
-    const QFont initial = Memo->font();
+void ReceivePanel::onFontClicked() {
+    const QFont initial = view->font();
     // Cancel keeps the font the dialog started with.
     const std::optional<QFont> chosen = Prompts().ChooseFont(initial);
-    Memo->setFont(chosen.value_or(initial));
-    InvokeClick(saveconfig);
+    view->setFont(chosen.value_or(initial));
+    window_.SaveSettings();
 }
 
-void TForm1::timeoutCRLFClick(QObject* /*Sender*/) {
-    // The box is read when data arrives.
-}
-
-void TForm1::timeoutTextKeyPress(QObject* /*Sender*/, QChar& Key) {
-    if (timeoutText->text().isEmpty()) {
-        timeoutText->setText(QStringLiteral("1"));
+void ReceivePanel::onTimeoutKey(QChar& key) {
+    if (timeoutEdit->text().isEmpty()) {
+        timeoutEdit->setText(QStringLiteral("1"));
     }
-    if (!(Key >= QLatin1Char('0') && Key <= QLatin1Char('9')) && Key != QChar(0x08)) {
-        Key = QChar(0);
+    if (!(key >= QLatin1Char('0') && key <= QLatin1Char('9')) && key != QChar(0x08)) {
+        key = QChar(0);
     }
 }
 
-void TForm1::timeoutTextExit(QObject* /*Sender*/) {
-    const int interval = zenta::ParseIntegerOr(Edit1->text().toStdString(), 0);
-    const int timeout = zenta::ParseIntegerOr(timeoutText->text().toStdString(), 0);
+void ReceivePanel::onTimeoutEdited() {
+    const QString intervalText = TimedIntervalText ? TimedIntervalText() : QString();
+    const int interval = zenta::ParseIntegerOr(intervalText.toStdString(), 0);
+    const int timeout = zenta::ParseIntegerOr(timeoutEdit->text().toStdString(), 0);
     if (interval < timeout) {
-        winprint(zenta::Msg(zenta::MsgId::PacketTimeoutNote, EnglishUI == 1));
+        Print(zenta::Msg(zenta::MsgId::PacketTimeoutNote, EnglishUI == 1));
     }
-}
-
-// ---- the refresh tick
-
-void TForm1::Rfreues100msTimer(QObject* /*Sender*/) {
-    if (++refreshTick_ >= 10) {
-        refreshTick_ = 0;
-        if (CheckBox14->isChecked()) {
-            BitBtn1Click(this);
-        }
-    }
-    PortStateText = PortStateWord();
-    const int baud = ComComboBox2->currentIndex() == 0 ? ComPort.CustomBaudRate()
-                                                       : BaudRateValue(ComPort.BaudRate());
-    StatusBar1->SetPanelText(3, QString::fromStdString(ComPort.Port()) + PortStateText +
-                                    QString::number(baud) + QStringLiteral("bps,") +
-                                    DataBitsNames.value(ComPort.DataBits()) + "," +
-                                    StopBitsNames.value(ComPort.StopBits()) + "," +
-                                    ParityNames.value(ComPort.Parity().Bits()) + "," +
-                                    FlowNames.value(ComPort.FlowControl().FlowControl()));
-    StatusBar1->SetPanelText(2, QStringLiteral("R:") + QString::number(Rx.rxCount));
-    StatusBar1->SetPanelText(1, QStringLiteral("S:") + QString::number(Rx.txCount));
-    StatusBar1->SetPanelText(4, CtsText + DsrText + RlsdText);
-    StatusBar1->SetColor(LoadColor(Rx.rxCount));
-
-    Highlight(CheckBox4, CheckBox4->isChecked());
-    Highlight(CheckBox3, CheckBox3->isChecked());
-    Highlight(CheckBox5, CheckBox5->isChecked());
-    Highlight(timeoutCRLF, timeoutCRLF->isChecked());
-    Highlight(CheckBox19, CheckBox19->isChecked());
-    Highlight(NewLine_CB, NewLine_CB->isChecked() && !CheckBox4->isChecked());
-    const bool checksum = verifyBox->currentIndex() > 0;
-    Highlight(verifyBox, checksum);
-    Highlight(Label10, checksum);
 }

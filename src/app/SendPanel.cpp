@@ -1,25 +1,31 @@
 // The send line: one send, timed send, HEX/text switch, key filters, typing into the
 // receive window and the automatic re-open after a failed write.
+#include "app/SendPanel.h"
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTime>
 #include <QTimer>
 
 #include "app/Clock.h"
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/ReceiveSendState.h"
+#include "app/PanelWidgets.h"
 #include "app/SendKeyFilter.h"
 #include "app/UiPrompts.h"
-#include "text/Gb18030.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
 #include "app/core/Messages.h"
 #include "datapath/HexInput.h"
 #include "datapath/PacketHeader.h"
+#include "datapath/ReceiveState.h"
 #include "datapath/SendEncoding.h"
 #include "datapath/SettingsValues.h"
+#include "datapath/qt/ReceiveView.h"
+#include "serial/CPort.h"
+#include "text/Gb18030.h"
 
+using panel_widgets::SetChecked;
 using zenta::Msg;
 using zenta::MsgId;
 using zenta::Now;
@@ -42,185 +48,237 @@ bool IsHexEditKey(QChar key) {
 
 }  // namespace
 
-void TForm1::ConnectSendLine() {
-    connect(Button_Send, &QPushButton::clicked, this, [this] { Button_SendClick(Button_Send); });
-    connect(CheckBox4, &QCheckBox::clicked, this, [this] { CheckBox4Click(CheckBox4); });
-    connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(CheckBox3); });
-    connect(NewLine_CB, &QCheckBox::clicked, this, [this] { NewLine_CBClick(NewLine_CB); });
-    connect(SendStringTimer, &QTimer::timeout, this,
-            [this] { SendStringTimerTimer(SendStringTimer); });
-    Edit_Data->installEventFilter(
-        new TKeyPressFilter(Edit_Data, [this](QChar& key) { Edit_DataKeyPress(Edit_Data, key); }));
-    Edit1->installEventFilter(
-        new TKeyPressFilter(Edit1, [this](QChar& key) { Edit1KeyPress(Edit1, key); }));
+SendPanel::SendPanel(QWidget* host, WindowLinks& window) : QObject(host), window_(window) {
+    BuildControls(host);
+    timedSendTimer = panel_widgets::Named(new QTimer(this), "timedSendTimer");
+    timedSendTimer->setInterval(1000);
+    connect(sendButton, &QPushButton::clicked, this, &SendPanel::onSendClicked);
+    connect(hexSendCheck, &QCheckBox::clicked, this, &SendPanel::onHexSendClicked);
+    connect(timedSendCheck, &QCheckBox::clicked, this, &SendPanel::onTimedSendClicked);
+    connect(crLfCheck, &QCheckBox::clicked, this, &SendPanel::onCrLfClicked);
+    connect(timedSendTimer, &QTimer::timeout, this, &SendPanel::onTimedSendTick);
+    lineEdit->installEventFilter(
+        new TKeyPressFilter(lineEdit, [this](QChar& key) { onLineKey(key); }));
+    intervalEdit->installEventFilter(
+        new TKeyPressFilter(intervalEdit, [this](QChar& key) { onIntervalKey(key); }));
     // Direct, so the typed key is taken before the view inserts it.
     connect(
-        Memo, &TMemoWidget::keyTyped, this,
-        [this](int, const QString& text, bool*) { MemoKeyPress(Memo, text); },
-        Qt::DirectConnection);
+        window_.View(), &zenta::ReceiveView::keyTyped, this,
+        [this](int, const QString& text, bool*) { onReceiveViewKey(text); }, Qt::DirectConnection);
+    lineEdit->setText(savedTextLine);
+}
+
+void SendPanel::BuildControls(QWidget* p) {
+    using namespace panel_widgets;
+    optionsBox = Named(new PanelFrame(p), "sendOptions");
+    Place(optionsBox, 474, 2, 196, 80);
+    hexSendCheck = Check(optionsBox, "hexSendCheck", QStringLiteral("HEX发送   "));
+    Place(hexSendCheck, 2, 3, 84, 20);
+    crLfCheck = Check(optionsBox, "crLfCheck", QStringLiteral("加回车换行"));
+    crLfCheck->setToolTip(QStringLiteral("加回车换行"));
+    Place(crLfCheck, 88, 3, 104, 20);
+    timedSendCheck = Check(optionsBox, "timedSendCheck", QStringLiteral("定时发送:  "));
+    Place(timedSendCheck, 2, 29, 86, 20);
+    intervalEdit = Edit(optionsBox, "timedIntervalEdit", QStringLiteral("1000"));
+    Place(intervalEdit, 88, 28, 50, 21);
+    intervalUnitLabel = Label(optionsBox, "intervalUnitLabel", QStringLiteral("ms/次  "));
+    Place(intervalUnitLabel, 141, 31, 52, 16);
+    checksumLabel = Label(optionsBox, "checksumLabel", QStringLiteral("末尾加校验:"));
+    Place(checksumLabel, 2, 57, 76, 16);
+    checksumLabel->setAutoFillBackground(true);
+    checksumBox = Named(new QComboBox(optionsBox), "checksumBox");
+    Place(checksumBox, 80, 54, 112, 23);
+    checksumBox->addItems({QStringLiteral("None"), QStringLiteral("modbusCRC16"),
+                           QStringLiteral("ADD"), QStringLiteral("XOR")});
+    checksumBox->setCurrentIndex(0);
+
+    lineEdit = Edit(p, "sendLineEdit", QString());
+    Place(lineEdit, 238, 86, 356, 25);
+    sendButton = Button(p, "sendButton", QStringLiteral("发  送"));
+    Place(sendButton, 598, 84, 72, 28);
 }
 
 // ---- one send
 
-void TForm1::Button_SendClick(QObject* /*Sender*/) {
-    const QString line = Edit_Data->text();
+void SendPanel::onSendClicked() {
+    const QString line = lineEdit->text();
     if (line.isEmpty()) {
         return;
     }
     const bool english = EnglishUI == 1;
     // While the device is waited for the port stays marked open: the write reports it.
-    if (!PortMarkedOpen()) {
-        winprint(Msg(MsgId::OpeningPort, english));
-        InvokeClick(Button_Open);
+    if (!window_.PortMarkedOpen()) {
+        window_.Print(Msg(MsgId::OpeningPort, english));
+        window_.OpenAction();
     }
     const QByteArray lineBytes = zenta::ToGb18030(line);
     const zenta::SendPayload payload = zenta::BuildSendPayload(
         std::string_view(lineBytes.constData(), static_cast<std::size_t>(lineBytes.size())),
-        CheckBox4->isChecked(), NewLine_CB->isChecked(),
-        zenta::ChecksumKindFromIndex(verifyBox->currentIndex()));
+        hexSendCheck->isChecked(), crLfCheck->isChecked(),
+        zenta::ChecksumKindFromIndex(checksumBox->currentIndex()));
     switch (payload.error) {
         case zenta::SendError::None:
             break;
         case zenta::SendError::EmptyLine:
             return;
         case zenta::SendError::InvalidHex:
-            StopAutomaticSends();
+            window_.StopAutomaticSends();
             Prompts().ShowMessage(Msg(MsgId::InvalidHexSend, english));
             return;
         case zenta::SendError::EmptyPayloadChecksum:
             // Stopped like an invalid line, or a timed send would raise this every tick.
-            StopAutomaticSends();
+            window_.StopAutomaticSends();
             Prompts().ShowMessage(Msg(MsgId::EmptyPayloadChecksum, english));
             return;
     }
     WriteGuarded(payload.bytes, true);
 }
 
-void TForm1::WriteGuarded(const std::string& bytes, bool echo) {
+void SendPanel::WriteGuarded(const std::string& bytes, bool echo) {
     try {
-        const int written = ComPort.WriteStr(bytes);
-        Rx.txCount += written;
-        if (echo && timeoutCRLF->isChecked()) {
+        const int written = window_.Port().WriteStr(bytes);
+        window_.Received().txCount += written;
+        if (echo && window_.PacketSplit()) {
             const std::string text =
-                zenta::SendEcho(bytes, CheckBox5->isChecked(), Now(), EnglishUI == 1);
-            memo::AppendBytes(Memo,
-                              QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+                zenta::SendEcho(bytes, window_.HexDisplay(), Now(), EnglishUI == 1);
+            window_.View()->appendBytes(
+                QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
         }
     } catch (const EComPort&) {
         RepairAfterWriteFailure();
     }
 }
 
-void TForm1::StopAutomaticSends() {
-    SetChecked(CheckBox6, false);
-    Send_N_StringTimer->stop();
-    SetChecked(CheckBox3, false);
-    SendStringTimer->stop();
-    StopFlag = 1;
+void SendPanel::StopTimedSend() {
+    SetChecked(timedSendCheck, false);
+    timedSendTimer->stop();
 }
 
-void TForm1::RepairAfterWriteFailure() {
+void SendPanel::RepairAfterWriteFailure() {
     const bool english = EnglishUI == 1;
-    StopAutomaticSends();
-    winprint(Msg(MsgId::AutoRepair, english));
-    winprint(Msg(MsgId::ClosingPort, english));
+    window_.StopAutomaticSends();
+    window_.Print(Msg(MsgId::AutoRepair, english));
+    window_.Print(Msg(MsgId::ClosingPort, english));
     try {
-        ComPort.Close();
+        window_.Port().Close();
     } catch (const std::exception&) {
     }
-    winprint(Msg(MsgId::ReopeningPort, english));
+    window_.Print(Msg(MsgId::ReopeningPort, english));
     bool reopened = false;
     try {
-        ComPort.Open();
-        reopened = ComPort.Connected();
+        window_.Port().Open();
+        reopened = window_.Port().Connected();
     } catch (const std::exception&) {
     }
     if (!reopened) {
-        winprint(Msg(MsgId::ReopenFailed, english));
+        window_.Print(Msg(MsgId::ReopenFailed, english));
         // The device went away: the port stays marked open and is reopened when it is back.
-        WaitForMarkedPort();
+        window_.WaitForDevice();
     }
-    Button4->setEnabled(reopened);
-    Button_Send->setEnabled(reopened);
+    window_.SetSendingEnabled(reopened);
 }
 
 // ---- line options
 
-void TForm1::CheckBox4Click(QObject* /*Sender*/) {
-    if (CheckBox4->isChecked()) {
-        savedTextLine = Edit_Data->text();
-        Edit_Data->setText(savedHexLine);
-        NewLine_CB->setEnabled(false);
+void SendPanel::onHexSendClicked() {
+    if (hexSendCheck->isChecked()) {
+        savedTextLine = lineEdit->text();
+        lineEdit->setText(savedHexLine);
+        crLfCheck->setEnabled(false);
     } else {
-        savedHexLine = Edit_Data->text();
-        Edit_Data->setText(savedTextLine);
-        NewLine_CB->setEnabled(true);
+        savedHexLine = lineEdit->text();
+        lineEdit->setText(savedTextLine);
+        crLfCheck->setEnabled(true);
     }
 }
 
-void TForm1::Edit_DataKeyPress(QObject* /*Sender*/, QChar& Key) {
-    if (CheckBox4->isChecked() && !IsHexEditKey(Key)) {
-        Key = QChar(0);
+void SendPanel::UseLine(bool hex, const QString& text, bool send) {
+    SetChecked(hexSendCheck, hex);
+    lineEdit->setText(text);
+    if (send) {
+        onSendClicked();
+    }
+}
+
+void SendPanel::StoreShownLine() {
+    (hexSendCheck->isChecked() ? savedHexLine : savedTextLine) = lineEdit->text();
+}
+
+void SendPanel::onLineKey(QChar& key) {
+    if (hexSendCheck->isChecked() && !IsHexEditKey(key)) {
+        key = QChar(0);
         Prompts().ShowMessage(Msg(MsgId::InvalidHexKey, EnglishUI == 1));
     }
-    Edit_Data->setFocus();
+    lineEdit->setFocus();
 }
 
-void TForm1::NewLine_CBClick(QObject* /*Sender*/) {
-    InvokeClick(saveconfig);
+void SendPanel::onCrLfClicked() {
+    window_.SaveSettings();
 }
 
 // ---- timed send
 
-void TForm1::CheckBox3Click(QObject* /*Sender*/) {
-    const bool on = CheckBox3->isChecked();
-    Edit1->setEnabled(!on);
+void SendPanel::onTimedSendClicked() {
+    const bool on = timedSendCheck->isChecked();
+    intervalEdit->setEnabled(!on);
     if (!on) {
-        SendStringTimer->stop();
+        timedSendTimer->stop();
         return;
     }
     const bool english = EnglishUI == 1;
-    if (Edit1->text().isEmpty()) {
+    if (intervalEdit->text().isEmpty()) {
         Prompts().ShowMessage(Msg(MsgId::TimedIntervalEmpty, english));
-        SetChecked(CheckBox3, false);
-        SendStringTimer->stop();
+        StopTimedSend();
         return;
     }
-    const int interval = zenta::ParseIntegerOr(Edit1->text().toStdString(), 1);
+    const int interval = zenta::ParseIntegerOr(intervalEdit->text().toStdString(), 1);
     // A negative value (only reachable through the settings file) is no interval either.
     if (interval <= 0) {
         Prompts().ShowMessage(Msg(MsgId::TimedIntervalZero, english));
-        SetChecked(CheckBox3, false);
-        SendStringTimer->stop();
+        StopTimedSend();
         return;
     }
-    SendStringTimer->setInterval(interval);
-    SendStringTimer->start();
+    timedSendTimer->setInterval(interval);
+    timedSendTimer->start();
 }
 
-void TForm1::SendStringTimerTimer(QObject* /*Sender*/) {
+void SendPanel::onTimedSendTick() {
     // Timed send never opens the port.
-    if (ComPort.Connected()) {
-        Button_SendClick(SendStringTimer);
+    if (window_.Port().Connected()) {
+        onSendClicked();
     }
 }
 
-void TForm1::Edit1KeyPress(QObject* /*Sender*/, QChar& Key) {
-    if (Edit1->text().isEmpty()) {
-        Edit1->setText(QStringLiteral("1"));
+void SendPanel::onIntervalKey(QChar& key) {
+    if (intervalEdit->text().isEmpty()) {
+        intervalEdit->setText(QStringLiteral("1"));
     }
-    if (!IsDigitKey(Key) && Key != QChar(0x08)) {
-        Key = QChar(0);
+    if (!IsDigitKey(key) && key != QChar(0x08)) {
+        key = QChar(0);
+    }
+}
+
+void SendPanel::SetLoopSendActive(bool on) {
+    if (on) {
+        timedSendTimer->stop();
+        SetChecked(hexSendCheck, false);
+        hexSendCheck->setEnabled(false);
+        timedSendCheck->setEnabled(false);
+        intervalEdit->setEnabled(false);
+        intervalUnitLabel->setEnabled(false);
+    } else {
+        hexSendCheck->setEnabled(true);
+        timedSendCheck->setEnabled(true);
     }
 }
 
 // ---- typing into the receive window
 
-void TForm1::MemoKeyPress(QObject* /*Sender*/, const QString& Key) {
-    const QByteArray bytes = zenta::ToGb18030(Key);
-    const std::optional<std::string> line = rs_->typedLine.OnKey(
+void SendPanel::onReceiveViewKey(const QString& key) {
+    const QByteArray bytes = zenta::ToGb18030(key);
+    const std::optional<std::string> line = typedLine_.OnKey(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-        ComPort.Connected());
+        window_.Port().Connected());
     if (line) {
         WriteGuarded(*line, false);
     }

@@ -7,14 +7,21 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/FormWidgets.h"
-#include "app/SettingsWindow.h"
+#include "app/SettingsBinding.h"
+
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ReceivePanel.h"
+#include "app/SendPanel.h"
 #include "app/Splitter.h"
 #include "app/StartOptions.h"
 #include "app/UiPrompts.h"
+#include "app/WindowState.h"
 #include "app/core/Messages.h"
+#include "datapath/qt/ReceiveView.h"
 #include "serial/ctl/CPortCtl.h"
 
 using zenta::SettingsKey;
@@ -22,7 +29,7 @@ using zenta::SettingsKeyHit;
 using zenta::SettingsSnapshot;
 
 QString zenta::WindowSettingsPath() {
-    QString folder = TForm1::SettingsFolder;
+    QString folder = MainWindow::SettingsFolder;
     if (folder.isEmpty()) {
         folder = qEnvironmentVariable("ZENTA_CONFIG_DIR");
     }
@@ -41,44 +48,47 @@ int FontPointSize(const QFont& font) {
 
 }  // namespace
 
-SettingsSnapshot zenta::SnapshotOfWindow(const TForm1& f) {
+SettingsSnapshot zenta::SnapshotOfWindow(const MainWindow& f) {
+    const PreparedPanel& rows = *f.prepared;
+    const SendPanel& send = *f.send;
+    const ReceivePanel& receive = *f.receive;
     SettingsSnapshot s;
     s.english = StoredLanguageIsEnglish(f);
-    s.portName = QString::fromStdString(f.ComPort.Port());
-    s.baudRate = BaudRateValue(f.ComPort.BaudRate());
+    s.portName = QString::fromStdString(f.port.Port());
+    s.baudRate = BaudRateValue(f.port.BaudRate());
     // Client geometry, as start-up sets it, so a save and a load change nothing.
     const QRect g = f.geometry();
     s.windowWidth = g.width();
     s.windowHeight = g.height();
     s.windowLeft = g.x();
     s.windowTop = g.y();
-    s.sidePanelWidth = f.Panel2->width();
-    s.sendButtonWidth = f.RowButton(0)->width();
-    s.fontName = f.Memo->font().family();
-    s.fontSize = FontPointSize(f.Memo->font());
+    s.sidePanelWidth = f.sidePanel->width();
+    s.sendButtonWidth = rows.sendButton(0)->width();
+    s.fontName = receive.view->font().family();
+    s.fontSize = FontPointSize(receive.view->font());
     for (int i = 0; i < zenta::kPreparedRows; ++i) {
         zenta::PreparedRow& row = s.rows[static_cast<std::size_t>(i)];
-        row.hex = f.RowHexBox(i)->isChecked();
-        row.text = f.RowEdit(i)->text();
-        row.note = f.RowEdit(i)->toolTip();
+        row.hex = rows.hexBox(i)->isChecked();
+        row.text = rows.edit(i)->text();
+        row.note = rows.edit(i)->toolTip();
     }
-    s.filePath = f.Edit2->text();
-    s.savedTextLine = savedTextLine;
-    s.savedHexLine = savedHexLine;
-    s.hexSend = f.CheckBox4->isChecked();
-    s.timedInterval = f.Edit1->text();
-    s.appendCrLf = f.NewLine_CB->isChecked();
-    s.loopInterval = f.Edit35->text();
-    s.hexDisplay = f.CheckBox5->isChecked();
-    s.checksumIndex = f.verifyBox->currentIndex();
-    s.packetDisplay = f.timeoutCRLF->isChecked();
-    s.packetTimeout = f.timeoutText->text();
+    s.filePath = f.files->pathEdit->text();
+    s.savedTextLine = send.savedTextLine;
+    s.savedHexLine = send.savedHexLine;
+    s.hexSend = send.hexSendCheck->isChecked();
+    s.timedInterval = send.intervalEdit->text();
+    s.appendCrLf = send.crLfCheck->isChecked();
+    s.loopInterval = rows.loopIntervalEdit->text();
+    s.hexDisplay = receive.hexDisplayCheck->isChecked();
+    s.checksumIndex = send.checksumBox->currentIndex();
+    s.packetDisplay = receive.packetCheck->isChecked();
+    s.packetTimeout = receive.timeoutEdit->text();
     return s;
 }
 
-void TForm1::saveconfigClick(QObject* /*Sender*/) {
+void MainWindow::onSaveSettingsClicked() {
     // The send line's text belongs to the slot of its current mode.
-    (CheckBox4->isChecked() ? savedHexLine : savedTextLine) = Edit_Data->text();
+    send->StoreShownLine();
     const QByteArray bytes = zenta::BuildSettingsFile(zenta::SnapshotOfWindow(*this));
     const bool ok = zenta::WriteSettingsFile(zenta::WindowSettingsPath(), bytes);
     // Saves run on every key release: a failing folder reports once, then stays quiet
@@ -88,13 +98,13 @@ void TForm1::saveconfigClick(QObject* /*Sender*/) {
     }
 }
 
-void TForm1::LoadSettingsFile() {
+void MainWindow::LoadSettingsFile() {
     // Read-only and whole: a write-protected file still loads, long files lose nothing.
     const std::optional<QByteArray> file = zenta::ReadSettingsFile(zenta::WindowSettingsPath());
     if (!file) {
         return;
     }
-    FontDialog1Font = Memo->font();
+    fontDialogFont = receive->view->font();
     // Each value reaches its control in the file's order, running the control's handler.
     zenta::LoadSettingsSnapshot(*file, zenta::SnapshotOfWindow(*this),
                                 [this](const SettingsSnapshot& s, SettingsKeyHit hit) {
@@ -104,28 +114,23 @@ void TForm1::LoadSettingsFile() {
 
 namespace {
 
-void SetNote(TForm1& f, int row, const QString& note) {
-    f.RowEdit(row)->setToolTip(note);
-    f.RowButton(row)->setText(note);
-    f.RowButton(row)->setToolTip(note);
-}
-
-void ApplyPortName(TForm1& f, const QString& value) {
+void ApplyPortName(MainWindow& f, const QString& value) {
     try {
-        f.ComPort.SetPort(value.toStdString());
+        f.port.SetPort(value.toStdString());
     } catch (const std::exception&) {
         // The name is kept even if a reopen under it failed; nothing is open at load.
     }
-    const QString name = QString::fromStdString(f.ComPort.Port());
-    for (int i = 0; i < f.ComComboBox1->count(); ++i) {
-        if (f.ComComboBox1->itemText(i) == name) {
-            f.ComComboBox1->setCurrentIndex(i);
+    const QString name = QString::fromStdString(f.port.Port());
+    TComComboBox* box = f.connection->portBox;
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i) == name) {
+            box->setCurrentIndex(i);
             break;
         }
     }
 }
 
-void ApplyBaudRate(TForm1& f, int bitRate) {
+void ApplyBaudRate(MainWindow& f, int bitRate) {
     TBaudRate rate = zenta::kDefaultBaudRate;
     for (int i = br110; i <= br2000000; ++i) {
         if (BaudRateValue(static_cast<TBaudRate>(i)) == bitRate) {
@@ -133,53 +138,57 @@ void ApplyBaudRate(TForm1& f, int bitRate) {
         }
     }
     try {
-        f.ComPort.SetBaudRate(rate);
+        f.port.SetBaudRate(rate);
     } catch (const std::exception&) {
         try {
-            f.ComPort.SetBaudRate(zenta::kDefaultBaudRate);
+            f.port.SetBaudRate(zenta::kDefaultBaudRate);
         } catch (const std::exception&) {
             // Nothing is open at load; the stored rate stays for the next open.
         }
     }
-    f.ComComboBox2->setCurrentIndex(static_cast<int>(f.ComPort.BaudRate()));
+    f.connection->baudBox->setCurrentIndex(static_cast<int>(f.port.BaudRate()));
 }
 
 // A stored size is taken only as far as the screen reaches.
-QRect ScreenArea(const TForm1& f) {
+QRect ScreenArea(const MainWindow& f) {
     const QScreen* screen = f.screen();
     return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
 }
 
 template <class Change>
-void SetGeometryPart(TForm1& f, Change change) {
+void SetGeometryPart(MainWindow& f, Change change) {
     QRect g = f.geometry();
     change(g);
     f.setGeometry(g);
 }
 
-void ApplyFontSize(TForm1& f, int points) {
+void ApplyFontSize(MainWindow& f, int points) {
     if (points <= 0) {
         return;  // no such font size; the window keeps its own
     }
-    QFont font = f.Memo->font();
+    QFont font = f.receive->view->font();
     font.setPointSize(points);
-    f.Memo->setFont(font);
+    f.receive->view->setFont(font);
 }
 
 }  // namespace
 
-void zenta::ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHit hit) {
+void zenta::ApplySettingsKey(MainWindow& f, const SettingsSnapshot& s, SettingsKeyHit hit) {
+    using panel_widgets::SetChecked;
+    PreparedPanel& rows = *f.prepared;
+    SendPanel& send = *f.send;
+    ReceivePanel& receive = *f.receive;
     const auto row = static_cast<std::size_t>(hit.row);
     switch (hit.key) {
         case SettingsKey::Row:
-            f.RowHexBox(hit.row)->setChecked(s.rows[row].hex);
-            f.RowEdit(hit.row)->setText(s.rows[row].text);
+            rows.hexBox(hit.row)->setChecked(s.rows[row].hex);
+            rows.edit(hit.row)->setText(s.rows[row].text);
             break;
         case SettingsKey::Note:
-            SetNote(f, hit.row, s.rows[row].note);
+            rows.SetNote(hit.row, s.rows[row].note);
             break;
         case SettingsKey::English:
-            TForm1::SetChecked(f.CheckBox18, s.english);
+            SetChecked(f.englishCheck, s.english);
             break;
         case SettingsKey::PortName:
             ApplyPortName(f, s.portName);
@@ -203,61 +212,61 @@ void zenta::ApplySettingsKey(TForm1& f, const SettingsSnapshot& s, SettingsKeyHi
             SetGeometryPart(f, [&s](QRect& g) { g.moveTop(s.windowTop); });
             break;
         case SettingsKey::SidePanelWidth:
-            f.Panel2->setFixedWidth(std::max(0, s.sidePanelWidth));
-            f.Splitter1->Fit();
-            f.Splitter1Moved(f.Splitter1);
+            f.sidePanel->setFixedWidth(std::max(0, s.sidePanelWidth));
+            f.sideSplitter->Fit();
+            rows.LayoutRows();
             break;
         case SettingsKey::SendButtonWidth:
             for (int i = 0; i < zenta::kPreparedRows; ++i) {
-                f.RowButton(i)->resize(s.sendButtonWidth, f.RowButton(i)->height());
+                rows.sendButton(i)->resize(s.sendButtonWidth, rows.sendButton(i)->height());
             }
-            f.Splitter1Moved(f.Splitter1);
+            rows.LayoutRows();
             break;
         case SettingsKey::FontName:
-            f.FontDialog1Font.setFamily(s.fontName);
-            f.Memo->setFont(f.FontDialog1Font);
+            f.fontDialogFont.setFamily(s.fontName);
+            receive.view->setFont(f.fontDialogFont);
             break;
         case SettingsKey::FontSize:
             ApplyFontSize(f, s.fontSize);
             break;
         case SettingsKey::FilePath:
-            f.Edit2->setText(s.filePath);
+            f.files->pathEdit->setText(s.filePath);
             break;
         case SettingsKey::TextLine:
-            savedTextLine = s.savedTextLine;
-            if (!f.CheckBox4->isChecked()) {
-                f.Edit_Data->setText(savedTextLine);
+            send.savedTextLine = s.savedTextLine;
+            if (!send.hexSendCheck->isChecked()) {
+                send.lineEdit->setText(send.savedTextLine);
             }
             break;
         case SettingsKey::HexLine:
-            savedHexLine = s.savedHexLine;
-            if (f.CheckBox4->isChecked()) {
-                f.Edit_Data->setText(savedHexLine);
+            send.savedHexLine = s.savedHexLine;
+            if (send.hexSendCheck->isChecked()) {
+                send.lineEdit->setText(send.savedHexLine);
             }
             break;
         case SettingsKey::HexSend:
-            TForm1::SetChecked(f.CheckBox4, s.hexSend);
+            SetChecked(send.hexSendCheck, s.hexSend);
             break;
         case SettingsKey::TimedInterval:
-            f.Edit1->setText(s.timedInterval);
+            send.intervalEdit->setText(s.timedInterval);
             break;
         case SettingsKey::AppendCrLf:
-            TForm1::SetChecked(f.NewLine_CB, s.appendCrLf);
+            SetChecked(send.crLfCheck, s.appendCrLf);
             break;
         case SettingsKey::LoopInterval:
-            f.Edit35->setText(s.loopInterval);
+            rows.loopIntervalEdit->setText(s.loopInterval);
             break;
         case SettingsKey::HexDisplay:
-            TForm1::SetChecked(f.CheckBox5, s.hexDisplay);
+            SetChecked(receive.hexDisplayCheck, s.hexDisplay);
             break;
         case SettingsKey::Checksum:
-            f.verifyBox->setCurrentIndex(s.checksumIndex);
+            send.checksumBox->setCurrentIndex(s.checksumIndex);
             break;
         case SettingsKey::PacketDisplay:
-            TForm1::SetChecked(f.timeoutCRLF, s.packetDisplay);
+            SetChecked(receive.packetCheck, s.packetDisplay);
             break;
         case SettingsKey::PacketTimeout:
-            f.timeoutText->setText(s.packetTimeout);
+            receive.timeoutEdit->setText(s.packetTimeout);
             break;
     }
 }

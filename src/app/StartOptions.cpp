@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QVariant>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ConnectionPanel.h"
+#include "app/MainWindow.h"
 #include "app/PortNames.h"
 #include "serial/ctl/CPortCtl.h"
 
@@ -21,24 +21,25 @@ zenta::StartOptions& Pending() {
 // Set on the language box while --lang holds: the choice the settings file keeps.
 constexpr char kStoredEnglish[] = "zentaStoredEnglish";
 
-void ApplyPort(TForm1& f, const QString& port) {
+void ApplyPort(MainWindow& f, const QString& port) {
     try {
-        f.ComPort.SetPort(port.toStdString());
+        f.port.SetPort(port.toStdString());
     } catch (const std::exception&) {
         // Nothing is open yet at start-up; the start tick reports a failing open.
     }
     // The start tick opens what the port box shows: select the port's entry, or type the path.
-    for (int i = 0; i < f.ComComboBox1->count(); ++i) {
-        if (QString::fromStdString(NormalizePortName(f.ComComboBox1->itemText(i).toStdString())) ==
-            port) {
-            f.ComComboBox1->setCurrentIndex(i);
+    TComComboBox* box = f.connection->portBox;
+    for (int i = 0; i < box->count(); ++i) {
+        if (QString::fromStdString(NormalizePortName(box->itemText(i).toStdString())) == port) {
+            box->setCurrentIndex(i);
             return;
         }
     }
-    f.ComComboBox1->setEditText(port);
+    box->setEditText(port);
 }
 
-void ApplyBaudRate(TForm1& f, int rate) {
+void ApplyBaudRate(MainWindow& f, int rate) {
+    ConnectionPanel& c = *f.connection;
     int index = 0;
     for (int i = static_cast<int>(brCustom) + 1; i <= static_cast<int>(br2000000); ++i) {
         if (BaudRateValue(static_cast<TBaudRate>(i)) == rate) {
@@ -47,28 +48,28 @@ void ApplyBaudRate(TForm1& f, int rate) {
     }
     try {
         if (index > 0) {
-            f.ComPort.SetBaudRate(static_cast<TBaudRate>(index));
-            f.CustomBaudInput->hide();
+            f.port.SetBaudRate(static_cast<TBaudRate>(index));
+            c.customBaudEdit->hide();
         } else {
-            f.ComPort.SetBaudRate(brCustom);
-            f.ComPort.SetCustomBaudRate(rate);
-            f.CustomBaudInput->setText(QString::number(rate));
-            f.CustomBaudInput->show();
+            f.port.SetBaudRate(brCustom);
+            f.port.SetCustomBaudRate(rate);
+            c.customBaudEdit->setText(QString::number(rate));
+            c.customBaudEdit->show();
         }
     } catch (const std::exception&) {
         // The port refused it at open time; the window's own rule falls back to 115200.
         try {
-            f.ComPort.SetBaudRate(br115200);
+            f.port.SetBaudRate(br115200);
         } catch (const std::exception&) {
             // Nothing left to fall back to; the box shows what the port holds.
         }
-        f.CustomBaudInput->hide();
+        c.customBaudEdit->hide();
     }
-    f.ComComboBox2->setCurrentIndex(static_cast<int>(f.ComPort.BaudRate()));
+    c.baudBox->setCurrentIndex(static_cast<int>(f.port.BaudRate()));
 }
 
-void ApplyLanguage(TForm1& f, bool english) {
-    QCheckBox* box = f.CheckBox18;
+void ApplyLanguage(MainWindow& f, bool english) {
+    QCheckBox* box = f.englishCheck;
     box->setProperty(kStoredEnglish, box->isChecked());
     box->setChecked(english);
     // Any later change of the box is the user's own choice and is saved as such.
@@ -81,11 +82,11 @@ void ApplyLanguage(TForm1& f, bool english) {
 void InstallStartOptions(const zenta::StartOptions& options) {
     Pending() = options;
     if (!options.configDir.isEmpty()) {
-        TForm1::SettingsFolder = options.configDir;
+        MainWindow::SettingsFolder = options.configDir;
     }
 }
 
-void ApplyStartOptions(TForm1& form) {
+void ApplyStartOptions(MainWindow& form) {
     const zenta::StartOptions options = std::exchange(Pending(), zenta::StartOptions{});
     if (options.port) {
         ApplyPort(form, *options.port);
@@ -98,7 +99,7 @@ void ApplyStartOptions(TForm1& form) {
     }
 }
 
-bool StoredLanguageIsEnglish(const TForm1& form) {
-    const QVariant stored = form.CheckBox18->property(kStoredEnglish);
-    return stored.isValid() ? stored.toBool() : form.CheckBox18->isChecked();
+bool StoredLanguageIsEnglish(const MainWindow& window) {
+    const QVariant stored = window.englishCheck->property(kStoredEnglish);
+    return stored.isValid() ? stored.toBool() : window.englishCheck->isChecked();
 }

@@ -2,7 +2,7 @@
 
 #include "app/core/CommandLine.h"
 
-class TForm1;
+class MainWindow;
 
 // Hands the command line's choices to the window created next: the settings folder at
 // once, the port, bit rate and language when its start-up has loaded the settings file.
@@ -10,8 +10,8 @@ void InstallStartOptions(const zenta::StartOptions& options);
 
 // Start-up step between loading the settings and the language switch. Applies and then
 // forgets the installed options, so a later window starts from its settings alone.
-void ApplyStartOptions(TForm1& form);
+void ApplyStartOptions(MainWindow& window);
 
 // The language the settings file records: the user's stored choice while --lang overrides
 // it for this start, else the language box.
-bool StoredLanguageIsEnglish(const TForm1& form);
+bool StoredLanguageIsEnglish(const MainWindow& window);

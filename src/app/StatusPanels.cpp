@@ -1,5 +1,7 @@
 #include "app/StatusPanels.h"
 
+#include "update/UpdateConfig.h"
+
 #include <QLabel>
 #include <algorithm>
 
@@ -83,4 +85,9 @@ void TStatusPanels::SetColor(const QColor& color) {
         pal = QPalette();
     }
     setPalette(pal);
+}
+
+QString HomePanelText() {
+    const QString home = QString::fromStdString(zenta::ConfiguredHomeUrl());
+    return home.isEmpty() ? QStringLiteral("zenta") : home;
 }

@@ -41,3 +41,6 @@ class TStatusPanels : public QFrame {
     std::array<int, kPanels> needed_{};  // width of each panel's text
     QColor color_;
 };
+
+// Status panel 0 at rest: the configured home page, else the program's name.
+QString HomePanelText();

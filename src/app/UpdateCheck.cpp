@@ -1,17 +1,18 @@
-// Start-up tick, system proxy and the update page check.
-#include <QCheckBox>
+// System proxy and the update page check.
+#include "app/UpdateCheck.h"
+
 #include <QFutureWatcher>
-#include <QLineEdit>
 #include <QNetworkProxy>
 #include <QPromise>
-#include <QPushButton>
 #include <QThreadPool>
 #include <QTimer>
+#include <QWidget>
 #include <cstdlib>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/FormWidgets.h"
+#include "app/LinkBar.h"
+#include "app/PanelWidgets.h"
+#include "app/WindowLinks.h"
+#include "app/WindowState.h"
 #include "text/Gb18030.h"
 #include "update/ProxySettings.h"
 #include "update/UpdateConfig.h"
@@ -19,32 +20,25 @@
 #include "update/qt/UpdateFetch.h"
 #include "update/qt/UpdateNotice.h"
 
-struct TForm1::UpdateState {
+struct UpdateCheck::State {
     zenta::UpdateFetch fetch;
     // The desktop's proxy settings, asked off the window's thread (a PAC script may be
     // fetched on the way).
     QFutureWatcher<QList<QNetworkProxy>> desktopProxy;
     // The request waits for that answer.
     bool waitingForProxy = false;
-    bool socks = false;
-    QString proxyUser;
-    QString proxyPassword;
 };
-
-void TForm1::UpdateStateDeleter::operator()(UpdateState* s) const {
-    delete s;
-}
 
 namespace {
 
 QString UpdateUrl() {
-    return TForm1::UpdateUrlSource ? TForm1::UpdateUrlSource()
-                                   : QString::fromStdString(zenta::ConfiguredUpdateUrl());
+    return UpdateCheck::UrlSource ? UpdateCheck::UrlSource()
+                                  : QString::fromStdString(zenta::ConfiguredUpdateUrl());
 }
 
 QString DefaultLink(int index) {
-    if (TForm1::DefaultLinkSource) {
-        return TForm1::DefaultLinkSource(index);
+    if (UpdateCheck::DefaultLinkSource) {
+        return UpdateCheck::DefaultLinkSource(index);
     }
     return QString::fromStdString(zenta::DefaultHeaderLink(index, zenta::ConfiguredHomeUrl(),
                                                            zenta::ConfiguredDownloadUrl()));
@@ -52,50 +46,58 @@ QString DefaultLink(int index) {
 
 }  // namespace
 
-TForm1::UpdateState& TForm1::Update() {
-    if (!update_) {
-        update_.reset(new UpdateState);
-        connect(&update_->fetch, &zenta::UpdateFetch::Finished, this,
-                [this](bool ok, const QByteArray& body) { FinishUpdateCheck(ok, body); });
-        connect(&update_->desktopProxy, &QFutureWatcherBase::finished, this, [this] {
-            UpdateState& u = *update_;
+UpdateCheck::UpdateCheck(QWidget* window, LinkBar& links, WindowLinks& main)
+    : QObject(window), window_(window), links_(links), main_(main) {
+    giveUpTimer = panel_widgets::Named(new QTimer(this), "updateGiveUpTimer");
+    giveUpTimer->setSingleShot(true);
+    giveUpTimer->setInterval(2000);
+    connect(giveUpTimer, &QTimer::timeout, this, &UpdateCheck::Abort);
+}
+
+UpdateCheck::~UpdateCheck() = default;
+
+UpdateCheck::State& UpdateCheck::Get() {
+    if (!state_) {
+        state_ = std::make_unique<State>();
+        connect(&state_->fetch, &zenta::UpdateFetch::Finished, this,
+                [this](bool ok, const QByteArray& body) { Finish(ok, body); });
+        connect(&state_->desktopProxy, &QFutureWatcherBase::finished, this, [this] {
+            State& u = *state_;
             const QList<QNetworkProxy> proxies = u.desktopProxy.future().result();
             for (const QNetworkProxy& p : proxies) {
                 if (p.type() == QNetworkProxy::HttpProxy ||
                     p.type() == QNetworkProxy::Socks5Proxy) {
-                    SetChecked(CheckBox8, true);
-                    Edit3->setText(p.hostName());
-                    Edit4->setText(QString::number(p.port()));
-                    u.socks = p.type() == QNetworkProxy::Socks5Proxy;
-                    u.proxyUser = p.user();
-                    u.proxyPassword = p.password();
+                    proxy.use = true;
+                    proxy.host = p.hostName();
+                    proxy.port = QString::number(p.port());
+                    proxy.socks = p.type() == QNetworkProxy::Socks5Proxy;
+                    proxy.user = p.user();
+                    proxy.password = p.password();
                     break;
                 }
             }
             if (u.waitingForProxy) {
                 u.waitingForProxy = false;
-                SendUpdateRequest();
+                SendRequest();
             }
         });
     }
-    return *update_;
+    return *state_;
 }
 
-// Copies the system proxy settings into the hidden proxy controls: the environment's
-// http_proxy family first, else what the desktop's settings say.
-void TForm1::Button7Click(QObject* /*Sender*/) {
-    UpdateState& u = Update();
+void UpdateCheck::ReadSystemProxy() {
+    State& u = Get();
     const QUrl url(UpdateUrl());
     const zenta::ProxySetting env =
         zenta::ProxyFromEnvironment([](const char* name) { return std::getenv(name); },
                                     url.scheme().toStdString(), url.host().toStdString());
     if (env.found) {
-        SetChecked(CheckBox8, env.enabled);
-        Edit3->setText(QString::fromStdString(env.host));
-        Edit4->setText(QString::fromStdString(env.port));
-        u.socks = env.socks;
-        u.proxyUser = QString::fromStdString(env.user);
-        u.proxyPassword = QString::fromStdString(env.password);
+        proxy.use = env.enabled;
+        proxy.host = QString::fromStdString(env.host);
+        proxy.port = QString::fromStdString(env.port);
+        proxy.socks = env.socks;
+        proxy.user = QString::fromStdString(env.user);
+        proxy.password = QString::fromStdString(env.password);
         return;
     }
     // Without an update address nothing may touch the network, not even a proxy lookup.
@@ -111,86 +113,74 @@ void TForm1::Button7Click(QObject* /*Sender*/) {
     });
 }
 
-void TForm1::getNEWSTimerTimer(QObject* /*Sender*/) {
-    getNEWSTimer->stop();
-    InvokeClick(Button_Open);
-    Label23Click(this);
-    StartUpdateCheck();
-}
-
-void TForm1::StartUpdateCheck() {
+void UpdateCheck::Start() {
     const QUrl url(UpdateUrl());
     if (!zenta::IsWebLink(url.toString().toStdString())) {
-        FinishUpdateCheck(false, {});
+        Finish(false, {});
         return;
     }
-    UpdateState& u = Update();
-    cacelGetnewsTimer->setInterval(UpdateCancelMs);
-    cacelGetnewsTimer->start();
+    State& u = Get();
+    giveUpTimer->setInterval(GiveUpMs);
+    giveUpTimer->start();
     if (u.desktopProxy.isRunning()) {
         u.waitingForProxy = true;
         return;
     }
-    SendUpdateRequest();
+    SendRequest();
 }
 
-void TForm1::SendUpdateRequest() {
-    UpdateState& u = Update();
-    QNetworkProxy proxy(QNetworkProxy::NoProxy);
-    if (CheckBox8->isChecked()) {
-        proxy = QNetworkProxy(u.socks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy,
-                              Edit3->text(), zenta::ProxyPortNumber(Edit4->text().toStdString()),
-                              u.proxyUser, u.proxyPassword);
+void UpdateCheck::SendRequest() {
+    State& u = Get();
+    QNetworkProxy via(QNetworkProxy::NoProxy);
+    if (proxy.use) {
+        via = QNetworkProxy(proxy.socks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy,
+                            proxy.host, zenta::ProxyPortNumber(proxy.port.toStdString()),
+                            proxy.user, proxy.password);
     }
-    if (!u.fetch.Get(QUrl(UpdateUrl()), proxy)) {
-        FinishUpdateCheck(false, {});
+    if (!u.fetch.Get(QUrl(UpdateUrl()), via)) {
+        Finish(false, {});
     }
 }
 
-void TForm1::cacelGetnewsTimerTimer(QObject* /*Sender*/) {
-    cacelGetnewsTimer->stop();
-    AbortUpdateCheck();
-}
-
-// Gives up a request still running (cancel tick, window close); the end of the check
-// then runs as for any failure.
-void TForm1::AbortUpdateCheck() {
-    cacelGetnewsTimer->stop();
-    if (!update_) {
+void UpdateCheck::Abort() {
+    giveUpTimer->stop();
+    if (!state_) {
         return;
     }
-    if (update_->waitingForProxy) {
-        update_->waitingForProxy = false;
-        FinishUpdateCheck(false, {});
+    if (state_->waitingForProxy) {
+        state_->waitingForProxy = false;
+        Finish(false, {});
     }
-    if (update_->fetch.Running()) {
-        update_->fetch.Abort();
-        update_->fetch.Disconnect();
+    if (state_->fetch.Running()) {
+        state_->fetch.Abort();
+        state_->fetch.Disconnect();
     }
 }
 
 // Every failure is silent: the labels keep what they show, and empty links get their
 // fallback addresses.
-void TForm1::FinishUpdateCheck(bool ok, const QByteArray& body) {
-    cacelGetnewsTimer->stop();
+void UpdateCheck::Finish(bool ok, const QByteArray& body) {
+    giveUpTimer->stop();
     if (ok) {
-        ShowUpdatePage(body);
+        ShowPage(body);
     }
-    for (int k = 0; k < 5; ++k) {
-        if (HeaderLinks[k].isEmpty()) {
-            HeaderLinks[k] = DefaultLink(k);
+    for (int k = 0; k < LinkBar::kLinks; ++k) {
+        QString& address = links_.addresses[static_cast<std::size_t>(k)];
+        if (address.isEmpty()) {
+            address = DefaultLink(k);
         }
     }
 }
 
-void TForm1::ShowUpdatePage(const QByteArray& body) {
+void UpdateCheck::ShowPage(const QByteArray& body) {
     const zenta::UpdatePage page =
         zenta::ParseUpdatePage(std::string_view(body.constData(), body.size()));
     const bool utf8 = zenta::IsUtf8(body);
     auto text = [utf8](const std::string& bytes) {
         return zenta::DecodePageText(QByteArray::fromStdString(bytes), utf8);
     };
-    TClickLabel* labels[] = {H1, H2, H3, H4, H5};
+    const auto& labels = links_.labels;
+    auto& addresses = links_.addresses;
     std::array<std::size_t, 5> bytes{};
     std::array<int, 5> textWidths{};
     for (int k = 0; k < 5; ++k) {
@@ -199,9 +189,9 @@ void TForm1::ShowUpdatePage(const QByteArray& body) {
         // Widths count the caption in the code page the page was written in (GBK).
         bytes[k] = static_cast<std::size_t>(zenta::ToGb18030(caption).size());
         textWidths[k] = labels[k]->fontMetrics().horizontalAdvance(caption) + 6;
-        HeaderLinks[k] = text(page.links[k]);
+        addresses[k] = text(page.links[k]);
     }
-    const zenta::LinkBarGeometry g = zenta::LayoutLinkBar(bytes, textWidths, H1->x());
+    const zenta::LinkBarGeometry g = zenta::LayoutLinkBar(bytes, textWidths, labels[0]->x());
     for (int k = 0; k < 5; ++k) {
         labels[k]->setGeometry(g.lefts[k], labels[k]->y(), g.widths[k], labels[k]->height());
     }
@@ -211,11 +201,11 @@ void TForm1::ShowUpdatePage(const QByteArray& body) {
     const zenta::UpdateNotice notice = zenta::MakeUpdateNotice(
         compare, EnglishUI == 1, text(page.version), text(page.notice), text(page.download));
     if (!notice.memoText.isEmpty()) {
-        winprint(notice.memoText);
+        main_.Print(notice.memoText);
     }
-    setWindowTitle(notice.captionPrefix + windowTitle() + notice.captionSuffix);
+    window_->setWindowTitle(notice.captionPrefix + window_->windowTitle() + notice.captionSuffix);
     // The reply has ended here, so there is no connection left to wait for.
     for (int k = 0; k < 5; ++k) {
-        labels[k]->setToolTip(HeaderLinks[k]);
+        labels[k]->setToolTip(addresses[k]);
     }
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/CloseRequest.h"
-#include "app/ComMainForm.h"
+#include "app/MainWindow.h"
 #include "app/StartOptions.h"
 #include "app/core/CommandLine.h"
 #include "app/core/LanguageTable.h"
@@ -42,9 +42,9 @@ int main(int argc, char* argv[]) {
     TMainThreadDispatcher::SetDefault(&dispatcher);
     int rc = 0;
     {
-        TForm1 form;
-        const zenta::TCloseRequestWatch closeWatch(&form);
-        form.show();
+        MainWindow window;
+        const zenta::TCloseRequestWatch closeWatch(&window);
+        window.show();
         rc = QApplication::exec();
     }
     TMainThreadDispatcher::SetDefault(nullptr);

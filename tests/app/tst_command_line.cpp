@@ -47,7 +47,7 @@ class CommandLineTest : public QObject {
     void cleanup() {
         RemoveWindowHooks();
         InstallStartOptions({});
-        TForm1::SettingsFolder.clear();
+        MainWindow::SettingsFolder.clear();
     }
 
     void refusesBadValuesWithExitTwo_data() {
@@ -175,31 +175,31 @@ class CommandLineTest : public QObject {
         options.baudRate = 250000;  // not in the table: a custom rate
         options.english = true;
         InstallStartOptions(options);
-        std::unique_ptr<TForm1> form = NewWindow();
+        std::unique_ptr<MainWindow> form = NewWindow();
 
-        QCOMPARE(form->ComComboBox1->currentText(), *options.port);
+        QCOMPARE(form->connection->portBox->currentText(), *options.port);
         QCOMPARE(EnglishUI, uint8_t{1});
-        QCOMPARE(form->Button_Send->text(), QStringLiteral("SEND"));
-        QCOMPARE(form->CustomBaudInput->text(), QStringLiteral("250000"));
+        QCOMPARE(form->send->sendButton->text(), QStringLiteral("SEND"));
+        QCOMPARE(form->connection->customBaudEdit->text(), QStringLiteral("250000"));
         QByteArray file = folder.Read();
         QVERIFY(file.contains("N100=," + zenta::ToGb18030(QStringLiteral("汉语"))));
         QVERIFY(file.contains("N80=," + QByteArray::fromStdString(pty.SlavePath())));
 
-        TForm1::InvokeClick(form->Button_Open);
-        QVERIFY(form->ComPort.Connected());
+        panel_widgets::InvokeClick(form->connection->openButton);
+        QVERIFY(form->port.Connected());
         QCOMPARE(SlaveSpeed(pty.Master()), 250000u);
 
         // A user's switch of the language is saved like any other choice.
-        form->CheckBox18->click();
-        QVERIFY(!form->CheckBox18->isChecked());
-        form->CheckBox18->click();
+        form->englishCheck->click();
+        QVERIFY(!form->englishCheck->isChecked());
+        form->englishCheck->click();
         QVERIFY(folder.Read().contains("N100=,English"));
 
         // The options served one window; the next starts from its settings alone.
         form.reset();
         form = NewWindow();
-        QCOMPARE(form->ComPort.Port(), pty.SlavePath());
-        QCOMPARE(form->CustomBaudInput->isVisible(), false);
+        QCOMPARE(form->port.Port(), pty.SlavePath());
+        QCOMPARE(form->connection->customBaudEdit->isVisible(), false);
     }
 
     void windowTakesTableRate() {
@@ -212,9 +212,9 @@ class CommandLineTest : public QObject {
         EnglishUI = 0;
         StopFlag = 0;
         // The start-up tick runs: it opens the given port by itself.
-        auto form = std::make_unique<TForm1>();
-        QCOMPARE(form->ComComboBox2->currentText(), QStringLiteral("9600"));
-        QTRY_VERIFY_WITH_TIMEOUT(form->ComPort.Connected(), 20000);
+        auto form = std::make_unique<MainWindow>();
+        QCOMPARE(form->connection->baudBox->currentText(), QStringLiteral("9600"));
+        QTRY_VERIFY_WITH_TIMEOUT(form->port.Connected(), 20000);
         QCOMPARE(SlaveSpeed(pty.Master()), 9600u);
         QVERIFY(folder.Read().contains("N81=,9600"));
     }

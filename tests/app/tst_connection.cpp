@@ -13,11 +13,23 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
 #include "app/PortNames.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
 #include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/core/Messages.h"
+#include "datapath/qt/ReceiveView.h"
 #include "serial/ctl/CPortCtl.h"
 #include "support/qt/WindowFixture.h"
 
@@ -31,32 +43,32 @@ class ConnectionTest : public QObject {
 
   private:
     RecordingPrompts prompts_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     TWindowFixture fixture_;
     std::vector<std::string> entries_;
 
     void SelectPort(const std::string& entry) {
         entries_ = {entry};
-        form_->Label23Click(nullptr);
-        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(entry));
+        form_->connection->RefreshPortList();
+        QCOMPARE(form_->connection->portBox->currentText(), QString::fromStdString(entry));
     }
     // Both automatic senders running, as a failure must stop them.
     void StartSenders() {
-        TForm1::SetChecked(form_->CheckBox3, true);
-        form_->SendStringTimer->start();
-        TForm1::SetChecked(form_->CheckBox6, true);
-        form_->Send_N_StringTimer->start();
+        panel_widgets::SetChecked(form_->send->timedSendCheck, true);
+        form_->send->timedSendTimer->start();
+        panel_widgets::SetChecked(form_->prepared->loopCheck, true);
+        form_->prepared->loopTimer->start();
     }
     void ExpectSafeAfterError() {
-        QVERIFY(!form_->ComPort.Connected());
-        QVERIFY(!form_->Button4->isEnabled());
-        QVERIFY(!form_->Button_Send->isEnabled());
-        QVERIFY(!form_->SendStringTimer->isActive());
-        QVERIFY(!form_->Send_N_StringTimer->isActive());
-        QVERIFY(!form_->CheckBox3->isChecked());
-        QVERIFY(!form_->CheckBox6->isChecked());
+        QVERIFY(!form_->port.Connected());
+        QVERIFY(!form_->files->sendFileButton->isEnabled());
+        QVERIFY(!form_->send->sendButton->isEnabled());
+        QVERIFY(!form_->send->timedSendTimer->isActive());
+        QVERIFY(!form_->prepared->loopTimer->isActive());
+        QVERIFY(!form_->send->timedSendCheck->isChecked());
+        QVERIFY(!form_->prepared->loopCheck->isChecked());
         QCOMPARE(StopFlag, uint8_t{1});
-        QCOMPARE(form_->ComLed1->State(), lsOff);
+        QCOMPARE(form_->connection->led->State(), lsOff);
     }
 
   private slots:
@@ -64,9 +76,9 @@ class ConnectionTest : public QObject {
         fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
         entries_.clear();
-        TForm1::PortEntrySource = [this] { return entries_; };
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        ConnectionPanel::PortEntrySource = [this] { return entries_; };
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
     }
     void cleanup() {
         form_.reset();
@@ -77,69 +89,69 @@ class ConnectionTest : public QObject {
         TPty pty;
         QVERIFY(!pty.SlavePath().empty());
         SelectPort(pty.SlavePath() + " Test board");
-        form_->Rfreues100msTimer(nullptr);
-        QCOMPARE(form_->StatusBar1->PanelText(4), QString());
+        form_->onRefreshTick();
+        QCOMPARE(form_->statusBar->PanelText(4), QString());
 
-        QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
+        QTest::mouseClick(form_->connection->openButton, Qt::LeftButton);
         QVERIFY(prompts_.messages.isEmpty());
-        QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->ComPort.Port(), pty.SlavePath());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("关闭串口"));
-        QCOMPARE(form_->ComLed1->State(), lsOn);
-        QVERIFY(form_->Button4->isEnabled());
-        QVERIFY(form_->Button_Send->isEnabled());
-        QVERIFY(form_->CheckBox1->isEnabled());
-        QVERIFY(form_->CheckBox2->isEnabled());
+        QVERIFY(form_->port.Connected());
+        QCOMPARE(form_->port.Port(), pty.SlavePath());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("关闭串口"));
+        QCOMPARE(form_->connection->led->State(), lsOn);
+        QVERIFY(form_->files->sendFileButton->isEnabled());
+        QVERIFY(form_->send->sendButton->isEnabled());
+        QVERIFY(form_->connection->dtrCheck->isEnabled());
+        QVERIFY(form_->connection->rtsCheck->isEnabled());
         // A pseudo-terminal has no modem lines: all three inputs read off.
-        form_->Rfreues100msTimer(nullptr);
-        QTRY_COMPARE(form_->StatusBar1->PanelText(4), QStringLiteral("CTS=0 DSR=0 RLSD=0 "));
-        QVERIFY(form_->StatusBar1->PanelText(3).contains(QStringLiteral("已打开")));
+        form_->onRefreshTick();
+        QTRY_COMPARE(form_->statusBar->PanelText(4), QStringLiteral("CTS=0 DSR=0 RLSD=0 "));
+        QVERIFY(form_->statusBar->PanelText(3).contains(QStringLiteral("已打开")));
 
         // Data from the device reaches the receive window.
         QVERIFY(pty.Send("hello"));
-        QTRY_COMPARE(form_->Rx.rxCount, int64_t{5});
-        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("hello")));
+        QTRY_COMPARE(form_->received.rxCount, int64_t{5});
+        QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("hello")));
 
-        QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
-        QVERIFY(!form_->ComPort.Connected());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("打开串口"));
-        QCOMPARE(form_->ComLed1->State(), lsOff);
-        QVERIFY(!form_->Button4->isEnabled());
-        QVERIFY(!form_->Button_Send->isEnabled());
-        QVERIFY(!form_->CheckBox1->isEnabled());
+        QTest::mouseClick(form_->connection->openButton, Qt::LeftButton);
+        QVERIFY(!form_->port.Connected());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("打开串口"));
+        QCOMPARE(form_->connection->led->State(), lsOff);
+        QVERIFY(!form_->files->sendFileButton->isEnabled());
+        QVERIFY(!form_->send->sendButton->isEnabled());
+        QVERIFY(!form_->connection->dtrCheck->isEnabled());
         QCOMPARE(StopFlag, uint8_t{1});
-        form_->Rfreues100msTimer(nullptr);
-        QCOMPARE(form_->StatusBar1->PanelText(4), QStringLiteral("CTS=0 DSR=0 RLSD=0 "));
+        form_->onRefreshTick();
+        QCOMPARE(form_->statusBar->PanelText(4), QStringLiteral("CTS=0 DSR=0 RLSD=0 "));
 
         // Captions follow the language at the time of the event.
         EnglishUI = 1;
-        QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("CloseCom"));
-        form_->FormClose(form_.get());
-        QVERIFY(!form_->ComPort.Connected());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("OpenCom"));
+        QTest::mouseClick(form_->connection->openButton, Qt::LeftButton);
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("CloseCom"));
+        form_->close();
+        QVERIFY(!form_->port.Connected());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("OpenCom"));
     }
 
     void entryWithoutAPortNameOpensNothing() {
-        form_->Button_Send->setEnabled(false);
+        form_->send->sendButton->setEnabled(false);
         SelectPort("ttyS0 not a device path");
-        QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
-        QVERIFY(!form_->ComPort.Connected());
+        QTest::mouseClick(form_->connection->openButton, Qt::LeftButton);
+        QVERIFY(!form_->port.Connected());
         QVERIFY(prompts_.messages.isEmpty());
-        QVERIFY(form_->Button_Send->isEnabled());
-        QVERIFY(form_->CheckBox1->isEnabled());
+        QVERIFY(form_->send->sendButton->isEnabled());
+        QVERIFY(form_->connection->dtrCheck->isEnabled());
     }
 
     void missingDeviceReportsInBothLanguages() {
         const std::string missing = "/dev/zenta-no-such-port";
-        form_->ComComboBox1->setEditText(QString::fromStdString(missing));
+        form_->connection->portBox->setEditText(QString::fromStdString(missing));
         for (int english : {0, 1}) {
             EnglishUI = english;
             prompts_.messages.clear();
             StopFlag = 0;
             StartSenders();
-            form_->Button_Send->setEnabled(true);
-            form_->Button_OpenClick(form_->Button_Open);
+            form_->send->sendButton->setEnabled(true);
+            form_->connection->onOpenClicked();
             QCOMPARE(prompts_.messages.size(), 1);
             // Nothing the user can fix is named for a missing device: the plain message.
             QCOMPARE(prompts_.messages[0], Msg(MsgId::OpenError, english == 1));
@@ -155,97 +167,97 @@ class ConnectionTest : public QObject {
         QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
         SelectPort(pty.SlavePath());
         StartSenders();
-        form_->Button_OpenClick(form_->Button_Open);
+        form_->connection->onOpenClicked();
         ::close(holder);
         QCOMPARE(prompts_.messages.size(), 1);
         QCOMPARE(prompts_.messages[0],
                  Msg(MsgId::OpenError, false) + QStringLiteral("\r\n该串口正被其他程序占用。"));
         ExpectSafeAfterError();
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("打开串口"));
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("打开串口"));
 
         // Once the other program lets go, the same click opens it.
-        form_->Button_OpenClick(form_->Button_Open);
-        QVERIFY(form_->ComPort.Connected());
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
     }
 
     void customBitRateQuestion() {
         auto choose = [this](std::optional<QString> answer) {
             prompts_.messages.clear();
             prompts_.answers = {answer};
-            form_->ComComboBox2->SelectByUser(0);
+            form_->connection->baudBox->SelectByUser(0);
         };
         TPty pty;
         SelectPort(pty.SlavePath());
-        form_->Button_OpenClick(nullptr);
-        QVERIFY(form_->ComPort.Connected());
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
 
         choose(QStringLiteral("60000000"));
         QCOMPARE(prompts_.queries.last(),
                  QStringLiteral("Custom baudrate|Please input  the custom baud rate:         "));
         QCOMPARE(prompts_.messages, QStringList{QStringLiteral("The highest baudrate is 50M BPS")});
-        QCOMPARE(form_->ComPort.BaudRate(), brCustom);
-        QCOMPARE(form_->ComPort.CustomBaudRate(), 50000000);
-        QCOMPARE(form_->CustomBaudInput->text(), QStringLiteral("50000000"));
-        QVERIFY(!form_->CustomBaudInput->isHidden());
-        QVERIFY(form_->ComPort.Connected());
+        QCOMPARE(form_->port.BaudRate(), brCustom);
+        QCOMPARE(form_->port.CustomBaudRate(), 50000000);
+        QCOMPARE(form_->connection->customBaudEdit->text(), QStringLiteral("50000000"));
+        QVERIFY(!form_->connection->customBaudEdit->isHidden());
+        QVERIFY(form_->port.Connected());
 
         choose(QStringLiteral("50"));
         QCOMPARE(prompts_.messages, QStringList{QStringLiteral("The lowest baudrate is 110 BPS")});
-        QCOMPARE(form_->ComPort.CustomBaudRate(), 110);
-        QCOMPARE(form_->CustomBaudInput->text(), QStringLiteral("110"));
+        QCOMPARE(form_->port.CustomBaudRate(), 110);
+        QCOMPARE(form_->connection->customBaudEdit->text(), QStringLiteral("110"));
 
         choose(QStringLiteral("250000"));
         QVERIFY(prompts_.messages.isEmpty());
-        QCOMPARE(form_->ComPort.CustomBaudRate(), 250000);
+        QCOMPARE(form_->port.CustomBaudRate(), 250000);
 
         // A standard entry hides the custom box.
-        form_->ComComboBox2->SelectByUser(br9600);
-        QCOMPARE(form_->ComPort.BaudRate(), br9600);
-        QVERIFY(form_->CustomBaudInput->isHidden());
+        form_->connection->baudBox->SelectByUser(br9600);
+        QCOMPARE(form_->port.BaudRate(), br9600);
+        QVERIFY(form_->connection->customBaudEdit->isHidden());
 
         // Not a number, and cancel: the port keeps its rate.
         choose(QStringLiteral("abc"));
         QCOMPARE(prompts_.messages, QStringList{QStringLiteral("please input a number!")});
-        QCOMPARE(form_->ComPort.BaudRate(), br9600);
-        QCOMPARE(form_->ComComboBox2->currentIndex(), 0);
+        QCOMPARE(form_->port.BaudRate(), br9600);
+        QCOMPARE(form_->connection->baudBox->currentIndex(), 0);
         choose(std::nullopt);
         QCOMPARE(prompts_.messages, QStringList{QStringLiteral("It's none!")});
-        QCOMPARE(form_->ComPort.BaudRate(), br9600);
-        QCOMPARE(form_->ComPort.CustomBaudRate(), 250000);
+        QCOMPARE(form_->port.BaudRate(), br9600);
+        QCOMPARE(form_->port.CustomBaudRate(), 250000);
     }
 
     void refusedRateFallsBackTo115200() {
         FakeLog log;
-        form_->ComPort.SetDeviceFactory([&log] { return std::make_unique<FakeDevice>(&log); });
+        form_->port.SetDeviceFactory([&log] { return std::make_unique<FakeDevice>(&log); });
         SelectPort("/dev/ttyFAKE0");
-        form_->Button_OpenClick(nullptr);
-        QVERIFY(form_->ComPort.Connected());
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
         log.configError = EINVAL;
         prompts_.answers = {QStringLiteral("12345")};
-        form_->ComComboBox2->SelectByUser(0);
+        form_->connection->baudBox->SelectByUser(0);
         QCOMPARE(prompts_.messages.last(),
                  QStringLiteral("This Port does not support the baudrate,Please try 115200BPS!"));
-        QCOMPARE(form_->ComComboBox2->currentIndex(), int(br115200));
-        QVERIFY(form_->CustomBaudInput->isHidden());
+        QCOMPARE(form_->connection->baudBox->currentIndex(), int(br115200));
+        QVERIFY(form_->connection->customBaudEdit->isHidden());
         // A data-bits value the device refuses falls back to 8 bits without a word.
         const auto shown = prompts_.messages.size();
-        form_->ComComboBox3->SelectByUser(dbFive);
-        QCOMPARE(form_->ComComboBox3->currentIndex(), int(dbEight));
+        form_->connection->dataBitsBox->SelectByUser(dbFive);
+        QCOMPARE(form_->connection->dataBitsBox->currentIndex(), int(dbEight));
         QCOMPARE(prompts_.messages.size(), shown);
         log.configError = 0;
-        form_->ComPort.Close();
-        form_->ComPort.SetDeviceFactory({});
+        form_->port.Close();
+        form_->port.SetDeviceFactory({});
     }
 
     void dtrAndRtsBoxes() {
         FakeLog log;
-        form_->ComPort.SetDeviceFactory([&log] { return std::make_unique<FakeDevice>(&log); });
+        form_->port.SetDeviceFactory([&log] { return std::make_unique<FakeDevice>(&log); });
         SelectPort("/dev/ttyFAKE0 Fake adapter");
         // Checked while closed: nothing reaches a device until the open.
-        TForm1::SetChecked(form_->CheckBox1, true);
+        panel_widgets::SetChecked(form_->connection->dtrCheck, true);
         QVERIFY(log.Calls().empty());
-        form_->Button_OpenClick(nullptr);
-        QVERIFY(form_->ComPort.Connected());
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
         auto calls = log.Calls();
         const auto open = std::find(calls.begin(), calls.end(), "open /dev/ttyFAKE0");
         QVERIFY(open != calls.end());
@@ -257,17 +269,17 @@ class ConnectionTest : public QObject {
         QCOMPARE(std::count(calls.begin(), calls.end(), std::string("dtr 1")), 1);
 
         // While open a click drives the line at once.
-        TForm1::SetChecked(form_->CheckBox2, true);
+        panel_widgets::SetChecked(form_->connection->rtsCheck, true);
         QCOMPARE(log.Calls().back(), std::string("rts 1"));
 
         // The adapter is gone when DTR changes: the port closes without a message.
         log.dtrError = EIO;
-        TForm1::SetChecked(form_->CheckBox1, false);
+        panel_widgets::SetChecked(form_->connection->dtrCheck, false);
         QVERIFY(prompts_.messages.isEmpty());
-        QVERIFY(!form_->ComPort.Connected());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("打开串口"));
-        QCOMPARE(form_->ComLed1->State(), lsOff);
-        form_->ComPort.SetDeviceFactory({});
+        QVERIFY(!form_->port.Connected());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("打开串口"));
+        QCOMPARE(form_->connection->led->State(), lsOff);
+        form_->port.SetDeviceFactory({});
     }
 
     void refreshSelectsTheCurrentPort() {
@@ -276,33 +288,34 @@ class ConnectionTest : public QObject {
         const std::string ea = a.SlavePath() + " Board A";
         const std::string eb = b.SlavePath() + " Board B";
         entries_ = {ea, eb};
-        form_->ComPort.SetPort(b.SlavePath());
-        form_->Label23Click(nullptr);
-        QCOMPARE(form_->ComComboBox1->count(), 2);
-        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(eb));
-        QVERIFY(form_->ComComboBox1->view()->minimumWidth() >= int(eb.size() * 6.5));
+        form_->port.SetPort(b.SlavePath());
+        form_->connection->RefreshPortList();
+        QCOMPARE(form_->connection->portBox->count(), 2);
+        QCOMPARE(form_->connection->portBox->currentText(), QString::fromStdString(eb));
+        QVERIFY(form_->connection->portBox->view()->minimumWidth() >= int(eb.size() * 6.5));
         // The refresh names no port itself; an unknown port selects the first entry.
-        QCOMPARE(form_->ComPort.Port(), b.SlavePath());
-        form_->ComPort.SetPort("/dev/elsewhere");
-        form_->Label23Click(nullptr);
-        QCOMPARE(form_->ComComboBox1->currentIndex(), 0);
+        QCOMPARE(form_->port.Port(), b.SlavePath());
+        form_->port.SetPort("/dev/elsewhere");
+        form_->connection->RefreshPortList();
+        QCOMPARE(form_->connection->portBox->currentIndex(), 0);
         // A typed device that exists but is not listed (a pseudo-terminal given on the
         // command line) stays the port box's choice when another device comes or goes.
         TPty typed;
-        form_->ComPort.SetPort(typed.SlavePath());
-        form_->ComComboBox1->setEditText(QString::fromStdString(typed.SlavePath()));
-        form_->Label23Click(nullptr);
-        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(typed.SlavePath()));
-        QCOMPARE(form_->ComComboBox1->count(), 3);
-        form_->ComComboBox1->SelectByUser(0);
+        form_->port.SetPort(typed.SlavePath());
+        form_->connection->portBox->setEditText(QString::fromStdString(typed.SlavePath()));
+        form_->connection->RefreshPortList();
+        QCOMPARE(form_->connection->portBox->currentText(),
+                 QString::fromStdString(typed.SlavePath()));
+        QCOMPARE(form_->connection->portBox->count(), 3);
+        form_->connection->portBox->SelectByUser(0);
 
         // Choosing an entry names the port, even while it is open.
-        form_->Button_OpenClick(nullptr);
-        QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->ComPort.Port(), a.SlavePath());
-        form_->ComComboBox1->SelectByUser(1);
-        QCOMPARE(form_->ComPort.Port(), b.SlavePath());
-        QVERIFY(form_->ComPort.Connected());
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
+        QCOMPARE(form_->port.Port(), a.SlavePath());
+        form_->connection->portBox->SelectByUser(1);
+        QCOMPARE(form_->port.Port(), b.SlavePath());
+        QVERIFY(form_->port.Connected());
     }
 
     void deviceArrivalReopensTheOpenPort() {
@@ -313,8 +326,8 @@ class ConnectionTest : public QObject {
         fs::remove(link);
         fs::create_symlink(pty->SlavePath(), link);
         SelectPort(link.string());
-        form_->Button_OpenClick(nullptr);
-        QVERIFY(form_->ComPort.Connected());
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
 
         // Unplug, then the adapter comes back under the same name.
         pty->CloseMaster();
@@ -324,19 +337,18 @@ class ConnectionTest : public QObject {
         fs::create_symlink(replugged->SlavePath(), link);
         pty.reset();
 
-        // Other events change nothing.
-        form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypeVolume});
-        form_->WMDeviceChange({TDeviceChange::DeviceRemoveComplete, TDeviceChange::TypePort});
-        QCOMPARE(form_->Rx.rxCount, int64_t{0});
-        QCOMPARE(form_->ComComboBox1->count(), 1);
+        // A removal changes nothing.
+        form_->connection->onDeviceChange(DeviceChange::PortRemoved);
+        QCOMPARE(form_->received.rxCount, int64_t{0});
+        QCOMPARE(form_->connection->portBox->count(), 1);
 
-        form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
-        QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("关闭串口"));
+        form_->connection->onDeviceChange(DeviceChange::PortArrived);
+        QVERIFY(form_->port.Connected());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("关闭串口"));
         QVERIFY(replugged->Send("after"));
-        QTRY_VERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("after")));
+        QTRY_VERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("after")));
         QVERIFY(prompts_.messages.isEmpty());
-        form_->ComPort.Close();
+        form_->port.Close();
         fs::remove(link);
     }
 };

@@ -9,10 +9,23 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/support/E2eDriver.h"
 #include "datapath/ByteForms.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
@@ -49,7 +62,7 @@ class E2eStreamTest : public QObject {
   private:
     RecordingPrompts prompts_;
     TWindowFixture fixture_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     QTemporaryDir dir_;
 
     void StreamAndCheck(bool hex) {
@@ -70,32 +83,33 @@ class E2eStreamTest : public QObject {
         QCOMPARE(crc.Value(), sentCrc);
 
         // Trims kept the newest bytes and a count that matches them.
-        const zenta::ReceiveState& rx = form_->Rx;
+        const zenta::ReceiveState& rx = form_->received;
         QVERIFY(rx.rxCount > 0 && rx.rxCount <= zenta::ReceiveState::kTrimAbove);
         QCOMPARE(static_cast<qint64>(rx.rxRawAll.size()), rx.rxCount);
         QVERIFY(data.endsWith(QByteArray::fromStdString(rx.rxRawAll)));
         QCOMPARE(rx.rxHexAll, zenta::BytesToHex(rx.rxRawAll));
         // The window shows no more than the untrimmed rest, and in HEX mode its end.
-        QVERIFY(form_->Memo->documentLength() <= 3 * zenta::ReceiveState::kTrimAbove + 100);
+        QVERIFY(form_->receive->view->documentLength() <=
+                3 * zenta::ReceiveState::kTrimAbove + 100);
         if (hex) {
             const std::string tail = zenta::BytesToHex(rx.rxRawAll.substr(rx.rxRawAll.size() - 64));
-            QVERIFY(form_->Memo->toPlainText().endsWith(QString::fromStdString(tail)));
+            QVERIFY(form_->receive->view->toPlainText().endsWith(QString::fromStdString(tail)));
         }
-        QTRY_VERIFY(form_->ProgressBar1->isHidden());
+        QTRY_VERIFY(form_->progressBar->isHidden());
         QVERIFY(prompts_.messages.isEmpty());
 
         // Still a working window afterwards.
-        QTest::mouseClick(form_->Button1, Qt::LeftButton);
-        QCOMPARE(form_->Rx.rxCount, int64_t{0});
-        QCOMPARE(form_->Memo->documentLength(), qsizetype{0});
+        QTest::mouseClick(form_->receive->clearButton, Qt::LeftButton);
+        QCOMPARE(form_->received.rxCount, int64_t{0});
+        QCOMPARE(form_->receive->view->documentLength(), qsizetype{0});
     }
 
   private slots:
     void init() {
         fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         form_->show();
     }
     void cleanup() {
@@ -111,28 +125,28 @@ class E2eStreamTest : public QObject {
         auto sim = std::make_unique<e2e::Devsim>();
         QVERIFY(sim->Start({QStringLiteral("echo")}));
         QVERIFY(e2e::OpenThroughWindow(*form_, sim->link));
-        form_->Edit_Data->setText(QStringLiteral("ping"));
-        form_->Edit1->setText(QStringLiteral("20"));
-        TForm1::SetChecked(form_->CheckBox3, true);
-        QVERIFY(form_->SendStringTimer->isActive());
-        QTRY_VERIFY(form_->Rx.rxCount >= 8);  // two echoes came back
+        form_->send->lineEdit->setText(QStringLiteral("ping"));
+        form_->send->intervalEdit->setText(QStringLiteral("20"));
+        panel_widgets::SetChecked(form_->send->timedSendCheck, true);
+        QVERIFY(form_->send->timedSendTimer->isActive());
+        QTRY_VERIFY(form_->received.rxCount >= 8);  // two echoes came back
 
         // The adapter goes away: its pseudo-terminal closes under the open port. Whether
         // the engine or a failed timed write notices first, the outcome is the same.
         sim->Kill();
-        QTRY_VERIFY_WITH_TIMEOUT(!form_->CheckBox3->isChecked(), 10000);
-        QVERIFY(!form_->SendStringTimer->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->send->timedSendCheck->isChecked(), 10000);
+        QVERIFY(!form_->send->timedSendTimer->isActive());
         QCOMPARE(StopFlag, uint8_t{1});
-        QTRY_VERIFY(form_->WaitingForDevice());
-        QVERIFY(!form_->ComPort.Connected());
-        QVERIFY(!form_->Button_Send->isEnabled());
-        QVERIFY(!form_->Button4->isEnabled());
+        QTRY_VERIFY(form_->connection->WaitingForDevice());
+        QVERIFY(!form_->port.Connected());
+        QVERIFY(!form_->send->sendButton->isEnabled());
+        QVERIFY(!form_->files->sendFileButton->isEnabled());
 
         e2e::Devsim back;
         back.link = sim->link;
         QVERIFY(back.Start({QStringLiteral("echo")}));
-        QTRY_VERIFY_WITH_TIMEOUT(form_->ComPort.Connected(), 10000);
-        QVERIFY(form_->Button_Send->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(form_->port.Connected(), 10000);
+        QVERIFY(form_->send->sendButton->isEnabled());
     }
 
     void closingTheWindowDuringAStreamIsSafe() {
@@ -140,7 +154,7 @@ class E2eStreamTest : public QObject {
         QVERIFY(sim.Start({QStringLiteral("stream"), QStringLiteral("--bytes"),
                            QStringLiteral("256M"), QStringLiteral("--wait-open")}));
         QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
-        QTRY_VERIFY(form_->Rx.rxCount > 1000000);
+        QTRY_VERIFY(form_->received.rxCount > 1000000);
         // The event thread is still delivering when the window and its dispatcher go.
         form_.reset();
         QVERIFY(sim.Finish(20000).contains(QStringLiteral("closed")));

@@ -15,12 +15,24 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
 #include "app/StatusPanels.h"
-#include "text/Gb18030.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
+#include "text/Gb18030.h"
 
 using namespace zenta::test;
 
@@ -72,14 +84,14 @@ class FilesTest : public QObject {
   private:
     PickingPrompts prompts_;
     TWindowFixture fixture_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     std::unique_ptr<TPty> pty_;
     std::unique_ptr<QTemporaryDir> dir_;
 
     void Open() {
         QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
     }
-    QString Text() const { return form_->Memo->toPlainText(); }
+    QString Text() const { return form_->receive->view->toPlainText(); }
     QString File(const std::string& bytes, const QString& name = "f.bin") {
         const QString path = dir_->filePath(name);
         QFile f(path);
@@ -88,21 +100,21 @@ class FilesTest : public QObject {
         return path;
     }
     void Receive(const std::string& bytes) {
-        const int64_t before = form_->Rx.rxCount;
+        const int64_t before = form_->received.rxCount;
         QVERIFY(pty_->Send(bytes));
-        QTRY_COMPARE(form_->Rx.rxCount, before + static_cast<int64_t>(bytes.size()));
+        QTRY_COMPARE(form_->received.rxCount, before + static_cast<int64_t>(bytes.size()));
     }
     // Runs `action` once the refresh tick has run `ticks` times during the send, i.e.
     // while the window keeps serving events with a file held back by the port.
     int SendWhileHeldBack(const std::string& file, int ticks, std::function<void()> action) {
-        form_->Edit2->setText(File(file));
+        form_->files->pathEdit->setText(File(file));
         int seen = 0;
-        const auto c = connect(form_->Refresh100msTimer, &QTimer::timeout, [&] {
+        const auto c = connect(form_->refreshTimer, &QTimer::timeout, [&] {
             if (form_->FileSendRunning() && ++seen == ticks) {
                 action();
             }
         });
-        form_->Button4->click();
+        form_->files->sendFileButton->click();
         disconnect(c);
         return seen;
     }
@@ -113,10 +125,10 @@ class FilesTest : public QObject {
         prompts_.messages.clear();
         prompts_.pick.clear();
         dir_ = std::make_unique<QTemporaryDir>();
-        TForm1::ProgramFolder = dir_->path();
+        zenta::ProgramFolderOverride = dir_->path();
         pty_ = std::make_unique<TPty>();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         form_->show();
     }
     void cleanup() {
@@ -130,34 +142,35 @@ class FilesTest : public QObject {
 
     void fileGoesOutWhole_WithReportCountsAndCompletion() {
         Open();
-        form_->ComPort.SetBaudRate(br9600);
+        form_->port.SetBaudRate(br9600);
         const std::string data = Pattern(1000);
-        form_->Edit2->setText(File(data));
-        form_->Button4->click();
+        form_->files->pathEdit->setText(File(data));
+        form_->files->sendFileButton->click();
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 1000), data);
         QCOMPARE(Text(),
                  QStringLiteral(
                      "文件大小: 1000\n波特率 9600bps\n需要时间:大约 1 秒\n请稍候...\n发送完毕！"));
-        form_->Rfreues100msTimer(nullptr);
-        QCOMPARE(form_->StatusBar1->PanelText(1), QStringLiteral("S:1000"));
-        QCOMPARE(form_->StatusBar1->PanelText(0), TForm1::HomePanelText());
-        QVERIFY(form_->ProgressBar1->isHidden());
-        QVERIFY(form_->Button4->isEnabled() && form_->Button_Open->isEnabled());
+        form_->onRefreshTick();
+        QCOMPARE(form_->statusBar->PanelText(1), QStringLiteral("S:1000"));
+        QCOMPARE(form_->statusBar->PanelText(0), HomePanelText());
+        QVERIFY(form_->progressBar->isHidden());
+        QVERIFY(form_->files->sendFileButton->isEnabled() &&
+                form_->connection->openButton->isEnabled());
         QVERIFY(!form_->FileSendRunning());
         QCOMPARE(StopFlag, uint8_t{1});
 
         // An empty file writes nothing and still completes.
-        form_->Edit2->setText(File(std::string(), "empty.bin"));
-        form_->Button4->click();
+        form_->files->pathEdit->setText(File(std::string(), "empty.bin"));
+        form_->files->sendFileButton->click();
         QVERIFY(Text().endsWith(QStringLiteral("请稍候...\n发送完毕！")));
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 1, 100), std::string());
 
         // A custom rate gives an estimate at that rate.
         EnglishUI = 1;
-        form_->ComPort.SetBaudRate(brCustom);
-        form_->ComPort.SetCustomBaudRate(250);
-        form_->Edit2->setText(File(Pattern(700)));
-        form_->Button4->click();
+        form_->port.SetBaudRate(brCustom);
+        form_->port.SetCustomBaudRate(250);
+        form_->files->pathEdit->setText(File(Pattern(700)));
+        form_->files->sendFileButton->click();
         QCOMPARE(Text(), QStringLiteral("文件大小: 700\nBaudRate 250bps\nTime require: 28 S\n"
                                         "Wait...\nSend ok！"));
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 700).size(), std::size_t{700});
@@ -166,12 +179,12 @@ class FilesTest : public QObject {
 
     void unreadableFilesSayWhyAndSendNothing() {
         Open();
-        form_->winprint(QStringLiteral("kept"));
+        form_->Print(QStringLiteral("kept"));
         const QString missing = dir_->filePath("gone.bin");
         const QString folder = dir_->path();
         for (const QString& path : {missing, folder}) {
-            form_->Edit2->setText(path);
-            form_->Button4->click();
+            form_->files->pathEdit->setText(path);
+            form_->files->sendFileButton->click();
         }
         QCOMPARE(prompts_.messages.size(), 2);
         QCOMPARE(prompts_.messages[0], QStringLiteral("文件不存在或者已经被别的程序打开!\r\n"
@@ -182,9 +195,9 @@ class FilesTest : public QObject {
                                            folder);
         QCOMPARE(Text(), QStringLiteral("kept"));
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 1, 100), std::string());
-        QVERIFY(form_->Button4->isEnabled());
+        QVERIFY(form_->files->sendFileButton->isEnabled());
         // A preview of either does nothing at all.
-        form_->Button3->click();
+        form_->files->openFileButton->click();
         QCOMPARE(Text(), QStringLiteral("kept"));
         QCOMPARE(prompts_.messages.size(), 2);
     }
@@ -193,18 +206,19 @@ class FilesTest : public QObject {
         Open();
         // Nobody reads the other end: the port soon holds the file back.
         const int ticks =
-            SendWhileHeldBack(Pattern(4 << 20), 3, [this] { form_->Button8->click(); });
+            SendWhileHeldBack(Pattern(4 << 20), 3, [this] { form_->files->stopButton->click(); });
         QCOMPARE(ticks, 3);
         QVERIFY(Text().endsWith(QStringLiteral("请稍候...\n用户中止！\n")));
-        form_->Rfreues100msTimer(nullptr);
-        const int64_t sent = form_->Rx.txCount;
+        form_->onRefreshTick();
+        const int64_t sent = form_->received.txCount;
         QVERIFY(sent > 0 && sent < (4 << 20));
-        QVERIFY(form_->ComPort.Connected());
-        QVERIFY(form_->Button4->isEnabled() && form_->Button_Open->isEnabled());
-        QVERIFY(form_->ProgressBar1->isHidden());
+        QVERIFY(form_->port.Connected());
+        QVERIFY(form_->files->sendFileButton->isEnabled() &&
+                form_->connection->openButton->isEnabled());
+        QVERIFY(form_->progressBar->isHidden());
         // What the port took arrives; nothing follows the stop.
         QCOMPARE(static_cast<int64_t>(ReadUntilQuiet(pty_->Master(), 8 << 20).size()), sent);
-        QCOMPARE(form_->Rx.txCount, sent);
+        QCOMPARE(form_->received.txCount, sent);
         QVERIFY(prompts_.messages.isEmpty());
     }
 
@@ -215,9 +229,10 @@ class FilesTest : public QObject {
         QCOMPARE(prompts_.messages, QStringList{QStringLiteral(
                                         "当前串口号无效!\r\n请检查后重新打开!如usb串口松了。\r\n"
                                         "或者被其他程序占用了.")});
-        QVERIFY(!form_->ComPort.Connected());
-        QVERIFY(!form_->Button4->isEnabled() && !form_->Button_Send->isEnabled());
-        QVERIFY(form_->Button_Open->isEnabled());
+        QVERIFY(!form_->port.Connected());
+        QVERIFY(!form_->files->sendFileButton->isEnabled() &&
+                !form_->send->sendButton->isEnabled());
+        QVERIFY(form_->connection->openButton->isEnabled());
         QVERIFY(!form_->FileSendRunning());
         QVERIFY(!Text().contains(QStringLiteral("发送完毕")));
         // Later events bring no second message.
@@ -229,27 +244,27 @@ class FilesTest : public QObject {
         Open();
         Receive("xyz");
         prompts_.pick = File(std::string("AB\r\nCD\r\n\0\0", 10), "p.bin");
-        form_->Button3->click();
-        QCOMPARE(form_->Edit2->text(), prompts_.pick);
-        QCOMPARE(form_->Edit2->cursorPosition(), static_cast<int>(prompts_.pick.size()));
+        form_->files->openFileButton->click();
+        QCOMPARE(form_->files->pathEdit->text(), prompts_.pick);
+        QCOMPARE(form_->files->pathEdit->cursorPosition(), static_cast<int>(prompts_.pick.size()));
         QCOMPARE(Text(),
                  QStringLiteral("文件大小:10字节,下面是预览的4K字节内容:\n\nAB\nCD\n\\0\\0"));
-        QCOMPARE(form_->Rx.rxCount, int64_t{3});
-        form_->Rfreues100msTimer(nullptr);
-        QCOMPARE(form_->StatusBar1->PanelText(2), QStringLiteral("R:3"));
+        QCOMPARE(form_->received.rxCount, int64_t{3});
+        form_->onRefreshTick();
+        QCOMPARE(form_->statusBar->PanelText(2), QStringLiteral("R:3"));
 
         // HEX display previews the HEX form; a cancelled dialog keeps the box's file.
         EnglishUI = 1;
         prompts_.pick.clear();
-        form_->CheckBox5->setChecked(true);
-        form_->Button3->click();
+        form_->receive->hexDisplayCheck->setChecked(true);
+        form_->files->openFileButton->click();
         QCOMPARE(Text(), QStringLiteral("FileSize:10bytes. The first 4K data is:\n\n"
                                         "41 42 0D 0A 43 44 0D 0A 00 00 "));
         // Text beyond the first 4 KiB is not shown; GBK text shows as such.
-        form_->CheckBox5->setChecked(false);
-        form_->Edit2->setText(
+        form_->receive->hexDisplayCheck->setChecked(false);
+        form_->files->pathEdit->setText(
             File(zenta::ToGb18030(QStringLiteral("温度")).toStdString() + std::string(5000, 'q')));
-        form_->Button3->click();
+        form_->files->openFileButton->click();
         QCOMPARE(Text(), QStringLiteral("FileSize:5004bytes. The first 4K data is:\n\n温度") +
                              QString(4092, QLatin1Char('q')));
     }
@@ -257,7 +272,7 @@ class FilesTest : public QObject {
     void saveWritesWindowTextAndRawBytes() {
         Open();
         Receive(std::string("hi\n\0\xFF", 5));
-        form_->Button42->click();
+        form_->receive->saveDataButton->click();
         QDir folder(dir_->path());
         QStringList dat = folder.entryList({"SAVE*.DAT"});
         QStringList txt = folder.entryList({"SaveWindows*.TXT"});
@@ -277,9 +292,9 @@ class FilesTest : public QObject {
                         folder.filePath(txt[0])});
 
         // Right after a clear: an empty data file.
-        form_->Button1->click();
+        form_->receive->clearButton->click();
         QTest::qWait(1100);
-        form_->Button42->click();
+        form_->receive->saveDataButton->click();
         dat = folder.entryList({"SAVE*.DAT"}, QDir::Files, QDir::Name);
         txt = folder.entryList({"SaveWindows*.TXT"}, QDir::Files, QDir::Name);
         QCOMPARE(dat.size(), 2);
@@ -289,19 +304,19 @@ class FilesTest : public QObject {
 
     void captureStartsAFileWithEachSwitchOn() {
         Open();
-        TForm1::SetChecked(form_->CheckBox19, true);
-        const QString first = form_->captureFileName;
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
+        const QString first = form_->receive->captureFileName;
         QCOMPARE(QFileInfo(first).absolutePath(), dir_->path());
         QVERIFY(QFileInfo(first).fileName().startsWith("ReceivedTofile"));
         QVERIFY(QFile::exists(first));
         QCOMPARE(prompts_.messages,
                  QStringList{QStringLiteral("之后接收到的数据都将存到：\r\n") + first});
         Receive(std::string("one\0", 4));
-        TForm1::SetChecked(form_->CheckBox19, false);
+        panel_widgets::SetChecked(form_->receive->captureCheck, false);
         Receive("off");
-        TForm1::SetChecked(form_->CheckBox19, true);
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
         Receive("two");
-        const QString second = form_->captureFileName;
+        const QString second = form_->receive->captureFileName;
         // Within one second the name repeats and the data goes on in the same file.
         if (second == first) {
             QCOMPARE(FileBytes(first), QByteArray("one\0two", 7));
@@ -310,11 +325,11 @@ class FilesTest : public QObject {
             QCOMPARE(FileBytes(second), QByteArray("two"));
         }
         QTest::qWait(1100);
-        TForm1::SetChecked(form_->CheckBox19, false);
-        TForm1::SetChecked(form_->CheckBox19, true);
-        QVERIFY(form_->captureFileName != second);
+        panel_widgets::SetChecked(form_->receive->captureCheck, false);
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
+        QVERIFY(form_->receive->captureFileName != second);
         Receive("three");
-        QCOMPARE(FileBytes(form_->captureFileName), QByteArray("three"));
+        QCOMPARE(FileBytes(form_->receive->captureFileName), QByteArray("three"));
     }
 
     void readOnlyProgramFolderSendsDataToDocuments() {
@@ -322,25 +337,25 @@ class FilesTest : public QObject {
         const ScopedHome scoped(home.path());
         QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         EnglishUI = 1;
-        form_->Button42->click();
+        form_->receive->saveDataButton->click();
         const QString docs = home.path() + "/Documents/zenta";
         QCOMPARE(QDir(docs).entryList({"SAVE*.DAT"}).size(), 1);
         QVERIFY(prompts_.messages.value(0).contains("file name:\r\n" + docs + "/SAVE"));
-        TForm1::SetChecked(form_->CheckBox19, true);
-        QCOMPARE(QFileInfo(form_->captureFileName).absolutePath(), docs);
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
+        QCOMPARE(QFileInfo(form_->receive->captureFileName).absolutePath(), docs);
 
         // Nowhere to write: the failure is said, not a success.
-        TForm1::SetChecked(form_->CheckBox19, false);
+        panel_widgets::SetChecked(form_->receive->captureCheck, false);
         prompts_.messages.clear();
         const ScopedHome nowhere(QStringLiteral("/proc/zenta-no-home"));
-        form_->Button42->click();
-        TForm1::SetChecked(form_->CheckBox19, true);
+        form_->receive->saveDataButton->click();
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
         QCOMPARE(prompts_.messages.size(), 2);
         QVERIFY(
             prompts_.messages[0].startsWith("The data could not be saved:\r\n/proc/zenta-no-home"));
         QVERIFY(prompts_.messages[1].startsWith(
             "The file for the received data cannot be created:\r\n/proc/zenta-no-home"));
-        QVERIFY(!form_->CheckBox19->isChecked());
+        QVERIFY(!form_->receive->captureCheck->isChecked());
     }
 };
 

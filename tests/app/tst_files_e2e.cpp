@@ -8,9 +8,22 @@
 #include <QtTest>
 #include <random>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
@@ -21,7 +34,7 @@ class FilesE2eTest : public QObject {
   private:
     RecordingPrompts prompts_;
     TWindowFixture fixture_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     QTemporaryDir dir_;
 
     // Sends `bytes` random bytes through devsim's echo with capture on; returns the
@@ -41,32 +54,32 @@ class FilesE2eTest : public QObject {
         e2e::Devsim sim;
         QVERIFY(sim.Start({QStringLiteral("echo"), QStringLiteral("--quiet")}));
         QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
-        TForm1::SetChecked(form_->CheckBox5, hex);
-        TForm1::SetChecked(form_->CheckBox19, true);
-        const QString capture = form_->captureFileName;
-        form_->Edit2->setText(path);
-        form_->Button4->click();
-        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("发送完毕！")));
+        panel_widgets::SetChecked(form_->receive->hexDisplayCheck, hex);
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
+        const QString capture = form_->receive->captureFileName;
+        form_->files->pathEdit->setText(path);
+        form_->files->sendFileButton->click();
+        QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("发送完毕！")));
         QVERIFY(e2e::WaitFor([&] { return QFileInfo(capture).size() >= bytes; }, 120000));
         // Nothing more trickles in after the whole file.
         QTest::qWait(200);
-        TForm1::SetChecked(form_->CheckBox19, false);
+        panel_widgets::SetChecked(form_->receive->captureCheck, false);
         QFile got(capture);
         QVERIFY(got.open(QIODevice::ReadOnly));
         const QByteArray back = got.readAll();
         QCOMPARE(back.size(), data.size());
         QVERIFY(back == data);
-        QCOMPARE(form_->Rx.txCount, bytes);
-        QCOMPARE(form_->Rx.rxCount, bytes);
-        TForm1::InvokeClick(form_->Button_Open);
+        QCOMPARE(form_->received.txCount, bytes);
+        QCOMPARE(form_->received.rxCount, bytes);
+        panel_widgets::InvokeClick(form_->connection->openButton);
     }
 
   private slots:
     void init() {
         fixture_.Start(prompts_);
-        TForm1::ProgramFolder = dir_.path();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        zenta::ProgramFolderOverride = dir_.path();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         form_->show();
     }
     void cleanup() {

@@ -5,8 +5,8 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
-#include "app/FormWidgets.h"
 #include "app/LanguageSystem.h"
+#include "app/PanelWidgets.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "app/support/SettingsTestSupport.h"
@@ -19,16 +19,16 @@ class LanguageTest : public QObject {
   private:
     RecordingPrompts prompts_;
 
-    static void ExpectEnglish(TForm1& form, bool english) {
+    static void ExpectEnglish(MainWindow& form, bool english) {
         QCOMPARE(EnglishUI, english ? 1 : 0);
-        QCOMPARE(form.Label8->text(),
+        QCOMPARE(form.connection->flowLabel->text(),
                  english ? QStringLiteral("FlowCtrl") : QStringLiteral("流  控"));
-        QCOMPARE(form.Button_Send->text(),
+        QCOMPARE(form.send->sendButton->text(),
                  english ? QStringLiteral("SEND") : QStringLiteral("发  送"));
-        QCOMPARE(form.PageControl1->tabText(0),
+        QCOMPARE(form.sidePages->tabText(0),
                  english ? QStringLiteral("Send Multi Char") : QStringLiteral("多条字符串发送"));
         QCOMPARE(form.windowTitle(), zenta::WindowCaption(english));
-        QCOMPARE(form.Memo_stm32help->toPlainText().startsWith(QStringLiteral("According")),
+        QCOMPARE(form.programmer->helpText->toPlainText().startsWith(QStringLiteral("According")),
                  english);
     }
 
@@ -44,22 +44,22 @@ class LanguageTest : public QObject {
         QVERIFY(OpenOn(*form, pty));
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTest::mouseClick(form->Button5, Qt::LeftButton);
+        QTest::mouseClick(form->sidePanelButton, Qt::LeftButton);
 
-        QTest::mouseClick(form->CheckBox18, Qt::LeftButton);
+        QTest::mouseClick(form->englishCheck, Qt::LeftButton);
         ExpectEnglish(*form, true);
-        QCOMPARE(form->Button_Open->text(), QStringLiteral("CloseCom"));
-        QCOMPARE(form->Button5->text(), QStringLiteral("Hide"));
+        QCOMPARE(form->connection->openButton->text(), QStringLiteral("CloseCom"));
+        QCOMPARE(form->sidePanelButton->text(), QStringLiteral("Hide"));
         QVERIFY(folder.Read().contains("N100=,English\r\r\n"));
 
-        TForm1::SetChecked(form->CheckBox18, false);
+        panel_widgets::SetChecked(form->englishCheck, false);
         ExpectEnglish(*form, false);
-        QCOMPARE(form->Button_Open->text(), QStringLiteral("关闭串口"));
-        QCOMPARE(form->Button5->text(), QStringLiteral("隐藏"));
+        QCOMPARE(form->connection->openButton->text(), QStringLiteral("关闭串口"));
+        QCOMPARE(form->sidePanelButton->text(), QStringLiteral("隐藏"));
         QVERIFY(folder.Read().contains(zenta::ToGb18030(QStringLiteral("N100=,汉语\r\r\n"))));
         // Captions that change with state later still follow the language.
-        TForm1::InvokeClick(form->Button_Open);
-        QCOMPARE(form->Button_Open->text(), QStringLiteral("打开串口"));
+        panel_widgets::InvokeClick(form->connection->openButton);
+        QCOMPARE(form->connection->openButton->text(), QStringLiteral("打开串口"));
         QVERIFY(prompts_.messages.isEmpty());
     }
 
@@ -71,9 +71,10 @@ class LanguageTest : public QObject {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         for (const bool english : {true, false}) {
-            TForm1::SetChecked(form->CheckBox18, english);
-            for (QWidget* panel : std::initializer_list<QWidget*>{form->Panel7, form->Panel8,
-                                                                  form->Panel9, form->Panel6}) {
+            panel_widgets::SetChecked(form->englishCheck, english);
+            for (QWidget* panel : std::initializer_list<QWidget*>{
+                     form->receive->buttonsBox, form->receive->optionsBox, form->send->optionsBox,
+                     form->connection->box}) {
                 QList<QWidget*> kids;
                 for (QWidget* w : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
                     if (w->isVisible()) {
@@ -105,13 +106,13 @@ class LanguageTest : public QObject {
         // The save at the start of a switch still reports in the old language.
         folder.SetWritable(false);
         QFile::setPermissions(folder.Ini(), QFileDevice::ReadOwner);
-        TForm1::SetChecked(form->CheckBox18, true);
+        panel_widgets::SetChecked(form->englishCheck, true);
         QCOMPARE(prompts_.messages, QStringList{zenta::Msg(zenta::MsgId::IniError, false)});
         ExpectEnglish(*form, true);
         // A message after the switch is English.
         prompts_.messages.clear();
-        form->Edit35->setText(QStringLiteral("0"));
-        TForm1::SetChecked(form->CheckBox6, true);
+        form->prepared->loopIntervalEdit->setText(QStringLiteral("0"));
+        panel_widgets::SetChecked(form->prepared->loopCheck, true);
         QCOMPARE(prompts_.messages, QStringList{QStringLiteral("please enter a number!")});
     }
 
@@ -119,14 +120,14 @@ class LanguageTest : public QObject {
         ProgramFolder folder;
         {
             auto form = NewWindow();
-            TForm1::SetChecked(form->CheckBox18, true);
+            panel_widgets::SetChecked(form->englishCheck, true);
             form->close();
         }
         auto form = NewWindow();
-        QVERIFY(form->CheckBox18->isChecked());
+        QVERIFY(form->englishCheck->isChecked());
         ExpectEnglish(*form, true);
-        QCOMPARE(form->Button_Open->text(), QStringLiteral("OpenCom"));
-        QCOMPARE(form->Button5->text(), QStringLiteral("EXT"));
+        QCOMPARE(form->connection->openButton->text(), QStringLiteral("OpenCom"));
+        QCOMPARE(form->sidePanelButton->text(), QStringLiteral("EXT"));
     }
 
     void systemLanguageGivesWayToTheFile() {
@@ -141,7 +142,7 @@ class LanguageTest : public QObject {
 
         // An English system without a file still ends start-up in Chinese.
         ProgramFolder folder;
-        TForm1::SystemLanguageSource = [] { return zenta::kLangEnglishUS; };
+        MainWindow::SystemLanguageSource = [] { return zenta::kLangEnglishUS; };
         auto form = NewWindow();
         ExpectEnglish(*form, false);
     }

@@ -14,13 +14,24 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "app/ChartPanel.h"
 #include "app/CloseRequest.h"
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/FormWidgets.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
 #include "app/Splitter.h"
 #include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
@@ -30,7 +41,7 @@ class MainWindowTest : public QObject {
 
   private:
     RecordingPrompts prompts_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     TWindowFixture fixture_;
 
     // Top edge in window coordinates.
@@ -46,8 +57,8 @@ class MainWindowTest : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
         f.close();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
@@ -56,13 +67,13 @@ class MainWindowTest : public QObject {
     // list that lies at least partly inside the window.
     QList<QWidget*> VisibleControls() const {
         QList<QWidget*> out;
-        for (QWidget* region : {form_->Panel5, form_->Panel1, form_->Panel4}) {
+        for (QWidget* region : {form_->fileRow, form_->controlPanel, form_->links->bar}) {
             for (QWidget* w : region->findChildren<QWidget*>()) {
                 const bool control =
                     qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) ||
                     qobject_cast<QComboBox*>(w) ||
                     (qobject_cast<QLineEdit*>(w) && !qobject_cast<QComboBox*>(w->parentWidget()));
-                const bool onChart = form_->Chart1->isAncestorOf(w);
+                const bool onChart = form_->chart->view->isAncestorOf(w);
                 if (control && !onChart && w->isVisible() &&
                     InWindow(w).intersects(form_->rect())) {
                     out << w;
@@ -83,12 +94,13 @@ class MainWindowTest : public QObject {
                          qPrintable(controls[i]->objectName() + " / " + controls[j]->objectName()));
             }
         }
-        if (!form_->Chart1->isVisible()) {
+        if (!form_->chart->view->isVisible()) {
             return;
         }
-        const int axisRight = static_cast<int>(form_->Chart1->chart()->plotArea().left());
+        const int axisRight = static_cast<int>(form_->chart->view->chart()->plotArea().left());
         QList<QRect> buttons;
-        for (QPushButton* b : {form_->SpeedButton1, form_->BitBtn2, form_->BitBtn3}) {
+        for (QPushButton* b :
+             {form_->chart->rangeButton, form_->chart->previousButton, form_->chart->nextButton}) {
             if (b->isVisible()) {
                 QVERIFY2(b->x() >= axisRight, qPrintable(b->objectName()));
                 for (const QRect& other : buttons) {
@@ -118,9 +130,9 @@ class MainWindowTest : public QObject {
   private slots:
     void init() {
         fixture_.Start(prompts_);
-        TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        ConnectionPanel::PortEntrySource = [] { return std::vector<std::string>{}; };
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
     }
     void cleanup() {
         form_.reset();
@@ -131,52 +143,52 @@ class MainWindowTest : public QObject {
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
         QCOMPARE(form_->geometry(), QRect(250, 180, 850, 600));
-        QVERIFY(!form_->Panel2->isVisible());
-        QVERIFY(!form_->Splitter1->isVisible());
-        QVERIFY(!form_->ProgressBar1->isVisible());
+        QVERIFY(!form_->sidePanel->isVisible());
+        QVERIFY(!form_->sideSplitter->isVisible());
+        QVERIFY(!form_->progressBar->isVisible());
         // Bottom stack, top to bottom and edge to edge, under the receive window, which
         // takes the rest.
-        QCOMPARE(Top(form_->Memo), 0);
-        QCOMPARE(Top(form_->Panel5), form_->Memo->height());
-        QCOMPARE(Top(form_->Panel1), Top(form_->Panel5) + form_->Panel5->height());
-        QCOMPARE(Top(form_->Panel4), Top(form_->Panel1) + form_->Panel1->height());
-        QCOMPARE(Top(form_->StatusBar1), Top(form_->Panel4) + form_->Panel4->height());
-        QCOMPARE(Top(form_->StatusBar1) + form_->StatusBar1->height(), form_->height());
-        QVERIFY(form_->Memo->height() > form_->height() / 2);
-        QCOMPARE(form_->Memo->width(), form_->width());
+        QCOMPARE(Top(form_->receive->view), 0);
+        QCOMPARE(Top(form_->fileRow), form_->receive->view->height());
+        QCOMPARE(Top(form_->controlPanel), Top(form_->fileRow) + form_->fileRow->height());
+        QCOMPARE(Top(form_->links->bar), Top(form_->controlPanel) + form_->controlPanel->height());
+        QCOMPARE(Top(form_->statusBar), Top(form_->links->bar) + form_->links->bar->height());
+        QCOMPARE(Top(form_->statusBar) + form_->statusBar->height(), form_->height());
+        QVERIFY(form_->receive->view->height() > form_->height() / 2);
+        QCOMPARE(form_->receive->view->width(), form_->width());
         // The control panel is tall enough for its lowest control.
-        for (QWidget* w : form_->Panel1->findChildren<QWidget*>()) {
+        for (QWidget* w : form_->controlPanel->findChildren<QWidget*>()) {
             if (w->isVisible()) {
-                QVERIFY2(InWindow(w).bottom() <= InWindow(form_->Panel1).bottom(),
+                QVERIFY2(InWindow(w).bottom() <= InWindow(form_->controlPanel).bottom(),
                          qPrintable(w->objectName()));
             }
         }
         CheckNothingOverlaps();
         CheckCaptionsFit();
         // Status panels side by side, each showing its text whole, the last up to the edge.
-        form_->Rfreues100msTimer(nullptr);
+        form_->onRefreshTick();
         for (int i = 0; i < TStatusPanels::kPanels; ++i) {
-            QLabel* panel = form_->StatusBar1->Panel(i);
+            QLabel* panel = form_->statusBar->Panel(i);
             QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
             if (i > 0) {
-                QVERIFY(panel->x() > form_->StatusBar1->Panel(i - 1)->geometry().right());
+                QVERIFY(panel->x() > form_->statusBar->Panel(i - 1)->geometry().right());
             }
         }
-        QCOMPARE(form_->StatusBar1->Panel(4)->geometry().right(), form_->StatusBar1->width() - 1);
-        QVERIFY(form_->Refresh100msTimer->isActive());
-        QVERIFY(!form_->SendStringTimer->isActive());
-        QVERIFY(!form_->Send_N_StringTimer->isActive());
-        QCOMPARE(form_->verifyBox->count(), 4);
-        QCOMPARE(form_->verifyBox->itemText(1), QStringLiteral("modbusCRC16"));
-        QCOMPARE(form_->Edit_Data->text(), QStringLiteral("abcdefg"));
-        QVERIFY(!form_->CheckBox1->isEnabled());
-        QVERIFY(!form_->CheckBox2->isEnabled());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("打开串口"));
+        QCOMPARE(form_->statusBar->Panel(4)->geometry().right(), form_->statusBar->width() - 1);
+        QVERIFY(form_->refreshTimer->isActive());
+        QVERIFY(!form_->send->timedSendTimer->isActive());
+        QVERIFY(!form_->prepared->loopTimer->isActive());
+        QCOMPARE(form_->send->checksumBox->count(), 4);
+        QCOMPARE(form_->send->checksumBox->itemText(1), QStringLiteral("modbusCRC16"));
+        QCOMPARE(form_->send->lineEdit->text(), QStringLiteral("abcdefg"));
+        QVERIFY(!form_->connection->dtrCheck->isEnabled());
+        QVERIFY(!form_->connection->rtsCheck->isEnabled());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("打开串口"));
         // Every named control can be found by its name.
         for (const char* name :
-             {"Memo", "ComComboBox1", "ComComboBox6", "ComLed1", "Button_Open", "CustomBaudInput",
-              "verifyBox", "Edit_Data", "Chart1", "H5", "isp255_stm32", "writefast", "Image1",
-              "Button7", "Label6", "getNEWSTimer", "cacelGetnewsTimer", "CheckBox17"}) {
+             {"receiveView", "portBox", "flowBox", "portLed", "openButton", "customBaudEdit",
+              "checksumBox", "sendLineEdit", "chartView", "link5", "ispStartButton", "fastRadio",
+              "ispSchematic", "startTimer", "updateGiveUpTimer", "refreshTimer"}) {
             QVERIFY2(form_->findChild<QObject*>(QString::fromLatin1(name)), name);
         }
     }
@@ -184,7 +196,7 @@ class MainWindowTest : public QObject {
     // English captions are longer: they still fit, and nothing is pushed over anything.
     void englishCaptionsFit() {
         RestartWith({"N100=,English"});
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("OpenCom"));
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("OpenCom"));
         CheckNothingOverlaps();
         CheckCaptionsFit();
     }
@@ -196,8 +208,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(form_->size(), QSize(400, 300));
         CheckNothingOverlaps();
         // The buttons at the row's right end stay in reach.
-        QVERIFY(form_->rect().contains(InWindow(form_->Button6)));
-        QVERIFY(form_->rect().contains(InWindow(form_->Button5)));
+        QVERIFY(form_->rect().contains(InWindow(form_->controlPanelButton)));
+        QVERIFY(form_->rect().contains(InWindow(form_->sidePanelButton)));
         for (int width : {560, 700, 760, 1000}) {
             form_->resize(width, 400);
             QTRY_COMPARE(form_->width(), width);
@@ -209,12 +221,12 @@ class MainWindowTest : public QObject {
         QVERIFY(form_->width() <= screen.width());
         QVERIFY(form_->height() <= screen.height());
         const QSize before = form_->size();
-        form_->Button5Click(form_->Button5);
-        QVERIFY(form_->Panel2->isVisible());
+        form_->onSidePanelClicked();
+        QVERIFY(form_->sidePanel->isVisible());
         QCOMPARE(form_->size(), before);
-        QVERIFY(form_->Memo->width() > 0);
-        QVERIFY(InWindow(form_->Panel2).right() < form_->width());
-        TForm1::InvokeClick(form_->saveconfig);
+        QVERIFY(form_->receive->view->width() > 0);
+        QVERIFY(InWindow(form_->sidePanel).right() < form_->width());
+        panel_widgets::InvokeClick(form_->saveSettingsButton);
         form_.reset();
 
         // What was saved starts the same window again.
@@ -234,37 +246,36 @@ class MainWindowTest : public QObject {
             QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
             QTRY_COMPARE(form_->size(), size);
             for (int i = 0; i < 4; ++i) {
-                QTest::mouseClick(form_->Button5, Qt::LeftButton);
+                QTest::mouseClick(form_->sidePanelButton, Qt::LeftButton);
                 QCoreApplication::processEvents();
                 QCOMPARE(form_->size(), size);
             }
-            form_->Button5Click(form_->Button5);
-            form_->Splitter1->MoveBy(-2000);
+            form_->onSidePanelClicked();
+            form_->sideSplitter->MoveBy(-2000);
             QCoreApplication::processEvents();
             QCOMPARE(form_->size(), size);
-            form_->Button5Click(form_->Button5);
+            form_->onSidePanelClicked();
             QCoreApplication::processEvents();  // the hidden panel's minimum goes with it
         }
     }
 
     void preparedRowsAreBuiltInOrder() {
-        QCOMPARE(form_->NList.size(), 150);
         form_->show();
-        form_->Button5Click(form_->Button5);
+        form_->onSidePanelClicked();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        const int headerBottom = form_->Label24->geometry().bottom();
+        const int headerBottom = form_->prepared->textTitle->geometry().bottom();
         for (int i = 0; i < 50; ++i) {
-            auto* box = qobject_cast<QCheckBox*>(form_->NList[i]);
-            auto* edit = qobject_cast<QLineEdit*>(form_->NList[50 + i]);
-            auto* send = qobject_cast<QPushButton*>(form_->NList[100 + i]);
+            auto* box = qobject_cast<QCheckBox*>(form_->prepared->hexBox(i));
+            auto* edit = qobject_cast<QLineEdit*>(form_->prepared->edit(i));
+            auto* send = qobject_cast<QPushButton*>(form_->prepared->sendButton(i));
             QVERIFY(box && edit && send);
-            // The names and tags are how the settings and the handlers find a row.
-            QCOMPARE(box->objectName(), QStringLiteral("HEX%1").arg(i));
-            QCOMPARE(edit->objectName(), QStringLiteral("Ndata%1").arg(i));
-            QCOMPARE(send->objectName(), QStringLiteral("Nsend%1").arg(i));
+            // The names and tags are how tests and the handlers find a row.
+            QCOMPARE(box->objectName(), QStringLiteral("rowHex%1").arg(i));
+            QCOMPARE(edit->objectName(), QStringLiteral("rowText%1").arg(i));
+            QCOMPARE(send->objectName(), QStringLiteral("rowSend%1").arg(i));
             QCOMPARE(edit->property("tag").toInt(), i);
             QCOMPARE(send->property("tag").toInt(), i);
-            QCOMPARE(box->parentWidget(), form_->TabSheet1);
+            QCOMPARE(box->parentWidget(), form_->prepared->page);
             // One row: HEX box, edit and send button side by side on one line, below the
             // column titles and below the previous row, none overlapping another.
             QVERIFY(box->geometry().right() < edit->x());
@@ -273,9 +284,10 @@ class MainWindowTest : public QObject {
             QCOMPARE(box->y(), edit->y());
             QVERIFY(edit->y() > headerBottom);
             if (i > 0) {
-                QWidget* above = form_->NList[50 + i - 1];
+                QWidget* above = form_->prepared->edit(i - 1);
                 QVERIFY(edit->y() >= above->geometry().bottom() + 1);
-                QVERIFY(!send->geometry().intersects(form_->NList[100 + i - 1]->geometry()));
+                QVERIFY(
+                    !send->geometry().intersects(form_->prepared->sendButton(i - 1)->geometry()));
             }
             if (i > 1) {
                 QCOMPARE(box->text(), QString::number(i));
@@ -286,107 +298,111 @@ class MainWindowTest : public QObject {
                 QCOMPARE(send->toolTip(), QString::number(i));
             }
         }
-        auto* edit0 = static_cast<QLineEdit*>(form_->NList[50]);
-        QVERIFY(static_cast<QCheckBox*>(form_->NList[0])->isChecked());
+        auto* edit0 = static_cast<QLineEdit*>(form_->prepared->edit(0));
+        QVERIFY(static_cast<QCheckBox*>(form_->prepared->hexBox(0))->isChecked());
         QCOMPARE(edit0->text(), QStringLiteral("13 00 FF 88"));
         QCOMPARE(edit0->toolTip(), QStringLiteral("十六进制数据串1"));
-        QCOMPARE(static_cast<QPushButton*>(form_->NList[100])->text(),
+        QCOMPARE(static_cast<QPushButton*>(form_->prepared->sendButton(0))->text(),
                  QStringLiteral("十六进制数据串1"));
-        auto* edit1 = static_cast<QLineEdit*>(form_->NList[51]);
-        QVERIFY(!static_cast<QCheckBox*>(form_->NList[1])->isChecked());
+        auto* edit1 = static_cast<QLineEdit*>(form_->prepared->edit(1));
+        QVERIFY(!static_cast<QCheckBox*>(form_->prepared->hexBox(1))->isChecked());
         QCOMPARE(edit1->text(), QStringLiteral("output string"));
-        QCOMPARE(static_cast<QPushButton*>(form_->NList[101])->text(), QStringLiteral("字符串1"));
+        QCOMPARE(static_cast<QPushButton*>(form_->prepared->sendButton(1))->text(),
+                 QStringLiteral("字符串1"));
     }
 
     void togglesReturnToTheirStart() {
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        QTest::mouseClick(form_->Button5, Qt::LeftButton);
-        QVERIFY(form_->Panel2->isVisible());
-        QVERIFY(form_->Splitter1->isVisible());
-        QCOMPARE(form_->Button5->text(), QStringLiteral("隐藏"));
-        QVERIFY(form_->Memo->width() < form_->width() - 300);
-        QTest::mouseClick(form_->Button5, Qt::LeftButton);
-        QVERIFY(!form_->Panel2->isVisible());
-        QCOMPARE(form_->Button5->text(), QStringLiteral("扩展"));
+        QTest::mouseClick(form_->sidePanelButton, Qt::LeftButton);
+        QVERIFY(form_->sidePanel->isVisible());
+        QVERIFY(form_->sideSplitter->isVisible());
+        QCOMPARE(form_->sidePanelButton->text(), QStringLiteral("隐藏"));
+        QVERIFY(form_->receive->view->width() < form_->width() - 300);
+        QTest::mouseClick(form_->sidePanelButton, Qt::LeftButton);
+        QVERIFY(!form_->sidePanel->isVisible());
+        QCOMPARE(form_->sidePanelButton->text(), QStringLiteral("扩展"));
 
         EnglishUI = 1;
-        form_->Button5Click(form_->Button5);
-        QCOMPARE(form_->Button5->text(), QStringLiteral("Hide"));
-        form_->Button5Click(form_->Button5);
-        QCOMPARE(form_->Button5->text(), QStringLiteral("EXT"));
+        form_->onSidePanelClicked();
+        QCOMPARE(form_->sidePanelButton->text(), QStringLiteral("Hide"));
+        form_->onSidePanelClicked();
+        QCOMPARE(form_->sidePanelButton->text(), QStringLiteral("EXT"));
 
-        QTest::mouseClick(form_->Button6, Qt::LeftButton);
-        QVERIFY(!form_->Panel1->isVisible());
-        QCOMPARE(form_->Button6->text(), QStringLiteral("■"));
-        QTest::mouseClick(form_->Button6, Qt::LeftButton);
-        QVERIFY(form_->Panel1->isVisible());
-        QCOMPARE(form_->Button6->text(), QStringLiteral("━"));
-        QTRY_COMPARE(Top(form_->Panel1), Top(form_->Panel5) + 24);
+        QTest::mouseClick(form_->controlPanelButton, Qt::LeftButton);
+        QVERIFY(!form_->controlPanel->isVisible());
+        QCOMPARE(form_->controlPanelButton->text(), QStringLiteral("■"));
+        QTest::mouseClick(form_->controlPanelButton, Qt::LeftButton);
+        QVERIFY(form_->controlPanel->isVisible());
+        QCOMPARE(form_->controlPanelButton->text(), QStringLiteral("━"));
+        QTRY_COMPARE(Top(form_->controlPanel), Top(form_->fileRow) + 24);
     }
 
     void rowLayoutFollowsTheSplitter() {
         form_->show();
-        form_->Button5Click(form_->Button5);
+        form_->onSidePanelClicked();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        const int before = form_->Panel2->width();
-        form_->Splitter1->MoveBy(-120);
-        QCOMPARE(form_->Panel2->width(), before + 120);
-        const int h = form_->RowHeight();
-        const int page = form_->TabSheet1->width();
+        const int before = form_->sidePanel->width();
+        form_->sideSplitter->MoveBy(-120);
+        QCOMPARE(form_->sidePanel->width(), before + 120);
+        const int h = form_->prepared->RowHeight();
+        const int page = form_->prepared->page->width();
         QVERIFY(page > before);
         for (int i = 0; i < 50; ++i) {
-            QWidget* edit = form_->NList[50 + i];
-            QWidget* send = form_->NList[100 + i];
+            QWidget* edit = form_->prepared->edit(i);
+            QWidget* send = form_->prepared->sendButton(i);
             QCOMPARE(edit->x(), h);
             QCOMPARE(send->x(), edit->x() + edit->width());
             QCOMPARE(send->x() + send->width(), page);
             QCOMPARE(send->width(), 7 * h);
         }
         // The column title stays over the send buttons, the page arrows at the right end.
-        QVERIFY(form_->Label25->x() >= form_->NList[100]->x());
-        QVERIFY(form_->Label25->x() < form_->NList[100]->geometry().right());
-        QVERIFY(form_->SpeedButton4->geometry().right() < page);
-        QVERIFY(form_->SpeedButton4->geometry().right() >= page - 3);
-        QVERIFY(form_->SpeedButton3->geometry().right() < form_->SpeedButton4->x());
+        QVERIFY(form_->prepared->sendTitle->x() >= form_->prepared->sendButton(0)->x());
+        QVERIFY(form_->prepared->sendTitle->x() <
+                form_->prepared->sendButton(0)->geometry().right());
+        QVERIFY(form_->prepared->narrowerButton->geometry().right() < page);
+        QVERIFY(form_->prepared->narrowerButton->geometry().right() >= page - 3);
+        QVERIFY(form_->prepared->widerButton->geometry().right() <
+                form_->prepared->narrowerButton->x());
 
         // Dragging the bar with the mouse lands in the same place.
-        const int widthBefore = form_->Panel2->width();
-        QTest::mousePress(form_->Splitter1, Qt::LeftButton, {}, QPoint(1, 50));
+        const int widthBefore = form_->sidePanel->width();
+        QTest::mousePress(form_->sideSplitter, Qt::LeftButton, {}, QPoint(1, 50));
         QMouseEvent move(QEvent::MouseMove, QPointF(-39, 50),
-                         form_->Splitter1->mapToGlobal(QPointF(-39, 50)), Qt::LeftButton,
+                         form_->sideSplitter->mapToGlobal(QPointF(-39, 50)), Qt::LeftButton,
                          Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(form_->Splitter1, &move);
+        QCoreApplication::sendEvent(form_->sideSplitter, &move);
         // The bar followed the pointer, so the pointer now sits where it was pressed.
-        QTest::mouseRelease(form_->Splitter1, Qt::LeftButton, {}, QPoint(1, 50));
-        QCOMPARE(form_->Panel2->width(), widthBefore + 40);
-        QCOMPARE(form_->NList[149]->x() + form_->NList[149]->width(), form_->TabSheet1->width());
+        QTest::mouseRelease(form_->sideSplitter, Qt::LeftButton, {}, QPoint(1, 50));
+        QCOMPARE(form_->sidePanel->width(), widthBefore + 40);
+        QCOMPARE(form_->prepared->sendButton(49)->x() + form_->prepared->sendButton(49)->width(),
+                 form_->prepared->page->width());
     }
 
     void helpLinksAndStatus() {
-        form_->Memo->setPlainText(QStringLiteral("old"));
-        form_->Button2Click(form_->Button2);
-        const QString help = form_->Memo->toPlainText();
+        form_->receive->view->setPlainText(QStringLiteral("old"));
+        form_->onHelpClicked();
+        const QString help = form_->receive->view->toPlainText();
         QVERIFY(!help.contains(QStringLiteral("old")));
         for (const char* topic : {"自定义波特率", "校验", "转义", "DTR", "STM32", "版本历史"}) {
             QVERIFY2(help.contains(QString::fromUtf8(topic)), topic);
         }
         // Hovering a link marks it blue and the others black; a panel clears all.
-        form_->HeaderMouseMove(form_->H3);
-        QCOMPARE(form_->H3->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        QCOMPARE(form_->H1->palette().color(QPalette::WindowText), QColor(Qt::black));
-        form_->HeaderMouseMove(nullptr);
-        QCOMPARE(form_->H3->palette().color(QPalette::WindowText), QColor(Qt::black));
+        form_->links->Highlight(form_->links->labels[2]);
+        QCOMPARE(form_->links->labels[2]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(form_->links->labels[0]->palette().color(QPalette::WindowText), QColor(Qt::black));
+        form_->links->Highlight(nullptr);
+        QCOMPARE(form_->links->labels[2]->palette().color(QPalette::WindowText), QColor(Qt::black));
         // Before the first open the modem panel is empty.
-        form_->Rfreues100msTimer(nullptr);
-        QCOMPARE(form_->StatusBar1->PanelText(4), QString());
-        QCOMPARE(form_->StatusBar1->PanelText(3),
-                 QString::fromStdString(form_->ComPort.Port()) +
+        form_->onRefreshTick();
+        QCOMPARE(form_->statusBar->PanelText(4), QString());
+        QCOMPARE(form_->statusBar->PanelText(3),
+                 QString::fromStdString(form_->port.Port()) +
                      QStringLiteral(" 已关闭  115200bps,8,1,None,None"));
         // A long port name widens its panel instead of being cut.
-        form_->ComPort.SetPort("/dev/serial/by-id/usb-Some_Long_Adapter_Name-if00-port0");
-        form_->Rfreues100msTimer(nullptr);
-        QLabel* panel3 = form_->StatusBar1->Panel(3);
+        form_->port.SetPort("/dev/serial/by-id/usb-Some_Long_Adapter_Name-if00-port0");
+        form_->onRefreshTick();
+        QLabel* panel3 = form_->statusBar->Panel(3);
         QVERIFY(panel3->width() >= panel3->fontMetrics().horizontalAdvance(panel3->text()));
     }
 
@@ -398,7 +414,7 @@ class MainWindowTest : public QObject {
             form_->show();
             QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
             const QString row = QStringLiteral("unsaved %1").arg(round);
-            form_->RowEdit(5)->setText(row);
+            form_->prepared->edit(5)->setText(row);
             bool dialogWasOpen = false;
             QTimer::singleShot(50, form_.get(), [&] {
                 dialogWasOpen = QApplication::activeModalWidget() != nullptr;
@@ -407,7 +423,7 @@ class MainWindowTest : public QObject {
             if (round == 0) {
                 Prompts().ShowMessage(QStringLiteral("a message nobody answers"));
             } else {
-                form_->SpeedButton2Click(form_->SpeedButton2);  // the font dialog
+                form_->receive->onFontClicked();  // the font dialog
             }
             QVERIFY(dialogWasOpen);
             QTRY_VERIFY(!form_->isVisible());
@@ -415,8 +431,8 @@ class MainWindowTest : public QObject {
             QFile f(fixture_.SettingsPath() + QStringLiteral("/zenta5.ini"));
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY(f.readAll().contains(QByteArray("N6=A,") + row.toLatin1() + "\r"));
-            form_ = std::make_unique<TForm1>();
-            form_->getNEWSTimer->stop();
+            form_ = std::make_unique<MainWindow>();
+            form_->startTimer->stop();
         }
         SetPrompts(&prompts_);
     }
@@ -424,12 +440,12 @@ class MainWindowTest : public QObject {
     void startupTickOpensNothingWithoutPorts() {
         // No port entries: the tick still runs the open action, which only enables the send
         // buttons.
-        form_->Button_Send->setEnabled(false);
-        form_->getNEWSTimer->start();
-        QTRY_VERIFY(form_->Button_Send->isEnabled());
-        QVERIFY(!form_->ComPort.Connected());
+        form_->send->sendButton->setEnabled(false);
+        form_->startTimer->start();
+        QTRY_VERIFY(form_->send->sendButton->isEnabled());
+        QVERIFY(!form_->port.Connected());
         QVERIFY(prompts_.messages.isEmpty());
-        QVERIFY(form_->CheckBox1->isEnabled());
+        QVERIFY(form_->connection->dtrCheck->isEnabled());
     }
 };
 

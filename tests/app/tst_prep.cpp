@@ -25,18 +25,18 @@ class PrepTest : public QObject {
         auto form = NewWindow();
         QVERIFY(OpenOn(*form, pty));
         // No settings file: the first entry is the built-in HEX string.
-        QTest::mouseClick(form->RowButton(0), Qt::LeftButton);
+        QTest::mouseClick(form->prepared->sendButton(0), Qt::LeftButton);
         QCOMPARE(ReadMaster(pty), QByteArray("\x13\x00\xFF\x88", 4));
-        QCOMPARE(form->Edit_Data->text(), QStringLiteral("13 00 FF 88"));
-        QVERIFY(form->CheckBox4->isChecked());
+        QCOMPARE(form->send->lineEdit->text(), QStringLiteral("13 00 FF 88"));
+        QVERIFY(form->send->hexSendCheck->isChecked());
         // An empty entry sends nothing and leaves the send line alone.
-        form->RowButton(7)->click();
+        form->prepared->sendButton(7)->click();
         QCOMPARE(ReadMaster(pty, 100), QByteArray());
-        QCOMPARE(form->Edit_Data->text(), QStringLiteral("13 00 FF 88"));
+        QCOMPARE(form->send->lineEdit->text(), QStringLiteral("13 00 FF 88"));
         // A text entry switches HEX send off first.
-        form->RowButton(1)->click();
+        form->prepared->sendButton(1)->click();
         QCOMPARE(ReadMaster(pty), QByteArray("output string"));
-        QVERIFY(!form->CheckBox4->isChecked());
+        QVERIFY(!form->send->hexSendCheck->isChecked());
         QVERIFY(prompts_.messages.isEmpty());
     }
 
@@ -45,28 +45,28 @@ class PrepTest : public QObject {
         {
             auto form = NewWindow();
             prompts_.answers = {std::nullopt, QStringLiteral("reset")};
-            QTest::mouseDClick(form->RowEdit(4), Qt::LeftButton);
-            QCOMPARE(form->RowButton(4)->text(), QStringLiteral("5"));
-            QTest::mouseDClick(form->RowEdit(4), Qt::LeftButton);
+            QTest::mouseDClick(form->prepared->edit(4), Qt::LeftButton);
+            QCOMPARE(form->prepared->sendButton(4)->text(), QStringLiteral("5"));
+            QTest::mouseDClick(form->prepared->edit(4), Qt::LeftButton);
             QCOMPARE(prompts_.queries,
                      QStringList(2, "5|Please enter the note:/请输入条目的注释:       "));
-            QCOMPARE(form->RowButton(4)->text(), QStringLiteral("reset"));
-            QCOMPARE(form->RowButton(4)->toolTip(), QStringLiteral("reset"));
-            QCOMPARE(form->RowEdit(4)->toolTip(), QStringLiteral("reset"));
+            QCOMPARE(form->prepared->sendButton(4)->text(), QStringLiteral("reset"));
+            QCOMPARE(form->prepared->sendButton(4)->toolTip(), QStringLiteral("reset"));
+            QCOMPARE(form->prepared->edit(4)->toolTip(), QStringLiteral("reset"));
             QVERIFY(folder.Read().contains("N105=,reset\r\r\n"));
 
             // Each key release and each HEX box click saves at once.
-            QTest::keyClicks(form->RowEdit(4), QStringLiteral("0A 0B"));
+            QTest::keyClicks(form->prepared->edit(4), QStringLiteral("0A 0B"));
             QVERIFY(folder.Read().contains("N5=A,0A 0B\r\r\n"));
-            QTest::mouseClick(form->RowHexBox(4), Qt::LeftButton, {}, QPoint(4, 8));
-            QVERIFY(form->RowHexBox(4)->isChecked());
+            QTest::mouseClick(form->prepared->hexBox(4), Qt::LeftButton, {}, QPoint(4, 8));
+            QVERIFY(form->prepared->hexBox(4)->isChecked());
             QVERIFY(folder.Read().contains("N5=H,0A 0B\r\r\n"));
         }
         // A new start shows the note on the button.
         auto form = NewWindow();
-        QCOMPARE(form->RowButton(4)->text(), QStringLiteral("reset"));
-        QVERIFY(form->RowHexBox(4)->isChecked());
-        QCOMPARE(form->RowEdit(4)->text(), QStringLiteral("0A 0B"));
+        QCOMPARE(form->prepared->sendButton(4)->text(), QStringLiteral("reset"));
+        QVERIFY(form->prepared->hexBox(4)->isChecked());
+        QCOMPARE(form->prepared->edit(4)->text(), QStringLiteral("0A 0B"));
     }
 
     void widerButtonsNarrowTheEdits() {
@@ -74,31 +74,32 @@ class PrepTest : public QObject {
         auto form = NewWindow();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTest::mouseClick(form->Button5, Qt::LeftButton);
-        QVERIFY(form->TabSheet1->isVisible());
-        const int page = form->TabSheet1->width();
-        const int h = form->RowHeight();
-        const int button = form->RowButton(0)->width();
+        QTest::mouseClick(form->sidePanelButton, Qt::LeftButton);
+        QVERIFY(form->prepared->page->isVisible());
+        const int page = form->prepared->page->width();
+        const int h = form->prepared->RowHeight();
+        const int button = form->prepared->sendButton(0)->width();
         for (int i = 0; i < 3; ++i) {
-            form->SpeedButton3->click();
+            form->prepared->widerButton->click();
         }
         for (int i = 0; i < 50; ++i) {
-            QCOMPARE(form->RowButton(i)->width(), button + 30);
-            QCOMPARE(form->RowEdit(i)->width(), page - button - 30 - h);
-            QCOMPARE(form->RowButton(i)->x(), form->RowEdit(i)->x() + form->RowEdit(i)->width());
+            QCOMPARE(form->prepared->sendButton(i)->width(), button + 30);
+            QCOMPARE(form->prepared->edit(i)->width(), page - button - 30 - h);
+            QCOMPARE(form->prepared->sendButton(i)->x(),
+                     form->prepared->edit(i)->x() + form->prepared->edit(i)->width());
         }
-        QCOMPARE(form->Label25->x(), form->RowButton(0)->x() + 15);
-        QCOMPARE(form->SpeedButton3->x(), page - 25);
+        QCOMPARE(form->prepared->sendTitle->x(), form->prepared->sendButton(0)->x() + 15);
+        QCOMPARE(form->prepared->widerButton->x(), page - 25);
         QVERIFY(
             folder.Read().contains(QStringLiteral("N87=,%1\r\r\n").arg(button + 30).toLatin1()));
-        form->SpeedButton4->click();
-        QCOMPARE(form->RowButton(49)->width(), button + 20);
+        form->prepared->narrowerButton->click();
+        QCOMPARE(form->prepared->sendButton(49)->width(), button + 20);
 
         // Dragging the splitter lays the rows out for the new page width.
-        form->Splitter1->MoveBy(-40);
-        QCOMPARE(form->RowEdit(0)->width(),
-                 form->TabSheet1->width() - form->RowButton(0)->width() - h);
-        QVERIFY(form->TabSheet1->width() > page);
+        form->sideSplitter->MoveBy(-40);
+        QCOMPARE(form->prepared->edit(0)->width(),
+                 form->prepared->page->width() - form->prepared->sendButton(0)->width() - h);
+        QVERIFY(form->prepared->page->width() > page);
     }
 
     void loopSendWalksTheNonEmptyEntries() {
@@ -106,57 +107,58 @@ class PrepTest : public QObject {
         TPty pty;
         auto form = NewWindow();
         QVERIFY(OpenOn(*form, pty));
-        form->RowEdit(1)->clear();
-        form->RowEdit(2)->setText(QStringLiteral("C"));
-        TForm1::SetChecked(form->CheckBox3, true);
-        form->SendStringTimer->start();
-        TForm1::SetChecked(form->CheckBox6, true);
-        QVERIFY(form->Send_N_StringTimer->isActive());
-        QCOMPARE(form->Send_N_StringTimer->interval(), 1000);
-        QVERIFY(!form->SendStringTimer->isActive());
+        form->prepared->edit(1)->clear();
+        form->prepared->edit(2)->setText(QStringLiteral("C"));
+        panel_widgets::SetChecked(form->send->timedSendCheck, true);
+        form->send->timedSendTimer->start();
+        panel_widgets::SetChecked(form->prepared->loopCheck, true);
+        QVERIFY(form->prepared->loopTimer->isActive());
+        QCOMPARE(form->prepared->loopTimer->interval(), 1000);
+        QVERIFY(!form->send->timedSendTimer->isActive());
         for (QWidget* w : std::initializer_list<QWidget*>{
-                 form->CheckBox4, form->CheckBox3, form->Edit1, form->Label2, form->Edit35}) {
+                 form->send->hexSendCheck, form->send->timedSendCheck, form->send->intervalEdit,
+                 form->send->intervalUnitLabel, form->prepared->loopIntervalEdit}) {
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
         }
 
         const QByteArray hex("\x13\x00\xFF\x88", 4);
-        form->Send_N_StringTimerTimer(form->Send_N_StringTimer);
+        form->prepared->onLoopTick();
         QCOMPARE(ReadMaster(pty), hex);
-        form->Send_N_StringTimerTimer(form->Send_N_StringTimer);
+        form->prepared->onLoopTick();
         QCOMPARE(ReadMaster(pty), QByteArray("C"));
-        form->Send_N_StringTimerTimer(form->Send_N_StringTimer);
+        form->prepared->onLoopTick();
         QCOMPARE(ReadMaster(pty), hex);
 
         // Closed: the ticks send nothing and the walk does not move on.
-        TForm1::InvokeClick(form->Button_Open);
-        QVERIFY(!form->ComPort.Connected());
-        form->Send_N_StringTimerTimer(form->Send_N_StringTimer);
-        form->Send_N_StringTimerTimer(form->Send_N_StringTimer);
-        QCOMPARE(form->loopPosition, 1);
-        TForm1::InvokeClick(form->Button_Open);
-        QVERIFY(form->ComPort.Connected());
-        form->Send_N_StringTimerTimer(form->Send_N_StringTimer);
+        panel_widgets::InvokeClick(form->connection->openButton);
+        QVERIFY(!form->port.Connected());
+        form->prepared->onLoopTick();
+        form->prepared->onLoopTick();
+        QCOMPARE(form->prepared->loopPosition, 1);
+        panel_widgets::InvokeClick(form->connection->openButton);
+        QVERIFY(form->port.Connected());
+        form->prepared->onLoopTick();
         QCOMPARE(ReadMaster(pty), QByteArray("C"));
 
         // Every entry empty: nothing is sent, loop send keeps running.
         for (int i = 0; i < 50; ++i) {
-            form->RowEdit(i)->clear();
+            form->prepared->edit(i)->clear();
         }
         for (int i = 0; i < 3; ++i) {
-            form->Send_N_StringTimerTimer(form->Send_N_StringTimer);
+            form->prepared->onLoopTick();
         }
         QCOMPARE(ReadMaster(pty, 100), QByteArray());
-        QVERIFY(form->Send_N_StringTimer->isActive());
+        QVERIFY(form->prepared->loopTimer->isActive());
 
         // Off again: the HEX and timed boxes come back, the interval box of timed send
         // waits for its own box.
-        TForm1::SetChecked(form->CheckBox6, false);
-        QVERIFY(!form->Send_N_StringTimer->isActive());
-        QVERIFY(form->CheckBox4->isEnabled());
-        QVERIFY(form->CheckBox3->isEnabled());
-        QVERIFY(form->Edit35->isEnabled());
-        QVERIFY(!form->Edit1->isEnabled());
-        QVERIFY(!form->SendStringTimer->isActive());
+        panel_widgets::SetChecked(form->prepared->loopCheck, false);
+        QVERIFY(!form->prepared->loopTimer->isActive());
+        QVERIFY(form->send->hexSendCheck->isEnabled());
+        QVERIFY(form->send->timedSendCheck->isEnabled());
+        QVERIFY(form->prepared->loopIntervalEdit->isEnabled());
+        QVERIFY(!form->send->intervalEdit->isEnabled());
+        QVERIFY(!form->send->timedSendTimer->isActive());
         QVERIFY(prompts_.messages.isEmpty());
     }
 
@@ -171,19 +173,19 @@ class PrepTest : public QObject {
              {Case{"0", zenta::MsgId::LoopIntervalZero}, Case{"-5", zenta::MsgId::LoopIntervalZero},
               Case{"", zenta::MsgId::LoopIntervalEmpty}}) {
             prompts_.messages.clear();
-            form->Edit35->setText(QString::fromLatin1(c.text));
-            TForm1::SetChecked(form->CheckBox6, true);
+            form->prepared->loopIntervalEdit->setText(QString::fromLatin1(c.text));
+            panel_widgets::SetChecked(form->prepared->loopCheck, true);
             QCOMPARE(prompts_.messages, QStringList{zenta::Msg(c.msg, false)});
-            QVERIFY(!form->CheckBox6->isChecked());
-            QVERIFY(!form->Send_N_StringTimer->isActive());
-            QVERIFY(form->CheckBox4->isEnabled());
-            QVERIFY(form->Edit35->isEnabled());
+            QVERIFY(!form->prepared->loopCheck->isChecked());
+            QVERIFY(!form->prepared->loopTimer->isActive());
+            QVERIFY(form->send->hexSendCheck->isEnabled());
+            QVERIFY(form->prepared->loopIntervalEdit->isEnabled());
         }
         // Not a number: the loop runs every millisecond rather than never.
-        form->Edit35->setText(QStringLiteral("fast"));
-        TForm1::SetChecked(form->CheckBox6, true);
-        QVERIFY(form->Send_N_StringTimer->isActive());
-        QCOMPARE(form->Send_N_StringTimer->interval(), 1);
+        form->prepared->loopIntervalEdit->setText(QStringLiteral("fast"));
+        panel_widgets::SetChecked(form->prepared->loopCheck, true);
+        QVERIFY(form->prepared->loopTimer->isActive());
+        QCOMPARE(form->prepared->loopTimer->interval(), 1);
     }
 };
 

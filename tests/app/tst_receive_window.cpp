@@ -10,10 +10,22 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
 #include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
@@ -38,7 +50,7 @@ class ReceiveWindowTest : public QObject {
   private:
     FontPrompts prompts_;
     TWindowFixture fixture_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     std::unique_ptr<TPty> pty_;
     uint32_t tick_ = 0;
 
@@ -47,11 +59,11 @@ class ReceiveWindowTest : public QObject {
     }
     // Sends bytes from the device and waits until the window has taken them.
     void Receive(const std::string& bytes) {
-        const int64_t before = form_->Rx.rxCount;
+        const int64_t before = form_->received.rxCount;
         QVERIFY(pty_->Send(bytes));
-        QTRY_COMPARE(form_->Rx.rxCount, before + static_cast<int64_t>(bytes.size()));
+        QTRY_COMPARE(form_->received.rxCount, before + static_cast<int64_t>(bytes.size()));
     }
-    QString Text() const { return form_->Memo->toPlainText(); }
+    QString Text() const { return form_->receive->view->toPlainText(); }
     QString Stamped() const { return Text().replace(kStamp, QStringLiteral("[T]")); }
 
   private slots:
@@ -60,8 +72,8 @@ class ReceiveWindowTest : public QObject {
         prompts_.messages.clear();
         prompts_.answer.reset();
         pty_ = std::make_unique<TPty>();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         form_->show();
         Open();
     }
@@ -89,26 +101,26 @@ class ReceiveWindowTest : public QObject {
 
     void hexDisplaySwitchShowsEachFormSinceTheLastClear() {
         Receive("0");
-        TForm1::SetChecked(form_->CheckBox5, true);
+        panel_widgets::SetChecked(form_->receive->hexDisplayCheck, true);
         QCOMPARE(Text(), QStringLiteral("30 "));
         Receive("12");
         QCOMPARE(Text(), QStringLiteral("30 31 32 "));
-        QTest::mouseClick(form_->CheckBox5, Qt::LeftButton);
+        QTest::mouseClick(form_->receive->hexDisplayCheck, Qt::LeftButton);
         QCOMPARE(Text(), QStringLiteral("012"));
-        QTest::mouseClick(form_->CheckBox5, Qt::LeftButton);
+        QTest::mouseClick(form_->receive->hexDisplayCheck, Qt::LeftButton);
         QCOMPARE(Text(), QStringLiteral("30 31 32 "));
 
-        QTest::mouseClick(form_->Button1, Qt::LeftButton);
+        QTest::mouseClick(form_->receive->clearButton, Qt::LeftButton);
         QCOMPARE(Text(), QString());
-        QVERIFY(form_->Rx.rxRawAll.empty() && form_->Rx.rxTextAll.empty());
+        QVERIFY(form_->received.rxRawAll.empty() && form_->received.rxTextAll.empty());
         Receive("\x01");
         QCOMPARE(Text(), QStringLiteral("01 "));
     }
 
     void packetSplitFollowsTheGapBetweenEvents() {
-        form_->RxTickSource = [this] { return tick_; };
-        TForm1::SetChecked(form_->timeoutCRLF, true);
-        form_->timeoutText->setText(QStringLiteral("20"));
+        form_->receive->TickSource = [this] { return tick_; };
+        panel_widgets::SetChecked(form_->receive->packetCheck, true);
+        form_->receive->timeoutEdit->setText(QStringLiteral("20"));
         tick_ = 1000;
         Receive("a");
         tick_ += 5;
@@ -119,7 +131,7 @@ class ReceiveWindowTest : public QObject {
         Receive("d");
         QCOMPARE(Stamped(), QStringLiteral("\n[T]收←◆ab\n[T]收←◆cd"));
         // A timeout that is no number counts as 1 ms.
-        form_->timeoutText->setText(QStringLiteral("abc"));
+        form_->receive->timeoutEdit->setText(QStringLiteral("abc"));
         EnglishUI = 1;
         tick_ += 1;
         Receive("e");
@@ -127,12 +139,12 @@ class ReceiveWindowTest : public QObject {
         Receive("f");
         QVERIFY(Stamped().endsWith(QStringLiteral("cde\n[T]IN←◆f")));
         // Headers never reach the accumulators.
-        QCOMPARE(form_->Rx.rxTextAll, std::string("abcdef"));
+        QCOMPARE(form_->received.rxTextAll, std::string("abcdef"));
     }
 
     void firstPacketAfterStartGetsItsHeader() {
-        TForm1::SetChecked(form_->timeoutCRLF, true);
-        form_->timeoutText->setText(QStringLiteral("100000"));
+        panel_widgets::SetChecked(form_->receive->packetCheck, true);
+        form_->receive->timeoutEdit->setText(QStringLiteral("100000"));
         Receive("x");
         QCOMPARE(Stamped(), QStringLiteral("\n[T]收←◆x"));
     }
@@ -140,92 +152,92 @@ class ReceiveWindowTest : public QObject {
     void captureAppendsWhileCheckedAndFailsQuietly() {
         QTemporaryDir dir;
         const QString path = dir.filePath("cap.bin");
-        TForm1::ProgramFolder = dir.path();
-        TForm1::SetChecked(form_->CheckBox19, true);
-        form_->captureFileName = path;
+        zenta::ProgramFolderOverride = dir.path();
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
+        form_->receive->captureFileName = path;
         Receive("one");
         Receive("\x00\xFF"s);
-        TForm1::SetChecked(form_->CheckBox19, false);
+        panel_widgets::SetChecked(form_->receive->captureCheck, false);
         Receive("off");
-        TForm1::SetChecked(form_->CheckBox19, true);
-        form_->captureFileName = path;
-        TForm1::ProgramFolder.clear();
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
+        form_->receive->captureFileName = path;
+        zenta::ProgramFolderOverride.clear();
         prompts_.messages.clear();
         Receive("two");
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("one\x00\xFFtwo", 8));
         // An unwritable place: reception goes on, no message.
-        form_->captureFileName = dir.filePath("no/such/dir/cap.bin");
+        form_->receive->captureFileName = dir.filePath("no/such/dir/cap.bin");
         Receive("lost");
         QVERIFY(prompts_.messages.isEmpty());
         QVERIFY(Text().endsWith(QStringLiteral("offtwolost")));
     }
 
     void longChunksRunTheProgressBarAndHideIt() {
-        QSignalSpy values(form_->ProgressBar1, &QProgressBar::valueChanged);
+        QSignalSpy values(form_->progressBar, &QProgressBar::valueChanged);
         // Written while the window is not serving events: the engine queues it all and
         // hands it over in one event.
         const std::string big(20000, 'z');
         QVERIFY(pty_->Send(big));
-        QTRY_COMPARE(form_->Rx.rxCount, int64_t{20000});
+        QTRY_COMPARE(form_->received.rxCount, int64_t{20000});
         QVERIFY(!values.isEmpty());
-        QTRY_VERIFY(form_->ProgressBar1->isHidden());
-        QVERIFY(form_->ProgressBar1->updatesEnabled());
+        QTRY_VERIFY(form_->progressBar->isHidden());
+        QVERIFY(form_->progressBar->updatesEnabled());
     }
 
     void refreshTickShowsCountsColoursAndHighlights() {
         Receive("abc");
-        form_->Rx.txCount = 7;
-        form_->Rfreues100msTimer(nullptr);
-        QCOMPARE(form_->StatusBar1->PanelText(2), QStringLiteral("R:3"));
-        QCOMPARE(form_->StatusBar1->PanelText(1), QStringLiteral("S:7"));
-        QCOMPARE(form_->StatusBar1->PanelText(3),
+        form_->received.txCount = 7;
+        form_->onRefreshTick();
+        QCOMPARE(form_->statusBar->PanelText(2), QStringLiteral("R:3"));
+        QCOMPARE(form_->statusBar->PanelText(1), QStringLiteral("S:7"));
+        QCOMPARE(form_->statusBar->PanelText(3),
                  QString::fromStdString(pty_->SlavePath()) +
                      QStringLiteral(" 已打开  115200bps,8,1,None,None"));
-        QVERIFY(!form_->StatusBar1->Color().isValid());
+        QVERIFY(!form_->statusBar->Color().isValid());
 
         const std::pair<int64_t, QColor> steps[] = {{200001, QColor(0xFF, 0xEB, 0xCD)},
                                                     {500001, QColor(0xFF, 0xDA, 0xB9)},
                                                     {1000001, QColor(0xFF, 0xA0, 0x7A)},
                                                     {2000001, QColor(0xFF, 0x63, 0x47)}};
         for (const auto& [count, colour] : steps) {
-            form_->Rx.rxCount = count;
-            form_->Rfreues100msTimer(nullptr);
-            QCOMPARE(form_->StatusBar1->Color(), colour);
+            form_->received.rxCount = count;
+            form_->onRefreshTick();
+            QCOMPARE(form_->statusBar->Color(), colour);
         }
-        QTest::mouseClick(form_->Button1, Qt::LeftButton);
-        form_->Rfreues100msTimer(nullptr);
-        QCOMPARE(form_->StatusBar1->PanelText(2), QStringLiteral("R:0"));
-        QCOMPARE(form_->StatusBar1->PanelText(1), QStringLiteral("S:0"));
-        QVERIFY(!form_->StatusBar1->Color().isValid());
+        QTest::mouseClick(form_->receive->clearButton, Qt::LeftButton);
+        form_->onRefreshTick();
+        QCOMPARE(form_->statusBar->PanelText(2), QStringLiteral("R:0"));
+        QCOMPARE(form_->statusBar->PanelText(1), QStringLiteral("S:0"));
+        QVERIFY(!form_->statusBar->Color().isValid());
 
         const auto yellow = [](QWidget* w) { return w->styleSheet().contains("FFFF00"); };
-        TForm1::SetChecked(form_->CheckBox5, true);
-        form_->NewLine_CB->setChecked(true);
-        form_->verifyBox->setCurrentIndex(2);
-        form_->Rfreues100msTimer(nullptr);
-        QVERIFY(yellow(form_->CheckBox5) && yellow(form_->NewLine_CB));
-        QVERIFY(yellow(form_->verifyBox) && yellow(form_->Label10));
-        QVERIFY(!yellow(form_->CheckBox4) && !yellow(form_->timeoutCRLF));
+        panel_widgets::SetChecked(form_->receive->hexDisplayCheck, true);
+        form_->send->crLfCheck->setChecked(true);
+        form_->send->checksumBox->setCurrentIndex(2);
+        form_->onRefreshTick();
+        QVERIFY(yellow(form_->receive->hexDisplayCheck) && yellow(form_->send->crLfCheck));
+        QVERIFY(yellow(form_->send->checksumBox) && yellow(form_->send->checksumLabel));
+        QVERIFY(!yellow(form_->send->hexSendCheck) && !yellow(form_->receive->packetCheck));
         // The line-end box only matters in text mode.
-        TForm1::SetChecked(form_->CheckBox4, true);
-        form_->verifyBox->setCurrentIndex(0);
-        form_->Rfreues100msTimer(nullptr);
-        QVERIFY(yellow(form_->CheckBox4) && !yellow(form_->NewLine_CB));
-        QVERIFY(!yellow(form_->verifyBox) && !yellow(form_->Label10));
+        panel_widgets::SetChecked(form_->send->hexSendCheck, true);
+        form_->send->checksumBox->setCurrentIndex(0);
+        form_->onRefreshTick();
+        QVERIFY(yellow(form_->send->hexSendCheck) && !yellow(form_->send->crLfCheck));
+        QVERIFY(!yellow(form_->send->checksumBox) && !yellow(form_->send->checksumLabel));
     }
 
     void fontDialogSetsTheFontAndSaves() {
-        QSignalSpy saves(form_->saveconfig, &QPushButton::clicked);
-        const QFont before = form_->Memo->font();
-        QTest::mouseClick(form_->SpeedButton2, Qt::LeftButton);
-        QCOMPARE(form_->Memo->font(), before);
+        QSignalSpy saves(form_->saveSettingsButton, &QPushButton::clicked);
+        const QFont before = form_->receive->view->font();
+        QTest::mouseClick(form_->receive->fontButton, Qt::LeftButton);
+        QCOMPARE(form_->receive->view->font(), before);
         QFont chosen(QStringLiteral("Noto Sans Mono CJK SC"));
         chosen.setPointSize(17);
         prompts_.answer = chosen;
-        QTest::mouseClick(form_->SpeedButton2, Qt::LeftButton);
-        QCOMPARE(form_->Memo->font().pointSize(), 17);
+        QTest::mouseClick(form_->receive->fontButton, Qt::LeftButton);
+        QCOMPARE(form_->receive->view->font().pointSize(), 17);
         QCOMPARE(saves.count(), 2);
     }
 };

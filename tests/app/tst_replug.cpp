@@ -15,11 +15,23 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/ComMainForm.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
 #include "app/DeviceMonitor.h"
-#include "app/FormState.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
 #include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 #include "serial/ctl/CPortCtl.h"
 #include "support/qt/WindowFixture.h"
 
@@ -80,30 +92,30 @@ class ReplugTest : public QObject {
 
   private:
     RecordingPrompts prompts_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     TWindowFixture fixture_;
     std::vector<std::string> entries_;
 
     void NewWindow() {
         form_.reset();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
     }
     bool Waiting() {
-        return WaitFor([this] { return form_->WaitingForDevice(); }, 10000);
+        return WaitFor([this] { return form_->connection->WaitingForDevice(); }, 10000);
     }
     bool Receiving() {
-        const int64_t before = form_->Rx.rxCount;
-        return WaitFor([&] { return form_->ComPort.Connected() && form_->Rx.rxCount > before; },
+        const int64_t before = form_->received.rxCount;
+        return WaitFor([&] { return form_->port.Connected() && form_->received.rxCount > before; },
                        10000);
     }
     void ExpectWaitingShown(const QString& caption, const QString& panelWord) {
-        QVERIFY(!form_->ComPort.Connected());
-        QCOMPARE(form_->Button_Open->text(), caption);
-        QCOMPARE(form_->ComLed1->State(), lsOff);
-        form_->Rfreues100msTimer(nullptr);
-        QVERIFY2(form_->StatusBar1->PanelText(3).contains(panelWord),
-                 qPrintable(form_->StatusBar1->PanelText(3)));
+        QVERIFY(!form_->port.Connected());
+        QCOMPARE(form_->connection->openButton->text(), caption);
+        QCOMPARE(form_->connection->led->State(), lsOff);
+        form_->onRefreshTick();
+        QVERIFY2(form_->statusBar->PanelText(3).contains(panelWord),
+                 qPrintable(form_->statusBar->PanelText(3)));
     }
 
   private slots:
@@ -111,7 +123,7 @@ class ReplugTest : public QObject {
         fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
         entries_.clear();
-        TForm1::PortEntrySource = [this] { return entries_; };
+        ConnectionPanel::PortEntrySource = [this] { return entries_; };
         NewWindow();
     }
     void cleanup() {
@@ -131,15 +143,15 @@ class ReplugTest : public QObject {
         QVERIFY(Waiting());
         QCOMPARE(DescriptorsOn(terminal), 0);
         ExpectWaitingShown(QStringLiteral("关闭串口"), QStringLiteral("等待"));
-        TForm1::SetChecked(form_->CheckBox18, true);
+        panel_widgets::SetChecked(form_->englishCheck, true);
         ExpectWaitingShown(QStringLiteral("CloseCom"), QStringLiteral("waiting"));
 
         e2e::Devsim again;
         again.link = sim.link;
         QVERIFY(again.Start({"telemetry", "--interval", "20", "--quiet"}));
         QVERIFY(Receiving());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("CloseCom"));
-        QVERIFY(form_->Button_Send->isEnabled());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("CloseCom"));
+        QVERIFY(form_->send->sendButton->isEnabled());
         QVERIFY(prompts_.messages.isEmpty());
     }
 
@@ -157,10 +169,10 @@ class ReplugTest : public QObject {
             10000));
         const std::string second = fs::canonical(sim.link.toStdString()).string();
         QVERIFY(WaitFor([&] { return DescriptorsOn(second) == 1; }, 10000));
-        QVERIFY(form_->ComPort.Connected());
+        QVERIFY(form_->port.Connected());
         QCOMPARE(DescriptorsOn(first), 0);
-        QCOMPARE(form_->ComPort.WriteStr("ping"), 4);
-        QVERIFY(WaitFor([&] { return form_->Rx.rxCount >= 4; }, 10000));
+        QCOMPARE(form_->port.WriteStr("ping"), 4);
+        QVERIFY(WaitFor([&] { return form_->received.rxCount >= 4; }, 10000));
     }
 
     void closeComWhileWaitingGivesUp() {
@@ -170,16 +182,16 @@ class ReplugTest : public QObject {
         sim.Kill();
         QVERIFY(Waiting());
 
-        TForm1::InvokeClick(form_->Button_Open);
-        QVERIFY(!form_->WaitingForDevice());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("打开串口"));
-        QVERIFY(!form_->Button_Send->isEnabled());
-        QVERIFY(!form_->replugTimer->isActive());
+        panel_widgets::InvokeClick(form_->connection->openButton);
+        QVERIFY(!form_->connection->WaitingForDevice());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("打开串口"));
+        QVERIFY(!form_->send->sendButton->isEnabled());
+        QVERIFY(!form_->connection->replugTimer->isActive());
         e2e::Devsim again;
         again.link = sim.link;
         QVERIFY(again.Start({"telemetry", "--interval", "20", "--quiet"}));
-        form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
-        QVERIFY(!form_->ComPort.Connected());
+        form_->connection->onDeviceChange(DeviceChange::PortArrived);
+        QVERIFY(!form_->port.Connected());
     }
 
     void adapterBackUnderANewNumberIsFoundByItsStableName() {
@@ -191,7 +203,7 @@ class ReplugTest : public QObject {
         auto before = std::make_unique<TPty>();
         fs::create_symlink(before->SlavePath(), node);
         fs::create_symlink(before->SlavePath(), name);
-        TForm1::SerialByIdFolder = byId.string();
+        ConnectionPanel::SerialByIdFolder = byId.string();
         QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(node.string())));
 
         // Unplugged: node and stable name go; back as another node with the same name.
@@ -201,11 +213,11 @@ class ReplugTest : public QObject {
         QVERIFY(Waiting());
         TPty after;
         fs::create_symlink(after.SlavePath(), name);
-        form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
-        QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->ComPort.Port(), after.SlavePath());
+        form_->connection->onDeviceChange(DeviceChange::PortArrived);
+        QVERIFY(form_->port.Connected());
+        QCOMPARE(form_->port.Port(), after.SlavePath());
         QVERIFY(after.Send("back"));
-        QVERIFY(Receiving() || form_->Rx.rxCount >= 4);
+        QVERIFY(Receiving() || form_->received.rxCount >= 4);
     }
 
     // Lost through the engine's report, or through a refused write before that report.
@@ -214,25 +226,25 @@ class ReplugTest : public QObject {
         std::atomic<bool> gone{false};
         int wake[2];
         QVERIFY(::pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0);
-        form_->ComPort.SetDeviceFactory([&] {
+        form_->port.SetDeviceFactory([&] {
             auto device = std::make_unique<UnpluggableDevice>(&log, &gone, wake[0]);
             device->lastBytes = "last words";
             return device;
         });
         entries_ = {"/dev/null"};  // stands for a node that is present
-        form_->Label23Click(nullptr);
-        form_->CheckBox1->setChecked(true);
-        form_->Button_OpenClick(nullptr);
-        QVERIFY(form_->ComPort.Connected());
+        form_->connection->RefreshPortList();
+        form_->connection->dtrCheck->setChecked(true);
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
         const auto comeBack = [&] {
             char drain;
             while (::read(wake[0], &drain, 1) == 1) {
             }
             gone = false;
             const std::size_t calls = log.Calls().size();
-            form_->WMDeviceChange({TDeviceChange::DeviceArrival, TDeviceChange::TypePort});
-            QVERIFY(form_->ComPort.Connected());
-            QVERIFY(form_->Button_Send->isEnabled());
+            form_->connection->onDeviceChange(DeviceChange::PortArrived);
+            QVERIFY(form_->port.Connected());
+            QVERIFY(form_->send->sendButton->isEnabled());
             const std::vector<std::string> all = log.Calls();
             const std::vector<std::string> reopen(all.begin() + static_cast<long>(calls),
                                                   all.end());
@@ -243,24 +255,24 @@ class ReplugTest : public QObject {
         gone = true;
         QVERIFY(::write(wake[1], "x", 1) == 1);
         QVERIFY(Waiting());
-        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("last words")));
+        QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("last words")));
         comeBack();
 
         // A write refused before the loss is reported: repaired in vain, then waited for.
         gone = true;
         EnglishUI = 1;
-        form_->Edit_Data->setText(QStringLiteral("ping"));
-        form_->Button_SendClick(nullptr);
-        QVERIFY(form_->WaitingForDevice());
+        form_->send->lineEdit->setText(QStringLiteral("ping"));
+        form_->send->onSendClicked();
+        QVERIFY(form_->connection->WaitingForDevice());
         const QString repair = QStringLiteral(
             "\nCOM is Error,auto repair...\nClose the port...\nOpen the port...\n\nUnable to "
             "open the serial port,Please check it!\n");
-        QVERIFY(form_->Memo->toPlainText().endsWith(repair));
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("CloseCom"));
+        QVERIFY(form_->receive->view->toPlainText().endsWith(repair));
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("CloseCom"));
         comeBack();
 
-        form_->ComPort.Close();
-        form_->ComPort.SetDeviceFactory({});
+        form_->port.Close();
+        form_->port.SetDeviceFactory({});
         ::close(wake[0]);
         ::close(wake[1]);
     }
@@ -280,14 +292,15 @@ class ReplugTest : public QObject {
         form_.reset();
         QFile::remove(QDir(fixture_.SettingsPath()).filePath(QStringLiteral("zenta5.ini")));
         NewWindow();
-        QCOMPARE(form_->ComComboBox1->currentText(), QString::fromStdString(usb));
-        TForm1::InvokeClick(form_->Button_Open);  // what the start-up tick does first
-        QVERIFY(form_->ComPort.Connected());
-        QCOMPARE(form_->ComPort.Port(), usb);
+        QCOMPARE(form_->connection->portBox->currentText(), QString::fromStdString(usb));
+        panel_widgets::InvokeClick(
+            form_->connection->openButton);  // what the start-up tick does first
+        QVERIFY(form_->port.Connected());
+        QCOMPARE(form_->port.Port(), usb);
         QFile ini(QDir(fixture_.SettingsPath()).filePath(QStringLiteral("zenta5.ini")));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().contains(QByteArray("N80=,") + QByteArray::fromStdString(usb)));
-        form_->ComPort.Close();
+        form_->port.Close();
         fs::remove(link);
     }
 
@@ -296,15 +309,15 @@ class ReplugTest : public QObject {
         TDeviceMonitor monitor(TDeviceMonitor::Source::Folders);
         QVERIFY(monitor.Active());
         monitor.WatchFolder(dir.path().toStdString());
-        std::vector<uint32_t> seen;
-        monitor.OnChange = [&](const TDeviceChange& m) { seen.push_back(m.Event); };
+        std::vector<DeviceChange> seen;
+        monitor.OnChange = [&](DeviceChange m) { seen.push_back(m); };
         TPty pty;
         const std::string link = dir.filePath(QStringLiteral("ttyBoard")).toStdString();
         fs::create_symlink(pty.SlavePath(), link + ".part");
         fs::rename(link + ".part", link);
-        QTRY_VERIFY(std::count(seen.begin(), seen.end(), TDeviceChange::DeviceArrival) > 0);
+        QTRY_VERIFY(std::count(seen.begin(), seen.end(), DeviceChange::PortArrived) > 0);
         fs::remove(link);
-        QTRY_VERIFY(std::count(seen.begin(), seen.end(), TDeviceChange::DeviceRemoveComplete) > 0);
+        QTRY_VERIFY(std::count(seen.begin(), seen.end(), DeviceChange::PortRemoved) > 0);
     }
 };
 

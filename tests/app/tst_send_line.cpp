@@ -11,12 +11,23 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/ReceiveSendState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
 #include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/core/Messages.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
@@ -42,7 +53,7 @@ class SendLineTest : public QObject {
   private:
     RecordingPrompts prompts_;
     TWindowFixture fixture_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     std::unique_ptr<TPty> pty_;
 
     void Open() {
@@ -50,27 +61,25 @@ class SendLineTest : public QObject {
     }
     // One press of the send button with the given line and options; what went out.
     std::string Send(const QString& line, bool hex, bool crlf, int checksum) {
-        TForm1::SetChecked(form_->CheckBox4, hex);
-        form_->NewLine_CB->setChecked(crlf);
-        form_->verifyBox->setCurrentIndex(checksum);
-        form_->Edit_Data->setText(line);
-        QTest::mouseClick(form_->Button_Send, Qt::LeftButton);
+        panel_widgets::SetChecked(form_->send->hexSendCheck, hex);
+        form_->send->crLfCheck->setChecked(crlf);
+        form_->send->checksumBox->setCurrentIndex(checksum);
+        form_->send->lineEdit->setText(line);
+        QTest::mouseClick(form_->send->sendButton, Qt::LeftButton);
         return ReadUntilQuiet(pty_->Master(), 64);
     }
     QString SentPanel() {
-        form_->Rfreues100msTimer(nullptr);
-        return form_->StatusBar1->PanelText(1);
+        form_->onRefreshTick();
+        return form_->statusBar->PanelText(1);
     }
 
   private slots:
     void init() {
         fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        savedHexLine = QStringLiteral("12 FF 00 30");
-        savedTextLine = QStringLiteral("abcdefg");
         pty_ = std::make_unique<TPty>();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         form_->show();
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
@@ -104,33 +113,33 @@ class SendLineTest : public QObject {
 
     void packetModeEchoesWhatWasSent() {
         Open();
-        TForm1::SetChecked(form_->timeoutCRLF, true);
+        panel_widgets::SetChecked(form_->receive->packetCheck, true);
         Send("ab", false, false, 0);
         static const QRegularExpression zh(
             QStringLiteral("\n\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]发→◇ab□$"));
-        QVERIFY2(zh.match(form_->Memo->toPlainText()).hasMatch(),
-                 qPrintable(form_->Memo->toPlainText()));
+        QVERIFY2(zh.match(form_->receive->view->toPlainText()).hasMatch(),
+                 qPrintable(form_->receive->view->toPlainText()));
         EnglishUI = 1;
-        TForm1::SetChecked(form_->CheckBox5, true);
+        panel_widgets::SetChecked(form_->receive->hexDisplayCheck, true);
         Send("61 00", true, false, 0);
-        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("]OUT→◇61 00 □")));
+        QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("]OUT→◇61 00 □")));
         // The echo is window text only: nothing was received.
-        QCOMPARE(form_->Rx.rxCount, int64_t{0});
-        QVERIFY(form_->Rx.rxHexAll.empty());
+        QCOMPARE(form_->received.rxCount, int64_t{0});
+        QVERIFY(form_->received.rxHexAll.empty());
     }
 
     void rejectedLinesSendNothingAndStopAutomaticSends() {
         Open();
         for (const char* line : {"12 G0", "12 0G", "12,00"}) {
-            form_->Edit1->setText(QStringLiteral("100000"));
-            TForm1::SetChecked(form_->CheckBox3, true);
-            form_->Send_N_StringTimer->start(100000);
+            form_->send->intervalEdit->setText(QStringLiteral("100000"));
+            panel_widgets::SetChecked(form_->send->timedSendCheck, true);
+            form_->prepared->loopTimer->start(100000);
             StopFlag = 0;
             QCOMPARE(Send(line, true, false, 0), std::string());
             QCOMPARE(prompts_.messages.takeLast(), Msg(MsgId::InvalidHexSend, false));
-            QVERIFY(!form_->CheckBox3->isChecked());
-            QVERIFY(!form_->SendStringTimer->isActive());
-            QVERIFY(!form_->Send_N_StringTimer->isActive());
+            QVERIFY(!form_->send->timedSendCheck->isChecked());
+            QVERIFY(!form_->send->timedSendTimer->isActive());
+            QVERIFY(!form_->prepared->loopTimer->isActive());
             QCOMPARE(StopFlag, uint8_t{1});
         }
         // Spaces only with a checksum: no lone checksum byte goes out.
@@ -144,45 +153,45 @@ class SendLineTest : public QObject {
 
     void typingIntoTheReceiveWindowSendsTheVisibleLine() {
         Open();
-        form_->Memo->setFocus();
-        QTest::keyClicks(form_->Memo, "ab");
-        QTest::keyClick(form_->Memo, Qt::Key_Return);
+        form_->receive->view->setFocus();
+        QTest::keyClicks(form_->receive->view, "ab");
+        QTest::keyClick(form_->receive->view, Qt::Key_Return);
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 4), std::string("ab\r\n"));
         QCOMPARE(SentPanel(), QStringLiteral("S:4"));
         // Backspace removes from the line what it removes from the window.
-        QTest::keyClicks(form_->Memo, "xyz");
-        QTest::keyClick(form_->Memo, Qt::Key_Backspace);
-        QTest::keyClick(form_->Memo, Qt::Key_Return);
+        QTest::keyClicks(form_->receive->view, "xyz");
+        QTest::keyClick(form_->receive->view, Qt::Key_Backspace);
+        QTest::keyClick(form_->receive->view, Qt::Key_Return);
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 4), std::string("xy\r\n"));
-        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral("ab\nxy\n")));
+        QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("ab\nxy\n")));
         // While closed the line keeps growing and goes out at the next Enter.
-        QTest::mouseClick(form_->Button_Open, Qt::LeftButton);
-        QTest::keyClicks(form_->Memo, "1");
-        QTest::keyClick(form_->Memo, Qt::Key_Return);
+        QTest::mouseClick(form_->connection->openButton, Qt::LeftButton);
+        QTest::keyClicks(form_->receive->view, "1");
+        QTest::keyClick(form_->receive->view, Qt::Key_Return);
         Open();
-        QTest::keyClicks(form_->Memo, "2");
-        QTest::keyClick(form_->Memo, Qt::Key_Return);
+        QTest::keyClicks(form_->receive->view, "2");
+        QTest::keyClick(form_->receive->view, Qt::Key_Return);
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 6), std::string("1\r2\r\n"));
-        QVERIFY(form_->rs_->typedLine.text().empty());
+        QVERIFY(form_->send->TypedText().empty());
     }
 
     void keyFiltersOfTheSendLineAndTheNumberBoxes() {
-        TForm1::SetChecked(form_->CheckBox4, true);
-        form_->Edit_Data->clear();
-        form_->Edit_Data->setFocus();
-        QTest::keyClicks(form_->Edit_Data, "1g F");
-        QCOMPARE(form_->Edit_Data->text(), QStringLiteral("1 F"));
+        panel_widgets::SetChecked(form_->send->hexSendCheck, true);
+        form_->send->lineEdit->clear();
+        form_->send->lineEdit->setFocus();
+        QTest::keyClicks(form_->send->lineEdit, "1g F");
+        QCOMPARE(form_->send->lineEdit->text(), QStringLiteral("1 F"));
         QCOMPARE(prompts_.messages, QStringList{Msg(MsgId::InvalidHexKey, false)});
-        QTest::keyClick(form_->Edit_Data, Qt::Key_Backspace);
-        QTest::keyClick(form_->Edit_Data, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(form_->send->lineEdit, Qt::Key_Backspace);
+        QTest::keyClick(form_->send->lineEdit, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(prompts_.messages.size(), 1);
-        QVERIFY(form_->Edit_Data->hasFocus());
-        TForm1::SetChecked(form_->CheckBox4, false);
-        QTest::keyClicks(form_->Edit_Data, "g!");
-        QCOMPARE(form_->Edit_Data->text(), QStringLiteral("abcdefgg!"));
+        QVERIFY(form_->send->lineEdit->hasFocus());
+        panel_widgets::SetChecked(form_->send->hexSendCheck, false);
+        QTest::keyClicks(form_->send->lineEdit, "g!");
+        QCOMPARE(form_->send->lineEdit->text(), QStringLiteral("abcdefgg!"));
         QCOMPARE(prompts_.messages.size(), 1);
 
-        for (QLineEdit* box : {form_->Edit1, form_->timeoutText}) {
+        for (QLineEdit* box : {form_->send->intervalEdit, form_->receive->timeoutEdit}) {
             box->setText(QStringLiteral("2"));
             box->setFocus();
             box->end(false);
@@ -197,9 +206,10 @@ class SendLineTest : public QObject {
 
     // Tab and Shift+Tab move the focus out of every filtered edit; none takes them as typing.
     void tabMovesTheFocusOutOfFilteredEdits() {
-        TForm1::SetChecked(form_->CheckBox4, true);
+        panel_widgets::SetChecked(form_->send->hexSendCheck, true);
         prompts_.messages.clear();
-        for (QLineEdit* box : {form_->Edit_Data, form_->Edit1, form_->timeoutText}) {
+        for (QLineEdit* box :
+             {form_->send->lineEdit, form_->send->intervalEdit, form_->receive->timeoutEdit}) {
             box->setText(QStringLiteral("1000"));
             for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
                 box->setFocus();
@@ -215,58 +225,60 @@ class SendLineTest : public QObject {
 
     void timeoutLongerThanTheIntervalLeavesANote() {
         EnglishUI = 1;
-        form_->Edit1->setText(QStringLiteral("10"));
-        form_->timeoutText->setText(QStringLiteral("20"));
-        emit form_->timeoutText->editingFinished();
-        QVERIFY(form_->Memo->toPlainText().endsWith(
+        form_->send->intervalEdit->setText(QStringLiteral("10"));
+        form_->receive->timeoutEdit->setText(QStringLiteral("20"));
+        emit form_->receive->timeoutEdit->editingFinished();
+        QVERIFY(form_->receive->view->toPlainText().endsWith(
             zenta::Msg(MsgId::PacketTimeoutNote, true).remove(QLatin1Char('\r'))));
-        QCOMPARE(form_->timeoutText->text(), QStringLiteral("20"));
-        memo::Clear(form_->Memo);
-        form_->Edit1->setText(QStringLiteral("20"));
-        emit form_->timeoutText->editingFinished();
-        QCOMPARE(form_->Memo->documentLength(), qsizetype{0});
+        QCOMPARE(form_->receive->timeoutEdit->text(), QStringLiteral("20"));
+        form_->receive->view->clear();
+        form_->send->intervalEdit->setText(QStringLiteral("20"));
+        emit form_->receive->timeoutEdit->editingFinished();
+        QCOMPARE(form_->receive->view->documentLength(), qsizetype{0});
     }
 
     void hexSwitchKeepsOneLinePerMode() {
-        form_->Edit_Data->setText(QStringLiteral("hello"));
-        QTest::mouseClick(form_->CheckBox4, Qt::LeftButton);
-        QCOMPARE(form_->Edit_Data->text(), QStringLiteral("12 FF 00 30"));
-        QVERIFY(!form_->NewLine_CB->isEnabled());
-        form_->Edit_Data->setText(QStringLiteral("AA"));
-        QTest::mouseClick(form_->CheckBox4, Qt::LeftButton);
-        QCOMPARE(form_->Edit_Data->text(), QStringLiteral("hello"));
-        QVERIFY(form_->NewLine_CB->isEnabled());
-        TForm1::SetChecked(form_->CheckBox4, true);
-        QCOMPARE(form_->Edit_Data->text(), QStringLiteral("AA"));
+        form_->send->lineEdit->setText(QStringLiteral("hello"));
+        QTest::mouseClick(form_->send->hexSendCheck, Qt::LeftButton);
+        QCOMPARE(form_->send->lineEdit->text(), QStringLiteral("12 FF 00 30"));
+        QVERIFY(!form_->send->crLfCheck->isEnabled());
+        form_->send->lineEdit->setText(QStringLiteral("AA"));
+        QTest::mouseClick(form_->send->hexSendCheck, Qt::LeftButton);
+        QCOMPARE(form_->send->lineEdit->text(), QStringLiteral("hello"));
+        QVERIFY(form_->send->crLfCheck->isEnabled());
+        panel_widgets::SetChecked(form_->send->hexSendCheck, true);
+        QCOMPARE(form_->send->lineEdit->text(), QStringLiteral("AA"));
     }
 
     void timedSendIntervalRulesAndClosedPort() {
         EnglishUI = 1;
-        form_->Edit1->clear();
-        QTest::mouseClick(form_->CheckBox3, Qt::LeftButton);
+        form_->send->intervalEdit->clear();
+        QTest::mouseClick(form_->send->timedSendCheck, Qt::LeftButton);
         QCOMPARE(prompts_.messages.takeLast(), QStringLiteral("Set interVal!"));
-        QVERIFY(!form_->CheckBox3->isChecked());
-        QVERIFY(form_->Edit1->isEnabled());
-        form_->Edit1->setText(QStringLiteral("0"));
-        QTest::mouseClick(form_->CheckBox3, Qt::LeftButton);
+        QVERIFY(!form_->send->timedSendCheck->isChecked());
+        QVERIFY(form_->send->intervalEdit->isEnabled());
+        form_->send->intervalEdit->setText(QStringLiteral("0"));
+        QTest::mouseClick(form_->send->timedSendCheck, Qt::LeftButton);
         QCOMPARE(prompts_.messages.takeLast(), QStringLiteral("Please enter a number"));
-        QVERIFY(!form_->CheckBox3->isChecked());
-        QVERIFY(!form_->SendStringTimer->isActive());
+        QVERIFY(!form_->send->timedSendCheck->isChecked());
+        QVERIFY(!form_->send->timedSendTimer->isActive());
 
         // Closed port: ticks pass without opening it or sending.
-        TForm1::PortEntrySource = [this] { return std::vector<std::string>{pty_->SlavePath()}; };
-        form_->Label23Click(nullptr);
-        form_->Edit1->setText(QStringLiteral("5"));
-        QTest::mouseClick(form_->CheckBox3, Qt::LeftButton);
-        QVERIFY(form_->SendStringTimer->isActive());
-        QCOMPARE(form_->SendStringTimer->interval(), 5);
-        QVERIFY(!form_->Edit1->isEnabled());
+        ConnectionPanel::PortEntrySource = [this] {
+            return std::vector<std::string>{pty_->SlavePath()};
+        };
+        form_->connection->RefreshPortList();
+        form_->send->intervalEdit->setText(QStringLiteral("5"));
+        QTest::mouseClick(form_->send->timedSendCheck, Qt::LeftButton);
+        QVERIFY(form_->send->timedSendTimer->isActive());
+        QCOMPARE(form_->send->timedSendTimer->interval(), 5);
+        QVERIFY(!form_->send->intervalEdit->isEnabled());
         QTest::qWait(60);
-        QVERIFY(!form_->ComPort.Connected());
-        QCOMPARE(form_->Memo->documentLength(), qsizetype{0});
+        QVERIFY(!form_->port.Connected());
+        QCOMPARE(form_->receive->view->documentLength(), qsizetype{0});
 
         // Open: the line repeats.
-        form_->Edit_Data->setText(QStringLiteral("t"));
+        form_->send->lineEdit->setText(QStringLiteral("t"));
         Open();
         std::string got;
         QVERIFY(e2e::WaitFor(
@@ -276,18 +288,21 @@ class SendLineTest : public QObject {
             },
             10000));
         QVERIFY2(got.find_first_not_of('t') == std::string::npos, got.c_str());
-        QTest::mouseClick(form_->CheckBox3, Qt::LeftButton);
-        QVERIFY(!form_->SendStringTimer->isActive());
-        QVERIFY(form_->Edit1->isEnabled());
+        QTest::mouseClick(form_->send->timedSendCheck, Qt::LeftButton);
+        QVERIFY(!form_->send->timedSendTimer->isActive());
+        QVERIFY(form_->send->intervalEdit->isEnabled());
     }
 
     void sendOnAClosedPortOpensItFirst() {
-        TForm1::PortEntrySource = [this] { return std::vector<std::string>{pty_->SlavePath()}; };
-        form_->Label23Click(nullptr);
-        QVERIFY(!form_->ComPort.Connected());
+        ConnectionPanel::PortEntrySource = [this] {
+            return std::vector<std::string>{pty_->SlavePath()};
+        };
+        form_->connection->RefreshPortList();
+        QVERIFY(!form_->port.Connected());
         QCOMPARE(Send("Hi", false, false, 0), std::string("Hi"));
-        QVERIFY(form_->ComPort.Connected());
-        QVERIFY(form_->Memo->toPlainText().startsWith(QStringLiteral("\n正在打开串口...\n")));
+        QVERIFY(form_->port.Connected());
+        QVERIFY(
+            form_->receive->view->toPlainText().startsWith(QStringLiteral("\n正在打开串口...\n")));
     }
 
     void failedWriteReopensThePort() {
@@ -295,27 +310,27 @@ class SendLineTest : public QObject {
         // The device end vanishes: the write fails and the re-open cannot succeed.
         pty_->CloseMaster();
         Send("abc", false, false, 0);
-        QVERIFY(form_->Memo->toPlainText().endsWith(QStringLiteral(
+        QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral(
             "\n串口号故障!自动修复中...\n关闭串口...\n打开串口...\n\n无法打开串口,请检查!\n")));
-        QVERIFY(!form_->Button_Send->isEnabled());
-        QVERIFY(!form_->Button4->isEnabled());
+        QVERIFY(!form_->send->sendButton->isEnabled());
+        QVERIFY(!form_->files->sendFileButton->isEnabled());
         QCOMPARE(SentPanel(), QStringLiteral("S:0"));
         // The port stays marked open, waiting for the device; the button gives up.
-        QVERIFY(form_->WaitingForDevice());
-        QCOMPARE(form_->Button_Open->text(), QStringLiteral("关闭串口"));
-        TForm1::InvokeClick(form_->Button_Open);
+        QVERIFY(form_->connection->WaitingForDevice());
+        QCOMPARE(form_->connection->openButton->text(), QStringLiteral("关闭串口"));
+        panel_widgets::InvokeClick(form_->connection->openButton);
 
         // A device that is still there comes back at once: both buttons usable again.
         pty_ = std::make_unique<TPty>();
         Open();
-        memo::Clear(form_->Memo);
-        form_->ComPort.Close();
-        form_->Button_Send->setEnabled(false);
-        form_->Edit_Data->setText(QStringLiteral("x"));
+        form_->receive->view->clear();
+        form_->port.Close();
+        form_->send->sendButton->setEnabled(false);
+        form_->send->lineEdit->setText(QStringLiteral("x"));
         // Closed behind the window's back: the open action runs first, then the write.
-        form_->Button_SendClick(nullptr);
+        form_->send->onSendClicked();
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 1), std::string("x"));
-        QVERIFY(form_->Button_Send->isEnabled());
+        QVERIFY(form_->send->sendButton->isEnabled());
     }
 };
 

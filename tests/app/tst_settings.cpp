@@ -92,7 +92,7 @@ class SettingsTest : public QObject {
     RecordingPrompts prompts_;
 
     // A window started on a file holding the given key lines (CR LF breaks).
-    std::unique_ptr<TForm1> StartWith(ProgramFolder& folder, const QStringList& lines) {
+    std::unique_ptr<MainWindow> StartWith(ProgramFolder& folder, const QStringList& lines) {
         folder.Write(FileOf(lines));
         return NewWindow();
     }
@@ -105,8 +105,8 @@ class SettingsTest : public QObject {
         ProgramFolder folder;
         auto form = NewWindow();
         // Start-up names the port from the list's current entry (COM1 without one).
-        const QString port = QString::fromStdString(form->ComPort.Port());
-        if (form->ComComboBox1->count() == 0) {
+        const QString port = QString::fromStdString(form->port.Port());
+        if (form->connection->portBox->count() == 0) {
             QCOMPARE(port, QStringLiteral("COM1"));
         }
         QByteArray expected = zenta::ToGb18030(DefaultLines(port).join("\r\n"));
@@ -126,24 +126,24 @@ class SettingsTest : public QObject {
         QByteArray first;
         {
             auto form = NewWindow();
-            form->RowEdit(2)->setText(QStringLiteral("a=b,c=,d 汉字"));
-            form->RowHexBox(2)->setChecked(true);
-            form->RowEdit(3)->setToolTip(QStringLiteral("note=1,2"));
-            form->RowButton(3)->setText(QStringLiteral("note=1,2"));
-            form->RowEdit(49)->setText(QStringLiteral("last"));
-            form->RowEdit(1)->clear();
-            form->Edit2->setText(QStringLiteral("/tmp/a=b,c.bin"));
-            form->Edit1->setText(QStringLiteral("250"));
-            form->Edit35->setText(QStringLiteral("77"));
-            form->timeoutText->setText(QStringLiteral("35"));
-            form->verifyBox->setCurrentIndex(2);
-            form->setGeometry(120, 90, 780, 560);  // within the test screen
-            form->ComComboBox2->SelectByUser(17);  // 460800, saves on its own
-            TForm1::SetChecked(form->timeoutCRLF, true);
-            TForm1::SetChecked(form->CheckBox5, true);
-            TForm1::SetChecked(form->NewLine_CB, true);
-            form->Edit_Data->setText(QStringLiteral("text, with = signs"));
-            TForm1::InvokeClick(form->saveconfig);
+            form->prepared->edit(2)->setText(QStringLiteral("a=b,c=,d 汉字"));
+            form->prepared->hexBox(2)->setChecked(true);
+            form->prepared->edit(3)->setToolTip(QStringLiteral("note=1,2"));
+            form->prepared->sendButton(3)->setText(QStringLiteral("note=1,2"));
+            form->prepared->edit(49)->setText(QStringLiteral("last"));
+            form->prepared->edit(1)->clear();
+            form->files->pathEdit->setText(QStringLiteral("/tmp/a=b,c.bin"));
+            form->send->intervalEdit->setText(QStringLiteral("250"));
+            form->prepared->loopIntervalEdit->setText(QStringLiteral("77"));
+            form->receive->timeoutEdit->setText(QStringLiteral("35"));
+            form->send->checksumBox->setCurrentIndex(2);
+            form->setGeometry(120, 90, 780, 560);         // within the test screen
+            form->connection->baudBox->SelectByUser(17);  // 460800, saves on its own
+            panel_widgets::SetChecked(form->receive->packetCheck, true);
+            panel_widgets::SetChecked(form->receive->hexDisplayCheck, true);
+            panel_widgets::SetChecked(form->send->crLfCheck, true);
+            form->send->lineEdit->setText(QStringLiteral("text, with = signs"));
+            panel_widgets::InvokeClick(form->saveSettingsButton);
             first = folder.Read();
             form->close();
         }
@@ -155,16 +155,16 @@ class SettingsTest : public QObject {
         // The restart writes the file again at its end: nothing may change.
         auto again = NewWindow();
         QCOMPARE(folder.Read(), first);
-        QCOMPARE(again->RowEdit(2)->text(), QStringLiteral("a=b,c=,d 汉字"));
-        QVERIFY(again->RowHexBox(2)->isChecked());
-        QCOMPARE(again->RowButton(3)->text(), QStringLiteral("note=1,2"));
-        QCOMPARE(again->RowEdit(1)->text(), QString());
+        QCOMPARE(again->prepared->edit(2)->text(), QStringLiteral("a=b,c=,d 汉字"));
+        QVERIFY(again->prepared->hexBox(2)->isChecked());
+        QCOMPARE(again->prepared->sendButton(3)->text(), QStringLiteral("note=1,2"));
+        QCOMPARE(again->prepared->edit(1)->text(), QString());
         QCOMPARE(again->geometry(), QRect(120, 90, 780, 560));
-        QCOMPARE(again->ComPort.BaudRate(), br460800);
-        QCOMPARE(again->ComComboBox2->currentIndex(), 17);
-        QCOMPARE(again->verifyBox->currentIndex(), 2);
-        QVERIFY(again->timeoutCRLF->isChecked());
-        QCOMPARE(again->Edit_Data->text(), QStringLiteral("text, with = signs"));
+        QCOMPARE(again->port.BaudRate(), br460800);
+        QCOMPARE(again->connection->baudBox->currentIndex(), 17);
+        QCOMPARE(again->send->checksumBox->currentIndex(), 2);
+        QVERIFY(again->receive->packetCheck->isChecked());
+        QCOMPARE(again->send->lineEdit->text(), QStringLiteral("text, with = signs"));
         again.reset();
 
         // The same content with plain CR LF breaks loads the same.
@@ -184,8 +184,8 @@ class SettingsTest : public QObject {
         for (const Baud& b : {Baud{"460800", br460800}, Baud{"0", br115200},
                               Baud{"12345", br115200}, Baud{"110", br110}}) {
             auto form = StartWith(folder, {QStringLiteral("N81=,") + b.value});
-            QCOMPARE(form->ComPort.BaudRate(), b.rate);
-            QCOMPARE(form->ComComboBox2->currentIndex(), static_cast<int>(b.rate));
+            QCOMPARE(form->port.BaudRate(), b.rate);
+            QCOMPARE(form->connection->baudBox->currentIndex(), static_cast<int>(b.rate));
         }
         {
             auto form = StartWith(folder, {"N82=,100", "N83=,abc", "N84=,-20", "N85=,x"});
@@ -194,33 +194,33 @@ class SettingsTest : public QObject {
         {
             auto form = StartWith(folder, {"N5=H,01 02 03", "N6=A,01 02 03", "N7=,01 02 03",
                                            "N1=A,", "N105=,reset", "N80=,/dev/ttyNOPE9"});
-            QVERIFY(form->RowHexBox(4)->isChecked());
-            QCOMPARE(form->RowEdit(4)->text(), QStringLiteral("01 02 03"));
-            QVERIFY(!form->RowHexBox(5)->isChecked());
-            QVERIFY(!form->RowHexBox(6)->isChecked());
-            QCOMPARE(form->RowEdit(6)->text(), QStringLiteral("01 02 03"));
-            QVERIFY(!form->RowHexBox(0)->isChecked());
-            QVERIFY(form->RowEdit(0)->text().isEmpty());
-            QCOMPARE(form->RowButton(4)->text(), QStringLiteral("reset"));
-            QCOMPARE(form->RowButton(4)->toolTip(), QStringLiteral("reset"));
-            QCOMPARE(form->RowEdit(4)->toolTip(), QStringLiteral("reset"));
+            QVERIFY(form->prepared->hexBox(4)->isChecked());
+            QCOMPARE(form->prepared->edit(4)->text(), QStringLiteral("01 02 03"));
+            QVERIFY(!form->prepared->hexBox(5)->isChecked());
+            QVERIFY(!form->prepared->hexBox(6)->isChecked());
+            QCOMPARE(form->prepared->edit(6)->text(), QStringLiteral("01 02 03"));
+            QVERIFY(!form->prepared->hexBox(0)->isChecked());
+            QVERIFY(form->prepared->edit(0)->text().isEmpty());
+            QCOMPARE(form->prepared->sendButton(4)->text(), QStringLiteral("reset"));
+            QCOMPARE(form->prepared->sendButton(4)->toolTip(), QStringLiteral("reset"));
+            QCOMPARE(form->prepared->edit(4)->toolTip(), QStringLiteral("reset"));
             // A name outside the list is kept, the list selection is not touched.
-            QCOMPARE(form->ComPort.Port(), std::string("/dev/ttyNOPE9"));
-            QVERIFY(form->ComComboBox1->currentText() != QStringLiteral("/dev/ttyNOPE9"));
+            QCOMPARE(form->port.Port(), std::string("/dev/ttyNOPE9"));
+            QVERIFY(form->connection->portBox->currentText() != QStringLiteral("/dev/ttyNOPE9"));
         }
         for (const char* line : {"N55=,H", "N55=H,"}) {
             auto form = StartWith(folder, {"N54=,AA BB", QString::fromLatin1(line)});
-            QVERIFY2(form->CheckBox4->isChecked(), line);
-            QCOMPARE(form->Edit_Data->text(), QStringLiteral("AA BB"));
+            QVERIFY2(form->send->hexSendCheck->isChecked(), line);
+            QCOMPARE(form->send->lineEdit->text(), QStringLiteral("AA BB"));
         }
         {
             // Unknown keys, broken lines and a last line without a break are ignored.
             auto form =
                 StartWith(folder, {"N60=,7", "N99=,x", "Nabc=,1", "N58", "N56=,300", "N64=,N"});
-            QCOMPARE(form->verifyBox->currentIndex(), 0);
-            QCOMPARE(form->Edit1->text(), QStringLiteral("300"));
-            QVERIFY(!form->timeoutCRLF->isChecked());
-            QCOMPARE(form->Edit35->text(), QStringLiteral("1000"));
+            QCOMPARE(form->send->checksumBox->currentIndex(), 0);
+            QCOMPARE(form->send->intervalEdit->text(), QStringLiteral("300"));
+            QVERIFY(!form->receive->packetCheck->isChecked());
+            QCOMPARE(form->prepared->loopIntervalEdit->text(), QStringLiteral("1000"));
         }
         QVERIFY(prompts_.messages.isEmpty());
     }
@@ -239,10 +239,11 @@ class SettingsTest : public QObject {
         QVERIFY(FileOf(lines).size() > 20000);
         auto form = StartWith(folder, lines);
         for (int i = 0; i < 50; ++i) {
-            QCOMPARE(form->RowEdit(i)->text(), texts[i]);
-            QCOMPARE(form->RowButton(i)->text(), QStringLiteral("long note %1").arg(101 + i));
+            QCOMPARE(form->prepared->edit(i)->text(), texts[i]);
+            QCOMPARE(form->prepared->sendButton(i)->text(),
+                     QStringLiteral("long note %1").arg(101 + i));
         }
-        QCOMPARE(form->timeoutText->text(), QStringLiteral("45"));
+        QCOMPARE(form->receive->timeoutEdit->text(), QStringLiteral("45"));
         QVERIFY(folder.Read().contains(zenta::ToGb18030("N50=A," + texts[49] + "\r\r\n")));
     }
 
@@ -257,9 +258,9 @@ class SettingsTest : public QObject {
         hex.chop(1);
         const QString text(40000, QChar(u'x'));
         auto form = StartWith(folder, {"N1=H," + hex, "N53=," + text, "N56=," + text});
-        QCOMPARE(form->RowEdit(0)->text().size(), hex.size());
-        QCOMPARE(form->Edit_Data->text().size(), text.size());
-        QCOMPARE(form->Edit1->text().size(), text.size());
+        QCOMPARE(form->prepared->edit(0)->text().size(), hex.size());
+        QCOMPARE(form->send->lineEdit->text().size(), text.size());
+        QCOMPARE(form->send->intervalEdit->text().size(), text.size());
         QVERIFY(folder.Read().contains(zenta::ToGb18030("N1=H," + hex + "\r\r\n")));
         QVERIFY(folder.Read().contains(zenta::ToGb18030("N53=," + text + "\r\r\n")));
         // Typing goes on past the old limit too.
@@ -276,9 +277,9 @@ class SettingsTest : public QObject {
         // The whole row goes out, with its checksum.
         TPty pty;
         QVERIFY(OpenOn(*form, pty));
-        form->verifyBox->setCurrentIndex(1);
-        form->RowEdit(0)->setText(hex);
-        TForm1::InvokeClick(form->RowButton(0));
+        form->send->checksumBox->setCurrentIndex(1);
+        form->prepared->edit(0)->setText(hex);
+        panel_widgets::InvokeClick(form->prepared->sendButton(0));
         QByteArray got;
         QTRY_VERIFY((got += ReadMaster(pty, 20)).size() >= 12002);
         QCOMPARE(got.size(), 12002);
@@ -291,22 +292,22 @@ class SettingsTest : public QObject {
         QFile::setPermissions(folder.Ini(), QFileDevice::ReadOwner);
         folder.SetWritable(false);
         auto form = NewWindow();
-        QCOMPARE(form->RowButton(4)->text(), QStringLiteral("kept"));
+        QCOMPARE(form->prepared->sendButton(4)->text(), QStringLiteral("kept"));
         const QString chinese = zenta::Msg(zenta::MsgId::IniError, false);
         QCOMPARE(prompts_.messages, QStringList{chinese});
         // Every key release saves; the failure is not repeated.
-        QTest::keyClicks(form->RowEdit(3), QStringLiteral("abc"));
-        TForm1::InvokeClick(form->saveconfig);
+        QTest::keyClicks(form->prepared->edit(3), QStringLiteral("abc"));
+        panel_widgets::InvokeClick(form->saveSettingsButton);
         QCOMPARE(prompts_.messages.size(), 1);
-        QCOMPARE(form->RowEdit(3)->text(), QStringLiteral("abc"));
+        QCOMPARE(form->prepared->edit(3)->text(), QStringLiteral("abc"));
 
         // Once a save works the next failure is reported again.
         folder.SetWritable(true);
         QFile::remove(folder.Ini());
-        TForm1::InvokeClick(form->saveconfig);
+        panel_widgets::InvokeClick(form->saveSettingsButton);
         QVERIFY(folder.Read().contains("N4=A,abc\r\r\n"));
         QFile::setPermissions(folder.Ini(), QFileDevice::ReadOwner);
-        TForm1::InvokeClick(form->saveconfig);
+        panel_widgets::InvokeClick(form->saveSettingsButton);
         QCOMPARE(prompts_.messages.size(), 2);
         QVERIFY(form->isEnabled());
     }

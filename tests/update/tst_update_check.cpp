@@ -6,9 +6,21 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "app/FormWidgets.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
 #include "update/support/LocalHttpServer.h"
 
@@ -42,7 +54,7 @@ class UpdateCheckTest : public QObject {
 
   private:
     RecordingPrompts prompts_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     TWindowFixture fixture_;
     LocalHttpServer server_;
     UrlRecorder browser_;
@@ -50,38 +62,39 @@ class UpdateCheckTest : public QObject {
 
     // The window as the program starts it, with its start-up tick held back.
     void Create(bool english = false) {
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         if (english) {
-            form_->CheckBox18->setChecked(true);
-            form_->languageChange(form_.get());
+            form_->englishCheck->setChecked(true);
+            form_->onLanguageChanged();
         }
         designTitle_ = form_->windowTitle();
     }
     // Runs the start-up tick; it must return while the request is still on its way.
     void Tick() {
-        form_->getNEWSTimerTimer(form_->getNEWSTimer);
-        QVERIFY(HeaderLinks[4].isEmpty());
-        QVERIFY(form_->cacelGetnewsTimer->isActive());
-        QCOMPARE(form_->cacelGetnewsTimer->interval(), TForm1::UpdateCancelMs);
+        form_->onStartTick();
+        QVERIFY(form_->links->addresses[4].isEmpty());
+        QVERIFY(form_->update->giveUpTimer->isActive());
+        QCOMPARE(form_->update->giveUpTimer->interval(), UpdateCheck::GiveUpMs);
     }
     // The check has ended once every link holds an address (the page's or its fallback).
     void WaitForEnd() {
-        QTRY_VERIFY_WITH_TIMEOUT(!HeaderLinks[4].isEmpty(), 20000);
-        QVERIFY(!form_->cacelGetnewsTimer->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!form_->links->addresses[4].isEmpty(), 20000);
+        QVERIFY(!form_->update->giveUpTimer->isActive());
     }
     void ExpectNothingChanged() {
         QCOMPARE(form_->windowTitle(), designTitle_);
-        QCOMPARE(form_->H1->text(), QStringLiteral("zenta 串口调试助手"));
-        QCOMPARE(form_->H5->text(), QStringLiteral("联系与反馈"));
-        QCOMPARE(form_->H1->toolTip(), QString());
-        QVERIFY(memo::Text(form_->Memo).isEmpty());
+        QCOMPARE(form_->links->labels[0]->text(), QStringLiteral("zenta 串口调试助手"));
+        QCOMPARE(form_->links->labels[4]->text(), QStringLiteral("联系与反馈"));
+        QCOMPARE(form_->links->labels[0]->toolTip(), QString());
+        QVERIFY(form_->receive->view->toPlainText().isEmpty());
         for (int k = 0; k < 5; ++k) {
-            QCOMPARE(HeaderLinks[k], QStringLiteral("http://fallback.test/%1").arg(k));
+            QCOMPARE(form_->links->addresses[k], QStringLiteral("http://fallback.test/%1").arg(k));
         }
     }
-    QList<TClickLabel*> Labels() const {
-        return {form_->H1, form_->H2, form_->H3, form_->H4, form_->H5};
+    QList<ClickLabel*> Labels() const {
+        return {form_->links->labels[0], form_->links->labels[1], form_->links->labels[2],
+                form_->links->labels[3], form_->links->labels[4]};
     }
 
   private slots:
@@ -90,18 +103,17 @@ class UpdateCheckTest : public QObject {
             qunsetenv(var);
         }
         fixture_.Start(prompts_);
-        HeaderLinks = {};
         browser_.opened.clear();
         server_.mode = LocalHttpServer::Mode::Page;
         server_.requests.clear();
         server_.disconnects = 0;
         server_.peerLeftEarly = false;
-        TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
-        TForm1::UpdateUrlSource = [this] { return server_.Url(); };
-        TForm1::DefaultLinkSource = [](int k) {
+        ConnectionPanel::PortEntrySource = [] { return std::vector<std::string>{}; };
+        UpdateCheck::UrlSource = [this] { return server_.Url(); };
+        UpdateCheck::DefaultLinkSource = [](int k) {
             return QStringLiteral("http://fallback.test/%1").arg(k);
         };
-        TForm1::UpdateCancelMs = 5000;
+        UpdateCheck::GiveUpMs = 5000;
     }
     void cleanup() {
         form_.reset();
@@ -118,15 +130,15 @@ class UpdateCheckTest : public QObject {
         WaitForEnd();
         QCOMPARE(server_.requests, QStringList{QStringLiteral("GET /zenta/ HTTP/1.1")});
         QCOMPARE(form_->windowTitle(), designTitle_ + QStringLiteral("(Newest version)"));
-        QVERIFY(memo::Text(form_->Memo).isEmpty());
+        QVERIFY(form_->receive->view->toPlainText().isEmpty());
         // Captions, links and hints from the page; the labels follow one another.
         const QStringList captions = {"Home", "Dev", "Help", "Get it", "Mail"};
         const auto labels = Labels();
         int left = labels[0]->width();
         for (int k = 0; k < 5; ++k) {
             QCOMPARE(labels[k]->text(), captions[k]);
-            QCOMPARE(HeaderLinks[k], QStringLiteral("http://h.test/%1").arg(k + 1));
-            QCOMPARE(labels[k]->toolTip(), HeaderLinks[k]);
+            QCOMPARE(form_->links->addresses[k], QStringLiteral("http://h.test/%1").arg(k + 1));
+            QCOMPARE(labels[k]->toolTip(), form_->links->addresses[k]);
             QVERIFY(labels[k]->width() >= (captions[k].size() + 1) * 6);
             QVERIFY(labels[k]->width() >= labels[k]->fontMetrics().horizontalAdvance(captions[k]));
             if (k > 0) {
@@ -136,7 +148,7 @@ class UpdateCheckTest : public QObject {
         }
         // A click opens the page's address.
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser_, "open");
-        form_->HeaderClick(1);
+        form_->links->onLinkClicked(1);
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QCOMPARE(browser_.opened, QList<QUrl>{QUrl(QStringLiteral("http://h.test/2"))});
     }
@@ -148,23 +160,20 @@ class UpdateCheckTest : public QObject {
         WaitForEnd();
         QCOMPARE(form_->windowTitle(),
                  QStringLiteral("(★Find the Newest version V5.08d3★)") + designTitle_);
-        QVERIFY(memo::Text(form_->Memo)
-                    .endsWith(QStringLiteral(
-                        "Find the Newest version:5.08d3\nFaster charts\nhttp://h.test/dl")));
+        QVERIFY(form_->receive->view->toPlainText().endsWith(
+            QStringLiteral("Find the Newest version:5.08d3\nFaster charts\nhttp://h.test/dl")));
         QVERIFY(prompts_.messages.isEmpty());
 
         // The Chinese texts, with a notice in GBK.
         form_.reset();
-        HeaderLinks = {};
         fixture_.NewSettingsFolder();
         server_.body = Page("5.1", "\xb8\xfc\xbf\xec");  // 更快
         Create(false);
         Tick();
         WaitForEnd();
         QCOMPARE(form_->windowTitle(), QStringLiteral("(★有新版本V5.1★)") + designTitle_);
-        QVERIFY(
-            memo::Text(form_->Memo)
-                .endsWith(QStringLiteral("发现最新版本:5.1\n更快\n下载地址:\nhttp://h.test/dl")));
+        QVERIFY(form_->receive->view->toPlainText().endsWith(
+            QStringLiteral("发现最新版本:5.1\n更快\n下载地址:\nhttp://h.test/dl")));
     }
 
     void olderVersionAndOddBodies_data() {
@@ -186,23 +195,23 @@ class UpdateCheckTest : public QObject {
         QCOMPARE(form_->windowTitle(),
                  designTitle_ + (english ? QStringLiteral("(Beyond version)")
                                          : QStringLiteral("(你的版本超前了)")));
-        QVERIFY(memo::Text(form_->Memo).isEmpty());
+        QVERIFY(form_->receive->view->toPlainText().isEmpty());
         if (body.isEmpty()) {
-            for (TClickLabel* l : Labels()) {
+            for (ClickLabel* l : Labels()) {
                 QCOMPARE(l->text(), QString());
                 QCOMPARE(l->width(), 6);
             }
-            QCOMPARE(HeaderLinks[0], QStringLiteral("http://fallback.test/0"));
+            QCOMPARE(form_->links->addresses[0], QStringLiteral("http://fallback.test/0"));
         }
         if (body.startsWith("Home\n")) {
             // The first label takes the whole body; its link runs to the end.
-            QCOMPARE(form_->H1->text(), QString::fromLatin1(body));
-            QCOMPARE(HeaderLinks[0], QStringLiteral("http://h.test/1\nDev\n5.08d9\n"));
-            QCOMPARE(form_->H2->text(), QString());
-            QCOMPARE(HeaderLinks[1], QStringLiteral("http://fallback.test/1"));
+            QCOMPARE(form_->links->labels[0]->text(), QString::fromLatin1(body));
+            QCOMPARE(form_->links->addresses[0], QStringLiteral("http://h.test/1\nDev\n5.08d9\n"));
+            QCOMPARE(form_->links->labels[1]->text(), QString());
+            QCOMPARE(form_->links->addresses[1], QStringLiteral("http://fallback.test/1"));
             // A link that is no single web address never reaches the browser.
             QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser_, "open");
-            form_->HeaderClick(0);
+            form_->links->onLinkClicked(0);
             QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
             QVERIFY(browser_.opened.isEmpty());
         }
@@ -213,11 +222,11 @@ class UpdateCheckTest : public QObject {
         Create();
         Tick();
         WaitForEnd();
-        QCOMPARE(form_->H1->text(), QStringLiteral("Visit http://h.test/x"));
-        QCOMPARE(HeaderLinks[0], QStringLiteral("http://h.test/x"));
-        QCOMPARE(form_->H2->text(), QStringLiteral("http://h.test/1"));
-        QCOMPARE(HeaderLinks[1], QStringLiteral("http://h.test/1"));
-        QCOMPARE(form_->H3->text(), QStringLiteral("Dev"));
+        QCOMPARE(form_->links->labels[0]->text(), QStringLiteral("Visit http://h.test/x"));
+        QCOMPARE(form_->links->addresses[0], QStringLiteral("http://h.test/x"));
+        QCOMPARE(form_->links->labels[1]->text(), QStringLiteral("http://h.test/1"));
+        QCOMPARE(form_->links->addresses[1], QStringLiteral("http://h.test/1"));
+        QCOMPARE(form_->links->labels[2]->text(), QStringLiteral("Dev"));
     }
 
     void proxyFromTheEnvironment_data() {
@@ -234,9 +243,9 @@ class UpdateCheckTest : public QObject {
         qputenv("no_proxy", noProxy);
         Create(true);
         // Copied either way, used only for a host that is not exempt.
-        QCOMPARE(form_->CheckBox8->isChecked(), used);
-        QCOMPARE(form_->Edit3->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(form_->Edit4->text(), QString::number(proxy.Port()));
+        QCOMPARE(form_->update->proxy.use, used);
+        QCOMPARE(form_->update->proxy.host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(form_->update->proxy.port, QString::number(proxy.Port()));
         Tick();
         WaitForEnd();
         // A proxy is asked with the absolute address.
@@ -249,7 +258,7 @@ class UpdateCheckTest : public QObject {
 
     void silentServerIsCancelled() {
         server_.mode = LocalHttpServer::Mode::Silent;
-        TForm1::UpdateCancelMs = 300;
+        UpdateCheck::GiveUpMs = 300;
         Create();
         // The window keeps serving events while the request waits.
         int ticks = 0;
@@ -294,11 +303,10 @@ class UpdateCheckTest : public QObject {
         Tick();
         QTRY_COMPARE(server_.requests.size(), 1);
         form_->close();
-        QVERIFY(!form_->cacelGetnewsTimer->isActive());
+        QVERIFY(!form_->update->giveUpTimer->isActive());
         QTRY_COMPARE(server_.disconnects, 1);
         // Destroying the window right after a start is safe as well.
         form_.reset();
-        HeaderLinks = {};
         Create();
         Tick();
         form_.reset();
@@ -307,21 +315,21 @@ class UpdateCheckTest : public QObject {
     void withoutAddressesNothingIsAskedOrOpened() {
         LocalHttpServer proxy;
         qputenv("http_proxy", QStringLiteral("127.0.0.1:%1").arg(proxy.Port()).toUtf8());
-        TForm1::UpdateUrlSource = [] { return QString(); };
-        TForm1::DefaultLinkSource = [](int) { return QString(); };
+        UpdateCheck::UrlSource = [] { return QString(); };
+        UpdateCheck::DefaultLinkSource = [](int) { return QString(); };
         Create();
-        form_->getNEWSTimerTimer(form_->getNEWSTimer);
-        QVERIFY(!form_->cacelGetnewsTimer->isActive());
+        form_->onStartTick();
+        QVERIFY(!form_->update->giveUpTimer->isActive());
         QTest::qWait(50);
         // Without an address there is nowhere to ask but the proxy, which stays untouched (the
         // shared page server may still see a late request of an earlier, aborted test).
         QVERIFY(proxy.requests.isEmpty());
-        QCOMPARE(form_->H1->text(), QStringLiteral("zenta 串口调试助手"));
+        QCOMPARE(form_->links->labels[0]->text(), QStringLiteral("zenta 串口调试助手"));
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser_, "open");
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser_, "open");
         for (int k = 0; k < 5; ++k) {
-            QCOMPARE(HeaderLinks[k], QString());
-            form_->HeaderClick(k);
+            QCOMPARE(form_->links->addresses[k], QString());
+            form_->links->onLinkClicked(k);
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));

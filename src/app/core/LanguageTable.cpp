@@ -7,45 +7,45 @@ namespace zenta {
 namespace {
 
 constexpr std::array<CaptionEntry, 39> kCaptions = {{
-    {"Button3", "OpenFile", "打开文件"},
-    {"Button4", "SendFile", "发送文件"},
-    {"Button8", "Stop", "停止"},
-    {"Button42", "SaveData", "保存窗口和数据"},
-    {"SpeedButton2", "Font", "字体"},
-    {"Button1", "ClearData", "清除窗口"},
-    {"CheckBox19", "ReceivedToFile", "接收数据到文件"},
-    {"Button2", "Help", "帮助"},
-    {"saveconfig", "SaveConfig", "保存参数"},
-    {"Button5", "EXT", "扩展", CaptionState::SidePanelShown, "Hide", "隐藏"},
-    {"Label23", "ComNum", "串口号"},
-    {"Label18", "BaudRate", "波特率"},
-    {"Label19", "DataBit", "数据位"},
-    {"Label20", "StopBit", "停止位"},
-    {"Label4", "VerifyBit", "校验位"},
-    {"Label8", "FlowCtrl", "流  控"},
-    {"Button_Open", "OpenCom", "打开串口", CaptionState::PortOpen, "CloseCom", "关闭串口"},
-    {"BitBtn4", "More Settings", "更多串口设置"},
-    {"Button_Send", "SEND", "发  送"},
-    {"CheckBox5", "HEXShow", "HEX显示"},
-    {"CheckBox4", "SendHEX", "HEX发送"},
-    {"NewLine_CB", "AddCrLf", "加回车换行"},
-    {"timeoutCRLF", "PacketShow", "分包显示"},
-    {"Label10", "AddVerify:", "末尾加校验:"},
-    {"Label1", "Over", "超时"},
-    {"CheckBox3", "SendEvery:", "定时发送:"},
-    {"Label2", "ms/Times", "ms/次"},
-    {"BitBtn1", "ShowChart", "显示图表"},
-    {"CheckBox14", "RealTime", "实时刷新"},
-    {"CheckBox13", "Signed", "带符号数"},
-    {"TabSheet1", "Send Multi Char", "多条字符串发送"},
-    {"Label5", "<-Drag split line   ", "←拖动分割线    "},
-    {"CheckBox6", "Round send,interval:", "自动循环发送, 间隔:"},
-    {"Label24", "Data (DbClick to Write notes)", "字符串(双击注释)          "},
-    {"Label25", "Send (note)   ", "点击发送    "},
-    {"isp255_stm32", "Start Download", "开始下载STM32"},
-    {"writelow", "64KBytes/10S Slower", "烧64K字节约10秒,稍慢(普通串口)"},
-    {"writemiddle", "64KBytes/5.3S Middle(CH340)", "烧64K字节约5.3秒,适中(CH340)"},
-    {"writefast", "Faster(Maybe Error!)", "最快(可能不稳定)"},
+    {"openFileButton", "OpenFile", "打开文件"},
+    {"sendFileButton", "SendFile", "发送文件"},
+    {"stopButton", "Stop", "停止"},
+    {"saveDataButton", "SaveData", "保存窗口和数据"},
+    {"fontButton", "Font", "字体"},
+    {"clearButton", "ClearData", "清除窗口"},
+    {"captureCheck", "ReceivedToFile", "接收数据到文件"},
+    {"helpButton", "Help", "帮助"},
+    {"saveSettingsButton", "SaveConfig", "保存参数"},
+    {"sidePanelButton", "EXT", "扩展", CaptionState::SidePanelShown, "Hide", "隐藏"},
+    {"portLabel", "ComNum", "串口号"},
+    {"baudLabel", "BaudRate", "波特率"},
+    {"dataBitsLabel", "DataBit", "数据位"},
+    {"stopBitsLabel", "StopBit", "停止位"},
+    {"parityLabel", "VerifyBit", "校验位"},
+    {"flowLabel", "FlowCtrl", "流  控"},
+    {"openButton", "OpenCom", "打开串口", CaptionState::PortOpen, "CloseCom", "关闭串口"},
+    {"moreSettingsButton", "More Settings", "更多串口设置"},
+    {"sendButton", "SEND", "发  送"},
+    {"hexDisplayCheck", "HEXShow", "HEX显示"},
+    {"hexSendCheck", "SendHEX", "HEX发送"},
+    {"crLfCheck", "AddCrLf", "加回车换行"},
+    {"packetCheck", "PacketShow", "分包显示"},
+    {"checksumLabel", "AddVerify:", "末尾加校验:"},
+    {"timeoutLabel", "Over", "超时"},
+    {"timedSendCheck", "SendEvery:", "定时发送:"},
+    {"intervalUnitLabel", "ms/Times", "ms/次"},
+    {"showChartButton", "ShowChart", "显示图表"},
+    {"realTimeCheck", "RealTime", "实时刷新"},
+    {"signedCheck", "Signed", "带符号数"},
+    {"preparedPage", "Send Multi Char", "多条字符串发送"},
+    {"dragHint", "<-Drag split line   ", "←拖动分割线    "},
+    {"loopCheck", "Round send,interval:", "自动循环发送, 间隔:"},
+    {"textTitle", "Data (DbClick to Write notes)", "字符串(双击注释)          "},
+    {"sendTitle", "Send (note)   ", "点击发送    "},
+    {"ispStartButton", "Start Download", "开始下载STM32"},
+    {"slowRadio", "64KBytes/10S Slower", "烧64K字节约10秒,稍慢(普通串口)"},
+    {"middleRadio", "64KBytes/5.3S Middle(CH340)", "烧64K字节约5.3秒,适中(CH340)"},
+    {"fastRadio", "Faster(Maybe Error!)", "最快(可能不稳定)"},
 }};
 
 const CaptionEntry& FindEntry(const char* name) {
@@ -84,11 +84,11 @@ QString CaptionText(const CaptionEntry& entry, bool english, bool portOpen, bool
 }
 
 QString ButtonOpenCaption(bool portOpen, bool english) {
-    return CaptionText(FindEntry("Button_Open"), english, portOpen, false);
+    return CaptionText(FindEntry("openButton"), english, portOpen, false);
 }
 
 QString Button5Caption(bool sidePanelShown, bool english) {
-    return CaptionText(FindEntry("Button5"), english, false, sidePanelShown);
+    return CaptionText(FindEntry("sidePanelButton"), english, false, sidePanelShown);
 }
 
 QString WindowCaption(bool english) {

@@ -27,13 +27,13 @@ std::span<const CaptionEntry> CaptionTable();
 // The caption of one entry for a language and the current window state.
 QString CaptionText(const CaptionEntry& entry, bool english, bool portOpen, bool sidePanelShown);
 
-QString ButtonOpenCaption(bool portOpen, bool english);     // Button_Open
-QString Button5Caption(bool sidePanelShown, bool english);  // Button5
+QString ButtonOpenCaption(bool portOpen, bool english);     // the open button
+QString Button5Caption(bool sidePanelShown, bool english);  // the side panel button
 
 // "ZENTA V5.08d2 Serial data debugger,Author:" + credit, or the Chinese form.
 QString WindowCaption(bool english);
 
-// Text of Memo_stm32help.
+// The programmer page's help text.
 QString Stm32HelpText(bool english);
 
 }  // namespace zenta

@@ -18,8 +18,21 @@
 #include <optional>
 #include <string>
 
-#include "app/ComMainForm.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
+#include "app/UpdateCheck.h"
+#include "datapath/qt/ReceiveView.h"
 
 namespace e2e {
 
@@ -147,13 +160,15 @@ class PrintPrompts : public UiPrompts {
     QString OpenFile(const QString&, const QString&) override { return {}; }
 };
 
-inline bool OpenThroughWindow(TForm1& form, const QString& path) {
-    TForm1::PortEntrySource = [p = path.toStdString()] { return std::vector<std::string>{p}; };
-    form.Label23Click(nullptr);
-    if (!form.ComPort.Connected()) {
-        TForm1::InvokeClick(form.Button_Open);
+inline bool OpenThroughWindow(MainWindow& form, const QString& path) {
+    ConnectionPanel::PortEntrySource = [p = path.toStdString()] {
+        return std::vector<std::string>{p};
+    };
+    form.connection->RefreshPortList();
+    if (!form.port.Connected()) {
+        panel_widgets::InvokeClick(form.connection->openButton);
     }
-    return form.ComPort.Connected();
+    return form.port.Connected();
 }
 
 inline double CpuSeconds() {
@@ -175,7 +190,7 @@ struct StreamResult {
 
 // Streams `bytes` of a random pattern from devsim into the window with capture on
 // and waits until the capture file holds them all; then closes the port.
-inline StreamResult StreamThroughWindow(TForm1& form, qint64 bytes, bool hex,
+inline StreamResult StreamThroughWindow(MainWindow& form, qint64 bytes, bool hex,
                                         const QString& capturePath, int timeoutMs) {
     StreamResult r;
     QFile::remove(capturePath);
@@ -185,10 +200,10 @@ inline StreamResult StreamThroughWindow(TForm1& form, qint64 bytes, bool hex,
                     QStringLiteral("--wait-open"), QStringLiteral("--quiet")})) {
         return r;
     }
-    TForm1::SetChecked(form.CheckBox5, hex);
+    panel_widgets::SetChecked(form.receive->hexDisplayCheck, hex);
     // Switching capture on names a file of its own in the data folder; the stream goes
     // to the caller's file instead.
-    TForm1::ProgramFolder = QFileInfo(capturePath).absolutePath();
+    zenta::ProgramFolderOverride = QFileInfo(capturePath).absolutePath();
     {
         // Its confirmation is not the test's concern.
         struct Quiet : UiPrompts {
@@ -202,16 +217,16 @@ inline StreamResult StreamThroughWindow(TForm1& form, qint64 bytes, bool hex,
         } quiet;
         UiPrompts* previous = &Prompts();
         SetPrompts(&quiet);
-        TForm1::SetChecked(form.CheckBox19, true);
+        panel_widgets::SetChecked(form.receive->captureCheck, true);
         SetPrompts(previous);
     }
-    TForm1::ProgramFolder.clear();
-    QFile::remove(form.captureFileName);
-    form.captureFileName = capturePath;
+    zenta::ProgramFolderOverride.clear();
+    QFile::remove(form.receive->captureFileName);
+    form.receive->captureFileName = capturePath;
 
     QElapsedTimer tickClock;
     qint64 lastTick = -1;
-    const auto tick = QObject::connect(form.Refresh100msTimer, &QTimer::timeout, [&] {
+    const auto tick = QObject::connect(form.refreshTimer, &QTimer::timeout, [&] {
         const qint64 now = tickClock.elapsed();
         if (lastTick >= 0) {
             r.maxTickGapMs = std::max(r.maxTickGapMs, now - lastTick);
@@ -229,10 +244,10 @@ inline StreamResult StreamThroughWindow(TForm1& form, qint64 bytes, bool hex,
     r.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     r.cpuSeconds = CpuSeconds() - cpu0;
     QObject::disconnect(tick);
-    if (form.ComPort.Connected()) {
-        TForm1::InvokeClick(form.Button_Open);
+    if (form.port.Connected()) {
+        panel_widgets::InvokeClick(form.connection->openButton);
     }
-    TForm1::SetChecked(form.CheckBox19, false);
+    panel_widgets::SetChecked(form.receive->captureCheck, false);
     r.captured = QFileInfo(capturePath).size();
     r.devsimOutput = sim.Finish();
     return r;

@@ -13,19 +13,32 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
-#include "text/Gb18030.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
+#include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
+#include "text/Gb18030.h"
 
 // A temporary program folder that the window reads and writes while it lives.
 struct ProgramFolder {
     QTemporaryDir dir;
-    ProgramFolder() { TForm1::SettingsFolder = dir.path(); }
+    ProgramFolder() { MainWindow::SettingsFolder = dir.path(); }
     ~ProgramFolder() {
         QFile::setPermissions(
             dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        TForm1::SettingsFolder.clear();
+        MainWindow::SettingsFolder.clear();
     }
     QString Ini() const { return dir.filePath(QStringLiteral("zenta5.ini")); }
     QByteArray Read() const {
@@ -51,20 +64,20 @@ struct ProgramFolder {
 inline void InstallWindowHooks(RecordingPrompts& prompts) {
     SetPrompts(&prompts);
     prompts = RecordingPrompts();
-    TForm1::PortEntrySource = [] { return std::vector<std::string>{}; };
-    TForm1::SystemLanguageSource = [] { return 0; };
+    ConnectionPanel::PortEntrySource = [] { return std::vector<std::string>{}; };
+    MainWindow::SystemLanguageSource = [] { return 0; };
 }
 
 inline void RemoveWindowHooks() {
     SetPrompts(nullptr);
-    TForm1::PortEntrySource = nullptr;
-    TForm1::SystemLanguageSource = nullptr;
+    ConnectionPanel::PortEntrySource = nullptr;
+    MainWindow::SystemLanguageSource = nullptr;
 }
 
-inline std::unique_ptr<TForm1> NewWindow() {
+inline std::unique_ptr<MainWindow> NewWindow() {
     zenta::test::ResetWindowGlobals();
-    auto form = std::make_unique<TForm1>();
-    form->getNEWSTimer->stop();
+    auto form = std::make_unique<MainWindow>();
+    form->startTimer->stop();
     return form;
 }
 
@@ -94,9 +107,11 @@ inline QByteArray ReadMaster(const zenta::test::TPty& pty, int waitMs = 300) {
 }
 
 // Opens the window's port on the pty's slave through the Open button.
-inline bool OpenOn(TForm1& form, const zenta::test::TPty& pty) {
-    TForm1::PortEntrySource = [s = pty.SlavePath()] { return std::vector<std::string>{s}; };
-    form.Label23Click(nullptr);
-    TForm1::InvokeClick(form.Button_Open);
-    return form.ComPort.Connected();
+inline bool OpenOn(MainWindow& form, const zenta::test::TPty& pty) {
+    ConnectionPanel::PortEntrySource = [s = pty.SlavePath()] {
+        return std::vector<std::string>{s};
+    };
+    form.connection->RefreshPortList();
+    panel_widgets::InvokeClick(form.connection->openButton);
+    return form.port.Connected();
 }

@@ -10,11 +10,23 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
 #include "app/IspSchematic.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
 #include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
 #include "app/support/E2eDriver.h"
+#include "datapath/qt/ReceiveView.h"
 #include "isp/kit/IspHarness.h"
 #include "serial/ctl/CPortCtl.h"
 #include "support/qt/WindowFixture.h"
@@ -27,7 +39,7 @@ class IspWindowTest : public QObject {
   private:
     RecordingPrompts prompts_;
     TWindowFixture fixture_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<MainWindow> form_;
     QTemporaryDir dir_;
 
     QString WriteHex(const QString& name, std::size_t bytes) {
@@ -45,8 +57,8 @@ class IspWindowTest : public QObject {
     void init() {
         fixture_.Start(prompts_);
         prompts_ = RecordingPrompts();
-        form_ = std::make_unique<TForm1>();
-        form_->getNEWSTimer->stop();
+        form_ = std::make_unique<MainWindow>();
+        form_->startTimer->stop();
         form_->show();
         EnglishUI = 1;
     }
@@ -61,42 +73,43 @@ class IspWindowTest : public QObject {
         const QString dump = dir_.filePath("flash.bin");
         QVERIFY(sim.Start({"bootloader", "--line-timing", "--dump", dump}));
         QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
-        form_->ComComboBox2->setCurrentIndex(br57600);
-        form_->ComComboBox2Change(form_->ComComboBox2);
-        TForm1::SetChecked(form_->timeoutCRLF, true);
-        form_->Edit2->setText(WriteHex("img.hex", 3000));
-        QVERIFY(form_->isp255_stm32->isEnabled());
+        form_->connection->baudBox->setCurrentIndex(br57600);
+        form_->connection->onBaudChanged();
+        panel_widgets::SetChecked(form_->receive->packetCheck, true);
+        form_->files->pathEdit->setText(WriteHex("img.hex", 3000));
+        QVERIFY(form_->programmer->startButton->isEnabled());
 
         int clears = 0;
         bool sawRunning = false;
         QTimer clear;
         connect(&clear, &QTimer::timeout, this, [&] {
-            sawRunning |= form_->ispRunning && !form_->isp255_stm32->isEnabled();
-            if (form_->ispRunning) {
+            sawRunning |=
+                form_->programmer->Running() && !form_->programmer->startButton->isEnabled();
+            if (form_->programmer->Running()) {
                 ++clears;
-                QTest::mouseClick(form_->Button1, Qt::LeftButton);
+                QTest::mouseClick(form_->receive->clearButton, Qt::LeftButton);
             }
         });
         clear.start(3);
-        QTest::mouseClick(form_->isp255_stm32, Qt::LeftButton);
+        QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
         clear.stop();
 
-        const QString text = form_->Memo->toPlainText();
+        const QString text = form_->receive->view->toPlainText();
         QVERIFY2(text.contains("User's Program is Running!"), qPrintable(text.right(400)));
         QVERIFY(clears > 0);
         QVERIFY(sawRunning);
-        QVERIFY(!form_->ispRunning);
-        QVERIFY(form_->isp255_stm32->isEnabled());
-        QVERIFY(form_->Button_Open->isEnabled());
-        QVERIFY(form_->ProgressBar1->isHidden());
+        QVERIFY(!form_->programmer->Running());
+        QVERIFY(form_->programmer->startButton->isEnabled());
+        QVERIFY(form_->connection->openButton->isEnabled());
+        QVERIFY(form_->progressBar->isHidden());
         // However fast the blocks went, the status bar ends on the last one.
-        QCOMPARE(form_->StatusBar1->PanelText(0), QStringLiteral("File:2816"));
-        QCOMPARE(form_->ComComboBox2->currentIndex(), int(br57600));
-        QCOMPARE(form_->ComPort.BaudRate(), br57600);
-        QCOMPARE(form_->ComComboBox5->currentIndex(), 0);
-        QVERIFY(form_->timeoutCRLF->isChecked());
-        QVERIFY(!form_->CheckBox2->isChecked());
-        QVERIFY(form_->ComPort.Connected());
+        QCOMPARE(form_->statusBar->PanelText(0), QStringLiteral("File:2816"));
+        QCOMPARE(form_->connection->baudBox->currentIndex(), int(br57600));
+        QCOMPARE(form_->port.BaudRate(), br57600);
+        QCOMPARE(form_->connection->parityBox->currentIndex(), 0);
+        QVERIFY(form_->receive->packetCheck->isChecked());
+        QVERIFY(!form_->connection->rtsCheck->isChecked());
+        QVERIFY(form_->port.Connected());
         QVERIFY(prompts_.messages.isEmpty());
 
         sim.Stop();
@@ -114,59 +127,60 @@ class IspWindowTest : public QObject {
         e2e::Devsim sim;
         QVERIFY(sim.Start({"bootloader", "--line-timing", "--latency-ms", "2"}));
         QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
-        form_->writelow->setChecked(true);
-        form_->Edit2->setText(WriteHex("big.hex", 32 * 1024));
+        form_->programmer->slowRadio->setChecked(true);
+        form_->files->pathEdit->setText(WriteHex("big.hex", 32 * 1024));
         // The programmer page as a user sees it during a run; saved on request.
-        form_->Button5Click(form_->Button5);
-        form_->PageControl1->setCurrentWidget(form_->TabSheet2);
+        form_->onSidePanelClicked();
+        form_->sidePages->setCurrentWidget(form_->programmer->page);
         const QString shot = qEnvironmentVariable("ZENTA_ISP_SCREENSHOT");
         QTimer stop;
         bool schematicWhole = false;
         connect(&stop, &QTimer::timeout, this, [&] {
-            if (form_->ProgressBar1->isVisible() && form_->ProgressBar1->value() > 40) {
+            if (form_->progressBar->isVisible() && form_->progressBar->value() > 40) {
                 stop.stop();
                 // The progress bar takes room from the page; the drawing shrinks, uncut.
-                const QRect drawing = form_->Image1->geometry();
-                schematicWhole = QRect(QPoint(0, 0), form_->TabSheet2->size()).contains(drawing);
+                const QRect drawing = form_->programmer->schematic->geometry();
+                schematicWhole =
+                    QRect(QPoint(0, 0), form_->programmer->page->size()).contains(drawing);
                 if (!shot.isEmpty()) {
                     form_->screen()->grabWindow(form_->winId()).save(shot);
                 }
-                QTest::mouseClick(form_->Button8, Qt::LeftButton);
+                QTest::mouseClick(form_->files->stopButton, Qt::LeftButton);
             }
         });
         stop.start(5);
-        QTest::mouseClick(form_->isp255_stm32, Qt::LeftButton);
-        const QString text = form_->Memo->toPlainText();
+        QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        const QString text = form_->receive->view->toPlainText();
         QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
         QVERIFY(schematicWhole);
         QCOMPARE(StopFlag, uint8_t{0});
-        QVERIFY(form_->isp255_stm32->isEnabled());
-        QCOMPARE(form_->ComPort.BaudRate(), br115200);
+        QVERIFY(form_->programmer->startButton->isEnabled());
+        QCOMPARE(form_->port.BaudRate(), br115200);
     }
 
     void closedPortAndMissingFile() {
         e2e::Devsim sim;
         QVERIFY(sim.Start({"bootloader"}));
         QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
-        form_->ComComboBox2->setCurrentIndex(br9600);
-        form_->ComComboBox2Change(form_->ComComboBox2);
-        TForm1::InvokeClick(form_->Button_Open);  // closed before the click
-        QVERIFY(!form_->ComPort.Connected());
+        form_->connection->baudBox->setCurrentIndex(br9600);
+        form_->connection->onBaudChanged();
+        panel_widgets::InvokeClick(form_->connection->openButton);  // closed before the click
+        QVERIFY(!form_->port.Connected());
 
-        form_->Edit2->setText(WriteHex("small.hex", 16));
-        form_->isp255_stm32Click(form_->isp255_stm32);
-        QVERIFY(form_->Memo->toPlainText().contains("User's Program is Running!"));
-        QVERIFY(!form_->ComPort.Connected());
-        QCOMPARE(form_->ComComboBox2->currentIndex(), int(br9600));
+        form_->files->pathEdit->setText(WriteHex("small.hex", 16));
+        form_->programmer->onStartClicked();
+        QVERIFY(form_->receive->view->toPlainText().contains("User's Program is Running!"));
+        QVERIFY(!form_->port.Connected());
+        QCOMPARE(form_->connection->baudBox->currentIndex(), int(br9600));
 
         // A missing file: the box, nothing sent, the port the run opened stays open.
         EnglishUI = 0;
-        form_->Edit2->setText(dir_.filePath("missing.hex"));
-        form_->isp255_stm32Click(form_->isp255_stm32);
+        form_->files->pathEdit->setText(dir_.filePath("missing.hex"));
+        form_->programmer->onStartClicked();
         QCOMPARE(prompts_.messages, QStringList{"请点左边的\"打开文件\"选择一个HEX文件."});
-        QVERIFY(form_->ComPort.Connected());
-        QVERIFY(form_->isp255_stm32->isEnabled());
-        QVERIFY(!form_->Button4->isEnabled());
+        QVERIFY(form_->port.Connected());
+        QVERIFY(form_->programmer->startButton->isEnabled());
+        QVERIFY(!form_->files->sendFileButton->isEnabled());
     }
 };
 

@@ -2,8 +2,21 @@
 
 #include <QFile>
 
-#include "app/ComMainForm.h"
-#include "app/FormState.h"
+#include "app/ChartPanel.h"
+#include "app/ConnectionPanel.h"
+#include "app/FileRowPanel.h"
+#include "app/LinkBar.h"
+#include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
+#include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
+#include "app/SendPanel.h"
+#include "app/StatusPanels.h"
+#include "app/UpdateCheck.h"
+#include "app/WindowState.h"
+#include "datapath/qt/ReceiveView.h"
 
 namespace zenta::test {
 
@@ -15,13 +28,6 @@ QByteArray FileBytes(const QString& path) {
 void ResetWindowGlobals() {
     EnglishUI = 0;
     StopFlag = 0;
-    savedHexLine = QStringLiteral("12 FF 00 30");
-    savedTextLine = QStringLiteral("abcdefg");
-    PortStateText.clear();
-    CtsText.clear();
-    DsrText.clear();
-    RlsdText.clear();
-    HeaderLinks = {};
 }
 
 void TWindowFixture::Start(UiPrompts& prompts) {
@@ -32,13 +38,13 @@ void TWindowFixture::Start(UiPrompts& prompts) {
 
 void TWindowFixture::Stop() {
     SetPrompts(nullptr);
-    TForm1::PortEntrySource = nullptr;
-    TForm1::SystemLanguageSource = nullptr;
-    TForm1::SerialByIdFolder = "/dev/serial/by-id";
-    TForm1::ProgramFolder.clear();
-    TForm1::UpdateUrlSource = nullptr;
-    TForm1::DefaultLinkSource = nullptr;
-    TForm1::UpdateCancelMs = 5000;
+    ConnectionPanel::PortEntrySource = nullptr;
+    MainWindow::SystemLanguageSource = nullptr;
+    ConnectionPanel::SerialByIdFolder = "/dev/serial/by-id";
+    zenta::ProgramFolderOverride.clear();
+    UpdateCheck::UrlSource = nullptr;
+    UpdateCheck::DefaultLinkSource = nullptr;
+    UpdateCheck::GiveUpMs = 5000;
     ResetWindowGlobals();
     settings_.reset();
 }

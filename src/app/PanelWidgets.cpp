@@ -1,8 +1,8 @@
-#include "app/FormWidgets.h"
+#include "app/PanelWidgets.h"
 
 #include <QMouseEvent>
 
-void TClickLabel::mouseReleaseEvent(QMouseEvent* e) {
+void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
     QLabel::mouseReleaseEvent(e);
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) {
         emit clicked();

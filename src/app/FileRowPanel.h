@@ -1,0 +1,41 @@
+#pragma once
+// The file row's own controls: the file path, preview (open), file send with its
+// progress, and stop. Needs from outside: the port, the counters, the receive window,
+// the progress bar and status bar, and the connection's safe state, through WindowLinks.
+
+#include <QObject>
+#include <cstdint>
+#include <string_view>
+
+class QLineEdit;
+class QPushButton;
+class QWidget;
+class WindowLinks;
+
+class FileRowPanel : public QObject {
+    Q_OBJECT
+  public:
+    FileRowPanel(QWidget* host, WindowLinks& window);
+
+    // ---- controls
+    QLineEdit* pathEdit = nullptr;          // path of the file to send (N52)
+    QPushButton* openFileButton = nullptr;  // "打开文件": choose and preview the file
+    QPushButton* sendFileButton = nullptr;  // "发送文件"
+    QPushButton* stopButton = nullptr;      // "停止": stops a file send or programming run
+
+    // ---- handlers
+    void onOpenFileClicked();
+    void onSendFileClicked();
+    void onStopClicked();
+
+    // A file send is running: nothing else may take over the port meanwhile.
+    bool SendRunning() const { return sendRunning_; }
+    // One block of a file send; the bytes the port took, -1 when it failed.
+    int64_t WriteBlock(std::string_view bytes);
+
+  private:
+    void SendFailed();
+
+    WindowLinks& window_;
+    bool sendRunning_ = false;
+};

@@ -1,0 +1,147 @@
+#pragma once
+// The main window: builds the regions and the panels, wires the few things they share
+// (the port, the receive state, the language, the settings file) and runs start-up,
+// the refresh tick and shutdown. Each panel owns its controls and handlers.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "app/WindowLinks.h"
+#include "app/core/SettingsFile.h"
+#include "datapath/ReceiveState.h"
+#include "serial/CPort.h"
+
+class QCheckBox;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class ChartPanel;
+class ConnectionPanel;
+class FileRowPanel;
+class LinkBar;
+class PanelFrame;
+class PreparedPanel;
+class ProgrammerPage;
+class ReceivePanel;
+class SendPanel;
+class TMainThreadDispatcher;
+class TSplitter;
+class TStatusPanels;
+class UpdateCheck;
+
+class MainWindow : public QWidget, public WindowLinks {
+    Q_OBJECT
+  public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The serial port the window drives; declared first so that it outlives the panels.
+    TComPort port;
+    // Receive accumulators and counters.
+    zenta::ReceiveState received;
+
+    // ---- panels
+    ConnectionPanel* connection = nullptr;
+    ReceivePanel* receive = nullptr;
+    SendPanel* send = nullptr;
+    FileRowPanel* files = nullptr;
+    ChartPanel* chart = nullptr;
+    PreparedPanel* prepared = nullptr;
+    ProgrammerPage* programmer = nullptr;
+    LinkBar* links = nullptr;
+    UpdateCheck* update = nullptr;
+
+    // ---- regions
+    TSplitter* sideSplitter = nullptr;  // bar between receive window and side panel
+    PanelFrame* sidePanel = nullptr;    // prepared strings, programmer
+    QTabWidget* sidePages = nullptr;
+    PanelFrame* fileRow = nullptr;
+    QProgressBar* progressBar = nullptr;  // file send and programming progress
+    PanelFrame* controlPanel = nullptr;   // port, receive and send options, chart
+    TStatusPanels* statusBar = nullptr;   // home link, S:, R:, port state, modem lines
+
+    // ---- the window's own controls in the file row
+    QPushButton* helpButton = nullptr;          // "帮助": help text into the receive window
+    QCheckBox* englishCheck = nullptr;          // "English": interface language (N100)
+    QPushButton* saveSettingsButton = nullptr;  // "保存参数"
+    QPushButton* sidePanelButton = nullptr;     // "扩展"/"隐藏": side panel
+    QPushButton* controlPanelButton = nullptr;  // "━"/"■": control panel
+
+    // ---- timers
+    QTimer* refreshTimer = nullptr;  // 100 ms: status bar, highlights, real-time chart
+    QTimer* startTimer = nullptr;    // 300 ms start-up tick: opens the port, checks for updates
+
+    // ---- handlers
+    void onHelpClicked();
+    void onSidePanelClicked();
+    void onControlPanelClicked();
+    void onSaveSettingsClicked();
+    void onLanguageChanged();
+    void onRefreshTick();
+    void onStartTick();
+
+    // Lays out the control panel and the file row after a caption change.
+    void LayoutCaptions();
+    void LayoutFileRow();
+    void LayoutControlPanel();
+    // Reads the settings file into the controls, running their handlers.
+    void LoadSettingsFile();
+
+    // Folder of the settings file; empty = $ZENTA_CONFIG_DIR, else the program's folder.
+    static inline QString SettingsFolder;
+    // System language identifier (0x0404, 0x0409, 0x0809, ...); unset = the locale's.
+    static inline std::function<int()> SystemLanguageSource;
+
+    // The font the font dialog holds; the receive window takes it over whole.
+    QFont fontDialogFont;
+    // The settings save failed and said so; quiet until a save works again.
+    zenta::SaveFailureLatch iniSaveLatch;
+
+    // ---- WindowLinks
+    TComPort& Port() override { return port; }
+    zenta::ReceiveState& Received() override { return received; }
+    zenta::ReceiveView* View() override;
+    QProgressBar* Progress() override { return progressBar; }
+    TStatusPanels* Status() override { return statusBar; }
+    QTimer* RefreshTick() override { return refreshTimer; }
+    void Print(const QString& text) override;
+    void SaveSettings() override;
+    bool Closing() const override { return closing_; }
+    void OpenAction() override;
+    bool PortMarkedOpen() const override;
+    void RecoverFromPortError() override;
+    void WaitForDevice() override;
+    void SetOpenEnabled(bool on) override;
+    void SetSendEnabled(bool on) override;
+    void SetSendFileEnabled(bool on) override;
+    void StopAutomaticSends() override;
+    bool HexDisplay() const override;
+    bool PacketSplit() const override;
+    void SetPacketSplit(bool on) override;
+    int ReceiveNow(int count, bool packetDecision) override;
+    void UsePreparedLine(bool hex, const QString& text, bool sendIt) override;
+    void SetLoopSendActive(bool on) override;
+    bool FileSendRunning() const override;
+    bool ProgrammerRunning() const override;
+    QString FilePath() const override;
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    void BuildRegions();
+    void BuildWindowControls();
+    void KeepTabOrder();
+    void BindPort();
+    void Start();
+    void SaveAndRelease();
+    void ApplySystemLanguage();
+    void SetStatusBarWidths();
+
+    std::unique_ptr<TMainThreadDispatcher> dispatcher_;
+    int refreshTick_ = 0;
+    bool closing_ = false;
+};

@@ -1,0 +1,46 @@
+#pragma once
+// The programmer page: start button, programming rate, help text and wiring diagram, and
+// the adapter that lets a programming run use the window's port, receive path, controls
+// and message boxes. Needs from outside: nearly everything the run touches, through
+// WindowLinks and the connection panel's line controls it is given.
+
+#include <QObject>
+#include <memory>
+
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+class ConnectionPanel;
+class TIspSchematic;
+class WindowLinks;
+
+class ProgrammerPage : public QObject {
+    Q_OBJECT
+  public:
+    ProgrammerPage(QWidget* page, WindowLinks& window, ConnectionPanel& connection);
+    ~ProgrammerPage() override;
+
+    // ---- controls
+    QWidget* page = nullptr;              // "stm32ISP"
+    QPushButton* startButton = nullptr;   // "开始下载STM32"
+    QRadioButton* slowRadio = nullptr;    // "烧64K字节约10秒": slow rate
+    QRadioButton* middleRadio = nullptr;  // "烧64K字节约5.3秒": middle rate (default)
+    QRadioButton* fastRadio = nullptr;    // "最快"
+    QPlainTextEdit* helpText = nullptr;
+    TIspSchematic* schematic = nullptr;  // wiring of the download cable
+
+    void onStartClicked();
+    // True while a run holds the port: a file send must not start meanwhile.
+    bool Running() const { return running_; }
+    void SetEnglish(bool english);
+
+    // Image buffers, the wake-up timer of the run's waits and the clock.
+    struct State;
+
+  private:
+    WindowLinks& window_;
+    ConnectionPanel& connection_;
+    std::unique_ptr<State> state_;
+    bool running_ = false;
+};

@@ -1,0 +1,88 @@
+#pragma once
+// The receive side: the receive window, its font, clear, save and capture, the HEX and
+// packet display options, and the receive path from the port to the window.
+// Needs from outside: the port, the receive state, the progress bar and the settings
+// save, through WindowLinks.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "datapath/CaptureFile.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+class PanelFrame;
+class WindowLinks;
+
+namespace zenta {
+class ReceiveView;
+}
+
+class ReceivePanel : public QObject {
+    Q_OBJECT
+  public:
+    // The receive window goes into `viewParent`; the option boxes into `host`.
+    ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& window);
+    ~ReceivePanel() override;
+
+    // ---- controls
+    zenta::ReceiveView* view = nullptr;     // receive window; typing into it sends
+    PanelFrame* buttonsBox = nullptr;       // font, clear, save, capture
+    QPushButton* fontButton = nullptr;      // "字体"
+    QPushButton* clearButton = nullptr;     // "清除窗口": window and counters
+    QPushButton* saveDataButton = nullptr;  // "保存窗口和数据"
+    QCheckBox* captureCheck = nullptr;      // "接收数据到文件"
+    PanelFrame* optionsBox = nullptr;       // display options
+    QCheckBox* hexDisplayCheck = nullptr;   // "HEX显示"
+    QCheckBox* packetCheck = nullptr;       // "分包显示": split packets by a pause
+    QLabel* timeoutLabel = nullptr;         // "超时"
+    QLineEdit* timeoutEdit = nullptr;       // packet pause in ms (N65)
+    QLabel* timeoutUnitLabel = nullptr;     // "ms"
+
+    // ---- handlers
+    void onRxChar(int count);
+    void onHexDisplayClicked();
+    void onClearClicked();
+    void onFontClicked();
+    void onTimeoutKey(QChar& key);  // key = 0 discards it
+    void onTimeoutEdited();
+    void onSaveDataClicked();
+    void onCaptureClicked();
+
+    // Reads up to `count` bytes from the port through the receive path; the bytes taken.
+    int ReceiveChunk(int count, bool packetDecision);
+    void Print(const QString& text);
+    // Shows the whole kept text again in the current display mode.
+    void ShowKeptText();
+
+    // Capture target; appended to while the capture box is checked.
+    QString captureFileName;
+    // Millisecond tick of the packet split (wraps like a system tick count); tests
+    // replace it to place bursts without sleeping.
+    std::function<uint32_t()> TickSource;
+    // Reads the timed-send interval, which the packet pause is checked against.
+    std::function<QString()> TimedIntervalText;
+
+  private:
+    void BuildControls(QWidget* viewParent, QWidget* host);
+    void ReceiveWaiting(int count, bool newEvent);
+    void CaptureChunk(const std::string& chunk);
+    void ScheduleReceiveRest();
+    void ShowProgress(int event, int percent);
+
+    WindowLinks& window_;
+    zenta::CaptureFile capture_;
+    // The rest of a large burst is to be read from the event loop.
+    bool restScheduled_ = false;
+    // Value of the last step of the running conversion.
+    int progressStep_ = 0;
+    // Hides the conversion progress bar a little after the last long conversion.
+    QTimer progressHide_;
+};

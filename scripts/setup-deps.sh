@@ -7,7 +7,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libudev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk xvfb xauth imagemagick
+  fonts-noto-cjk xvfb xauth xdotool imagemagick
   stm32flash
   clang libclang-rt-14-dev dpkg-dev
   lintian desktop-file-utils appstream

@@ -65,23 +65,42 @@ ChartPanel::ChartPanel(QWidget* host, QWidget* row, const zenta::ReceiveState& r
 }
 
 void ChartPanel::Place(int left, int width, int height) {
-    // Below these widths the value axis' labels, or the buttons beside them, would be drawn
-    // over each other: the chart, or its buttons, stay hidden until there is room.
-    constexpr int kAxisWidth = 28;
+    // Below this width the value axis' labels would be drawn over each other: the chart
+    // stays hidden until there is room.
     constexpr int kChartMinWidth = 80;
     box->setVisible(width >= kChartMinWidth);
     box->setGeometry(left, 2, std::max(kChartMinWidth, width), height);
     view->setGeometry(0, 0, box->width(), box->height());
-    // The buttons sit right-aligned at the chart's top, clear of the value axis.
+    PlaceButtons();
+}
+
+// The page buttons sit right-aligned at the chart's top, clear of the value axis; the
+// range caption goes to their left, or to the bottom edge when the top has no room.
+// Buttons that do not apply (paging in real time) take no room.
+void ChartPanel::PlaceButtons() {
+    constexpr int kAxisWidth = 28;
+    constexpr int kButtonHeight = 16;
+    const bool paging = !realTimeCheck->isChecked();
+    auto widthOf = [](QPushButton* b) { return b->fontMetrics().horizontalAdvance(b->text()) + 8; };
     int x = view->width();
-    for (QPushButton* b : {nextButton, previousButton, rangeButton}) {
-        const int w = b->fontMetrics().horizontalAdvance(b->text()) + 8;
+    for (QPushButton* b : {nextButton, previousButton}) {
+        if (!paging) {
+            b->hide();
+            continue;
+        }
+        const int w = widthOf(b);
         x -= w + 2;
-        b->setGeometry(x, 0, w, 16);
-    }
-    for (QPushButton* b : {nextButton, previousButton, rangeButton}) {
+        b->setGeometry(x, 0, w, kButtonHeight);
         b->setVisible(x >= kAxisWidth);
     }
+    const int w = widthOf(rangeButton);
+    if (x - w - 2 >= kAxisWidth) {
+        rangeButton->setGeometry(x - w - 2, 0, w, kButtonHeight);
+    } else {
+        rangeButton->setGeometry(std::max(kAxisWidth, view->width() - w - 2),
+                                 view->height() - kButtonHeight, w, kButtonHeight);
+    }
+    rangeButton->setVisible(view->width() - kAxisWidth >= w);
 }
 
 void ChartPanel::onShowClicked() {
@@ -92,7 +111,7 @@ void ChartPanel::onShowClicked() {
     // The caption button is as wide as its text: a longer range needs the row re-placed.
     if (rangeButton->fontMetrics().horizontalAdvance(rangeButton->text()) + 8 !=
         rangeButton->width()) {
-        Place(box->x(), box->width(), box->height());
+        PlaceButtons();
     }
 
     const std::vector<int> values = zenta::ChartValues(received_.rxRawAll, span, isSigned);
@@ -128,7 +147,5 @@ void ChartPanel::onSignedClicked() {
 }
 
 void ChartPanel::onRealTimeClicked() {
-    const bool paging = !realTimeCheck->isChecked();
-    previousButton->setVisible(paging);
-    nextButton->setVisible(paging);
+    PlaceButtons();
 }

@@ -49,5 +49,7 @@ class ChartPanel : public QObject {
     int64_t page = 0;
 
   private:
+    void PlaceButtons();
+
     const zenta::ReceiveState& received_;
 };

@@ -74,13 +74,22 @@ bool TCloseRequestWatch::nativeEventFilter(const QByteArray& eventType, void* me
         return false;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const auto windowId = static_cast<xcb_window_t>(window_->winId());
+    if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY) {
+        // Destroyed from outside (xdotool windowclose, a killed window manager): no close
+        // request comes, and without this the process would stay, holding the port.
+        const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+        if (destroyed->window == windowId) {
+            CloseDespiteDialogs(window_);
+        }
+        return false;
+    }
     if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) {
         return false;
     }
     const auto* request = reinterpret_cast<const xcb_client_message_event_t*>(event);
     if (request->format != 32 || request->type != protocolsAtom_ ||
-        request->data.data32[0] != deleteWindowAtom_ ||
-        request->window != static_cast<xcb_window_t>(window_->winId()) ||
+        request->data.data32[0] != deleteWindowAtom_ || request->window != windowId ||
         QApplication::activeModalWidget() == nullptr) {
         return false;
     }

@@ -274,6 +274,7 @@ void ConnectionPanel::ApplyModemLines() {
 
 void ConnectionPanel::OnPortOpened() {
     StopWaitingForDevice();
+    portChosen_ = true;
     // Taken now: once the device is gone its by-id link goes with it.
     markedDevice_ = zenta::DeviceNumber(Port().Port());
     markedSince_ = zenta::FileClockNs();
@@ -458,18 +459,19 @@ void ConnectionPanel::RefreshPortList() {
         bytes.push_back(zenta::ToGb18030(item).toStdString());
     }
     int pick = PickPortEntry(entries, Port().Port());
-    // A device path typed into the box (as the command line does) that the enumeration does
-    // not list, a pseudo-terminal say, stays chosen while it exists: a refresh for some other
-    // device must not switch the port to the first entry.
+    // The port the box shows stays chosen when the enumeration does not list it: a
+    // pseudo-terminal typed or given on the command line, or the port that was opened, is
+    // awaited or was stored, while its adapter is away. A refresh for some other device
+    // must never make the next open drive a different board than the one the user picked.
     const std::string current = Port().Port();
     const QString shown = portBox->currentText();
-    const bool typed =
-        portBox->findText(shown) < 0 && NormalizePortName(shown.toStdString()) == current;
+    const bool shownIsPort = NormalizePortName(shown.toStdString()) == current;
     const bool listed = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
         return NormalizePortName(e) == current;
     });
-    if (typed && !listed && !current.empty() && current[0] == '/' &&
-        QFile::exists(QString::fromStdString(current))) {
+    const bool kept =
+        portChosen_ || waitingForDevice_ || (portBox->findText(shown) < 0 && QFile::exists(shown));
+    if (shownIsPort && kept && !listed && !current.empty() && current[0] == '/') {
         items << QString::fromStdString(current);
         bytes.push_back(current);
         pick = static_cast<int>(items.size()) - 1;

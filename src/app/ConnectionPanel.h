@@ -77,6 +77,11 @@ class ConnectionPanel : public QObject {
     // ---- what the window asks
     // Start-up: the first entry of the port list names the port when none is stored.
     void SelectStartPort();
+    // The settings file names the port: it stays the choice, listed or not.
+    void ChooseStoredPort(const QString& name);
+    // The start-up tick's open: a stored port whose device is absent is waited for as
+    // after an unplug, never swapped for another device.
+    void OpenAtStart();
     // Open, or released after its device went away and waited for ("CloseCom" shown).
     bool PortMarkedOpen() const;
     bool WaitingForDevice() const { return waitingForDevice_; }
@@ -114,6 +119,8 @@ class ConnectionPanel : public QObject {
     WindowLinks& window_;
     std::unique_ptr<TDeviceMonitor> deviceMonitor_;
     bool waitingForDevice_ = false;
+    bool storedChoice_ = false;   // the port was named by the settings file
+    bool portChosen_ = false;     // ... or opened: the user's port, kept while it is away
     std::string markedIdentity_;  // /dev/serial/by-id name of the open port's device
     uint64_t markedDevice_ = 0;   // device number of the open port
     int64_t markedSince_ = 0;     // file clock when it was opened

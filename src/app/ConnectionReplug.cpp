@@ -1,6 +1,7 @@
 // The port whose device went away: the handle is released at once, the port stays marked
 // open, and it is reopened with the same settings when the device comes back.
 #include <QCheckBox>
+#include <QFile>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -69,6 +70,45 @@ void ConnectionPanel::SelectStartPort() {
     }
     portBox->SetItems(items, 0);
     Port().SetPort(names.front());
+}
+
+void ConnectionPanel::ChooseStoredPort(const QString& name) {
+    try {
+        Port().SetPort(name.toStdString());
+    } catch (const std::exception&) {
+        // The name is kept even if a reopen under it failed; nothing is open at load.
+    }
+    const QString stored = QString::fromStdString(Port().Port());
+    for (int i = 0; i < portBox->count(); ++i) {
+        if (QString::fromStdString(NormalizePortName(portBox->itemText(i).toStdString())) ==
+            stored) {
+            portBox->setCurrentIndex(i);
+            storedChoice_ = portChosen_ = true;
+            return;
+        }
+    }
+    // Not listed now (unplugged, or a published link): shown as typed, so the open at
+    // start-up and every refresh keep it.
+    portBox->setEditText(stored);
+    storedChoice_ = portChosen_ = true;
+}
+
+void ConnectionPanel::OpenAtStart() {
+    const std::string name = NormalizePortName(portBox->currentText().toStdString());
+    if (storedChoice_ && !name.empty() && name[0] == '/' &&
+        !QFile::exists(QString::fromStdString(name))) {
+        try {
+            Port().SetPort(name);
+        } catch (const std::exception&) {
+            // Nothing is open yet; the wait below takes the name as it is.
+        }
+        markedIdentity_.clear();
+        markedSince_ = 0;
+        window_.SetSendingEnabled(false);
+        WaitForMarkedPort();
+        return;
+    }
+    onOpenClicked();
 }
 
 bool ConnectionPanel::PortMarkedOpen() const {

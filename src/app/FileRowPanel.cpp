@@ -145,6 +145,11 @@ void FileRowPanel::onOpenFileClicked() {
     const zenta::FileRead read =
         zenta::ReadFileInto(LocalPath(pathEdit->text()), first.data(), first.size());
     if (read.error != zenta::FileReadError::None) {
+        // Nothing to show; say why rather than leave the window as it was.
+        if (!pathEdit->text().isEmpty()) {
+            Prompts().ShowMessage(
+                U8(zenta::FileUnreadableText(LocalPath(pathEdit->text()), read, EnglishUI == 1)));
+        }
         return;
     }
     first.resize(read.loaded);
@@ -238,6 +243,9 @@ int64_t FileRowPanel::WriteBlock(std::string_view bytes) {
 
 void FileRowPanel::SendFailed() {
     window_.RecoverFromPortError();
+    // The send is over: its counter and bar go, as after a send that ended.
+    window_.Status()->SetPanelText(0, HomePanelText());
+    window_.Progress()->hide();
     Prompts().ShowMessage(U8(zenta::FileSendPortErrorText(EnglishUI == 1)));
     StopFlag = 1;
     window_.SetOpenEnabled(true);

@@ -10,7 +10,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <limits>
 
 #include "app/ChartPanel.h"
@@ -38,6 +40,7 @@ using panel_widgets::SetChecked;
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("mainWindow"));
+    setWindowIcon(AppIcon());
     QFont uiFont = font();
     uiFont.setFamilies({QStringLiteral("Noto Sans CJK SC"), uiFont.family()});
     uiFont.setPointSize(9);
@@ -115,6 +118,7 @@ void MainWindow::Start() {
     // The port box's entry names the port.
     connection->SelectStartPort();
     LoadSettingsFile();
+    KeepTitleOnScreen();
     ApplyStartOptions(*this);
     onLanguageChanged();
     SetStatusBarWidths();
@@ -122,6 +126,30 @@ void MainWindow::Start() {
     // Proxy, then the start-up tick that opens the port.
     update->ReadSystemProxy();
     startTimer->start();
+}
+
+// A stored position off every screen (a monitor since unplugged, a file written by hand)
+// would keep the window out of sight for good: its top edge is brought back onto a screen.
+void MainWindow::KeepTitleOnScreen() {
+    constexpr int kStrip = 20;  // height of the top strip that must show
+    constexpr int kGrip = 60;   // width of it that must show, to drag the window back
+    const QRect g = geometry();
+    const QRect strip(g.x(), g.y(), g.width(), kStrip);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect seen = screen->availableGeometry().intersected(strip);
+        if (seen.height() == kStrip && seen.width() >= std::min(kGrip, g.width())) {
+            return;
+        }
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const int x =
+        std::clamp(g.x(), area.left(), std::max(area.left(), area.right() + 1 - g.width()));
+    const int y = std::clamp(g.y(), area.top(), std::max(area.top(), area.bottom() + 1 - kStrip));
+    move(x, y);
 }
 
 void MainWindow::SetStatusBarWidths() {
@@ -138,7 +166,7 @@ void MainWindow::SetStatusBarWidths() {
 
 void MainWindow::onStartTick() {
     startTimer->stop();
-    OpenAction();
+    connection->OpenAtStart();
     connection->RefreshPortList();
     update->Start();
 }
@@ -201,6 +229,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
         if (watched == controlPanel || watched == links->bar || watched == fileRow) {
             links->Highlight(nullptr);
         }
+    } else if ((e->type() == QEvent::Resize || e->type() == QEvent::Move) &&
+               watched == receive->view) {
+        PlaceProgressBar();
     } else if (e->type() == QEvent::Resize && watched == controlPanel) {
         LayoutControlPanel();
     } else if (e->type() == QEvent::Resize && watched == fileRow) {

@@ -86,6 +86,7 @@ class MainWindow : public QWidget, public WindowLinks {
     void LayoutCaptions();
     void LayoutFileRow();
     void LayoutControlPanel();
+    void PlaceProgressBar();
     // Reads the settings file into the controls, running their handlers.
     void LoadSettingsFile();
 
@@ -140,6 +141,7 @@ class MainWindow : public QWidget, public WindowLinks {
     void SaveAndRelease();
     void ApplySystemLanguage();
     void SetStatusBarWidths();
+    void KeepTitleOnScreen();
 
     std::unique_ptr<TMainThreadDispatcher> dispatcher_;
     int refreshTick_ = 0;

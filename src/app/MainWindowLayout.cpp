@@ -106,12 +106,14 @@ void MainWindow::BuildRegions() {
     upper->addWidget(sideSplitter);
     upper->addWidget(sidePanel);
     outer->addWidget(fileRow);
-    outer->addWidget(progressBar);
     outer->addWidget(controlPanel);
     outer->addWidget(links->bar);
     outer->addWidget(statusBar);
     sideSplitter->OnMoved = [this](QObject*) { prepared->LayoutRows(); };
 
+    // The bar lies over the foot of the receive window instead of taking a row of its own:
+    // nothing moves under the pointer (the Stop button above all) when it shows.
+    view->installEventFilter(this);
     controlPanel->installEventFilter(this);
     links->bar->installEventFilter(this);
     fileRow->installEventFilter(this);
@@ -304,6 +306,13 @@ void MainWindow::LayoutCaptions() {
     s.lineEdit->setGeometry(238, s.lineEdit->y(), sendRight - buttonWidth - 4 - 238,
                             s.lineEdit->height());
     LayoutControlPanel();
+}
+
+void MainWindow::PlaceProgressBar() {
+    const QRect area = receive->view->geometry();
+    progressBar->setGeometry(area.x(), area.bottom() + 1 - progressBar->height(), area.width(),
+                             progressBar->height());
+    progressBar->raise();
 }
 
 void MainWindow::LayoutControlPanel() {

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +36,17 @@ class PanelFrame : public QFrame {
         setMouseTracking(true);
     }
 };
+
+// The program's icon in the sizes the desktop asks for.
+inline QIcon AppIcon() {
+    // The icons are compiled into a static library: its resources must be pulled in.
+    Q_INIT_RESOURCE(icons);
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128}) {
+        icon.addFile(QStringLiteral(":/icons/zenta-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
 
 namespace panel_widgets {
 

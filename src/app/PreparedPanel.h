@@ -10,6 +10,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QTimer;
 class QWidget;
 class PanelFrame;
@@ -35,6 +36,9 @@ class PreparedPanel : public QObject {
     QPushButton* widerButton = nullptr;     // "<": widens the send buttons
     QPushButton* narrowerButton = nullptr;  // ">": narrows them
     QTimer* loopTimer = nullptr;
+    // The rows scroll below the titles: fifty rows never fit a window's height.
+    QScrollArea* rowsArea = nullptr;
+    QWidget* rowsHost = nullptr;
 
     QCheckBox* hexBox(int row) const { return hexBoxes_[row]; }
     QLineEdit* edit(int row) const { return edits_[row]; }

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "app/PanelWidgets.h"
@@ -87,9 +89,17 @@ int PreparedPanel::RowTop() const {
 
 void PreparedPanel::CreateRows() {
     const int h = RowHeight();
-    const int t = RowTop();
+    const int t = 0;
+    rowsArea = panel_widgets::Named(new QScrollArea(page), "preparedRows");
+    rowsArea->setFrameShape(QFrame::NoFrame);
+    rowsArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rowsArea->setWidgetResizable(false);
+    rowsHost = panel_widgets::Named(new QWidget, "preparedRowsHost");
+    rowsHost->resize(page->width(), h * kRows + 2);
+    rowsArea->setWidget(rowsHost);
+    rowsArea->setGeometry(0, RowTop(), page->width(), std::max(0, page->height() - RowTop()));
     for (int i = 0; i < kRows; ++i) {
-        auto* box = new QCheckBox(QString::number(i), page);
+        auto* box = new QCheckBox(QString::number(i), rowsHost);
         box->setObjectName(QStringLiteral("rowHex%1").arg(i));
         box->setGeometry(0, h * i + t, h, h);
         box->setProperty("tag", i);
@@ -105,7 +115,7 @@ void PreparedPanel::CreateRows() {
         hexBoxes_.append(box);
     }
     for (int i = 0; i < kRows; ++i) {
-        auto* edit = new QLineEdit(page);
+        auto* edit = new QLineEdit(rowsHost);
         edit->setObjectName(QStringLiteral("rowText%1").arg(i));
         edit->setGeometry(h, h * i + t, 10 * h, h);
         edit->setProperty("tag", i);
@@ -114,7 +124,7 @@ void PreparedPanel::CreateRows() {
         edits_.append(edit);
     }
     for (int i = 0; i < kRows; ++i) {
-        auto* send = new QPushButton(QString::number(i + 1), page);
+        auto* send = new QPushButton(QString::number(i + 1), rowsHost);
         send->setObjectName(QStringLiteral("rowSend%1").arg(i));
         send->setGeometry(11 * h, h * i + t + 1, 7 * h, h);
         send->setProperty("tag", i);
@@ -153,7 +163,9 @@ void PreparedPanel::LayoutRows() {
         return;
     }
     const int h = RowHeight();
-    const int width = page->width();
+    rowsArea->setGeometry(0, RowTop(), page->width(), std::max(0, page->height() - RowTop()));
+    const int width = rowsArea->viewport()->width();
+    rowsHost->resize(width, rowsHost->height());
     for (int i = 0; i < kRows; ++i) {
         QWidget* text = edits_[i];
         QWidget* send = sendButtons_[i];
@@ -162,6 +174,6 @@ void PreparedPanel::LayoutRows() {
         send->move(editWidth + h, send->y());
     }
     sendTitle->move(sendButtons_[0]->x() + 15, sendTitle->y());
-    widerButton->move(width - 25, widerButton->y());
-    narrowerButton->move(width - 13, narrowerButton->y());
+    widerButton->move(page->width() - 25, widerButton->y());
+    narrowerButton->move(page->width() - 13, narrowerButton->y());
 }

@@ -218,6 +218,11 @@ void ReceivePanel::CaptureChunk(const std::string& chunk) {
 // chunk of a fast stream, and even unpainted a step costs a signal: it paints no steps,
 // and takes the last step's value when the conversion ends.
 void ReceivePanel::ShowProgress(int event, int percent) {
+    // A file send or a programming run owns the bar meanwhile: its progress is the one
+    // the user watches.
+    if (window_.FileSendRunning() || window_.ProgrammerRunning()) {
+        return;
+    }
     switch (static_cast<zenta::ProgressEvent>(event)) {
         case zenta::ProgressEvent::Start:
             progressHide_.stop();
@@ -259,16 +264,17 @@ void ReceivePanel::onFontClicked() {
     window_.SaveSettings();
 }
 
+// An emptied box takes the first digit typed; it gets "1" only when it is left empty.
 void ReceivePanel::onTimeoutKey(QChar& key) {
-    if (timeoutEdit->text().isEmpty()) {
-        timeoutEdit->setText(QStringLiteral("1"));
-    }
     if (!(key >= QLatin1Char('0') && key <= QLatin1Char('9')) && key != QChar(0x08)) {
         key = QChar(0);
     }
 }
 
 void ReceivePanel::onTimeoutEdited() {
+    if (timeoutEdit->text().isEmpty()) {
+        timeoutEdit->setText(QStringLiteral("1"));
+    }
     const QString intervalText = TimedIntervalText ? TimedIntervalText() : QString();
     const int interval = zenta::ParseIntegerOr(intervalText.toStdString(), 0);
     const int timeout = zenta::ParseIntegerOr(timeoutEdit->text().toStdString(), 0);

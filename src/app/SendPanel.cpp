@@ -61,6 +61,11 @@ SendPanel::SendPanel(QWidget* host, WindowLinks& window) : QObject(host), window
         new TKeyPressFilter(lineEdit, [this](QChar& key) { onLineKey(key); }));
     intervalEdit->installEventFilter(
         new TKeyPressFilter(intervalEdit, [this](QChar& key) { onIntervalKey(key); }));
+    connect(intervalEdit, &QLineEdit::editingFinished, this, [this] {
+        if (intervalEdit->text().isEmpty()) {
+            intervalEdit->setText(QStringLiteral("1"));
+        }
+    });
     // Direct, so the typed key is taken before the view inserts it.
     connect(
         window_.View(), &zenta::ReceiveView::keyTyped, this,
@@ -249,10 +254,8 @@ void SendPanel::onTimedSendTick() {
     }
 }
 
+// An emptied box takes the first digit typed; it gets "1" only when it is left empty.
 void SendPanel::onIntervalKey(QChar& key) {
-    if (intervalEdit->text().isEmpty()) {
-        intervalEdit->setText(QStringLiteral("1"));
-    }
     if (!IsDigitKey(key) && key != QChar(0x08)) {
         key = QChar(0);
     }

@@ -114,22 +114,6 @@ void MainWindow::LoadSettingsFile() {
 
 namespace {
 
-void ApplyPortName(MainWindow& f, const QString& value) {
-    try {
-        f.port.SetPort(value.toStdString());
-    } catch (const std::exception&) {
-        // The name is kept even if a reopen under it failed; nothing is open at load.
-    }
-    const QString name = QString::fromStdString(f.port.Port());
-    TComComboBox* box = f.connection->portBox;
-    for (int i = 0; i < box->count(); ++i) {
-        if (box->itemText(i) == name) {
-            box->setCurrentIndex(i);
-            break;
-        }
-    }
-}
-
 void ApplyBaudRate(MainWindow& f, int bitRate) {
     TBaudRate rate = zenta::kDefaultBaudRate;
     for (int i = br110; i <= br2000000; ++i) {
@@ -191,7 +175,7 @@ void zenta::ApplySettingsKey(MainWindow& f, const SettingsSnapshot& s, SettingsK
             SetChecked(f.englishCheck, s.english);
             break;
         case SettingsKey::PortName:
-            ApplyPortName(f, s.portName);
+            f.connection->ChooseStoredPort(s.portName);
             break;
         case SettingsKey::BaudRate:
             ApplyBaudRate(f, s.baudRate);

@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <limits>
 
 namespace {
 UiPrompts* g_installed = nullptr;
@@ -19,13 +21,19 @@ void DialogPrompts::ShowMessage(const QString& text) {
 
 std::optional<QString> DialogPrompts::InputQuery(const QString& caption, const QString& prompt,
                                                  const QString& value) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, value, &ok);
-    if (!ok) {
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    // Its line edit stops at 32,767 characters: a longer note would be cut without a word.
+    for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+        edit->setMaxLength(std::numeric_limits<int>::max());
+    }
+    dialog.setTextValue(value);
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return text;
+    return dialog.textValue();
 }
 
 std::optional<QFont> DialogPrompts::ChooseFont(const QFont& initial) {

@@ -4,6 +4,8 @@
 
 #include "app/CloseRequest.h"
 #include "app/MainWindow.h"
+#include "app/PanelWidgets.h"
+#include "app/QuitSignals.h"
 #include "app/StartOptions.h"
 #include "app/core/CommandLine.h"
 #include "app/core/LanguageTable.h"
@@ -33,9 +35,11 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zenta"));
-    QApplication::setApplicationDisplayName(QStringLiteral("zenta"));
     QApplication::setApplicationVersion(QLatin1String(zenta::kVersionText));
     QApplication::setDesktopFileName(QStringLiteral("org.example.zenta"));
+    // Every window and dialog carries the program's icon. No display name is set: Qt would
+    // append it to every window title.
+    QApplication::setWindowIcon(AppIcon());
     InstallStartOptions(cl.options);
     // Ports without a dispatcher of their own deliver their events on this thread.
     TQtDispatcher dispatcher;
@@ -44,6 +48,7 @@ int main(int argc, char* argv[]) {
     {
         MainWindow window;
         const zenta::TCloseRequestWatch closeWatch(&window);
+        new zenta::QuitSignals(&window);
         window.show();
         rc = QApplication::exec();
     }

@@ -1,6 +1,7 @@
 // The chart through a real window: received bytes as points, signedness, paging with
 // the chart's buttons, real-time refresh from the refresh tick, and a chart that keeps
 // to the raw bytes after a preview or a clear.
+#include <QChartView>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -63,6 +64,23 @@ class ChartTest : public QObject {
         }
         return s;
     }
+    // A button a user can click: shown, inside the chart and clear of the other buttons.
+    bool Usable(QPushButton* b) const {
+        const ChartPanel& c = *form_->chart;
+        if (!b->isVisible() || !QRect(QPoint(0, 0), c.view->size()).contains(b->geometry())) {
+            return false;
+        }
+        for (QPushButton* other : {c.rangeButton, c.previousButton, c.nextButton}) {
+            if (other != b && other->isVisible() && other->geometry().intersects(b->geometry())) {
+                return false;
+            }
+        }
+        return true;
+    }
+    bool PagingUsable() const {
+        const ChartPanel& c = *form_->chart;
+        return Usable(c.rangeButton) && Usable(c.previousButton) && Usable(c.nextButton);
+    }
     QValueAxis* ValueAxis() const {
         for (QAbstractAxis* a : form_->chart->series->attachedAxes()) {
             if (a->orientation() == Qt::Vertical) {
@@ -79,6 +97,8 @@ class ChartTest : public QObject {
         form_ = std::make_unique<MainWindow>();
         form_->startTimer->stop();
         form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QCOMPARE(form_->size(), QSize(850, 600));
         QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
     }
     void cleanup() {
@@ -109,12 +129,16 @@ class ChartTest : public QObject {
         form_->chart->showButton->click();
         QCOMPARE(Caption(), QStringLiteral("0 - 500"));
         QCOMPARE(Values(), QList<int>(500, 1));
+        QVERIFY(PagingUsable());
         form_->chart->nextButton->click();
         QCOMPARE(Caption(), QStringLiteral("500 - 1000"));
         QCOMPARE(Values(), QList<int>(500, 2));
+        // At the window's default size the caption and both page buttons stay usable.
+        QVERIFY(PagingUsable());
         form_->chart->nextButton->click();
         QCOMPARE(Caption(), QStringLiteral("1000 - 1200"));
         QCOMPARE(Values(), QList<int>(200, 3));
+        QVERIFY(PagingUsable());
         form_->chart->nextButton->click();
         QCOMPARE(Caption(), QStringLiteral("1000 - 1200"));
         for (int i = 0; i < 4; ++i) {
@@ -133,6 +157,11 @@ class ChartTest : public QObject {
         }
         QCOMPARE(Caption(), QStringLiteral("4500 - 5000"));
         QCOMPARE(Values(), QList<int>(500, 10));
+        // The caption shows; the page buttons, which do not apply, stay hidden after a
+        // layout pass too.
+        form_->LayoutControlPanel();
+        QVERIFY(Usable(form_->chart->rangeButton));
+        QVERIFY(form_->chart->previousButton->isHidden() && form_->chart->nextButton->isHidden());
         Receive(std::string(100, '\x40'));
         for (int i = 0; i < 10; ++i) {
             form_->onRefreshTick();

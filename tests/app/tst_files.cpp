@@ -196,10 +196,11 @@ class FilesTest : public QObject {
         QCOMPARE(Text(), QStringLiteral("kept"));
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 1, 100), std::string());
         QVERIFY(form_->files->sendFileButton->isEnabled());
-        // A preview of either does nothing at all.
+        // A preview of it leaves the window as it was and says why.
         form_->files->openFileButton->click();
         QCOMPARE(Text(), QStringLiteral("kept"));
-        QCOMPARE(prompts_.messages.size(), 2);
+        QCOMPARE(prompts_.messages.size(), 3);
+        QCOMPARE(prompts_.messages[2], prompts_.messages[1]);
     }
 
     void stopWhileThePortHoldsTheFileBack() {

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
@@ -184,6 +185,9 @@ class MainWindowTest : public QObject {
         QVERIFY(!form_->connection->dtrCheck->isEnabled());
         QVERIFY(!form_->connection->rtsCheck->isEnabled());
         QCOMPARE(form_->connection->openButton->text(), QStringLiteral("打开串口"));
+        // The window carries the program's icon.
+        QVERIFY(!form_->windowIcon().isNull());
+        QVERIFY(!form_->windowIcon().pixmap(32, 32).isNull());
         // Every named control can be found by its name.
         for (const char* name :
              {"receiveView", "portBox", "flowBox", "portLed", "openButton", "customBaudEdit",
@@ -264,6 +268,9 @@ class MainWindowTest : public QObject {
         form_->onSidePanelClicked();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
         const int headerBottom = form_->prepared->textTitle->geometry().bottom();
+        QWidget* rows = form_->prepared->rowsHost;
+        // The rows scroll below the column titles.
+        QVERIFY(form_->prepared->rowsArea->geometry().top() > headerBottom);
         for (int i = 0; i < 50; ++i) {
             auto* box = qobject_cast<QCheckBox*>(form_->prepared->hexBox(i));
             auto* edit = qobject_cast<QLineEdit*>(form_->prepared->edit(i));
@@ -275,14 +282,14 @@ class MainWindowTest : public QObject {
             QCOMPARE(send->objectName(), QStringLiteral("rowSend%1").arg(i));
             QCOMPARE(edit->property("tag").toInt(), i);
             QCOMPARE(send->property("tag").toInt(), i);
-            QCOMPARE(box->parentWidget(), form_->prepared->page);
+            QCOMPARE(box->parentWidget(), rows);
             // One row: HEX box, edit and send button side by side on one line, below the
             // column titles and below the previous row, none overlapping another.
             QVERIFY(box->geometry().right() < edit->x());
             QCOMPARE(edit->geometry().right() + 1, send->x());
             QVERIFY(std::abs(send->y() - edit->y()) <= 1);
             QCOMPARE(box->y(), edit->y());
-            QVERIFY(edit->y() > headerBottom);
+            QVERIFY(edit->y() >= 0);
             if (i > 0) {
                 QWidget* above = form_->prepared->edit(i - 1);
                 QVERIFY(edit->y() >= above->geometry().bottom() + 1);
@@ -346,8 +353,8 @@ class MainWindowTest : public QObject {
         form_->sideSplitter->MoveBy(-120);
         QCOMPARE(form_->sidePanel->width(), before + 120);
         const int h = form_->prepared->RowHeight();
-        const int page = form_->prepared->page->width();
-        QVERIFY(page > before);
+        const int page = form_->prepared->rowsArea->viewport()->width();
+        QVERIFY(form_->prepared->page->width() > before);
         for (int i = 0; i < 50; ++i) {
             QWidget* edit = form_->prepared->edit(i);
             QWidget* send = form_->prepared->sendButton(i);
@@ -360,8 +367,9 @@ class MainWindowTest : public QObject {
         QVERIFY(form_->prepared->sendTitle->x() >= form_->prepared->sendButton(0)->x());
         QVERIFY(form_->prepared->sendTitle->x() <
                 form_->prepared->sendButton(0)->geometry().right());
-        QVERIFY(form_->prepared->narrowerButton->geometry().right() < page);
-        QVERIFY(form_->prepared->narrowerButton->geometry().right() >= page - 3);
+        const int pageWidth = form_->prepared->page->width();
+        QVERIFY(form_->prepared->narrowerButton->geometry().right() < pageWidth);
+        QVERIFY(form_->prepared->narrowerButton->geometry().right() >= pageWidth - 3);
         QVERIFY(form_->prepared->widerButton->geometry().right() <
                 form_->prepared->narrowerButton->x());
 
@@ -376,7 +384,7 @@ class MainWindowTest : public QObject {
         QTest::mouseRelease(form_->sideSplitter, Qt::LeftButton, {}, QPoint(1, 50));
         QCOMPARE(form_->sidePanel->width(), widthBefore + 40);
         QCOMPARE(form_->prepared->sendButton(49)->x() + form_->prepared->sendButton(49)->width(),
-                 form_->prepared->page->width());
+                 form_->prepared->rowsArea->viewport()->width());
     }
 
     void helpLinksAndStatus() {

@@ -1,6 +1,7 @@
 // The prepared-string page through the live window: click to send on a pty, notes,
 // saves on every change, the column width and loop send.
 #include <QLabel>
+#include <QScrollArea>
 
 #include "app/Splitter.h"
 
@@ -76,7 +77,7 @@ class PrepTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QTest::mouseClick(form->sidePanelButton, Qt::LeftButton);
         QVERIFY(form->prepared->page->isVisible());
-        const int page = form->prepared->page->width();
+        const int page = form->prepared->rowsArea->viewport()->width();
         const int h = form->prepared->RowHeight();
         const int button = form->prepared->sendButton(0)->width();
         for (int i = 0; i < 3; ++i) {
@@ -89,7 +90,7 @@ class PrepTest : public QObject {
                      form->prepared->edit(i)->x() + form->prepared->edit(i)->width());
         }
         QCOMPARE(form->prepared->sendTitle->x(), form->prepared->sendButton(0)->x() + 15);
-        QCOMPARE(form->prepared->widerButton->x(), page - 25);
+        QCOMPARE(form->prepared->widerButton->x(), form->prepared->page->width() - 25);
         QVERIFY(
             folder.Read().contains(QStringLiteral("N87=,%1\r\r\n").arg(button + 30).toLatin1()));
         form->prepared->narrowerButton->click();
@@ -97,9 +98,17 @@ class PrepTest : public QObject {
 
         // Dragging the splitter lays the rows out for the new page width.
         form->sideSplitter->MoveBy(-40);
-        QCOMPARE(form->prepared->edit(0)->width(),
-                 form->prepared->page->width() - form->prepared->sendButton(0)->width() - h);
-        QVERIFY(form->prepared->page->width() > page);
+        QCOMPARE(form->prepared->edit(0)->width(), form->prepared->rowsArea->viewport()->width() -
+                                                       form->prepared->sendButton(0)->width() - h);
+        QVERIFY(form->prepared->rowsArea->viewport()->width() > page);
+
+        // Every row can be reached: the last one scrolls into view.
+        form->prepared->rowsArea->ensureWidgetVisible(form->prepared->sendButton(49));
+        const QPoint last =
+            form->prepared->sendButton(49)->mapTo(form->prepared->page, QPoint(0, 0));
+        QVERIFY(last.y() >= 0);
+        QVERIFY(last.y() + form->prepared->sendButton(49)->height() <=
+                form->prepared->page->height());
     }
 
     void loopSendWalksTheNonEmptyEntries() {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -182,7 +183,16 @@ class ReplugTest : public QObject {
         sim.Kill();
         QVERIFY(Waiting());
 
+        // Another adapter is listed meanwhile: giving up the wait keeps the chosen port.
+        TPty other;
+        ConnectionPanel::PortEntrySource = [&] {
+            return std::vector<std::string>{other.SlavePath() + " Another board"};
+        };
+        form_->connection->RefreshPortList();
         panel_widgets::InvokeClick(form_->connection->openButton);
+        form_->connection->RefreshPortList();
+        QCOMPARE(form_->port.Port(), sim.link.toStdString());
+        QCOMPARE(form_->connection->portBox->currentText(), sim.link);
         QVERIFY(!form_->connection->WaitingForDevice());
         QCOMPARE(form_->connection->openButton->text(), QStringLiteral("打开串口"));
         QVERIFY(!form_->send->sendButton->isEnabled());
@@ -192,6 +202,36 @@ class ReplugTest : public QObject {
         QVERIFY(again.Start({"telemetry", "--interval", "20", "--quiet"}));
         form_->connection->onDeviceChange(DeviceChange::PortArrived);
         QVERIFY(!form_->port.Connected());
+    }
+
+    // The stored port is unplugged at start: it is waited for, and the other adapter on
+    // the desk is never opened in its place; it opens when its device comes.
+    void storedPortAbsentAtStartIsAwaited() {
+        const QString link =
+            QDir::temp().filePath(QStringLiteral("ttyZENTAstored%1").arg(::getpid()));
+        QFile::remove(link);
+        QFile ini(QDir(fixture_.SettingsPath()).filePath(QStringLiteral("zenta5.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("N80=,%1\r\r\nN81=,115200\r\r\n;end\r\r\n").arg(link).toUtf8());
+        ini.close();
+        TPty other;
+        entries_ = {other.SlavePath() + " Another board"};
+        NewWindow();
+        form_->onStartTick();
+        QVERIFY(form_->connection->WaitingForDevice());
+        QVERIFY(!form_->port.Connected());
+        QCOMPARE(form_->port.Port(), link.toStdString());
+        QCOMPARE(form_->connection->portBox->currentText(), link);
+        ExpectWaitingShown(QStringLiteral("关闭串口"), QStringLiteral("等待"));
+        QVERIFY(prompts_.messages.isEmpty());
+
+        TPty board;
+        QVERIFY(QFile::link(QString::fromStdString(board.SlavePath()), link));
+        form_->connection->onDeviceChange(DeviceChange::PortArrived);
+        QVERIFY(form_->port.Connected());
+        QCOMPARE(form_->port.Port(), link.toStdString());
+        form_.reset();
+        QFile::remove(link);
     }
 
     void adapterBackUnderANewNumberIsFoundByItsStableName() {

@@ -197,9 +197,15 @@ class SendLineTest : public QObject {
             box->end(false);
             QTest::keyClicks(box, "5a-0");
             QCOMPARE(box->text(), QStringLiteral("250"));
-            // An empty box takes a "1" before the key.
+            // An emptied box takes the first digit typed: 10 stays 10, not 110.
+            box->clear();
+            QTest::keyClicks(box, "10");
+            QCOMPARE(box->text(), QStringLiteral("10"));
+            // It gets "1" only when it is left empty.
             box->clear();
             QTest::keyClicks(box, "x");
+            QCOMPARE(box->text(), QString());
+            form_->send->lineEdit->setFocus();
             QCOMPARE(box->text(), QStringLiteral("1"));
         }
     }

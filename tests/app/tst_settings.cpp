@@ -1,7 +1,9 @@
 // The settings file through the live window: defaults, round trips, key rules,
 // long files and a folder that cannot be written.
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 
 #include "app/core/Messages.h"
 #include "app/support/SettingsTestSupport.h"
@@ -191,6 +193,15 @@ class SettingsTest : public QObject {
             auto form = StartWith(folder, {"N82=,100", "N83=,abc", "N84=,-20", "N85=,x"});
             QCOMPARE(form->geometry(), QRect(-20, 180, 400, 600));
         }
+        for (const QStringList& far : {QStringList{"N84=,-3000"}, QStringList{"N85=,-3000"},
+                                       QStringList{"N84=,90000", "N85=,90000"}}) {
+            // A position off every screen: the top edge comes back where it can be grabbed.
+            auto form = StartWith(folder, far);
+            const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+            const QRect top(form->x(), form->y(), form->width(), 20);
+            QVERIFY2(area.intersected(top).width() >= 60 && area.intersected(top).height() == 20,
+                     qPrintable(far.join(' ')));
+        }
         {
             auto form = StartWith(folder, {"N5=H,01 02 03", "N6=A,01 02 03", "N7=,01 02 03",
                                            "N1=A,", "N105=,reset", "N80=,/dev/ttyNOPE9"});
@@ -204,9 +215,9 @@ class SettingsTest : public QObject {
             QCOMPARE(form->prepared->sendButton(4)->text(), QStringLiteral("reset"));
             QCOMPARE(form->prepared->sendButton(4)->toolTip(), QStringLiteral("reset"));
             QCOMPARE(form->prepared->edit(4)->toolTip(), QStringLiteral("reset"));
-            // A name outside the list is kept, the list selection is not touched.
+            // A name outside the list is kept and stays the port box's choice.
             QCOMPARE(form->port.Port(), std::string("/dev/ttyNOPE9"));
-            QVERIFY(form->connection->portBox->currentText() != QStringLiteral("/dev/ttyNOPE9"));
+            QCOMPARE(form->connection->portBox->currentText(), QStringLiteral("/dev/ttyNOPE9"));
         }
         for (const char* line : {"N55=,H", "N55=H,"}) {
             auto form = StartWith(folder, {"N54=,AA BB", QString::fromLatin1(line)});

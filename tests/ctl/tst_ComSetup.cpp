@@ -65,6 +65,7 @@ class ComSetupTest : public QObject {
     void okAppliesAllInOneConfiguration();
     void cancelChangesNothing();
     void failedApplyReachesCallerAndEndsBatch();
+    void refusedValuesAreRolledBack();
 
   private:
     std::unique_ptr<TPty> pty_;
@@ -164,6 +165,31 @@ void ComSetupTest::failedApplyReachesCallerAndEndsBatch() {
     configured_.clear();
     port_->Open();
     QCOMPARE(configured_.size(), size_t(1));
+    QCOMPARE(pty_->SlaveSpeed(), 9600L);
+}
+
+// The device refuses 1.5 stop bits: the port must keep what the device has, so the
+// status shows the truth and a later bit-rate change is not refused for the old value.
+void ComSetupTest::refusedValuesAreRolledBack() {
+    SetSetupDialogRunner([&](TComSetupFrm& form) {
+        form.Combo2->SelectByUser(12);  // 57600
+        form.Combo4->SelectByUser(1);   // 1.5 stop bits
+        return int(QDialog::Accepted);
+    });
+    bool refused = false;
+    try {
+        EditComPort(*port_);
+    } catch (const EComPort&) {
+        refused = true;
+    }
+    QVERIFY(refused);
+    QVERIFY(port_->Connected());
+    QCOMPARE(port_->StopBits(), sbOneStopBit);
+    QCOMPARE(port_->BaudRate(), br115200);
+    QCOMPARE(pty_->SlaveSpeed(), 115200L);
+
+    port_->SetBaudRate(br9600);
+    QCOMPARE(port_->BaudRate(), br9600);
     QCOMPARE(pty_->SlaveSpeed(), 9600L);
 }
 

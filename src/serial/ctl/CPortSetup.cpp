@@ -101,6 +101,41 @@ void TComSetupFrm::FitLabels() {
     }
 }
 
+namespace {
+
+// The line parameters the dialog may change, as the port holds them.
+struct LineValues {
+    TBaudRate baudRate;
+    int32_t customBaudRate;
+    TDataBits dataBits;
+    TStopBits stopBits;
+    TParityBits parity;
+    TFlowControl flow;
+
+    static LineValues Of(TCustomComPort& port) {
+        return {port.BaudRate(), port.CustomBaudRate(), port.DataBits(),
+                port.StopBits(), port.Parity().Bits(),  port.FlowControl().FlowControl()};
+    }
+
+    // Puts the values back and applies them once more, so the port and the device agree.
+    void Restore(TCustomComPort& port) const {
+        port.BeginUpdate();
+        port.SetBaudRate(baudRate);
+        port.SetCustomBaudRate(customBaudRate);
+        port.SetDataBits(dataBits);
+        port.SetStopBits(stopBits);
+        port.Parity().SetBits(parity);
+        port.FlowControl().SetFlowControl(flow);
+        try {
+            port.EndUpdate();
+        } catch (...) {
+            // The device refuses what it had a moment ago: the first failure is reported.
+        }
+    }
+};
+
+}  // namespace
+
 void EditComPort(TCustomComPort& port) {
     TComSetupFrm form;  // released on every way out
     const std::array<TComComboBox*, 6> combos = {form.Combo1, form.Combo2, form.Combo3,
@@ -119,6 +154,7 @@ void EditComPort(TCustomComPort& port) {
     }
 
     // Port name first, so a new port is opened with the other new values.
+    const LineValues inForce = LineValues::Of(port);
     port.BeginUpdate();
     try {
         for (TComComboBox* c : combos) {
@@ -134,7 +170,14 @@ void EditComPort(TCustomComPort& port) {
         }
         throw;
     }
-    port.EndUpdate();
+    try {
+        port.EndUpdate();
+    } catch (...) {
+        // The device refused the new values: it keeps the ones it has, and so does the
+        // port, or every later change would carry the refused value along and fail too.
+        inForce.Restore(port);
+        throw;
+    }
 }
 
 void SetSetupDialogRunner(std::function<int(TComSetupFrm&)> runner) {

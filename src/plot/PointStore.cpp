@@ -21,6 +21,21 @@ std::size_t PartitionPoint(std::size_t lo, std::size_t hi, Pred above) {
     return lo;
 }
 
+// The same, searching outward from `lo` first: the answer is usually near, and probes
+// far away would each miss the cache.
+template <class Pred>
+std::size_t GallopPoint(std::size_t lo, std::size_t hi, Pred above) {
+    std::size_t known = lo;  // every index below is not above
+    std::size_t step = 1;
+    std::size_t probe = lo;
+    while (probe < hi && !above(probe)) {
+        known = probe + 1;
+        probe = lo + step;
+        step *= 2;
+    }
+    return PartitionPoint(known, std::min(probe, hi), above);
+}
+
 }  // namespace
 
 PointStore::PointStore(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 1)) {}
@@ -49,8 +64,18 @@ void PointStore::Append(std::size_t series, int64_t msecs, double value) {
         s.chunks.push_back(std::make_unique<Chunk>());
     }
     Chunk& c = *s.chunks[p / kChunkPoints];
-    c.ms[p % kChunkPoints] = ms;
-    c.value[p % kChunkPoints] = value;
+    const std::size_t off = p % kChunkPoints;
+    c.ms[off] = ms;
+    c.value[off] = value;
+    const std::size_t b = off / kBlockPoints;
+    if (off % kBlockPoints == 0 || value < c.blockMin[b]) {
+        c.blockMin[b] = value;
+        c.blockMinAt[b] = static_cast<uint16_t>(off);
+    }
+    if (off % kBlockPoints == 0 || value > c.blockMax[b]) {
+        c.blockMax[b] = value;
+        c.blockMaxAt[b] = static_cast<uint16_t>(off);
+    }
     ++s.size;
     ++total_;
     while (total_ > capacity_) {
@@ -139,6 +164,100 @@ std::size_t PointStore::IndexAtOrBefore(std::size_t series, XMode mode, double x
     return i == 0 ? npos : i - 1;
 }
 
+PointStore::Extremes PointStore::ExtremesOf(const Series& s, std::size_t from,
+                                            std::size_t to) const {
+    Extremes e{from, from, ValueAt(s, from), ValueAt(s, from)};
+    auto take = [&e](double lo, std::size_t loAt, double hi, std::size_t hiAt) {
+        if (lo < e.min) {
+            e.min = lo;
+            e.minAt = loAt;
+        }
+        if (hi > e.max) {
+            e.max = hi;
+            e.maxAt = hiAt;
+        }
+    };
+    std::size_t p = s.head + from;  // positions from the start of the first chunk
+    const std::size_t stop = s.head + to;
+    while (p < stop) {
+        const Chunk& c = *s.chunks[p / kChunkPoints];
+        const std::size_t base = p - p % kChunkPoints;  // position of c's first slot
+        const std::size_t off = p - base;
+        if (off % kBlockPoints == 0 && p + kBlockPoints <= stop) {
+            // A whole block: its summary (never one with dropped points: those lie
+            // before `from`).
+            const std::size_t b = off / kBlockPoints;
+            take(c.blockMin[b], base + c.blockMinAt[b] - s.head, c.blockMax[b],
+                 base + c.blockMaxAt[b] - s.head);
+            p += kBlockPoints;
+            continue;
+        }
+        const std::size_t blockEnd = std::min(stop, p - off % kBlockPoints + kBlockPoints);
+        for (; p < blockEnd; ++p) {
+            const double v = c.value[p - base];
+            take(v, p - s.head, v, p - s.head);
+        }
+    }
+    return e;
+}
+
+template <class Column, class Emit>
+void PointStore::DecimateDense(const Series& s, XMode mode, std::size_t lo, std::size_t hi,
+                               const Column& column, const Emit& emit) const {
+    // The column being gathered: its extremes so far.
+    bool any = false;
+    int64_t col = 0;
+    Extremes e{};
+    auto flush = [&] {
+        emit(std::min(e.minAt, e.maxAt));
+        if (e.minAt != e.maxAt) {
+            emit(std::max(e.minAt, e.maxAt));
+        }
+    };
+    auto add = [&](int64_t c, double min, std::size_t minAt, double max, std::size_t maxAt) {
+        if (any && c == col) {
+            if (min < e.min) {
+                e.min = min;
+                e.minAt = minAt;
+            }
+            if (max > e.max) {
+                e.max = max;
+                e.maxAt = maxAt;
+            }
+            return;
+        }
+        if (any) {
+            flush();
+        }
+        any = true;
+        col = c;
+        e = {minAt, maxAt, min, max};
+    };
+    auto addPoint = [&](std::size_t k) {
+        const double v = ValueAt(s, k);
+        add(column(XOf(s, k, mode)), v, k, v, k);
+    };
+    // Loose points up to the first whole block, then whole blocks, then the rest.
+    std::size_t k = lo;
+    for (; k < hi && (s.head + k) % kBlockPoints != 0; ++k) {
+        addPoint(k);
+    }
+    for (; k + kBlockPoints <= hi; k += kBlockPoints) {
+        const std::size_t p = s.head + k;
+        const Chunk& c = *s.chunks[p / kChunkPoints];
+        const std::size_t base = p - p % kChunkPoints - s.head;  // index of c's first slot
+        const std::size_t b = (p % kChunkPoints) / kBlockPoints;
+        add(column(XOf(s, k, mode)), c.blockMin[b], base + c.blockMinAt[b], c.blockMax[b],
+            base + c.blockMaxAt[b]);
+    }
+    for (; k < hi; ++k) {
+        addPoint(k);
+    }
+    if (any) {
+        flush();
+    }
+}
+
 void PointStore::Decimate(std::size_t series, XMode mode, double x0, double x1, int width,
                           std::vector<PlotPoint>& out) const {
     out.clear();
@@ -157,42 +276,27 @@ void PointStore::Decimate(std::size_t series, XMode mode, double x0, double x1, 
     if (lo > 0) {
         emit(lo - 1);
     }
-    std::size_t i = lo;
-    while (i < hi) {
-        const int64_t c = column(XOf(s, i, mode));
-        const std::size_t end =
-            PartitionPoint(i + 1, hi, [&](std::size_t k) { return column(XOf(s, k, mode)) > c; });
-        // Lowest and highest over [i, end), a contiguous run per chunk.
-        std::size_t minAt = i;
-        std::size_t maxAt = i;
-        double minV = ValueAt(s, i);
-        double maxV = minV;
-        for (std::size_t k = i; k < end;) {
-            const std::size_t p = s.head + k;
-            const std::size_t off = p % kChunkPoints;
-            const std::size_t run = std::min(end - k, kChunkPoints - off);
-            const double* v = s.chunks[p / kChunkPoints]->value + off;
-            for (std::size_t r = 0; r < run; ++r) {
-                if (v[r] < minV) {
-                    minV = v[r];
-                    minAt = k + r;
+    if (hi - lo >= kDenseColumnPoints * static_cast<std::size_t>(width)) {
+        DecimateDense(s, mode, lo, hi, column, emit);
+    } else {
+        std::size_t i = lo;
+        while (i < hi) {
+            const int64_t c = column(XOf(s, i, mode));
+            const std::size_t end =
+                GallopPoint(i + 1, hi, [&](std::size_t k) { return column(XOf(s, k, mode)) > c; });
+            if (end - i <= 2) {
+                for (std::size_t k = i; k < end; ++k) {
+                    emit(k);
                 }
-                if (v[r] > maxV) {
-                    maxV = v[r];
-                    maxAt = k + r;
+            } else {
+                const Extremes e = ExtremesOf(s, i, end);
+                emit(std::min(e.minAt, e.maxAt));
+                if (e.minAt != e.maxAt) {
+                    emit(std::max(e.minAt, e.maxAt));
                 }
             }
-            k += run;
+            i = end;
         }
-        std::size_t picks[4] = {i, std::min(minAt, maxAt), std::max(minAt, maxAt), end - 1};
-        std::size_t last = npos;
-        for (std::size_t p : picks) {
-            if (p != last) {
-                emit(p);
-                last = p;
-            }
-        }
-        i = end;
     }
     if (hi < s.size) {
         emit(hi);

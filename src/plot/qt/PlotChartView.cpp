@@ -1,5 +1,6 @@
 #include "plot/qt/PlotChartView.h"
 
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -112,6 +113,13 @@ void PlotChartView::mouseReleaseEvent(QMouseEvent* event) {
 void PlotChartView::mouseDoubleClickEvent(QMouseEvent* event) {
     emit resetRequested();
     event->accept();
+}
+
+void PlotChartView::paintEvent(QPaintEvent* event) {
+    QElapsedTimer timer;
+    timer.start();
+    QChartView::paintEvent(event);
+    lastPaintNs_ = timer.nsecsElapsed();
 }
 
 void PlotChartView::leaveEvent(QEvent* event) {

@@ -18,6 +18,8 @@ class PlotChartView : public QChartView {
     QRectF ValueRange() const;
     // Sets the axes without reporting a user change.
     void SetValueRange(const QRectF& range);
+    // How long the last paint of the chart took.
+    qint64 LastPaintNsecs() const { return lastPaintNs_; }
 
   signals:
     void userRangeChanged();
@@ -31,6 +33,7 @@ class PlotChartView : public QChartView {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     void OnAxisChanged();
@@ -38,6 +41,7 @@ class PlotChartView : public QChartView {
     bool settingRange_ = false;
     bool panning_ = false;
     QPointF panFrom_;
+    qint64 lastPaintNs_ = 0;
 };
 
 }  // namespace zenta::plot

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -27,6 +28,8 @@ namespace {
 
 constexpr int kTickMs = 100;
 constexpr int kDefaultSpanSeconds = 10;
+// Time between data redraws, in multiples of the last redraw's cost (about 5 % of a core).
+constexpr qint64 kRedrawBudgetFactor = 20;
 
 std::string DecodeName(std::string_view raw, PlotWindow::Encoding encoding) {
     const QByteArray bytes(raw.data(), static_cast<qsizetype>(raw.size()));
@@ -53,6 +56,7 @@ PlotWindow::PlotWindow(QWidget* parent, std::size_t capacity)
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &PlotWindow::OnTick);
     tick_.start();
+    budgetClock_.start();
 }
 
 PlotWindow::~PlotWindow() = default;
@@ -355,9 +359,21 @@ void PlotWindow::showEvent(QShowEvent* event) {
 }
 
 void PlotWindow::OnTick() {
-    if (isVisible() && (dirty_ || (dataDirty_ && !paused_))) {
-        redrawNow();
+    if (!isVisible() || !(dirty_ || (dataDirty_ && !paused_))) {
+        return;
     }
+    // New points alone are drawn within a CPU budget: with millions of points in view a
+    // redraw costs tens of ms, so the next one waits in proportion. A user's zoom or pan
+    // is drawn at once.
+    const qint64 now = budgetClock_.elapsed();
+    if (!dirty_ && now < nextDataRedrawMs_) {
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    redrawNow();
+    const qint64 costMs = (timer.nsecsElapsed() + view_->LastPaintNsecs()) / 1'000'000;
+    nextDataRedrawMs_ = now + costMs * kRedrawBudgetFactor;
 }
 
 }  // namespace zenta::plot

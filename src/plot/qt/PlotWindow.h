@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QPointF>
@@ -143,6 +144,8 @@ class PlotWindow : public QWidget {
     std::vector<PlotPoint> scratch_;
     QList<QPointF> points_;
     QTimer tick_;
+    QElapsedTimer budgetClock_;
+    qint64 nextDataRedrawMs_ = 0;
     XMode xMode_ = XMode::Time;
     bool paused_ = false;
     bool dirty_ = false;      // the view changed: draw again even while paused

@@ -116,6 +116,63 @@ TEST(PointStoreDecimation, KeepsEveryColumnsExtremesAndEnds) {
     EXPECT_EQ(out[0].y, values.back());
 }
 
+TEST(PointStoreDecimation, DenseRangesKeepTheirExtremesFromBlockSummaries) {
+    // Thousands of points per column: whole blocks are read from their summaries. Every
+    // extreme must still be drawn, at most a column early or a block late, also after
+    // the oldest points were dropped (the first block then starts part-way).
+    PointStore store(1'500'000);
+    const auto s = store.AddSeries();
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> d(-1, 1);
+    std::vector<double> values(2'000'037);
+    for (size_t i = 0; i < values.size(); ++i) {
+        values[i] = d(rng) + (i == 1'234'567 ? 50 : 0) - (i == 1'876'543 ? 50 : 0);
+        store.Append(s, static_cast<int64_t>(i), values[i]);
+    }
+    ASSERT_GT(store.DroppedPoints(), 0u);
+    const double x0 = store.X(s, 0, XMode::Time);
+    const double x1 = store.LastX(XMode::Time);
+    const int width = 200;
+    std::vector<PlotPoint> out;
+    store.Decimate(s, XMode::Time, x0, x1, width, out);
+    EXPECT_LE(out.size(), 2u * width + 2);
+    EXPECT_TRUE(std::is_sorted(out.begin(), out.end(),
+                               [](const PlotPoint& p, const PlotPoint& q) { return p.x < q.x; }));
+    const double columnWidth = (x1 - x0) / width;
+    const double blockWidth = PointStore::kBlockPoints / 1000.0;
+    for (int c = 0; c < width; ++c) {
+        const double a = x0 + columnWidth * c;
+        const double b = a + columnWidth;
+        double lo = INFINITY, hi = -INFINITY;
+        for (size_t i = static_cast<size_t>(a * 1000); i < values.size() && i / 1000.0 < b; ++i) {
+            if (i / 1000.0 >= a) {
+                lo = std::min(lo, values[i]);
+                hi = std::max(hi, values[i]);
+            }
+        }
+        // A block lands in the column of its first point: an extreme near a column's
+        // edge may be drawn in the column to its left, or one block past its right edge
+        // (standing in for a lower one), but is never lost.
+        double drawnLo = INFINITY, drawnHi = -INFINITY;
+        for (const PlotPoint& p : out) {
+            if (p.x >= a - columnWidth && p.x < b + blockWidth) {
+                drawnLo = std::min(drawnLo, p.y);
+                drawnHi = std::max(drawnHi, p.y);
+            }
+        }
+        ASSERT_LE(drawnLo, lo) << "column " << c;
+        ASSERT_GE(drawnHi, hi) << "column " << c;
+    }
+    // The spikes are drawn at their own time.
+    auto at = [&](double y) {
+        return std::find_if(out.begin(), out.end(), [&](const PlotPoint& p) { return p.y == y; });
+    };
+    ASSERT_NE(at(values[1'234'567]), out.end());
+    EXPECT_DOUBLE_EQ(at(values[1'234'567])->x, 1234.567);
+    ASSERT_NE(at(values[1'876'543]), out.end());
+    EXPECT_DOUBLE_EQ(at(values[1'876'543])->x, 1876.543);
+}
+
 TEST(PlotModelSeries, ColumnsAndNamesBecomeSeries) {
     PlotModel model(100);
     model.SetNameDecoder([](std::string_view raw) { return "<" + std::string(raw) + ">"; });

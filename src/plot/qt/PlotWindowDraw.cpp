@@ -30,6 +30,28 @@ QString FormatValue(double v) {
     return QString::number(v, 'g', 10);
 }
 
+// Ticks at round steps (1, 2 or 5 times a power of ten), about `count` of them, anchored
+// at zero, so the labels read 0, 50, 100 rather than the ends of an autoscaled range.
+void RoundTicks(QValueAxis* axis, int count) {
+    const double span = axis->max() - axis->min();
+    if (!(span > 0) || !std::isfinite(span)) {
+        return;
+    }
+    const double raw = span / count;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = power * 10;
+    for (double m : {1.0, 2.0, 5.0}) {
+        if (raw <= m * power) {
+            step = m * power;
+            break;
+        }
+    }
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(QStringLiteral("%g"));
+}
+
 }  // namespace
 
 QString PlotWindow::SeriesName(std::size_t series) const {
@@ -174,6 +196,11 @@ void PlotWindow::redrawNow() {
         range = QRectF(QPointF(x0, y0), QPointF(x1, y1));
     }
     view_->SetValueRange(range);
+    RoundTicks(axisX_, std::max(2, width / 120));
+    RoundTicks(axisY_, std::max(2, static_cast<int>(chart_->plotArea().height()) / 60));
+    if (!store.Empty() && readout_->text() == texts_->noData) {
+        readout_->clear();
+    }
     UpdateLegend();
     UpdateNotice();
 }

@@ -230,6 +230,8 @@ void PlotWindowTest::settingsRoundTrip() {
         w.setXMode(XMode::Sample);
         w.setRolling(false, 42);
         w.setSeriesColour(0, QColor(0x12, 0x34, 0x56));
+        w.feed(QByteArray("1,2\n"), 1000);
+        w.setSeriesColour(3, QColor(0x65, 0x43, 0x21));
         w.setGeometry(100, 120, 700, 450);
         QSettings settings(ini, QSettings::IniFormat);
         w.saveState(settings);
@@ -242,10 +244,15 @@ void PlotWindowTest::settingsRoundTrip() {
     QCOMPARE(w.rollingSeconds(), 42);
     QCOMPARE(w.size(), QSize(700, 450));
     // The colour belongs to the name: the series gets it when it appears again.
-    w.feed(QByteArray("1\n"), 1000);
+    w.feed(QByteArray("1,2\n"), 1000);
     w.feed(kGbkLine, 1000);
-    QCOMPARE(w.seriesColour(1), QColor(0x12, 0x34, 0x56));
-    QVERIFY(w.seriesColour(0) != QColor(0x12, 0x34, 0x56));
+    QCOMPARE(w.seriesColour(2), QColor(0x12, 0x34, 0x56));
+    QVERIFY(w.seriesColour(3) != QColor(0x12, 0x34, 0x56));
+    QVERIFY(w.seriesColour(0) != QColor(0x65, 0x43, 0x21));
+    // A column keeps its colour in the other language.
+    QCOMPARE(w.seriesColour(1), QColor(0x65, 0x43, 0x21));
+    w.setEnglish(true);
+    QCOMPARE(w.seriesColour(1), QColor(0x65, 0x43, 0x21));
 }
 
 QTEST_MAIN(PlotWindowTest)

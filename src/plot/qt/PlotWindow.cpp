@@ -234,7 +234,8 @@ void PlotWindow::saveState(QSettings& settings) const {
     settings.setValue(QStringLiteral("autoY"), autoYCheck_->isChecked());
     settings.setValue(QStringLiteral("yMin"), yMinSpin_->value());
     settings.setValue(QStringLiteral("yMax"), yMaxSpin_->value());
-    // "#rrggbb<TAB>name": a tab never occurs in a name (it separates fields).
+    // "#rrggbb<TAB>name" ("#3" for column 3): a tab never occurs in a name (it separates
+    // fields).
     QStringList colours;
     for (auto it = userColours_.cbegin(); it != userColours_.cend(); ++it) {
         colours << it.value().name() + QLatin1Char('\t') + it.key();

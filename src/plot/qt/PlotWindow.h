@@ -107,6 +107,7 @@ class PlotWindow : public QWidget {
     void MarkDirty() { dirty_ = true; }
     QString SeriesName(std::size_t series) const;
     QColor DefaultColour(std::size_t series) const;
+    QString ColourKey(std::size_t series) const;
     QString ReserveFile(const QString& extension, QString* error) const;
     void SetNotice(const QString& text, bool warning);
     std::pair<double, double> LiveXRange() const;
@@ -140,7 +141,7 @@ class PlotWindow : public QWidget {
 
     std::vector<QLineSeries*> lines_;
     std::vector<bool> visible_;
-    QHash<QString, QColor> userColours_;  // by series name, kept across clears
+    QHash<QString, QColor> userColours_;  // by ColourKey, kept across clears
     std::vector<PlotPoint> scratch_;
     QList<QPointF> points_;
     QTimer tick_;

@@ -62,6 +62,13 @@ QString PlotWindow::SeriesName(std::size_t series) const {
     return QString::fromStdString(info.name);
 }
 
+QString PlotWindow::ColourKey(std::size_t series) const {
+    // Not the shown name: a column's colour must survive a change of language.
+    const SeriesInfo& info = model_.Series()[series];
+    return info.column >= 0 ? QStringLiteral("#%1").arg(info.column + 1)
+                            : QString::fromStdString(info.name);
+}
+
 QColor PlotWindow::DefaultColour(std::size_t series) const {
     static const QColor palette[] = {QColor(0xd6, 0x27, 0x28), QColor(0x1f, 0x77, 0xb4),
                                      QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e),
@@ -75,7 +82,7 @@ QColor PlotWindow::seriesColour(int series) const {
     if (series < 0 || static_cast<std::size_t>(series) >= model_.Series().size()) {
         return {};
     }
-    return userColours_.value(SeriesName(series), DefaultColour(series));
+    return userColours_.value(ColourKey(series), DefaultColour(series));
 }
 
 void PlotWindow::setSeriesColour(int series, const QColor& colour) {
@@ -83,7 +90,7 @@ void PlotWindow::setSeriesColour(int series, const QColor& colour) {
         !colour.isValid()) {
         return;
     }
-    userColours_.insert(SeriesName(series), colour);
+    userColours_.insert(ColourKey(series), colour);
     SyncSeries();
     lines_[series]->setColor(colour);
     UpdateLegend();

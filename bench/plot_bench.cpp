@@ -193,6 +193,7 @@ void BM_RefRasterPolylines(benchmark::State& state) {
     for (auto _ : state) {
         image.fill(Qt::white);
         QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, state.range(0) == 1);
         painter.setClipRect(QRect(50, 50, width, height));
         painter.translate(50, 50);
         for (std::size_t s = 0; s < 8; ++s) {
@@ -202,9 +203,10 @@ void BM_RefRasterPolylines(benchmark::State& state) {
             painter.drawPolyline(lines[s]);
         }
     }
-    state.SetLabel(state.range(0) ? "" : "reference: QPainter only");
+    state.SetLabel(state.range(0) ? "reference: QPainter only, antialiased"
+                                  : "reference: QPainter only");
 }
-BENCHMARK(BM_RefRasterPolylines)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefRasterPolylines)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Reference: Qt Charts given every point (no decimation).
 void BM_RefRedrawUndecimated(benchmark::State& state) {

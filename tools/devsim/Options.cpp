@@ -169,6 +169,21 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                 return fail("--wave must be none, sine, triangle or sawtooth");
             }
             o.wave = *w;
+        } else if (name == "--format") {
+            auto v = value();
+            auto f = v ? TelemetryFormatFromName(*v) : std::nullopt;
+            if (!f) {
+                return fail("--format must be kv, csv or log");
+            }
+            o.format = *f;
+        } else if (name == "--channels" || name == "--lines-per-second") {
+            auto v = value();
+            auto n = v ? ParseU32(*v) : std::nullopt;
+            if (!n || *n == 0 || (name == "--channels" && *n > kMaxTelemetryChannels)) {
+                return fail(name == "--channels" ? "--channels must be 1 to 64"
+                                                 : "--lines-per-second must be above 0");
+            }
+            (name == "--channels" ? o.channels : o.linesPerSecond) = *n;
         } else if (name == "--line-timing" && flag()) {
             o.lineTiming = true;
         } else if (name == "--chip" || name == "--fault" || name == "--dump") {
@@ -217,7 +232,8 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     if (o.interleave && o.wave == WaveKind::None) {
         return fail("--interleave needs --wave");
     }
-    if (o.mode == "telemetry" && o.intervalMs == 0 && (o.wave == WaveKind::None || o.interleave)) {
+    if (o.mode == "telemetry" && o.intervalMs == 0 && o.linesPerSecond == 0 &&
+        (o.wave == WaveKind::None || o.interleave)) {
         return fail("--interval must be above 0");
     }
     return result;
@@ -270,13 +286,19 @@ std::string UsageText() {
         "\n"
         "telemetry options:\n"
         "  --interval MS        one text line every MS milliseconds (default 1000)\n"
+        "  --lines-per-second N N text lines a second instead of --interval\n"
         "  --lines N            stop after N lines (default: endless)\n"
+        "  --format KIND        kv: GBK readings (default); csv: --channels numbers per\n"
+        "                       line, e.g. 12.345,-3.210,...; log: coloured UTF-8 log lines\n"
+        "                       like an ESP-IDF firmware, e.g. I (1234) sensor: temp=25.3°C,\n"
+        "                       with a yellow W or red E line now and then\n"
+        "  --channels N         values per csv line, 1 to 64 (default 3)\n"
         "  --wave KIND          send a raw byte waveform instead of text lines: sine,\n"
         "                       triangle, sawtooth or none (default none)\n"
         "  --interleave         send the text lines and the waveform together\n"
         "  --wave-rate N        waveform samples per second (default 100)\n"
         "  --wave-period N      samples per waveform cycle (default 100)\n"
-        "  Text lines are GBK encoded, e.g. 温度=23.5℃ 湿度=41% 电压=3.30V 计数=1 状态=正常\n"
+        "  kv lines are GBK encoded, e.g. 温度=23.5℃ 湿度=41% 电压=3.30V 计数=1 状态=正常\n"
         "  ending in CR LF. Sending pauses while no program has the port open.\n"
         "\n"
         "bootloader options:\n"

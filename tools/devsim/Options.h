@@ -6,6 +6,7 @@
 
 #include "devsim/Pattern.h"
 #include "devsim/Telemetry.h"
+#include "devsim/TelemetryFormats.h"
 
 namespace devsim {
 
@@ -42,6 +43,9 @@ struct Options {
     bool interleave = false;
     uint32_t waveRate = 100;  // samples per second
     uint32_t wavePeriod = 100;
+    TelemetryFormat format = TelemetryFormat::Kv;
+    uint32_t channels = 3;        // values per csv line
+    uint32_t linesPerSecond = 0;  // 0: one line per --interval
 
     // bootloader
     std::string chip = "f1";   // f1 (Erase 0x43) or f4 (Extended Erase only)

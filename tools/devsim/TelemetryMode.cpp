@@ -6,6 +6,7 @@
 
 #include "devsim/Modes.h"
 #include "devsim/Telemetry.h"
+#include "devsim/TelemetryFormats.h"
 
 namespace devsim {
 namespace {
@@ -18,6 +19,25 @@ constexpr size_t kMaxPending = 4096;
 
 double SecondsSince(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// Milliseconds between lines: --lines-per-second when given, else --interval.
+double LinePeriodMs(const Options& o) {
+    return o.linesPerSecond > 0 ? 1000.0 / o.linesPerSecond : static_cast<double>(o.intervalMs);
+}
+
+std::string LineFor(const Options& o, uint64_t count) {
+    switch (o.format) {
+        case TelemetryFormat::Csv:
+            return CsvTelemetryLine(count, o.channels);
+        case TelemetryFormat::Log:
+            // The tick a firmware prints: its time since boot when the line is due.
+            return LogTelemetryLine(
+                count, static_cast<uint64_t>(static_cast<double>(count - 1) * LinePeriodMs(o)));
+        case TelemetryFormat::Kv:
+            break;
+    }
+    return TelemetryLine(count);
 }
 
 }  // namespace
@@ -70,10 +90,10 @@ int RunTelemetry(Session& session, const Options& options) {
         const double elapsed = SecondsSince(epoch);
         if (text && !finished) {
             // First line at once, then one per interval.
-            const auto due = static_cast<uint64_t>(elapsed * 1000.0 / options.intervalMs) + 1;
+            const auto due = static_cast<uint64_t>(elapsed * 1000.0 / LinePeriodMs(options)) + 1;
             while (linesThisRun < due && (options.lines == 0 || lineCount < options.lines)) {
                 ++linesThisRun;
-                queue(TelemetryLine(++lineCount));
+                queue(LineFor(options, ++lineCount));
             }
         }
         if (wave && !finished) {
@@ -105,7 +125,7 @@ int RunTelemetry(Session& session, const Options& options) {
         }
         const short want = pending.empty() ? POLLIN : static_cast<short>(POLLIN | POLLOUT);
         session.Wait(want,
-                     wave ? 10 : static_cast<int>(std::clamp<uint32_t>(options.intervalMs, 1, 50)));
+                     wave ? 10 : static_cast<int>(std::clamp(LinePeriodMs(options), 1.0, 50.0)));
     }
 }
 

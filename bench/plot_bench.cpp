@@ -1,0 +1,293 @@
+// Plot costs, each beside a reference measured in the same run:
+// - parsing telemetry text (csv, GBK kv, coloured log) into points, beside a bare scan
+//   for line ends and a strtod over every field;
+// - a redraw of 5 million points (decimated per pixel column, handed to Qt Charts and
+//   painted), beside 500 points and beside 500 thousand points handed over undecimated;
+// - bytes per kept point at 10 million points, beside a QList<QPointF>.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+#include <QPolygonF>
+#include <QValueAxis>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "devsim/Telemetry.h"
+#include "devsim/TelemetryFormats.h"
+#include "plot/PlotModel.h"
+#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotWindow.h"
+
+using namespace zenta::plot;
+
+namespace {
+
+// About `bytes` of telemetry text: 0 csv with 8 channels, 1 GBK kv lines, 2 coloured log.
+std::string Telemetry(int format, std::size_t bytes) {
+    std::string text;
+    for (uint64_t n = 1; text.size() < bytes; ++n) {
+        text += format == 0   ? devsim::CsvTelemetryLine(n, 8)
+                : format == 1 ? devsim::TelemetryLine(n)
+                              : devsim::LogTelemetryLine(n, n);
+    }
+    return text;
+}
+
+const char* FormatName(int format) {
+    static const char* names[] = {"csv 8 channels", "GBK kv", "colour log"};
+    return names[format];
+}
+
+void BM_ParseIntoStore(benchmark::State& state) {
+    const std::string text = Telemetry(static_cast<int>(state.range(0)), 8 << 20);
+    PlotModel model;
+    std::size_t points = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        model.Clear();
+        state.ResumeTiming();
+        for (std::size_t pos = 0; pos < text.size(); pos += 4096) {
+            points += model.Feed(text.data() + pos, std::min<std::size_t>(4096, text.size() - pos),
+                                 1000 + static_cast<int64_t>(pos >> 12));
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.counters["points"] =
+        benchmark::Counter(static_cast<double>(points), benchmark::Counter::kIsRate);
+    state.SetLabel(FormatName(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ParseIntoStore)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// Reference: the least any line reader does (find every line end).
+void BM_RefScanLineEnds(benchmark::State& state) {
+    const std::string text = Telemetry(0, 8 << 20);
+    for (auto _ : state) {
+        std::size_t lines = 0;
+        for (const char* p = text.data();
+             (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p)));
+             ++p) {
+            ++lines;
+        }
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.SetLabel("csv 8 channels");
+}
+BENCHMARK(BM_RefScanLineEnds)->Unit(benchmark::kMillisecond);
+
+// Reference: strtod over every comma-separated field, no store.
+void BM_RefStrtodFields(benchmark::State& state) {
+    const std::string text = Telemetry(0, 8 << 20);
+    for (auto _ : state) {
+        double sum = 0;
+        const char* p = text.c_str();
+        const char* end = p + text.size();
+        while (p < end) {
+            char* next = nullptr;
+            sum += std::strtod(p, &next);
+            p = next == p ? p + 1 : next;
+            while (p < end && (*p == ',' || *p == '\r' || *p == '\n')) {
+                ++p;
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.SetLabel("csv 8 channels");
+}
+BENCHMARK(BM_RefStrtodFields)->Unit(benchmark::kMillisecond);
+
+// A shown window holding `points` points in 8 series over ten minutes of receive time.
+struct FilledWindow {
+    PlotWindow window;
+    PlotChartView* view;
+    explicit FilledWindow(std::size_t points)
+        : window(nullptr, std::max(points, kDefaultCapacity)) {
+        window.setRolling(false, 10);  // the whole history: every point is in view
+        window.resize(1200, 700);
+        window.show();
+        QApplication::processEvents();
+        const std::size_t lines = points / 8;
+        std::string chunk;
+        for (std::size_t n = 1; n <= lines; ++n) {
+            chunk += devsim::CsvTelemetryLine(n, 8);
+            if (n % 64 == 0 || n == lines) {
+                window.feed(chunk.data(), chunk.size(),
+                            1'000'000 + static_cast<int64_t>(n * 600'000 /
+                                                             std::max<std::size_t>(lines, 1)));
+                chunk.clear();
+            }
+        }
+        view = window.findChild<PlotChartView*>();
+        window.redrawNow();
+        QApplication::processEvents();
+    }
+};
+
+// Decimation, the hand-over to the chart and the paint of the chart area.
+void BM_Redraw(benchmark::State& state) {
+    FilledWindow f(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        f.window.redrawNow();
+        QApplication::processEvents();
+        f.view->viewport()->repaint();
+    }
+    state.counters["points"] = static_cast<double>(f.window.model().Store().TotalPoints());
+    state.SetLabel(state.range(0) > 1000 ? "decimated, whole history" : "reference: 500 points");
+}
+BENCHMARK(BM_Redraw)->Arg(5'000'000)->Arg(500)->Unit(benchmark::kMillisecond);
+
+// The decimation alone, for the same 5 million points.
+void BM_DecimateOnly(benchmark::State& state) {
+    PointStore store;
+    for (int s = 0; s < 8; ++s) {
+        store.AddSeries();
+    }
+    for (std::size_t i = 0; i < 5'000'000; ++i) {
+        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8));
+    }
+    std::vector<PlotPoint> out;
+    const double last = store.LastX(XMode::Time);
+    for (auto _ : state) {
+        std::size_t n = 0;
+        for (std::size_t s = 0; s < 8; ++s) {
+            store.Decimate(s, XMode::Time, 0, last, 1100, out);
+            n += out.size();
+        }
+        benchmark::DoNotOptimize(n);
+    }
+    state.counters["points"] = static_cast<double>(store.TotalPoints());
+}
+BENCHMARK(BM_DecimateOnly)->Unit(benchmark::kMillisecond);
+
+// Reference: the same decimated picture drawn straight with QPainter (8 polylines, one
+// pixel wide, clipped to the plot area) into an image: the least any chart library that
+// paints with Qt's raster engine pays for these pixels.
+void BM_RefRasterPolylines(benchmark::State& state) {
+    PointStore store;
+    for (int s = 0; s < 8; ++s) {
+        store.AddSeries();
+    }
+    for (std::size_t i = 0; i < 5'000'000; ++i) {
+        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8));
+    }
+    const int width = 1100;
+    const int height = 600;
+    const double last = store.LastX(XMode::Time);
+    std::vector<QPolygonF> lines(8);
+    std::vector<PlotPoint> out;
+    for (std::size_t s = 0; s < 8; ++s) {
+        store.Decimate(s, XMode::Time, 0, last, width, out);
+        for (const PlotPoint& p : out) {
+            lines[s].append(QPointF(p.x / last * width, height / 2 - p.y * height / 900));
+        }
+    }
+    QImage image(width + 100, height + 100, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, state.range(0) == 1);
+        painter.setClipRect(QRect(50, 50, width, height));
+        painter.translate(50, 50);
+        for (std::size_t s = 0; s < 8; ++s) {
+            QPen pen(QColor::fromHsv(static_cast<int>(s) * 40, 200, 200));
+            pen.setCosmetic(true);
+            painter.setPen(pen);
+            painter.drawPolyline(lines[s]);
+        }
+    }
+    state.SetLabel(state.range(0) ? "reference: QPainter only, antialiased"
+                                  : "reference: QPainter only");
+}
+BENCHMARK(BM_RefRasterPolylines)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Reference: Qt Charts given every point (no decimation).
+void BM_RefRedrawUndecimated(benchmark::State& state) {
+    const std::size_t perSeries = static_cast<std::size_t>(state.range(0)) / 8;
+    QChart* chart = new QChart;
+    chart->legend()->hide();
+    auto* x = new QValueAxis;
+    auto* y = new QValueAxis;
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    std::vector<QLineSeries*> series;
+    std::vector<QList<QPointF>> points(8);
+    for (int s = 0; s < 8; ++s) {
+        series.push_back(new QLineSeries);
+        chart->addSeries(series.back());
+        series.back()->attachAxis(x);
+        series.back()->attachAxis(y);
+        for (std::size_t i = 0; i < perSeries; ++i) {
+            points[s].append(QPointF(i / 1000.0, devsim::ChannelValue(i, s)));
+        }
+    }
+    x->setRange(0, perSeries / 1000.0);
+    y->setRange(-400, 400);
+    QChartView view(chart);
+    view.resize(1200, 700);
+    view.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        for (int s = 0; s < 8; ++s) {
+            series[s]->replace(points[s]);
+        }
+        QApplication::processEvents();
+        view.viewport()->repaint();
+    }
+    state.counters["points"] = static_cast<double>(perSeries * 8);
+    state.SetLabel("reference: Qt Charts, every point");
+}
+BENCHMARK(BM_RefRedrawUndecimated)->Arg(500'000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+double HeapBytes() {
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<double>(m.uordblks + m.hblkhd);
+}
+
+// Memory per kept point with the store full (10 million points, 8 series, then 1 million
+// more so the oldest are being dropped).
+void BM_BytesPerPoint(benchmark::State& state) {
+    for (auto _ : state) {
+        const double before = HeapBytes();
+        PointStore store;
+        for (int s = 0; s < 8; ++s) {
+            store.AddSeries();
+        }
+        for (std::size_t i = 0; i < 11'000'000; ++i) {
+            store.Append(i % 8, static_cast<int64_t>(i / 8), 1.0);
+        }
+        state.counters["bytes_per_point"] = (HeapBytes() - before) / store.TotalPoints();
+        state.counters["store_bytes_per_point"] =
+            static_cast<double>(store.MemoryBytes()) / store.TotalPoints();
+        state.counters["dropped"] = static_cast<double>(store.DroppedPoints());
+    }
+    {
+        const double before = HeapBytes();
+        QList<QPointF> list;
+        for (std::size_t i = 0; i < 10'000'000; ++i) {
+            list.append(QPointF(i, 1.0));
+        }
+        state.counters["ref_qlist_qpointf_bytes_per_point"] = (HeapBytes() - before) / list.size();
+    }
+}
+BENCHMARK(BM_BytesPerPoint)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,380 @@
+#include "plot/qt/PlotWindow.h"
+
+#include <QChart>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotTexts.h"
+
+namespace zenta::plot {
+namespace {
+
+constexpr int kTickMs = 100;
+constexpr int kDefaultSpanSeconds = 10;
+// Time between data redraws, in multiples of the last redraw's cost (about 5 % of a core).
+constexpr qint64 kRedrawBudgetFactor = 20;
+
+std::string DecodeName(std::string_view raw, PlotWindow::Encoding encoding) {
+    const QByteArray bytes(raw.data(), static_cast<qsizetype>(raw.size()));
+    QString text;
+    if (encoding == PlotWindow::Encoding::Utf8) {
+        text = QString::fromUtf8(bytes);
+    } else {
+        QStringDecoder decoder("GB18030");
+        text = decoder.isValid() ? decoder.decode(bytes) : QString::fromLatin1(bytes);
+    }
+    return text.toStdString();
+}
+
+}  // namespace
+
+PlotWindow::PlotWindow(QWidget* parent, std::size_t capacity)
+    : QWidget(parent, Qt::Window), model_(capacity), texts_(&PlotTexts::Get(false)) {
+    setEncoding(Encoding::Gb18030);
+    exportFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                    QStringLiteral("/zenta");
+    BuildUi();
+    ApplyTexts();
+    resize(900, 560);
+    tick_.setInterval(kTickMs);
+    connect(&tick_, &QTimer::timeout, this, &PlotWindow::OnTick);
+    tick_.start();
+    budgetClock_.start();
+}
+
+PlotWindow::~PlotWindow() = default;
+
+void PlotWindow::BuildUi() {
+    chart_ = new QChart();
+    chart_->legend()->hide();
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    chart_->setMargins(QMargins(4, 4, 4, 4));
+    axisX_ = new QValueAxis(chart_);
+    axisY_ = new QValueAxis(chart_);
+    axisX_->setRange(0, 1);
+    axisY_->setRange(0, 1);
+    chart_->addAxis(axisX_, Qt::AlignBottom);
+    chart_->addAxis(axisY_, Qt::AlignLeft);
+    view_ = new PlotChartView(chart_, this);
+    view_->setRenderHint(QPainter::Antialiasing, false);
+
+    xModeBox_ = new QComboBox(this);
+    xModeBox_->addItems({QString(), QString()});
+    rollingCheck_ = new QCheckBox(this);
+    rollingCheck_->setChecked(true);
+    spanSpin_ = new QSpinBox(this);
+    spanSpin_->setRange(1, 86400);
+    spanSpin_->setValue(kDefaultSpanSeconds);
+    autoYCheck_ = new QCheckBox(this);
+    autoYCheck_->setChecked(true);
+    yFromLabel_ = new QLabel(this);
+    yToLabel_ = new QLabel(this);
+    yMinSpin_ = new QDoubleSpinBox(this);
+    yMaxSpin_ = new QDoubleSpinBox(this);
+    for (QDoubleSpinBox* spin : {yMinSpin_, yMaxSpin_}) {
+        spin->setRange(-1e12, 1e12);
+        spin->setDecimals(3);
+        spin->setEnabled(false);
+    }
+    yMinSpin_->setValue(0);
+    yMaxSpin_->setValue(100);
+    pauseButton_ = new QPushButton(this);
+    resetButton_ = new QPushButton(this);
+    clearButton_ = new QPushButton(this);
+    csvButton_ = new QPushButton(this);
+    pngButton_ = new QPushButton(this);
+    legend_ = new QListWidget(this);
+    readout_ = new QLabel(this);
+    readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notice_ = new QLabel(this);
+
+    auto* bar = new QHBoxLayout;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{xModeBox_, rollingCheck_, spanSpin_, autoYCheck_,
+                                         yFromLabel_, yMinSpin_, yToLabel_, yMaxSpin_}) {
+        bar->addWidget(w);
+    }
+    bar->addStretch(1);
+    for (QWidget* w : {pauseButton_, resetButton_, clearButton_, csvButton_, pngButton_}) {
+        bar->addWidget(w);
+    }
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(view_);
+    split->addWidget(legend_);
+    split->setStretchFactor(0, 1);
+    split->setSizes({720, 180});
+    auto* foot = new QHBoxLayout;
+    foot->addWidget(readout_, 1);
+    foot->addWidget(notice_);
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(6, 6, 6, 6);
+    top->addLayout(bar);
+    top->addWidget(split, 1);
+    top->addLayout(foot);
+
+    connect(xModeBox_, &QComboBox::activated, this,
+            [this](int i) { setXMode(i == 1 ? XMode::Sample : XMode::Time); });
+    connect(rollingCheck_, &QCheckBox::toggled, this, [this] { resetView(); });
+    connect(spanSpin_, &QSpinBox::valueChanged, this, [this] { resetView(); });
+    connect(autoYCheck_, &QCheckBox::toggled, this, [this](bool on) {
+        yMinSpin_->setEnabled(!on);
+        yMaxSpin_->setEnabled(!on);
+        resetView();
+    });
+    for (QDoubleSpinBox* spin : {yMinSpin_, yMaxSpin_}) {
+        connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { resetView(); });
+    }
+    connect(pauseButton_, &QPushButton::clicked, this, [this] { setPaused(!paused_); });
+    connect(resetButton_, &QPushButton::clicked, this, &PlotWindow::resetView);
+    connect(clearButton_, &QPushButton::clicked, this, &PlotWindow::clear);
+    connect(csvButton_, &QPushButton::clicked, this, &PlotWindow::exportCsv);
+    connect(pngButton_, &QPushButton::clicked, this, &PlotWindow::exportPng);
+    connect(view_, &PlotChartView::userRangeChanged, this, [this] {
+        userView_ = true;
+        MarkDirty();
+    });
+    connect(view_, &PlotChartView::resetRequested, this, &PlotWindow::resetView);
+    connect(view_, &PlotChartView::cursorMoved, this, &PlotWindow::ShowReadout);
+    connect(legend_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const int row = legend_->row(item);
+        if (row >= 0) {
+            setSeriesVisible(row, item->checkState() == Qt::Checked);
+        }
+    });
+    connect(legend_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        const int row = legend_->row(item);
+        if (row >= 0) {
+            const QColor colour = QColorDialog::getColor(seriesColour(row), this);
+            if (colour.isValid()) {
+                setSeriesColour(row, colour);
+            }
+        }
+    });
+}
+
+void PlotWindow::ApplyTexts() {
+    const PlotTexts& t = *texts_;
+    setWindowTitle(t.title);
+    xModeBox_->setItemText(0, t.xTime);
+    xModeBox_->setItemText(1, t.xSample);
+    rollingCheck_->setText(t.rolling);
+    spanSpin_->setSuffix(t.seconds);
+    autoYCheck_->setText(t.autoY);
+    yFromLabel_->setText(t.yFrom);
+    yToLabel_->setText(t.yTo);
+    pauseButton_->setText(paused_ ? t.resume : t.pause);
+    resetButton_->setText(t.resetView);
+    clearButton_->setText(t.clear);
+    csvButton_->setText(t.exportCsv);
+    pngButton_->setText(t.exportPng);
+    legend_->setToolTip(t.legendHint);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        lines_[i]->setName(SeriesName(i));
+    }
+    UpdateLegend();
+    UpdateNotice();
+    ShowReadout({}, false);
+}
+
+void PlotWindow::feed(const char* data, std::size_t size, qint64 msecsSinceEpoch) {
+    if (model_.Feed(data, size, msecsSinceEpoch) > 0) {
+        dataDirty_ = true;
+    }
+}
+
+void PlotWindow::feed(const QByteArray& data, qint64 msecsSinceEpoch) {
+    feed(data.constData(), static_cast<std::size_t>(data.size()), msecsSinceEpoch);
+}
+
+void PlotWindow::setEncoding(Encoding encoding) {
+    encoding_ = encoding;
+    model_.SetNameDecoder([encoding](std::string_view raw) { return DecodeName(raw, encoding); });
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        lines_[i]->setName(SeriesName(i));
+    }
+    if (legend_) {
+        UpdateLegend();
+    }
+}
+
+void PlotWindow::setEnglish(bool english) {
+    english_ = english;
+    texts_ = &PlotTexts::Get(english);
+    ApplyTexts();
+}
+
+void PlotWindow::setExportFolder(const QString& folder) {
+    exportFolder_ = folder;
+}
+
+void PlotWindow::saveState(QSettings& settings) const {
+    settings.beginGroup(QStringLiteral("Plot"));
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("xMode"),
+                      xMode_ == XMode::Sample ? QStringLiteral("sample") : QStringLiteral("time"));
+    settings.setValue(QStringLiteral("rolling"), isRolling());
+    settings.setValue(QStringLiteral("rollingSeconds"), rollingSeconds());
+    settings.setValue(QStringLiteral("autoY"), autoYCheck_->isChecked());
+    settings.setValue(QStringLiteral("yMin"), yMinSpin_->value());
+    settings.setValue(QStringLiteral("yMax"), yMaxSpin_->value());
+    // "#rrggbb<TAB>name" ("#3" for column 3): a tab never occurs in a name (it separates
+    // fields).
+    QStringList colours;
+    for (auto it = userColours_.cbegin(); it != userColours_.cend(); ++it) {
+        colours << it.value().name() + QLatin1Char('\t') + it.key();
+    }
+    colours.sort();
+    settings.setValue(QStringLiteral("colours"), colours);
+    settings.endGroup();
+}
+
+void PlotWindow::restoreState(QSettings& settings) {
+    settings.beginGroup(QStringLiteral("Plot"));
+    const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray();
+    if (!geometry.isEmpty()) {
+        restoreGeometry(geometry);
+    }
+    setXMode(settings.value(QStringLiteral("xMode")).toString() == QLatin1String("sample")
+                 ? XMode::Sample
+                 : XMode::Time);
+    setRolling(settings.value(QStringLiteral("rolling"), true).toBool(),
+               settings.value(QStringLiteral("rollingSeconds"), kDefaultSpanSeconds).toInt());
+    autoYCheck_->setChecked(settings.value(QStringLiteral("autoY"), true).toBool());
+    yMinSpin_->setValue(settings.value(QStringLiteral("yMin"), 0.0).toDouble());
+    yMaxSpin_->setValue(settings.value(QStringLiteral("yMax"), 100.0).toDouble());
+    for (const QString& entry : settings.value(QStringLiteral("colours")).toStringList()) {
+        const qsizetype tab = entry.indexOf(QLatin1Char('\t'));
+        const QColor colour(entry.left(tab));
+        if (tab > 0 && colour.isValid()) {
+            userColours_.insert(entry.mid(tab + 1), colour);
+        }
+    }
+    settings.endGroup();
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        lines_[i]->setColor(seriesColour(static_cast<int>(i)));
+    }
+    UpdateLegend();
+    resetView();
+}
+
+QStringList PlotWindow::seriesNames() const {
+    QStringList names;
+    for (std::size_t i = 0; i < model_.Series().size(); ++i) {
+        names << SeriesName(i);
+    }
+    return names;
+}
+
+std::optional<double> PlotWindow::lastValue(int series) const {
+    const PointStore& store = model_.Store();
+    if (series < 0 || static_cast<std::size_t>(series) >= store.SeriesCount() ||
+        store.Size(series) == 0) {
+        return std::nullopt;
+    }
+    return store.Value(series, store.Size(series) - 1);
+}
+
+bool PlotWindow::isRolling() const {
+    return rollingCheck_->isChecked();
+}
+
+int PlotWindow::rollingSeconds() const {
+    return spanSpin_->value();
+}
+
+QRectF PlotWindow::viewRange() const {
+    return view_->ValueRange();
+}
+
+QString PlotWindow::readoutText() const {
+    return readout_->text();
+}
+
+QString PlotWindow::noticeText() const {
+    return notice_->text();
+}
+
+void PlotWindow::clear() {
+    model_.Clear();
+    chart_->removeAllSeries();
+    lines_.clear();
+    visible_.clear();
+    legend_->clear();
+    noticeIsSaved_ = false;
+    UpdateNotice();
+    resetView();
+}
+
+void PlotWindow::setPaused(bool paused) {
+    if (paused && !paused_) {
+        frozenX_ = LiveXRange();  // the view stays where it was; points still go in
+    }
+    paused_ = paused;
+    pauseButton_->setText(paused ? texts_->resume : texts_->pause);
+    UpdateNotice();
+    MarkDirty();
+}
+
+void PlotWindow::resetView() {
+    userView_ = false;
+    MarkDirty();
+}
+
+void PlotWindow::setXMode(XMode mode) {
+    xMode_ = mode;
+    xModeBox_->setCurrentIndex(mode == XMode::Sample ? 1 : 0);
+    resetView();
+}
+
+void PlotWindow::setRolling(bool rolling, int seconds) {
+    spanSpin_->setValue(std::clamp(seconds, spanSpin_->minimum(), spanSpin_->maximum()));
+    rollingCheck_->setChecked(rolling);
+    resetView();
+}
+
+void PlotWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    MarkDirty();  // more or fewer pixel columns
+}
+
+void PlotWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    MarkDirty();
+}
+
+void PlotWindow::OnTick() {
+    if (!isVisible() || !(dirty_ || (dataDirty_ && !paused_))) {
+        return;
+    }
+    // New points alone are drawn within a CPU budget: with millions of points in view a
+    // redraw costs tens of ms, so the next one waits in proportion. A user's zoom or pan
+    // is drawn at once.
+    const qint64 now = budgetClock_.elapsed();
+    if (!dirty_ && now < nextDataRedrawMs_) {
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    redrawNow();
+    const qint64 costMs = (timer.nsecsElapsed() + view_->LastPaintNsecs()) / 1'000'000;
+    nextDataRedrawMs_ = now + costMs * kRedrawBudgetFactor;
+}
+
+}  // namespace zenta::plot

@@ -1,0 +1,90 @@
+// Export of every kept point as CSV and of the view as PNG. A file name is taken only when
+// no file of that name exists (created exclusively), so nothing is ever overwritten.
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QPixmap>
+#include <fstream>
+
+#include "plot/CsvExport.h"
+#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotTexts.h"
+#include "plot/qt/PlotWindow.h"
+
+namespace zenta::plot {
+
+QString PlotWindow::ReserveFile(const QString& extension, QString* error) const {
+    if (!QDir().mkpath(exportFolder_)) {
+        *error = QStringLiteral("cannot create folder");
+        return {};
+    }
+    const QString stem =
+        QDir(exportFolder_)
+            .filePath(QStringLiteral("plot_") +
+                      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
+    for (int n = 0; n < 1000; ++n) {
+        const QString path =
+            (n == 0 ? stem : stem + QStringLiteral("_%1").arg(n)) + QLatin1Char('.') + extension;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            return path;
+        }
+        if (!file.exists()) {
+            *error = file.errorString();
+            return {};
+        }
+    }
+    *error = QStringLiteral("too many files of that name");
+    return {};
+}
+
+QString PlotWindow::exportCsv() {
+    QString error;
+    const QString path = ReserveFile(QStringLiteral("csv"), &error);
+    if (!path.isEmpty()) {
+        std::vector<std::string> names;
+        for (const QString& name : seriesNames()) {
+            names.push_back(name.toStdString());
+        }
+        std::ofstream out(QFile::encodeName(path).toStdString(),
+                          std::ios::binary | std::ios::trunc);
+        if (out && WriteCsv(model_.Store(), texts_->timeHeader.toStdString(), names, out)) {
+            out.close();
+            if (out) {
+                SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
+                noticeIsSaved_ = true;
+                emit exported(path);
+                return path;
+            }
+        }
+        error = QStringLiteral("write failed");
+    }
+    SetNotice(texts_->saveFailed.arg(
+                  QDir::toNativeSeparators(path.isEmpty() ? exportFolder_ : path), error),
+              true);
+    noticeIsSaved_ = true;
+    return {};
+}
+
+QString PlotWindow::exportPng() {
+    QString error;
+    const QString path = ReserveFile(QStringLiteral("png"), &error);
+    if (!path.isEmpty()) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::ExistingOnly) &&
+            view_->grab().save(&file, "PNG")) {
+            SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
+            noticeIsSaved_ = true;
+            emit exported(path);
+            return path;
+        }
+        error = file.errorString();
+    }
+    SetNotice(texts_->saveFailed.arg(
+                  QDir::toNativeSeparators(path.isEmpty() ? exportFolder_ : path), error),
+              true);
+    noticeIsSaved_ = true;
+    return {};
+}
+
+}  // namespace zenta::plot

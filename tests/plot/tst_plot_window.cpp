@@ -1,0 +1,259 @@
+// The plot window as a user drives it: series from received lines, both languages and
+// encodings, pause, zoom, export round trip and stored settings.
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <map>
+
+#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotWindow.h"
+
+using zenta::plot::PlotWindow;
+using zenta::plot::XMode;
+
+namespace {
+
+// GBK: 温度=23.5℃ 湿度=41%
+const QByteArray kGbkLine("\xCE\xC2\xB6\xC8=23.5\xA1\xE6 \xCA\xAA\xB6\xC8=41%\r\n");
+const QString kTemperature = QString::fromUtf8("温度");
+const QString kHumidity = QString::fromUtf8("湿度");
+
+// Splits a CSV line (no quoting needed for these names).
+QStringList Cells(const QString& line) {
+    return line.split(QLatin1Char(','));
+}
+
+}  // namespace
+
+class PlotWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void namesFollowEncodingAndLanguage();
+    void pauseFreezesTheViewButKeepsRecording();
+    void zoomAndResetView();
+    void csvHoldsEveryPointAndNeverOverwrites();
+    void pngOfTheView();
+    void droppedPointsAreAnnounced();
+    void settingsRoundTrip();
+};
+
+void PlotWindowTest::namesFollowEncodingAndLanguage() {
+    PlotWindow w;
+    // Byte by byte: the GBK names and the numbers arrive in pieces.
+    for (char c : kGbkLine) {
+        w.feed(&c, 1, 1000);
+    }
+    w.feed(QByteArray("1,2,3\n"), 1100);
+    QCOMPARE(w.seriesNames(), QStringList({kTemperature, kHumidity, QStringLiteral("列1"),
+                                           QStringLiteral("列2"), QStringLiteral("列3")}));
+    QCOMPARE(w.lastValue(0), std::optional<double>(23.5));
+    QCOMPARE(w.lastValue(4), std::optional<double>(3));
+    QVERIFY(!w.lastValue(5));
+
+    w.setEnglish(true);
+    QCOMPARE(w.seriesNames().at(2), QStringLiteral("Column 1"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Plot"));
+    // The same names in UTF-8, once the receive window decodes UTF-8.
+    w.setEncoding(PlotWindow::Encoding::Utf8);
+    w.feed(QString::fromUtf8("温度=24\n").toUtf8(), 1200);
+    QCOMPARE(w.seriesNames().size(), 6);
+    QCOMPARE(w.seriesNames().at(5), kTemperature);
+    QVERIFY(w.seriesNames().at(0) != kTemperature);  // GBK bytes read as UTF-8 now
+    w.setEncoding(PlotWindow::Encoding::Gb18030);
+    QCOMPARE(w.seriesNames().at(0), kTemperature);
+    w.setEnglish(false);
+    QCOMPARE(w.windowTitle(), QStringLiteral("绘图"));
+}
+
+void PlotWindowTest::pauseFreezesTheViewButKeepsRecording() {
+    PlotWindow w;
+    w.setRolling(false, 10);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i <= 10; ++i) {
+        w.feed(QByteArray::number(i) + '\n', 1000 + i * 1000);
+    }
+    w.redrawNow();
+    QCOMPARE(w.viewRange().left(), 0.0);
+    QCOMPARE(w.viewRange().right(), 10.0);
+    w.setPaused(true);
+    for (int i = 11; i <= 20; ++i) {
+        w.feed(QByteArray::number(i) + '\n', 1000 + i * 1000);
+    }
+    QTest::qWait(300);
+    QCOMPARE(w.viewRange().right(), 10.0);
+    QCOMPARE(w.lastValue(0), std::optional<double>(20));
+    QVERIFY(!w.noticeText().isEmpty());
+    w.setPaused(false);
+    QTRY_COMPARE(w.viewRange().right(), 20.0);
+    // Rolling view: the last 5 seconds; sample numbers as x.
+    w.setRolling(true, 5);
+    w.redrawNow();
+    QCOMPARE(w.viewRange().left(), 15.0);
+    w.setXMode(XMode::Sample);
+    w.redrawNow();
+    QCOMPARE(w.viewRange().left(), 15.0);
+    QCOMPARE(w.viewRange().right(), 20.0);
+}
+
+void PlotWindowTest::zoomAndResetView() {
+    PlotWindow w;
+    w.setRolling(false, 10);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i <= 100; ++i) {
+        w.feed(QByteArray::number(i % 7) + '\n', 1000 + i * 100);
+    }
+    w.redrawNow();
+    const QRectF whole = w.viewRange();
+    auto* view = w.findChild<zenta::plot::PlotChartView*>();
+    QVERIFY(view);
+    const QPointF centre = view->chart()->plotArea().center();
+    QWheelEvent wheel(centre, view->mapToGlobal(centre), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    const QRectF zoomed = w.viewRange();
+    QVERIFY(zoomed.width() < whole.width() * 0.7);
+    // New points do not move a view the user chose.
+    w.feed(QByteArray("50\n"), 20000);
+    w.redrawNow();
+    QCOMPARE(w.viewRange(), zoomed);
+    // The cursor readout names each series' value at the mouse.
+    QTest::mouseMove(view->viewport(), centre.toPoint());
+    QTRY_VERIFY(w.readoutText().contains(QStringLiteral("列1 = ")));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre.toPoint());
+    w.redrawNow();
+    QCOMPARE(w.viewRange().right(), 19.0);
+    // Autoscale: 5 % above and below the values shown (0 .. 50).
+    QCOMPARE(w.viewRange().top(), -2.5);
+    QCOMPARE(w.viewRange().bottom(), 52.5);
+}
+
+void PlotWindowTest::csvHoldsEveryPointAndNeverOverwrites() {
+    QTemporaryDir dir;
+    PlotWindow w;
+    w.setExportFolder(dir.path());
+    // Two lines in one millisecond stay two rows; a series missing from a line leaves
+    // its cell empty; names with a comma in them are quoted.
+    w.feed(QByteArray("1.5,2\n3,4\n"), 5000);
+    w.feed(kGbkLine, 5250);
+    w.feed(QByteArray("0.1e-3,-7 x=1e300\n"), 7001);
+    const QString path = w.exportCsv();
+    QVERIFY2(!path.isEmpty(), qPrintable(w.noticeText()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines =
+        QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(Cells(lines[0]),
+             QStringList({QStringLiteral("时间(秒)"), QStringLiteral("列1"), QStringLiteral("列2"),
+                          kTemperature, kHumidity, QStringLiteral("x")}));
+    // Read back, every series has exactly the points the store holds.
+    std::map<int, std::vector<std::pair<double, double>>> back;
+    for (int r = 1; r < lines.size(); ++r) {
+        const QStringList cells = Cells(lines[r]);
+        QCOMPARE(cells.size(), 6);
+        for (int c = 1; c < cells.size(); ++c) {
+            if (!cells[c].isEmpty()) {
+                back[c - 1].push_back({cells[0].toDouble(), cells[c].toDouble()});
+            }
+        }
+    }
+    const auto& store = w.model().Store();
+    QCOMPARE(back.size(), store.SeriesCount());
+    for (std::size_t s = 0; s < store.SeriesCount(); ++s) {
+        QCOMPARE(back[int(s)].size(), store.Size(s));
+        for (std::size_t i = 0; i < store.Size(s); ++i) {
+            QCOMPARE(back[int(s)][i].first, store.X(s, i, XMode::Time));
+            QCOMPARE(back[int(s)][i].second, store.Value(s, i));  // exact, not rounded
+        }
+    }
+    QCOMPARE(lines.size(), 5);
+    const QString again = w.exportCsv();
+    QVERIFY(!again.isEmpty() && again != path);
+    QCOMPARE(QFile(path).size(), bytes.size());
+
+    // A folder that cannot be made: no file, and the notice says why.
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    w.setExportFolder(dir.filePath(QStringLiteral("blocker/sub")));
+    QVERIFY(w.exportCsv().isEmpty());
+    QVERIFY(w.noticeText().contains(QStringLiteral("blocker")));
+}
+
+void PlotWindowTest::pngOfTheView() {
+    QTemporaryDir dir;
+    PlotWindow w;
+    w.setExportFolder(dir.path());
+    w.resize(640, 400);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.feed(QByteArray("1\n5\n2\n"), 1000);
+    w.redrawNow();
+    const QString first = w.exportPng();
+    const QString second = w.exportPng();
+    QVERIFY(!first.isEmpty() && !second.isEmpty() && first != second);
+    QImage image(first);
+    QVERIFY(!image.isNull());
+    QVERIFY(image.width() > 100 && image.height() > 100);
+}
+
+void PlotWindowTest::droppedPointsAreAnnounced() {
+    PlotWindow w(nullptr, 100);
+    w.setEnglish(true);
+    QByteArray lines;
+    for (int i = 0; i < 60; ++i) {
+        lines += QByteArray::number(i) + ',' + QByteArray::number(-i) + '\n';
+    }
+    w.feed(lines, 1000);
+    QVERIFY(w.noticeText().isEmpty() || !w.noticeText().contains(QStringLiteral("dropped")));
+    w.redrawNow();
+    QCOMPARE(w.model().Store().TotalPoints(), std::size_t(100));
+    QVERIFY(w.noticeText().contains(QStringLiteral("20 points were dropped")));
+    w.clear();
+    QVERIFY(w.seriesNames().isEmpty());
+    QVERIFY(!w.noticeText().contains(QStringLiteral("dropped")));
+}
+
+void PlotWindowTest::settingsRoundTrip() {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("zenta-ext.ini"));
+    {
+        PlotWindow w;
+        w.feed(kGbkLine, 1000);
+        w.setXMode(XMode::Sample);
+        w.setRolling(false, 42);
+        w.setSeriesColour(0, QColor(0x12, 0x34, 0x56));
+        w.feed(QByteArray("1,2\n"), 1000);
+        w.setSeriesColour(3, QColor(0x65, 0x43, 0x21));
+        w.setGeometry(100, 120, 700, 450);
+        QSettings settings(ini, QSettings::IniFormat);
+        w.saveState(settings);
+    }
+    PlotWindow w;
+    QSettings settings(ini, QSettings::IniFormat);
+    w.restoreState(settings);
+    QCOMPARE(w.xMode(), XMode::Sample);
+    QVERIFY(!w.isRolling());
+    QCOMPARE(w.rollingSeconds(), 42);
+    QCOMPARE(w.size(), QSize(700, 450));
+    // The colour belongs to the name: the series gets it when it appears again.
+    w.feed(QByteArray("1,2\n"), 1000);
+    w.feed(kGbkLine, 1000);
+    QCOMPARE(w.seriesColour(2), QColor(0x12, 0x34, 0x56));
+    QVERIFY(w.seriesColour(3) != QColor(0x12, 0x34, 0x56));
+    QVERIFY(w.seriesColour(0) != QColor(0x65, 0x43, 0x21));
+    // A column keeps its colour in the other language.
+    QCOMPARE(w.seriesColour(1), QColor(0x65, 0x43, 0x21));
+    w.setEnglish(true);
+    QCOMPARE(w.seriesColour(1), QColor(0x65, 0x43, 0x21));
+}
+
+QTEST_MAIN(PlotWindowTest)
+#include "tst_plot_window.moc"

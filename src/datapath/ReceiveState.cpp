@@ -73,25 +73,26 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     const std::size_t hexStart = rxHexAll.size();
     AppendHex(rxHexAll, chunk);
 
+    // The text form is kept the same way in both display modes: the trim holds a lead
+    // byte back whatever the mode, so the next chunk must take it in either mode, or a
+    // later switch to text shows a byte lost and the pairs after it misaligned.
     std::string piece;
-    if (!in.hexDisplay && leadBytePending && !chunk.empty()) {
+    if (leadBytePending && !chunk.empty()) {
         piece.push_back(pendingLeadByte);
     }
     const std::size_t prefix = piece.size();
     AppendDisplayText(piece, chunk, in.progress);
 
-    if (!in.hexDisplay) {
-        if (piece.size() == prefix) {
-            piece.clear();  // nothing displayable: the held byte stays held
+    if (piece.size() == prefix) {
+        piece.clear();  // nothing displayable: the held byte stays held
+    } else {
+        const auto last = static_cast<unsigned char>(piece.back());
+        if (last < 0x80 || WalkPairs(piece) == piece.size()) {
+            leadBytePending = false;
         } else {
-            const auto last = static_cast<unsigned char>(piece.back());
-            if (last < 0x80 || WalkPairs(piece) == piece.size()) {
-                leadBytePending = false;
-            } else {
-                pendingLeadByte = piece.back();
-                leadBytePending = true;
-                piece.pop_back();
-            }
+            pendingLeadByte = piece.back();
+            leadBytePending = true;
+            piece.pop_back();
         }
     }
     rxTextAll.append(piece);

@@ -206,5 +206,44 @@ TEST(ReceiveState, HeldLeadByteIsShownOnceAcrossTheTrim) {
     }
 }
 
+TEST(ReceiveState, TrimWithHexDisplayKeepsTheHeldLeadByte) {
+    // The trim holds B0 back while HEX display is on; the next chunk, still in HEX
+    // display, must take it, or the text after a switch loses it and pairs A1 with "|".
+    ReceiveState st;
+    FeedMany(st, 4'999'984, [](std::size_t) { return 'a'; });
+    EXPECT_TRUE(Feed(st, std::string(17, 'Z') + "\xB0", true).trimmed);
+    Feed(st, "\xA1|END\n", true);
+    EXPECT_EQ(st.WindowText(false).substr(st.WindowText(false).size() - 10), "ZZ\xB0\xA1|END\r\n");
+    Feed(st, "next-line\n", true);
+    Feed(st, "\xB0", true);
+    Feed(st, "\xA1!", false);  // held in HEX display, completed after the switch
+    EXPECT_EQ(st.WindowText(false).substr(st.WindowText(false).size() - 19),
+              "END\r\nnext-line\r\n\xB0\xA1!");
+    EXPECT_EQ(st.rxHexAll, BytesToHex(st.rxRawAll));
+}
+
+TEST(ReceiveState, TextFormDoesNotDependOnChunksOrDisplayMode) {
+    // Random device-like bytes fed whole and in random chunks with random display
+    // modes: the text form and the held byte are the same.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(1 + next() % 300, '\0');
+        for (char& c : bytes) {
+            c = next() % 2 ? static_cast<char>(0x80 + next() % 0x80) : "A\r\n\x00"[next() % 4];
+        }
+        ReceiveState whole;
+        Feed(whole, bytes);
+        ReceiveState cut;
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t n = std::min<std::size_t>(next() % 7, bytes.size() - at);
+            Feed(cut, std::string_view(bytes).substr(at, n), next() % 2 == 0);
+            at += n;
+        }
+        ASSERT_EQ(cut.rxTextAll, whole.rxTextAll) << "round " << round;
+        ASSERT_EQ(cut.leadBytePending, whole.leadBytePending);
+    }
+}
+
 }  // namespace
 }  // namespace zenta

@@ -44,7 +44,8 @@ std::optional<std::string> TypedLine::OnKey(std::string_view keyText, bool portO
         RemoveLastCharacter();
         return std::nullopt;
     }
-    if (keyText.size() == 1 && IsExcludedControl(keyText[0])) {
+    // Delete is an editing key like Backspace, but removes nothing before the caret.
+    if (keyText.size() == 1 && (IsExcludedControl(keyText[0]) || keyText[0] == 0x7F)) {
         return std::nullopt;
     }
     line_.append(keyText);

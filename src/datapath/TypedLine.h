@@ -12,7 +12,8 @@ class TypedLine {
   public:
     // One key press with the bytes of its text. Returns the bytes to write when the
     // key is Enter and the port is open (the line, its CR and an LF), else nullopt.
-    // Control keys 01h, 03h, 0Ah, 16h, 18h, 1Ah are not part of the line; Backspace
+    // Control keys 01h, 03h, 0Ah, 16h, 18h, 1Ah and Delete (7Fh) are not part of the line;
+    // Backspace
     // removes the last character, so what is sent is what the user sees.
     std::optional<std::string> OnKey(std::string_view keyText, bool portOpen);
 

@@ -49,12 +49,12 @@ TEST(ReceiveState, TextModeAccumulatesAllThreeForms) {
 TEST(ReceiveState, SplitDoubleByteCharacterIsHeldBack) {
     ReceiveState st;
     EXPECT_EQ(Feed(st, "\xB0").display, "");
-    EXPECT_TRUE(st.leadBytePending);
+    EXPECT_FALSE(st.heldBytes.empty());
     EXPECT_EQ(Feed(st, "\xA1").display, "\xB0\xA1");
-    EXPECT_FALSE(st.leadBytePending);
+    EXPECT_TRUE(st.heldBytes.empty());
 
     EXPECT_EQ(Feed(st, "A\xB0\xA1").display, "A\xB0\xA1");
-    EXPECT_FALSE(st.leadBytePending);
+    EXPECT_TRUE(st.heldBytes.empty());
 
     EXPECT_EQ(Feed(st, "A\xB0").display, "A");
     EXPECT_EQ(Feed(st, "\r").display, "");  // nothing displayable: still held
@@ -165,7 +165,7 @@ TEST(ReceiveState, TrimStartsTextOnCharacterBoundaryAndKeepsHeldByteOut) {
     ReceiveState st;
     // "XY", then B0 A1 pairs; with the last chunk the kept part begins on a trail byte.
     FeedMany(st, 5'000'000, [](std::size_t i) { return i < 2 ? 'X' : "\xB0\xA1"[i % 2]; });
-    EXPECT_FALSE(st.leadBytePending);
+    EXPECT_TRUE(st.heldBytes.empty());
     EXPECT_TRUE(Feed(st, "ZZ\xB0").trimmed);  // ends on a lead byte that is held back
 
     ASSERT_EQ(st.rxRawAll.size(), 100'000u);
@@ -202,7 +202,7 @@ TEST(ReceiveState, HeldLeadByteIsShownOnceAcrossTheTrim) {
                   "abcdefgh\xB0\xA1"
                   "end");
         EXPECT_EQ(st.rxTextAll, window);  // HEX display on and off shows the same
-        EXPECT_FALSE(st.leadBytePending);
+        EXPECT_TRUE(st.heldBytes.empty());
     }
 }
 
@@ -241,7 +241,7 @@ TEST(ReceiveState, TextFormDoesNotDependOnChunksOrDisplayMode) {
             at += n;
         }
         ASSERT_EQ(cut.rxTextAll, whole.rxTextAll) << "round " << round;
-        ASSERT_EQ(cut.leadBytePending, whole.leadBytePending);
+        ASSERT_EQ(cut.heldBytes, whole.heldBytes);
     }
 }
 

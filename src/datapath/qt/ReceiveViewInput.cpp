@@ -250,6 +250,8 @@ void ReceiveView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* copyAction = menu.addAction(menuCopy_, this, [this] { copy(); });
     copyAction->setEnabled(hasSelection());
+    QAction* copyPlainAction = menu.addAction(menuCopyPlain_, this, [this] { copyPlain(); });
+    copyPlainAction->setEnabled(hasSelection());
     menu.addAction(menuSelectAll_, this, &ReceiveView::selectAll);
     menu.addSeparator();
     menu.addAction(menuClear_, this, [this] {

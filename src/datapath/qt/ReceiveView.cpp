@@ -373,7 +373,6 @@ void ReceiveView::setUnits(std::u16string_view units, bool parse) {
     pendingMarks_.clear();
     laidOut_ = false;
     holdTimer_.stop();
-    decoder_.reset();
     ansi_.Reset();
     styles_.clear();
     if (parse && ansiOn_) {
@@ -399,12 +398,15 @@ void ReceiveView::setUnits(std::u16string_view units, bool parse) {
 void ReceiveView::setPlainText(const QString& text) {
     QString t = text;
     t.remove(u'\r');
+    decoder_.reset();
     setUnits(unitsOf(t), true);
 }
 
 void ReceiveView::setReceivedText(QByteArrayView windowText, bool hexDisplay) {
-    QString t = hexDisplay ? QString::fromLatin1(windowText)
-                           : TextStream::decodeAll(encoding(), windowText);
+    // An incomplete character at the end stays in the decoder: the next bytes
+    // complete it as they would have without the switch.
+    decoder_.reset();
+    QString t = hexDisplay ? QString::fromLatin1(windowText) : decoder_.decode(windowText);
     t.remove(u'\r');
     setUnits(unitsOf(t), !hexDisplay);
 }

@@ -232,8 +232,9 @@ void ReceiveView::convert(QByteArrayView display, qsizetype headerBytes, bool he
     }
     QString text = decoder_.decode(rest);
     text.remove(u'\r');
-    if (!ansiOn_) {
-        putText(unitsOf(text), {}, TextStyle{});
+    // Most text holds no escape: it goes in without a copy through the parser.
+    if (!ansiOn_ || (!ansi_.InSequence() && !text.contains(QChar(0x1B)))) {
+        putText(unitsOf(text), {}, ansiOn_ ? ansi_.style() : TextStyle{});
         return;
     }
     const TextStyle start = ansi_.style();
@@ -270,6 +271,11 @@ void ReceiveView::putText(std::u16string_view visible, const std::vector<StyleMa
             style = marks[m++].style;
         }
         const std::size_t end = m < marks.size() ? marks[m].offset : n;
+        if (!stamps_ && i < end) {
+            put(visible.substr(i, end - i), style);
+            lineStart_ = visible[end - 1] == u'\n';
+            i = end;
+        }
         while (i < end) {
             if (lineStart_ && stamps_) {
                 if (stampNow_.empty()) {

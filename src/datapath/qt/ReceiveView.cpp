@@ -235,9 +235,12 @@ void ReceiveView::convert(QByteArrayView display, qsizetype headerBytes, bool he
     // Most text holds no escape: it goes in without a copy through the parser.
     if (!ansiOn_ || (!ansi_.InSequence() && !text.contains(QChar(0x1B)))) {
         putText(unitsOf(text), {}, ansiOn_ ? ansi_.style() : TextStyle{});
+        if (ansiOn_ && !text.isEmpty()) {
+            ansi_.MarkShown();
+        }
         return;
     }
-    const TextStyle start = ansi_.style();
+    const TextStyle start = ansi_.shownStyle();
     std::u16string visible;
     std::vector<StyleMark> marks;
     ansi_.Feed(unitsOf(text), visible, marks);
@@ -392,7 +395,7 @@ void ReceiveView::setUnits(std::u16string_view units, bool parse) {
     } else {
         text_.setText(units, u'\r');
     }
-    pendingStyle_ = ansi_.style();
+    pendingStyle_ = styles_.at(text_.size());
     lineStart_ = text_.size() == 0 || text_.text().back() == u'\n';
     anchor_ = caret_ = text_.size();
     const LookHold hold(verticalScrollBar());

@@ -29,35 +29,32 @@ std::uint32_t PaletteColour(int index) {
 }
 
 void AnsiParser::Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks) {
-    const TextStyle start = marks.empty() ? style_ : marks.back().style;
     std::size_t i = 0;
     const std::size_t n = in.size();
     while (i < n) {
         if (state_ == State::Ground) {
             const std::size_t j = std::min(in.find(static_cast<char16_t>(kEsc), i), n);
-            out.append(in.substr(i, j - i));
-            i = j;
-            if (i == n) {
-                break;
+            if (j > i) {
+                Show(out.size(), marks);
+                out.append(in.substr(i, j - i));
+                i = j;
+                continue;
             }
         }
-        const TextStyle before = style_;
         if (!Step(in[i])) {
+            Show(out.size(), marks);
             out.push_back(in[i]);
         }
-        if (!(style_ == before)) {
-            if (!marks.empty() && marks.back().offset == out.size()) {
-                // Styles between two visible units: only the last one counts.
-                marks.pop_back();
-                const TextStyle prior = marks.empty() ? start : marks.back().style;
-                if (!(prior == style_)) {
-                    marks.push_back({out.size(), style_});
-                }
-            } else {
-                marks.push_back({out.size(), style_});
-            }
-        }
         ++i;
+    }
+}
+
+// A style is marked where the first unit drawn in it goes, so styles that change
+// again before any text shows leave no mark, wherever the pieces were cut.
+void AnsiParser::Show(std::size_t offset, std::vector<StyleMark>& marks) {
+    if (!(style_ == shown_)) {
+        marks.push_back({offset, style_});
+        shown_ = style_;
     }
 }
 

@@ -22,9 +22,14 @@ class AnsiParser {
   public:
     static constexpr std::size_t kMaxSequence = 256;
 
-    // Appends the visible units of `in` to `out` and a mark for every change of style
-    // (offsets into `out`).
+    // Appends the visible units of `in` to `out` and a mark where a unit is drawn in
+    // another style than the unit before it (offsets into `out`).
     void Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks);
+    // Units shown without Feed (text known to hold no ESC while no sequence is open)
+    // were drawn in the current style.
+    void MarkShown() { shown_ = style_; }
+    // Style of the last unit shown.
+    const TextStyle& shownStyle() const { return shown_; }
     // Feeds one unit; true when it belongs to a sequence (hidden).
     bool Step(char32_t c);
 
@@ -41,6 +46,7 @@ class AnsiParser {
   private:
     enum class State : std::uint8_t { Ground, Escape, EscapeTail, Csi, String, StringEscape };
     bool Abandon(char32_t c);
+    void Show(std::size_t offset, std::vector<StyleMark>& marks);
     void ApplySgr();
 
     State state_ = State::Ground;
@@ -48,6 +54,7 @@ class AnsiParser {
     bool csiPlain_ = true;  // no private marker or intermediate byte: may be SGR
     std::string params_;
     TextStyle style_;
+    TextStyle shown_;
 };
 
 }  // namespace zenta

@@ -123,6 +123,37 @@ void BM_AppendGbkTextChunk(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendGbkTextChunk)->Iterations(200)->Unit(benchmark::kMicrosecond);
 
+// Log lines as firmware prints them: UTF-8 with a colour per level, reset at the end.
+QByteArray colouredLogLines(int count, int seed = 0) {
+    static const char* const kLevels[] = {"\x1b[0;32mI", "\x1b[0;33mW", "\x1b[0;31mE"};
+    QByteArray s;
+    for (int i = 0; i < count; ++i) {
+        const int n = i + seed;
+        QByteArray line =
+            QByteArray(kLevels[n % 3]) + QStringLiteral(" (%1) sensor: t=%2.5°C µs=%3 温度正常")
+                                             .arg(n * 10)
+                                             .arg(n % 40)
+                                             .arg(n % 1000)
+                                             .toUtf8();
+        line = line.leftJustified(86, '.');
+        s += line + "\x1b[0m\r\n";
+    }
+    return s;
+}
+
+void BM_AppendColouredUtf8Chunk(benchmark::State& state) {
+    View w;
+    w.view.setEncoding(zenta::TextEncoding::Utf8);
+    w.view.appendBytes(colouredLogLines(100'000));
+    QByteArray bytes = colouredLogLines(55, 7);
+    bytes.truncate(kChunkBytes);
+    for (auto _ : state)
+        w.view.appendBytes(bytes);
+    state.counters["lines"] = w.view.lineCount();
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_AppendColouredUtf8Chunk)->Iterations(200)->Unit(benchmark::kMicrosecond);
+
 void scrollAndPaint(benchmark::State& state, ReceiveView& v) {
     QImage image(v.size(), QImage::Format_RGB32);
     std::mt19937 rng(1);
@@ -147,6 +178,14 @@ void BM_ScrollAndPaintText(benchmark::State& state) {
     scrollAndPaint(state, w.view);
 }
 BENCHMARK(BM_ScrollAndPaintText)->Unit(benchmark::kMillisecond);
+
+void BM_ScrollAndPaintColoured(benchmark::State& state) {
+    View w;
+    w.view.setEncoding(zenta::TextEncoding::Utf8);
+    w.view.appendBytes(colouredLogLines(100'000));
+    scrollAndPaint(state, w.view);
+}
+BENCHMARK(BM_ScrollAndPaintColoured)->Unit(benchmark::kMillisecond);
 
 // One typed key at the end of 15 MB: the key event and the repaint it causes.
 void BM_TypeCharacter(benchmark::State& state) {

@@ -3,22 +3,11 @@
 #include <algorithm>
 
 #include "datapath/SettingsValues.h"
+#include "datapath/text/Utf8.h"
 
 namespace zenta {
 
 namespace {
-
-// Length of `bytes` that ends on a character boundary when read as double-byte text
-// (a byte of 80h or more starts a two-byte character); equals size()+1 when the last
-// byte is a lead byte without its trail. A byte below 80h always ends a character
-// (alone or as a trail), so only the run of high bytes after the last one is paired.
-std::size_t WalkPairs(std::string_view bytes) {
-    std::size_t from = bytes.size();
-    while (from > 0 && static_cast<unsigned char>(bytes[from - 1]) >= 0x80) {
-        --from;
-    }
-    return from + (bytes.size() - from + 1) / 2 * 2;
-}
 
 // True when the text display form of `raw` ends on a lead byte that waits for its
 // trail, walked as above but over the display bytes (NUL and LF become two ASCII
@@ -42,6 +31,76 @@ bool EndsInsidePair(std::string_view raw) {
         inPair = !inPair && b >= 0x80;
     }
     return inPair;
+}
+
+// How many bytes at the start of `kept` (text display form) finish a character that
+// began in `dropped` (raw bytes before it): the trim leaves them out, as the old
+// stream showed them as part of that character.
+std::size_t CutHead(TextEncoding encoding, std::string_view dropped, std::string_view kept) {
+    if (encoding == TextEncoding::Gb18030) {
+        return EndsInsidePair(dropped) && !kept.empty() ? 1 : 0;
+    }
+    if (encoding != TextEncoding::Utf8) {
+        return 0;
+    }
+    // The display form of the last few bytes (CR shows nothing, other ASCII ends any
+    // sequence), then the sequence still open there completed with the kept text.
+    std::string open;
+    for (std::size_t i = dropped.size(); i > 0 && open.size() < 3; --i) {
+        const auto b = static_cast<unsigned char>(dropped[i - 1]);
+        if (b == 0x0D) {
+            continue;
+        }
+        if (b < 0x80) {
+            break;
+        }
+        open.insert(open.begin(), static_cast<char>(b));
+    }
+    const std::size_t h = IncompleteTail(encoding, open);
+    if (h == 0) {
+        return 0;
+    }
+    std::string joined = open.substr(open.size() - h);
+    joined.append(kept.substr(0, 3));
+    const int len =
+        Utf8SequenceAt(reinterpret_cast<const unsigned char*>(joined.data()), joined.size(), 0);
+    return len > 0 ? static_cast<std::size_t>(len) - h : 0;
+}
+
+// Feeds the text display form of `raw` to `parser` the way the window sees it (CR
+// left out), skipping ahead to the next ESC while no sequence is open.
+void TrackDisplay(AnsiParser& parser, std::string_view raw) {
+    std::size_t i = 0;
+    while (i < raw.size()) {
+        if (!parser.InSequence()) {
+            i = raw.find('\x1b', i);
+            if (i == std::string_view::npos) {
+                return;
+            }
+        }
+        const auto b = static_cast<unsigned char>(raw[i++]);
+        if (b == 0x00) {
+            parser.Step('\\');
+            parser.Step('0');
+        } else if (b != 0x0D) {
+            parser.Step(b);
+        }
+    }
+}
+
+// Leaves out the rest of a sequence that the trim cut (what `parser` holds open) from
+// the start of `text`, and puts the style in force there in front.
+void StartAfterCutSequence(AnsiParser parser, std::string& text) {
+    std::size_t k = 0;
+    while (k < text.size() && parser.InSequence()) {
+        const auto u = static_cast<unsigned char>(text[k]);
+        if (u != '\r' && !parser.Step(u)) {
+            break;  // the sequence broke off here: this unit shows
+        }
+        ++k;
+    }
+    text.erase(0, k);
+    text.insert(0, AnsiParser::StyleSequence(parser.style()));
 }
 
 // The accumulators are largest just before a trim. Room for that is taken at once
@@ -73,26 +132,22 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     const std::size_t hexStart = rxHexAll.size();
     AppendHex(rxHexAll, chunk);
 
+    // The text form is kept the same way in both display modes: the trim holds a lead
+    // byte back whatever the mode, so the next chunk must take it in either mode, or a
+    // later switch to text shows a byte lost and the pairs after it misaligned.
     std::string piece;
-    if (!in.hexDisplay && leadBytePending && !chunk.empty()) {
-        piece.push_back(pendingLeadByte);
+    if (!chunk.empty()) {
+        piece = heldBytes;
     }
     const std::size_t prefix = piece.size();
     AppendDisplayText(piece, chunk, in.progress);
 
-    if (!in.hexDisplay) {
-        if (piece.size() == prefix) {
-            piece.clear();  // nothing displayable: the held byte stays held
-        } else {
-            const auto last = static_cast<unsigned char>(piece.back());
-            if (last < 0x80 || WalkPairs(piece) == piece.size()) {
-                leadBytePending = false;
-            } else {
-                pendingLeadByte = piece.back();
-                leadBytePending = true;
-                piece.pop_back();
-            }
-        }
+    if (piece.size() == prefix) {
+        piece.clear();  // nothing displayable: the held bytes stay held
+    } else {
+        const std::size_t held = IncompleteTail(encoding, piece);
+        heldBytes.assign(piece, piece.size() - held, held);
+        piece.resize(piece.size() - held);
     }
     rxTextAll.append(piece);
 
@@ -101,7 +156,8 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
         lastRxTick = in.nowTickMs;
         const std::int64_t timeout = ParseIntegerOr(in.timeoutText, 1);
         if (timeout < static_cast<std::int64_t>(gap)) {
-            out.display = ReceiveHeader(in.time, in.englishUI);
+            out.display = ReceiveHeader(in.time, in.englishUI, encoding);
+            out.headerSize = out.display.size();
         }
     }
     if (in.hexDisplay) {
@@ -129,17 +185,15 @@ void ReceiveState::Trim() {
     // Deriving both from the rebuilt text is what keeps a byte from being shown in the
     // text and held back for the next chunk at the same time.
     std::string text = ToDisplayText(kept);
-    if (EndsInsidePair(std::string_view(rxRawAll).substr(0, start)) && !text.empty()) {
-        text.erase(0, 1);
+    const std::string_view dropped = std::string_view(rxRawAll).substr(0, start);
+    text.erase(0, CutHead(encoding, dropped, text));
+    TrackDisplay(ansiAtStart_, dropped);
+    if (ansiColours) {
+        StartAfterCutSequence(ansiAtStart_, text);
     }
-    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0x80 &&
-        WalkPairs(text) == text.size() + 1) {
-        pendingLeadByte = text.back();
-        leadBytePending = true;
-        text.pop_back();
-    } else {
-        leadBytePending = false;
-    }
+    const std::size_t held = IncompleteTail(encoding, text);
+    heldBytes.assign(text, text.size() - held, held);
+    text.resize(text.size() - held);
 
     // Refilled in place: the room taken for the next round stays.
     rxRawAll.erase(0, start);
@@ -155,6 +209,7 @@ void ReceiveState::Clear() {
     rxTextAll.clear();
     rxCount = 0;
     txCount = 0;
+    ansiAtStart_.Reset();
 }
 
 void ReceiveState::ResetReplyStream() {

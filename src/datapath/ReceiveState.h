@@ -7,6 +7,8 @@
 
 #include "datapath/ByteForms.h"
 #include "datapath/PacketHeader.h"
+#include "datapath/text/AnsiParser.h"
+#include "datapath/text/TextEncoding.h"
 
 namespace zenta {
 
@@ -25,6 +27,8 @@ struct ReceiveInput {
 struct ReceiveOutput {
     // GB18030 bytes to append to the window: packet header (if any) + display piece.
     std::string display;
+    // Bytes at the start of `display` that are the packet header (in `encoding`).
+    std::size_t headerSize = 0;
     // The accumulators were trimmed: replace the whole window text with
     // WindowText(hexDisplay) instead of appending `display`.
     bool trimmed = false;
@@ -39,11 +43,18 @@ class ReceiveState {
 
     std::string rxRawAll;   // raw bytes since the last clear
     std::string rxHexAll;   // their HEX display form
-    std::string rxTextAll;  // their text display form (after the lead-byte hold-back)
+    std::string rxTextAll;  // their text display form (after the hold-back below)
     std::int64_t rxCount = 0;
     std::int64_t txCount = 0;
-    char pendingLeadByte = 0;
-    bool leadBytePending = false;
+    // The end of the text form that is not a whole character yet (a GB18030 lead byte,
+    // the start of a UTF-8 sequence): held back, it begins the next chunk's text.
+    std::string heldBytes;
+    // Code page of the text form: decides what counts as a whole character above and
+    // where the text starts after a trim. Changing it takes effect with the next chunk.
+    TextEncoding encoding = TextEncoding::Gb18030;
+    // The window shows colour sequences as colours: a trim then starts the text after
+    // a sequence it cut and with the colours in force there.
+    bool ansiColours = true;
     std::uint32_t lastRxTick = 0;
     // Sees every received chunk in arrival order (a programming run reads its replies
     // here, unaffected by a Clear or a trim of the accumulators).
@@ -65,6 +76,8 @@ class ReceiveState {
 
   private:
     void Trim();
+    // Escape sequence state at the start of rxRawAll's text form.
+    AnsiParser ansiAtStart_;
 };
 
 }  // namespace zenta

@@ -92,14 +92,15 @@ char SimpleEscape(char c) {
 
 }  // namespace
 
-std::string ApplyEscapes(std::string_view line) {
+std::string ApplyEscapes(std::string_view line, TextEncoding encoding) {
+    const bool pairs = encoding == TextEncoding::Gb18030;
     std::string out;
     out.reserve(line.size());
     std::size_t i = 0;
     const std::size_t n = line.size();
     while (i < n) {
         const char c = line[i];
-        if (IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < n) {
+        if (pairs && IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < n) {
             out.append(line.substr(i, 2));
             i += 2;
             continue;
@@ -135,7 +136,7 @@ std::string ApplyEscapes(std::string_view line) {
 }
 
 SendPayload BuildSendPayload(std::string_view line, bool hexMode, bool appendCrLf,
-                             ChecksumKind kind) {
+                             ChecksumKind kind, TextEncoding encoding) {
     SendPayload result;
     if (line.empty()) {
         result.error = SendError::EmptyLine;
@@ -149,7 +150,7 @@ SendPayload BuildSendPayload(std::string_view line, bool hexMode, bool appendCrL
         }
         result.bytes = ParseHexText(line);
     } else {
-        result.bytes = ApplyEscapes(line);
+        result.bytes = ApplyEscapes(line, encoding);
         if (appendCrLf) {
             result.bytes += "\r\n";
         }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "datapath/text/TextEncoding.h"
+
 namespace zenta {
 
 // Checksum kinds in the order of the checksum box; the index is what the settings store.
@@ -22,9 +24,10 @@ std::string ChecksumBytes(ChecksumKind kind, std::string_view payload);
 
 // Escapes of a text send line: \0 \a \b \f \n \r \t \v, \xHH, a "\x" with fewer than
 // two characters left consumes the rest, any other escaped character is kept with
-// its backslash, a trailing backslash stays. The line is in the GB18030 code page: a
-// double-byte character is copied whole, so a trail byte of 5Ch is never an escape.
-std::string ApplyEscapes(std::string_view line);
+// its backslash, a trailing backslash stays. The line is in `encoding`: in GB18030 a
+// double-byte character is copied whole, so a trail byte of 5Ch is never an escape
+// (UTF-8 and Latin-1 never have 5Ch inside a character).
+std::string ApplyEscapes(std::string_view line, TextEncoding encoding = TextEncoding::Gb18030);
 
 enum class SendError {
     None,
@@ -41,7 +44,8 @@ struct SendPayload {
 
 // The bytes of one send: HEX input or escaped text (+ CR LF in text mode only), then
 // the checksum over all of it. A lone checksum of nothing is refused rather than sent.
+// A text line is in `encoding` (see ApplyEscapes); a HEX line does not depend on it.
 SendPayload BuildSendPayload(std::string_view line, bool hexMode, bool appendCrLf,
-                             ChecksumKind kind);
+                             ChecksumKind kind, TextEncoding encoding = TextEncoding::Gb18030);
 
 }  // namespace zenta

@@ -44,7 +44,8 @@ std::optional<std::string> TypedLine::OnKey(std::string_view keyText, bool portO
         RemoveLastCharacter();
         return std::nullopt;
     }
-    if (keyText.size() == 1 && IsExcludedControl(keyText[0])) {
+    // Delete is an editing key like Backspace, but removes nothing before the caret.
+    if (keyText.size() == 1 && (IsExcludedControl(keyText[0]) || keyText[0] == 0x7F)) {
         return std::nullopt;
     }
     line_.append(keyText);
@@ -58,6 +59,21 @@ std::optional<std::string> TypedLine::OnKey(std::string_view keyText, bool portO
 }
 
 void TypedLine::RemoveLastCharacter() {
+    if (encoding_ == TextEncoding::Latin1) {
+        if (!line_.empty()) {
+            line_.pop_back();
+        }
+        return;
+    }
+    if (encoding_ == TextEncoding::Utf8) {
+        // Back to the last byte that is not a continuation byte.
+        std::size_t i = line_.size();
+        while (i > 0 && (static_cast<unsigned char>(line_[i - 1]) & 0xC0) == 0x80) {
+            --i;
+        }
+        line_.resize(i > 0 ? i - 1 : 0);
+        return;
+    }
     std::size_t i = 0;
     std::size_t lastStart = 0;
     while (i < line_.size()) {

@@ -4,17 +4,24 @@
 #include <string>
 #include <string_view>
 
+#include "datapath/text/TextEncoding.h"
+
 namespace zenta {
 
 // The line typed into the receive window, sent on Enter like a terminal would.
-// Bytes are GB18030 (a typed Chinese character arrives as its two or four bytes).
+// Bytes are in the send code page (GB18030 by default: a typed Chinese character
+// arrives as its two or four bytes).
 class TypedLine {
   public:
     // One key press with the bytes of its text. Returns the bytes to write when the
     // key is Enter and the port is open (the line, its CR and an LF), else nullopt.
-    // Control keys 01h, 03h, 0Ah, 16h, 18h, 1Ah are not part of the line; Backspace
+    // Control keys 01h, 03h, 0Ah, 16h, 18h, 1Ah and Delete (7Fh) are not part of the line;
+    // Backspace
     // removes the last character, so what is sent is what the user sees.
     std::optional<std::string> OnKey(std::string_view keyText, bool portOpen);
+
+    // The code page of the keys' bytes, for Backspace to remove whole characters.
+    void setEncoding(TextEncoding encoding) { encoding_ = encoding; }
 
     const std::string& text() const { return line_; }
     void clear() { line_.clear(); }
@@ -22,6 +29,7 @@ class TypedLine {
   private:
     void RemoveLastCharacter();
     std::string line_;
+    TextEncoding encoding_ = TextEncoding::Gb18030;
 };
 
 }  // namespace zenta

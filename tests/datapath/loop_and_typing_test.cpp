@@ -51,7 +51,7 @@ TEST(TypedLine, EnterSendsLineWithCrLfOnlyWhileOpen) {
     EXPECT_EQ(t.OnKey("a", false), std::nullopt);
     EXPECT_EQ(t.OnKey("b", false), std::nullopt);
     EXPECT_EQ(t.OnKey("\r", false), std::nullopt);  // closed: the line keeps growing
-    for (char c : {'\x01', '\x03', '\x0A', '\x16', '\x18', '\x1A'}) {
+    for (char c : {'\x01', '\x03', '\x0A', '\x16', '\x18', '\x1A', '\x7F'}) {
         EXPECT_EQ(t.OnKey(std::string(1, c), true), std::nullopt);
     }
     EXPECT_EQ(t.text(), "ab\r");

@@ -49,12 +49,12 @@ TEST(ReceiveState, TextModeAccumulatesAllThreeForms) {
 TEST(ReceiveState, SplitDoubleByteCharacterIsHeldBack) {
     ReceiveState st;
     EXPECT_EQ(Feed(st, "\xB0").display, "");
-    EXPECT_TRUE(st.leadBytePending);
+    EXPECT_FALSE(st.heldBytes.empty());
     EXPECT_EQ(Feed(st, "\xA1").display, "\xB0\xA1");
-    EXPECT_FALSE(st.leadBytePending);
+    EXPECT_TRUE(st.heldBytes.empty());
 
     EXPECT_EQ(Feed(st, "A\xB0\xA1").display, "A\xB0\xA1");
-    EXPECT_FALSE(st.leadBytePending);
+    EXPECT_TRUE(st.heldBytes.empty());
 
     EXPECT_EQ(Feed(st, "A\xB0").display, "A");
     EXPECT_EQ(Feed(st, "\r").display, "");  // nothing displayable: still held
@@ -165,7 +165,7 @@ TEST(ReceiveState, TrimStartsTextOnCharacterBoundaryAndKeepsHeldByteOut) {
     ReceiveState st;
     // "XY", then B0 A1 pairs; with the last chunk the kept part begins on a trail byte.
     FeedMany(st, 5'000'000, [](std::size_t i) { return i < 2 ? 'X' : "\xB0\xA1"[i % 2]; });
-    EXPECT_FALSE(st.leadBytePending);
+    EXPECT_TRUE(st.heldBytes.empty());
     EXPECT_TRUE(Feed(st, "ZZ\xB0").trimmed);  // ends on a lead byte that is held back
 
     ASSERT_EQ(st.rxRawAll.size(), 100'000u);
@@ -202,7 +202,46 @@ TEST(ReceiveState, HeldLeadByteIsShownOnceAcrossTheTrim) {
                   "abcdefgh\xB0\xA1"
                   "end");
         EXPECT_EQ(st.rxTextAll, window);  // HEX display on and off shows the same
-        EXPECT_FALSE(st.leadBytePending);
+        EXPECT_TRUE(st.heldBytes.empty());
+    }
+}
+
+TEST(ReceiveState, TrimWithHexDisplayKeepsTheHeldLeadByte) {
+    // The trim holds B0 back while HEX display is on; the next chunk, still in HEX
+    // display, must take it, or the text after a switch loses it and pairs A1 with "|".
+    ReceiveState st;
+    FeedMany(st, 4'999'984, [](std::size_t) { return 'a'; });
+    EXPECT_TRUE(Feed(st, std::string(17, 'Z') + "\xB0", true).trimmed);
+    Feed(st, "\xA1|END\n", true);
+    EXPECT_EQ(st.WindowText(false).substr(st.WindowText(false).size() - 10), "ZZ\xB0\xA1|END\r\n");
+    Feed(st, "next-line\n", true);
+    Feed(st, "\xB0", true);
+    Feed(st, "\xA1!", false);  // held in HEX display, completed after the switch
+    EXPECT_EQ(st.WindowText(false).substr(st.WindowText(false).size() - 19),
+              "END\r\nnext-line\r\n\xB0\xA1!");
+    EXPECT_EQ(st.rxHexAll, BytesToHex(st.rxRawAll));
+}
+
+TEST(ReceiveState, TextFormDoesNotDependOnChunksOrDisplayMode) {
+    // Random device-like bytes fed whole and in random chunks with random display
+    // modes: the text form and the held byte are the same.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(1 + next() % 300, '\0');
+        for (char& c : bytes) {
+            c = next() % 2 ? static_cast<char>(0x80 + next() % 0x80) : "A\r\n\x00"[next() % 4];
+        }
+        ReceiveState whole;
+        Feed(whole, bytes);
+        ReceiveState cut;
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t n = std::min<std::size_t>(next() % 7, bytes.size() - at);
+            Feed(cut, std::string_view(bytes).substr(at, n), next() % 2 == 0);
+            at += n;
+        }
+        ASSERT_EQ(cut.rxTextAll, whole.rxTextAll) << "round " << round;
+        ASSERT_EQ(cut.heldBytes, whole.heldBytes);
     }
 }
 

@@ -501,19 +501,24 @@ void ReceiveViewTest::typingReportsKeysAndEdits() {
     QTest::keyClick(&v, Qt::Key_Backspace);
     QTest::keyClick(&v, Qt::Key_Backspace);
     QTest::keyClick(&v, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(&v, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&v, Qt::Key_Delete);  // edits the view, types nothing
+    QTest::keyClick(&v, Qt::Key_End, Qt::ControlModifier);
     QStringList texts;
     for (const auto& args : spy)
         texts << args.at(1).toString();
     QCOMPARE(texts, (QStringList{"a", "b", "\r", "\b", "\b", "\x03"}));
-    QCOMPARE(v.toPlainText(), QStringLiteral("rx\na"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("x\na"));
 
     // The owner may take a key for itself.
     connect(&v, &ReceiveView::keyTyped, &v,
             [](int, const QString& t, bool* consumed) { *consumed = t == QLatin1String("x"); });
     QTest::keyClicks(&v, QStringLiteral("xy"));
-    QCOMPARE(v.toPlainText(), QStringLiteral("rx\nay"));
+    QCOMPARE(v.toPlainText(), QStringLiteral("x\nay"));
 
     // Typing goes to the caret and replaces a selection; a pair goes as one.
+    v.setCaretPosition(0);
+    QTest::keyClicks(&v, QStringLiteral("r"));
     v.setCaretPosition(1);
     QTest::keyClicks(&v, QStringLiteral("Z"));
     v.select(4, 6);

@@ -8,10 +8,13 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTime>
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
+
+#include "datapath/text/LineStamper.h"
 
 namespace zenta {
 
@@ -32,6 +35,11 @@ QFont gridFont(QFont f) {
     f.setKerning(false);
     f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
+}
+
+TimeOfDay LocalTimeOfDay() {
+    const QTime t = QTime::currentTime();
+    return {t.hour(), t.minute(), t.second(), t.msec()};
 }
 
 std::u16string_view unitsOf(const QString& s) {
@@ -127,6 +135,7 @@ ReceiveView::ReceiveView(QWidget* parent)
       cells_(gridFont(defaultFont())),
       text_(cells_),
       menuCopy_(QStringLiteral("Copy")),
+      menuCopyPlain_(QStringLiteral("Copy as plain text")),
       menuSelectAll_(QStringLiteral("Select All")),
       menuClear_(QStringLiteral("Clear")) {
     setVerticalScrollBar(new LazyScrollBar(Qt::Vertical, this));
@@ -156,24 +165,34 @@ ReceiveView::~ReceiveView() = default;
 
 // ---- content ---------------------------------------------------------------
 
-void ReceiveView::appendBytes(QByteArrayView bytes) {
-    if (bytes.isEmpty()) {
+void ReceiveView::appendReceived(QByteArrayView display, qsizetype headerBytes, bool hexDisplay) {
+    if (display.isEmpty()) {
         return;
     }
+    // A flood keeps megabytes per period: they are converted and laid out piece by
+    // piece as they come, so that showing them is quick and the event loop never waits
+    // for one large piece. Only the scroll bar and the paint wait for the period to end.
+    constexpr std::size_t kLayOutAbove = 64 * 1024;
     if (holdMs_ > 0) {
-        if (holdTimer_.isActive()) {
-            keep(bytes);
-            return;
-        }
         const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : holdMs_;
-        if (since < holdMs_) {
-            keep(bytes);
-            holdTimer_.start(static_cast<int>(holdMs_ - since));
+        if (holdTimer_.isActive() || since < holdMs_) {
+            convert(display, headerBytes, hexDisplay);
+            if (pending_.size() >= kLayOutAbove) {
+                layOutHeld();
+            }
+            if (!holdTimer_.isActive()) {
+                holdTimer_.start(static_cast<int>(holdMs_ - since));
+            }
             return;
         }
         lastShown_.start();
     }
-    appendUnits(decoder_.decode(bytes));
+    settle();
+    const bool follow = atEndNow();
+    convert(display, headerBytes, hexDisplay);
+    if (addPending()) {
+        showAdded(follow);
+    }
 }
 
 void ReceiveView::setAppendHoldMs(int ms) {
@@ -183,29 +202,132 @@ void ReceiveView::setAppendHoldMs(int ms) {
     }
 }
 
-// A flood keeps megabytes per period: they are laid out piece by piece as they come,
-// so that showing them is quick and the event loop never waits for one large piece.
-// Only the scroll bar and the paint wait for the period to end.
-void ReceiveView::keep(QByteArrayView bytes) {
-    constexpr qsizetype kLayOutAbove = 64 * 1024;
-    held_.append(bytes);
-    if (held_.size() >= kLayOutAbove) {
-        layOutHeld();
+void ReceiveView::setAnsiColours(bool on) {
+    ansiOn_ = on;
+    ansi_.Reset();
+}
+
+void ReceiveView::convert(QByteArrayView display, qsizetype headerBytes, bool hexDisplay) {
+    headerBytes = std::clamp<qsizetype>(headerBytes, 0, display.size());
+    stampNow_.clear();
+    if (headerBytes > 0) {
+        // The header has its own time: its line gets no stamp, and it is never
+        // part of a colour sequence.
+        QString header = decoder_.decode(display.first(headerBytes));
+        header.remove(u'\r');
+        put(unitsOf(header), TextStyle{});
+        if (!header.isEmpty()) {
+            lineStart_ = header.back() == u'\n';
+        }
+    }
+    const QByteArrayView rest = display.sliced(headerBytes);
+    if (hexDisplay) {
+        QString hex = QString::fromLatin1(rest);
+        hex.remove(u'\r');
+        put(unitsOf(hex), TextStyle{});
+        if (!hex.isEmpty()) {
+            lineStart_ = hex.back() == u'\n';
+        }
+        return;
+    }
+    QString text = decoder_.decode(rest);
+    text.remove(u'\r');
+    // Most text holds no escape: it goes in without a copy through the parser.
+    if (!ansiOn_ || (!ansi_.InSequence() && !text.contains(QChar(0x1B)))) {
+        putText(unitsOf(text), {}, ansiOn_ ? ansi_.style() : TextStyle{});
+        if (ansiOn_ && !text.isEmpty()) {
+            ansi_.MarkShown();
+        }
+        return;
+    }
+    const TextStyle start = ansi_.shownStyle();
+    std::u16string visible;
+    std::vector<StyleMark> marks;
+    ansi_.Feed(unitsOf(text), visible, marks);
+    putText(visible, marks, start);
+}
+
+void ReceiveView::put(std::u16string_view units, const TextStyle& style) {
+    if (units.empty()) {
+        return;
+    }
+    if (!(style == pendingStyle_)) {
+        if (!pendingMarks_.empty() && pendingMarks_.back().offset == pending_.size()) {
+            pendingMarks_.back().style = style;
+        } else {
+            pendingMarks_.push_back({pending_.size(), style});
+        }
+        pendingStyle_ = style;
+    }
+    pending_.append(units);
+}
+
+// Visible received text with its style marks; a line's stamp goes in front of its
+// first unit.
+void ReceiveView::putText(std::u16string_view visible, const std::vector<StyleMark>& marks,
+                          TextStyle style) {
+    std::size_t m = 0;
+    std::size_t i = 0;
+    const std::size_t n = visible.size();
+    while (i < n) {
+        while (m < marks.size() && marks[m].offset <= i) {
+            style = marks[m++].style;
+        }
+        const std::size_t end = m < marks.size() ? marks[m].offset : n;
+        if (!stamps_ && i < end) {
+            put(visible.substr(i, end - i), style);
+            lineStart_ = visible[end - 1] == u'\n';
+            i = end;
+        }
+        while (i < end) {
+            if (lineStart_ && stamps_) {
+                if (stampNow_.empty()) {
+                    const std::string s = FormatStamp(clock_ ? clock_() : LocalTimeOfDay());
+                    stampNow_.assign(s.begin(), s.end());
+                }
+                TextStyle stamp;
+                stamp.fg = TextStyle::kSet | 0x808080;
+                stamp.flags = TextStyle::Stamp;
+                put(stampNow_, stamp);
+            }
+            const std::size_t lf = visible.find(u'\n', i);
+            const std::size_t stop = lf == std::u16string_view::npos || lf >= end ? end : lf + 1;
+            put(visible.substr(i, stop - i), style);
+            lineStart_ = visible[stop - 1] == u'\n';
+            i = stop;
+        }
     }
 }
 
 void ReceiveView::layOutHeld() {
-    if (held_.isEmpty()) {
+    if (pending_.empty()) {
         return;
     }
-    QByteArray bytes;
-    bytes.swap(held_);
     if (!laidOut_) {
         laidOutFollow_ = atEndNow();
     }
-    if (addUnits(decoder_.decode(bytes))) {
+    if (addPending()) {
         laidOut_ = true;
     }
+}
+
+bool ReceiveView::addPending() {
+    if (pending_.empty()) {
+        pendingMarks_.clear();
+        return false;
+    }
+    const std::size_t base = text_.size();
+    const bool keepSelection = anchor_ != caret_;
+    text_.append(pending_);
+    for (const StyleMark& m : pendingMarks_) {
+        styles_.setFrom(base + m.offset, m.style);
+    }
+    pending_.clear();
+    pendingMarks_.clear();
+    if (!keepSelection) {
+        anchor_ = caret_ = text_.size();
+    }
+    return true;
 }
 
 void ReceiveView::showHeld() {
@@ -231,18 +353,18 @@ void ReceiveView::appendUnits(QString text) {
     }
 }
 
+// Messages of the program itself: plain, and not taken for received text.
 bool ReceiveView::addUnits(QString text) {
-    // Decoded text is owned here alone, so CRs go in place.
     text.remove(u'\r');
     if (text.isEmpty()) {
         return false;
     }
-    const bool keepSelection = anchor_ != caret_;
-    text_.append(unitsOf(text));
-    if (!keepSelection) {
-        anchor_ = caret_ = text_.size();
-    }
-    return true;
+    const TextStyle received = pendingStyle_;
+    put(unitsOf(text), TextStyle{});
+    pendingStyle_ = received;  // received text goes on in its own style
+    pendingMarks_.push_back({pending_.size(), received});
+    lineStart_ = text.back() == u'\n';
+    return addPending();
 }
 
 void ReceiveView::showAdded(bool follow) {
@@ -254,18 +376,48 @@ void ReceiveView::showAdded(bool follow) {
     viewport()->update();
 }
 
-void ReceiveView::setPlainText(const QString& text) {
-    // Kept bytes are older than the new text, which replaces them too.
-    held_.clear();
+void ReceiveView::setUnits(std::u16string_view units, bool parse) {
+    // Kept text is older than the new text, which replaces it too.
+    pending_.clear();
+    pendingMarks_.clear();
     laidOut_ = false;
     holdTimer_.stop();
-    decoder_.reset();
-    text_.setText(unitsOf(text), u'\r');
+    ansi_.Reset();
+    styles_.clear();
+    if (parse && ansiOn_) {
+        std::u16string visible;
+        std::vector<StyleMark> marks;
+        ansi_.Feed(units, visible, marks);
+        text_.setText(visible, u'\r');
+        for (const StyleMark& m : marks) {
+            styles_.setFrom(m.offset, m.style);
+        }
+    } else {
+        text_.setText(units, u'\r');
+    }
+    pendingStyle_ = styles_.at(text_.size());
+    lineStart_ = text_.size() == 0 || text_.text().back() == u'\n';
     anchor_ = caret_ = text_.size();
     const LookHold hold(verticalScrollBar());
     updateScrollBar();
     scrollToEnd();
     viewport()->update();
+}
+
+void ReceiveView::setPlainText(const QString& text) {
+    QString t = text;
+    t.remove(u'\r');
+    decoder_.reset();
+    setUnits(unitsOf(t), true);
+}
+
+void ReceiveView::setReceivedText(QByteArrayView windowText, bool hexDisplay) {
+    // An incomplete character at the end stays in the decoder: the next bytes
+    // complete it as they would have without the switch.
+    decoder_.reset();
+    QString t = hexDisplay ? QString::fromLatin1(windowText) : decoder_.decode(windowText);
+    t.remove(u'\r');
+    setUnits(unitsOf(t), !hexDisplay);
 }
 
 void ReceiveView::reserve(qsizetype units) {
@@ -317,6 +469,37 @@ QString ReceiveView::selectedText() const {
                    static_cast<qsizetype>(b - a));
 }
 
+QString ReceiveView::selectedPlainText() const {
+    settle();
+    const std::size_t a = std::min(anchor_, caret_);
+    const std::size_t b = std::max(anchor_, caret_);
+    const auto& marks = styles_.marks();
+    QString out;
+    std::size_t from = a;
+    TextStyle style = styles_.at(a);
+    for (std::size_t k = styles_.nextAfter(a); from < b;) {
+        const std::size_t to = k < marks.size() ? std::min(marks[k].offset, b) : b;
+        if (!style.has(TextStyle::Stamp)) {
+            out.append(viewOf(text_.text().data() + from, to - from));
+        }
+        from = to;
+        if (k < marks.size()) {
+            style = marks[k++].style;
+        }
+    }
+    return out;
+}
+
+void ReceiveView::copyPlain() const {
+    if (hasSelection())
+        QApplication::clipboard()->setText(selectedPlainText());
+}
+
+TextStyle ReceiveView::styleAt(qsizetype offset) const {
+    settle();
+    return styles_.at(static_cast<std::size_t>(std::max<qsizetype>(offset, 0)));
+}
+
 void ReceiveView::copy() const {
     if (hasSelection())
         QApplication::clipboard()->setText(selectedText());
@@ -335,6 +518,7 @@ void ReceiveView::replaceSelection(std::u16string_view units) {
     if (a == b && units.empty())
         return;
     text_.splice(a, b - a, units);
+    styles_.splice(a, b - a, units.size());
     anchor_ = caret_ = a + units.size();
     updateScrollBar();
     ensureCaretVisible();
@@ -460,6 +644,12 @@ QSize ReceiveView::sizeHint() const {
             cells_.lineHeight() * 25 + 2 * frameWidth()};
 }
 
+void ReceiveView::setMenuTexts(const QString& copy, const QString& copyPlain,
+                               const QString& selectAll, const QString& clear) {
+    menuCopyPlain_ = copyPlain;
+    setMenuTexts(copy, selectAll, clear);
+}
+
 void ReceiveView::setMenuTexts(const QString& copy, const QString& selectAll,
                                const QString& clear) {
     menuCopy_ = copy;
@@ -515,8 +705,6 @@ QRect ReceiveView::caretRectAt(qsizetype offset) const {
     return {x, row * cells_.lineHeight(), 1, cells_.lineHeight()};
 }
 
-// ---- painting --------------------------------------------------------------
-
 // Whatever reaches the view (input, resize, font, paint) sees the kept bytes shown.
 bool ReceiveView::event(QEvent* event) {
     settle();
@@ -526,134 +714,6 @@ bool ReceiveView::event(QEvent* event) {
 bool ReceiveView::viewportEvent(QEvent* event) {
     settle();
     return QAbstractScrollArea::viewportEvent(event);
-}
-
-void ReceiveView::paintEvent(QPaintEvent* event) {
-    QPainter p(viewport());
-    p.fillRect(event->rect(), palette().color(QPalette::Base));
-    p.setFont(cells_.font());
-    const std::size_t a = std::min(anchor_, caret_);
-    const std::size_t b = std::max(anchor_, caret_);
-    const int lh = cells_.lineHeight();
-    const int top = event->rect().top();
-    const int bottom = event->rect().bottom();
-    const std::size_t rows = text_.rowCount();
-    int y = 0;
-    for (auto row = static_cast<std::size_t>(firstVisibleRow()); row < rows && y <= bottom;
-         ++row, y += lh) {
-        if (y + lh > top)
-            paintRow(p, row, y, a, b);
-    }
-    if (hasFocus() && caretOn_) {
-        const QRect r = caretRect();
-        if (!r.isEmpty())
-            p.fillRect(r, palette().color(QPalette::Text));
-    }
-}
-
-void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA,
-                           std::size_t selB) {
-    struct Run {
-        std::size_t off;
-        std::size_t len;
-        int col;
-        int cells;
-        bool sel;
-        bool grid;
-    };
-    QVarLengthArray<Run, 32> runs;
-    const std::size_t s = text_.rowStart(row);
-    const std::size_t e = text_.rowEnd(row);
-    const char16_t* t = text_.text().data();
-    int col = 0;
-    int selFrom = -1;
-    int selTo = -1;
-    for (std::size_t i = s; i < e; ++i) {
-        const char16_t c = t[i];
-        const int w = text_.cellsAt(c, col);
-        const bool sel = i >= selA && i < selB;
-        if (sel) {
-            if (selFrom < 0)
-                selFrom = col;
-            selTo = col + w;
-        }
-        const bool grid = cells_.onGrid(c);
-        if (grid && !runs.isEmpty() && runs.back().grid && runs.back().sel == sel &&
-            runs.back().off + runs.back().len == i) {
-            ++runs.back().len;
-        } else if (grid || (c > 0x20 && c != 0x7F && !QChar::isLowSurrogate(c))) {
-            // Off-grid glyphs (a proportional font, fallback fonts, surrogate pairs)
-            // are drawn one by one, each in its own cells.
-            std::size_t len = 1;
-            if (QChar::isHighSurrogate(c) && i + 1 < e && QChar::isLowSurrogate(t[i + 1])) {
-                len = 2;
-            }
-            runs.push_back({i, len, col, w, sel, grid});
-        }
-        col += w;
-    }
-    // A selected line break shows as one highlighted cell after the text.
-    if (e < text_.size() && text_.rowEndsLine(row) && e >= selA && e < selB) {
-        if (selFrom < 0)
-            selFrom = col;
-        selTo = col + 1;
-    }
-    const int lh = cells_.lineHeight();
-    if (selFrom >= 0) {
-        p.fillRect(QRectF(cellX(selFrom), y, (selTo - selFrom) * cells_.cellWidth(), lh),
-                   palette().color(QPalette::Highlight));
-    }
-    const QColor normal = palette().color(QPalette::Text);
-    const QColor selected = palette().color(QPalette::HighlightedText);
-    const qreal baseline = y + cells_.ascent();
-    for (const Run& r : runs) {
-        p.setPen(r.sel ? selected : normal);
-        QString piece = viewOf(t + r.off, r.len);
-        if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
-            piece = QString(QChar::ReplacementCharacter);
-        if (r.grid && drawAsciiRun(p, t + r.off, r.len, r.col, baseline))
-            continue;
-        const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
-        p.drawText(QPointF(x, baseline), piece);
-    }
-}
-
-// A run of ASCII characters on the grid is drawn as the font's glyphs placed on their
-// cells: the glyphs and places a text draw gives them (each advances by one cell),
-// without laying the text out again on every paint. Other runs return false.
-bool ReceiveView::drawAsciiRun(QPainter& p, const char16_t* units, std::size_t len, int col,
-                               qreal baseline) {
-    if (!asciiReady_) {
-        asciiReady_ = true;
-        asciiGlyphs_.fill(0);
-        asciiFont_ = QRawFont::fromFont(cells_.font());
-        if (asciiFont_.isValid()) {
-            std::array<QChar, 128> chars;
-            for (int c = 0; c < 128; ++c) {
-                chars[c] = QChar(c);
-            }
-            int found = 128;
-            if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
-                found != 128) {
-                asciiGlyphs_.fill(0);
-            }
-        }
-    }
-    QVarLengthArray<quint32, 256> glyphs;
-    QVarLengthArray<QPointF, 256> places;
-    for (std::size_t i = 0; i < len; ++i) {
-        const char16_t c = units[i];
-        if (c >= 0x80 || asciiGlyphs_[c] == 0) {
-            return false;
-        }
-        glyphs.append(asciiGlyphs_[c]);
-        places.append(QPointF(cellX(col + static_cast<int>(i)), baseline));
-    }
-    QGlyphRun run;
-    run.setRawFont(asciiFont_);
-    run.setRawData(glyphs.constData(), places.constData(), static_cast<int>(glyphs.size()));
-    p.drawGlyphRun(QPointF(0, 0), run);
-    return true;
 }
 
 }  // namespace zenta

@@ -9,11 +9,17 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "datapath/PacketHeader.h"
 #include "datapath/qt/FontCells.h"
-#include "datapath/qt/Gb18030Stream.h"
+#include "datapath/qt/TextStream.h"
 #include "datapath/qt/WrappedText.h"
+#include "datapath/text/AnsiParser.h"
+#include "datapath/text/StyleRuns.h"
 
 class QMenu;
 
@@ -26,6 +32,10 @@ namespace zenta {
 // Appending moves the caret to the end (unless the user holds a selection), but the
 // view scrolls along only while it was showing the end: a user who scrolled up to
 // read is not pulled down.
+//
+// Received text is decoded in the chosen code page; colour sequences in it colour the
+// text after them (other escape sequences are hidden), and lines may start with the
+// time their first byte came. Colours and stamps are never part of the plain text.
 class ReceiveView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -33,8 +43,27 @@ class ReceiveView : public QAbstractScrollArea {
     explicit ReceiveView(QWidget* parent = nullptr);
     ~ReceiveView() override;
 
-    // GB18030 bytes; a character split across calls is completed by the next call.
-    void appendBytes(QByteArrayView bytes);
+    // Received text bytes in the chosen code page; a character or an escape sequence
+    // split across calls is completed by the next call.
+    void appendBytes(QByteArrayView bytes) { appendReceived(bytes, 0, false); }
+    // What the receive state made of a chunk: its first `headerBytes` bytes are the
+    // packet header (never stamped); the rest is text, or HEX text (shown as it is).
+    void appendReceived(QByteArrayView display, qsizetype headerBytes, bool hexDisplay);
+    // Replaces everything with the window text of a display mode (HEX switch, trim).
+    void setReceivedText(QByteArrayView windowText, bool hexDisplay);
+
+    // Code page of received text (GB18030 by default). Takes effect with the next
+    // bytes; the owner shows the text again with setReceivedText.
+    void setEncoding(TextEncoding encoding) { decoder_.setEncoding(encoding); }
+    TextEncoding encoding() const { return decoder_.encoding(); }
+    // Colour sequences shown as colours (default), or their bytes as they are.
+    void setAnsiColours(bool on);
+    bool ansiColours() const { return ansiOn_; }
+    // A time stamp "[hh:mm:ss.mmm] " in front of every received line of text (off by
+    // default); the clock gives the local time (tests set their own).
+    void setTimeStamps(bool on) { stamps_ = on; }
+    bool timeStamps() const { return stamps_; }
+    void setStampClock(std::function<TimeOfDay()> clock) { clock_ = std::move(clock); }
     // Appends of bytes that follow a shown one within `ms` are kept and shown together
     // when that time is up: a fast stream then re-wraps, scrolls and paints once per
     // period instead of once per append. 0 (the default) shows every append at once.
@@ -65,7 +94,13 @@ class ReceiveView : public QAbstractScrollArea {
         return anchor_ != caret_;
     }
     QString selectedText() const;
+    // The selection without its time stamps.
+    QString selectedPlainText() const;
     void copy() const;
+    // Copies the selection without time stamps (and without colours).
+    void copyPlain() const;
+    // Style in force at a text offset (for checks and copying).
+    TextStyle styleAt(qsizetype offset) const;
     // Inserts at the caret, replacing the selection, as typing does.
     void insertAtCaret(const QString& text);
 
@@ -89,6 +124,8 @@ class ReceiveView : public QAbstractScrollArea {
 
     // Localised texts of the context menu entries.
     void setMenuTexts(const QString& copy, const QString& selectAll, const QString& clear);
+    void setMenuTexts(const QString& copy, const QString& copyPlain, const QString& selectAll,
+                      const QString& clear);
 
     QSize sizeHint() const override;
     // What the text is drawn with: font() itself, or its fallback when this machine
@@ -125,11 +162,16 @@ class ReceiveView : public QAbstractScrollArea {
     // Shows the kept bytes, if any. The kept bytes are part of the content, so this
     // is done from const readers too.
     void settle() const {
-        if (!held_.isEmpty() || laidOut_) {
+        if (!pending_.empty() || laidOut_) {
             const_cast<ReceiveView*>(this)->showHeld();
         }
     }
-    void keep(QByteArrayView bytes);
+    // Decodes, parses and stamps received bytes into the pending text.
+    void convert(QByteArrayView display, qsizetype headerBytes, bool hexDisplay);
+    void put(std::u16string_view units, const TextStyle& style);
+    void putText(std::u16string_view visible, const std::vector<StyleMark>& marks, TextStyle style);
+    // Replaces everything with `units` (CR already gone) parsed for colours.
+    void setUnits(std::u16string_view units, bool parse);
     void layOutHeld();
     void showHeld();
     // Whether the view shows the end now, kept bytes left as they are.
@@ -138,6 +180,7 @@ class ReceiveView : public QAbstractScrollArea {
     // Adds at the end, moving the caret unless there is a selection; false when there
     // was nothing to add. The scroll bar and the paint follow with showAdded.
     bool addUnits(QString text);
+    bool addPending();
     void showAdded(bool follow);
     void replaceSelection(std::u16string_view text);
     void deleteBackward();
@@ -151,7 +194,7 @@ class ReceiveView : public QAbstractScrollArea {
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
     bool drawAsciiRun(QPainter& painter, const char16_t* units, std::size_t len, int col,
-                      qreal baseline);
+                      qreal baseline, bool bold);
     void dragTick();
 
     // Geometry on the cell grid.
@@ -165,7 +208,19 @@ class ReceiveView : public QAbstractScrollArea {
 
     FontCells cells_;
     WrappedText text_;
-    Gb18030Stream decoder_;
+    TextStream decoder_;
+    AnsiParser ansi_;
+    bool ansiOn_ = true;
+    StyleRuns styles_;
+    bool stamps_ = false;
+    bool lineStart_ = true;
+    std::function<TimeOfDay()> clock_;
+    // Received text converted but not laid out yet, and its style marks (offsets into
+    // it); pendingStyle_ is the style its end has.
+    std::u16string pending_;
+    std::vector<StyleMark> pendingMarks_;
+    TextStyle pendingStyle_;
+    std::u16string stampNow_;
     std::size_t anchor_ = 0;
     std::size_t caret_ = 0;
     bool caretOn_ = true;
@@ -178,7 +233,6 @@ class ReceiveView : public QAbstractScrollArea {
     QRawFont asciiFont_;
     std::array<quint32, 128> asciiGlyphs_{};
     bool asciiReady_ = false;
-    QByteArray held_;
     // Kept text is already in the layout but not yet shown (scroll bar, paint).
     bool laidOut_ = false;
     bool laidOutFollow_ = false;
@@ -186,6 +240,7 @@ class ReceiveView : public QAbstractScrollArea {
     QElapsedTimer lastShown_;
     int holdMs_ = 0;
     QString menuCopy_;
+    QString menuCopyPlain_;
     QString menuSelectAll_;
     QString menuClear_;
 };

@@ -24,6 +24,9 @@ QString typedText(const QKeyEvent* e) {
         return QStringLiteral("\b");
     if (key == Qt::Key_Escape)
         return QStringLiteral("\x1b");
+    // Delete edits the view; it stands for no character of the typed line.
+    if (key == Qt::Key_Delete)
+        return {};
     const auto mods = e->modifiers();
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && key >= Qt::Key_A &&
         key <= Qt::Key_Z)
@@ -247,6 +250,8 @@ void ReceiveView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* copyAction = menu.addAction(menuCopy_, this, [this] { copy(); });
     copyAction->setEnabled(hasSelection());
+    QAction* copyPlainAction = menu.addAction(menuCopyPlain_, this, [this] { copyPlain(); });
+    copyPlainAction->setEnabled(hasSelection());
     menu.addAction(menuSelectAll_, this, &ReceiveView::selectAll);
     menu.addSeparator();
     menu.addAction(menuClear_, this, [this] {

@@ -1,0 +1,204 @@
+// Painting of the receive window: visible rows only, on the cell grid, in the colours
+// of the received text.
+#include <QGlyphRun>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QVarLengthArray>
+
+#include <optional>
+
+#include "datapath/qt/ReceiveView.h"
+
+namespace zenta {
+
+namespace {
+
+QString viewOf(const char16_t* p, std::size_t n) {
+    return QString::fromRawData(reinterpret_cast<const QChar*>(p), static_cast<qsizetype>(n));
+}
+
+QColor colourOf(std::uint32_t c) {
+    return QColor::fromRgb(static_cast<QRgb>(0xFF000000u | (c & 0xFFFFFFu)));
+}
+
+}  // namespace
+
+void ReceiveView::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    p.fillRect(event->rect(), palette().color(QPalette::Base));
+    p.setFont(cells_.font());
+    const std::size_t a = std::min(anchor_, caret_);
+    const std::size_t b = std::max(anchor_, caret_);
+    const int lh = cells_.lineHeight();
+    const int top = event->rect().top();
+    const int bottom = event->rect().bottom();
+    const std::size_t rows = text_.rowCount();
+    int y = 0;
+    for (auto row = static_cast<std::size_t>(firstVisibleRow()); row < rows && y <= bottom;
+         ++row, y += lh) {
+        if (y + lh > top)
+            paintRow(p, row, y, a, b);
+    }
+    if (hasFocus() && caretOn_) {
+        const QRect r = caretRect();
+        if (!r.isEmpty())
+            p.fillRect(r, palette().color(QPalette::Text));
+    }
+}
+
+void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA,
+                           std::size_t selB) {
+    struct Run {
+        std::size_t off;
+        std::size_t len;
+        int col;
+        int cells;
+        bool sel;
+        bool grid;
+        TextStyle style;
+    };
+    struct Fill {
+        int from;
+        int to;
+        QRgb colour;
+    };
+    const QColor normal = palette().color(QPalette::Text);
+    const QColor base = palette().color(QPalette::Base);
+    const QColor selected = palette().color(QPalette::HighlightedText);
+    auto foreground = [&](const TextStyle& st) {
+        if (st.has(TextStyle::Inverse))
+            return st.bg != 0 ? colourOf(st.bg) : base;
+        return st.fg != 0 ? colourOf(st.fg) : normal;
+    };
+    auto background = [&](const TextStyle& st) -> std::optional<QColor> {
+        if (st.has(TextStyle::Inverse))
+            return st.fg != 0 ? colourOf(st.fg) : normal;
+        if (st.bg != 0)
+            return colourOf(st.bg);
+        return std::nullopt;
+    };
+
+    QVarLengthArray<Run, 32> runs;
+    QVarLengthArray<Fill, 8> fills;
+    const std::size_t s = text_.rowStart(row);
+    const std::size_t e = text_.rowEnd(row);
+    const char16_t* t = text_.text().data();
+    const auto& marks = styles_.marks();
+    std::size_t k = styles_.nextAfter(s);
+    TextStyle style = k > 0 ? marks[k - 1].style : TextStyle{};
+    int col = 0;
+    int selFrom = -1;
+    int selTo = -1;
+    for (std::size_t i = s; i < e; ++i) {
+        while (k < marks.size() && marks[k].offset <= i)
+            style = marks[k++].style;
+        const char16_t c = t[i];
+        const int w = text_.cellsAt(c, col);
+        const bool sel = i >= selA && i < selB;
+        if (sel) {
+            if (selFrom < 0)
+                selFrom = col;
+            selTo = col + w;
+        }
+        if (!style.plain() && w > 0) {
+            if (const auto bg = background(style)) {
+                if (!fills.isEmpty() && fills.back().to == col && fills.back().colour == bg->rgb())
+                    fills.back().to = col + w;
+                else
+                    fills.push_back({col, col + w, bg->rgb()});
+            }
+        }
+        const bool grid = cells_.onGrid(c);
+        if (grid && !runs.isEmpty() && runs.back().grid && runs.back().sel == sel &&
+            runs.back().style == style && runs.back().off + runs.back().len == i) {
+            ++runs.back().len;
+            runs.back().cells += w;
+        } else if (grid || (c > 0x20 && c != 0x7F && !QChar::isLowSurrogate(c))) {
+            // Off-grid glyphs (a proportional font, fallback fonts, surrogate pairs)
+            // are drawn one by one, each in its own cells.
+            std::size_t len = 1;
+            if (QChar::isHighSurrogate(c) && i + 1 < e && QChar::isLowSurrogate(t[i + 1])) {
+                len = 2;
+            }
+            runs.push_back({i, len, col, w, sel, grid, style});
+        }
+        col += w;
+    }
+    // A selected line break shows as one highlighted cell after the text.
+    if (e < text_.size() && text_.rowEndsLine(row) && e >= selA && e < selB) {
+        if (selFrom < 0)
+            selFrom = col;
+        selTo = col + 1;
+    }
+    const int lh = cells_.lineHeight();
+    const qreal cw = cells_.cellWidth();
+    for (const Fill& f : fills) {
+        p.fillRect(QRectF(cellX(f.from), y, (f.to - f.from) * cw, lh), QColor::fromRgb(f.colour));
+    }
+    if (selFrom >= 0) {
+        p.fillRect(QRectF(cellX(selFrom), y, (selTo - selFrom) * cw, lh),
+                   palette().color(QPalette::Highlight));
+    }
+    const qreal baseline = y + cells_.ascent();
+    for (const Run& r : runs) {
+        const QColor pen = r.sel ? selected : foreground(r.style);
+        p.setPen(pen);
+        const bool bold = r.style.has(TextStyle::Bold);
+        if (r.style.has(TextStyle::Underline)) {
+            p.drawLine(QPointF(cellX(r.col), baseline + 1.5),
+                       QPointF(cellX(r.col + r.cells), baseline + 1.5));
+        }
+        QString piece = viewOf(t + r.off, r.len);
+        if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
+            piece = QString(QChar::ReplacementCharacter);
+        if (r.grid && drawAsciiRun(p, t + r.off, r.len, r.col, baseline, bold))
+            continue;
+        const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
+        p.drawText(QPointF(x, baseline), piece);
+        if (bold)
+            p.drawText(QPointF(x + 1, baseline), piece);  // one pixel wider, same cells
+    }
+}
+
+// A run of ASCII characters on the grid is drawn as the font's glyphs placed on their
+// cells: the glyphs and places a text draw gives them (each advances by one cell),
+// without laying the text out again on every paint. Other runs return false.
+bool ReceiveView::drawAsciiRun(QPainter& p, const char16_t* units, std::size_t len, int col,
+                               qreal baseline, bool bold) {
+    if (!asciiReady_) {
+        asciiReady_ = true;
+        asciiGlyphs_.fill(0);
+        asciiFont_ = QRawFont::fromFont(cells_.font());
+        if (asciiFont_.isValid()) {
+            std::array<QChar, 128> chars;
+            for (int c = 0; c < 128; ++c) {
+                chars[c] = QChar(c);
+            }
+            int found = 128;
+            if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
+                found != 128) {
+                asciiGlyphs_.fill(0);
+            }
+        }
+    }
+    QVarLengthArray<quint32, 256> glyphs;
+    QVarLengthArray<QPointF, 256> places;
+    for (std::size_t i = 0; i < len; ++i) {
+        const char16_t c = units[i];
+        if (c >= 0x80 || asciiGlyphs_[c] == 0) {
+            return false;
+        }
+        glyphs.append(asciiGlyphs_[c]);
+        places.append(QPointF(cellX(col + static_cast<int>(i)), baseline));
+    }
+    QGlyphRun run;
+    run.setRawFont(asciiFont_);
+    run.setRawData(glyphs.constData(), places.constData(), static_cast<int>(glyphs.size()));
+    p.drawGlyphRun(QPointF(0, 0), run);
+    if (bold) {
+        p.drawGlyphRun(QPointF(1, 0), run);
+    }
+    return true;
+}
+
+}  // namespace zenta

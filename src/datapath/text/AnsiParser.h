@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datapath/text/TextStyle.h"
+
+namespace zenta {
+
+// Terminal escape sequences in received text: SGR sequences (ESC [ ... m) set the
+// style of the text after them; every other sequence (cursor moves, erase, OSC
+// titles, DCS strings, two-character escapes) is hidden. Units are fed one by one
+// and the state is kept between calls, so a sequence split across pieces acts as if
+// it came whole.
+//
+// A control character (LF, CR, TAB...) inside a sequence ends it unfinished and is
+// then shown, and a sequence longer than kMaxSequence units is given up at that unit,
+// so broken input never hides the text that follows it.
+class AnsiParser {
+  public:
+    static constexpr std::size_t kMaxSequence = 256;
+
+    // Appends the visible units of `in` to `out` and a mark where a unit is drawn in
+    // another style than the unit before it (offsets into `out`).
+    void Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks);
+    // Units shown without Feed (text known to hold no ESC while no sequence is open)
+    // were drawn in the current style.
+    void MarkShown() { shown_ = style_; }
+    // Style of the last unit shown.
+    const TextStyle& shownStyle() const { return shown_; }
+    // Feeds one unit; true when it belongs to a sequence (hidden).
+    bool Step(char32_t c);
+
+    // True while a sequence has begun and not ended.
+    bool InSequence() const { return state_ != State::Ground; }
+    const TextStyle& style() const { return style_; }
+    // Ground state and plain style.
+    void Reset() { *this = AnsiParser(); }
+
+    // A sequence that sets `style` from scratch (for text that starts in the middle of
+    // a stream), empty for the plain style.
+    static std::string StyleSequence(const TextStyle& style);
+
+  private:
+    enum class State : std::uint8_t { Ground, Escape, EscapeTail, Csi, String, StringEscape };
+    bool Abandon(char32_t c);
+    void Show(std::size_t offset, std::vector<StyleMark>& marks);
+    void ApplySgr();
+
+    State state_ = State::Ground;
+    std::size_t length_ = 0;
+    bool csiPlain_ = true;  // no private marker or intermediate byte: may be SGR
+    std::string params_;
+    TextStyle style_;
+    TextStyle shown_;
+};
+
+}  // namespace zenta

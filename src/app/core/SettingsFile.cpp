@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 #include "app/core/Gb18030.h"
 #include "datapath/DataFolder.h"
@@ -124,31 +125,50 @@ QByteArray BuildSettingsFile(const SettingsSnapshot& s) {
     return bytes;
 }
 
+namespace {
+
+// The end of the line that starts at `from` and the start of the next one. A line ends
+// at CR, LF, CR LF or CR CR LF (the writer's own break); the last line may have none.
+std::pair<qsizetype, qsizetype> LineEnd(const char* data, qsizetype size, qsizetype from) {
+    qsizetype i = from;
+    while (i < size && data[i] != '\r' && data[i] != '\n') {
+        ++i;
+    }
+    if (i == size || data[i] == '\n') {
+        return {i, std::min(i + 1, size)};
+    }
+    if (i + 1 < size && data[i + 1] == '\n') {
+        return {i, i + 2};
+    }
+    if (i + 2 < size && data[i + 1] == '\r' && data[i + 2] == '\n') {
+        return {i, i + 3};
+    }
+    return {i, i + 1};
+}
+
+}  // namespace
+
 std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file) {
     std::vector<SettingsKeyLine> result;
     const char* data = file.constData();
     const qsizetype size = file.size();
-    qsizetype lineStart = 0;
-    while (lineStart < size) {
-        const qsizetype lf = file.indexOf('\n', lineStart);
-        if (lf < 0) {
-            break;  // bytes after the last LF form no line
-        }
-        // The line is [lineStart, lf); a field stops at CR or at lf.
-        const qsizetype begin = lineStart;
-        lineStart = lf + 1;
-        if (begin == lf || data[begin] == ';' || data[begin] == '\r') {
+    qsizetype next = 0;
+    while (next < size) {
+        const qsizetype begin = next;
+        const auto [end, after] = LineEnd(data, size, begin);
+        next = after;
+        if (begin == end || data[begin] == ';') {
             continue;
         }
         auto scan = [&](qsizetype from, char stop) {
             qsizetype i = from;
-            while (i < lf && data[i] != stop && data[i] != '\r') {
+            while (i < end && data[i] != stop) {
                 ++i;
             }
             return i;
         };
         const qsizetype keyEnd = scan(begin + 1, '=');
-        if (keyEnd >= lf || data[keyEnd] != '=') {
+        if (keyEnd >= end) {
             continue;  // no "=" on this line: not a key line
         }
         SettingsKeyLine line;
@@ -157,10 +177,8 @@ std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file) {
             std::string_view(keyText.constData(), static_cast<std::size_t>(keyText.size())), 0);
         const qsizetype markerEnd = scan(keyEnd + 1, ',');
         line.marker = FromGb18030(QByteArrayView(data + keyEnd + 1, markerEnd - keyEnd - 1));
-        if (markerEnd < lf && data[markerEnd] == ',') {
-            const qsizetype valueEnd = scan(markerEnd + 1, '\r');
-            line.value =
-                FromGb18030(QByteArrayView(data + markerEnd + 1, valueEnd - markerEnd - 1));
+        if (markerEnd < end) {
+            line.value = FromGb18030(QByteArrayView(data + markerEnd + 1, end - markerEnd - 1));
         }
         result.push_back(std::move(line));
     }
@@ -345,9 +363,9 @@ QString ExeDir() {
     return QCoreApplication::applicationDirPath();
 }
 // The same rule as the data folder's, so settings and saved data agree on where the
-// program's folder counts as writable.
+// program's folder is used: a portable copy's own folder, never a system folder.
 bool ExeDirWritable() {
-    return zenta::FolderWritable(QFile::encodeName(ExeDir()).toStdString());
+    return zenta::PortableFolder(QFile::encodeName(ExeDir()).toStdString());
 }
 }  // namespace
 
@@ -364,6 +382,60 @@ std::optional<QByteArray> ReadSettingsFile(const QString& path) {
         return std::nullopt;
     }
     return f.readAll();
+}
+
+bool IsSettingsFile(const QByteArray& file) {
+    if (file.isEmpty()) {
+        return true;
+    }
+    SettingsSnapshot scratch;
+    for (const SettingsKeyLine& line : ParseSettingsFile(file)) {
+        if (ApplySettingsLine(line, scratch)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool KeepUnreadableSettingsFile(const QString& path, QString* error, QString* backup) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return true;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
+        }
+        return false;
+    }
+    const QByteArray old = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        if (error) {
+            *error = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
+        }
+        return false;
+    }
+    if (IsSettingsFile(old)) {
+        return true;
+    }
+    // Never over an earlier backup: that may be the user's only copy.
+    const std::string wanted = QFile::encodeName(path + QStringLiteral(".bak")).toStdString();
+    const QString target = QFile::decodeName(QByteArray::fromStdString(zenta::FreePath(wanted)));
+    std::string why;
+    if (!zenta::WriteNewFile(
+            QFile::encodeName(target).toStdString(),
+            std::string_view(old.constData(), static_cast<std::size_t>(old.size())), &why)) {
+        if (error) {
+            *error = QStringLiteral("%1 cannot be kept as %2: %3")
+                         .arg(path, target, QString::fromLocal8Bit(why.c_str()));
+        }
+        return false;
+    }
+    if (backup) {
+        *backup = target;
+    }
+    return true;
 }
 
 bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error) {
@@ -389,6 +461,11 @@ bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* er
     }
     if (!QDir().mkpath(info.absolutePath())) {
         return fail(QStringLiteral("cannot create %1").arg(info.absolutePath()));
+    }
+    // A file the loader could not read is the user's, not ours: keep it before replacing it.
+    QString why;
+    if (!KeepUnreadableSettingsFile(path, &why)) {
+        return fail(why);
     }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {

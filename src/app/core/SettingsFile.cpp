@@ -425,8 +425,8 @@ SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot b
     return base;
 }
 
-QString ComputeSettingsPath(const QString& exeDir, bool exeDirWritable, const QString& configHome) {
-    const QString folder = exeDirWritable ? exeDir : configHome + QStringLiteral("/zenta");
+QString ComputeSettingsPath(const QString& exeDir, bool portable, const QString& configHome) {
+    const QString folder = portable ? exeDir : configHome + QStringLiteral("/zenta");
     return QDir(folder).filePath(QLatin1String(kSettingsFileName));
 }
 
@@ -436,7 +436,7 @@ QString ExeDir() {
 }
 // The same rule as the data folder's, so settings and saved data agree on where the
 // program's folder is used: a portable copy's own folder, never a system folder.
-bool ExeDirWritable() {
+bool ExeDirPortable() {
     return zenta::PortableFolder(QFile::encodeName(ExeDir()).toStdString());
 }
 }  // namespace
@@ -444,7 +444,7 @@ bool ExeDirWritable() {
 QString SettingsFilePath() {
     // GenericConfigLocation is $XDG_CONFIG_HOME (or ~/.config) itself.
     return ComputeSettingsPath(
-        ExeDir(), ExeDirWritable(),
+        ExeDir(), ExeDirPortable(),
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 

@@ -139,9 +139,10 @@ using SettingsKeyTaken = std::function<void(const SettingsSnapshot&, SettingsKey
 SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot base,
                                       const SettingsKeyTaken& taken = {});
 
-// Where the file lives: the executable's folder when it can be written to, else
+// Where the file lives: the executable's folder for a portable copy (the user's own,
+// writable folder outside the system's program folders: PortableFolder), else
 // <configHome>/zenta/. The live variant reads the application folder and XDG paths.
-QString ComputeSettingsPath(const QString& exeDir, bool exeDirWritable, const QString& configHome);
+QString ComputeSettingsPath(const QString& exeDir, bool portable, const QString& configHome);
 QString SettingsFilePath();
 
 // Reads the file read-only (so a read-only file still loads); nullopt when it cannot be read.

@@ -239,7 +239,8 @@ TEST(SettingsFile, AnUnreadableFileIsKeptBeforeItIsWrittenOver) {
         f.write(bytes);
     };
     const QByteArray mine = BuildSettingsFile(Sample());
-    const QByteArray utf16("\xff\xfeN\0001\000=\000A\000,\000x\000\r\000\n\000", 20);
+    static const char kUtf16[] = "\xff\xfeN\0001\000=\000A\000,\000x\000\r\000\n\000";
+    const QByteArray utf16(kUtf16, sizeof kUtf16 - 1);
     EXPECT_FALSE(IsSettingsFile(utf16));
     EXPECT_FALSE(IsSettingsFile(";only a comment\r\nN999=,x\r\n"));
     EXPECT_TRUE(IsSettingsFile(""));

@@ -43,6 +43,16 @@ done
 if grep -E '/(devsim|tst_[^/]*|[^/]*_test|[^/]*_bench)$' "$WORK/list"; then
   fail "build-tree programs in the package"
 fi
+# The package carries the program's own version, ordered so that later ones upgrade it.
+pkg_version=$(dpkg-deb -f "$DEB" Version)
+echo "Version: $pkg_version"
+[ "$pkg_version" = 5.08d2 ] || fail "package version $pkg_version is not the program's 5.08d2"
+for later in 5.08d2-1 5.08d3 5.08e1 5.09; do
+  dpkg --compare-versions "$pkg_version" lt "$later" || fail "$later would not upgrade $pkg_version"
+done
+for earlier in 5.08 5.08d1; do
+  dpkg --compare-versions "$pkg_version" gt "$earlier" || fail "$pkg_version does not upgrade $earlier"
+done
 depends=$(dpkg-deb -f "$DEB" Depends)
 echo "Depends: $depends"
 for lib in libqt6widgets6 libqt6charts6 libudev1; do
@@ -51,14 +61,31 @@ done
 
 echo "=== lintian"
 if command -v lintian >/dev/null; then
-  lintian --fail-on error --tag-display-limit 0 "$DEB" 2>&1 | grep -v 'root privileges' || true
+  lintian -I --fail-on error --tag-display-limit 0 "$DEB" 2>&1 | grep -v 'root privileges' |
+    tee "$WORK/lintian" || true
   lintian --fail-on error "$DEB" >/dev/null 2>&1 || fail "lintian reports errors"
+  # Built with the usual hardening flags: no hardening notes, not even informational ones.
+  if grep -E 'hardening-no-' "$WORK/lintian"; then
+    fail "lintian misses hardening flags"
+  fi
+  if grep -E '^I: ' "$WORK/lintian"; then
+    fail "lintian has notes"
+  fi
 else
   echo "lintian not installed: skipped"
 fi
 
 dpkg -x "$DEB" "$WORK/root"
 R=$WORK/root
+
+echo "=== licence"
+grep -qx 'License: GPL-3.0-or-later' "$R/usr/share/doc/zenta/copyright" ||
+  fail "copyright file lacks License: GPL-3.0-or-later"
+meta=$R/usr/share/metainfo/org.example.zenta.metainfo.xml
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$meta" ||
+  fail "AppStream data lacks project_license GPL-3.0-or-later"
+grep -q '<metadata_license>CC0-1.0</metadata_license>' "$meta" ||
+  fail "AppStream data lacks metadata_license CC0-1.0"
 
 echo "=== desktop entry and AppStream data"
 if command -v desktop-file-validate >/dev/null; then
@@ -76,7 +103,8 @@ echo "=== packaged programs"
 version=$(env -u DISPLAY QT_QPA_PLATFORM=offscreen "$R/usr/bin/zenta" --version)
 [ "$version" = "zenta 5.08d2" ] || fail "zenta --version printed '$version'"
 echo "$version"
-"$R/usr/bin/zenta-devsim" --help >/dev/null || fail "zenta-devsim --help failed"
+usage=$("$R/usr/bin/zenta-devsim" --help) || fail "zenta-devsim --help failed"
+[[ $usage == "Usage: zenta-devsim "* ]] || fail "zenta-devsim --help names itself: ${usage%%$'\n'*}"
 set +e
 "$R/usr/bin/zenta" --baud nonsense 2>/dev/null
 rc=$?

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace zenta {
 
@@ -24,21 +25,48 @@ void CaptureFile::Close() {
         fd_ = -1;
     }
     path_.clear();
+    written_ = 0;
+    failure_.reset();
+    reported_ = false;
+}
+
+std::optional<CaptureFailure> CaptureFile::TakeFailure() {
+    if (!failure_ || reported_) {
+        return std::nullopt;
+    }
+    reported_ = true;
+    return failure_;
+}
+
+bool CaptureFile::Fail(const std::string& path, int error) {
+    failure_ = CaptureFailure{path, std::strerror(error), written_};
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    return false;
 }
 
 bool CaptureFile::Append(const std::string& path, std::string_view bytes) {
+    if (failure_) {
+        return false;
+    }
     if (fd_ >= 0 && (path != path_ || Unlinked())) {
-        Close();
+        ::close(fd_);
+        fd_ = -1;
     }
     if (fd_ < 0) {
         if (path.empty()) {
-            return false;
+            return Fail(path, ENOENT);
         }
         // O_APPEND: another program (or a second capture) writing the same file never
         // makes us overwrite its bytes.
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
         if (fd < 0) {
-            return false;
+            return Fail(path, errno);
+        }
+        if (path != path_) {
+            written_ = 0;  // bytesKept counts what this file got
         }
         fd_ = fd;
         path_ = path;
@@ -51,10 +79,11 @@ bool CaptureFile::Append(const std::string& path, std::string_view bytes) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return Fail(path_, errno);
         }
         p += n;
         left -= static_cast<std::size_t>(n);
+        written_ += n;
     }
     return true;
 }

@@ -101,4 +101,14 @@ std::string CaptureFailedText(const std::string& path, const std::string& reason
            path + "\r\n" + reason;
 }
 
+std::string CaptureStoppedText(const CaptureFailure& failure, bool english) {
+    const std::string count = std::to_string(failure.bytesKept);
+    return english
+               ? "Saving the received data has stopped: the file cannot be written:\r\n" +
+                     failure.path + "\r\n" + failure.reason + "\r\n" + count +
+                     " bytes were saved to it before that; later data is not in it."
+               : "接收数据的保存已停止,文件无法写入:\r\n" + failure.path + "\r\n" + failure.reason +
+                     "\r\n此前已保存" + count + "字节,之后收到的数据不在文件中。";
+}
+
 }  // namespace zenta

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "datapath/CaptureFile.h"
 #include "datapath/FileSend.h"
 
 // Texts of the file row and the data saving, UTF-8, chosen by language when shown.
@@ -21,5 +22,7 @@ std::string SavedText(const std::string& dataPath, const std::string& windowPath
 std::string SaveFailedText(const std::string& path, const std::string& reason, bool english);
 std::string CaptureStartedText(const std::string& path, bool english);
 std::string CaptureFailedText(const std::string& path, const std::string& reason, bool english);
+// A capture stopped because a write failed (disk full): path, reason, bytes kept.
+std::string CaptureStoppedText(const CaptureFailure& failure, bool english);
 
 }  // namespace zenta

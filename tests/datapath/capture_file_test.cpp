@@ -1,9 +1,11 @@
 #include "datapath/CaptureFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -74,25 +76,82 @@ TEST_F(CaptureFileTest, FileDeletedWhileCapturingIsCreatedAgain) {
     EXPECT_EQ(Contents(path), "kept");
 }
 
-TEST_F(CaptureFileTest, UnwritablePlacesDropTheChunkAndLaterChunksStillArrive) {
+// Every kind of failed write stops the capture with one report; nothing more is written
+// (no unmarked gap) until capture is switched off and on again.
+TEST_F(CaptureFileTest, AFailedWriteStopsTheCaptureAndIsReportedOnce) {
     zenta::CaptureFile cap;
+    auto expectStopped = [&cap](const std::string& path) {
+        EXPECT_TRUE(cap.Stopped());
+        const auto failure = cap.TakeFailure();
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->path, path);
+        EXPECT_FALSE(failure->reason.empty());
+        EXPECT_FALSE(cap.TakeFailure().has_value());
+        cap.Close();
+        EXPECT_FALSE(cap.Stopped());
+    };
     EXPECT_FALSE(cap.Append("", "x"));
-    EXPECT_FALSE(cap.Append(PathOf("no/such/dir/f.bin"), "x"));
+    expectStopped("");
+    const std::string missing = PathOf("no/such/dir/f.bin");
+    EXPECT_FALSE(cap.Append(missing, "x"));
     EXPECT_FALSE(cap.IsOpen());
+    expectStopped(missing);
     // A directory is no capture file.
     EXPECT_FALSE(cap.Append(dir_.string(), "x"));
+    expectStopped(dir_.string());
     if (::geteuid() != 0) {
         fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_FALSE(cap.Append(PathOf("ro.bin"), "x"));
         fs::permissions(dir_, fs::perms::owner_all);
+        expectStopped(PathOf("ro.bin"));
+    }
+    // /dev/full accepts the open and refuses every write, as a full disk does.
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(cap.Append("/dev/full", "x"));
+        // A later chunk, or one for another file, is not written either.
+        const std::string other = PathOf("other.bin");
+        EXPECT_FALSE(cap.Append("/dev/full", "y"));
+        EXPECT_FALSE(cap.Append(other, "z"));
+        EXPECT_FALSE(fs::exists(other));
+        expectStopped("/dev/full");
     }
     const std::string ok = PathOf("ok.bin");
     EXPECT_TRUE(cap.Append(ok, "after"));
     EXPECT_EQ(Contents(ok), "after");
-    // /dev/full accepts the open and refuses every write.
-    if (fs::exists("/dev/full")) {
-        EXPECT_FALSE(cap.Append("/dev/full", "x"));
-    }
+    EXPECT_FALSE(cap.TakeFailure().has_value());
+}
+
+// A file size limit refuses a write part-way, like a disk that fills in mid-chunk: the
+// report says how much reached the file, and bytes after the gap never do.
+TEST_F(CaptureFileTest, DiskFullInMidChunkKeepsWhatWasWrittenAndStops) {
+    const std::string path = PathOf("limit.bin");
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    zenta::CaptureFile cap;
+    const bool first = cap.Append(path, std::string(600, 'a'));
+    const bool second = cap.Append(path, std::string(600, 'b'));
+    const bool third = cap.Append(path, "c");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second);
+    EXPECT_FALSE(third);
+    const auto failure = cap.TakeFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->path, path);
+    EXPECT_EQ(failure->bytesKept, 1000);
+    EXPECT_EQ(Contents(path), std::string(600, 'a') + std::string(400, 'b'));
+    // Space freed: nothing is appended behind the gap until capture starts again.
+    EXPECT_FALSE(cap.Append(path, "d"));
+    EXPECT_EQ(fs::file_size(path), 1000u);
+    cap.Close();
+    EXPECT_TRUE(cap.Append(path, "e"));
+    EXPECT_EQ(fs::file_size(path), 1001u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The start-up update check of the window against local HTTP servers and a local proxy.
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -22,6 +23,7 @@
 #include "app/WindowState.h"
 #include "datapath/qt/ReceiveView.h"
 #include "support/qt/WindowFixture.h"
+#include "update/support/FloodServer.h"
 #include "update/support/LocalHttpServer.h"
 
 using namespace zenta::test;
@@ -295,6 +297,49 @@ class UpdateCheckTest : public QObject {
             QTRY_VERIFY(server_.disconnects == 1);
             QVERIFY(server_.peerLeftEarly);
         }
+    }
+
+    // A server that sends header lines without end: the check gives up, the connection is
+    // closed, and the window's thread keeps serving events all along (the wait of a
+    // connection cache held it for seconds). Directly, through a proxy, and for a trickle
+    // that only the cancel tick ends.
+    void floodingServerNeverStallsTheWindow_data() {
+        QTest::addColumn<bool>("viaProxy");
+        QTest::addColumn<bool>("trickle");
+        QTest::newRow("direct") << false << false;
+        QTest::newRow("proxy") << true << false;
+        QTest::newRow("trickle") << false << true;
+        QTest::newRow("trickle via proxy") << true << true;
+    }
+    void floodingServerNeverStallsTheWindow() {
+        QFETCH(bool, viaProxy);
+        QFETCH(bool, trickle);
+        FloodServer flood(trickle ? FloodServer::Mode::Trickle : FloodServer::Mode::Fast);
+        if (viaProxy) {
+            qputenv("http_proxy", QStringLiteral("127.0.0.1:%1").arg(flood.Port()).toUtf8());
+        } else {
+            TForm1::UpdateUrlSource = [&flood] { return flood.Url(); };
+        }
+        TForm1::UpdateCancelMs = 500;
+        Create();
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer beat;
+        connect(&beat, &QTimer::timeout,
+                [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        sinceTick.start();
+        beat.start(10);
+        Tick();
+        WaitForEnd();
+        QTRY_VERIFY_WITH_TIMEOUT(flood.PeerClosedAll(), 10000);
+        beat.stop();
+        QCOMPARE(flood.Connections(), 1);
+        QVERIFY(server_.requests.isEmpty());
+        ExpectNothingChanged();
+        // A generous bound: a stalled thread missed seconds of ticks.
+        QVERIFY2(longestGap < 2000, qPrintable(QString::number(longestGap)));
+        // Cut off at the head's limit: what was sent is what the sockets' kernel buffers held.
+        QVERIFY2(flood.BytesSent() < (32 << 20), qPrintable(QString::number(flood.BytesSent())));
     }
 
     void closingAbortsARunningRequest() {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
 #include "devsim/Modes.h"
 #include "devsim/Options.h"
@@ -36,18 +37,31 @@ bool InstallStopHandlers(int wakeWrite) {
     return true;
 }
 
+// The name it was started under: the package installs it as zenta-devsim.
+std::string SelfName(const char* argv0) {
+    std::string name = argv0 != nullptr ? argv0 : "";
+    name = name.substr(name.rfind('/') + 1);
+    return name.empty() ? "devsim" : name;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace devsim;
     const ParseResult parsed = ParseOptions(argc, argv);
+    const std::string self = SelfName(argc > 0 ? argv[0] : nullptr);
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "devsim: %s\nTry 'devsim --help'.\n", parsed.error.c_str());
+        std::fprintf(stderr, "devsim: %s\nTry '%s --help'.\n", parsed.error.c_str(), self.c_str());
         return kExitUsage;
     }
     const Options& options = parsed.options;
     if (options.help) {
-        std::fputs(UsageText().c_str(), stdout);
+        std::string usage = UsageText();
+        const std::string plain = "Usage: devsim ";
+        if (usage.compare(0, plain.size(), plain) == 0) {
+            usage.replace(7, 6, self);
+        }
+        std::fputs(usage.c_str(), stdout);
         return kExitOk;
     }
 

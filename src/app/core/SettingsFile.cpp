@@ -6,9 +6,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <utility>
 
 #include "text/Gb18030.h"
 #include "datapath/DataFolder.h"
@@ -28,9 +32,38 @@ QString Yn(bool b) {
     return b ? QStringLiteral("Y") : QStringLiteral("N");
 }
 
-QString KeyLine(SettingsKey key, const QString& value, const QString& marker = {}, int row = 0) {
-    return QStringLiteral("N%1=%2,").arg(KeyNumber(key, row)).arg(marker) + value;
-}
+// The file's text as it is built: lines joined with CR LF, in one growing string.
+class FileLines {
+  public:
+    FileLines() { text_.reserve(8192); }
+    void Add(const QString& line) {
+        Break();
+        text_ += line;
+    }
+    // "N<key>=<marker>,<value>"
+    void Key(SettingsKey key, const QString& value, const QString& marker = {}, int row = 0) {
+        Break();
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, KeyNumber(key, row)).ptr;
+        text_ += QLatin1Char('N');
+        text_ += QLatin1StringView(digits, end - digits);
+        text_ += QLatin1Char('=');
+        text_ += marker;
+        text_ += QLatin1Char(',');
+        text_ += value;
+    }
+    const QString& Text() const { return text_; }
+
+  private:
+    void Break() {
+        if (!first_) {
+            text_ += QLatin1StringView("\r\n");
+        }
+        first_ = false;
+    }
+    QString text_;
+    bool first_ = true;
+};
 
 }  // namespace
 
@@ -51,8 +84,8 @@ SettingsSnapshot DefaultSettingsSnapshot() {
 }
 
 QByteArray BuildSettingsFile(const SettingsSnapshot& s) {
-    QStringList lines;
-    auto add = [&lines](const char* utf8) { lines << QString::fromUtf8(utf8); };
+    FileLines lines;
+    auto add = [&lines](const char* utf8) { lines.Add(QString::fromUtf8(utf8)); };
     add(";删除本文件可以恢复默认值。");
     add(";这是ZENTA的设置保存文件,您在程序中设置好的串口参数和字符串数据都会自动保存,"
         "请最好不要用外部编辑器改动本文件!");
@@ -60,107 +93,157 @@ QByteArray BuildSettingsFile(const SettingsSnapshot& s) {
     add(";靠行首的半角分号是注释符号");
     add(";每行都以回车结束");
     add(";C:Chinese汉语,E:English");
-    lines << KeyLine(SettingsKey::English,
-                     s.english ? QStringLiteral("English") : QString::fromUtf8("汉语"));
+    lines.Key(SettingsKey::English,
+              s.english ? QStringLiteral("English") : QString::fromUtf8("汉语"));
     add(";当前串口号Port");
-    lines << KeyLine(SettingsKey::PortName, s.portName);
+    lines.Key(SettingsKey::PortName, s.portName);
     add(";波特率Band rate");
-    lines << KeyLine(SettingsKey::BaudRate, QString::number(s.baudRate));
+    lines.Key(SettingsKey::BaudRate, QString::number(s.baudRate));
     add(";保存窗口宽度");
-    lines << KeyLine(SettingsKey::WindowWidth, QString::number(s.windowWidth));
+    lines.Key(SettingsKey::WindowWidth, QString::number(s.windowWidth));
     add(";保存窗口高度");
-    lines << KeyLine(SettingsKey::WindowHeight, QString::number(s.windowHeight));
+    lines.Key(SettingsKey::WindowHeight, QString::number(s.windowHeight));
     add(";保存窗口left");
-    lines << KeyLine(SettingsKey::WindowLeft, QString::number(s.windowLeft));
+    lines.Key(SettingsKey::WindowLeft, QString::number(s.windowLeft));
     add(";保存窗口top");
-    lines << KeyLine(SettingsKey::WindowTop, QString::number(s.windowTop));
+    lines.Key(SettingsKey::WindowTop, QString::number(s.windowTop));
     add(";分割线位置");
-    lines << KeyLine(SettingsKey::SidePanelWidth, QString::number(s.sidePanelWidth));
+    lines.Key(SettingsKey::SidePanelWidth, QString::number(s.sidePanelWidth));
     add(";多条命令的宽度");
-    lines << KeyLine(SettingsKey::SendButtonWidth, QString::number(s.sendButtonWidth));
+    lines.Key(SettingsKey::SendButtonWidth, QString::number(s.sendButtonWidth));
     add(";保存窗口字体名称");
-    lines << KeyLine(SettingsKey::FontName, s.fontName);
+    lines.Key(SettingsKey::FontName, s.fontName);
     add(";保存窗口字体大小");
-    lines << KeyLine(SettingsKey::FontSize, QString::number(s.fontSize));
+    lines.Key(SettingsKey::FontSize, QString::number(s.fontSize));
     add(";\"=\"后面的H表示这是个HEX数据串");
     add(";\"=\"后面的A表示这是个ASC字符串");
     add(";Nx表示第几条定义的字符串(1<x<=50)");
     for (int i = 0; i < kPreparedRows; ++i) {
         const PreparedRow& row = s.rows[static_cast<std::size_t>(i)];
-        lines << KeyLine(SettingsKey::Note, row.note, {}, i);
-        lines << KeyLine(SettingsKey::Row, row.text,
-                         row.hex ? QStringLiteral("H") : QStringLiteral("A"), i);
-        lines << QString();
+        lines.Key(SettingsKey::Note, row.note, {}, i);
+        lines.Key(SettingsKey::Row, row.text, row.hex ? QStringLiteral("H") : QStringLiteral("A"),
+                  i);
+        lines.Add({});
     }
     add(";打开文件地址和名称");
-    lines << KeyLine(SettingsKey::FilePath, s.filePath);
-    lines << QString();
+    lines.Key(SettingsKey::FilePath, s.filePath);
+    lines.Add({});
     add(";主面板ASC字符串");
-    lines << KeyLine(SettingsKey::TextLine, s.savedTextLine);
+    lines.Key(SettingsKey::TextLine, s.savedTextLine);
     add(";主面板HEX数据串");
-    lines << KeyLine(SettingsKey::HexLine, s.savedHexLine);
+    lines.Key(SettingsKey::HexLine, s.savedHexLine);
     add(";主面板发送方式(ASC or HEX)");
-    lines << KeyLine(SettingsKey::HexSend, s.hexSend ? QStringLiteral("H") : QStringLiteral("A"));
+    lines.Key(SettingsKey::HexSend, s.hexSend ? QStringLiteral("H") : QStringLiteral("A"));
     add(";主面板字符串发送间隔时间ms");
-    lines << KeyLine(SettingsKey::TimedInterval, s.timedInterval);
+    lines.Key(SettingsKey::TimedInterval, s.timedInterval);
     add(";主面板字符串发送新行");
-    lines << KeyLine(SettingsKey::AppendCrLf, Yn(s.appendCrLf));
+    lines.Key(SettingsKey::AppendCrLf, Yn(s.appendCrLf));
     add(";多条字符串发送间隔时间ms");
-    lines << KeyLine(SettingsKey::LoopInterval, s.loopInterval);
+    lines.Key(SettingsKey::LoopInterval, s.loopInterval);
     add(";接收窗口是否HEX显示方式");
-    lines << KeyLine(SettingsKey::HexDisplay, Yn(s.hexDisplay));
+    lines.Key(SettingsKey::HexDisplay, Yn(s.hexDisplay));
     add(";校验方式,1=None，2=modbusCRC16，3=ADD，4=XOR");
-    lines << KeyLine(SettingsKey::Checksum, QString::number(s.checksumIndex));
+    lines.Key(SettingsKey::Checksum, QString::number(s.checksumIndex));
     add(";是否超时换行");
-    lines << KeyLine(SettingsKey::PacketDisplay, Yn(s.packetDisplay));
+    lines.Key(SettingsKey::PacketDisplay, Yn(s.packetDisplay));
     add(";换行超时时间ms");
-    lines << KeyLine(SettingsKey::PacketTimeout, s.packetTimeout);
+    lines.Key(SettingsKey::PacketTimeout, s.packetTimeout);
     add(";end");
 
     // Lines are joined with CR LF and every LF is then written as CR LF, which is
     // what gives the file its CR CR LF breaks.
-    QByteArray bytes = ToGb18030(lines.join(QStringLiteral("\r\n")));
+    QByteArray bytes = ToGb18030(lines.Text());
     bytes.replace("\n", "\r\n");
     return bytes;
 }
 
+namespace {
+
+// The end of the line that starts at `from` and the start of the next one. A line ends
+// at CR, LF, CR LF or CR CR LF (the writer's own break); the last line may have none.
+std::pair<qsizetype, qsizetype> LineEnd(const char* data, qsizetype size, qsizetype from) {
+    const auto left = static_cast<std::size_t>(size - from);
+    const void* lf = std::memchr(data + from, '\n', left);
+    const qsizetype lfAt = lf ? static_cast<const char*>(lf) - data : size;
+    const void* cr = std::memchr(data + from, '\r', static_cast<std::size_t>(lfAt - from));
+    const qsizetype i = cr ? static_cast<const char*>(cr) - data : lfAt;
+    if (i == size || data[i] == '\n') {
+        return {i, std::min(i + 1, size)};
+    }
+    if (i + 1 < size && data[i + 1] == '\n') {
+        return {i, i + 2};
+    }
+    if (i + 2 < size && data[i + 1] == '\r' && data[i + 2] == '\n') {
+        return {i, i + 3};
+    }
+    return {i, i + 1};
+}
+
+// The text of a file's fields. Plain ASCII, which most fields are, is the same in GB18030
+// and needs no converter; the converter is made once per file (a file has hundreds of
+// fields) and starts each field afresh.
+class FieldDecoder {
+  public:
+    QString operator()(const char* data, qsizetype size) {
+        const QByteArrayView bytes(data, size);
+        for (const char c : bytes) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                return Decode(bytes);
+            }
+        }
+        return QString::fromLatin1(bytes);
+    }
+
+  private:
+    QString Decode(QByteArrayView bytes) {
+        if (!decoder_) {
+            decoder_.emplace("GB18030");
+        }
+        if (!decoder_->isValid()) {
+            return FromGb18030(bytes);
+        }
+        decoder_->resetState();
+        return decoder_->decode(bytes);
+    }
+
+    std::optional<QStringDecoder> decoder_;
+};
+
+}  // namespace
+
 std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file) {
     std::vector<SettingsKeyLine> result;
+    result.reserve(128);  // a saved file has about 110 key lines
+    FieldDecoder text;
     const char* data = file.constData();
     const qsizetype size = file.size();
-    qsizetype lineStart = 0;
-    while (lineStart < size) {
-        const qsizetype lf = file.indexOf('\n', lineStart);
-        if (lf < 0) {
-            break;  // bytes after the last LF form no line
-        }
-        // The line is [lineStart, lf); a field stops at CR or at lf.
-        const qsizetype begin = lineStart;
-        lineStart = lf + 1;
-        if (begin == lf || data[begin] == ';' || data[begin] == '\r') {
+    qsizetype next = 0;
+    while (next < size) {
+        const qsizetype begin = next;
+        const std::pair<qsizetype, qsizetype> bounds = LineEnd(data, size, begin);
+        const qsizetype end = bounds.first;
+        next = bounds.second;
+        if (begin == end || data[begin] == ';') {
             continue;
         }
         auto scan = [&](qsizetype from, char stop) {
             qsizetype i = from;
-            while (i < lf && data[i] != stop && data[i] != '\r') {
+            while (i < end && data[i] != stop) {
                 ++i;
             }
             return i;
         };
         const qsizetype keyEnd = scan(begin + 1, '=');
-        if (keyEnd >= lf || data[keyEnd] != '=') {
+        if (keyEnd >= end) {
             continue;  // no "=" on this line: not a key line
         }
         SettingsKeyLine line;
-        const QByteArray keyText(data + begin + 1, keyEnd - begin - 1);
         line.key = ParseIntegerOr(
-            std::string_view(keyText.constData(), static_cast<std::size_t>(keyText.size())), 0);
+            std::string_view(data + begin + 1, static_cast<std::size_t>(keyEnd - begin - 1)), 0);
         const qsizetype markerEnd = scan(keyEnd + 1, ',');
-        line.marker = FromGb18030(QByteArrayView(data + keyEnd + 1, markerEnd - keyEnd - 1));
-        if (markerEnd < lf && data[markerEnd] == ',') {
-            const qsizetype valueEnd = scan(markerEnd + 1, '\r');
-            line.value =
-                FromGb18030(QByteArrayView(data + markerEnd + 1, valueEnd - markerEnd - 1));
+        line.marker = text(data + keyEnd + 1, markerEnd - keyEnd - 1);
+        if (markerEnd < end) {
+            line.value = text(data + markerEnd + 1, end - markerEnd - 1);
         }
         result.push_back(std::move(line));
     }
@@ -168,10 +251,17 @@ std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file) {
 }
 
 TBaudRate BaudRateFromSetting(const QString& value) {
-    for (int i = br110; i <= br2000000; ++i) {
-        const auto rate = static_cast<TBaudRate>(i);
-        if (value == QString::number(BaudRateValue(rate))) {
-            return rate;
+    // The rates as texts, made once: the value is compared as text ("09600" is no rate).
+    static const std::vector<QString> texts = [] {
+        std::vector<QString> t;
+        for (int i = br110; i <= br2000000; ++i) {
+            t.push_back(QString::number(BaudRateValue(static_cast<TBaudRate>(i))));
+        }
+        return t;
+    }();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (value == texts[i]) {
+            return static_cast<TBaudRate>(br110 + static_cast<int>(i));
         }
     }
     return kDefaultBaudRate;
@@ -335,8 +425,8 @@ SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot b
     return base;
 }
 
-QString ComputeSettingsPath(const QString& exeDir, bool exeDirWritable, const QString& configHome) {
-    const QString folder = exeDirWritable ? exeDir : configHome + QStringLiteral("/zenta");
+QString ComputeSettingsPath(const QString& exeDir, bool portable, const QString& configHome) {
+    const QString folder = portable ? exeDir : configHome + QStringLiteral("/zenta");
     return QDir(folder).filePath(QLatin1String(kSettingsFileName));
 }
 
@@ -345,16 +435,16 @@ QString ExeDir() {
     return QCoreApplication::applicationDirPath();
 }
 // The same rule as the data folder's, so settings and saved data agree on where the
-// program's folder counts as writable.
-bool ExeDirWritable() {
-    return zenta::FolderWritable(QFile::encodeName(ExeDir()).toStdString());
+// program's folder is used: a portable copy's own folder, never a system folder.
+bool ExeDirPortable() {
+    return zenta::PortableFolder(QFile::encodeName(ExeDir()).toStdString());
 }
 }  // namespace
 
 QString SettingsFilePath() {
     // GenericConfigLocation is $XDG_CONFIG_HOME (or ~/.config) itself.
     return ComputeSettingsPath(
-        ExeDir(), ExeDirWritable(),
+        ExeDir(), ExeDirPortable(),
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 
@@ -364,6 +454,60 @@ std::optional<QByteArray> ReadSettingsFile(const QString& path) {
         return std::nullopt;
     }
     return f.readAll();
+}
+
+bool IsSettingsFile(const QByteArray& file) {
+    if (file.isEmpty()) {
+        return true;
+    }
+    SettingsSnapshot scratch;
+    for (const SettingsKeyLine& line : ParseSettingsFile(file)) {
+        if (ApplySettingsLine(line, scratch)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool KeepUnreadableSettingsFile(const QString& path, QString* error, QString* backup) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return true;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
+        }
+        return false;
+    }
+    const QByteArray old = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        if (error) {
+            *error = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
+        }
+        return false;
+    }
+    if (IsSettingsFile(old)) {
+        return true;
+    }
+    // Never over an earlier backup: that may be the user's only copy.
+    const std::string wanted = QFile::encodeName(path + QStringLiteral(".bak")).toStdString();
+    const QString target = QFile::decodeName(QByteArray::fromStdString(zenta::FreePath(wanted)));
+    std::string why;
+    if (!zenta::WriteNewFile(
+            QFile::encodeName(target).toStdString(),
+            std::string_view(old.constData(), static_cast<std::size_t>(old.size())), &why)) {
+        if (error) {
+            *error = QStringLiteral("%1 cannot be kept as %2: %3")
+                         .arg(path, target, QString::fromLocal8Bit(why.c_str()));
+        }
+        return false;
+    }
+    if (backup) {
+        *backup = target;
+    }
+    return true;
 }
 
 bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error) {
@@ -389,6 +533,11 @@ bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* er
     }
     if (!QDir().mkpath(info.absolutePath())) {
         return fail(QStringLiteral("cannot create %1").arg(info.absolutePath()));
+    }
+    // A file the loader could not read is the user's, not ours: keep it before replacing it.
+    QString why;
+    if (!KeepUnreadableSettingsFile(path, &why)) {
+        return fail(why);
     }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {

@@ -99,11 +99,10 @@ struct SettingsKeyLine {
     QString value;
 };
 
-// Splits the whole file (no size limit) into key lines. A line ends at LF; bytes
-// after the last LF form no line. Lines starting with ";" or CR are skipped. Every
-// field stops at CR or at the end of its line, so CR LF and LF-only files read the
-// same and nothing is ever read from the next line. A line without "=" is not a key
-// line and is skipped; a line without "," has its marker up to the CR and an empty value.
+// Splits the whole file (no size limit) into key lines. A line ends at CR, LF, CR LF or
+// CR CR LF, so files from any editor read the same; the last line needs no break. Empty
+// lines and lines starting with ";" are skipped. A line without "=" is not a key line and
+// is skipped; a line without "," has its marker up to the line's end and an empty value.
 std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file);
 
 // Pure rules of the loader, one per key.
@@ -140,15 +139,26 @@ using SettingsKeyTaken = std::function<void(const SettingsSnapshot&, SettingsKey
 SettingsSnapshot LoadSettingsSnapshot(const QByteArray& file, SettingsSnapshot base,
                                       const SettingsKeyTaken& taken = {});
 
-// Where the file lives: the executable's folder when it can be written to, else
+// Where the file lives: the executable's folder for a portable copy (the user's own,
+// writable folder outside the system's program folders: PortableFolder), else
 // <configHome>/zenta/. The live variant reads the application folder and XDG paths.
-QString ComputeSettingsPath(const QString& exeDir, bool exeDirWritable, const QString& configHome);
+QString ComputeSettingsPath(const QString& exeDir, bool portable, const QString& configHome);
 QString SettingsFilePath();
 
 // Reads the file read-only (so a read-only file still loads); nullopt when it cannot be read.
 std::optional<QByteArray> ReadSettingsFile(const QString& path);
+// True when the loader can read `file` as a settings file: empty, or holding at least
+// one key it takes. Anything else (another program's file, UTF-16, binary) is not.
+bool IsSettingsFile(const QByteArray& file);
+// To run before anything is written over `path`: an existing file that is not a settings
+// file is copied to "<path>.bak" (or a free name beside it when that exists). False when
+// the file exists but could not be read or copied; then it must not be written over.
+// `error` says why; `backup` (if given) gets the copy's path when one was made.
+bool KeepUnreadableSettingsFile(const QString& path, QString* error = nullptr,
+                                QString* backup = nullptr);
 // Writes the bytes in one piece, creating the folder; a file marked read-only is
-// left alone and counts as a failure. On failure `error` (if given) says why.
+// left alone and counts as a failure, and an existing file that is not a settings file
+// is kept first (above). On failure `error` (if given) says why.
 bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Saves run on every key release, so a failing save reports once and then stays

@@ -111,13 +111,21 @@ TEST(SettingsFile, WriteParseWriteIsStableForAwkwardValues) {
     EXPECT_TRUE(SameSnapshot(back, s));
     EXPECT_EQ(BuildSettingsFile(back), first);
 
-    // Hand-edited files with CR LF or LF breaks read the same.
-    QByteArray crlf = first;
-    crlf.replace("\r\r\n", "\r\n");
-    QByteArray lf = first;
-    lf.replace("\r\r\n", "\n");
-    EXPECT_TRUE(SameSnapshot(LoadSettingsSnapshot(crlf, DefaultSettingsSnapshot()), s));
-    EXPECT_TRUE(SameSnapshot(LoadSettingsSnapshot(lf, DefaultSettingsSnapshot()), s));
+    // Files saved by other editors read the same: CR LF, LF, CR alone (an old Mac
+    // editor), and breaks mixed within one file.
+    for (const char* brk : {"\r\n", "\n", "\r"}) {
+        QByteArray other = first;
+        other.replace("\r\r\n", brk);
+        EXPECT_TRUE(SameSnapshot(LoadSettingsSnapshot(other, DefaultSettingsSnapshot()), s)) << brk;
+        EXPECT_TRUE(IsSettingsFile(other));
+    }
+    QByteArray mixed = first;
+    for (qsizetype at = mixed.indexOf("\r\r\n"), n = 0; at >= 0;
+         at = mixed.indexOf("\r\r\n", at + 1), ++n) {
+        const char* brk[] = {"\r", "\n", "\r\n", "\r\r\n"};
+        mixed.replace(at, 3, brk[n % 4]);
+    }
+    EXPECT_TRUE(SameSnapshot(LoadSettingsSnapshot(mixed, DefaultSettingsSnapshot()), s));
 }
 
 TEST(SettingsFile, LongFileLosesNothing) {
@@ -203,8 +211,8 @@ TEST(SettingsFile, MalformedLinesStayWithinTheirLine) {
         "N=,v\n"  // key text empty: key 0
         ";N9=,comment\n"
         "\r\n"
-        "N10=,tail");  // no LF: not a line
-    ASSERT_EQ(lines.size(), 4u);
+        "N10=,tail");  // the last line needs no break
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].key, 6);
     EXPECT_EQ(lines[0].marker, "H");
     EXPECT_EQ(lines[0].value, "abc");
@@ -214,6 +222,52 @@ TEST(SettingsFile, MalformedLinesStayWithinTheirLine) {
     EXPECT_EQ(lines[2].key, 8);
     EXPECT_EQ(lines[2].value, "x");
     EXPECT_EQ(lines[3].key, 0);
+    EXPECT_EQ(lines[4].key, 10);
+    EXPECT_EQ(lines[4].value, "tail");
+}
+
+// A file the loader cannot read (another program's, UTF-16, a damaged one) holds nothing
+// the window shows, so the next save would destroy it: it is kept as zenta5.ini.bak.
+TEST(SettingsFile, AnUnreadableFileIsKeptBeforeItIsWrittenOver) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("zenta5.ini");
+    const QString bak = dir.filePath("zenta5.ini.bak");
+    auto put = [](const QString& p, const QByteArray& bytes) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    const QByteArray mine = BuildSettingsFile(Sample());
+    static const char kUtf16[] = "\xff\xfeN\0001\000=\000A\000,\000x\000\r\000\n\000";
+    const QByteArray utf16(kUtf16, sizeof kUtf16 - 1);
+    EXPECT_FALSE(IsSettingsFile(utf16));
+    EXPECT_FALSE(IsSettingsFile(";only a comment\r\nN999=,x\r\n"));
+    EXPECT_TRUE(IsSettingsFile(""));
+    EXPECT_TRUE(IsSettingsFile("N53=,text"));
+
+    put(path, utf16);
+    ASSERT_TRUE(WriteSettingsFile(path, mine));
+    EXPECT_EQ(ReadSettingsFile(bak), utf16);
+    EXPECT_EQ(ReadSettingsFile(path), mine);
+    // A readable file is simply replaced, with no new backup.
+    ASSERT_TRUE(WriteSettingsFile(path, mine + "\r\r\n"));
+    EXPECT_EQ(ReadSettingsFile(bak), utf16);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    // An earlier backup is never written over.
+    put(path, "garbage");
+    ASSERT_TRUE(WriteSettingsFile(path, mine));
+    EXPECT_EQ(ReadSettingsFile(bak), utf16);
+    EXPECT_EQ(ReadSettingsFile(dir.filePath("zenta5.ini (2).bak")), QByteArray("garbage"));
+    // When the old file cannot even be read, it is not written over (the superuser
+    // reads it anyway).
+    put(path, "garbage");
+    QFile::setPermissions(path, QFileDevice::WriteOwner);
+    if (QFile probe(path); !probe.open(QIODevice::ReadOnly)) {
+        QString why;
+        EXPECT_FALSE(WriteSettingsFile(path, mine, &why));
+        EXPECT_FALSE(why.isEmpty());
+    }
 }
 
 TEST(SettingsFile, PathsAndWriting) {

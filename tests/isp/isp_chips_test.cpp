@@ -114,6 +114,23 @@ TEST_F(IspPlacement, VerifyNamesTheFirstDifferenceAndDoesNotStart) {
     EXPECT_THAT(h_->printed, Not(HasSubstr("verified")));
 }
 
+// A product ID the table lacks: named, then only what Get and the image allow.
+TEST_F(IspPlacement, UnknownChipIsErasedWholeUnlessPagesWereAsked) {
+    Start({"--chip", "f4", "--fault", "unknown-id"});
+    const auto image = Pattern(700);
+    h_->fileName = WriteTempFile("unknown.hex", HexText(image));
+    h_->settings.erase = EraseMode::Pages;
+    ASSERT_EQ(h_->Run(), RunEnd::Refused);
+    EXPECT_THAT(h_->printed, HasSubstr("Unknown chip, product ID 0x4FF"));
+    EXPECT_THAT(h_->printed, HasSubstr("needs a known chip: nothing was erased"));
+    h_->settings.erase = EraseMode::All;
+    ASSERT_EQ(h_->Run(), RunEnd::Programmed) << h_->printed;
+    EXPECT_THAT(h_->printed, Not(HasSubstr("Capacity:")));
+    EXPECT_EQ(std::count(h_->frames.begin(), h_->frames.end(), std::string("\xFF\xFF\x00", 3)), 1);
+    const auto flash = Flash();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+}
+
 using IspProtection = isp_test::IspSim;
 
 TEST_F(IspProtection, UnprotectOnlyAfterTheUsersYesThenPrograms) {

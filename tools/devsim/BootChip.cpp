@@ -141,6 +141,7 @@ std::optional<BootFault> FaultFromName(const std::string& name) {
         {"protected", BootFault::ReadProtected},
         {"write-protected", BootFault::WriteProtected},
         {"stuck-bit", BootFault::StuckBit},
+        {"unknown-id", BootFault::UnknownId},
     };
     for (const auto& [n, f] : names) {
         if (name == n) {
@@ -162,6 +163,10 @@ void BootChip::Reset() {
     state_ = State::Sync;
     in_.clear();
     head_ = 0;
+}
+
+std::uint16_t BootChip::ProductId() const {
+    return fault_ == BootFault::UnknownId ? 0x4FF : Info(family_).productId;
 }
 
 std::uint32_t BootChip::TakeBusyMs() {
@@ -283,8 +288,8 @@ void BootChip::StartCommand(std::uint8_t code, std::string& out) {
         case 0x02:  // Get ID
             ack();
             out.push_back('\x01');
-            out.push_back(static_cast<char>(info.productId >> 8));
-            out.push_back(static_cast<char>(info.productId & 0xFF));
+            out.push_back(static_cast<char>(ProductId() >> 8));
+            out.push_back(static_cast<char>(ProductId() & 0xFF));
             ack();
             break;
         case 0x11:

@@ -26,6 +26,7 @@ enum class BootFault {
     ReadProtected,   // read protection set: Read, Write, Go and erase refused
     WriteProtected,  // write protection set: Write and erase refused
     StuckBit,        // bit 0 of the flash byte at offset 0x100 cannot be programmed
+    UnknownId,       // Get ID answers 0x4FF, a product no table knows
 };
 
 std::optional<ChipFamily> ChipFromName(const std::string& name);
@@ -83,6 +84,7 @@ class BootChip {
     void ErasePage(std::uint32_t page);
     bool MassCode(std::uint16_t code) const;
     bool UnitExists(std::uint32_t n) const;
+    std::uint16_t ProductId() const;
     void StartCommand(std::uint8_t code, std::string& out);
 
     ChipFamily family_;

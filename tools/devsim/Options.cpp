@@ -185,14 +185,13 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                 if (!FaultFromName(*v)) {
                     return fail(
                         "--fault must be none, silence, nack-sync, nack-erase, protected, "
-                        "write-protected or stuck-bit");
+                        "write-protected, stuck-bit or unknown-id");
                 }
                 o.fault = *v == "none" ? std::string() : *v;
             } else {
                 o.dump = *v;
             }
-        } else if (name == "--latency-ms" || name == "--unplug-after" ||
-                   name == "--erase-scale") {
+        } else if (name == "--latency-ms" || name == "--unplug-after" || name == "--erase-scale") {
             auto v = value();
             auto n = v ? ParseU32(*v) : std::nullopt;
             if (!n) {
@@ -301,8 +300,8 @@ std::string UsageText() {
         "                       NACK), nack-erase, protected (read protection: Read,\n"
         "                       Write, Go and erase refused until Readout Unprotect) or\n"
         "                       write-protected (Write and erase refused until Write\n"
-        "                       Unprotect) or stuck-bit (bit 0 of the flash byte at\n"
-        "                       0x08000100 stays 1)\n"
+        "                       Unprotect), stuck-bit (bit 0 of the flash byte at\n"
+        "                       0x08000100 stays 1) or unknown-id (Get ID answers 0x4FF)\n"
         "  --unplug-after N     vanish like an unplugged adapter after N written blocks\n"
         "  --dump FILE          write the flash to FILE when devsim ends\n"
         "  Closing the port resets the chip (the next 0x7F starts the bootloader); so does\n"

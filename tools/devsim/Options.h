@@ -44,13 +44,14 @@ struct Options {
     uint32_t wavePeriod = 100;
 
     // bootloader
-    std::string chip = "f1";   // f0, f1, f4, g0, l4 or h7
-    uint32_t eraseScale = 100;  // percent of the chip's typical erase times
+    std::string chip = "f1";   // f1 (Erase 0x43) or f4 (Extended Erase only)
     std::string fault;         // silence, nack-sync, nack-erase, protected; empty: none
     uint32_t unplugAfter = 0;  // blocks written before the device vanishes; 0 = never
     uint32_t latencyMs = 0;    // added before every reply, like a USB adapter's
     bool lineTiming = false;   // replies wait for the characters' time on the line
     std::string dump;          // the flash is written here at exit
+    // percent of the chip's typical erase times; chip is f0, f1, f4, g0, l4 or h7
+    uint32_t eraseScale = 100;
 };
 
 struct ParseResult {

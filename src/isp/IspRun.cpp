@@ -101,6 +101,7 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
     window_.SetOpenEnabled(false);
     window_.ResetReceiveCount();
     link_.ResetReplies();
+    portUp_ = port_.Connected();
     try {
         if (settings.reset && !link_.EnterBootloader()) {
             Print(IspText::ResetError);
@@ -157,7 +158,7 @@ RunEnd TIspRun::Finish(Step step) {
             return Ending(RunEnd::Refused);
         case Step::Stopped:
             // The window stops everything when the port fails: that is no user's Stop.
-            if (port_.Lost()) {
+            if (portUp_ && port_.Lost()) {
                 return PortFailure();
             }
             return Ending(RunEnd::UserAbort);

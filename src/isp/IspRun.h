@@ -116,6 +116,7 @@ class TIspRun {
     Saved saved_;
     RunSettings settings_;
     ChipInfo chip_;
+    bool portUp_ = false;  // the port was open when the exchange began
     std::uint64_t t0_ = 0;
     std::uint64_t t1_ = 0;
 };

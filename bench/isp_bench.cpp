@@ -245,12 +245,35 @@ BENCHMARK(BM_Matrix)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-double CpuSeconds() {
+double CpuSeconds(int who = RUSAGE_SELF) {
     rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
+    getrusage(who, &ru);
     return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
            static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
+
+// The CPU time of `zenta --flash` on an F4 whose whole-chip erase takes its typical 8 s:
+// the wait for the erase's acknowledgement should cost next to nothing.
+void BM_SlowEraseCpuHeadless(benchmark::State& state) {
+    const MatrixImage image = ImageOf(16 * 1024);
+    devsim_test::TempLink link;
+    devsim_test::DevsimProcess sim(
+        {"bootloader", "--quiet", "--line-timing", "--chip", "f4", "--link", link.path});
+    devsim_test::WaitForPath(link.path);
+    const std::string cmd = std::string(ZENTA_APP_PATH) + " --flash " + image.hex + " " +
+                            link.path + " --baud 460800 2>/dev/null";
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
+        bool ok = true;
+        state.SetIterationTime(Timed(cmd, ok));
+        if (!ok) {
+            state.SkipWithError("zenta --flash failed");
+            return;
+        }
+        state.counters["cpu_s"] = CpuSeconds(RUSAGE_CHILDREN) - cpu0;
+    }
+}
+BENCHMARK(BM_SlowEraseCpuHeadless)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_SilentChipWindow(benchmark::State& state) {
     Simulator sim(0, /*silent=*/true);

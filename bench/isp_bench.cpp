@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "app/ChartPanel.h"
 #include "app/ConnectionPanel.h"
@@ -173,12 +174,120 @@ BENCHMARK(BM_SideBySide)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-double CpuSeconds() {
+// The matrix of the programmer issue: 64 KiB on f1 and 512 KiB on f4 at 460800 bit/s,
+// reply latency 0 and 2 ms, verify on and off; zenta headless (the real program, erasing
+// the pages the image covers as stm32flash does) and the window (verify on, whole-chip
+// erase as the page does) beside stm32flash with -v and without, in alternating rounds on
+// one simulator; medians of 5.
+struct MatrixImage {
+    std::string bin;
+    std::string hex;
+};
+
+MatrixImage ImageOf(std::size_t bytes) {
+    std::vector<std::uint8_t> image(bytes);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<std::uint8_t>(i * 13 + (i >> 9));
+    }
+    const QString base = TheFiles().dir.filePath(QStringLiteral("m%1").arg(bytes));
+    MatrixImage m{(base + ".bin").toStdString(), (base + ".hex").toStdString()};
+    std::ofstream(m.bin, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<long>(image.size()));
+    std::ofstream(m.hex, std::ios::binary) << isp_test::HexText(image);
+    return m;
+}
+
+double Timed(const std::string& cmd, bool& ok) {
+    const auto t0 = Clock::now();
+    ok = std::system(cmd.c_str()) == 0;
+    return Seconds(t0);
+}
+
+void BM_Matrix(benchmark::State& state) {
+    const bool f4 = state.range(0) == 1;
+    const int latency = static_cast<int>(state.range(1));
+    const bool haveStm32flash = ::access("/usr/bin/stm32flash", X_OK) == 0;
+    const MatrixImage image = ImageOf(f4 ? 512 * 1024 : 64 * 1024);
+    devsim_test::TempLink link;
+    devsim_test::DevsimProcess sim({"bootloader", "--quiet", "--line-timing", "--latency-ms",
+                                    std::to_string(latency), "--chip", f4 ? "f4" : "f1", "--link",
+                                    link.path});
+    devsim_test::WaitForPath(link.path);
+    const std::string flashCmd = "/usr/bin/stm32flash -m 8n1 -b 460800 -w " + image.bin +
+                                 " -g 0x0 " + link.path + " > /dev/null 2>&1";
+    const std::string zentaCmd = std::string(ZENTA_APP_PATH) + " --flash " + image.hex + " " +
+                                 link.path + " --baud 460800 --erase pages";
+    auto form = OpenWindow(link.path);
+    form->Edit2->setText(QString::fromStdString(image.hex));
+    TForm1::InvokeClick(form->Button_Open);  // closed between its runs
+    std::map<std::string, std::vector<double>> t;
+    for (auto _ : state) {
+        for (int round = 0; round < 5; ++round) {
+            bool ok = true;
+            if (haveStm32flash) {
+                t["stm32flash_v_s"].push_back(
+                    Timed(std::string(flashCmd).replace(flashCmd.find(" -g"), 0, " -v"), ok));
+                t["stm32flash_s"].push_back(Timed(flashCmd, ok));
+            }
+            t["headless_verify_s"].push_back(Timed(zentaCmd + " 2>/dev/null", ok));
+            t["headless_s"].push_back(Timed(zentaCmd + " --no-verify 2>/dev/null", ok));
+            if (!ok) {
+                state.SkipWithError("a run failed");
+                return;
+            }
+            const auto t0 = Clock::now();
+            form->isp255_stm32Click(form->isp255_stm32);
+            t["window_verify_s"].push_back(Seconds(t0));
+            // The window speaks Chinese here: "用户程序已运行!" ends a run that was verified.
+            if (!form->Memo->toPlainText().contains(QStringLiteral("用户程序已运行"))) {
+                state.SkipWithError("window run failed");
+                return;
+            }
+        }
+        state.SetIterationTime(Median(t["headless_verify_s"]));
+    }
+    for (auto& [name, values] : t) {
+        state.counters[name] = Median(values);
+    }
+}
+BENCHMARK(BM_Matrix)
+    ->Args({0, 0})
+    ->Args({0, 2})
+    ->Args({1, 0})
+    ->Args({1, 2})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+double CpuSeconds(int who = RUSAGE_SELF) {
     rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
+    getrusage(who, &ru);
     return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
            static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
+
+// The CPU time of `zenta --flash` on an F4 whose whole-chip erase takes its typical 8 s:
+// the wait for the erase's acknowledgement should cost next to nothing.
+void BM_SlowEraseCpuHeadless(benchmark::State& state) {
+    const MatrixImage image = ImageOf(16 * 1024);
+    devsim_test::TempLink link;
+    devsim_test::DevsimProcess sim(
+        {"bootloader", "--quiet", "--line-timing", "--chip", "f4", "--link", link.path});
+    devsim_test::WaitForPath(link.path);
+    const std::string cmd = std::string(ZENTA_APP_PATH) + " --flash " + image.hex + " " +
+                            link.path + " --baud 460800 2>/dev/null";
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
+        bool ok = true;
+        state.SetIterationTime(Timed(cmd, ok));
+        if (!ok) {
+            state.SkipWithError("zenta --flash failed");
+            return;
+        }
+        state.counters["cpu_s"] = CpuSeconds(RUSAGE_CHILDREN) - cpu0;
+    }
+}
+BENCHMARK(BM_SlowEraseCpuHeadless)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_SilentChipWindow(benchmark::State& state) {
     Simulator sim(0, /*silent=*/true);

@@ -9,6 +9,7 @@
 #include "app/StartOptions.h"
 #include "app/core/CommandLine.h"
 #include "app/core/LanguageTable.h"
+#include "isp/cli/HeadlessMain.h"
 #include "serial/ctl/QtDispatcher.h"
 
 namespace {
@@ -27,6 +28,10 @@ int main(int argc, char* argv[]) {
     // Parsed before the application object exists, so --help, --version and a bad value
     // need no display and never show half a window.
     const zenta::CommandLineResult cl = zenta::ParseCommandLine(ArgumentList(argc, argv));
+    // --flash and --list need no window and no display.
+    if (zenta::IsHeadless(cl)) {
+        return zenta::RunHeadless(cl);
+    }
     if (cl.action != zenta::CommandLineResult::Action::Run) {
         std::FILE* out = cl.action == zenta::CommandLineResult::Action::Error ? stderr : stdout;
         std::fprintf(out, "%s\n", cl.text.toLocal8Bit().constData());

@@ -1,5 +1,7 @@
 #include "isp/BootLink.h"
 
+#include <algorithm>
+
 #include "datapath/ByteForms.h"
 #include "isp/BootFrames.h"
 #include "isp/IspTexts.h"
@@ -37,7 +39,10 @@ SyncResult TBootLink::SyncBootloader(const SyncTiming& timing) {
     int attempts = 0;
     for (;;) {
         if (Waiting() > 0) {
-            if (TakeReplyByte() == kAck) {
+            // A bootloader that is already synchronised (no reset wiring, or after an
+            // aborted run) answers a further 0x7F with NACK: it is listening all the same.
+            const std::uint8_t b = TakeReplyByte();
+            if (b == kAck || b == kNack) {
                 return SyncResult::Connected;
             }
             messages_.Print(Text(IspText::AckError, false));
@@ -64,28 +69,34 @@ SyncResult TBootLink::SyncBootloader(const SyncTiming& timing) {
     }
 }
 
-AckResult TBootLink::AwaitAck() {
-    for (;;) {
-        if (Waiting() > 0) {
-            return TakeReplyByte() == kAck ? AckResult::Ack : AckResult::NotAck;
-        }
+AckResult TBootLink::AwaitAck(std::uint32_t timeoutMs) {
+    if (!AwaitReplyBytes(1, timeoutMs)) {
+        return events_.StopFlag() ? AckResult::Stopped : AckResult::TimedOut;
+    }
+    return TakeReplyByte() == kAck ? AckResult::Ack : AckResult::NotAck;
+}
+
+bool TBootLink::AwaitReplyBytes(int n, std::uint32_t timeoutMs) {
+    const std::uint64_t start = timeoutMs ? events_.NowMs() : 0;
+    while (Waiting() < n) {
         // A gone device would never answer: without this the wait would last until Stop.
         if (port_.Lost()) {
             throw PortError("device lost");
         }
-        events_.ServeEvents(kIdleSliceMs);
-        if (events_.StopFlag()) {
-            return AckResult::Stopped;
+        int slice = kIdleSliceMs;
+        if (timeoutMs) {
+            const std::uint64_t passed = events_.NowMs() - start;
+            if (passed >= timeoutMs) {
+                return false;
+            }
+            slice = static_cast<int>(std::min<std::uint64_t>(slice, timeoutMs - passed));
         }
-    }
-}
-
-bool TBootLink::AwaitReplyBytes(int n) {
-    while (Waiting() < n) {
+        events_.ServeEvents(slice);
+        // The window stops everything on a port error; that is the port's failure, not
+        // the user's Stop.
         if (port_.Lost()) {
             throw PortError("device lost");
         }
-        events_.ServeEvents(kIdleSliceMs);
         if (events_.StopFlag()) {
             return false;
         }

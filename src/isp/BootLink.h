@@ -9,7 +9,7 @@
 namespace zenta::isp {
 
 enum class SyncResult { Connected, NoAnswer, WrongAnswer, SendFailed, Stopped };
-enum class AckResult { Ack, NotAck, Stopped };
+enum class AckResult { Ack, NotAck, Stopped, TimedOut };
 
 // Timing of the synchronisation: a 0x7F every `repeatEvery` waits of `waitMs`, giving up
 // after `maxWaits` waits (about 10.1 s).
@@ -39,10 +39,12 @@ class TBootLink {
     // DTR/RTS reset into the bootloader; false when a step raised.
     bool EnterBootloader();
     SyncResult SyncBootloader(const SyncTiming& timing = {});
-    // Waits for one more byte and consumes it. Throws PortError when the device went away.
-    AckResult AwaitAck();
-    // Waits until n unconsumed bytes are present; false when stopped. Throws PortError.
-    bool AwaitReplyBytes(int n);
+    // Waits for one more byte and consumes it; timeoutMs 0 waits until Stop. Throws
+    // PortError when the device went away, also when that stopped the wait.
+    AckResult AwaitAck(std::uint32_t timeoutMs = 0);
+    // Waits until n unconsumed bytes are present; false when stopped or timed out.
+    // Throws PortError.
+    bool AwaitReplyBytes(int n, std::uint32_t timeoutMs = 0);
     std::uint8_t TakeReplyByte();
     // The next byte as HEX text: two digits, and a blank when width is 3.
     std::string TakeReplyByteHex(int width);

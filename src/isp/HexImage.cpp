@@ -10,14 +10,77 @@
 
 namespace zenta::isp {
 
+namespace {
+constexpr std::uint32_t kBlock = 256;
+}
+
 void THexImage::Reset() {
     if (bytes_.empty()) {
-        bytes_.assign(kImageCapacity, 0);
+        bytes_.assign(kImageCapacity, 0xFF);
+        used_.assign(kImageCapacity / kBlock, 0);
+        set_.assign(kImageCapacity, false);
     } else {
+        std::fill_n(set_.begin(), length_, false);
         // Only offsets below the last length were ever written.
-        std::fill_n(bytes_.begin(), length_, std::uint8_t{0});
+        std::fill_n(bytes_.begin(), length_, std::uint8_t{0xFF});
+        std::fill_n(used_.begin(), (length_ + kBlock - 1) / kBlock, std::uint8_t{0});
     }
     length_ = 0;
+    lowest_ = 0;
+    hasOutside_ = false;
+    outside_ = 0;
+}
+
+void THexImage::Store(std::uint32_t offset, std::uint8_t value) {
+    if (length_ == 0 || offset < lowest_) {
+        lowest_ = offset;
+    }
+    bytes_[offset] = value;
+    set_[offset] = true;
+    used_[offset / kBlock] = 1;
+    length_ = std::max(length_, offset + 1);
+}
+
+std::uint32_t THexImage::WrittenLength() const {
+    std::uint32_t n = 0;
+    for (const ImageRange& r : Ranges()) {
+        n += r.length;
+    }
+    return n;
+}
+
+std::vector<ImageRange> THexImage::Ranges() const {
+    std::vector<ImageRange> ranges;
+    const std::uint32_t blocks = (length_ + kBlock - 1) / kBlock;
+    for (std::uint32_t b = lowest_ / kBlock; b < blocks; ++b) {
+        if (!used_[b]) {
+            continue;
+        }
+        if (!ranges.empty() && ranges.back().offset + ranges.back().length == b * kBlock) {
+            ranges.back().length += kBlock;
+        } else {
+            ranges.push_back({b * kBlock, kBlock});
+        }
+    }
+    return ranges;
+}
+
+bool THexImage::DataFrom(std::uint32_t offset, std::uint32_t& first) const {
+    if (offset >= length_) {
+        return false;
+    }
+    for (std::uint32_t b = std::max(offset, lowest_) / kBlock; b * kBlock < length_; ++b) {
+        if (!used_[b]) {
+            continue;
+        }
+        for (std::uint32_t o = std::max(offset, b * kBlock); o < (b + 1) * kBlock; ++o) {
+            if (o < length_ && set_[o]) {
+                first = o;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 HexParseResult THexImage::Parse(std::string_view text) {
@@ -40,8 +103,8 @@ HexParseResult THexImage::Parse(std::string_view text) {
                        text.begin() + static_cast<std::ptrdiff_t>(colon), '\n'));
         counted = colon;
         pos = colon + 1;
-        // A record cut short by the end of the text ends the load; its bytes cannot be
-        // checked and are not stored.
+        // A record cut short by the end of the text cannot be checked: the file is
+        // damaged (or still being written) and is refused like a wrong checksum.
         auto byteAt = [&](std::size_t p, std::uint8_t& out) {
             if (p + 2 > n) {
                 return false;
@@ -50,7 +113,7 @@ HexParseResult THexImage::Parse(std::string_view text) {
             return true;
         };
         if (!byteAt(pos, rec[0])) {
-            return {};
+            return {HexStatus::CutShort, line};
         }
         const std::uint8_t count = rec[0];
         if (count > 32) {
@@ -60,7 +123,7 @@ HexParseResult THexImage::Parse(std::string_view text) {
         std::uint8_t sum = rec[0];
         for (std::size_t i = 1; i < total; ++i) {
             if (!byteAt(pos + 2 * i, rec[i])) {
-                return {};
+                return {HexStatus::CutShort, line};
             }
             sum = static_cast<std::uint8_t>(sum + rec[i]);
         }
@@ -73,12 +136,14 @@ HexParseResult THexImage::Parse(std::string_view text) {
         const std::uint8_t* data = &rec[4];
         switch (rec[3]) {
             case 0x00: {
-                const std::uint32_t base = upper + offset - kFlashBase;  // wraps below the base
                 for (std::uint32_t i = 0; i < count; ++i) {
-                    const std::uint32_t o = base + i;
+                    const std::uint32_t address = upper + offset + i;
+                    const std::uint32_t o = address - kFlashBase;  // wraps below the base
                     if (o < kImageCapacity) {
-                        bytes_[o] = data[i];
-                        length_ = std::max(length_, o + 1);
+                        Store(o, data[i]);
+                    } else if (!hasOutside_) {
+                        hasOutside_ = true;
+                        outside_ = address;
                     }
                 }
                 break;

@@ -25,8 +25,19 @@ class IspPort {
     virtual void SetDTR(bool on) = 0;
     virtual void SetRTS(bool on) = 0;
     virtual void SetOneStopBit() = 0;
+    // The bootloader needs eight data bits. Throws PortError.
+    virtual void SetEightDataBits() {}
     // The device went away while the run waited for it (unplugged adapter).
     virtual bool Lost() const = 0;
+};
+
+// The line settings a run changes, as the port engine's ordinals (bit-rate table,
+// TDataBits, TParityBits, TStopBits).
+struct IspLine {
+    int baudOrdinal = 0;
+    int dataBits = 3;  // dbEight
+    int parity = 0;    // prNone
+    int stopBits = 0;  // sbOneStopBit
 };
 
 // The clock, the event loop and the Stop button.
@@ -50,6 +61,8 @@ class IspMessages {
     // Appends to the receive window.
     virtual void Print(const std::string& text) = 0;
     virtual void MessageBox(const std::string& text) = 0;
+    // Asks a yes/no question; true only on the user's yes. Without a way to ask, no.
+    virtual bool Confirm(const std::string& /*text*/) { return false; }
 };
 
 // The window's controls that a run takes over and gives back.
@@ -87,6 +100,15 @@ class IspWindow {
     // RTS and DTR boxes unchecked (their handlers run).
     virtual void ReleaseResetBoxes() = 0;
     virtual std::string FileName() const = 0;
+
+    // The port's line settings and the boxes that show them, taken before the run and put
+    // back at every ending. A window that cannot offer them returns false; the run then
+    // puts back the bit rate and sets no parity, as it always did.
+    virtual bool SaveLine(IspLine& /*line*/) const { return false; }
+    virtual void RestoreLine(const IspLine& /*line*/) {}  // throws PortError
+    // After a port failure of a run that opened the port itself: the port stays closed,
+    // so the window must not reopen it when the device comes back.
+    virtual void ForgetPort() {}
 };
 
 }  // namespace zenta::isp

@@ -5,32 +5,35 @@
 
 namespace zenta::isp {
 
-namespace {
-
-constexpr int kParityEvenOrdinal = 2;
-// Bytes on the line per written block: command, address and data frames.
-constexpr std::int64_t kBytesPerBlock = 2 + 5 + kBlockSize + 2;
-
-}  // namespace
-
 void TIspRun::PutBackLine(const Saved& saved) {
-    try {
-        window_.SetParityEven(false);
-    } catch (const PortError&) {
-        // The parity box falls back on its own; the ending goes on.
-    }
-    try {
-        window_.SetBaudOrdinal(saved.baud);
-    } catch (const PortError&) {
-        // Same: the bit rate box keeps what it could set.
+    if (saved.haveLine) {
+        try {
+            window_.RestoreLine(saved.line);
+        } catch (const PortError&) {
+            // A port that failed keeps what it could take; the ending goes on.
+        }
+    } else {
+        try {
+            window_.SetParityEven(false);
+        } catch (const PortError&) {
+            // The parity box falls back on its own; the ending goes on.
+        }
+        try {
+            window_.SetBaudOrdinal(saved.baud);
+        } catch (const PortError&) {
+            // Same: the bit rate box keeps what it could set.
+        }
     }
     window_.SetPacketSplit(saved.packetSplit);
 }
 
 RunEnd TIspRun::Run(const RunSettings& settings) {
+    settings_ = settings;
+    chip_ = {};
     window_.SetStartEnabled(false);
     window_.ClearReceiveText();
-    saved_ = {port_.Connected(), window_.BaudOrdinal(), window_.PacketSplit()};
+    saved_ = {port_.Connected(), window_.BaudOrdinal(), window_.PacketSplit(), false, {}};
+    saved_.haveLine = window_.SaveLine(saved_.line);
     window_.SetPacketSplit(false);
     window_.StopAutomaticSends();
 
@@ -38,7 +41,7 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
     // on with a closed port and fails at the first 0x7F.
     if (!port_.Connected() && !window_.OpenAction()) {
         window_.OpenAction();
-        messages_.MessageBox(Text(IspText::PortError, messages_.English()));
+        messages_.MessageBox(Text(IspText::PortError, English()));
         window_.SetProgress(1, false);
         window_.SetSendFileEnabled(true);
         window_.SetOpenEnabled(true);
@@ -50,13 +53,14 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
     try {
         window_.SetBaudOrdinal(settings.speedOrdinal);
         window_.SetParityEven(true);
+        port_.SetEightDataBits();
     } catch (const PortError&) {
         Print(IspText::SetBaudError);
     }
 
     THexFile file;
     if (!file.Open(window_.FileName())) {
-        messages_.MessageBox(Text(IspText::FileMissing, messages_.English()));
+        messages_.MessageBox(Text(IspText::FileMissing, English()));
         window_.SetStartEnabled(true);
         window_.SetProgress(1, false);
         window_.SetSendFileEnabled(false);
@@ -72,9 +76,20 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
     if (parsed.status != HexStatus::Ok) {
         Print(IspText::NotHex);
         if (parsed.status == HexStatus::BadChecksum) {
-            messages_.Print(ChecksumLine(parsed.line, messages_.English()));
+            messages_.Print(ChecksumLine(parsed.line, English()));
+        } else if (parsed.status == HexStatus::CutShort) {
+            messages_.Print(CutShortLine(parsed.line, English()));
         }
         return Ending(RunEnd::NotHex);
+    }
+    // What no chip can take is refused before the chip is touched.
+    if (image_.HasOutside()) {
+        messages_.Print(OutsideFlashLine(image_.Outside(), English()));
+        return Ending(RunEnd::Refused);
+    }
+    if (image_.Empty()) {
+        Print(IspText::NoFlashData);
+        return Ending(RunEnd::Refused);
     }
     return Exchange(settings);
 }
@@ -86,8 +101,9 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
     window_.SetOpenEnabled(false);
     window_.ResetReceiveCount();
     link_.ResetReplies();
+    portUp_ = port_.Connected();
     try {
-        if (!link_.EnterBootloader()) {
+        if (settings.reset && !link_.EnterBootloader()) {
             Print(IspText::ResetError);
         }
         link_.DelayWithMessages(10);
@@ -99,7 +115,7 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
             case SyncResult::Connected:
                 break;
             case SyncResult::Stopped:
-                return Ending(RunEnd::UserAbort);
+                return Finish(Step::Stopped);
             default:
                 Print(IspText::NoConnection);
                 return Ending(RunEnd::NoConnection);
@@ -107,154 +123,57 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
         Print(IspText::Connected);
         window_.CaretToEnd();
 
-        Step step = Identify();
+        Step step = Identify(true);
         if (step == Step::Ok) {
-            step = EraseAll();
+            step = CheckFits();
         }
-        std::uint64_t t0 = 0;
-        std::uint64_t t1 = 0;
         if (step == Step::Ok) {
-            t0 = events_.NowMs();
+            step = Erase();
+        }
+        if (step == Step::Ok) {
+            t0_ = events_.NowMs();
             step = WriteBlocks();
-            t1 = events_.NowMs();
+            t1_ = events_.NowMs();
+        }
+        if (step == Step::Ok && settings.verify) {
+            step = Verify();
         }
         if (step == Step::Ok) {
             window_.SetProgress(100, false);
             window_.SetOpenEnabled(true);
             step = Go();
         }
-        if (step == Step::NotAck) {
-            Print(IspText::DataCheck);
-            return Ending(RunEnd::DataCheck);
-        }
-        if (step == Step::Stopped) {
-            return Ending(RunEnd::UserAbort);
-        }
-
-        messages_.Print(ReportLine(image_.WrittenLength(), t1 - t0));
-        Print(IspText::Running);
-        port_.SetRTS(false);  // BOOT0 back to 0: the next reset starts the user program
-        window_.ReleaseResetBoxes();
-        return Ending(RunEnd::Programmed);
+        return Finish(step);
     } catch (const PortError&) {
         return PortFailure();
     }
 }
 
-TIspRun::Step TIspRun::Ack() {
-    switch (link_.AwaitAck()) {
-        case AckResult::Ack:
-            return Step::Ok;
-        case AckResult::NotAck:
-            return Step::NotAck;
-        case AckResult::Stopped:
+RunEnd TIspRun::Finish(Step step) {
+    switch (step) {
+        case Step::NotAck:
+            Print(IspText::DataCheck);
+            return Ending(RunEnd::DataCheck);
+        case Step::Refused:
+            return Ending(RunEnd::Refused);
+        case Step::Stopped:
+            // The window stops everything when the port fails: that is no user's Stop.
+            if (portUp_ && port_.Lost()) {
+                return PortFailure();
+            }
+            return Ending(RunEnd::UserAbort);
+        case Step::Ok:
             break;
     }
-    return Step::Stopped;
-}
-
-TIspRun::Step TIspRun::Command(std::uint8_t code) {
-    link_.SendFrame(CommandFrame(code));
-    return Ack();
-}
-
-TIspRun::Step TIspRun::Identify() {
-    // Get Version: version, two option bytes, a closing ACK left unread.
-    link_.DropPendingReplies();
-    if (Step s = Command(kCmdGetVersion); s != Step::Ok) {
-        return s;
+    std::string report = ReportLine(image_.WrittenLength(), t1_ - t0_);
+    if (settings_.verify) {
+        report += Text(IspText::Verified, English());
     }
-    if (!link_.AwaitReplyBytes(4)) {
-        return Step::Stopped;
-    }
-    std::string line = "\r\nVersion:V" + link_.TakeReplyByteHex(2) + ",Protection state:";
-    line += link_.TakeReplyByteHex(3);
-    line += link_.TakeReplyByteHex(3) + " |back:";
-    messages_.Print(line);
-
-    // Get ID: count byte and the two product-ID bytes.
-    link_.DropPendingReplies();
-    if (Step s = Command(kCmdGetId); s != Step::Ok) {
-        return s;
-    }
-    if (!link_.AwaitReplyBytes(4)) {
-        return Step::Stopped;
-    }
-    line = "\r\nMCU TYPE:" + link_.TakeReplyByteHex(3) + ",MCUID:";
-    line += link_.TakeReplyByteHex(3);
-    line += link_.TakeReplyByteHex(3) + " |back:";
-    messages_.Print(line);
-
-    // The flash size register, shown as it comes.
-    link_.DropPendingReplies();
-    if (Step s = Command(kCmdReadMemory); s != Step::Ok) {
-        return s;
-    }
-    link_.SendFrame(AddressFrame(kFlashSizeRegister));
-    if (Step s = Ack(); s != Step::Ok) {
-        return s;
-    }
-    if (Step s = Command(0x03); s != Step::Ok) {  // count frame: four bytes
-        return s;
-    }
-    if (!link_.AwaitReplyBytes(4)) {
-        return Step::Stopped;
-    }
-    line = "\r\nCapacity:";
-    for (int i = 0; i < 4; ++i) {
-        line += link_.TakeReplyByteHex(3);
-    }
-    messages_.Print(line + "|back:");
-    return Step::Ok;
-}
-
-TIspRun::Step TIspRun::EraseAll() {
-    link_.DropPendingReplies();
-    if (Step s = Command(kCmdErase); s != Step::Ok) {
-        return s;
-    }
-    link_.SendFrame(EraseAllFrame());
-    if (Step s = Ack(); s != Step::Ok) {
-        return s;
-    }
-    Print(IspText::Erased);
-    return Step::Ok;
-}
-
-TIspRun::Step TIspRun::WriteBlocks() {
-    link_.DropPendingReplies();
-    const std::uint64_t written = image_.WrittenLength();
-    for (std::uint64_t offset = 0; offset < written; offset += kBlockSize) {
-        if (Step s = Command(kCmdWriteMemory); s != Step::Ok) {
-            return s;
-        }
-        link_.SendFrame(AddressFrame(kFlashBase + static_cast<std::uint32_t>(offset)));
-        if (Step s = Ack(); s != Step::Ok) {
-            return s;
-        }
-        link_.SendFrame(DataFrame(image_.Data() + offset));
-        if (Step s = Ack(); s != Step::Ok) {
-            return s;
-        }
-        const std::int64_t tx = window_.AddTxCount(kBytesPerBlock);
-        window_.ShowBlockStatus(tx, static_cast<std::int64_t>(offset));
-        window_.SetProgress(static_cast<int>(offset * 100 / written + 1), true);
-        events_.ServeEvents(0);
-        if (events_.StopFlag()) {
-            return Step::Stopped;
-        }
-        events_.ServeEvents(0);
-    }
-    return Step::Ok;
-}
-
-TIspRun::Step TIspRun::Go() {
-    link_.DropPendingReplies();
-    if (Step s = Command(kCmdGo); s != Step::Ok) {
-        return s;
-    }
-    link_.SendFrame(AddressFrame(kFlashBase));
-    return Ack();
+    messages_.Print(report);
+    Print(IspText::Running);
+    port_.SetRTS(false);  // BOOT0 back to 0: the next reset starts the user program
+    window_.ReleaseResetBoxes();
+    return Ending(RunEnd::Programmed);
 }
 
 RunEnd TIspRun::Ending(RunEnd end) {
@@ -271,7 +190,7 @@ RunEnd TIspRun::Ending(RunEnd end) {
         try {
             window_.OpenPort();
         } catch (const PortError&) {
-            messages_.MessageBox(Text(IspText::PortError, messages_.English()));
+            messages_.MessageBox(Text(IspText::PortError, English()));
         }
     } else {
         window_.ClosePort();
@@ -279,15 +198,20 @@ RunEnd TIspRun::Ending(RunEnd end) {
     return end;
 }
 
-// The port failed under a frame: nothing more is sent and nothing is put back.
+// The port failed under a frame: nothing more is sent; the line settings go back into
+// the boxes (and the port, when it comes back) and the port stays closed.
 RunEnd TIspRun::PortFailure() {
     window_.StopAutomaticSends();
     events_.SetStopFlag(true);
     window_.ClosePort();
+    if (!saved_.wasOpen) {
+        window_.ForgetPort();
+    }
     window_.SetSendFileEnabled(false);
     window_.SetSendEnabled(false);
     window_.SetProgress(1, false);
-    messages_.MessageBox(Text(IspText::PortError, messages_.English()));
+    messages_.MessageBox(Text(IspText::PortError, English()));
+    PutBackLine(saved_);
     window_.SetStartEnabled(true);
     // Left disabled the user could not open the port again.
     window_.SetOpenEnabled(true);

@@ -1,5 +1,7 @@
 #include "isp/IspTexts.h"
 
+#include <cstdio>
+
 namespace zenta::isp {
 
 std::string Text(IspText id, bool english) {
@@ -44,8 +46,102 @@ std::string Text(IspText id, bool english) {
                            : "\r\n数据校验错误（ACKerr）.\r\n点‘停止’退出烧写。\r\n";
         case IspText::Abort:
             return english ? "\r\nUser abort!\r\n" : "\r\n用户中止！\r\n";
+        case IspText::NoFlashData:
+            return english ? "\r\nThe file holds no data for the flash: the chip was not "
+                             "touched.\r\n"
+                           : "\r\n文件中没有要写入闪存的数据,未动芯片.\r\n";
+        case IspText::ReadProtected:
+            return english ? "\r\nThe chip's flash is read-protected: nothing was erased or "
+                             "written.\r\n"
+                           : "\r\n芯片闪存处于读保护状态,未擦除也未写入.\r\n";
+        case IspText::AskReadoutUnprotect:
+            return english
+                       ? "The chip's flash is read-protected.\nRemoving the protection "
+                         "ERASES THE WHOLE FLASH of the chip.\nRemove it and go on?"
+                       : "芯片闪存处于读保护状态.\n解除保护将擦除芯片的整个闪存.\n解除并继续吗?";
+        case IspText::AskWriteUnprotect:
+            return english ? "The chip refused the erase: its flash is write-protected.\n"
+                             "Removing the protection lets the WHOLE FLASH be erased.\n"
+                             "Remove it and go on?"
+                           : "芯片拒绝擦除:闪存处于写保护状态.\n解除保护后整个闪存将可被擦除.\n"
+                             "解除并继续吗?";
+        case IspText::Unprotected:
+            return english ? "\r\nProtection removed; the chip restarts.\r\n"
+                           : "\r\n保护已解除,芯片重新启动.\r\n";
+        case IspText::EraseRefused:
+            return english ? "\r\nThe chip refused the erase (write protection?): nothing "
+                             "was written.\r\n"
+                           : "\r\n芯片拒绝擦除(写保护?),未写入.\r\n";
+        case IspText::EraseTimeout:
+            return english ? "\r\nThe chip did not confirm the erase in time.\r\n"
+                           : "\r\n芯片未在规定时间内确认擦除.\r\n";
+        case IspText::PagesNeedKnownChip:
+            return english ? "\r\nErasing only the image's pages needs a known chip: nothing "
+                             "was erased.\r\n"
+                           : "\r\n只擦除映像所占页需要已知芯片,未擦除.\r\n";
+        case IspText::Verified:
+            return english ? " verified" : " 校验通过";
+        case IspText::BusySending:
+            return english ? "A file is being sent: programming can start when it has ended."
+                           : "正在发送文件,发送结束后才能烧写.";
     }
     return {};
+}
+
+namespace {
+
+std::string Hex32(std::uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", v);
+    return text;
+}
+
+std::string Hex8(std::uint8_t v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", v);
+    return text;
+}
+
+}  // namespace
+
+std::string CutShortLine(std::uint32_t line, bool english) {
+    return english ? "Record cut short in line " + std::to_string(line) + ".\r\n"
+                   : "第" + std::to_string(line) + "行记录不完整.\r\n";
+}
+
+std::string OutsideFlashLine(std::uint32_t address, bool english) {
+    return english ? "\r\nThe image holds data at " + Hex32(address) +
+                         ", outside the chip's flash: the chip was not erased.\r\n"
+                   : "\r\n映像在 " + Hex32(address) + " 处有数据,超出芯片闪存范围,未擦除.\r\n";
+}
+
+std::string TooLargeLine(std::uint32_t address, std::uint32_t flashKiB, bool english) {
+    return english ? "\r\nThe image is too large: data at " + Hex32(address) + ", beyond the " +
+                         std::to_string(flashKiB) + " KiB of flash; the chip was not erased.\r\n"
+                   : "\r\n映像太大:" + Hex32(address) + " 处的数据超出 " +
+                         std::to_string(flashKiB) + " KiB 闪存,未擦除.\r\n";
+}
+
+std::string VerifyMismatchLine(std::uint32_t address, std::uint8_t wrote, std::uint8_t read,
+                               bool english) {
+    return english ? "\r\nVerify failed at " + Hex32(address) + ": wrote " + Hex8(wrote) +
+                         ", read " + Hex8(read) + "; the program was not started.\r\n"
+                   : "\r\n校验失败,地址 " + Hex32(address) + ":写入 " + Hex8(wrote) + ",读回 " +
+                         Hex8(read) + ";未运行程序.\r\n";
+}
+
+std::string UnknownChipLine(std::uint16_t productId, bool english) {
+    char id[8];
+    std::snprintf(id, sizeof id, "0x%03X", productId);
+    return english ? std::string("\r\nUnknown chip, product ID ") + id +
+                         ": flash size not checked, the whole chip is erased."
+                   : std::string("\r\n未知芯片,产品ID ") + id + ":不检查闪存大小,擦除整片.";
+}
+
+std::string SizeUnreadableLine(std::uint32_t flashKiB, bool english) {
+    return english ? "\r\nThe flash size register cannot be read; taking " +
+                         std::to_string(flashKiB) + " KiB."
+                   : "\r\n无法读取闪存容量寄存器,按 " + std::to_string(flashKiB) + " KiB 处理.";
 }
 
 std::string ChecksumLine(std::uint32_t line, bool english) {

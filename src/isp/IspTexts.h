@@ -21,7 +21,27 @@ enum class IspText {
     NoConnection,
     DataCheck,
     Abort,
+    // Our own texts: causes of refusals and the programmer's questions.
+    NoFlashData,
+    ReadProtected,
+    AskReadoutUnprotect,
+    AskWriteUnprotect,
+    Unprotected,
+    EraseRefused,
+    EraseTimeout,
+    PagesNeedKnownChip,
+    Verified,
+    BusySending,
 };
+
+// Refusals that name an address or a figure.
+std::string CutShortLine(std::uint32_t line, bool english);
+std::string OutsideFlashLine(std::uint32_t address, bool english);
+std::string TooLargeLine(std::uint32_t address, std::uint32_t flashKiB, bool english);
+std::string VerifyMismatchLine(std::uint32_t address, std::uint8_t wrote, std::uint8_t read,
+                               bool english);
+std::string UnknownChipLine(std::uint16_t productId, bool english);
+std::string SizeUnreadableLine(std::uint32_t flashKiB, bool english);
 
 // The text in the language chosen; texts with one form ignore `english`.
 std::string Text(IspText id, bool english);

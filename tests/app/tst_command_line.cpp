@@ -67,6 +67,21 @@ class CommandLineTest : public QObject {
             << QStringList{"--config-dir", "/etc/hostname"} << "is not a folder";
         QTest::newRow("config dir empty") << QStringList{"--config-dir="} << "folder name is empty";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << "Unknown option 'bogus'";
+        QTest::newRow("line word") << QStringList{"--line", "fast"} << "'fast' is not a line";
+        QTest::newRow("line nine bits") << QStringList{"--line", "9N1"} << "not a line format";
+        QTest::newRow("line parity") << QStringList{"--line", "8X1"} << "not a line format";
+        QTest::newRow("line stop bits") << QStringList{"--line", "8N3"} << "not a line format";
+        QTest::newRow("flow") << QStringList{"--flow", "dtrdsr"} << "not none, rtscts or xonxoff";
+        QTest::newRow("erase kind") << QStringList{"--flash", "a.hex", "--erase", "some"}
+                                    << "'some' is neither pages nor all";
+        QTest::newRow("flash file empty") << QStringList{"--flash="} << "file name is empty";
+        QTest::newRow("no-verify alone") << QStringList{"--no-verify"} << "only with --flash";
+        QTest::newRow("erase alone") << QStringList{"--erase", "all"} << "only with --flash";
+        QTest::newRow("no-reset alone") << QStringList{"--no-reset"} << "only with --flash";
+        QTest::newRow("flash two ports")
+            << QStringList{"--flash", "a.hex", "ttyS0", "ttyS1"} << "only one PORT";
+        QTest::newRow("flash bad baud")
+            << QStringList{"--flash", "a.hex", "--baud", "9"} << "is not a bit rate";
     }
     void refusesBadValuesWithExitTwo() {
         QFETCH(QStringList, args);
@@ -106,7 +121,43 @@ class CommandLineTest : public QObject {
         QCOMPARE(r.action, CommandLineResult::Action::Help);
         QVERIFY(r.text.startsWith(QStringLiteral("Usage: zenta [options] [PORT]")));
         QVERIFY(!r.text.contains(QStringLiteral("platform")));
-        QCOMPARE(Parse({"--version"}).text, QStringLiteral("zenta 5.08d2"));
+        QVERIFY(
+            r.text.contains(QStringLiteral("Exit status of --flash: 0 done, 1 chip or file "
+                                           "refused, 2 bad arguments, 3 port failure.")));
+        const QString version = Parse({"--version"}).text;
+        QVERIFY(version.startsWith(QStringLiteral("zenta 5.08d2\n")));
+        QVERIFY(version.contains(QStringLiteral("GPL-3.0-or-later")));
+    }
+
+    void acceptsLineFlowAndFlashOptions() {
+        CommandLineResult r = Parse({"ttyUSB0", "--line", "7e2", "--flow", "RTSCTS"});
+        QCOMPARE(r.action, CommandLineResult::Action::Run);
+        QCOMPARE(*r.options.dataBits, dbSeven);
+        QCOMPARE(*r.options.parity, prEven);
+        QCOMPARE(*r.options.stopBits, sbTwoStopBits);
+        QCOMPARE(*r.options.flow, zenta::FlowOption::RtsCts);
+        r = Parse({"--line=5S1.5", "--flow=xonxoff"});
+        QCOMPARE(*r.options.dataBits, dbFive);
+        QCOMPARE(*r.options.parity, prSpace);
+        QCOMPARE(*r.options.stopBits, sbOne5StopBits);
+        QCOMPARE(*r.options.flow, zenta::FlowOption::XonXoff);
+        r = Parse({"--line", "8O1", "--flow", "none"});
+        QCOMPARE(*r.options.parity, prOdd);
+        QCOMPARE(*r.options.flow, zenta::FlowOption::None);
+        QVERIFY(!Parse({}).options.dataBits && !Parse({}).options.flow);
+
+        r = Parse({"--flash", "fw.hex", "ttyUSB1", "--baud", "460800", "--no-verify", "--erase",
+                   "pages", "--no-reset"});
+        QCOMPARE(r.action, CommandLineResult::Action::Flash);
+        QCOMPARE(r.options.flash.file, QStringLiteral("fw.hex"));
+        QCOMPARE(*r.options.port, QStringLiteral("/dev/ttyUSB1"));
+        QCOMPARE(*r.options.baudRate, 460800);
+        QVERIFY(!r.options.flash.verify && r.options.flash.erasePages && !r.options.flash.reset);
+        r = Parse({"--flash", "fw.hex"});
+        QVERIFY(r.options.flash.verify && !r.options.flash.erasePages && r.options.flash.reset);
+        QVERIFY(!r.options.port);
+        QVERIFY(!Parse({"--flash", "fw.hex", "--erase", "ALL"}).options.flash.erasePages);
+        QCOMPARE(Parse({"--list"}).action, CommandLineResult::Action::List);
     }
 
     // The program itself: no display is needed to answer, a bad value never opens a window.
@@ -125,7 +176,7 @@ class CommandLineTest : public QObject {
         auto p = run({"--version"});
         QCOMPARE(p->exitStatus(), QProcess::NormalExit);
         QCOMPARE(p->exitCode(), 0);
-        QCOMPARE(p->readAllStandardOutput(), QByteArray("zenta 5.08d2\n"));
+        QVERIFY(p->readAllStandardOutput().startsWith("zenta 5.08d2\nLicense GPL-3.0-or-later"));
 
         p = run({"--lang", "fr"});
         QCOMPARE(p->exitStatus(), QProcess::NormalExit);

@@ -91,8 +91,10 @@ TEST(BootChip, FamiliesAndFaults) {
 
     BootChip silent(ChipFamily::F1, BootFault::Silence);
     EXPECT_EQ(Feed(silent, B({0x7F, 0x7F})), "");
+    // Already synchronised: the 0x7F is refused, commands are answered.
     BootChip nackSync(ChipFamily::F1, BootFault::NackSync);
     EXPECT_EQ(Feed(nackSync, B({0x7F})), kNack);
+    EXPECT_EQ(Feed(nackSync, B({0x02, 0xFD})), kAck + B({0x01, 0x04, 0x10}) + kAck);
     BootChip noErase(ChipFamily::F1, BootFault::NackErase);
     EXPECT_EQ(Feed(noErase, B({0x7F, 0x43, 0xBC})), kAck + kNack);
     BootChip locked(ChipFamily::F1, BootFault::ReadProtected);
@@ -102,6 +104,72 @@ TEST(BootChip, FamiliesAndFaults) {
     // Readout Unprotect erases everything and resets the chip.
     EXPECT_EQ(Feed(locked, B({0x92, 0x6D})), kAck + kAck);
     EXPECT_EQ(Feed(locked, B({0x7F, 0x11, 0xEE})), kAck + kAck);
+}
+
+// Reads four bytes at `address`: the reply, or the NACK where reading stops.
+std::string Read4(BootChip& chip, std::uint32_t address) {
+    std::string addr;
+    std::uint8_t x = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        addr.push_back(static_cast<char>(address >> shift));
+        x ^= static_cast<std::uint8_t>(address >> shift);
+    }
+    addr.push_back(static_cast<char>(x));
+    std::string out = Feed(chip, B({0x11, 0xEE}));
+    out += Feed(chip, addr);
+    if (out != kAck + kAck) {
+        return out;
+    }
+    return Feed(chip, B({0x03, 0xFC}));
+}
+
+TEST(BootChip, EachFamilyKeepsItsIdentityRegistersAndEraseWhereTheRealChipDoes) {
+    struct Case {
+        ChipFamily family;
+        int id;
+        std::uint32_t sizeReg;
+        std::string size;  // little-endian KiB
+        std::uint8_t erase;
+        std::uint8_t refused;
+    };
+    const Case cases[] = {
+        {ChipFamily::F0, 0x440, 0x1FFFF7CC, B({64, 0}), 0x43, 0x44},
+        {ChipFamily::F1, 0x410, 0x1FFFF7E0, B({128, 0}), 0x43, 0x44},
+        {ChipFamily::F4, 0x413, 0x1FFF7A22, B({0, 4}), 0x44, 0x43},
+        {ChipFamily::G0, 0x460, 0x1FFF75E0, B({128, 0}), 0x44, 0x43},
+        {ChipFamily::L4, 0x415, 0x1FFF75E0, B({0, 4}), 0x44, 0x43},
+        {ChipFamily::H7, 0x450, 0x1FF1E880, B({0, 8}), 0x44, 0x43},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        BootChip chip(c.family, BootFault::None);
+        Feed(chip, B({0x7F}));
+        EXPECT_EQ(Feed(chip, B({0x02, 0xFD})), kAck + B({0x01, c.id >> 8, c.id & 0xFF}) + kAck);
+        const std::string get = Feed(chip, B({0x00, 0xFF}));
+        EXPECT_NE(get.find(static_cast<char>(c.erase), 3), std::string::npos);
+        EXPECT_EQ(get.find(static_cast<char>(c.refused), 3), std::string::npos);
+        EXPECT_EQ(Read4(chip, c.sizeReg).substr(1, 2), c.size);
+        // Only the chip's own register area is readable: the F1 address elsewhere is not.
+        if (c.sizeReg != 0x1FFFF7E0 && c.sizeReg != 0x1FFFF7CC) {
+            EXPECT_EQ(Read4(chip, 0x1FFFF7E0), kAck + kNack);
+        }
+        EXPECT_EQ(Feed(chip, B({c.refused, c.refused ^ 0xFF})), kNack);
+        // Erasing takes the manual's time; the flash is answered for only then.
+        EXPECT_EQ(chip.TakeBusyMs(), 0u);
+        EXPECT_EQ(Feed(chip, B({c.erase, c.erase ^ 0xFF})), kAck);
+        EXPECT_EQ(Feed(chip, c.erase == 0x43 ? B({0x00, 0x00, 0x00}) : B({0, 0, 0, 0, 0})), kAck);
+        EXPECT_GT(chip.TakeBusyMs(), 0u);
+    }
+}
+
+TEST(BootChip, WriteProtectionHoldsUntilWriteUnprotect) {
+    BootChip chip(ChipFamily::F4, BootFault::WriteProtected);
+    Feed(chip, B({0x7F}));
+    EXPECT_EQ(Feed(chip, B({0x44, 0xBB})), kNack);
+    EXPECT_EQ(Feed(chip, B({0x73, 0x8C})), kAck + kAck);
+    // The chip restarts: a new 0x7F, then the erase is accepted.
+    EXPECT_EQ(Feed(chip, B({0x7F, 0x44, 0xBB, 0xFF, 0xFF, 0x00})), kAck + kAck + kAck);
+    EXPECT_EQ(chip.TakeBusyMs(), 8000u);
 }
 
 TEST(BootChip, GoStartsTheProgramAndTheNextSyncRestartsTheBootloader) {

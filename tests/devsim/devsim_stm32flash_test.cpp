@@ -36,8 +36,8 @@ TEST_P(Stm32flashCheck, WritesVerifiesAndStartsAnImage) {
     }
     std::ofstream(image, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
 
-    devsim_test::DevsimProcess sim(
-        {"bootloader", "--chip", GetParam(), "--link", link.path, "--dump", dump});
+    devsim_test::DevsimProcess sim({"bootloader", "--chip", GetParam(), "--link", link.path,
+                                    "--dump", dump, "--erase-scale", "25"});
     ASSERT_TRUE(devsim_test::WaitForPath(link.path));
     // A pseudo-terminal carries no parity: 8n1 instead of the bootloader's 8e1.
     const std::string cmd = std::string(kStm32flash) + " -m 8n1 -b 115200 -w " + image +
@@ -53,6 +53,7 @@ TEST_P(Stm32flashCheck, WritesVerifiesAndStartsAnImage) {
     EXPECT_EQ(flash[bytes.size()], '\xFF');
 }
 
-INSTANTIATE_TEST_SUITE_P(Chips, Stm32flashCheck, testing::Values("f1", "f4"));
+INSTANTIATE_TEST_SUITE_P(Chips, Stm32flashCheck,
+                         testing::Values("f0", "f1", "f4", "g0", "l4", "h7"));
 
 }  // namespace

@@ -38,19 +38,43 @@ TEST(HexImage, RecordsPlaceDataRelativeToTheFlashBase) {
     EXPECT_EQ(image.Data()[0], 0x09);
     EXPECT_EQ(image.Data()[3], 0x04);
 
-    // A single byte at 0x08000100: two blocks, the first all zero.
+    // A single byte at 0x08000100: one block at its own address, the rest erased.
     ASSERT_EQ(ParseExact(image, std::string(kExt) + ":01010000AA54\n").status, HexStatus::Ok);
     EXPECT_EQ(image.Length(), 0x101u);
-    EXPECT_EQ(image.WrittenLength(), 0x200u);
-    EXPECT_EQ(image.Data()[0], 0x00);  // the earlier load left nothing behind
+    EXPECT_EQ(image.Lowest(), 0x100u);
+    EXPECT_EQ(image.WrittenLength(), 0x100u);
+    EXPECT_EQ(image.Data()[0], 0xFF);  // the earlier load left nothing behind
     EXPECT_EQ(image.Data()[0x100], 0xAA);
+    EXPECT_EQ(image.Data()[0x101], 0xFF);
+}
+
+TEST(HexImage, BlocksWithDataMergeIntoRangesAndGapsAreSkipped) {
+    THexImage image;
+    // Bytes at 0x0800_0010, 0x0800_01FF, 0x0800_0200 and 0x0800_1000.
+    const std::string text =
+        std::string(kExt) + ":0100100011DE\n:0101FF0022DD\n:0102000033CA\n" + ":0110000044AB\n";
+    ASSERT_EQ(ParseExact(image, text).status, HexStatus::Ok);
+    const auto ranges = image.Ranges();
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0].offset, 0u);
+    EXPECT_EQ(ranges[0].length, 0x300u);
+    EXPECT_EQ(ranges[1].offset, 0x1000u);
+    EXPECT_EQ(ranges[1].length, 0x100u);
+    EXPECT_EQ(image.WrittenLength(), 0x400u);
+    std::uint32_t first = 0;
+    EXPECT_TRUE(image.DataFrom(0x201, first));
+    EXPECT_EQ(first, 0x1000u);
+    EXPECT_FALSE(image.DataFrom(0x1001, first));
+    EXPECT_FALSE(image.HasOutside());
 }
 
 TEST(HexImage, AddressesOutsideTheWindowStoreNothing) {
     THexImage image;
-    // No extended address: below the flash base.
-    EXPECT_EQ(ParseExact(image, ":0100000055AA\n").status, HexStatus::Ok);
+    // No extended address: below the flash base, and named.
+    EXPECT_EQ(ParseExact(image, ":01002000558A\n").status, HexStatus::Ok);
     EXPECT_EQ(image.Length(), 0u);
+    EXPECT_TRUE(image.HasOutside());
+    EXPECT_EQ(image.Outside(), 0x20u);
     // A segment address reaches at most 0x10FFEF.
     EXPECT_EQ(ParseExact(image, ":020000021000EC\n:0100000055AA\n").status, HexStatus::Ok);
     EXPECT_EQ(image.Length(), 0u);
@@ -77,21 +101,20 @@ TEST(HexImage, WrongChecksumNamesItsLineAndIsNeverLoaded) {
         ParseExact(image, std::string("; comment\r\n") + kExt + ":0100000055AB\r\n");
     EXPECT_EQ(r.status, HexStatus::BadChecksum);
     EXPECT_EQ(r.line, 3u);
-    EXPECT_EQ(image.Data()[0], 0x00);
+    EXPECT_EQ(image.Data()[0], 0xFF);
 }
 
-TEST(HexImage, TextEndingInsideARecordEndsTheLoad) {
+TEST(HexImage, RecordCutShortIsRefusedWithItsLine) {
     THexImage image;
     // Cut in the data, in the checksum, and after the colon: nothing read past the text.
     for (const char* tail : {":04000000010203", ":0400000001020304", ":0", ":"}) {
         SCOPED_TRACE(tail);
-        EXPECT_EQ(ParseExact(image, std::string(kExt) + ":0100000055AA\n" + tail).status,
-                  HexStatus::Ok);
-        EXPECT_EQ(image.Length(), 1u);
-        EXPECT_EQ(image.Data()[0], 0x55);
+        const HexParseResult r = ParseExact(image, std::string(kExt) + ":0100000055AA\n" + tail);
+        EXPECT_EQ(r.status, HexStatus::CutShort);
+        EXPECT_EQ(r.line, 3u);
     }
     EXPECT_EQ(ParseExact(image, "no records here").status, HexStatus::Ok);
-    EXPECT_EQ(image.Length(), 0u);
+    EXPECT_TRUE(image.Empty());
 }
 
 TEST(HexFile, ReadOnlyFilesLoadAndMissingOnesDoNot) {

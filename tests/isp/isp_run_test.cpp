@@ -8,7 +8,7 @@
 
 #include "isp/IspTexts.h"
 #include "isp/kit/IspHarness.h"
-#include "support/DevsimProcess.h"
+#include "isp/kit/IspSim.h"
 
 using namespace zenta::isp;
 using isp_test::HexText;
@@ -19,46 +19,9 @@ using testing::Not;
 
 namespace {
 
-std::vector<std::uint8_t> Pattern(std::size_t n) {
-    std::vector<std::uint8_t> v(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        v[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    }
-    return v;
-}
-
-std::size_t Count(const std::string& text, const std::string& needle) {
-    std::size_t n = 0;
-    for (auto p = text.find(needle); p != std::string::npos; p = text.find(needle, p + 1)) {
-        ++n;
-    }
-    return n;
-}
-
-// The simulated chip in its own process, published in a private folder.
-class IspRun : public testing::Test {
-  protected:
-    void Start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {"bootloader", "--link", link_.path, "--dump", dump_};
-        args.insert(args.end(), extra.begin(), extra.end());
-        sim_ = std::make_unique<devsim_test::DevsimProcess>(args);
-        ASSERT_TRUE(devsim_test::WaitForPath(link_.path));
-        h_ = std::make_unique<TIspHarness>(link_.path);
-    }
-    // Ends the simulator and returns the flash it wrote.
-    std::vector<std::uint8_t> Flash() {
-        h_.reset();
-        sim_->Signal(SIGTERM);
-        EXPECT_EQ(sim_->WaitExit(), 0);
-        std::ifstream in(dump_, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    devsim_test::TempLink link_;
-    std::string dump_ = link_.dir + "/flash.bin";
-    std::unique_ptr<devsim_test::DevsimProcess> sim_;
-    std::unique_ptr<TIspHarness> h_;
-};
+using isp_test::Count;
+using isp_test::Pattern;
+using IspRun = isp_test::IspSim;
 
 TEST_F(IspRun, ProgramsTwoBlocksStartsTheProgramAndGivesThePortBack) {
     Start();
@@ -72,8 +35,10 @@ TEST_F(IspRun, ProgramsTwoBlocksStartsTheProgramAndGivesThePortBack) {
     EXPECT_THAT(out, HasSubstr("Baudrate: 460800 BPS"));
     EXPECT_THAT(out, HasSubstr("\r\nVersion:V22,Protection state:00 00  |back:"));
     EXPECT_THAT(out, HasSubstr("\r\nMCU TYPE:01 ,MCUID:04 10  |back:"));
-    EXPECT_THAT(out, HasSubstr("\r\nCapacity:80 00 FF FF |back:\r\nerased OK!Start Download..."));
+    EXPECT_THAT(out, HasSubstr("\r\nCapacity:80 00 FF FF |back:\r\nSTM32F10x medium-density, "
+                               "flash 128 KiB\r\nerased OK!Start Download..."));
     EXPECT_THAT(out, HasSubstr("\r\nProgram 512 bytes,Used "));
+    EXPECT_THAT(out, HasSubstr(" bytes/S. verified\r\nUser's Program is Running!"));
     EXPECT_THAT(out, HasSubstr("\r\nUser's Program is Running!\r\n"));
     // The bar after each block, then full, then idle again.
     EXPECT_THAT(h_->progress, testing::ElementsAre(0, 1, 51, 100, 1));
@@ -93,21 +58,40 @@ TEST_F(IspRun, ProgramsTwoBlocksStartsTheProgramAndGivesThePortBack) {
     const auto flash = Flash();
     ASSERT_GE(flash.size(), 512u);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
-    // The rest of the last block is written as 0x00, the rest of the chip stays erased.
-    EXPECT_TRUE(
-        std::all_of(flash.begin() + 300, flash.begin() + 512, [](auto b) { return b == 0; }));
-    EXPECT_TRUE(std::all_of(flash.begin() + 512, flash.end(), [](auto b) { return b == 0xFF; }));
+    // The rest of the last block and of the chip stay erased.
+    EXPECT_TRUE(std::all_of(flash.begin() + 300, flash.end(), [](auto b) { return b == 0xFF; }));
 }
 
-TEST_F(IspRun, EmptyImageErasesWritesNothingAndStillStarts) {
+TEST_F(IspRun, ImagesNoChipCanTakeAreRefusedBeforeTheChipIsTouched) {
     Start();
-    // Data below the flash base stores nothing.
-    h_->fileName = WriteTempFile("low.hex", HexText(Pattern(64), 0x00001000));
-    ASSERT_EQ(h_->Run(), RunEnd::Programmed);
-    EXPECT_THAT(h_->printed, HasSubstr("\r\nProgram 0 bytes,Used "));
-    EXPECT_THAT(h_->printed, HasSubstr(" mS.0 bytes/S."));
-    EXPECT_EQ(Count(h_->printed, "erased OK"), 1u);
-    EXPECT_THAT(sim_->WaitForLine("user program started at"), HasSubstr("0x08000000"));
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* cause;
+        RunEnd end;
+    };
+    const std::string good = HexText(Pattern(64));
+    const Case cases[] = {
+        {"empty", "", "no data for the flash", RunEnd::Refused},
+        {"no records", "just some words\r\n", "no data for the flash", RunEnd::Refused},
+        {"address records only", ":020000040800F2\r\n:020000021000EC\r\n:00000001FF\r\n",
+         "no data for the flash", RunEnd::Refused},
+        {"below the flash", HexText(Pattern(64), 0x00001000), "data at 0x00001000, outside",
+         RunEnd::Refused},
+        {"option bytes", good.substr(0, good.size() - 13) + HexText({0xA5, 0x5A}, 0x1FFFF800),
+         "data at 0x1FFFF800, outside", RunEnd::Refused},
+        {"cut short", good.substr(0, good.size() - 30), "Record cut short in line 5.",
+         RunEnd::NotHex},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        h_->fileName = WriteTempFile("refused.hex", c.text);
+        ASSERT_EQ(h_->Run(), c.end);
+        EXPECT_THAT(h_->printed, HasSubstr(c.cause));
+        EXPECT_THAT(h_->printed, Not(HasSubstr("connecting")));
+        EXPECT_TRUE(h_->startEnabled);
+    }
+    EXPECT_TRUE(h_->frames.empty());
 }
 
 TEST_F(IspRun, PortClosedBeforeTheClickIsOpenedAndClosedAgain) {
@@ -133,31 +117,36 @@ TEST_F(IspRun, SilentChipGetsElevenSyncBytesOverTenSeconds) {
     EXPECT_EQ(h_->frames.size(), 11u);  // only the sync bytes went out
 }
 
-TEST_F(IspRun, RefusedSyncEndsAsNotConnected) {
+TEST_F(IspRun, ChipAlreadyInItsBootloaderAnswersNackAndIsProgrammed) {
     Start({"--fault", "nack-sync"});
     h_->fileName = WriteTempFile("one.hex", HexText(Pattern(16)));
-    ASSERT_EQ(h_->Run(), RunEnd::NoConnection);
-    EXPECT_THAT(h_->printed,
-                HasSubstr("\r\nStart connecting  MCU...\r\n7F \r\nack error\r\nCan not connect"));
+    ASSERT_EQ(h_->Run(), RunEnd::Programmed);
+    EXPECT_THAT(h_->printed, HasSubstr("\r\nStart connecting  MCU...\r\n7F  Has been connected"));
+    EXPECT_THAT(h_->printed, Not(HasSubstr("ack error")));
 }
 
-TEST_F(IspRun, RefusedEraseAndReadProtectionEndWithTheDataCheckMessage) {
+TEST_F(IspRun, RefusedEraseAndReadProtectionSayTheirCauseAndTouchNothing) {
     struct Case {
         std::vector<std::string> args;
-        const char* before;  // the line the data-check message follows
+        const char* question;  // what the user was asked, and said no to
+        const char* cause;
     };
     const Case cases[] = {
-        {{"--fault", "nack-erase"}, "|back:\r\nData check error"},
-        {{"--chip", "f4"}, "|back:\r\nData check error"},
-        {{"--fault", "protected"}, "MCUID:04 10  |back:\r\nData check error"},
+        {{"--fault", "nack-erase"}, "write-protected", "The chip refused the erase"},
+        {{"--fault", "write-protected"}, "write-protected", "The chip refused the erase"},
+        {{"--fault", "protected"}, "ERASES THE WHOLE FLASH", "read-protected"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
         Start(c.args);
+        h_->english = true;
         h_->fileName = WriteTempFile("one.hex", HexText(Pattern(16)));
-        ASSERT_EQ(h_->Run(), RunEnd::DataCheck);
-        EXPECT_THAT(h_->printed, HasSubstr(c.before));
+        ASSERT_EQ(h_->Run(), RunEnd::Refused);
+        ASSERT_EQ(h_->questions.size(), 1u);
+        EXPECT_THAT(h_->questions[0], HasSubstr(c.question));
+        EXPECT_THAT(h_->printed, HasSubstr(c.cause));
         EXPECT_THAT(h_->printed, Not(HasSubstr("erased OK")));
+        EXPECT_THAT(h_->printed, Not(HasSubstr("Data check error")));
         EXPECT_TRUE(h_->startEnabled);
         EXPECT_TRUE(h_->boxes.empty());
         const auto flash = Flash();
@@ -187,16 +176,48 @@ TEST_F(IspRun, StopDuringTheBlockLoopKeepsTheBlocksWrittenAndBoot0) {
 }
 
 TEST_F(IspRun, UnpluggedAdapterIsReportedOnceAndNothingMoreIsSent) {
-    Start({"--unplug-after", "3"});
-    h_->fileName = WriteTempFile("eight.hex", HexText(Pattern(2048)));
-    ASSERT_EQ(h_->Run(), RunEnd::PortFailure);
-    ASSERT_EQ(h_->boxes.size(), 1u);
-    EXPECT_EQ(h_->boxes[0], Text(IspText::PortError, true));
-    EXPECT_EQ(h_->writesAfterFailure, 0);
-    EXPECT_FALSE(h_->port.Connected());
-    EXPECT_TRUE(h_->startEnabled);
-    EXPECT_TRUE(h_->stop);
-    EXPECT_THAT(h_->printed, Not(HasSubstr("Program ")));
+    // Open before the run, and closed before it (the run opened it and must not let the
+    // window reopen it when the device comes back).
+    for (const bool openFirst : {true, false}) {
+        SCOPED_TRACE(openFirst);
+        Start({"--unplug-after", "3"});
+        h_->fileName = WriteTempFile("eight.hex", HexText(Pattern(2048)));
+        ASSERT_EQ(h_->Run(17, openFirst), RunEnd::PortFailure);
+        ASSERT_EQ(h_->boxes.size(), 1u);
+        EXPECT_EQ(h_->boxes[0], Text(IspText::PortError, true));
+        EXPECT_EQ(h_->writesAfterFailure, 0);
+        EXPECT_FALSE(h_->port.Connected());
+        EXPECT_EQ(h_->portForgotten, !openFirst);
+        EXPECT_TRUE(h_->startEnabled);
+        EXPECT_TRUE(h_->stop);
+        EXPECT_THAT(h_->printed, Not(HasSubstr("Program ")));
+        EXPECT_THAT(h_->printed, Not(HasSubstr("User abort")));
+    }
+}
+
+TEST_F(IspRun, EveryEndingPutsBackTheLineTheRunChanged) {
+    const struct {
+        std::vector<std::string> args;
+        RunEnd end;
+    } cases[] = {
+        {{}, RunEnd::Programmed},
+        {{"--fault", "nack-erase"}, RunEnd::Refused},
+        {{"--unplug-after", "1"}, RunEnd::PortFailure},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.end));
+        Start(c.args);
+        h_->fileName = WriteTempFile("four.hex", HexText(Pattern(1024)));
+        h_->port.SetBaudRate(br57600);
+        h_->port.SetDataBits(dbSeven);
+        h_->port.Parity().SetBits(prOdd);
+        h_->port.SetStopBits(sbTwoStopBits);
+        ASSERT_EQ(h_->Run(), c.end);
+        EXPECT_EQ(h_->port.BaudRate(), br57600);
+        EXPECT_EQ(h_->port.DataBits(), dbSeven);
+        EXPECT_EQ(h_->port.Parity().Bits(), prOdd);
+        EXPECT_EQ(h_->port.StopBits(), sbTwoStopBits);
+    }
 }
 
 TEST_F(IspRun, FilesThatCannotBeFlashedLeaveTheChipAlone) {

@@ -1,7 +1,6 @@
 #include "devsim/BootChip.h"
 
 #include <algorithm>
-#include <tuple>
 
 namespace devsim {
 namespace {
@@ -10,43 +9,125 @@ constexpr std::uint8_t kAck = 0x79;
 constexpr std::uint8_t kNack = 0x1F;
 constexpr std::uint32_t kFlashBase = 0x08000000;
 constexpr std::uint32_t kRamBase = 0x20000000;
-// The system information areas: F1 flash size at 0x1FFFF7E0, F4 at 0x1FFF7A22.
-constexpr std::uint32_t kSystemBase = 0x1FFF0000;
-constexpr std::uint32_t kSystemEnd = 0x1FFFF810;
 
+struct Units {
+    std::uint32_t count;
+    std::uint32_t kib;
+};
+
+// Each chip as its reference manual and the bootloader note describe it.
 struct Family {
+    const char* name;
     std::uint16_t productId;
     std::uint8_t version;
     std::uint8_t eraseCode;
-    std::uint32_t flashSize;
-    std::uint32_t ramSize;
+    std::uint32_t flashKiB;
+    std::uint32_t ramKiB;
+    std::uint32_t sizeReg;  // flash size in KiB, 16 bits little-endian
+    // System memory, OTP, device data and option bytes the bootloader lets Read reach.
+    std::uint32_t systemBase;
+    std::uint32_t systemEnd;
+    std::vector<Units> layout;
+    // Typical erase times: per KiB of a page or sector (never below unitMinMs), whole chip.
+    std::uint32_t unitMsPerKiB;
+    std::uint32_t unitMinMs;
+    std::uint32_t massMs;
 };
 
 const Family& Info(ChipFamily f) {
-    static const Family f1{0x410, 0x22, 0x43, 128 * 1024, 20 * 1024};
-    static const Family f4{0x413, 0x31, 0x44, 1024 * 1024, 128 * 1024};
-    return f == ChipFamily::F1 ? f1 : f4;
+    static const Family families[] = {
+        {"f0", 0x440, 0x21, 0x43, 64, 8, 0x1FFFF7CC, 0x1FFFEC00, 0x1FFFF810, {{64, 1}}, 0, 20, 20},
+        {"f1",
+         0x410,
+         0x22,
+         0x43,
+         128,
+         20,
+         0x1FFFF7E0,
+         0x1FFFF000,
+         0x1FFFF810,
+         {{128, 1}},
+         0,
+         20,
+         20},
+        // x32 column of the F4 manual: 16 KiB 250 ms, 64 KiB 550 ms, 128 KiB 1 s, chip 8 s.
+        {"f4",
+         0x413,
+         0x31,
+         0x44,
+         1024,
+         128,
+         0x1FFF7A22,
+         0x1FFF0000,
+         0x1FFF7A30,
+         {{4, 16}, {1, 64}, {7, 128}},
+         8,
+         250,
+         8000},
+        {"g0",
+         0x460,
+         0x31,
+         0x44,
+         128,
+         36,
+         0x1FFF75E0,
+         0x1FFF0000,
+         0x1FFF7880,
+         {{64, 2}},
+         0,
+         22,
+         22},
+        {"l4",
+         0x415,
+         0x31,
+         0x44,
+         1024,
+         96,
+         0x1FFF75E0,
+         0x1FFF0000,
+         0x1FFF7810,
+         {{512, 2}},
+         0,
+         22,
+         22},
+        {"h7",
+         0x450,
+         0x31,
+         0x44,
+         2048,
+         128,
+         0x1FF1E880,
+         0x1FF00000,
+         0x1FF20000,
+         {{16, 128}},
+         16,
+         2000,
+         8000},
+    };
+    return families[static_cast<int>(f)];
 }
 
-// F4 sectors: 4 x 16 KiB, 64 KiB, then 128 KiB.
-std::pair<std::uint32_t, std::uint32_t> F4Sector(std::uint32_t n) {
-    if (n < 4) {
-        return {n * 16384, 16384};
+// Offset and size of unit n, or size 0 past the last one.
+std::pair<std::uint32_t, std::uint32_t> UnitOf(const Family& info, std::uint32_t n) {
+    std::uint32_t offset = 0;
+    for (const Units& u : info.layout) {
+        if (n < u.count) {
+            return {offset + n * u.kib * 1024, u.kib * 1024};
+        }
+        n -= u.count;
+        offset += u.count * u.kib * 1024;
     }
-    if (n == 4) {
-        return {65536, 65536};
-    }
-    return {131072 + (n - 5) * 131072, 131072};
+    return {0, 0};
 }
 
 }  // namespace
 
 std::optional<ChipFamily> ChipFromName(const std::string& name) {
-    if (name == "f1") {
-        return ChipFamily::F1;
-    }
-    if (name == "f4") {
-        return ChipFamily::F4;
+    for (ChipFamily f : {ChipFamily::F0, ChipFamily::F1, ChipFamily::F4, ChipFamily::G0,
+                         ChipFamily::L4, ChipFamily::H7}) {
+        if (name == Info(f).name) {
+            return f;
+        }
     }
     return std::nullopt;
 }
@@ -58,6 +139,9 @@ std::optional<BootFault> FaultFromName(const std::string& name) {
         {"nack-sync", BootFault::NackSync},
         {"nack-erase", BootFault::NackErase},
         {"protected", BootFault::ReadProtected},
+        {"write-protected", BootFault::WriteProtected},
+        {"stuck-bit", BootFault::StuckBit},
+        {"unknown-id", BootFault::UnknownId},
     };
     for (const auto& [n, f] : names) {
         if (name == n) {
@@ -71,13 +155,24 @@ BootChip::BootChip(ChipFamily family, BootFault fault)
     : family_(family),
       fault_(fault),
       protected_(fault == BootFault::ReadProtected),
-      flash_(Info(family).flashSize, 0xFF),
-      ram_(Info(family).ramSize, 0) {}
+      writeProtected_(fault == BootFault::WriteProtected),
+      flash_(std::size_t{Info(family).flashKiB} * 1024, 0xFF),
+      ram_(std::size_t{Info(family).ramKiB} * 1024, 0) {}
 
 void BootChip::Reset() {
     state_ = State::Sync;
     in_.clear();
     head_ = 0;
+}
+
+std::uint16_t BootChip::ProductId() const {
+    return fault_ == BootFault::UnknownId ? 0x4FF : Info(family_).productId;
+}
+
+std::uint32_t BootChip::TakeBusyMs() {
+    const std::uint32_t ms = busyMs_;
+    busyMs_ = 0;
+    return ms;
 }
 
 std::optional<std::uint32_t> BootChip::TakeGo() {
@@ -96,9 +191,10 @@ void BootChip::Feed(const std::uint8_t* data, std::size_t n, std::string& out) {
 
 bool BootChip::Readable(std::uint32_t a, std::size_t len) const {
     const std::uint64_t end = std::uint64_t{a} + len;
+    const Family& info = Info(family_);
     return (a >= kFlashBase && end <= kFlashBase + flash_.size()) ||
            (a >= kRamBase && end <= kRamBase + ram_.size()) ||
-           (a >= kSystemBase && end <= kSystemEnd);
+           (a >= info.systemBase && end <= info.systemEnd);
 }
 
 bool BootChip::Writable(std::uint32_t a, std::size_t len) const {
@@ -115,7 +211,7 @@ std::uint8_t BootChip::ReadByte(std::uint32_t a) const {
         return ram_[a - kRamBase];
     }
     // Flash size in KiB, little-endian, where each family keeps it.
-    const std::uint32_t sizeReg = family_ == ChipFamily::F1 ? 0x1FFFF7E0 : 0x1FFF7A22;
+    const std::uint32_t sizeReg = Info(family_).sizeReg;
     const std::uint32_t kib = static_cast<std::uint32_t>(flash_.size() / 1024);
     if (a == sizeReg) {
         return static_cast<std::uint8_t>(kib);
@@ -128,19 +224,27 @@ std::uint8_t BootChip::ReadByte(std::uint32_t a) const {
 
 void BootChip::EraseAll() {
     std::fill(flash_.begin(), flash_.end(), 0xFF);
+    busyMs_ += Info(family_).massMs;
     ++erases_;
 }
 
 void BootChip::ErasePage(std::uint32_t page) {
-    std::uint32_t start = page * 1024;
-    std::uint32_t len = 1024;
-    if (family_ == ChipFamily::F4) {
-        std::tie(start, len) = F4Sector(page);
+    const Family& info = Info(family_);
+    const auto [start, len] = UnitOf(info, page);
+    if (len != 0) {
+        std::fill_n(flash_.begin() + start, len, 0xFF);
+        busyMs_ += std::max(info.unitMinMs, len / 1024 * info.unitMsPerKiB);
     }
-    if (start < flash_.size()) {
-        std::fill_n(flash_.begin() + start, std::min<std::size_t>(len, flash_.size() - start),
-                    0xFF);
-    }
+}
+
+// Extended Erase's special code for the whole chip; the bank erases (0xFFFE, 0xFFFD) are
+// not modelled and refused.
+bool BootChip::MassCode(std::uint16_t code) const {
+    return code == 0xFFFF;
+}
+
+bool BootChip::UnitExists(std::uint32_t n) const {
+    return UnitOf(Info(family_), n).second != 0;
 }
 
 bool BootChip::TakeAddress(std::uint32_t& address) {
@@ -184,8 +288,8 @@ void BootChip::StartCommand(std::uint8_t code, std::string& out) {
         case 0x02:  // Get ID
             ack();
             out.push_back('\x01');
-            out.push_back(static_cast<char>(info.productId >> 8));
-            out.push_back(static_cast<char>(info.productId & 0xFF));
+            out.push_back(static_cast<char>(ProductId() >> 8));
+            out.push_back(static_cast<char>(ProductId() & 0xFF));
             ack();
             break;
         case 0x11:
@@ -201,7 +305,8 @@ void BootChip::StartCommand(std::uint8_t code, std::string& out) {
             break;
         case 0x43:
         case 0x44:
-            if (code != info.eraseCode || protected_ || fault_ == BootFault::NackErase) {
+            if (code != info.eraseCode || protected_ || writeProtected_ ||
+                fault_ == BootFault::NackErase) {
                 return nack();
             }
             ack();
@@ -215,7 +320,11 @@ void BootChip::StartCommand(std::uint8_t code, std::string& out) {
             state_ = State::ProtectCount;
             break;
         case 0x73:  // Write Unprotect, then a reset
+            if (protected_) {
+                return nack();
+            }
             ack();
+            writeProtected_ = false;
             ack();
             Reset();
             break;
@@ -227,7 +336,8 @@ void BootChip::StartCommand(std::uint8_t code, std::string& out) {
             break;
         case 0x92:  // Readout Unprotect: the flash goes with the protection
             ack();
-            EraseAll();
+            busyMs_ += Info(family_).massMs;
+            std::fill(flash_.begin(), flash_.end(), 0xFF);
             protected_ = false;
             ack();
             Reset();
@@ -250,7 +360,9 @@ bool BootChip::Step(std::string& out) {
                 return true;
             }
             if (fault_ == BootFault::NackSync) {
+                // Already synchronised (an earlier run): the 0x7F is refused, commands work.
                 nack();
+                state_ = State::Command;
                 return true;
             }
             ack();
@@ -330,13 +442,17 @@ bool BootChip::Step(std::string& out) {
             for (std::size_t i = 0; i < count; ++i) {
                 check ^= At(1 + i);
             }
-            const bool ok = check == At(count + 1) && Writable(address_, count);
+            const bool flash = address_ >= kFlashBase && address_ < kFlashBase + flash_.size();
+            const bool ok =
+                check == At(count + 1) && Writable(address_, count) && !(flash && writeProtected_);
             if (ok) {
-                const bool flash = address_ >= kFlashBase && address_ < kFlashBase + flash_.size();
                 for (std::size_t i = 0; i < count; ++i) {
                     const std::uint32_t a = address_ + static_cast<std::uint32_t>(i);
                     if (flash) {
-                        flash_[a - kFlashBase] &= At(1 + i);  // programming only clears bits
+                        // Programming only clears bits; a stuck cell keeps its 1.
+                        const bool stuck = fault_ == BootFault::StuckBit && a - kFlashBase == 0x100;
+                        flash_[a - kFlashBase] &=
+                            static_cast<std::uint8_t>(At(1 + i) | (stuck ? 1 : 0));
                     } else {
                         ram_[a - kRamBase] = At(1 + i);
                     }
@@ -374,7 +490,10 @@ bool BootChip::Step(std::string& out) {
             for (std::size_t i = 0; i < pending_; ++i) {
                 check ^= At(1 + i);
             }
-            const bool ok = check == At(pending_ + 1);
+            bool ok = check == At(pending_ + 1);
+            for (std::size_t i = 0; i < pending_; ++i) {
+                ok = ok && UnitExists(At(1 + i));
+            }
             if (ok) {
                 for (std::size_t i = 0; i < pending_; ++i) {
                     ErasePage(At(1 + i));
@@ -395,7 +514,7 @@ bool BootChip::Step(std::string& out) {
                 if (Avail() < 3) {
                     return false;
                 }
-                const bool ok = (At(0) ^ At(1)) == At(2);
+                const bool ok = (At(0) ^ At(1)) == At(2) && MassCode(n);
                 Consume(3);
                 state_ = State::Command;
                 if (ok) {
@@ -417,10 +536,16 @@ bool BootChip::Step(std::string& out) {
             for (std::size_t i = 0; i + 1 < need; ++i) {
                 check ^= At(i);
             }
-            const bool ok = check == At(need - 1);
+            bool ok = check == At(need - 1);
+            const auto unit = [&](std::size_t i) {
+                return static_cast<std::uint32_t>((At(2 + 2 * i) << 8) | At(3 + 2 * i));
+            };
+            for (std::size_t i = 0; i < pending_; ++i) {
+                ok = ok && UnitExists(unit(i));
+            }
             if (ok) {
                 for (std::size_t i = 0; i < pending_; ++i) {
-                    ErasePage(static_cast<std::uint32_t>((At(2 + 2 * i) << 8) | At(3 + 2 * i)));
+                    ErasePage(unit(i));
                 }
                 ++erases_;
             }

@@ -10,16 +10,23 @@ namespace devsim {
 
 // The chip families the bootloader mode plays.
 enum class ChipFamily {
+    F0,  // product 0x440, bootloader 2.1, Erase (0x43), 64 KiB in 1 KiB pages
     F1,  // product 0x410, bootloader 2.2, Erase (0x43), 128 KiB in 1 KiB pages
     F4,  // product 0x413, bootloader 3.1, Extended Erase (0x44) only, 1 MiB in sectors
+    G0,  // product 0x460, Extended Erase only, 128 KiB in 2 KiB pages
+    L4,  // product 0x415, Extended Erase only, 1 MiB in 2 KiB pages
+    H7,  // product 0x450, Extended Erase only, 2 MiB in 128 KiB sectors
 };
 
 enum class BootFault {
     None,
-    Silence,        // never answers
-    NackSync,       // answers the 0x7F with NACK
-    NackErase,      // refuses every erase command
-    ReadProtected,  // read protection set: Read, Write, Go and erase refused
+    Silence,         // never answers
+    NackSync,        // answers the 0x7F with NACK
+    NackErase,       // refuses every erase command
+    ReadProtected,   // read protection set: Read, Write, Go and erase refused
+    WriteProtected,  // write protection set: Write and erase refused
+    StuckBit,        // bit 0 of the flash byte at offset 0x100 cannot be programmed
+    UnknownId,       // Get ID answers 0x4FF, a product no table knows
 };
 
 std::optional<ChipFamily> ChipFromName(const std::string& name);
@@ -44,6 +51,9 @@ class BootChip {
     std::optional<std::uint32_t> TakeGo();
     // Mass or page erases that completed.
     std::uint32_t Erases() const { return erases_; }
+    // Milliseconds the flash operations of the last Feed take on the real chip (typical
+    // figures of the reference manual); the replies that follow wait that long.
+    std::uint32_t TakeBusyMs();
 
   private:
     enum class State {
@@ -72,11 +82,16 @@ class BootChip {
     std::uint8_t ReadByte(std::uint32_t address) const;
     void EraseAll();
     void ErasePage(std::uint32_t page);
+    bool MassCode(std::uint16_t code) const;
+    bool UnitExists(std::uint32_t n) const;
+    std::uint16_t ProductId() const;
     void StartCommand(std::uint8_t code, std::string& out);
 
     ChipFamily family_;
     BootFault fault_;
     bool protected_;
+    bool writeProtected_;
+    std::uint32_t busyMs_ = 0;
     State state_ = State::Sync;
     std::vector<std::uint8_t> in_;
     std::size_t head_ = 0;

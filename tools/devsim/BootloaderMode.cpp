@@ -100,8 +100,11 @@ int RunBootloader(Session& session, const Options& options) {
         if (auto go = chip.TakeGo()) {
             session.Info("user program started at " + Hex32(*go));
         }
+        // The chip answers a flash operation only when it is done.
+        const auto busy =
+            std::chrono::microseconds(std::uint64_t{chip.TakeBusyMs()} * 10 * options.eraseScale);
         if (!reply.empty()) {
-            Clock::time_point sendAt = (options.lineTiming ? lineFree : now) + latency;
+            Clock::time_point sendAt = (options.lineTiming ? lineFree : now) + latency + busy;
             if (options.lineTiming) {
                 sendAt += charTime * static_cast<long>(reply.size());
             }

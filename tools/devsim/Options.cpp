@@ -193,25 +193,28 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             }
             if (name == "--chip") {
                 if (!ChipFromName(*v)) {
-                    return fail("--chip must be f1 or f4");
+                    return fail("--chip must be f0, f1, f4, g0, l4 or h7");
                 }
                 o.chip = *v;
             } else if (name == "--fault") {
                 if (!FaultFromName(*v)) {
                     return fail(
-                        "--fault must be none, silence, nack-sync, nack-erase or protected");
+                        "--fault must be none, silence, nack-sync, nack-erase, protected, "
+                        "write-protected, stuck-bit or unknown-id");
                 }
                 o.fault = *v == "none" ? std::string() : *v;
             } else {
                 o.dump = *v;
             }
-        } else if (name == "--latency-ms" || name == "--unplug-after") {
+        } else if (name == "--latency-ms" || name == "--unplug-after" || name == "--erase-scale") {
             auto v = value();
             auto n = v ? ParseU32(*v) : std::nullopt;
             if (!n) {
                 return fail(name + " needs a whole number");
             }
-            (name == "--latency-ms" ? o.latencyMs : o.unplugAfter) = *n;
+            (name == "--latency-ms"    ? o.latencyMs
+             : name == "--erase-scale" ? o.eraseScale
+                                       : o.unplugAfter) = *n;
         } else {
             return fail("unknown option '" + arg + "'");
         }
@@ -302,15 +305,25 @@ std::string UsageText() {
         "  ending in CR LF. Sending pauses while no program has the port open.\n"
         "\n"
         "bootloader options:\n"
-        "  --chip KIND          f1: product 0x410, bootloader 2.2, Erase (0x43), 128 KiB\n"
-        "                       f4: product 0x413, bootloader 3.1, only Extended Erase\n"
-        "                       (0x44), 1 MiB (default f1)\n"
+        "  --chip KIND          f0: product 0x440, Erase (0x43), 64 KiB in 1 KiB pages\n"
+        "                       f1: product 0x410, Erase (0x43), 128 KiB in 1 KiB pages\n"
+        "                       f4: product 0x413, Extended Erase (0x44), 1 MiB in sectors\n"
+        "                       g0: product 0x460, Extended Erase, 128 KiB in 2 KiB pages\n"
+        "                       l4: product 0x415, Extended Erase, 1 MiB in 2 KiB pages\n"
+        "                       h7: product 0x450, Extended Erase, 2 MiB in 128 KiB\n"
+        "                       sectors (default f1)\n"
+        "  --erase-scale PCT    erases take PCT percent of the chip's typical time\n"
+        "                       (default 100: an F4 sector of 128 KiB takes 1 s)\n"
         "  --line-timing        answer only after the bytes' time on the line: 11 bit\n"
         "                       times per byte (8 data bits, even parity, stop bit) at\n"
         "                       the bit rate the program set\n"
         "  --latency-ms N       wait N ms more before every reply (a USB adapter's latency)\n"
-        "  --fault KIND         silence, nack-sync, nack-erase or protected (read\n"
-        "                       protection: Read, Write, Go and erase refused)\n"
+        "  --fault KIND         silence, nack-sync (already synchronised: every 0x7F gets\n"
+        "                       NACK), nack-erase, protected (read protection: Read,\n"
+        "                       Write, Go and erase refused until Readout Unprotect) or\n"
+        "                       write-protected (Write and erase refused until Write\n"
+        "                       Unprotect), stuck-bit (bit 0 of the flash byte at\n"
+        "                       0x08000100 stays 1) or unknown-id (Get ID answers 0x4FF)\n"
         "  --unplug-after N     vanish like an unplugged adapter after N written blocks\n"
         "  --dump FILE          write the flash to FILE when devsim ends\n"
         "  Closing the port resets the chip (the next 0x7F starts the bootloader); so does\n"

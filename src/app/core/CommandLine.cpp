@@ -39,6 +39,39 @@ std::optional<int> BitRateFromArgument(const QString& text) {
 
 }  // namespace
 
+bool ParseLineFormat(const QString& text, TDataBits& dataBits, TParityBits& parity,
+                     TStopBits& stopBits) {
+    static const QRegularExpression form(QStringLiteral("^([5-8])([NEOMS])(1|1\\.5|2)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch()) {
+        return false;
+    }
+    dataBits = static_cast<TDataBits>(dbFive + (m.captured(1).toInt() - 5));
+    switch (m.captured(2).toUpper().at(0).toLatin1()) {
+        case 'E':
+            parity = prEven;
+            break;
+        case 'O':
+            parity = prOdd;
+            break;
+        case 'M':
+            parity = prMark;
+            break;
+        case 'S':
+            parity = prSpace;
+            break;
+        default:
+            parity = prNone;
+            break;
+    }
+    const QString stop = m.captured(3);
+    stopBits = stop == QLatin1String("2")     ? sbTwoStopBits
+               : stop == QLatin1String("1.5") ? sbOne5StopBits
+                                              : sbOneStopBit;
+    return true;
+}
+
 std::optional<QString> PortFromArgument(const QString& argument) {
     // The port list cuts an entry at its first blank, so such a name could never be opened.
     if (argument.isEmpty() || argument.contains(QLatin1Char(' ')) ||
@@ -80,7 +113,35 @@ CommandLineResult ParseCommandLine(const QStringList& arguments) {
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
-    parser.addOptions({baud, configDir, lang, help, version});
+    const QCommandLineOption line(
+        QStringLiteral("line"),
+        QStringLiteral("Data bits, parity and stop bits, e.g. 8N1, 7E1, 8O2 (parity N, E, O, M "
+                       "or S)."),
+        QStringLiteral("FORMAT"));
+    const QCommandLineOption flow(QStringLiteral("flow"),
+                                  QStringLiteral("Flow control: none, rtscts or xonxoff."),
+                                  QStringLiteral("none|rtscts|xonxoff"));
+    const QCommandLineOption flash(
+        QStringLiteral("flash"),
+        QStringLiteral("Program FILE (Intel HEX) into an STM32 through its bootloader on PORT "
+                       "(or the first port of the list), without a window, then exit with 0 "
+                       "done, 1 chip or file refused, 2 bad arguments, 3 port failure. "
+                       "The bit rate is 115200 unless --baud says otherwise."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption noVerify(QStringLiteral("no-verify"),
+                                      QStringLiteral("With --flash: do not read the image back."));
+    const QCommandLineOption erase(
+        QStringLiteral("erase"),
+        QStringLiteral("With --flash: erase the whole chip (all, the default) or only the "
+                       "pages or sectors the image covers (pages)."),
+        QStringLiteral("pages|all"));
+    const QCommandLineOption noReset(
+        QStringLiteral("no-reset"),
+        QStringLiteral("With --flash: no DTR/RTS reset; the chip is already in its bootloader."));
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("Print the serial ports in list order and exit."));
+    parser.addOptions(
+        {baud, configDir, lang, line, flow, flash, noVerify, erase, noReset, list, help, version});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption o(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         o.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -102,12 +163,46 @@ CommandLineResult ParseCommandLine(const QStringList& arguments) {
         // Without an application object the parser cannot name the program itself.
         r.text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
                        QStringLiteral("Usage: zenta"));
+        r.text += QStringLiteral(
+            "\n\nExit status of --flash: 0 done, 1 chip or file refused, 2 bad arguments, "
+            "3 port failure.");
         return r;
     }
     if (parser.isSet(version)) {
         r.action = CommandLineResult::Action::Version;
-        r.text = QStringLiteral("zenta ") + QLatin1String(kVersionText);
+        r.text = QStringLiteral("zenta ") + QLatin1String(kVersionText) +
+                 QStringLiteral(
+                     "\nLicense GPL-3.0-or-later: GNU GPL version 3 or later "
+                     "<https://gnu.org/licenses/gpl.html>.\nThis is free software: "
+                     "you are free to change and redistribute it.\nThere is NO "
+                     "WARRANTY, to the extent permitted by law.");
         return r;
+    }
+    if (parser.isSet(list)) {
+        r.action = CommandLineResult::Action::List;
+        return r;
+    }
+    for (const QCommandLineOption* o : {&noVerify, &erase, &noReset}) {
+        if (parser.isSet(*o) && !parser.isSet(flash)) {
+            return Fail(QStringLiteral("--%1 goes only with --flash").arg(o->names().front()));
+        }
+    }
+    if (parser.isSet(flash)) {
+        r.action = CommandLineResult::Action::Flash;
+        r.options.flash.file = parser.value(flash);
+        if (r.options.flash.file.isEmpty()) {
+            return Fail(QStringLiteral("--flash: the file name is empty"));
+        }
+        r.options.flash.verify = !parser.isSet(noVerify);
+        r.options.flash.reset = !parser.isSet(noReset);
+        if (parser.isSet(erase)) {
+            const QString value = parser.value(erase).trimmed().toLower();
+            if (value != QLatin1String("pages") && value != QLatin1String("all")) {
+                return Fail(QStringLiteral("--erase: '%1' is neither pages nor all")
+                                .arg(parser.value(erase)));
+            }
+            r.options.flash.erasePages = value == QLatin1String("pages");
+        }
     }
 
     const QStringList positional = parser.positionalArguments();
@@ -141,6 +236,31 @@ CommandLineResult ParseCommandLine(const QStringList& arguments) {
             return Fail(QStringLiteral("--config-dir: '%1' is not a folder").arg(dir));
         }
         r.options.configDir = QDir::cleanPath(info.absoluteFilePath());
+    }
+    if (parser.isSet(line)) {
+        TDataBits dataBits{};
+        TParityBits parity{};
+        TStopBits stopBits{};
+        if (!ParseLineFormat(parser.value(line), dataBits, parity, stopBits)) {
+            return Fail(QStringLiteral("--line: '%1' is not a line format such as 8N1")
+                            .arg(parser.value(line)));
+        }
+        r.options.dataBits = dataBits;
+        r.options.parity = parity;
+        r.options.stopBits = stopBits;
+    }
+    if (parser.isSet(flow)) {
+        const QString value = parser.value(flow).trimmed().toLower();
+        if (value == QLatin1String("none")) {
+            r.options.flow = FlowOption::None;
+        } else if (value == QLatin1String("rtscts")) {
+            r.options.flow = FlowOption::RtsCts;
+        } else if (value == QLatin1String("xonxoff")) {
+            r.options.flow = FlowOption::XonXoff;
+        } else {
+            return Fail(QStringLiteral("--flow: '%1' is not none, rtscts or xonxoff")
+                            .arg(parser.value(flow)));
+        }
     }
     if (parser.isSet(lang)) {
         const QString value = parser.value(lang).trimmed().toLower();

@@ -83,6 +83,9 @@ TIspHarness::TIspHarness(const std::string& portPath) {
         if (errors.Contains(ceIO)) {
             lost_ = true;
             delivered_ = true;
+            if (stopOnPortError) {
+                stop = true;
+            }
         }
     };
 }
@@ -102,7 +105,6 @@ zenta::isp::RunEnd TIspHarness::Run(int speedOrdinal, bool openFirst) {
         port.Open();
     }
     zenta::isp::TIspRun run(*this, *this, *this, *this, link, image_, text_);
-    zenta::isp::RunSettings settings;
     settings.speedOrdinal = speedOrdinal;
     settings.sync = sync;
     // As the window does: the run reads its replies itself.
@@ -123,6 +125,40 @@ void TIspHarness::Write(std::string_view frame) {
         throw;
     }
     frames.emplace_back(frame);
+}
+
+void TIspHarness::SetEightDataBits() {
+    Guard([&] { port.SetDataBits(dbEight); });
+}
+
+bool TIspHarness::Confirm(const std::string& text) {
+    questions.push_back(text);
+    if (answers.empty()) {
+        return false;
+    }
+    const bool yes = answers.front();
+    answers.erase(answers.begin());
+    return yes;
+}
+
+bool TIspHarness::SaveLine(zenta::isp::IspLine& line) const {
+    if (!offerLine) {
+        return false;
+    }
+    line.baudOrdinal = static_cast<int>(port.BaudRate());
+    line.dataBits = static_cast<int>(port.DataBits());
+    line.parity = static_cast<int>(port.Parity().Bits());
+    line.stopBits = static_cast<int>(port.StopBits());
+    return true;
+}
+
+void TIspHarness::RestoreLine(const zenta::isp::IspLine& line) {
+    Guard([&] {
+        port.SetBaudRate(static_cast<TBaudRate>(line.baudOrdinal));
+        port.SetDataBits(static_cast<TDataBits>(line.dataBits));
+        port.Parity().SetBits(static_cast<TParityBits>(line.parity));
+        port.SetStopBits(static_cast<TStopBits>(line.stopBits));
+    });
 }
 
 void TIspHarness::SetDTR(bool on) {

@@ -42,10 +42,19 @@ class TIspHarness : public zenta::isp::IspPort,
     bool english = true;
     // Called after each block with its offset (a test presses Stop here).
     std::function<void(std::int64_t)> onBlock;
+    // Answers of the user to the run's questions, in order; no once they run out.
+    std::vector<bool> answers;
+    // The window stops every sender when the port fails (RecoverFromPortError).
+    bool stopOnPortError = true;
+    // Whether the line settings are offered to the run (the window's adapter does).
+    bool offerLine = true;
+    zenta::isp::RunSettings settings;
 
     // What the run did.
     std::string printed;
     std::vector<std::string> boxes;
+    std::vector<std::string> questions;
+    bool portForgotten = false;
     std::vector<int> progress;  // every position set
     bool progressVisible = false;
     std::vector<bool> rts;            // every RTS change asked for
@@ -66,6 +75,7 @@ class TIspHarness : public zenta::isp::IspPort,
     void SetDTR(bool on) override;
     void SetRTS(bool on) override;
     void SetOneStopBit() override;
+    void SetEightDataBits() override;
     bool Lost() const override { return lost_ || !port.Connected(); }
 
     // ---- IspEvents
@@ -78,6 +88,7 @@ class TIspHarness : public zenta::isp::IspPort,
     bool English() const override { return english; }
     void Print(const std::string& text) override { printed += text; }
     void MessageBox(const std::string& text) override { boxes.push_back(text); }
+    bool Confirm(const std::string& text) override;
 
     // ---- IspWindow
     void SetStartEnabled(bool on) override { startEnabled = on; }
@@ -103,6 +114,9 @@ class TIspHarness : public zenta::isp::IspPort,
     void ResetReceiveCount() override {}
     void ReleaseResetBoxes() override { resetBoxesReleased = true; }
     std::string FileName() const override { return fileName; }
+    bool SaveLine(zenta::isp::IspLine& line) const override;
+    void RestoreLine(const zenta::isp::IspLine& line) override;
+    void ForgetPort() override { portForgotten = true; }
 
   private:
     bool lost_ = false;

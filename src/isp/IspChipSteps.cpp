@@ -1,0 +1,445 @@
+// The chip exchanges of a run: identification, protection, erase, write, verify, Go.
+#include <algorithm>
+#include <array>
+
+#include "datapath/ByteForms.h"
+#include "isp/BootFrames.h"
+#include "isp/IspRun.h"
+
+namespace zenta::isp {
+
+namespace {
+
+// Bytes on the line per written block: command, address and data frames.
+constexpr std::int64_t kBytesPerBlock = 2 + 5 + kBlockSize + 2;
+// Erase units per erase command: well inside every bootloader's receive buffer.
+constexpr std::size_t kUnitsPerErase = 128;
+// A chip restarts after an unprotect command before it listens again.
+constexpr int kRestartMs = 200;
+
+std::string Hex3(std::uint8_t b) {
+    const char c = static_cast<char>(b);
+    return BytesToHex(std::string_view(&c, 1)).substr(0, 3);
+}
+
+std::string ExtendedEraseFrame(const std::vector<EraseUnit>& units) {
+    std::string f;
+    const std::size_t n = units.size() - 1;
+    f.push_back(static_cast<char>(n >> 8));
+    f.push_back(static_cast<char>(n));
+    for (const EraseUnit& u : units) {
+        f.push_back(static_cast<char>(u.number >> 8));
+        f.push_back(static_cast<char>(u.number));
+    }
+    char check = 0;
+    for (char c : f) {
+        check ^= c;
+    }
+    return f + check;
+}
+
+std::string PageEraseFrame(const std::vector<EraseUnit>& units) {
+    std::string f(1, static_cast<char>(units.size() - 1));
+    for (const EraseUnit& u : units) {
+        f.push_back(static_cast<char>(u.number));
+    }
+    char check = 0;
+    for (char c : f) {
+        check ^= c;
+    }
+    return f + check;
+}
+
+}  // namespace
+
+TIspRun::Step TIspRun::Ack(std::uint32_t timeoutMs) {
+    switch (link_.AwaitAck(timeoutMs ? timeoutMs : settings_.replyTimeoutMs)) {
+        case AckResult::Ack:
+            return Step::Ok;
+        case AckResult::NotAck:
+        case AckResult::TimedOut:
+            return Step::NotAck;
+        case AckResult::Stopped:
+            break;
+    }
+    return Step::Stopped;
+}
+
+TIspRun::Step TIspRun::Command(std::uint8_t code) {
+    link_.SendFrame(CommandFrame(code));
+    return Ack();
+}
+
+TIspRun::Step TIspRun::Reply(int n) {
+    if (link_.AwaitReplyBytes(n, settings_.replyTimeoutMs)) {
+        return Step::Ok;
+    }
+    return events_.StopFlag() ? Step::Stopped : Step::NotAck;
+}
+
+TIspRun::Step TIspRun::Sync() {
+    switch (link_.SyncBootloader(settings_.sync)) {
+        case SyncResult::Connected:
+            return Step::Ok;
+        case SyncResult::Stopped:
+            return Step::Stopped;
+        default:
+            return Step::NotAck;
+    }
+}
+
+TIspRun::Step TIspRun::Identify(bool print) {
+    // Get Version: version, two option bytes, a closing ACK left unread.
+    link_.DropPendingReplies();
+    if (Step s = Command(kCmdGetVersion); s != Step::Ok) {
+        return s;
+    }
+    if (Step s = Reply(4); s != Step::Ok) {
+        return s;
+    }
+    chip_.version = link_.TakeReplyByte();
+    const std::uint8_t option1 = link_.TakeReplyByte();
+    const std::uint8_t option2 = link_.TakeReplyByte();
+    std::string line = "\r\nVersion:V" + Hex3(chip_.version).substr(0, 2) + ",Protection state:";
+    line += Hex3(option1) + Hex3(option2) + " |back:";
+    if (print) {
+        messages_.Print(line);
+    }
+
+    // Get: the commands this bootloader knows, so the right erase is used.
+    link_.DropPendingReplies();
+    if (Step s = Command(kCmdGet); s != Step::Ok) {
+        return s;
+    }
+    if (Step s = Reply(1); s != Step::Ok) {
+        return s;
+    }
+    const int count = link_.TakeReplyByte();
+    if (Step s = Reply(count + 2); s != Step::Ok) {
+        return s;
+    }
+    link_.TakeReplyByte();  // the version again
+    chip_.commands.clear();
+    for (int i = 0; i < count; ++i) {
+        chip_.commands.push_back(static_cast<char>(link_.TakeReplyByte()));
+    }
+
+    // Get ID: count byte and the two product-ID bytes.
+    link_.DropPendingReplies();
+    if (Step s = Command(kCmdGetId); s != Step::Ok) {
+        return s;
+    }
+    if (Step s = Reply(4); s != Step::Ok) {
+        return s;
+    }
+    const std::uint8_t idCount = link_.TakeReplyByte();
+    const std::uint8_t hi = link_.TakeReplyByte();
+    const std::uint8_t lo = link_.TakeReplyByte();
+    chip_.productId = static_cast<std::uint16_t>((hi << 8) | lo);
+    chip_.family = FindChip(chip_.productId);
+    if (print) {
+        messages_.Print("\r\nMCU TYPE:" + Hex3(idCount) + ",MCUID:" + Hex3(hi) + Hex3(lo) +
+                        " |back:");
+    }
+
+    if (Step s = ReadFlashSize(); s != Step::Ok) {
+        return s;
+    }
+    if (chip_.readProtected) {
+        if (!messages_.Confirm(Text(IspText::AskReadoutUnprotect, English()))) {
+            Print(IspText::ReadProtected);
+            return Step::Refused;
+        }
+        if (Step s = Unprotect(kCmdReadoutUnprotect); s != Step::Ok) {
+            return s;
+        }
+        chip_.readProtected = false;
+        if (Step s = ReadFlashSize(); s != Step::Ok) {
+            return s;
+        }
+        if (chip_.readProtected) {
+            Print(IspText::ReadProtected);
+            return Step::Refused;
+        }
+    }
+    return Step::Ok;
+}
+
+// Reads the flash size register of a known chip (the flash base of an unknown one, only
+// to learn whether reading is allowed). A refused Read command means read protection.
+TIspRun::Step TIspRun::ReadFlashSize() {
+    const ChipFamily* family = chip_.family;
+    const bool hasRegister = family && family->flashSizeReg != 0;
+    const std::uint32_t address = hasRegister ? family->flashSizeReg : kFlashBase;
+    link_.DropPendingReplies();
+    Step s = Command(kCmdReadMemory);
+    if (s == Step::NotAck) {
+        chip_.readProtected = true;
+        return Step::Ok;
+    }
+    if (s != Step::Ok) {
+        return s;
+    }
+    link_.SendFrame(AddressFrame(address));
+    s = Ack();
+    if (s == Step::Ok) {
+        s = Command(0x03);  // count frame: four bytes
+    }
+    std::array<std::uint8_t, 4> b{};
+    if (s == Step::Ok) {
+        if (s = Reply(4); s == Step::Ok) {
+            std::string line = "\r\nCapacity:";
+            for (auto& x : b) {
+                x = link_.TakeReplyByte();
+                line += Hex3(x);
+            }
+            if (hasRegister) {
+                messages_.Print(line + "|back:");
+            }
+        }
+    }
+    if (s == Step::Stopped) {
+        return s;
+    }
+    if (!family) {
+        messages_.Print(UnknownChipLine(chip_.productId, English()));
+        chip_.flashBytes = 0;
+        return Step::Ok;
+    }
+    std::uint32_t kib = s == Step::Ok ? (b[0] | (b[1] << 8)) : 0;
+    if (s == Step::Ok && family->productId == 0x436 && kib <= 1) {
+        kib = kib == 0 ? 384 : 256;
+    }
+    if (kib == 0 || kib > family->flashKiB) {
+        // Refused, erased or out of range: the largest part of this ID.
+        kib = family->flashKiB;
+        messages_.Print(SizeUnreadableLine(kib, English()));
+    }
+    chip_.flashBytes = kib * 1024;
+    messages_.Print("\r\n" + ChipLine(*family, kib));
+    return Step::Ok;
+}
+
+// Readout or Write Unprotect: two acknowledgements, the second after the chip has done
+// the work (a readout unprotect erases the flash), then the chip restarts.
+TIspRun::Step TIspRun::Unprotect(std::uint8_t code) {
+    link_.DropPendingReplies();
+    if (Step s = Command(code); s != Step::Ok) {
+        return s;
+    }
+    const std::uint32_t waitMs =
+        code == kCmdReadoutUnprotect ? EraseWaitMs(chip_.family, {}) : 2000;
+    if (Step s = Ack(waitMs); s != Step::Ok) {
+        return s;
+    }
+    Print(IspText::Unprotected);
+    link_.DelayWithMessages(kRestartMs);
+    link_.ResetReplies();
+    return Sync();
+}
+
+TIspRun::Step TIspRun::CheckFits() {
+    if (chip_.flashBytes == 0) {
+        return Step::Ok;
+    }
+    std::uint32_t first = 0;
+    if (!image_.DataFrom(chip_.flashBytes, first)) {
+        return Step::Ok;
+    }
+    if (image_.Lowest() < chip_.flashBytes) {
+        messages_.Print(TooLargeLine(kFlashBase + first, chip_.flashBytes / 1024, English()));
+    } else {
+        messages_.Print(OutsideFlashLine(kFlashBase + first, English()));
+    }
+    return Step::Refused;
+}
+
+TIspRun::Step TIspRun::Erase() {
+    const ChipFamily* family = chip_.family;
+    Step s = Step::Ok;
+    bool unprotected = false;
+    for (;;) {
+        if (settings_.erase == EraseMode::Pages) {
+            if (!family) {
+                Print(IspText::PagesNeedKnownChip);
+                return Step::Refused;
+            }
+            std::vector<EraseUnit> units;
+            const auto ranges = image_.Ranges();
+            for (const EraseUnit& u : UnitsOf(*family, chip_.flashBytes)) {
+                const bool covered = std::any_of(ranges.begin(), ranges.end(), [&](auto& r) {
+                    return r.offset < u.offset + u.bytes && u.offset < r.offset + r.length;
+                });
+                if (covered) {
+                    units.push_back(u);
+                }
+            }
+            s = EraseUnits(units);
+        } else if (family && family->massEraseMaxMs == 0) {
+            s = EraseUnits(UnitsOf(*family, chip_.flashBytes));
+        } else if (chip_.Has(kCmdExtendedErase) ||
+                   (!chip_.Has(kCmdErase) && family && family->eraseCommand == 0x44)) {
+            link_.DropPendingReplies();
+            s = Command(kCmdExtendedErase);
+            if (s == Step::Ok) {
+                s = EraseWith(std::string("\xFF\xFF\x00", 3), EraseWaitMs(family, {}));
+            }
+        } else {
+            link_.DropPendingReplies();
+            s = Command(kCmdErase);
+            if (s == Step::Ok) {
+                s = EraseWith(EraseAllFrame(), EraseWaitMs(family, {}));
+            }
+        }
+        if (s != Step::NotAck || unprotected || !chip_.Has(kCmdWriteUnprotect)) {
+            break;
+        }
+        // A refused erase on a readable chip: write protection.
+        if (!messages_.Confirm(Text(IspText::AskWriteUnprotect, English()))) {
+            break;
+        }
+        if (Step u = Unprotect(kCmdWriteUnprotect); u != Step::Ok) {
+            return u;
+        }
+        unprotected = true;
+    }
+    if (s == Step::NotAck) {
+        Print(IspText::EraseRefused);
+        return Step::Refused;
+    }
+    if (s == Step::Ok) {
+        Print(IspText::Erased);
+    }
+    return s;
+}
+
+TIspRun::Step TIspRun::EraseUnits(const std::vector<EraseUnit>& units) {
+    const bool extended = chip_.Has(kCmdExtendedErase) || !chip_.Has(kCmdErase);
+    for (std::size_t i = 0; i < units.size(); i += kUnitsPerErase) {
+        const std::vector<EraseUnit> chunk(units.begin() + static_cast<std::ptrdiff_t>(i),
+                                           units.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                               units.size(), i + kUnitsPerErase)));
+        if (!extended && chunk.back().number > 0xFF) {
+            return Step::NotAck;  // Erase (0x43) numbers pages with one byte
+        }
+        link_.DropPendingReplies();
+        if (Step s = Command(extended ? kCmdExtendedErase : kCmdErase); s != Step::Ok) {
+            return s;
+        }
+        const std::string frame = extended ? ExtendedEraseFrame(chunk) : PageEraseFrame(chunk);
+        if (Step s = EraseWith(frame, EraseWaitMs(chip_.family, chunk)); s != Step::Ok) {
+            return s;
+        }
+    }
+    return Step::Ok;
+}
+
+// Sends the erase list and waits as long as the family's slowest erase may take; Stop
+// and the window are served meanwhile.
+TIspRun::Step TIspRun::EraseWith(const std::string& frame, std::uint32_t waitMs) {
+    link_.SendFrame(frame);
+    switch (link_.AwaitAck(waitMs)) {
+        case AckResult::Ack:
+            return Step::Ok;
+        case AckResult::NotAck:
+            return Step::NotAck;
+        case AckResult::Stopped:
+            return Step::Stopped;
+        case AckResult::TimedOut:
+            break;
+    }
+    Print(IspText::EraseTimeout);
+    return Step::Refused;
+}
+
+TIspRun::Step TIspRun::WriteBlocks() {
+    link_.DropPendingReplies();
+    const std::uint64_t total = image_.WrittenLength();
+    std::uint64_t done = 0;
+    for (const ImageRange& r : image_.Ranges()) {
+        for (std::uint32_t offset = r.offset; offset < r.offset + r.length; offset += kBlockSize) {
+            if (Step s = Command(kCmdWriteMemory); s != Step::Ok) {
+                return s;
+            }
+            link_.SendFrame(AddressFrame(kFlashBase + offset));
+            if (Step s = Ack(); s != Step::Ok) {
+                return s;
+            }
+            link_.SendFrame(DataFrame(image_.Data() + offset));
+            if (Step s = Ack(); s != Step::Ok) {
+                return s;
+            }
+            const std::int64_t tx = window_.AddTxCount(kBytesPerBlock);
+            window_.ShowBlockStatus(tx, static_cast<std::int64_t>(offset));
+            window_.SetProgress(static_cast<int>(done * 100 / total + 1), true);
+            done += kBlockSize;
+            events_.ServeEvents(0);
+            if (events_.StopFlag()) {
+                return Step::Stopped;
+            }
+            events_.ServeEvents(0);
+        }
+    }
+    return Step::Ok;
+}
+
+TIspRun::Step TIspRun::ReadBlock(std::uint32_t address, std::uint8_t* out) {
+    if (Step s = Command(kCmdReadMemory); s != Step::Ok) {
+        return s;
+    }
+    link_.SendFrame(AddressFrame(address));
+    if (Step s = Ack(); s != Step::Ok) {
+        return s;
+    }
+    if (Step s = Command(kBlockSize - 1); s != Step::Ok) {
+        return s;
+    }
+    if (Step s = Reply(kBlockSize); s != Step::Ok) {
+        return s;
+    }
+    for (std::uint32_t i = 0; i < kBlockSize; ++i) {
+        out[i] = link_.TakeReplyByte();
+    }
+    return Step::Ok;
+}
+
+// Reads back every written block; the first differing byte stops the run before Go.
+TIspRun::Step TIspRun::Verify() {
+    link_.DropPendingReplies();
+    std::array<std::uint8_t, kBlockSize> got{};
+    for (const ImageRange& r : image_.Ranges()) {
+        for (std::uint32_t offset = r.offset; offset < r.offset + r.length; offset += kBlockSize) {
+            if (Step s = ReadBlock(kFlashBase + offset, got.data()); s != Step::Ok) {
+                return s;
+            }
+            const std::uint8_t* want = image_.Data() + offset;
+            const auto diff = std::mismatch(got.begin(), got.end(), want);
+            if (diff.first != got.end()) {
+                const auto at = static_cast<std::uint32_t>(diff.first - got.begin());
+                messages_.Print(VerifyMismatchLine(kFlashBase + offset + at, *diff.second,
+                                                   *diff.first, English()));
+                return Step::Refused;
+            }
+            events_.ServeEvents(0);
+            if (events_.StopFlag()) {
+                return Step::Stopped;
+            }
+        }
+    }
+    return Step::Ok;
+}
+
+std::uint32_t TIspRun::GoAddress() const {
+    return kFlashBase + image_.Lowest();
+}
+
+TIspRun::Step TIspRun::Go() {
+    link_.DropPendingReplies();
+    if (Step s = Command(kCmdGo); s != Step::Ok) {
+        return s;
+    }
+    link_.SendFrame(AddressFrame(GoAddress()));
+    return Ack();
+}
+
+}  // namespace zenta::isp

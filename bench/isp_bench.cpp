@@ -218,8 +218,8 @@ void BM_Matrix(benchmark::State& state) {
     const std::string zentaCmd = std::string(ZENTA_APP_PATH) + " --flash " + image.hex + " " +
                                  link.path + " --baud 460800 --erase pages";
     auto form = OpenWindow(link.path);
-    form->Edit2->setText(QString::fromStdString(image.hex));
-    TForm1::InvokeClick(form->Button_Open);  // closed between its runs
+    form->files->pathEdit->setText(QString::fromStdString(image.hex));
+    panel_widgets::InvokeClick(form->connection->openButton);  // closed between its runs
     std::map<std::string, std::vector<double>> t;
     for (auto _ : state) {
         for (int round = 0; round < 5; ++round) {
@@ -236,10 +236,10 @@ void BM_Matrix(benchmark::State& state) {
                 return;
             }
             const auto t0 = Clock::now();
-            form->isp255_stm32Click(form->isp255_stm32);
+            form->programmer->onStartClicked();
             t["window_verify_s"].push_back(Seconds(t0));
             // The window speaks Chinese here: "用户程序已运行!" ends a run that was verified.
-            if (!form->Memo->toPlainText().contains(QStringLiteral("用户程序已运行"))) {
+            if (!form->receive->view->toPlainText().contains(QStringLiteral("用户程序已运行"))) {
                 state.SkipWithError("window run failed");
                 return;
             }

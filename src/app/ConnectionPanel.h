@@ -94,6 +94,8 @@ class ConnectionPanel : public QObject {
     bool ReopenMarkedPort();
     // The port, closed, stays marked open until its device can be opened again.
     void WaitForMarkedPort();
+    // Gives up waiting for a lost device (a programming run that opened the port itself).
+    void StopWaiting() { StopWaitingForDevice(); }
     void SetEnglish(bool english);
 
     QTimer* replugTimer = nullptr;

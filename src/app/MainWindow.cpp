@@ -24,14 +24,17 @@
 #include "app/PreparedPanel.h"
 #include "app/ProgrammerPage.h"
 #include "app/ReceivePanel.h"
+#include "app/SaveFolder.h"
 #include "app/SendPanel.h"
 #include "app/Splitter.h"
 #include "app/StartOptions.h"
 #include "app/StatusPanels.h"
+#include "app/UiPrompts.h"
 #include "app/UpdateCheck.h"
 #include "app/WindowState.h"
 #include "app/core/LanguageTable.h"
 #include "datapath/qt/ReceiveView.h"
+#include "plot/qt/PlotWindow.h"
 #include "serial/ctl/CPortSetup.h"
 #include "serial/ctl/QtDispatcher.h"
 
@@ -118,6 +121,7 @@ void MainWindow::Start() {
     // The port box's entry names the port.
     connection->SelectStartPort();
     LoadSettingsFile();
+    LoadExtSettings();
     KeepTitleOnScreen();
     ApplyStartOptions(*this);
     onLanguageChanged();
@@ -173,6 +177,7 @@ void MainWindow::onStartTick() {
 
 void MainWindow::SaveAndRelease() {
     SaveSettings();
+    SaveExtSettings();
     update->Abort();
     if (port.Connected()) {
         try {
@@ -217,6 +222,50 @@ void MainWindow::onControlPanelClicked() {
         controlPanelButton->setText(QStringLiteral("━"));
     }
     View()->setFocus();
+}
+
+void MainWindow::onPlotClicked() {
+    plot->setExportFolder(zenta::SaveFolder());
+    plot->show();
+    plot->raise();
+    plot->activateWindow();
+}
+
+void MainWindow::onOptionsClicked() {
+    const std::optional<zenta::DisplayOptions> chosen =
+        Prompts().ChooseDisplayOptions(receive->Display(), EnglishUI == 1);
+    if (!chosen || *chosen == receive->Display()) {
+        return;
+    }
+    ApplyDisplayOptions(*chosen);
+    SaveExtSettings();
+}
+
+void MainWindow::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
+    receive->ApplyDisplayOptions(options);
+    send->SetEncoding(options.encoding);
+    // Names in the plot follow the receive window's encoding; Latin-1 names are ASCII.
+    plot->setEncoding(options.encoding == zenta::TextEncoding::Gb18030
+                          ? zenta::plot::PlotWindow::Encoding::Gb18030
+                          : zenta::plot::PlotWindow::Encoding::Utf8);
+}
+
+void MainWindow::LoadExtSettings() {
+    const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
+    zenta::DisplayOptions options;
+    options.Load(*ext);
+    ApplyDisplayOptions(options);
+    plot->restoreState(*ext);
+    programmer->LoadOptions(*ext);
+}
+
+// zenta5.ini keeps the original program's keys only; the rest goes here.
+void MainWindow::SaveExtSettings() {
+    const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
+    receive->Display().Save(*ext);
+    plot->saveState(*ext);
+    programmer->SaveOptions(*ext);
+    ext->sync();
 }
 
 void MainWindow::onHelpClicked() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/ExtSettings.h"
 #include "app/WindowLinks.h"
 #include "app/core/SettingsFile.h"
 #include "datapath/ReceiveState.h"
@@ -30,6 +31,9 @@ class TMainThreadDispatcher;
 class TSplitter;
 class TStatusPanels;
 class UpdateCheck;
+namespace zenta::plot {
+class PlotWindow;
+}
 
 class MainWindow : public QWidget, public WindowLinks {
     Q_OBJECT
@@ -52,6 +56,8 @@ class MainWindow : public QWidget, public WindowLinks {
     ProgrammerPage* programmer = nullptr;
     LinkBar* links = nullptr;
     UpdateCheck* update = nullptr;
+    // Plot of the numbers in received lines: a window of its own, fed all the time.
+    zenta::plot::PlotWindow* plot = nullptr;
 
     // ---- regions
     TSplitter* sideSplitter = nullptr;  // bar between receive window and side panel
@@ -64,6 +70,8 @@ class MainWindow : public QWidget, public WindowLinks {
 
     // ---- the window's own controls in the file row
     QPushButton* helpButton = nullptr;          // "帮助": help text into the receive window
+    QPushButton* plotButton = nullptr;          // "绘图": the plot window
+    QPushButton* optionsButton = nullptr;       // "选项": encoding, colours, time stamps
     QCheckBox* englishCheck = nullptr;          // "English": interface language (N100)
     QPushButton* saveSettingsButton = nullptr;  // "保存参数"
     QPushButton* sidePanelButton = nullptr;     // "扩展"/"隐藏": side panel
@@ -75,6 +83,8 @@ class MainWindow : public QWidget, public WindowLinks {
 
     // ---- handlers
     void onHelpClicked();
+    void onPlotClicked();
+    void onOptionsClicked();
     void onSidePanelClicked();
     void onControlPanelClicked();
     void onSaveSettingsClicked();
@@ -141,6 +151,10 @@ class MainWindow : public QWidget, public WindowLinks {
     void SaveAndRelease();
     void ApplySystemLanguage();
     void SetStatusBarWidths();
+    // The second settings file: display options and the plot window's state.
+    void LoadExtSettings();
+    void SaveExtSettings();
+    void ApplyDisplayOptions(const zenta::DisplayOptions& options);
     void KeepTitleOnScreen();
 
     std::unique_ptr<TMainThreadDispatcher> dispatcher_;

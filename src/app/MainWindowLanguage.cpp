@@ -9,10 +9,12 @@
 #include "app/MainWindow.h"
 #include "app/PanelWidgets.h"
 #include "app/ProgrammerPage.h"
+#include "app/ReceivePanel.h"
 #include "app/WindowState.h"
 #include "app/core/LanguageTable.h"
 #include "app/core/Messages.h"
 #include "datapath/qt/ReceiveView.h"
+#include "plot/qt/PlotWindow.h"
 
 void MainWindow::onLanguageChanged() {
     // Saving first records the new state while a save error still speaks the old language.
@@ -31,9 +33,13 @@ void MainWindow::onLanguageChanged() {
             label->setText(text);
         }
     }
+    plotButton->setText(english ? QStringLiteral("Plot") : QStringLiteral("绘图"));
+    optionsButton->setText(english ? QStringLiteral("Options") : QStringLiteral("选项"));
     LayoutCaptions();
     setWindowTitle(zenta::WindowCaption(english));
     programmer->SetEnglish(english);
+    receive->SetEnglish(english);
+    plot->setEnglish(english);
 }
 
 // Start-up step 1: the system language sets the interface flag until the settings decide.

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,7 @@
 #include "app/StatusPanels.h"
 #include "app/UpdateCheck.h"
 #include "datapath/qt/ReceiveView.h"
+#include "plot/qt/PlotWindow.h"
 #include "serial/ctl/CPortCtl.h"
 
 using namespace panel_widgets;
@@ -97,6 +99,10 @@ void MainWindow::BuildRegions() {
     programmer = new ProgrammerPage(programmerPage, *this, *connection);
     links = new LinkBar(this);
     update = new UpdateCheck(this, *links, *this);
+    plot = new zenta::plot::PlotWindow(this);
+    receive->OnReceived = [this](std::string_view bytes) {
+        plot->feed(bytes.data(), bytes.size(), QDateTime::currentMSecsSinceEpoch());
+    };
     BuildWindowControls();
 
     zenta::ReceiveView* view = receive->view;
@@ -139,6 +145,8 @@ void MainWindow::KeepTabOrder() {
                                    chart->showButton,
                                    chart->realTimeCheck,
                                    chart->signedCheck,
+                                   plotButton,
+                                   optionsButton,
                                    englishCheck,
                                    saveSettingsButton,
                                    sidePanelButton,
@@ -199,6 +207,8 @@ void MainWindow::KeepTabOrder() {
 void MainWindow::BuildWindowControls() {
     QWidget* row = fileRow;
     helpButton = Button(row, "helpButton", QStringLiteral("帮助"));
+    plotButton = Button(row, "plotButton", QStringLiteral("绘图"));
+    optionsButton = Button(row, "optionsButton", QStringLiteral("选项"));
     englishCheck = Check(row, "englishCheck", QStringLiteral("English"));
     saveSettingsButton = Button(row, "saveSettingsButton", QStringLiteral("保存参数"));
     sidePanelButton = Button(row, "sidePanelButton", QStringLiteral("扩展"));
@@ -209,13 +219,16 @@ void MainWindow::BuildWindowControls() {
         {files->openFileButton, 66}, {files->sendFileButton, 66},
         {files->stopButton, 44},     {helpButton, 44},
         {chart->showButton, 66},     {chart->realTimeCheck, 78},
-        {chart->signedCheck, 78},    {englishCheck, 70},
+        {chart->signedCheck, 78},    {plotButton, 44},
+        {optionsButton, 44},         {englishCheck, 70},
         {saveSettingsButton, 66},    {sidePanelButton, 44},
         {controlPanelButton, 26}};
     for (const auto& [w, width] : widths) {
         w->setProperty(kDesignWidth, width);
     }
     connect(helpButton, &QPushButton::clicked, this, &MainWindow::onHelpClicked);
+    connect(plotButton, &QPushButton::clicked, this, &MainWindow::onPlotClicked);
+    connect(optionsButton, &QPushButton::clicked, this, &MainWindow::onOptionsClicked);
     connect(saveSettingsButton, &QPushButton::clicked, this, &MainWindow::onSaveSettingsClicked);
     connect(englishCheck, &QCheckBox::clicked, this, &MainWindow::onLanguageChanged);
     connect(sidePanelButton, &QPushButton::clicked, this, &MainWindow::onSidePanelClicked);
@@ -227,10 +240,11 @@ void MainWindow::LayoutFileRow() {
     const int top = 1;
     const int height = fileRow->height() - 2;
     int x = fileRow->width() - 2;
-    QWidget* const row[] = {controlPanelButton,    sidePanelButton,      saveSettingsButton,
-                            englishCheck,          chart->signedCheck,   chart->realTimeCheck,
-                            chart->showButton,     helpButton,           files->stopButton,
-                            files->sendFileButton, files->openFileButton};
+    QWidget* const row[] = {controlPanelButton,   sidePanelButton,      saveSettingsButton,
+                            englishCheck,         optionsButton,        plotButton,
+                            chart->signedCheck,   chart->realTimeCheck, chart->showButton,
+                            helpButton,           files->stopButton,    files->sendFileButton,
+                            files->openFileButton};
     for (QWidget* w : row) {
         const int width = std::max(w->property(kDesignWidth).toInt(), CaptionWidth(w));
         x -= width;

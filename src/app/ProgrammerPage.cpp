@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -25,6 +27,7 @@
 #include "datapath/ReceiveState.h"
 #include "datapath/qt/ReceiveView.h"
 #include "isp/IspRun.h"
+#include "isp/IspTexts.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 
@@ -81,6 +84,11 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
     void SetOneStopBit() override {
         Guard([&] { Port().SetStopBits(sbOneStopBit); });
+        c_.stopBitsBox->setCurrentIndex(sbOneStopBit);
+    }
+    void SetEightDataBits() override {
+        Guard([&] { Port().SetDataBits(dbEight); });
+        c_.dataBitsBox->setCurrentIndex(dbEight);
     }
     bool Lost() const override { return lost || !Port().Connected(); }
 
@@ -130,6 +138,9 @@ class ProgrammerAdapter final : public isp::IspPort,
     void Print(const std::string& text) override { w_.Print(QString::fromStdString(text)); }
     void MessageBox(const std::string& text) override {
         Prompts().ShowMessage(QString::fromStdString(text));
+    }
+    bool Confirm(const std::string& text) override {
+        return Prompts().Confirm(QString::fromStdString(text));
     }
 
     // ---- controls
@@ -196,6 +207,32 @@ class ProgrammerAdapter final : public isp::IspPort,
         SetChecked(c_.dtrCheck, false);
     }
     std::string FileName() const override { return w_.FilePath().toStdString(); }
+    // Every ending puts back the line the run found: bit rate, data bits, parity, stop bits.
+    bool SaveLine(isp::IspLine& line) const override {
+        const TComPort& port = Port();
+        line.baudOrdinal = static_cast<int>(port.BaudRate());
+        line.dataBits = static_cast<int>(port.DataBits());
+        line.parity = static_cast<int>(port.Parity().Bits());
+        line.stopBits = static_cast<int>(port.StopBits());
+        return true;
+    }
+    void RestoreLine(const isp::IspLine& line) override {
+        c_.baudBox->setCurrentIndex(line.baudOrdinal);
+        c_.dataBitsBox->setCurrentIndex(line.dataBits);
+        c_.parityBox->setCurrentIndex(line.parity);
+        c_.stopBitsBox->setCurrentIndex(line.stopBits);
+        Guard([&] {
+            TComPort& port = Port();
+            port.BeginUpdate();
+            port.SetBaudRate(static_cast<TBaudRate>(line.baudOrdinal));
+            port.SetDataBits(static_cast<TDataBits>(line.dataBits));
+            port.Parity().SetBits(static_cast<TParityBits>(line.parity));
+            port.SetStopBits(static_cast<TStopBits>(line.stopBits));
+            port.EndUpdate();
+        });
+    }
+    // A port the run opened is not reopened by the replug wait after an unplug.
+    void ForgetPort() override { c_.StopWaiting(); }
 
     void Flush() {
         w_.Progress()->setValue(pendingPosition_);
@@ -249,9 +286,19 @@ ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window, ConnectionPane
     col->addWidget(slowRadio);
     col->addWidget(middleRadio);
     col->addWidget(fastRadio);
+    verifyCheck = Check(page, "verifyCheck", QStringLiteral("写入后校验"));
+    verifyCheck->setChecked(true);
+    erasePagesCheck = Check(page, "erasePagesCheck", QStringLiteral("只擦除用到的扇区"));
+    // Both options on one row: the wiring diagram keeps its room below.
+    auto* options = new QHBoxLayout;
+    options->setContentsMargins(0, 0, 0, 0);
+    options->addWidget(verifyCheck);
+    options->addWidget(erasePagesCheck);
+    options->addStretch(1);
+    col->addLayout(options);
     helpText = Named(new QPlainTextEdit(page), "ispHelpText");
     helpText->setReadOnly(true);
-    helpText->setMaximumHeight(130);
+    helpText->setMaximumHeight(110);
     col->addWidget(helpText);
     schematic = Named(new TIspSchematic(page), "ispSchematic");
     col->addWidget(schematic, 1);
@@ -264,7 +311,21 @@ ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window, ConnectionPane
 
 ProgrammerPage::~ProgrammerPage() = default;
 
+void ProgrammerPage::LoadOptions(QSettings& settings) {
+    verifyCheck->setChecked(settings.value(QStringLiteral("programmer/verify"), true).toBool());
+    erasePagesCheck->setChecked(
+        settings.value(QStringLiteral("programmer/erasePagesOnly"), false).toBool());
+}
+
+void ProgrammerPage::SaveOptions(QSettings& settings) const {
+    settings.setValue(QStringLiteral("programmer/verify"), verifyCheck->isChecked());
+    settings.setValue(QStringLiteral("programmer/erasePagesOnly"), erasePagesCheck->isChecked());
+}
+
 void ProgrammerPage::SetEnglish(bool english) {
+    verifyCheck->setText(english ? QStringLiteral("Verify") : QStringLiteral("写入后校验"));
+    erasePagesCheck->setText(english ? QStringLiteral("Erase used pages only")
+                                     : QStringLiteral("只擦除用到的扇区"));
     QString help = zenta::Stm32HelpText(english);
     help.remove(QLatin1Char('\r'));
     helpText->setPlainText(help);
@@ -272,7 +333,13 @@ void ProgrammerPage::SetEnglish(bool english) {
 }
 
 void ProgrammerPage::onStartClicked() {
-    if (running_ || window_.FileSendRunning()) {
+    if (running_) {
+        return;
+    }
+    if (window_.FileSendRunning()) {
+        // Nothing starts while a file is on the line; the user is told why.
+        window_.Print(QString::fromStdString(
+            zenta::isp::Text(zenta::isp::IspText::BusySending, EnglishUI == 1)));
         return;
     }
     running_ = true;
@@ -283,6 +350,9 @@ void ProgrammerPage::onStartClicked() {
     zenta::isp::RunSettings settings;
     settings.speedOrdinal = zenta::isp::SpeedOrdinal(
         slowRadio->isChecked(), middleRadio->isChecked(), fastRadio->isChecked());
+    settings.verify = verifyCheck->isChecked();
+    settings.erase =
+        erasePagesCheck->isChecked() ? zenta::isp::EraseMode::Pages : zenta::isp::EraseMode::All;
     // Replies come through the receive path; a gone device is noticed by the waits.
     window_.Received().chunkTap = [&link](std::string_view bytes) { link.AppendReplies(bytes); };
     auto previousOnError = port.OnError;

@@ -7,7 +7,9 @@
 #include <QObject>
 #include <memory>
 
+class QCheckBox;
 class QPlainTextEdit;
+class QSettings;
 class QPushButton;
 class QRadioButton;
 class QWidget;
@@ -22,11 +24,13 @@ class ProgrammerPage : public QObject {
     ~ProgrammerPage() override;
 
     // ---- controls
-    QWidget* page = nullptr;              // "stm32ISP"
-    QPushButton* startButton = nullptr;   // "开始下载STM32"
-    QRadioButton* slowRadio = nullptr;    // "烧64K字节约10秒": slow rate
-    QRadioButton* middleRadio = nullptr;  // "烧64K字节约5.3秒": middle rate (default)
-    QRadioButton* fastRadio = nullptr;    // "最快"
+    QWidget* page = nullptr;               // "stm32ISP"
+    QPushButton* startButton = nullptr;    // "开始下载STM32"
+    QRadioButton* slowRadio = nullptr;     // "烧64K字节约10秒": slow rate
+    QRadioButton* middleRadio = nullptr;   // "烧64K字节约5.3秒": middle rate (default)
+    QRadioButton* fastRadio = nullptr;     // "最快"
+    QCheckBox* verifyCheck = nullptr;      // "写入后校验": read back and compare
+    QCheckBox* erasePagesCheck = nullptr;  // "只擦除用到的扇区": keep the rest of the flash
     QPlainTextEdit* helpText = nullptr;
     TIspSchematic* schematic = nullptr;  // wiring of the download cable
 
@@ -34,6 +38,9 @@ class ProgrammerPage : public QObject {
     // True while a run holds the port: a file send must not start meanwhile.
     bool Running() const { return running_; }
     void SetEnglish(bool english);
+    // The page's options in the second settings file.
+    void LoadOptions(QSettings& settings);
+    void SaveOptions(QSettings& settings) const;
 
     // Image buffers, the wake-up timer of the run's waits and the clock.
     struct State;

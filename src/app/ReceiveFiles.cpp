@@ -14,6 +14,7 @@
 #include "app/UiPrompts.h"
 #include "app/WindowLinks.h"
 #include "app/WindowState.h"
+#include "datapath/DataFolder.h"
 #include "datapath/FileTexts.h"
 #include "datapath/ReceiveState.h"
 #include "datapath/qt/ReceiveView.h"
@@ -41,43 +42,29 @@ QByteArray WindowFileBytes(const QString& text) {
     return out;
 }
 
-bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
-        *error = f.errorString();
-        return false;
-    }
-    f.close();
-    if (f.error() != QFileDevice::NoError) {
-        *error = f.errorString();
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 void ReceivePanel::onSaveDataClicked() {
     const bool english = EnglishUI == 1;
     const std::string stamp = zenta::FileTimeStampNow();
     const QDir folder(zenta::SaveFolder());
-    const QString windowPath = folder.filePath(U8("SaveWindows" + stamp + ".TXT"));
-    const QString dataPath = folder.filePath(U8("SAVE" + stamp + ".DAT"));
-    QString error;
-    if (!WriteWholeFile(windowPath, WindowFileBytes(view->toPlainText()), &error)) {
-        Prompts().ShowMessage(
-            U8(zenta::SaveFailedText(LocalPath(windowPath), error.toStdString(), english)));
+    const std::string windowName = LocalPath(folder.filePath(U8("SaveWindows" + stamp + ".TXT")));
+    const std::string dataName = LocalPath(folder.filePath(U8("SAVE" + stamp + ".DAT")));
+    // Two saves within one second get one suffix for both files; nothing is written over.
+    const int number = zenta::FreeNumber({windowName, dataName});
+    const std::string windowPath = zenta::NumberedPath(windowName, number);
+    const std::string dataPath = zenta::NumberedPath(dataName, number);
+    std::string error;
+    const QByteArray text = WindowFileBytes(view->toPlainText());
+    if (!zenta::WriteNewFile(windowPath, std::string_view(text.constData(), text.size()), &error)) {
+        Prompts().ShowMessage(U8(zenta::SaveFailedText(windowPath, error, english)));
         return;
     }
-    const std::string& raw = window_.Received().rxRawAll;
-    if (!WriteWholeFile(dataPath, QByteArray(raw.data(), static_cast<qsizetype>(raw.size())),
-                        &error)) {
-        Prompts().ShowMessage(
-            U8(zenta::SaveFailedText(LocalPath(dataPath), error.toStdString(), english)));
+    if (!zenta::WriteNewFile(dataPath, window_.Received().rxRawAll, &error)) {
+        Prompts().ShowMessage(U8(zenta::SaveFailedText(dataPath, error, english)));
         return;
     }
-    Prompts().ShowMessage(
-        U8(zenta::SavedText(LocalPath(dataPath), LocalPath(windowPath), english)));
+    Prompts().ShowMessage(U8(zenta::SavedText(dataPath, windowPath, english)));
 }
 
 void ReceivePanel::onCaptureClicked() {
@@ -98,5 +85,6 @@ void ReceivePanel::onCaptureClicked() {
     }
     ::close(fd);
     captureFileName = path;
+    captureStamper_.Reset();
     Prompts().ShowMessage(U8(zenta::CaptureStartedText(local, english)));
 }

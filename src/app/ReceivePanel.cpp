@@ -18,9 +18,9 @@
 #include "app/WindowLinks.h"
 #include "app/WindowState.h"
 #include "app/core/Messages.h"
+#include "datapath/FileTexts.h"
 #include "datapath/ReceiveState.h"
 #include "datapath/SettingsValues.h"
-#include "datapath/qt/Gb18030Stream.h"
 #include "datapath/qt/ReceiveView.h"
 #include "serial/CPort.h"
 
@@ -33,13 +33,6 @@ constexpr qint64 kReceiveBudgetMs = 8;
 // Shortest time between two showings of received data in the receive window while
 // data pours in: re-wrapping, scrolling and painting cost far more than the append.
 constexpr int kMemoPaintMs = 100;
-
-// Whole-text decoding follows the same rules as the window's piecewise decoding, so a
-// HEX switch or a trim shows what the appends showed.
-QString FromBytes(std::string_view bytes) {
-    return zenta::Gb18030Stream::decodeAll(
-        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
 
 }  // namespace
 
@@ -115,7 +108,30 @@ void ReceivePanel::Print(const QString& text) {
 }
 
 void ReceivePanel::ShowKeptText() {
-    view->setPlainText(FromBytes(window_.Received().WindowText(hexDisplayCheck->isChecked())));
+    const bool hex = hexDisplayCheck->isChecked();
+    const std::string_view text = window_.Received().WindowText(hex);
+    view->setReceivedText(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())), hex);
+}
+
+void ReceivePanel::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
+    display_ = options;
+    zenta::ReceiveState& rx = window_.Received();
+    rx.encoding = options.encoding;
+    rx.ansiColours = options.ansiColours;
+    view->setEncoding(options.encoding);
+    view->setAnsiColours(options.ansiColours);
+    view->setTimeStamps(options.lineStamps);
+    ShowKeptText();
+}
+
+void ReceivePanel::SetEnglish(bool english) {
+    if (english) {
+        view->setMenuTexts(QStringLiteral("Copy"), QStringLiteral("Copy as plain text"),
+                           QStringLiteral("Select all"), QStringLiteral("Clear"));
+    } else {
+        view->setMenuTexts(QStringLiteral("复制"), QStringLiteral("复制为纯文本"),
+                           QStringLiteral("全选"), QStringLiteral("清除"));
+    }
 }
 
 // ---- receiving
@@ -157,6 +173,9 @@ int ReceivePanel::ReceiveChunk(int count, bool packetDecision) {
     if (chunk.empty()) {
         return 0;
     }
+    if (OnReceived) {
+        OnReceived(chunk);
+    }
     if (captureCheck->isChecked()) {
         CaptureChunk(chunk);
     }
@@ -181,8 +200,9 @@ int ReceivePanel::ReceiveChunk(int count, bool packetDecision) {
     if (out.trimmed) {
         ShowKeptText();
     } else if (!out.display.empty()) {
-        view->appendBytes(
-            QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())));
+        view->appendReceived(
+            QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())),
+            static_cast<qsizetype>(out.headerSize), in.hexDisplay);
     }
     return static_cast<int>(chunk.size());
 }
@@ -210,8 +230,21 @@ void ReceivePanel::ScheduleReceiveRest() {
 }
 
 void ReceivePanel::CaptureChunk(const std::string& chunk) {
-    // A failed open or write drops this chunk silently; reception goes on.
-    capture_.Append(QFile::encodeName(captureFileName).toStdString(), chunk);
+    const std::string path = QFile::encodeName(captureFileName).toStdString();
+    if (display_.captureStamps) {
+        capture_.Append(path, captureStamper_.Stamp(chunk, zenta::Now()));
+    } else {
+        capture_.Append(path, chunk);
+    }
+    // A failed write (disk full) stops the capture: the box is unticked at once, so no
+    // later bytes go in behind a gap, and the message comes once, after this delivery.
+    if (std::optional<zenta::CaptureFailure> failure = capture_.TakeFailure()) {
+        panel_widgets::SetChecked(captureCheck, false);
+        QTimer::singleShot(0, this, [failure = *failure] {
+            Prompts().ShowMessage(
+                QString::fromStdString(zenta::CaptureStoppedText(failure, EnglishUI == 1)));
+        });
+    }
 }
 
 // The bar would repaint itself synchronously on every step, hundreds of times per

@@ -11,7 +11,9 @@
 #include <functional>
 #include <string>
 
+#include "app/ExtSettings.h"
 #include "datapath/CaptureFile.h"
+#include "datapath/text/LineStamper.h"
 
 class QCheckBox;
 class QLabel;
@@ -59,6 +61,12 @@ class ReceivePanel : public QObject {
     // Reads up to `count` bytes from the port through the receive path; the bytes taken.
     int ReceiveChunk(int count, bool packetDecision);
     void Print(const QString& text);
+    // Encoding, colours and stamps of the receive window and the capture file.
+    void ApplyDisplayOptions(const zenta::DisplayOptions& options);
+    const zenta::DisplayOptions& Display() const { return display_; }
+    void SetEnglish(bool english);
+    // Every chunk read from the port, as it came (the plot takes its numbers from it).
+    std::function<void(std::string_view)> OnReceived;
     // Shows the whole kept text again in the current display mode.
     void ShowKeptText();
 
@@ -79,6 +87,8 @@ class ReceivePanel : public QObject {
 
     WindowLinks& window_;
     zenta::CaptureFile capture_;
+    zenta::DisplayOptions display_;
+    zenta::LineStamper captureStamper_;
     // The rest of a large burst is to be read from the event loop.
     bool restScheduled_ = false;
     // Value of the last step of the running conversion.

@@ -32,7 +32,7 @@ QString SaveFolder() {
     const std::string local = LocalPath(program);
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString folder =
-        FromLocalPath(ChooseDataFolder(local, FolderWritable(local), LocalPath(documents)));
+        FromLocalPath(ChooseDataFolder(local, PortableFolder(local), LocalPath(documents)));
     QDir().mkpath(folder);
     return folder;
 }

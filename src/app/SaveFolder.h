@@ -6,8 +6,8 @@
 
 namespace zenta {
 
-// Folder for saved and captured data: the program's folder when it is the user's own and
-// writable, else documents/zenta (created on demand).
+// Folder for saved and captured data: the program's folder for a portable copy (the
+// user's own writable folder outside the system's), else documents/zenta (made on demand).
 QString SaveFolder();
 // Stands in for the executable's folder when set (tests).
 inline QString ProgramFolderOverride;

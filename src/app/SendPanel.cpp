@@ -22,8 +22,8 @@
 #include "datapath/SendEncoding.h"
 #include "datapath/SettingsValues.h"
 #include "datapath/qt/ReceiveView.h"
+#include "datapath/qt/TextStream.h"
 #include "serial/CPort.h"
-#include "text/Gb18030.h"
 
 using panel_widgets::SetChecked;
 using zenta::Msg;
@@ -116,11 +116,11 @@ void SendPanel::onSendClicked() {
         window_.Print(Msg(MsgId::OpeningPort, english));
         window_.OpenAction();
     }
-    const QByteArray lineBytes = zenta::ToGb18030(line);
+    const QByteArray lineBytes = zenta::EncodeText(line, encoding_);
     const zenta::SendPayload payload = zenta::BuildSendPayload(
         std::string_view(lineBytes.constData(), static_cast<std::size_t>(lineBytes.size())),
         hexSendCheck->isChecked(), crLfCheck->isChecked(),
-        zenta::ChecksumKindFromIndex(checksumBox->currentIndex()));
+        zenta::ChecksumKindFromIndex(checksumBox->currentIndex()), encoding_);
     switch (payload.error) {
         case zenta::SendError::None:
             break;
@@ -145,9 +145,11 @@ void SendPanel::WriteGuarded(const std::string& bytes, bool echo) {
         window_.Received().txCount += written;
         if (echo && window_.PacketSplit()) {
             const std::string text =
-                zenta::SendEcho(bytes, window_.HexDisplay(), Now(), EnglishUI == 1);
-            window_.View()->appendBytes(
-                QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+                zenta::SendEcho(bytes, window_.HexDisplay(), Now(), EnglishUI == 1, encoding_);
+            // The echo carries its own time: the whole of it is a header, never stamped.
+            window_.View()->appendReceived(
+                QByteArrayView(text.data(), static_cast<qsizetype>(text.size())),
+                static_cast<qsizetype>(text.size()), false);
         }
     } catch (const EComPort&) {
         RepairAfterWriteFailure();
@@ -203,6 +205,11 @@ void SendPanel::UseLine(bool hex, const QString& text, bool send) {
     if (send) {
         onSendClicked();
     }
+}
+
+void SendPanel::SetEncoding(zenta::TextEncoding encoding) {
+    encoding_ = encoding;
+    typedLine_.setEncoding(encoding);
 }
 
 void SendPanel::StoreShownLine() {
@@ -278,7 +285,7 @@ void SendPanel::SetLoopSendActive(bool on) {
 // ---- typing into the receive window
 
 void SendPanel::onReceiveViewKey(const QString& key) {
-    const QByteArray bytes = zenta::ToGb18030(key);
+    const QByteArray bytes = zenta::EncodeText(key, encoding_);
     const std::optional<std::string> line = typedLine_.OnKey(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
         window_.Port().Connected());

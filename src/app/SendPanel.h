@@ -9,6 +9,7 @@
 #include <string>
 
 #include "datapath/TypedLine.h"
+#include "datapath/text/TextEncoding.h"
 
 class QCheckBox;
 class QComboBox;
@@ -58,6 +59,8 @@ class SendPanel : public QObject {
     void UseLine(bool hex, const QString& text, bool send);
     // Timed send off (loop send is the prepared page's).
     void StopTimedSend();
+    // Text of the send line, prepared strings and typed keys goes out in this encoding.
+    void SetEncoding(zenta::TextEncoding encoding);
     // Loop send runs: HEX send and timed send are locked meanwhile.
     void SetLoopSendActive(bool on);
     // What was typed into the receive window since the last Enter.
@@ -74,4 +77,5 @@ class SendPanel : public QObject {
     WindowLinks& window_;
     // Characters typed into the receive window since the last Enter.
     zenta::TypedLine typedLine_;
+    zenta::TextEncoding encoding_ = zenta::TextEncoding::Gb18030;
 };

@@ -68,6 +68,33 @@ void ApplyBaudRate(MainWindow& f, int rate) {
     c.baudBox->setCurrentIndex(static_cast<int>(f.port.BaudRate()));
 }
 
+// --line and --flow: through the line parameter boxes, whose handlers set the port and
+// fall back as a choice in the window would.
+void ApplyLine(MainWindow& f, const zenta::StartOptions& options) {
+    ConnectionPanel& c = *f.connection;
+    auto choose = [](TComComboBox* box, int index) {
+        box->setCurrentIndex(index);
+        if (box->OnChange) {
+            box->OnChange(box);
+        }
+    };
+    if (options.dataBits) {
+        choose(c.dataBitsBox, static_cast<int>(*options.dataBits));
+    }
+    if (options.parity) {
+        choose(c.parityBox, static_cast<int>(*options.parity));
+    }
+    if (options.stopBits) {
+        choose(c.stopBitsBox, static_cast<int>(*options.stopBits));
+    }
+    if (options.flow) {
+        const TFlowControl flow = *options.flow == zenta::FlowOption::RtsCts    ? fcHardware
+                                  : *options.flow == zenta::FlowOption::XonXoff ? fcSoftware
+                                                                                : fcNone;
+        choose(c.flowBox, static_cast<int>(flow));
+    }
+}
+
 void ApplyLanguage(MainWindow& f, bool english) {
     QCheckBox* box = f.englishCheck;
     box->setProperty(kStoredEnglish, box->isChecked());
@@ -97,6 +124,7 @@ void ApplyStartOptions(MainWindow& form) {
     if (options.english) {
         ApplyLanguage(form, *options.english);
     }
+    ApplyLine(form, options);
 }
 
 bool StoredLanguageIsEnglish(const MainWindow& window) {

@@ -1,5 +1,7 @@
 #include "app/UiPrompts.h"
 
+#include "app/DisplayOptionsDialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -47,6 +49,22 @@ std::optional<QFont> DialogPrompts::ChooseFont(const QFont& initial) {
 
 QString DialogPrompts::OpenFile(const QString& caption, const QString& filter) {
     return QFileDialog::getOpenFileName(parent_, caption, QString(), filter);
+}
+
+std::optional<zenta::DisplayOptions> DialogPrompts::ChooseDisplayOptions(
+    const zenta::DisplayOptions& current, bool english) {
+    DisplayOptionsDialog dialog(current, english, parent_ ? parent_ : QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.Options();
+}
+
+bool DialogPrompts::Confirm(const QString& text) {
+    QWidget* parent = parent_ ? parent_ : QApplication::activeWindow();
+    return QMessageBox::question(parent, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 UiPrompts& Prompts() {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "app/ExtSettings.h"
+
 class QWidget;
 
 // Every modal question the window asks goes through here, so tests can answer without
@@ -19,6 +21,13 @@ class UiPrompts {
     virtual std::optional<QFont> ChooseFont(const QFont& initial) = 0;
     // The chosen file, or an empty string when the user cancelled.
     virtual QString OpenFile(const QString& caption, const QString& filter) = 0;
+    // A question answered Yes or No; No unless the user says Yes.
+    virtual bool Confirm(const QString& /*text*/) { return false; }
+    // The display options as the user left them, or nothing when cancelled.
+    virtual std::optional<zenta::DisplayOptions> ChooseDisplayOptions(
+        const zenta::DisplayOptions& /*current*/, bool /*english*/) {
+        return std::nullopt;
+    }
 };
 
 // Real dialogs (QMessageBox, QInputDialog, QFontDialog, QFileDialog) over the given parent.
@@ -30,6 +39,9 @@ class DialogPrompts : public UiPrompts {
                                       const QString& value) override;
     std::optional<QFont> ChooseFont(const QFont& initial) override;
     QString OpenFile(const QString& caption, const QString& filter) override;
+    std::optional<zenta::DisplayOptions> ChooseDisplayOptions(const zenta::DisplayOptions& current,
+                                                              bool english) override;
+    bool Confirm(const QString& text) override;
 
   private:
     QWidget* parent_;

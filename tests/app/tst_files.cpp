@@ -301,6 +301,35 @@ class FilesTest : public QObject {
         QCOMPARE(dat.size(), 2);
         QCOMPARE(FileBytes(folder.filePath(dat[1])), QByteArray());
         QCOMPARE(FileBytes(folder.filePath(txt[1])), QByteArray());
+
+        // Saved again at once (the same second, as a rule): nothing is written over.
+        Receive("more");
+        form_->receive->saveDataButton->click();
+        const QStringList after = folder.entryList({"SAVE*.DAT"}, QDir::Files, QDir::Name);
+        QCOMPARE(after.size(), 3);
+        QCOMPARE(FileBytes(folder.filePath(dat[0])), QByteArray("hi\n\0\xFF", 5));
+        QCOMPARE(FileBytes(folder.filePath(dat[1])), QByteArray());
+        QStringList added = after;
+        added.removeAll(dat[0]);
+        added.removeAll(dat[1]);
+        QCOMPARE(FileBytes(folder.filePath(added.value(0))), QByteArray("more"));
+        QCOMPARE(folder.entryList({"SaveWindows*.TXT"}).size(), 3);
+    }
+
+    // The disk fills up during a capture: the box unticks, the message says so once, and
+    // nothing goes into the file behind a gap.
+    void captureThatCannotWriteStopsAndSaysSo() {
+        Open();
+        panel_widgets::SetChecked(form_->receive->captureCheck, true);
+        prompts_.messages.clear();
+        form_->receive->captureFileName = QStringLiteral("/dev/full");
+        Receive("lost");
+        QVERIFY(!form_->receive->captureCheck->isChecked());
+        QTRY_COMPARE(prompts_.messages.size(), 1);
+        QVERIFY(prompts_.messages[0].contains(QStringLiteral("/dev/full")));
+        Receive("more");
+        QTest::qWait(50);
+        QCOMPARE(prompts_.messages.size(), 1);
     }
 
     void captureStartsAFileWithEachSwitchOn() {

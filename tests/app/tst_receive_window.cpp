@@ -149,7 +149,7 @@ class ReceiveWindowTest : public QObject {
         QCOMPARE(Stamped(), QStringLiteral("\n[T]收←◆x"));
     }
 
-    void captureAppendsWhileCheckedAndFailsQuietly() {
+    void captureAppendsWhileCheckedAndStopsAtAFailure() {
         QTemporaryDir dir;
         const QString path = dir.filePath("cap.bin");
         zenta::ProgramFolderOverride = dir.path();
@@ -167,10 +167,12 @@ class ReceiveWindowTest : public QObject {
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("one\x00\xFFtwo", 8));
-        // An unwritable place: reception goes on, no message.
+        // An unwritable place: reception goes on; the capture stops and says so once.
         form_->receive->captureFileName = dir.filePath("no/such/dir/cap.bin");
         Receive("lost");
-        QVERIFY(prompts_.messages.isEmpty());
+        QVERIFY(!form_->receive->captureCheck->isChecked());
+        QTRY_COMPARE(prompts_.messages.size(), 1);
+        QVERIFY(prompts_.messages[0].contains(dir.filePath("no/such/dir/cap.bin")));
         QVERIFY(Text().endsWith(QStringLiteral("offtwolost")));
     }
 

@@ -318,9 +318,9 @@ class UpdateCheckTest : public QObject {
         if (viaProxy) {
             qputenv("http_proxy", QStringLiteral("127.0.0.1:%1").arg(flood.Port()).toUtf8());
         } else {
-            TForm1::UpdateUrlSource = [&flood] { return flood.Url(); };
+            UpdateCheck::UrlSource = [&flood] { return flood.Url(); };
         }
-        TForm1::UpdateCancelMs = 500;
+        UpdateCheck::GiveUpMs = 500;
         Create();
         QElapsedTimer sinceTick;
         qint64 longestGap = 0;

@@ -1,0 +1,31 @@
+#pragma once
+// The second settings file, zenta-ext.ini beside zenta5.ini: every option the original
+// program does not have. zenta5.ini itself never gains a key.
+
+#include <QSettings>
+#include <QString>
+#include <memory>
+
+#include "datapath/text/TextEncoding.h"
+
+namespace zenta {
+
+inline constexpr char kExtSettingsFileName[] = "zenta-ext.ini";
+
+// Path of the second file, in the folder of the first.
+QString ExtSettingsPath();
+std::unique_ptr<QSettings> OpenExtSettings();
+
+// How received text is shown and captured.
+struct DisplayOptions {
+    TextEncoding encoding = TextEncoding::Gb18030;
+    bool ansiColours = true;     // colour sequences shown as colours
+    bool lineStamps = false;     // "[hh:mm:ss.mmm] " before each received line, display only
+    bool captureStamps = false;  // the same stamps in the capture file
+
+    void Load(QSettings& settings);
+    void Save(QSettings& settings) const;
+    bool operator==(const DisplayOptions&) const = default;
+};
+
+}  // namespace zenta

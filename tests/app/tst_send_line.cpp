@@ -28,6 +28,7 @@
 #include "app/core/Messages.h"
 #include "app/support/E2eDriver.h"
 #include "datapath/qt/ReceiveView.h"
+#include "serial/ctl/CPortCtl.h"
 #include "support/qt/WindowFixture.h"
 
 using namespace zenta::test;
@@ -326,8 +327,17 @@ class SendLineTest : public QObject {
         QCOMPARE(form_->connection->openButton->text(), QStringLiteral("关闭串口"));
         panel_widgets::InvokeClick(form_->connection->openButton);
 
-        // A device that is still there comes back at once: both buttons usable again.
+        // Another device is plugged in: the box keeps the lost one until the user picks
+        // the new one; then it opens at once and both buttons are usable again.
         pty_ = std::make_unique<TPty>();
+        const QString fresh = QString::fromStdString(pty_->SlavePath());
+        ConnectionPanel::PortEntrySource = [this] {
+            return std::vector<std::string>{pty_->SlavePath()};
+        };
+        form_->connection->RefreshPortList();
+        TComComboBox* box = form_->connection->portBox;
+        QVERIFY(box->findText(fresh) >= 0);
+        box->SelectByUser(box->findText(fresh));
         Open();
         form_->receive->view->clear();
         form_->port.Close();

@@ -101,7 +101,9 @@ fi
 
 echo "=== packaged programs"
 version=$(env -u DISPLAY QT_QPA_PLATFORM=offscreen "$R/usr/bin/zenta" --version)
-[ "$version" = "zenta 5.08d2" ] || fail "zenta --version printed '$version'"
+# The first line names the program and its version; the licence follows it.
+[ "$(printf '%s\n' "$version" | head -n 1)" = "zenta 5.08d2" ] || fail "zenta --version printed '$version'"
+printf '%s\n' "$version" | grep -q 'GPL-3.0-or-later' || fail "zenta --version names no licence"
 echo "$version"
 usage=$("$R/usr/bin/zenta-devsim" --help) || fail "zenta-devsim --help failed"
 [[ $usage == "Usage: zenta-devsim "* ]] || fail "zenta-devsim --help names itself: ${usage%%$'\n'*}"

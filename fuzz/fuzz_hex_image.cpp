@@ -1,6 +1,7 @@
 // The Intel HEX loader. Any text: no read past its end and the image stays in its buffer.
 // Records built here with their checksums: the image holds exactly the bytes they set,
 // a wrong checksum is reported on its line, and a reused image keeps nothing of the last.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -116,15 +117,22 @@ Expected BuildRecords(zenta::FuzzInput& in, std::string& text) {
 }
 
 void CheckImage(const zenta::isp::THexImage& image, const Expected& want) {
-    static const std::vector<std::uint8_t> zeros(kImageCapacity, 0);
+    static const std::vector<std::uint8_t> erased(kImageCapacity, 0xFF);
     const std::uint32_t length = want.bytes.empty() ? 0 : want.bytes.rbegin()->first + 1;
     FUZZ_CHECK(image.Length() == length);
-    FUZZ_CHECK(image.WrittenLength() >= length && image.WrittenLength() % 256 == 0);
-    // Bytes no record set are zero, even where the previous image had data.
+    // Only whole blocks that hold data are written, never past the last one.
+    const std::uint32_t written = image.WrittenLength();
+    FUZZ_CHECK(written % 256 == 0 && written <= (length + 255) / 256 * 256);
+    const std::vector<zenta::isp::ImageRange> ranges = image.Ranges();
+    // Bytes no record set are erased flash, even where the previous image had data, and
+    // every byte a record set lies in a block that is written.
     std::uint32_t next = 0;
     for (const auto& [offset, value] : want.bytes) {
-        FUZZ_CHECK(std::memcmp(image.Data() + next, zeros.data(), offset - next) == 0);
+        FUZZ_CHECK(std::memcmp(image.Data() + next, erased.data(), offset - next) == 0);
         FUZZ_CHECK(image.Data()[offset] == value);
+        FUZZ_CHECK(std::any_of(ranges.begin(), ranges.end(), [offset = offset](const auto& r) {
+            return r.offset <= offset && offset - r.offset < r.length;
+        }));
         next = offset + 1;
     }
 }

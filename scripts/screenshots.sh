@@ -113,11 +113,11 @@ shot() {
 for lang in zh en; do
   # Spots of the controls whose place depends on the caption widths.
   if [ "$lang" = zh ]; then
-    show_chart=434
-    real_time=478
+    show_chart=341
+    real_time=385
   else
-    show_chart=421
-    real_time=469
+    show_chart=314
+    real_time=363
   fi
 
   # The receive window with text lines from the sensor board.
@@ -144,7 +144,7 @@ for lang in zh en; do
   start_app "$lang"
   click 796 434       # side panel
   click 682 16        # stm32ISP page
-  click 84 434        # file name
+  click 20 434        # file name
   xdotool type --delay 5 "$WORK/blink.hex"
   click 691 48        # start
   sleep 2

@@ -10,23 +10,7 @@ using namespace zenta;
 namespace {
 
 bool Same(const SettingsSnapshot& a, const SettingsSnapshot& b) {
-    for (int i = 0; i < kPreparedRows; ++i) {
-        const PreparedRow& x = a.rows[static_cast<std::size_t>(i)];
-        const PreparedRow& y = b.rows[static_cast<std::size_t>(i)];
-        if (x.hex != y.hex || x.text != y.text || x.note != y.note) {
-            return false;
-        }
-    }
-    return a.english == b.english && a.portName == b.portName && a.baudRate == b.baudRate &&
-           a.windowWidth == b.windowWidth && a.windowHeight == b.windowHeight &&
-           a.windowLeft == b.windowLeft && a.windowTop == b.windowTop &&
-           a.sidePanelWidth == b.sidePanelWidth && a.sendButtonWidth == b.sendButtonWidth &&
-           a.fontName == b.fontName && a.fontSize == b.fontSize && a.filePath == b.filePath &&
-           a.savedTextLine == b.savedTextLine && a.savedHexLine == b.savedHexLine &&
-           a.hexSend == b.hexSend && a.timedInterval == b.timedInterval &&
-           a.appendCrLf == b.appendCrLf && a.loopInterval == b.loopInterval &&
-           a.hexDisplay == b.hexDisplay && a.checksumIndex == b.checksumIndex &&
-           a.packetDisplay == b.packetDisplay && a.packetTimeout == b.packetTimeout;
+    return a == b;
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ struct PreparedRow {
     bool hex = false;
     QString text;
     QString note;
+    bool operator==(const PreparedRow&) const = default;
 };
 
 // Everything the settings file records, taken from the window's controls.
@@ -81,6 +82,7 @@ struct SettingsSnapshot {
     int checksumIndex = 0;                                 // N60
     bool packetDisplay = false;                            // N64
     QString packetTimeout = QStringLiteral("20");          // N65
+    bool operator==(const SettingsSnapshot&) const = default;
 };
 
 // Built-in prepared rows: row 1 HEX "13 00 FF 88", row 2 "output string", the rest

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
 #include <algorithm>
 #include <limits>
@@ -211,13 +212,13 @@ void MainWindow::onSidePanelClicked() {
 }
 
 void MainWindow::onControlPanelClicked() {
-    if (controlPanel->isVisible()) {
-        controlPanel->hide();
+    if (controlArea->isVisible()) {
+        controlArea->hide();
         controlPanelButton->setText(QStringLiteral("■"));
     } else {
         // The layout keeps the file row above the control panel either way.
         fileRow->hide();
-        controlPanel->show();
+        controlArea->show();
         fileRow->show();
         controlPanelButton->setText(QStringLiteral("━"));
     }
@@ -283,6 +284,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
         PlaceProgressBar();
     } else if (e->type() == QEvent::Resize && watched == controlPanel) {
         LayoutControlPanel();
+    } else if (e->type() == QEvent::Resize && watched == controlArea) {
+        FitControlArea();
     } else if (e->type() == QEvent::Resize && watched == fileRow) {
         LayoutFileRow();
     }

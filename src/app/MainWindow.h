@@ -16,6 +16,7 @@
 class QCheckBox;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 class QTimer;
 class ChartPanel;
@@ -66,6 +67,7 @@ class MainWindow : public QWidget, public WindowLinks {
     PanelFrame* fileRow = nullptr;
     QProgressBar* progressBar = nullptr;  // file send and programming progress
     PanelFrame* controlPanel = nullptr;   // port, receive and send options, chart
+    QScrollArea* controlArea = nullptr;   // scrolls the control panel in a narrow window
     TStatusPanels* statusBar = nullptr;   // home link, S:, R:, port state, modem lines
 
     // ---- the window's own controls in the file row
@@ -96,6 +98,7 @@ class MainWindow : public QWidget, public WindowLinks {
     void LayoutCaptions();
     void LayoutFileRow();
     void LayoutControlPanel();
+    void FitControlArea();
     void PlaceProgressBar();
     // Reads the settings file into the controls, running their handlers.
     void LoadSettingsFile();

@@ -11,6 +11,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -38,6 +40,7 @@ namespace {
 
 // The file row's design widths, kept to widen a control only when its caption needs it.
 const char* const kDesignWidth = "designWidth";
+constexpr int kControlPanelHeight = 115;
 
 }  // namespace
 
@@ -64,7 +67,15 @@ void MainWindow::BuildRegions() {
     progressBar->setFixedHeight(16);
     progressBar->setTextVisible(false);
     controlPanel = Named(new PanelFrame(this, true), "controlPanel");
-    controlPanel->setFixedHeight(115);
+    controlPanel->setFixedHeight(kControlPanelHeight);
+    // In a window narrower than the panel's controls it scrolls sideways, so that every
+    // control (SEND above all) stays in reach.
+    controlArea = Named(new QScrollArea(this), "controlArea");
+    controlArea->setFrameShape(QFrame::NoFrame);
+    controlArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controlArea->setWidgetResizable(true);
+    controlArea->setWidget(controlPanel);
+    controlArea->setFixedHeight(kControlPanelHeight);
     statusBar = Named(new TStatusPanels(this), "statusBar");
     statusBar->setFixedHeight(20);
 
@@ -112,7 +123,7 @@ void MainWindow::BuildRegions() {
     upper->addWidget(sideSplitter);
     upper->addWidget(sidePanel);
     outer->addWidget(fileRow);
-    outer->addWidget(controlPanel);
+    outer->addWidget(controlArea);
     outer->addWidget(links->bar);
     outer->addWidget(statusBar);
     sideSplitter->OnMoved = [this](QObject*) { prepared->LayoutRows(); };
@@ -121,6 +132,7 @@ void MainWindow::BuildRegions() {
     // nothing moves under the pointer (the Stop button above all) when it shows.
     view->installEventFilter(this);
     controlPanel->installEventFilter(this);
+    controlArea->installEventFilter(this);
     links->bar->installEventFilter(this);
     fileRow->installEventFilter(this);
     connect(refreshTimer, &QTimer::timeout, this, &MainWindow::onRefreshTick);
@@ -319,6 +331,8 @@ void MainWindow::LayoutCaptions() {
                               s.sendButton->height());
     s.lineEdit->setGeometry(238, s.lineEdit->y(), sendRight - buttonWidth - 4 - 238,
                             s.lineEdit->height());
+    controlPanel->setMinimumWidth(sendRight + 3);
+    FitControlArea();
     LayoutControlPanel();
 }
 
@@ -327,6 +341,13 @@ void MainWindow::PlaceProgressBar() {
     progressBar->setGeometry(area.x(), area.bottom() + 1 - progressBar->height(), area.width(),
                              progressBar->height());
     progressBar->raise();
+}
+
+// The area is as tall as the panel, plus its scroll bar when the panel is wider.
+void MainWindow::FitControlArea() {
+    const bool scrolls = controlArea->width() < controlPanel->minimumWidth();
+    const int bar = scrolls ? controlArea->horizontalScrollBar()->sizeHint().height() : 0;
+    controlArea->setFixedHeight(kControlPanelHeight + bar);
 }
 
 void MainWindow::LayoutControlPanel() {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
@@ -153,6 +154,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(Top(form_->fileRow), form_->receive->view->height());
         QCOMPARE(Top(form_->controlPanel), Top(form_->fileRow) + form_->fileRow->height());
         QCOMPARE(Top(form_->links->bar), Top(form_->controlPanel) + form_->controlPanel->height());
+        QVERIFY(!form_->controlArea->horizontalScrollBar()->isVisible());
         QCOMPARE(Top(form_->statusBar), Top(form_->links->bar) + form_->links->bar->height());
         QCOMPARE(Top(form_->statusBar) + form_->statusBar->height(), form_->height());
         QVERIFY(form_->receive->view->height() > form_->height() / 2);
@@ -214,6 +216,17 @@ class MainWindowTest : public QObject {
         // The buttons at the row's right end stay in reach.
         QVERIFY(form_->rect().contains(InWindow(form_->controlPanelButton)));
         QVERIFY(form_->rect().contains(InWindow(form_->sidePanelButton)));
+        // The control panel scrolls sideways: SEND comes into view whole, above the bar.
+        QScrollBar* bar = form_->controlArea->horizontalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(!form_->rect().contains(InWindow(form_->send->sendButton)));
+        bar->setValue(bar->maximum());
+        QCoreApplication::processEvents();
+        const QRect send = InWindow(form_->send->sendButton);
+        QVERIFY(form_->rect().contains(send));
+        QVERIFY(send.bottom() < Top(bar));
+        QVERIFY(Top(bar) + bar->height() <= Top(form_->links->bar));
+        QCOMPARE(form_->controlPanel->height(), 115);
         for (int width : {560, 700, 760, 1000}) {
             form_->resize(width, 400);
             QTRY_COMPARE(form_->width(), width);

@@ -35,6 +35,7 @@
 #include "app/UiPrompts.h"
 #include "app/UpdateCheck.h"
 #include "app/WindowState.h"
+#include "serial/ctl/CPortCtl.h"
 #include "datapath/qt/ReceiveView.h"
 #include "isp/kit/IspHarness.h"
 #include "support/DevsimProcess.h"
@@ -98,11 +99,14 @@ class QuietPrompts : public UiPrompts {
 std::unique_ptr<MainWindow> OpenWindow(const std::string& port) {
     static QuietPrompts prompts;
     SetPrompts(&prompts);
+    ConnectionPanel::PortEntrySource = [port] { return std::vector<std::string>{port}; };
     auto form = std::make_unique<MainWindow>();
     form->startTimer->stop();
     form->show();
-    ConnectionPanel::PortEntrySource = [port] { return std::vector<std::string>{port}; };
+    // The port stored by an earlier case stays the box's choice: pick this one as a user does.
     form->connection->RefreshPortList();
+    TComComboBox* box = form->connection->portBox;
+    box->SelectByUser(box->findText(QString::fromStdString(port)));
     panel_widgets::InvokeClick(form->connection->openButton);
     form->files->pathEdit->setText(QString::fromStdString(TheFiles().hex));
     form->programmer->middleRadio->setChecked(true);

@@ -33,8 +33,19 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// Names compare without case, as the stored files were written; no copies, since every
+// read and write looks a name up.
 bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && Upper(a) == Upper(b);
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace

@@ -139,6 +139,7 @@ TEST(BootChip, EachFamilyKeepsItsIdentityRegistersAndEraseWhereTheRealChipDoes) 
         {ChipFamily::G0, 0x460, 0x1FFF75E0, B({128, 0}), 0x44, 0x43},
         {ChipFamily::L4, 0x415, 0x1FFF75E0, B({0, 4}), 0x44, 0x43},
         {ChipFamily::H7, 0x450, 0x1FF1E880, B({0, 8}), 0x44, 0x43},
+        {ChipFamily::L0, 0x417, 0x1FF8007C, B({64, 0}), 0x44, 0x43},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -159,6 +160,10 @@ TEST(BootChip, EachFamilyKeepsItsIdentityRegistersAndEraseWhereTheRealChipDoes) 
         EXPECT_EQ(Feed(chip, B({c.erase, c.erase ^ 0xFF})), kAck);
         EXPECT_EQ(Feed(chip, c.erase == 0x43 ? B({0x00, 0x00, 0x00}) : B({0, 0, 0, 0, 0})), kAck);
         EXPECT_GT(chip.TakeBusyMs(), 0u);
+        // Whole-chip erase: every family but L0 takes the code.
+        const std::string mass = c.erase == 0x43 ? B({0xFF, 0x00}) : B({0xFF, 0xFF, 0x00});
+        EXPECT_EQ(Feed(chip, B({c.erase, c.erase ^ 0xFF})), kAck);
+        EXPECT_EQ(Feed(chip, mass), c.family == ChipFamily::L0 ? kNack : kAck);
     }
 }
 

@@ -54,6 +54,6 @@ TEST_P(Stm32flashCheck, WritesVerifiesAndStartsAnImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, Stm32flashCheck,
-                         testing::Values("f0", "f1", "f4", "g0", "l4", "h7"));
+                         testing::Values("f0", "f1", "f4", "g0", "l4", "h7", "l0"));
 
 }  // namespace

@@ -20,6 +20,7 @@ struct ChipCase {
     const char* chip;
     const char* line;   // the chip line after the identity lines
     const char* erase;  // the erase command frame
+    int erases;         // how often it is sent for the whole chip
 };
 
 class IspChips : public isp_test::IspSim, public testing::WithParamInterface<ChipCase> {};
@@ -32,7 +33,7 @@ TEST_P(IspChips, ProgramsVerifiesAndStartsWithTheChipsOwnErase) {
     ASSERT_EQ(h_->Run(), RunEnd::Programmed) << h_->printed;
     EXPECT_THAT(h_->printed, HasSubstr(std::string("|back:\r\n") + c.line + "\r\nerased OK!"));
     EXPECT_THAT(h_->printed, HasSubstr(" verified\r\n"));
-    EXPECT_EQ(std::count(h_->frames.begin(), h_->frames.end(), std::string(c.erase)), 1);
+    EXPECT_EQ(std::count(h_->frames.begin(), h_->frames.end(), std::string(c.erase)), c.erases);
     EXPECT_THAT(sim_->WaitForLine("user program started at"), HasSubstr("0x08000000"));
     const auto flash = Flash();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
@@ -41,12 +42,14 @@ TEST_P(IspChips, ProgramsVerifiesAndStartsWithTheChipsOwnErase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Families, IspChips,
-    testing::Values(ChipCase{"f0", "STM32F030x8/F05x, flash 64 KiB", "\x43\xBC"},
-                    ChipCase{"f1", "STM32F10x medium-density, flash 128 KiB", "\x43\xBC"},
-                    ChipCase{"f4", "STM32F40x/41x, flash 1024 KiB", "\x44\xBB"},
-                    ChipCase{"g0", "STM32G07x/G08x, flash 128 KiB", "\x44\xBB"},
-                    ChipCase{"l4", "STM32L47x/L48x, flash 1024 KiB", "\x44\xBB"},
-                    ChipCase{"h7", "STM32H74x/75x, flash 2048 KiB", "\x44\xBB"}),
+    testing::Values(ChipCase{"f0", "STM32F030x8/F05x, flash 64 KiB", "\x43\xBC", 1},
+                    ChipCase{"f1", "STM32F10x medium-density, flash 128 KiB", "\x43\xBC", 1},
+                    ChipCase{"f4", "STM32F40x/41x, flash 1024 KiB", "\x44\xBB", 1},
+                    ChipCase{"g0", "STM32G07x/G08x, flash 128 KiB", "\x44\xBB", 1},
+                    ChipCase{"l4", "STM32L47x/L48x, flash 1024 KiB", "\x44\xBB", 1},
+                    ChipCase{"h7", "STM32H74x/75x, flash 2048 KiB", "\x44\xBB", 1},
+                    // No mass erase: 512 pages, 128 to a command.
+                    ChipCase{"l0", "STM32L05x/L06x, flash 64 KiB", "\x44\xBB", 4}),
     [](const auto& info) { return std::string(info.param.chip); });
 
 using IspPlacement = isp_test::IspSim;
@@ -70,7 +73,7 @@ TEST_F(IspPlacement, ImageLinkedHigherKeepsTheFlashBelowItErased) {
 
 // Page erase keeps what lies outside the image (a resident bootloader, stored data).
 TEST_F(IspPlacement, PageEraseKeepsWhatTheImageDoesNotCover) {
-    for (const char* chip : {"f1", "f4"}) {
+    for (const char* chip : {"f1", "f4", "l0"}) {
         SCOPED_TRACE(chip);
         Start({"--chip", chip});
         const auto loader = Pattern(256);

@@ -175,6 +175,26 @@ TEST_F(IspRun, StopDuringTheBlockLoopKeepsTheBlocksWrittenAndBoot0) {
     EXPECT_TRUE(std::all_of(flash.begin() + 512, flash.end(), [](auto b) { return b == 0xFF; }));
 }
 
+// A whole-chip erase of an F4 takes seconds; Stop pressed while it is awaited ends the run
+// there, not after the chip answered.
+TEST_F(IspRun, StopDuringALongEraseEndsTheWait) {
+    Start({"--chip", "f4", "--erase-scale", "100"});
+    h_->fileName = WriteTempFile("eight.hex", HexText(Pattern(2048)));
+    int waitsInErase = 0;
+    h_->onWait = [this, &waitsInErase] {
+        if (!h_->frames.empty() && h_->frames.back() == std::string("\xFF\xFF\x00", 3) &&
+            ++waitsInErase == 3) {
+            h_->stop = true;
+        }
+    };
+    ASSERT_EQ(h_->Run(), RunEnd::UserAbort) << h_->printed;
+    EXPECT_EQ(waitsInErase, 3);
+    EXPECT_THAT(h_->printed, HasSubstr("\r\nUser abort!\r\n"));
+    EXPECT_THAT(h_->printed, Not(HasSubstr("erased OK")));
+    EXPECT_FALSE(h_->stop);
+    EXPECT_TRUE(h_->startEnabled);
+}
+
 TEST_F(IspRun, UnpluggedAdapterIsReportedOnceAndNothingMoreIsSent) {
     // Open before the run, and closed before it (the run opened it and must not let the
     // window reopen it when the device comes back).

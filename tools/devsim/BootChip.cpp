@@ -12,8 +12,10 @@ constexpr std::uint32_t kRamBase = 0x20000000;
 
 struct Units {
     std::uint32_t count;
-    std::uint32_t kib;
+    std::uint32_t bytes;
 };
+
+constexpr std::uint32_t kKiB = 1024;
 
 // Each chip as its reference manual and the bootloader note describe it.
 struct Family {
@@ -32,11 +34,25 @@ struct Family {
     std::uint32_t unitMsPerKiB;
     std::uint32_t unitMinMs;
     std::uint32_t massMs;
+    bool massErase;  // the bootloader takes the whole-chip code
 };
 
 const Family& Info(ChipFamily f) {
     static const Family families[] = {
-        {"f0", 0x440, 0x21, 0x43, 64, 8, 0x1FFFF7CC, 0x1FFFEC00, 0x1FFFF810, {{64, 1}}, 0, 20, 20},
+        {"f0",
+         0x440,
+         0x21,
+         0x43,
+         64,
+         8,
+         0x1FFFF7CC,
+         0x1FFFEC00,
+         0x1FFFF810,
+         {{64, kKiB}},
+         0,
+         20,
+         20,
+         true},
         {"f1",
          0x410,
          0x22,
@@ -46,10 +62,11 @@ const Family& Info(ChipFamily f) {
          0x1FFFF7E0,
          0x1FFFF000,
          0x1FFFF810,
-         {{128, 1}},
+         {{128, kKiB}},
          0,
          20,
-         20},
+         20,
+         true},
         // x32 column of the F4 manual: 16 KiB 250 ms, 64 KiB 550 ms, 128 KiB 1 s, chip 8 s.
         {"f4",
          0x413,
@@ -60,10 +77,11 @@ const Family& Info(ChipFamily f) {
          0x1FFF7A22,
          0x1FFF0000,
          0x1FFF7A30,
-         {{4, 16}, {1, 64}, {7, 128}},
+         {{4, 16 * kKiB}, {1, 64 * kKiB}, {7, 128 * kKiB}},
          8,
          250,
-         8000},
+         8000,
+         true},
         {"g0",
          0x460,
          0x31,
@@ -73,10 +91,11 @@ const Family& Info(ChipFamily f) {
          0x1FFF75E0,
          0x1FFF0000,
          0x1FFF7880,
-         {{64, 2}},
+         {{64, 2 * kKiB}},
          0,
          22,
-         22},
+         22,
+         true},
         {"l4",
          0x415,
          0x31,
@@ -86,10 +105,11 @@ const Family& Info(ChipFamily f) {
          0x1FFF75E0,
          0x1FFF0000,
          0x1FFF7810,
-         {{512, 2}},
+         {{512, 2 * kKiB}},
          0,
          22,
-         22},
+         22,
+         true},
         {"h7",
          0x450,
          0x31,
@@ -99,10 +119,27 @@ const Family& Info(ChipFamily f) {
          0x1FF1E880,
          0x1FF00000,
          0x1FF20000,
-         {{16, 128}},
+         {{16, 128 * kKiB}},
          16,
          2000,
-         8000},
+         8000,
+         true},
+        // RM0377: 128-byte pages erased in about 3.2 ms each; the bootloader (AN2606) has
+        // no mass erase, so a whole chip goes page by page.
+        {"l0",
+         0x417,
+         0x30,
+         0x44,
+         64,
+         8,
+         0x1FF8007C,
+         0x1FF00000,
+         0x1FF80080,
+         {{512, 128}},
+         0,
+         4,
+         0,
+         false},
     };
     return families[static_cast<int>(f)];
 }
@@ -112,10 +149,10 @@ std::pair<std::uint32_t, std::uint32_t> UnitOf(const Family& info, std::uint32_t
     std::uint32_t offset = 0;
     for (const Units& u : info.layout) {
         if (n < u.count) {
-            return {offset + n * u.kib * 1024, u.kib * 1024};
+            return {offset + n * u.bytes, u.bytes};
         }
         n -= u.count;
-        offset += u.count * u.kib * 1024;
+        offset += u.count * u.bytes;
     }
     return {0, 0};
 }
@@ -124,7 +161,7 @@ std::pair<std::uint32_t, std::uint32_t> UnitOf(const Family& info, std::uint32_t
 
 std::optional<ChipFamily> ChipFromName(const std::string& name) {
     for (ChipFamily f : {ChipFamily::F0, ChipFamily::F1, ChipFamily::F4, ChipFamily::G0,
-                         ChipFamily::L4, ChipFamily::H7}) {
+                         ChipFamily::L4, ChipFamily::H7, ChipFamily::L0}) {
         if (name == Info(f).name) {
             return f;
         }
@@ -240,7 +277,7 @@ void BootChip::ErasePage(std::uint32_t page) {
 // Extended Erase's special code for the whole chip; the bank erases (0xFFFE, 0xFFFD) are
 // not modelled and refused.
 bool BootChip::MassCode(std::uint16_t code) const {
-    return code == 0xFFFF;
+    return code == 0xFFFF && Info(family_).massErase;
 }
 
 bool BootChip::UnitExists(std::uint32_t n) const {

@@ -16,6 +16,7 @@ enum class ChipFamily {
     G0,  // product 0x460, Extended Erase only, 128 KiB in 2 KiB pages
     L4,  // product 0x415, Extended Erase only, 1 MiB in 2 KiB pages
     H7,  // product 0x450, Extended Erase only, 2 MiB in 128 KiB sectors
+    L0,  // product 0x417, Extended Erase only, no mass erase, 64 KiB in 128-byte pages
 };
 
 enum class BootFault {

@@ -193,7 +193,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             }
             if (name == "--chip") {
                 if (!ChipFromName(*v)) {
-                    return fail("--chip must be f0, f1, f4, g0, l4 or h7");
+                    return fail("--chip must be f0, f1, f4, g0, l4, h7 or l0");
                 }
                 o.chip = *v;
             } else if (name == "--fault") {
@@ -311,7 +311,9 @@ std::string UsageText() {
         "                       g0: product 0x460, Extended Erase, 128 KiB in 2 KiB pages\n"
         "                       l4: product 0x415, Extended Erase, 1 MiB in 2 KiB pages\n"
         "                       h7: product 0x450, Extended Erase, 2 MiB in 128 KiB\n"
-        "                       sectors (default f1)\n"
+        "                       sectors\n"
+        "                       l0: product 0x417, Extended Erase without mass erase,\n"
+        "                       64 KiB in 128-byte pages (default f1)\n"
         "  --erase-scale PCT    erases take PCT percent of the chip's typical time\n"
         "                       (default 100: an F4 sector of 128 KiB takes 1 s)\n"
         "  --line-timing        answer only after the bytes' time on the line: 11 bit\n"

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -93,7 +94,11 @@ class Devsim {
                                       .arg(++Counter());
         process.setProcessChannelMode(QProcess::MergedChannels);
     }
-    ~Devsim() { Stop(); }
+    ~Devsim() {
+        Stop();
+        // A killed devsim leaves its link behind; later windows would list it as a port.
+        QFile::remove(link);
+    }
 
     bool Start(const QStringList& args) {
         process.start(

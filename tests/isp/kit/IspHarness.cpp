@@ -182,6 +182,9 @@ std::uint64_t TIspHarness::NowMs() {
 }
 
 void TIspHarness::ServeEvents(int maxWaitMs) {
+    if (onWait) {
+        onWait();
+    }
     if (maxWaitMs <= 0) {
         queue.Pump();
         return;

@@ -42,6 +42,8 @@ class TIspHarness : public zenta::isp::IspPort,
     bool english = true;
     // Called after each block with its offset (a test presses Stop here).
     std::function<void(std::int64_t)> onBlock;
+    // Called at every wait of the run (a test presses Stop here).
+    std::function<void()> onWait;
     // Answers of the user to the run's questions, in order; no once they run out.
     std::vector<bool> answers;
     // The window stops every sender when the port fails (RecoverFromPortError).

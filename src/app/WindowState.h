@@ -4,11 +4,13 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "app/core/LanguageTable.h"
+
 // The little state every panel of the main window reads; lives for the process.
 
 inline uint8_t EnglishUI = 0;  // 1 while the interface is English
 inline uint8_t StopFlag = 0;   // ends a running file send or programming run
-inline const QString VersionText = QStringLiteral("5.08d2");
+inline const QString VersionText = QLatin1String(zenta::kVersionText);
 
 // The status bar's words for the line parameters, by the engine's ordinals.
 inline const QStringList DataBitsNames = {"5", "6", "7", "8"};

@@ -4,6 +4,9 @@
 
 namespace zenta {
 
+const char kVersionText[] = ZENTA_VERSION;
+
+
 namespace {
 
 constexpr std::array<CaptionEntry, 39> kCaptions = {{

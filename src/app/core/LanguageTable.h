@@ -6,7 +6,7 @@
 
 namespace zenta {
 
-inline constexpr char kVersionText[] = "5.08d2";
+extern const char kVersionText[];
 
 // Captions that depend on a state of the window take their second pair of texts
 // while that state holds.

@@ -56,7 +56,9 @@ class ProgrammerAdapter final : public isp::IspPort,
   public:
     ProgrammerAdapter(ProgrammerPage& page, ProgrammerPage::State& state, WindowLinks& window,
                       ConnectionPanel& connection)
-        : page_(page), state_(state), w_(window), c_(connection) {}
+        : page_(page), state_(state), w_(window), c_(connection) {
+        sinceServed_.start();
+    }
 
     // Port failures in the engine become the run's PortError.
     template <class Op>
@@ -98,26 +100,28 @@ class ProgrammerAdapter final : public isp::IspPort,
         const bool ownerReads = Port().Connected() && Port().OwnerReads();
         if (maxWaitMs <= 0) {
             if (ownerReads) {
-                // Between blocks: the window is served while the next data frame is on
-                // the line and the chip writes it, rather than before the next block.
-                windowDue_ = true;
+                // Between blocks: the window is served a few dozen times a second, while
+                // the line is busy with a long frame (a block written, or the reply of a
+                // block read back), rather than on every block.
+                if (!windowDue_ && sinceServed_.elapsed() >= kServeEveryMs) {
+                    windowDue_ = true;
+                    waitsSinceDue_ = 0;
+                }
                 return;
             }
             QCoreApplication::processEvents();
             return;
         }
         if (ownerReads) {
-            if (windowDue_ && longFrameOut_) {
-                windowDue_ = false;
-                QCoreApplication::processEvents();
+            if (windowDue_ && (longFrameOut_ || ++waitsSinceDue_ >= kWaitsBeforeLongReply)) {
+                ServeWindow();
             }
             // A reply is read and shown here as soon as it comes; the rest of the window
             // is served when none came within a short slice.
             if (Port().ServeInput(std::min(maxWaitMs, kReplySliceMs))) {
                 return;
             }
-            windowDue_ = false;
-            QCoreApplication::processEvents();
+            ServeWindow();
             return;
         }
         // The heartbeat bounds the idle waits; only shorter ones need a timer of their own.
@@ -244,7 +248,16 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
 
   private:
+    void ServeWindow() {
+        windowDue_ = false;
+        sinceServed_.start();
+        QCoreApplication::processEvents();
+    }
+
     static constexpr int kReplySliceMs = 50;
+    static constexpr int kServeEveryMs = 25;
+    // A block read back: command, address, then the count whose reply is the long one.
+    static constexpr int kWaitsBeforeLongReply = 3;
     // A frame this long keeps the line busy for a while (258 bytes: 6 ms at 460800).
     static constexpr std::size_t kLongFrame = 64;
 
@@ -256,6 +269,8 @@ class ProgrammerAdapter final : public isp::IspPort,
     ConnectionPanel& c_;
     bool windowDue_ = false;
     bool longFrameOut_ = false;
+    int waitsSinceDue_ = 0;
+    QElapsedTimer sinceServed_;
     int pendingPosition_ = 0;
     std::int64_t pendingTx_ = 0;
     std::int64_t pendingOffset_ = -1;

@@ -371,7 +371,9 @@ TIspRun::Step TIspRun::WriteBlocks() {
             }
             const std::int64_t tx = window_.AddTxCount(kBytesPerBlock);
             window_.ShowBlockStatus(tx, static_cast<std::int64_t>(offset));
-            window_.SetProgress(static_cast<int>(done * 100 / total + 1), true);
+            // With verification the writing fills the first half of the bar.
+            const std::uint64_t span = settings_.verify ? 50 : 100;
+            window_.SetProgress(static_cast<int>(done * span / total + 1), true);
             done += kBlockSize;
             events_.ServeEvents(0);
             if (events_.StopFlag()) {
@@ -407,6 +409,8 @@ TIspRun::Step TIspRun::ReadBlock(std::uint32_t address, std::uint8_t* out) {
 TIspRun::Step TIspRun::Verify() {
     link_.DropPendingReplies();
     std::array<std::uint8_t, kBlockSize> got{};
+    const std::uint64_t total = image_.WrittenLength();
+    std::uint64_t done = 0;
     for (const ImageRange& r : image_.Ranges()) {
         for (std::uint32_t offset = r.offset; offset < r.offset + r.length; offset += kBlockSize) {
             if (Step s = ReadBlock(kFlashBase + offset, got.data()); s != Step::Ok) {
@@ -420,6 +424,8 @@ TIspRun::Step TIspRun::Verify() {
                                                    *diff.first, English()));
                 return Step::Refused;
             }
+            window_.SetProgress(static_cast<int>(50 + done * 50 / total + 1), true);
+            done += kBlockSize;
             events_.ServeEvents(0);
             if (events_.StopFlag()) {
                 return Step::Stopped;

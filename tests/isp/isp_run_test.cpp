@@ -40,8 +40,8 @@ TEST_F(IspRun, ProgramsTwoBlocksStartsTheProgramAndGivesThePortBack) {
     EXPECT_THAT(out, HasSubstr("\r\nProgram 512 bytes,Used "));
     EXPECT_THAT(out, HasSubstr(" bytes/S. verified\r\nUser's Program is Running!"));
     EXPECT_THAT(out, HasSubstr("\r\nUser's Program is Running!\r\n"));
-    // The bar after each block, then full, then idle again.
-    EXPECT_THAT(h_->progress, testing::ElementsAre(0, 1, 51, 100, 1));
+    // The bar after each block written, then each read back, then full, then idle again.
+    EXPECT_THAT(h_->progress, testing::ElementsAre(0, 1, 26, 51, 76, 100, 1));
     EXPECT_FALSE(h_->progressVisible);
     // BOOT0 released, boxes unchecked, and the user's line settings back.
     ASSERT_FALSE(h_->rts.empty());

@@ -158,6 +158,32 @@ class IspWindowTest : public QObject {
         QCOMPARE(form_->port.BaudRate(), br115200);
     }
 
+    // Reading back gets no long frame out, yet the window is served and Stop ends it.
+    void stopIsServedWhileVerifying() {
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({"bootloader", "--line-timing"}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        form_->programmer->verifyCheck->setChecked(true);
+        form_->files->pathEdit->setText(WriteHex("verify.hex", 32 * 1024));
+        int ticksWhileVerifying = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&] {
+            // The last block is written: the run reads the image back.
+            const bool written = form_->statusBar->PanelText(0) == QStringLiteral("File:32512");
+            if (written && form_->programmer->Running() && ++ticksWhileVerifying == 3) {
+                QTest::mouseClick(form_->files->stopButton, Qt::LeftButton);
+            }
+        });
+        tick.start(5);
+        QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        tick.stop();
+        const QString text = form_->receive->view->toPlainText();
+        QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
+        QVERIFY(!text.contains("User's Program is Running!"));
+        QVERIFY(ticksWhileVerifying >= 3);
+        QCOMPARE(StopFlag, uint8_t{0});
+    }
+
     void closedPortAndMissingFile() {
         e2e::Devsim sim;
         QVERIFY(sim.Start({"bootloader"}));

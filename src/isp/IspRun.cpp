@@ -103,10 +103,12 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
     link_.ResetReplies();
     portUp_ = port_.Connected();
     try {
-        if (settings.reset && !link_.EnterBootloader()) {
-            Print(IspText::ResetError);
+        if (settings.reset) {
+            if (!link_.EnterBootloader()) {
+                Print(IspText::ResetError);
+            }
+            link_.DelayWithMessages(10);  // the chip starts its bootloader after the reset
         }
-        link_.DelayWithMessages(10);
         Print(IspText::Connecting);
         window_.ResetReceiveCount();
         link_.ResetReplies();

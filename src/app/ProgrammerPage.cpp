@@ -100,7 +100,7 @@ class ProgrammerAdapter final : public isp::IspPort,
         const bool ownerReads = Port().Connected() && Port().OwnerReads();
         if (maxWaitMs <= 0) {
             if (ownerReads) {
-                // Between blocks: the window is served a few dozen times a second, while
+                // Between blocks: the window is served twenty times a second, while
                 // the line is busy with a long frame (a block written, or the reply of a
                 // block read back), rather than on every block.
                 if (!windowDue_ && sinceServed_.elapsed() >= kServeEveryMs) {
@@ -255,7 +255,7 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
 
     static constexpr int kReplySliceMs = 50;
-    static constexpr int kServeEveryMs = 25;
+    static constexpr int kServeEveryMs = 50;
     // A block read back: command, address, then the count whose reply is the long one.
     static constexpr int kWaitsBeforeLongReply = 3;
     // A frame this long keeps the line busy for a while (258 bytes: 6 ms at 460800).

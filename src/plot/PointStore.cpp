@@ -68,6 +68,9 @@ void PointStore::Append(std::size_t series, int64_t msecs, double value) {
     c.ms[off] = ms;
     c.value[off] = value;
     const std::size_t b = off / kBlockPoints;
+    if (off % kBlockPoints == 0) {
+        c.blockMs[b] = ms;
+    }
     if (off % kBlockPoints == 0 || value < c.blockMin[b]) {
         c.blockMin[b] = value;
         c.blockMinAt[b] = static_cast<uint16_t>(off);
@@ -242,13 +245,20 @@ void PointStore::DecimateDense(const Series& s, XMode mode, std::size_t lo, std:
     for (; k < hi && (s.head + k) % kBlockPoints != 0; ++k) {
         addPoint(k);
     }
-    for (; k + kBlockPoints <= hi; k += kBlockPoints) {
+    // Chunk by chunk, reading only the block summaries (the points' own times would each
+    // cost a cache miss).
+    while (k + kBlockPoints <= hi) {
         const std::size_t p = s.head + k;
         const Chunk& c = *s.chunks[p / kChunkPoints];
         const std::size_t base = p - p % kChunkPoints - s.head;  // index of c's first slot
-        const std::size_t b = (p % kChunkPoints) / kBlockPoints;
-        add(column(XOf(s, k, mode)), c.blockMin[b], base + c.blockMinAt[b], c.blockMax[b],
-            base + c.blockMaxAt[b]);
+        const std::size_t first = (p % kChunkPoints) / kBlockPoints;
+        const std::size_t end = std::min(kChunkBlocks, first + (hi - k) / kBlockPoints);
+        for (std::size_t b = first; b < end; ++b, k += kBlockPoints) {
+            const double x = mode == XMode::Sample ? static_cast<double>(s.firstSample + k)
+                                                   : c.blockMs[b] / 1000.0;
+            add(column(x), c.blockMin[b], base + c.blockMinAt[b], c.blockMax[b],
+                base + c.blockMaxAt[b]);
+        }
     }
     for (; k < hi; ++k) {
         addPoint(k);

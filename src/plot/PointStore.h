@@ -80,6 +80,7 @@ class PointStore {
         double value[kChunkPoints];
         double blockMin[kChunkBlocks];
         double blockMax[kChunkBlocks];
+        uint32_t blockMs[kChunkBlocks];     // time of the block's first point
         uint16_t blockMinAt[kChunkBlocks];  // offset in the chunk
         uint16_t blockMaxAt[kChunkBlocks];
     };

@@ -171,6 +171,14 @@ TEST(PointStoreDecimation, DenseRangesKeepTheirExtremesFromBlockSummaries) {
     EXPECT_DOUBLE_EQ(at(values[1'234'567])->x, 1234.567);
     ASSERT_NE(at(values[1'876'543]), out.end());
     EXPECT_DOUBLE_EQ(at(values[1'876'543])->x, 1876.543);
+    // By sample number the same (dropped points keep their numbers).
+    store.Decimate(s, XMode::Sample, store.X(s, 0, XMode::Sample), store.LastX(XMode::Sample),
+                   width, out);
+    EXPECT_LE(out.size(), 2u * width + 2);
+    ASSERT_NE(at(values[1'234'567]), out.end());
+    EXPECT_EQ(at(values[1'234'567])->x, 1'234'567);
+    ASSERT_NE(at(values[1'876'543]), out.end());
+    EXPECT_EQ(at(values[1'876'543])->x, 1'876'543);
 }
 
 TEST(PlotModelSeries, ColumnsAndNamesBecomeSeries) {

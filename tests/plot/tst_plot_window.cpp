@@ -9,7 +9,7 @@
 #include <QWheelEvent>
 #include <map>
 
-#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotCanvas.h"
 #include "plot/qt/PlotWindow.h"
 
 using zenta::plot::PlotWindow;
@@ -21,6 +21,27 @@ namespace {
 const QByteArray kGbkLine("\xCE\xC2\xB6\xC8=23.5\xA1\xE6 \xCA\xAA\xB6\xC8=41%\r\n");
 const QString kTemperature = QString::fromUtf8("温度");
 const QString kHumidity = QString::fromUtf8("湿度");
+
+// The canvas' next finished picture after a redraw.
+QImage NextPicture(PlotWindow& w) {
+    auto* canvas = w.findChild<zenta::plot::PlotCanvas*>();
+    const quint64 before = canvas->FramesShown();
+    w.redrawNow();
+    if (!QTest::qWaitFor([&] { return canvas->FramesShown() > before; })) {
+        return {};
+    }
+    return canvas->Picture().convertToFormat(QImage::Format_RGB32);
+}
+
+int CountColour(const QImage& image, QColor colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            n += image.pixelColor(x, y) == colour;
+        }
+    }
+    return n;
+}
 
 // Splits a CSV line (no quoting needed for these names).
 QStringList Cells(const QString& line) {
@@ -37,6 +58,7 @@ class PlotWindowTest : public QObject {
     void pauseFreezesTheViewButKeepsRecording();
     void zoomAndResetView();
     void csvHoldsEveryPointAndNeverOverwrites();
+    void picturesShowTheSeriesWhereTheyAre();
     void pngOfTheView();
     void droppedPointsAreAnnounced();
     void settingsRoundTrip();
@@ -111,12 +133,12 @@ void PlotWindowTest::zoomAndResetView() {
     }
     w.redrawNow();
     const QRectF whole = w.viewRange();
-    auto* view = w.findChild<zenta::plot::PlotChartView*>();
+    auto* view = w.findChild<zenta::plot::PlotCanvas*>();
     QVERIFY(view);
-    const QPointF centre = view->chart()->plotArea().center();
+    const QPointF centre = QRectF(view->PlotArea()).center();
     QWheelEvent wheel(centre, view->mapToGlobal(centre), QPoint(), QPoint(0, 240), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(view->viewport(), &wheel);
+    QApplication::sendEvent(view, &wheel);
     const QRectF zoomed = w.viewRange();
     QVERIFY(zoomed.width() < whole.width() * 0.7);
     // New points do not move a view the user chose.
@@ -124,9 +146,9 @@ void PlotWindowTest::zoomAndResetView() {
     w.redrawNow();
     QCOMPARE(w.viewRange(), zoomed);
     // The cursor readout names each series' value at the mouse.
-    QTest::mouseMove(view->viewport(), centre.toPoint());
+    QTest::mouseMove(view, centre.toPoint());
     QTRY_VERIFY(w.readoutText().contains(QStringLiteral("列1 = ")));
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre.toPoint());
+    QTest::mouseDClick(view, Qt::LeftButton, {}, centre.toPoint());
     w.redrawNow();
     QCOMPARE(w.viewRange().right(), 19.0);
     // Autoscale: 5 % above and below the values shown (0 .. 50).
@@ -185,6 +207,62 @@ void PlotWindowTest::csvHoldsEveryPointAndNeverOverwrites() {
     w.setExportFolder(dir.filePath(QStringLiteral("blocker/sub")));
     QVERIFY(w.exportCsv().isEmpty());
     QVERIFY(w.noticeText().contains(QStringLiteral("blocker")));
+}
+
+void PlotWindowTest::picturesShowTheSeriesWhereTheyAre() {
+    PlotWindow w;
+    w.resize(640, 400);
+    w.setRolling(false, 10);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Column 1 flat at 10, column 2 a ramp from 0 to 20, over 10 seconds.
+    for (int i = 0; i <= 100; ++i) {
+        w.feed(QByteArray("10,") + QByteArray::number(i / 5.0) + '\n', 1000 + i * 100);
+    }
+    const QColor red(255, 0, 0);
+    const QColor blue(0, 0, 255);
+    w.setSeriesColour(0, red);
+    w.setSeriesColour(1, blue);
+    QTest::qWait(20);  // the legend's new rows settle the layout
+    QImage image = NextPicture(w);
+    QVERIFY(!image.isNull());
+    auto* canvas = w.findChild<zenta::plot::PlotCanvas*>();
+    const QRectF range = canvas->ValueRange();
+    const QRect area = canvas->PlotArea();
+    QCOMPARE(image.size(), canvas->size());
+    // Near where each point lies, within a pixel: the series' colour.
+    auto near = [&](QPointF value, QColor colour) {
+        const QPoint c = zenta::plot::ValueToPixel(range, area, value).toPoint();
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (image.pixelColor(c + QPoint(dx, dy)) == colour) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for (double x : {0.5, 3.0, 7.0, 9.5}) {
+        QVERIFY2(near({x, 10}, red), qPrintable(QString::number(x)));
+        QVERIFY2(near({x, x * 2}, blue), qPrintable(QString::number(x)));
+    }
+    // Where the two cross the ramp, drawn later, lies on top.
+    QVERIFY(near({5, 10}, blue));
+    QVERIFY(!near({5, 10}, red));
+    // A flat line is one pixel thick across the plot area, nothing outside it.
+    const int flat = CountColour(image, red);
+    QVERIFY2(flat >= area.width() - 8 && flat <= area.width() + 2,
+             qPrintable(QStringLiteral("%1 of %2").arg(flat).arg(area.width())));
+    const QPoint above = zenta::plot::ValueToPixel(range, area, {2, 15}).toPoint();
+    QVERIFY(image.pixelColor(above) != red && image.pixelColor(above) != blue);
+    // Hidden: gone from the picture; recoloured: drawn in the new colour.
+    w.setSeriesVisible(1, false);
+    const QColor green(0, 160, 0);
+    w.setSeriesColour(0, green);
+    image = NextPicture(w);
+    QCOMPARE(CountColour(image, blue), 0);
+    QCOMPARE(CountColour(image, red), 0);
+    QVERIFY(near({5, 10}, green));
 }
 
 void PlotWindowTest::pngOfTheView() {

@@ -3,11 +3,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QPixmap>
+#include <QImage>
 #include <fstream>
 
 #include "plot/CsvExport.h"
-#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotCanvas.h"
+#include "plot/qt/PlotFrame.h"
 #include "plot/qt/PlotTexts.h"
 #include "plot/qt/PlotWindow.h"
 
@@ -70,9 +71,18 @@ QString PlotWindow::exportPng() {
     QString error;
     const QString path = ReserveFile(QStringLiteral("png"), &error);
     if (!path.isEmpty()) {
+        // The view as it is now, drawn here (a file is written anyway), with the names of
+        // the lines beside their colours: the window's legend is not in the picture.
+        PlotFrame frame = BuildFrame();
+        for (std::size_t s = 0; s < visible_.size(); ++s) {
+            if (visible_[s]) {
+                frame.legend.emplace_back(SeriesName(s), seriesColour(static_cast<int>(s)));
+            }
+        }
+        LayOut(frame);
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::ExistingOnly) &&
-            view_->grab().save(&file, "PNG")) {
+            RenderFrame(frame).save(&file, "PNG")) {
             SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
             noticeIsSaved_ = true;
             emit exported(path);

@@ -20,10 +20,13 @@
 #include <QValueAxis>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "devsim/Telemetry.h"
 #include "devsim/TelemetryFormats.h"
+#include "plot/CsvExport.h"
 #include "plot/PlotModel.h"
 #include "plot/qt/PlotCanvas.h"
 #include "plot/qt/PlotFrame.h"
@@ -374,6 +377,45 @@ void BM_BytesPerPoint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BytesPerPoint)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// CSV export of 10 million points (8 series, 1000 lines a second) to a file, beside
+// writing the same number of bytes to a file in the same pieces.
+void BM_ExportCsv(benchmark::State& state) {
+    PointStore store;
+    for (int s = 0; s < 8; ++s) {
+        store.AddSeries();
+    }
+    for (std::size_t i = 0; i < 10'000'000; ++i) {
+        store.Append(i % 8, 1'000'000 + static_cast<int64_t>(i / 8),
+                     devsim::ChannelValue(i / 8, i % 8));
+    }
+    const std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g", "h"};
+    const std::string path = "/tmp/zenta_plot_bench_export.csv";
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        WriteCsv(store, "time", names, out);
+        out.close();
+        bytes = static_cast<std::size_t>(std::filesystem::file_size(path));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.counters["points"] = static_cast<double>(store.TotalPoints());
+    state.counters["file_MB"] = bytes / 1e6;
+    {
+        // Reference: the same bytes, written in rows of the same length.
+        const std::string row(bytes / 1'250'000, '1');
+        QElapsedTimer t;
+        t.start();
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        for (std::size_t written = 0; written < bytes; written += row.size()) {
+            out << row;
+        }
+        out.close();
+        state.counters["ref_write_same_bytes_ms"] = static_cast<double>(t.elapsed());
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_ExportCsv)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -25,9 +25,9 @@ const QString kHumidity = QString::fromUtf8("湿度");
 // The canvas' next finished picture after a redraw.
 QImage NextPicture(PlotWindow& w) {
     auto* canvas = w.findChild<zenta::plot::PlotCanvas*>();
-    const quint64 before = canvas->FramesShown();
     w.redrawNow();
-    if (!QTest::qWaitFor([&] { return canvas->FramesShown() > before; })) {
+    const quint64 mine = canvas->LastSubmitted();
+    if (!QTest::qWaitFor([&] { return canvas->LastShown() >= mine; })) {
         return {};
     }
     return canvas->Picture().convertToFormat(QImage::Format_RGB32);

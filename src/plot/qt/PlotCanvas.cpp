@@ -48,6 +48,7 @@ PlotFrame PlotCanvas::NewFrame() const {
 void PlotCanvas::Submit(PlotFrame frame) {
     LayOut(frame);
     area_ = frame.area;
+    frame.serial = ++submitted_;
     {
         const std::lock_guard lock(mutex_);
         waiting_ = std::move(frame);
@@ -61,6 +62,9 @@ bool PlotCanvas::Busy() const {
 }
 
 void PlotCanvas::RenderLoop() {
+    // The pictures drawn last, drawn over again once the window has let go of them.
+    QImage spare[2];
+    int next = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stop_ || waiting_; });
@@ -72,21 +76,27 @@ void PlotCanvas::RenderLoop() {
         drawing_ = true;
         lock.unlock();
         const qint64 start = ThreadNsecs();
-        QImage image = RenderFrame(frame);
+        // Moved out, so the pool's copy does not count as a second user.
+        QImage image = RenderFrame(frame, std::move(spare[next]));
+        spare[next] = image;
+        next = 1 - next;
         lastRenderNs_ = ThreadNsecs() - start;
+        const quint64 serial = frame.serial;
         frame = {};  // its points go here, not on the window's thread
         lock.lock();
         drawing_ = false;
         // Posted while the lock is held, so the destructor cannot finish in between.
         QMetaObject::invokeMethod(
-            this, [this, image = std::move(image)]() mutable { Show(std::move(image)); },
+            this,
+            [this, serial, image = std::move(image)]() mutable { Show(std::move(image), serial); },
             Qt::QueuedConnection);
     }
 }
 
-void PlotCanvas::Show(QImage image) {
+void PlotCanvas::Show(QImage image, quint64 serial) {
     picture_ = std::move(image);
     ++shown_;
+    shownSerial_ = serial;
     update();
     emit frameShown();
 }

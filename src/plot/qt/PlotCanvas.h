@@ -49,6 +49,9 @@ class PlotCanvas : public QWidget {
     QImage Picture() const { return picture_; }
     // Frames finished since the start.
     quint64 FramesShown() const { return shown_; }
+    // Number of the last frame submitted, and of the one whose picture is shown.
+    quint64 LastSubmitted() const { return submitted_; }
+    quint64 LastShown() const { return shownSerial_; }
 
   signals:
     void userRangeChanged();
@@ -69,13 +72,15 @@ class PlotCanvas : public QWidget {
 
   private:
     void RenderLoop();
-    void Show(QImage image);
+    void Show(QImage image, quint64 serial);
     void SetUserRange(const QRectF& range);
 
     QRectF range_{0, 0, 1, 1};
     QRect area_;
     QImage picture_;
     quint64 shown_ = 0;
+    quint64 submitted_ = 0;
+    quint64 shownSerial_ = 0;
     QRubberBand* band_ = nullptr;
     QPoint bandFrom_;
     bool panning_ = false;

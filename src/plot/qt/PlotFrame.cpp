@@ -63,9 +63,12 @@ void LayOut(PlotFrame& f) {
     }
 }
 
-QImage RenderFrame(const PlotFrame& f) {
-    const QSize device = (QSizeF(f.size) * f.dpr).toSize();
-    QImage image(device.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+QImage RenderFrame(const PlotFrame& f, QImage reuse) {
+    const QSize device = (QSizeF(f.size) * f.dpr).toSize().expandedTo(QSize(1, 1));
+    QImage image =
+        reuse.size() == device && reuse.format() == QImage::Format_RGB32 && reuse.isDetached()
+            ? std::move(reuse)
+            : QImage(device, QImage::Format_RGB32);
     image.setDevicePixelRatio(f.dpr);
     image.fill(Qt::white);
     const QRect& a = f.area;

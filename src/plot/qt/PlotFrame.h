@@ -32,6 +32,7 @@ struct PlotFrame {
     QString emptyText;  // shown in the middle when there is nothing to draw
     std::vector<PlotLine> lines;
     std::vector<std::pair<QString, QColor>> legend;  // drawn in a corner when not empty
+    quint64 serial = 0;                              // numbered by the canvas
 
     // Filled by LayOut.
     QRect area;  // where the lines go, logical pixels
@@ -47,7 +48,8 @@ void LayOut(PlotFrame& frame);
 QPointF ValueToPixel(const QRectF& range, const QRect& area, QPointF value);
 QPointF PixelToValue(const QRectF& range, const QRect& area, QPointF pixel);
 
-// The picture of a laid out frame.
-QImage RenderFrame(const PlotFrame& frame);
+// The picture of a laid out frame. `reuse`, when of the right size and not shared, is
+// drawn over instead of a new image (no 3 MB allocation and page faults per picture).
+QImage RenderFrame(const PlotFrame& frame, QImage reuse = {});
 
 }  // namespace zenta::plot

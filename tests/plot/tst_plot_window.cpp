@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 #include <map>
 
 #include "plot/qt/PlotCanvas.h"
@@ -154,6 +155,27 @@ void PlotWindowTest::zoomAndResetView() {
     // Autoscale: 5 % above and below the values shown (0 .. 50).
     QCOMPARE(w.viewRange().top(), -2.5);
     QCOMPARE(w.viewRange().bottom(), 52.5);
+
+    // A left drag zooms into the rectangle dragged; a click alone does not zoom.
+    const QRect area = view->PlotArea();
+    const QPoint from(area.left() + area.width() / 4, area.top() + area.height() / 4);
+    const QPoint to(area.left() + area.width() * 3 / 4, area.top() + area.height() * 3 / 4);
+    QTest::mouseClick(view, Qt::LeftButton, {}, from);
+    QCOMPARE(w.viewRange(), QRectF(QPointF(0, -2.5), QPointF(19, 52.5)));
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+    const QRectF band = w.viewRange();
+    QVERIFY(std::abs(band.left() - 19 * 0.25) < 0.1 && std::abs(band.right() - 19 * 0.75) < 0.1);
+    QVERIFY(std::abs(band.top() - 11.25) < 0.5 && std::abs(band.bottom() - 38.75) < 0.5);
+    // A right drag pans: the values under the mouse follow it.
+    const QPointF grabbed = view->MapToValue(centre);
+    QTest::mousePress(view, Qt::RightButton, {}, centre.toPoint());
+    QTest::mouseMove(view, centre.toPoint() + QPoint(40, -30));
+    QTest::mouseRelease(view, Qt::RightButton, {}, centre.toPoint() + QPoint(40, -30));
+    QCOMPARE(w.viewRange().size(), band.size());
+    const QPointF now = view->MapToValue(centre + QPointF(40, -30));
+    QVERIFY(std::abs(now.x() - grabbed.x()) < 1e-9 && std::abs(now.y() - grabbed.y()) < 1e-9);
 }
 
 void PlotWindowTest::csvHoldsEveryPointAndNeverOverwrites() {

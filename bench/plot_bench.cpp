@@ -183,6 +183,7 @@ void BM_RefRedrawQtChartsDecimated(benchmark::State& state) {
     QChart* chart = new QChart;
     chart->legend()->hide();
     chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setMargins(QMargins(4, 4, 4, 4));
     auto* x = new QValueAxis;
     auto* y = new QValueAxis;
     chart->addAxis(x, Qt::AlignBottom);
@@ -190,6 +191,10 @@ void BM_RefRedrawQtChartsDecimated(benchmark::State& state) {
     std::vector<QLineSeries*> series;
     for (std::size_t s = 0; s < store.SeriesCount(); ++s) {
         series.push_back(new QLineSeries);
+        QPen pen(f.window.seriesColour(static_cast<int>(s)));  // as the window drew them
+        pen.setWidth(1);
+        pen.setCosmetic(true);
+        series.back()->setPen(pen);
         chart->addSeries(series.back());
         series.back()->attachAxis(x);
         series.back()->attachAxis(y);

@@ -42,6 +42,17 @@ PointStore::PointStore(std::size_t capacity) : capacity_(std::max<std::size_t>(c
 
 PointStore::~PointStore() = default;
 
+std::unique_ptr<const PointStore> PointStore::Snapshot() const {
+    auto copy = std::make_unique<PointStore>(capacity_);
+    copy->series_ = series_;
+    copy->total_ = total_;
+    copy->dropped_ = dropped_;
+    copy->origin_ = origin_;
+    copy->hasOrigin_ = hasOrigin_;
+    copy->lastMs_ = lastMs_;
+    return copy;
+}
+
 std::size_t PointStore::AddSeries() {
     series_.emplace_back();
     return series_.size() - 1;
@@ -61,7 +72,10 @@ void PointStore::Append(std::size_t series, int64_t msecs, double value) {
     Series& s = series_[series];
     const std::size_t p = s.head + s.size;
     if (p / kChunkPoints >= s.chunks.size()) {
-        s.chunks.push_back(std::make_unique<Chunk>());
+        s.chunks.push_back(std::make_shared<Chunk>());
+    } else if (s.chunks.back().use_count() > 1) {
+        // A snapshot reads it: write a copy of our own.
+        s.chunks.back() = std::make_shared<Chunk>(*s.chunks.back());
     }
     Chunk& c = *s.chunks[p / kChunkPoints];
     const std::size_t off = p % kChunkPoints;
@@ -316,7 +330,7 @@ void PointStore::Decimate(std::size_t series, XMode mode, double x0, double x1, 
 std::size_t PointStore::MemoryBytes() const {
     std::size_t bytes = series_.size() * sizeof(Series);
     for (const Series& s : series_) {
-        bytes += s.chunks.size() * (sizeof(Chunk) + sizeof(void*));
+        bytes += s.chunks.size() * (sizeof(Chunk) + sizeof(std::shared_ptr<Chunk>) + 16);
     }
     return bytes;
 }

@@ -24,6 +24,7 @@ struct PlotTexts {
     QString timeHeader;    // first CSV header cell, title of a time axis
     QString sampleHeader;  // title of a sample number axis
     QString dropped;       // "%1": points dropped, "%2": the limit
+    QString saving;        // "%1": path
     QString saved;         // "%1": path
     QString saveFailed;    // "%1": path, "%2": reason
     QString paused;

@@ -67,7 +67,11 @@ PlotWindow::PlotWindow(QWidget* parent, std::size_t capacity)
     budgetClock_.start();
 }
 
-PlotWindow::~PlotWindow() = default;
+PlotWindow::~PlotWindow() {
+    if (csvThread_.joinable()) {
+        csvThread_.join();  // its report, posted to this window, goes with it
+    }
+}
 
 void PlotWindow::BuildUi() {
     view_ = new PlotCanvas(this);

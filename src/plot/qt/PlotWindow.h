@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <cstddef>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "plot/PlotModel.h"
@@ -86,7 +87,9 @@ class PlotWindow : public QWidget {
     // Picks the points to draw now and hands them to the drawing thread (the picture
     // follows shortly).
     void redrawNow();
-    // Return the path written, or an empty string (the notice line says why).
+    // Return the path written, or an empty string (the notice line says why). The CSV
+    // file is written on a thread of its own from a snapshot of the points (10 million take
+    // seconds): it is complete when exported() is emitted; a failure shows in the notice.
     QString exportCsv();
     QString exportPng();
 
@@ -113,6 +116,8 @@ class PlotWindow : public QWidget {
     QString ColourKey(std::size_t series) const;
     QString ReserveFile(const QString& extension, QString* error) const;
     void SetNotice(const QString& text, bool warning);
+    // Waits for the CSV thread, if any, and reports its result.
+    void FinishCsv();
     std::pair<double, double> LiveXRange() const;
 
     PlotModel model_;
@@ -152,6 +157,9 @@ class PlotWindow : public QWidget {
     std::pair<double, double> frozenX_{0, 1};
     bool userView_ = false;
     bool noticeIsSaved_ = false;
+    std::thread csvThread_;
+    QString csvPath_;
+    bool csvOk_ = false;  // written by the CSV thread, read after joining it
 };
 
 }  // namespace zenta::plot

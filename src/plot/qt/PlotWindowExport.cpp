@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPushButton>
 #include <fstream>
+#include <memory>
+#include <utility>
 
 #include "plot/CsvExport.h"
 #include "plot/qt/PlotCanvas.h"
@@ -40,31 +43,54 @@ QString PlotWindow::ReserveFile(const QString& extension, QString* error) const 
 }
 
 QString PlotWindow::exportCsv() {
+    FinishCsv();  // one at a time
     QString error;
     const QString path = ReserveFile(QStringLiteral("csv"), &error);
-    if (!path.isEmpty()) {
-        std::vector<std::string> names;
-        for (const QString& name : seriesNames()) {
-            names.push_back(name.toStdString());
-        }
-        std::ofstream out(QFile::encodeName(path).toStdString(),
-                          std::ios::binary | std::ios::trunc);
-        if (out && WriteCsv(model_.Store(), texts_->timeHeader.toStdString(), names, out)) {
-            out.close();
-            if (out) {
-                SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
-                noticeIsSaved_ = true;
-                emit exported(path);
-                return path;
-            }
-        }
-        error = QStringLiteral("write failed");
+    if (path.isEmpty()) {
+        SetNotice(texts_->saveFailed.arg(QDir::toNativeSeparators(exportFolder_), error), true);
+        noticeIsSaved_ = true;
+        return {};
     }
-    SetNotice(texts_->saveFailed.arg(
-                  QDir::toNativeSeparators(path.isEmpty() ? exportFolder_ : path), error),
-              true);
+    std::vector<std::string> names;
+    for (const QString& name : seriesNames()) {
+        names.push_back(name.toStdString());
+    }
+    // The points as they are now; the window goes on receiving while the file is written.
+    std::shared_ptr<const PointStore> points = model_.Store().Snapshot();
+    csvPath_ = path;
+    csvOk_ = false;
+    csvButton_->setEnabled(false);
+    SetNotice(texts_->saving.arg(QDir::toNativeSeparators(path)), false);
     noticeIsSaved_ = true;
-    return {};
+    csvThread_ = std::thread([this, file = QFile::encodeName(path).toStdString(),
+                              header = texts_->timeHeader.toStdString(), names = std::move(names),
+                              points = std::move(points)] {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        const bool ok = out && WriteCsv(*points, header, names, out);
+        out.close();
+        csvOk_ = ok && out;
+        QMetaObject::invokeMethod(
+            this, [this] { FinishCsv(); }, Qt::QueuedConnection);
+    });
+    return path;
+}
+
+void PlotWindow::FinishCsv() {
+    if (!csvThread_.joinable()) {
+        return;
+    }
+    csvThread_.join();
+    csvButton_->setEnabled(true);
+    const QString path = std::exchange(csvPath_, QString());
+    if (csvOk_) {
+        SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
+        emit exported(path);
+    } else {
+        SetNotice(
+            texts_->saveFailed.arg(QDir::toNativeSeparators(path), QStringLiteral("write failed")),
+            true);
+    }
+    noticeIsSaved_ = true;
 }
 
 QString PlotWindow::exportPng() {

@@ -42,6 +42,17 @@ PointStore::PointStore(std::size_t capacity) : capacity_(std::max<std::size_t>(c
 
 PointStore::~PointStore() = default;
 
+std::unique_ptr<const PointStore> PointStore::Snapshot() const {
+    auto copy = std::make_unique<PointStore>(capacity_);
+    copy->series_ = series_;
+    copy->total_ = total_;
+    copy->dropped_ = dropped_;
+    copy->origin_ = origin_;
+    copy->hasOrigin_ = hasOrigin_;
+    copy->lastMs_ = lastMs_;
+    return copy;
+}
+
 std::size_t PointStore::AddSeries() {
     series_.emplace_back();
     return series_.size() - 1;
@@ -61,13 +72,19 @@ void PointStore::Append(std::size_t series, int64_t msecs, double value) {
     Series& s = series_[series];
     const std::size_t p = s.head + s.size;
     if (p / kChunkPoints >= s.chunks.size()) {
-        s.chunks.push_back(std::make_unique<Chunk>());
+        s.chunks.push_back(std::make_shared<Chunk>());
+    } else if (s.chunks.back().use_count() > 1) {
+        // A snapshot reads it: write a copy of our own.
+        s.chunks.back() = std::make_shared<Chunk>(*s.chunks.back());
     }
     Chunk& c = *s.chunks[p / kChunkPoints];
     const std::size_t off = p % kChunkPoints;
     c.ms[off] = ms;
     c.value[off] = value;
     const std::size_t b = off / kBlockPoints;
+    if (off % kBlockPoints == 0) {
+        c.blockMs[b] = ms;
+    }
     if (off % kBlockPoints == 0 || value < c.blockMin[b]) {
         c.blockMin[b] = value;
         c.blockMinAt[b] = static_cast<uint16_t>(off);
@@ -242,13 +259,20 @@ void PointStore::DecimateDense(const Series& s, XMode mode, std::size_t lo, std:
     for (; k < hi && (s.head + k) % kBlockPoints != 0; ++k) {
         addPoint(k);
     }
-    for (; k + kBlockPoints <= hi; k += kBlockPoints) {
+    // Chunk by chunk, reading only the block summaries (the points' own times would each
+    // cost a cache miss).
+    while (k + kBlockPoints <= hi) {
         const std::size_t p = s.head + k;
         const Chunk& c = *s.chunks[p / kChunkPoints];
         const std::size_t base = p - p % kChunkPoints - s.head;  // index of c's first slot
-        const std::size_t b = (p % kChunkPoints) / kBlockPoints;
-        add(column(XOf(s, k, mode)), c.blockMin[b], base + c.blockMinAt[b], c.blockMax[b],
-            base + c.blockMaxAt[b]);
+        const std::size_t first = (p % kChunkPoints) / kBlockPoints;
+        const std::size_t end = std::min(kChunkBlocks, first + (hi - k) / kBlockPoints);
+        for (std::size_t b = first; b < end; ++b, k += kBlockPoints) {
+            const double x = mode == XMode::Sample ? static_cast<double>(s.firstSample + k)
+                                                   : c.blockMs[b] / 1000.0;
+            add(column(x), c.blockMin[b], base + c.blockMinAt[b], c.blockMax[b],
+                base + c.blockMaxAt[b]);
+        }
     }
     for (; k < hi; ++k) {
         addPoint(k);
@@ -306,7 +330,7 @@ void PointStore::Decimate(std::size_t series, XMode mode, double x0, double x1, 
 std::size_t PointStore::MemoryBytes() const {
     std::size_t bytes = series_.size() * sizeof(Series);
     for (const Series& s : series_) {
-        bytes += s.chunks.size() * (sizeof(Chunk) + sizeof(void*));
+        bytes += s.chunks.size() * (sizeof(Chunk) + sizeof(std::shared_ptr<Chunk>) + 16);
     }
     return bytes;
 }

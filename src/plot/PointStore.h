@@ -2,7 +2,9 @@
 // Every point received since the last clear, per series, up to a total capacity; beyond
 // it the oldest points of all series go first. A point is 12 bytes (time in ms since the
 // first point, value as double) kept in fixed chunks, so no copy ever doubles the memory;
-// each block of 64 points keeps its extremes aside (0.3 bytes a point).
+// each block of 64 points keeps its extremes aside (0.3 bytes a point). A snapshot shares
+// the chunks (only the one being filled is copied when next written), so another thread
+// can read every point while this one goes on appending.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +29,10 @@ class PointStore {
     ~PointStore();
     PointStore(const PointStore&) = delete;
     PointStore& operator=(const PointStore&) = delete;
+
+    // The points as they are now, sharing their memory with this store; safe to read on
+    // another thread while this store changes. Costs a pointer per 4096 points.
+    std::unique_ptr<const PointStore> Snapshot() const;
 
     std::size_t AddSeries();
     // Times that go back (a clock set back) are held at the latest time seen.
@@ -80,6 +86,7 @@ class PointStore {
         double value[kChunkPoints];
         double blockMin[kChunkBlocks];
         double blockMax[kChunkBlocks];
+        uint32_t blockMs[kChunkBlocks];     // time of the block's first point
         uint16_t blockMinAt[kChunkBlocks];  // offset in the chunk
         uint16_t blockMaxAt[kChunkBlocks];
     };
@@ -90,7 +97,9 @@ class PointStore {
         double max;
     };
     struct Series {
-        std::deque<std::unique_ptr<Chunk>> chunks;
+        // Full chunks never change; the last one is copied before a write when a
+        // snapshot shares it.
+        std::deque<std::shared_ptr<Chunk>> chunks;
         std::size_t head = 0;  // first used slot of chunks.front()
         std::size_t size = 0;
         uint64_t firstSample = 0;  // sample number of the first kept point

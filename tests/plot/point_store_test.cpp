@@ -37,6 +37,34 @@ TEST(PointStoreBounds, OldestPointsOfAllSeriesGoFirst) {
     EXPECT_EQ(store.DroppedPoints(), 0u);
 }
 
+TEST(PointStoreBounds, SnapshotsKeepTheirPointsWhileTheStoreGoesOn) {
+    // Half a chunk, so the snapshot shares the chunk the store goes on filling.
+    PointStore store(PointStore::kChunkPoints * 3);
+    const auto s = store.AddSeries();
+    const std::size_t first = PointStore::kChunkPoints / 2;
+    for (std::size_t i = 0; i < first; ++i) {
+        store.Append(s, static_cast<int64_t>(i), static_cast<double>(i));
+    }
+    const auto snap = store.Snapshot();
+    // Into the shared chunk, past capacity (the oldest go), then a clear.
+    for (std::size_t i = first; i < PointStore::kChunkPoints * 4; ++i) {
+        store.Append(s, static_cast<int64_t>(i), -1.0);
+    }
+    EXPECT_GT(store.DroppedPoints(), 0u);
+    ASSERT_EQ(snap->Size(s), first);
+    EXPECT_EQ(snap->DroppedPoints(), 0u);
+    for (std::size_t i = 0; i < first; ++i) {
+        ASSERT_EQ(snap->Value(s, i), static_cast<double>(i)) << i;
+        ASSERT_EQ(snap->X(s, i, XMode::Time), i / 1000.0) << i;
+    }
+    std::vector<PlotPoint> out;
+    snap->Decimate(s, XMode::Sample, 0, static_cast<double>(first), 10, out);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back().y, static_cast<double>(first - 1));  // block summaries too
+    store.Clear();
+    EXPECT_EQ(snap->Value(s, first - 1), static_cast<double>(first - 1));
+}
+
 TEST(PointStoreBounds, TimeNeverRunsBackwardsAndChunksAreReused) {
     PointStore store(3 * PointStore::kChunkPoints);
     const auto a = store.AddSeries();
@@ -171,6 +199,14 @@ TEST(PointStoreDecimation, DenseRangesKeepTheirExtremesFromBlockSummaries) {
     EXPECT_DOUBLE_EQ(at(values[1'234'567])->x, 1234.567);
     ASSERT_NE(at(values[1'876'543]), out.end());
     EXPECT_DOUBLE_EQ(at(values[1'876'543])->x, 1876.543);
+    // By sample number the same (dropped points keep their numbers).
+    store.Decimate(s, XMode::Sample, store.X(s, 0, XMode::Sample), store.LastX(XMode::Sample),
+                   width, out);
+    EXPECT_LE(out.size(), 2u * width + 2);
+    ASSERT_NE(at(values[1'234'567]), out.end());
+    EXPECT_EQ(at(values[1'234'567])->x, 1'234'567);
+    ASSERT_NE(at(values[1'876'543]), out.end());
+    EXPECT_EQ(at(values[1'876'543])->x, 1'876'543);
 }
 
 TEST(PlotModelSeries, ColumnsAndNamesBecomeSeries) {

@@ -1,15 +1,18 @@
 // The plot window as a user drives it: series from received lines, both languages and
 // encodings, pause, zoom, export round trip and stored settings.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 #include <map>
 
-#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotCanvas.h"
 #include "plot/qt/PlotWindow.h"
 
 using zenta::plot::PlotWindow;
@@ -21,6 +24,27 @@ namespace {
 const QByteArray kGbkLine("\xCE\xC2\xB6\xC8=23.5\xA1\xE6 \xCA\xAA\xB6\xC8=41%\r\n");
 const QString kTemperature = QString::fromUtf8("温度");
 const QString kHumidity = QString::fromUtf8("湿度");
+
+// The canvas' next finished picture after a redraw.
+QImage NextPicture(PlotWindow& w) {
+    auto* canvas = w.findChild<zenta::plot::PlotCanvas*>();
+    w.redrawNow();
+    const quint64 mine = canvas->LastSubmitted();
+    if (!QTest::qWaitFor([&] { return canvas->LastShown() >= mine; })) {
+        return {};
+    }
+    return canvas->Picture().convertToFormat(QImage::Format_RGB32);
+}
+
+int CountColour(const QImage& image, QColor colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            n += image.pixelColor(x, y) == colour;
+        }
+    }
+    return n;
+}
 
 // Splits a CSV line (no quoting needed for these names).
 QStringList Cells(const QString& line) {
@@ -37,6 +61,7 @@ class PlotWindowTest : public QObject {
     void pauseFreezesTheViewButKeepsRecording();
     void zoomAndResetView();
     void csvHoldsEveryPointAndNeverOverwrites();
+    void picturesShowTheSeriesWhereTheyAre();
     void pngOfTheView();
     void droppedPointsAreAnnounced();
     void settingsRoundTrip();
@@ -111,12 +136,12 @@ void PlotWindowTest::zoomAndResetView() {
     }
     w.redrawNow();
     const QRectF whole = w.viewRange();
-    auto* view = w.findChild<zenta::plot::PlotChartView*>();
+    auto* view = w.findChild<zenta::plot::PlotCanvas*>();
     QVERIFY(view);
-    const QPointF centre = view->chart()->plotArea().center();
+    const QPointF centre = QRectF(view->PlotArea()).center();
     QWheelEvent wheel(centre, view->mapToGlobal(centre), QPoint(), QPoint(0, 240), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(view->viewport(), &wheel);
+    QApplication::sendEvent(view, &wheel);
     const QRectF zoomed = w.viewRange();
     QVERIFY(zoomed.width() < whole.width() * 0.7);
     // New points do not move a view the user chose.
@@ -124,14 +149,35 @@ void PlotWindowTest::zoomAndResetView() {
     w.redrawNow();
     QCOMPARE(w.viewRange(), zoomed);
     // The cursor readout names each series' value at the mouse.
-    QTest::mouseMove(view->viewport(), centre.toPoint());
+    QTest::mouseMove(view, centre.toPoint());
     QTRY_VERIFY(w.readoutText().contains(QStringLiteral("列1 = ")));
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre.toPoint());
+    QTest::mouseDClick(view, Qt::LeftButton, {}, centre.toPoint());
     w.redrawNow();
     QCOMPARE(w.viewRange().right(), 19.0);
     // Autoscale: 5 % above and below the values shown (0 .. 50).
     QCOMPARE(w.viewRange().top(), -2.5);
     QCOMPARE(w.viewRange().bottom(), 52.5);
+
+    // A left drag zooms into the rectangle dragged; a click alone does not zoom.
+    const QRect area = view->PlotArea();
+    const QPoint from(area.left() + area.width() / 4, area.top() + area.height() / 4);
+    const QPoint to(area.left() + area.width() * 3 / 4, area.top() + area.height() * 3 / 4);
+    QTest::mouseClick(view, Qt::LeftButton, {}, from);
+    QCOMPARE(w.viewRange(), QRectF(QPointF(0, -2.5), QPointF(19, 52.5)));
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+    const QRectF band = w.viewRange();
+    QVERIFY(std::abs(band.left() - 19 * 0.25) < 0.1 && std::abs(band.right() - 19 * 0.75) < 0.1);
+    QVERIFY(std::abs(band.top() - 11.25) < 0.5 && std::abs(band.bottom() - 38.75) < 0.5);
+    // A right drag pans: the values under the mouse follow it.
+    const QPointF grabbed = view->MapToValue(centre);
+    QTest::mousePress(view, Qt::RightButton, {}, centre.toPoint());
+    QTest::mouseMove(view, centre.toPoint() + QPoint(40, -30));
+    QTest::mouseRelease(view, Qt::RightButton, {}, centre.toPoint() + QPoint(40, -30));
+    QCOMPARE(w.viewRange().size(), band.size());
+    const QPointF now = view->MapToValue(centre + QPointF(40, -30));
+    QVERIFY(std::abs(now.x() - grabbed.x()) < 1e-9 && std::abs(now.y() - grabbed.y()) < 1e-9);
 }
 
 void PlotWindowTest::csvHoldsEveryPointAndNeverOverwrites() {
@@ -143,8 +189,24 @@ void PlotWindowTest::csvHoldsEveryPointAndNeverOverwrites() {
     w.feed(QByteArray("1.5,2\n3,4\n"), 5000);
     w.feed(kGbkLine, 5250);
     w.feed(QByteArray("0.1e-3,-7 x=1e300\n"), 7001);
+    const auto& store = w.model().Store();
+    std::map<int, std::vector<std::pair<double, double>>> expected;
+    for (std::size_t s = 0; s < store.SeriesCount(); ++s) {
+        for (std::size_t i = 0; i < store.Size(s); ++i) {
+            expected[int(s)].push_back({store.X(s, i, XMode::Time), store.Value(s, i)});
+        }
+    }
+    QSignalSpy exported(&w, &PlotWindow::exported);
     const QString path = w.exportCsv();
     QVERIFY2(!path.isEmpty(), qPrintable(w.noticeText()));
+    // The file holds the points of the moment of the click; lines that arrive while it
+    // is written (into the same chunk of memory) are not in it and do not disturb it.
+    for (int i = 0; i < 200; ++i) {
+        w.feed(QByteArray("9,9\n"), 8000 + i);
+    }
+    QVERIFY(exported.wait(10000));
+    QCOMPARE(exported.at(0).at(0).toString(), path);
+    QVERIFY(w.noticeText().contains(QDir::toNativeSeparators(path)));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -165,19 +227,20 @@ void PlotWindowTest::csvHoldsEveryPointAndNeverOverwrites() {
             }
         }
     }
-    const auto& store = w.model().Store();
-    QCOMPARE(back.size(), store.SeriesCount());
-    for (std::size_t s = 0; s < store.SeriesCount(); ++s) {
-        QCOMPARE(back[int(s)].size(), store.Size(s));
-        for (std::size_t i = 0; i < store.Size(s); ++i) {
-            QCOMPARE(back[int(s)][i].first, store.X(s, i, XMode::Time));
-            QCOMPARE(back[int(s)][i].second, store.Value(s, i));  // exact, not rounded
+    QCOMPARE(back.size(), expected.size());
+    for (const auto& [s, points] : expected) {
+        QCOMPARE(back[s].size(), points.size());
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            QCOMPARE(back[s][i].first, points[i].first);
+            QCOMPARE(back[s][i].second, points[i].second);  // exact, not rounded
         }
     }
     QCOMPARE(lines.size(), 5);
     const QString again = w.exportCsv();
     QVERIFY(!again.isEmpty() && again != path);
+    QVERIFY(exported.wait(10000));
     QCOMPARE(QFile(path).size(), bytes.size());
+    QVERIFY(QFile(again).size() > bytes.size());  // now with the later lines
 
     // A folder that cannot be made: no file, and the notice says why.
     QFile blocker(dir.filePath(QStringLiteral("blocker")));
@@ -185,6 +248,62 @@ void PlotWindowTest::csvHoldsEveryPointAndNeverOverwrites() {
     w.setExportFolder(dir.filePath(QStringLiteral("blocker/sub")));
     QVERIFY(w.exportCsv().isEmpty());
     QVERIFY(w.noticeText().contains(QStringLiteral("blocker")));
+}
+
+void PlotWindowTest::picturesShowTheSeriesWhereTheyAre() {
+    PlotWindow w;
+    w.resize(640, 400);
+    w.setRolling(false, 10);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Column 1 flat at 10, column 2 a ramp from 0 to 20, over 10 seconds.
+    for (int i = 0; i <= 100; ++i) {
+        w.feed(QByteArray("10,") + QByteArray::number(i / 5.0) + '\n', 1000 + i * 100);
+    }
+    const QColor red(255, 0, 0);
+    const QColor blue(0, 0, 255);
+    w.setSeriesColour(0, red);
+    w.setSeriesColour(1, blue);
+    QTest::qWait(20);  // the legend's new rows settle the layout
+    QImage image = NextPicture(w);
+    QVERIFY(!image.isNull());
+    auto* canvas = w.findChild<zenta::plot::PlotCanvas*>();
+    const QRectF range = canvas->ValueRange();
+    const QRect area = canvas->PlotArea();
+    QCOMPARE(image.size(), canvas->size());
+    // Near where each point lies, within a pixel: the series' colour.
+    auto near = [&](QPointF value, QColor colour) {
+        const QPoint c = zenta::plot::ValueToPixel(range, area, value).toPoint();
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (image.pixelColor(c + QPoint(dx, dy)) == colour) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for (double x : {0.5, 3.0, 7.0, 9.5}) {
+        QVERIFY2(near({x, 10}, red), qPrintable(QString::number(x)));
+        QVERIFY2(near({x, x * 2}, blue), qPrintable(QString::number(x)));
+    }
+    // Where the two cross the ramp, drawn later, lies on top.
+    QVERIFY(near({5, 10}, blue));
+    QVERIFY(!near({5, 10}, red));
+    // A flat line is one pixel thick across the plot area, nothing outside it.
+    const int flat = CountColour(image, red);
+    QVERIFY2(flat >= area.width() - 8 && flat <= area.width() + 2,
+             qPrintable(QStringLiteral("%1 of %2").arg(flat).arg(area.width())));
+    const QPoint above = zenta::plot::ValueToPixel(range, area, {2, 15}).toPoint();
+    QVERIFY(image.pixelColor(above) != red && image.pixelColor(above) != blue);
+    // Hidden: gone from the picture; recoloured: drawn in the new colour.
+    w.setSeriesVisible(1, false);
+    const QColor green(0, 160, 0);
+    w.setSeriesColour(0, green);
+    image = NextPicture(w);
+    QCOMPARE(CountColour(image, blue), 0);
+    QCOMPARE(CountColour(image, red), 0);
+    QVERIFY(near({5, 10}, green));
 }
 
 void PlotWindowTest::pngOfTheView() {

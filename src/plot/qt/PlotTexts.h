@@ -20,11 +20,13 @@ struct PlotTexts {
     QString autoY;
     QString yFrom;
     QString yTo;
-    QString column;      // "%1": column number from 1
-    QString timeHeader;  // first CSV header cell
-    QString dropped;     // "%1": points dropped, "%2": the limit
-    QString saved;       // "%1": path
-    QString saveFailed;  // "%1": path, "%2": reason
+    QString column;        // "%1": column number from 1
+    QString timeHeader;    // first CSV header cell, title of a time axis
+    QString sampleHeader;  // title of a sample number axis
+    QString dropped;       // "%1": points dropped, "%2": the limit
+    QString saving;        // "%1": path
+    QString saved;         // "%1": path
+    QString saveFailed;    // "%1": path, "%2": reason
     QString paused;
     QString legendHint;
     QString noData;

@@ -1,6 +1,5 @@
 #include "plot/qt/PlotWindow.h"
 
-#include <QChart>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -9,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
@@ -18,9 +16,9 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QVBoxLayout>
-#include <QValueAxis>
+#include <ctime>
 
-#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotCanvas.h"
 #include "plot/qt/PlotTexts.h"
 
 namespace zenta::plot {
@@ -28,8 +26,15 @@ namespace {
 
 constexpr int kTickMs = 100;
 constexpr int kDefaultSpanSeconds = 10;
-// Time between data redraws, in multiples of the last redraw's cost (about 5 % of a core).
-constexpr qint64 kRedrawBudgetFactor = 20;
+// Time between data redraws, in multiples of the last redraw's cost (picking the points
+// and drawing them): about 4 % of a core.
+constexpr qint64 kRedrawBudgetFactor = 25;
+
+qint64 ThreadNsecs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
 
 std::string DecodeName(std::string_view raw, PlotWindow::Encoding encoding) {
     const QByteArray bytes(raw.data(), static_cast<qsizetype>(raw.size()));
@@ -56,24 +61,20 @@ PlotWindow::PlotWindow(QWidget* parent, std::size_t capacity)
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &PlotWindow::OnTick);
     tick_.start();
+    soon_.setSingleShot(true);
+    soon_.setInterval(0);
+    connect(&soon_, &QTimer::timeout, this, &PlotWindow::OnTick);
     budgetClock_.start();
 }
 
-PlotWindow::~PlotWindow() = default;
+PlotWindow::~PlotWindow() {
+    if (csvThread_.joinable()) {
+        csvThread_.join();  // its report, posted to this window, goes with it
+    }
+}
 
 void PlotWindow::BuildUi() {
-    chart_ = new QChart();
-    chart_->legend()->hide();
-    chart_->setAnimationOptions(QChart::NoAnimation);
-    chart_->setMargins(QMargins(4, 4, 4, 4));
-    axisX_ = new QValueAxis(chart_);
-    axisY_ = new QValueAxis(chart_);
-    axisX_->setRange(0, 1);
-    axisY_->setRange(0, 1);
-    chart_->addAxis(axisX_, Qt::AlignBottom);
-    chart_->addAxis(axisY_, Qt::AlignLeft);
-    view_ = new PlotChartView(chart_, this);
-    view_->setRenderHint(QPainter::Antialiasing, false);
+    view_ = new PlotCanvas(this);
 
     xModeBox_ = new QComboBox(this);
     xModeBox_->addItems({QString(), QString()});
@@ -146,12 +147,13 @@ void PlotWindow::BuildUi() {
     connect(clearButton_, &QPushButton::clicked, this, &PlotWindow::clear);
     connect(csvButton_, &QPushButton::clicked, this, &PlotWindow::exportCsv);
     connect(pngButton_, &QPushButton::clicked, this, &PlotWindow::exportPng);
-    connect(view_, &PlotChartView::userRangeChanged, this, [this] {
+    connect(view_, &PlotCanvas::userRangeChanged, this, [this] {
         userView_ = true;
         MarkDirty();
     });
-    connect(view_, &PlotChartView::resetRequested, this, &PlotWindow::resetView);
-    connect(view_, &PlotChartView::cursorMoved, this, &PlotWindow::ShowReadout);
+    connect(view_, &PlotCanvas::resetRequested, this, &PlotWindow::resetView);
+    connect(view_, &PlotCanvas::resized, this, &PlotWindow::MarkDirty);
+    connect(view_, &PlotCanvas::cursorMoved, this, &PlotWindow::ShowReadout);
     connect(legend_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         const int row = legend_->row(item);
         if (row >= 0) {
@@ -185,9 +187,6 @@ void PlotWindow::ApplyTexts() {
     csvButton_->setText(t.exportCsv);
     pngButton_->setText(t.exportPng);
     legend_->setToolTip(t.legendHint);
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        lines_[i]->setName(SeriesName(i));
-    }
     UpdateLegend();
     UpdateNotice();
     ShowReadout({}, false);
@@ -206,9 +205,6 @@ void PlotWindow::feed(const QByteArray& data, qint64 msecsSinceEpoch) {
 void PlotWindow::setEncoding(Encoding encoding) {
     encoding_ = encoding;
     model_.SetNameDecoder([encoding](std::string_view raw) { return DecodeName(raw, encoding); });
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        lines_[i]->setName(SeriesName(i));
-    }
     if (legend_) {
         UpdateLegend();
     }
@@ -218,6 +214,7 @@ void PlotWindow::setEnglish(bool english) {
     english_ = english;
     texts_ = &PlotTexts::Get(english);
     ApplyTexts();
+    MarkDirty();  // the axis title
 }
 
 void PlotWindow::setExportFolder(const QString& folder) {
@@ -267,9 +264,6 @@ void PlotWindow::restoreState(QSettings& settings) {
         }
     }
     settings.endGroup();
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        lines_[i]->setColor(seriesColour(static_cast<int>(i)));
-    }
     UpdateLegend();
     resetView();
 }
@@ -313,8 +307,6 @@ QString PlotWindow::noticeText() const {
 
 void PlotWindow::clear() {
     model_.Clear();
-    chart_->removeAllSeries();
-    lines_.clear();
     visible_.clear();
     legend_->clear();
     noticeIsSaved_ = false;
@@ -349,9 +341,11 @@ void PlotWindow::setRolling(bool rolling, int seconds) {
     resetView();
 }
 
-void PlotWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    MarkDirty();  // more or fewer pixel columns
+void PlotWindow::MarkDirty() {
+    dirty_ = true;
+    if (!soon_.isActive()) {
+        soon_.start();
+    }
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {
@@ -364,17 +358,17 @@ void PlotWindow::OnTick() {
         return;
     }
     // New points alone are drawn within a CPU budget: with millions of points in view a
-    // redraw costs tens of ms, so the next one waits in proportion. A user's zoom or pan
-    // is drawn at once.
+    // redraw costs milliseconds, so the next one waits in proportion, and never while the
+    // last picture is still being drawn. A user's zoom or pan is drawn at once.
     const qint64 now = budgetClock_.elapsed();
-    if (!dirty_ && now < nextDataRedrawMs_) {
+    if (!dirty_ && (now < nextDataRedrawMs_ || view_->Busy())) {
         return;
     }
-    QElapsedTimer timer;
-    timer.start();
+    const qint64 start = ThreadNsecs();
     redrawNow();
-    const qint64 costMs = (timer.nsecsElapsed() + view_->LastPaintNsecs()) / 1'000'000;
-    nextDataRedrawMs_ = now + costMs * kRedrawBudgetFactor;
+    // CPU time, not time passed: a busy machine must not slow the plot down further.
+    const qint64 costNs = ThreadNsecs() - start + view_->LastRenderNsecs();
+    nextDataRedrawMs_ = now + costNs * kRedrawBudgetFactor / 1'000'000;
 }
 
 }  // namespace zenta::plot

@@ -1,13 +1,15 @@
 #pragma once
 // A window that plots, live, the numbers found in received text lines. The owner feeds it
 // every received delivery with its receive time; parsing and storing happen at once (also
-// while paused or hidden), drawing at most ten times a second while it is shown.
+// while paused or hidden). While it is shown, new points are drawn at most ten times a
+// second and within a share of a core; a user's zoom or pan at once. The window's thread
+// only picks the points to draw (min and max per pixel column); the picture is drawn on a
+// thread of its own.
 
 #include <QByteArray>
 #include <QColor>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QList>
 #include <QPointF>
 #include <QString>
 #include <QStringList>
@@ -15,26 +17,25 @@
 #include <QWidget>
 #include <cstddef>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "plot/PlotModel.h"
 
-class QChart;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
-class QLineSeries;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QSettings;
 class QSpinBox;
-class QValueAxis;
 
 namespace zenta::plot {
 
-class PlotChartView;
+class PlotCanvas;
+struct PlotFrame;
 struct PlotTexts;
 
 class PlotWindow : public QWidget {
@@ -83,9 +84,12 @@ class PlotWindow : public QWidget {
     void resetView();
     void setXMode(XMode mode);
     void setRolling(bool rolling, int seconds);
-    // Decimates and hands the points to the chart now (drawing follows on the next paint).
+    // Picks the points to draw now and hands them to the drawing thread (the picture
+    // follows shortly).
     void redrawNow();
-    // Return the path written, or an empty string (the notice line says why).
+    // Return the path written, or an empty string (the notice line says why). The CSV
+    // file is written on a thread of its own from a snapshot of the points (10 million take
+    // seconds): it is complete when exported() is emitted; a failure shows in the notice.
     QString exportCsv();
     QString exportPng();
 
@@ -93,7 +97,6 @@ class PlotWindow : public QWidget {
     void exported(const QString& path);
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
@@ -104,12 +107,17 @@ class PlotWindow : public QWidget {
     void UpdateNotice();
     void ShowReadout(QPointF value, bool inside);
     void OnTick();
-    void MarkDirty() { dirty_ = true; }
+    void MarkDirty();
+    // The current view as a frame: the range (also set on the canvas) and the decimated
+    // points of every shown series.
+    PlotFrame BuildFrame();
     QString SeriesName(std::size_t series) const;
     QColor DefaultColour(std::size_t series) const;
     QString ColourKey(std::size_t series) const;
     QString ReserveFile(const QString& extension, QString* error) const;
     void SetNotice(const QString& text, bool warning);
+    // Waits for the CSV thread, if any, and reports its result.
+    void FinishCsv();
     std::pair<double, double> LiveXRange() const;
 
     PlotModel model_;
@@ -118,10 +126,7 @@ class PlotWindow : public QWidget {
     Encoding encoding_ = Encoding::Gb18030;
     QString exportFolder_;
 
-    QChart* chart_ = nullptr;
-    QValueAxis* axisX_ = nullptr;
-    QValueAxis* axisY_ = nullptr;
-    PlotChartView* view_ = nullptr;
+    PlotCanvas* view_ = nullptr;
     QComboBox* xModeBox_ = nullptr;
     QCheckBox* rollingCheck_ = nullptr;
     QSpinBox* spanSpin_ = nullptr;
@@ -139,12 +144,10 @@ class PlotWindow : public QWidget {
     QLabel* readout_ = nullptr;
     QLabel* notice_ = nullptr;
 
-    std::vector<QLineSeries*> lines_;
     std::vector<bool> visible_;
     QHash<QString, QColor> userColours_;  // by ColourKey, kept across clears
-    std::vector<PlotPoint> scratch_;
-    QList<QPointF> points_;
     QTimer tick_;
+    QTimer soon_;  // a redraw the user asked for, on the next turn of the event loop
     QElapsedTimer budgetClock_;
     qint64 nextDataRedrawMs_ = 0;
     XMode xMode_ = XMode::Time;
@@ -154,6 +157,9 @@ class PlotWindow : public QWidget {
     std::pair<double, double> frozenX_{0, 1};
     bool userView_ = false;
     bool noticeIsSaved_ = false;
+    std::thread csvThread_;
+    QString csvPath_;
+    bool csvOk_ = false;  // written by the CSV thread, read after joining it
 };
 
 }  // namespace zenta::plot

@@ -1,19 +1,16 @@
-// Drawing: points decimated per pixel column go to the chart's series with replace();
-// the legend, the cursor readout and the notice line follow the store.
-#include <QChart>
+// Drawing: the points of every shown series, decimated per pixel column on this thread,
+// go to the canvas as one frame; the legend, the cursor readout and the notice line
+// follow the store.
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QLineSeries>
 #include <QListWidget>
-#include <QPainter>
 #include <QPixmap>
-#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotCanvas.h"
 #include "plot/qt/PlotTexts.h"
 #include "plot/qt/PlotWindow.h"
 
@@ -28,28 +25,6 @@ QIcon Swatch(const QColor& colour) {
 
 QString FormatValue(double v) {
     return QString::number(v, 'g', 10);
-}
-
-// Ticks at round steps (1, 2 or 5 times a power of ten), about `count` of them, anchored
-// at zero, so the labels read 0, 50, 100 rather than the ends of an autoscaled range.
-void RoundTicks(QValueAxis* axis, int count) {
-    const double span = axis->max() - axis->min();
-    if (!(span > 0) || !std::isfinite(span)) {
-        return;
-    }
-    const double raw = span / count;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = power * 10;
-    for (double m : {1.0, 2.0, 5.0}) {
-        if (raw <= m * power) {
-            step = m * power;
-            break;
-        }
-    }
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    axis->setLabelFormat(QStringLiteral("%g"));
 }
 
 }  // namespace
@@ -91,38 +66,22 @@ void PlotWindow::setSeriesColour(int series, const QColor& colour) {
         return;
     }
     userColours_.insert(ColourKey(series), colour);
-    SyncSeries();
-    lines_[series]->setColor(colour);
     UpdateLegend();
+    MarkDirty();
 }
 
 void PlotWindow::setSeriesVisible(int series, bool visible) {
     SyncSeries();
-    if (series < 0 || static_cast<std::size_t>(series) >= lines_.size()) {
+    if (series < 0 || static_cast<std::size_t>(series) >= visible_.size()) {
         return;
     }
     visible_[series] = visible;
-    lines_[series]->setVisible(visible);
     UpdateLegend();
     MarkDirty();
 }
 
 void PlotWindow::SyncSeries() {
-    const std::size_t count = model_.Series().size();
-    while (lines_.size() < count) {
-        const std::size_t i = lines_.size();
-        auto* line = new QLineSeries();
-        line->setName(SeriesName(i));
-        QPen pen(seriesColour(static_cast<int>(i)));
-        pen.setWidth(1);
-        pen.setCosmetic(true);
-        line->setPen(pen);
-        chart_->addSeries(line);
-        line->attachAxis(axisX_);
-        line->attachAxis(axisY_);
-        lines_.push_back(line);
-        visible_.push_back(true);
-    }
+    visible_.resize(model_.Series().size(), true);
 }
 
 std::pair<double, double> PlotWindow::LiveXRange() const {
@@ -156,35 +115,42 @@ std::pair<double, double> PlotWindow::LiveXRange() const {
     return {first, last};
 }
 
-void PlotWindow::redrawNow() {
-    dirty_ = false;
-    dataDirty_ = false;
+PlotFrame PlotWindow::BuildFrame() {
     SyncSeries();
     const PointStore& store = model_.Store();
     const QRectF user = view_->ValueRange();
     const auto [x0, x1] = userView_ ? std::pair{user.left(), user.right()} : LiveXRange();
-    const int width = std::max(1, static_cast<int>(chart_->plotArea().width()));
+    PlotFrame frame = view_->NewFrame();
+    frame.wholeX = xMode_ == XMode::Sample;
+    frame.xTitle = xMode_ == XMode::Time ? texts_->timeHeader : texts_->sampleHeader;
+    if (store.Empty()) {
+        frame.emptyText = texts_->noData;
+    }
+    // One column per pixel of the plot area (as wide as the last frame's).
+    const QRect area = view_->PlotArea();
+    const int width =
+        std::max(1, static_cast<int>((area.isEmpty() ? view_->width() : area.width()) * frame.dpr));
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
-    for (std::size_t s = 0; s < lines_.size(); ++s) {
+    for (std::size_t s = 0; s < visible_.size(); ++s) {
         if (!visible_[s]) {
             continue;
         }
-        store.Decimate(s, xMode_, x0, x1, width, scratch_);
-        points_.resize(static_cast<qsizetype>(scratch_.size()));
-        for (std::size_t i = 0; i < scratch_.size(); ++i) {
-            const PlotPoint& p = scratch_[i];
-            points_[static_cast<qsizetype>(i)] = QPointF(p.x, p.y);
+        PlotLine line;
+        line.colour = seriesColour(static_cast<int>(s));
+        store.Decimate(s, xMode_, x0, x1, width, line.points);
+        for (const PlotPoint& p : line.points) {
             if (p.x >= x0 && p.x <= x1) {
                 lo = std::min(lo, p.y);
                 hi = std::max(hi, p.y);
             }
         }
-        lines_[s]->replace(points_);
+        if (!line.points.empty()) {
+            frame.lines.push_back(std::move(line));
+        }
     }
-    QRectF range;
     if (userView_) {
-        range = user;
+        frame.range = user;
     } else {
         double y0 = yMinSpin_->value();
         double y1 = yMaxSpin_->value();
@@ -200,11 +166,17 @@ void PlotWindow::redrawNow() {
         } else if (y1 <= y0) {
             y1 = y0 + 1;
         }
-        range = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+        frame.range = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+        view_->SetValueRange(frame.range);
     }
-    view_->SetValueRange(range);
-    RoundTicks(axisX_, std::max(2, width / 120));
-    RoundTicks(axisY_, std::max(2, static_cast<int>(chart_->plotArea().height()) / 60));
+    return frame;
+}
+
+void PlotWindow::redrawNow() {
+    dirty_ = false;
+    dataDirty_ = false;
+    view_->Submit(BuildFrame());
+    const PointStore& store = model_.Store();
     if (!store.Empty() && readout_->text() == texts_->noData) {
         readout_->clear();
     }

@@ -3,11 +3,15 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QPixmap>
+#include <QImage>
+#include <QPushButton>
 #include <fstream>
+#include <memory>
+#include <utility>
 
 #include "plot/CsvExport.h"
-#include "plot/qt/PlotChartView.h"
+#include "plot/qt/PlotCanvas.h"
+#include "plot/qt/PlotFrame.h"
 #include "plot/qt/PlotTexts.h"
 #include "plot/qt/PlotWindow.h"
 
@@ -39,40 +43,72 @@ QString PlotWindow::ReserveFile(const QString& extension, QString* error) const 
 }
 
 QString PlotWindow::exportCsv() {
+    FinishCsv();  // one at a time
     QString error;
     const QString path = ReserveFile(QStringLiteral("csv"), &error);
-    if (!path.isEmpty()) {
-        std::vector<std::string> names;
-        for (const QString& name : seriesNames()) {
-            names.push_back(name.toStdString());
-        }
-        std::ofstream out(QFile::encodeName(path).toStdString(),
-                          std::ios::binary | std::ios::trunc);
-        if (out && WriteCsv(model_.Store(), texts_->timeHeader.toStdString(), names, out)) {
-            out.close();
-            if (out) {
-                SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
-                noticeIsSaved_ = true;
-                emit exported(path);
-                return path;
-            }
-        }
-        error = QStringLiteral("write failed");
+    if (path.isEmpty()) {
+        SetNotice(texts_->saveFailed.arg(QDir::toNativeSeparators(exportFolder_), error), true);
+        noticeIsSaved_ = true;
+        return {};
     }
-    SetNotice(texts_->saveFailed.arg(
-                  QDir::toNativeSeparators(path.isEmpty() ? exportFolder_ : path), error),
-              true);
+    std::vector<std::string> names;
+    for (const QString& name : seriesNames()) {
+        names.push_back(name.toStdString());
+    }
+    // The points as they are now; the window goes on receiving while the file is written.
+    std::shared_ptr<const PointStore> points = model_.Store().Snapshot();
+    csvPath_ = path;
+    csvOk_ = false;
+    csvButton_->setEnabled(false);
+    SetNotice(texts_->saving.arg(QDir::toNativeSeparators(path)), false);
     noticeIsSaved_ = true;
-    return {};
+    csvThread_ = std::thread([this, file = QFile::encodeName(path).toStdString(),
+                              header = texts_->timeHeader.toStdString(), names = std::move(names),
+                              points = std::move(points)] {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        const bool ok = out && WriteCsv(*points, header, names, out);
+        out.close();
+        csvOk_ = ok && out;
+        QMetaObject::invokeMethod(
+            this, [this] { FinishCsv(); }, Qt::QueuedConnection);
+    });
+    return path;
+}
+
+void PlotWindow::FinishCsv() {
+    if (!csvThread_.joinable()) {
+        return;
+    }
+    csvThread_.join();
+    csvButton_->setEnabled(true);
+    const QString path = std::exchange(csvPath_, QString());
+    if (csvOk_) {
+        SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
+        emit exported(path);
+    } else {
+        SetNotice(
+            texts_->saveFailed.arg(QDir::toNativeSeparators(path), QStringLiteral("write failed")),
+            true);
+    }
+    noticeIsSaved_ = true;
 }
 
 QString PlotWindow::exportPng() {
     QString error;
     const QString path = ReserveFile(QStringLiteral("png"), &error);
     if (!path.isEmpty()) {
+        // The view as it is now, drawn here (a file is written anyway), with the names of
+        // the lines beside their colours: the window's legend is not in the picture.
+        PlotFrame frame = BuildFrame();
+        for (std::size_t s = 0; s < visible_.size(); ++s) {
+            if (visible_[s]) {
+                frame.legend.emplace_back(SeriesName(s), seriesColour(static_cast<int>(s)));
+            }
+        }
+        LayOut(frame);
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::ExistingOnly) &&
-            view_->grab().save(&file, "PNG")) {
+            RenderFrame(frame).save(&file, "PNG")) {
             SetNotice(texts_->saved.arg(QDir::toNativeSeparators(path)), false);
             noticeIsSaved_ = true;
             emit exported(path);

@@ -227,6 +227,9 @@ class ReceiveView : public QAbstractScrollArea {
     bool dragging_ = false;
     QPoint dragPos_;
     QTimer blink_;
+    // Blinks left before the caret stays on.
+    static constexpr int kBlinks = 10;
+    int blinksLeft_ = kBlinks;
     QTimer dragScroll_;
     // The drawing font's glyphs for ASCII, looked up at the first paint after a font
     // change (0: the font lacks it).

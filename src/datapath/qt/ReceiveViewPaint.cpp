@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QVarLengthArray>
 
+#include <cmath>
+#include <cstring>
 #include <optional>
 
 #include "datapath/qt/ReceiveView.h"
@@ -33,10 +35,21 @@ void ReceiveView::paintEvent(QPaintEvent* event) {
     const int top = event->rect().top();
     const int bottom = event->rect().bottom();
     const std::size_t rows = text_.rowCount();
+    // Cells are copied only where they land on the same pixels as drawn glyphs would.
+    const QTransform& to = p.deviceTransform();
+    const bool copy = cellCache_ && p.device()->devicePixelRatio() == 1 &&
+                      to.type() <= QTransform::TxTranslate && to.dx() == std::round(to.dx()) &&
+                      to.dy() == std::round(to.dy());
+    if (copy)
+        prepareAscii();
     int y = 0;
     for (auto row = static_cast<std::size_t>(firstVisibleRow()); row < rows && y <= bottom;
          ++row, y += lh) {
-        if (y + lh > top)
+        if (y + lh <= top)
+            continue;
+        if (copy && atlas_.usable() && composeRow(row, a, b))
+            p.drawImage(QPoint(0, y), rowImage_);
+        else
             paintRow(p, row, y, a, b);
     }
     if (hasFocus() && caretOn_) {
@@ -160,27 +173,111 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
     }
 }
 
+void ReceiveView::setCellCache(bool on) {
+    cellCache_ = on;
+    viewport()->update();
+}
+
+// The same cells as paintRow gives a row, copied: a cell is the character drawn alone
+// on the background it has there, so the copy matches as long as no glyph leaves its
+// cells (the atlas keeps no such glyph).
+bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB) {
+    const QRgb normal = palette().color(QPalette::Text).rgba();
+    const QRgb base = palette().color(QPalette::Base).rgba();
+    const QRgb selected = palette().color(QPalette::HighlightedText).rgba();
+    const QRgb highlight = palette().color(QPalette::Highlight).rgba();
+    auto colour = [](std::uint32_t c) { return 0xFF000000u | (c & 0xFFFFFFu); };
+    const int cw = atlas_.cellWidth();
+    const int lh = atlas_.lineHeight();
+    const int width = viewport()->width();
+    if (rowImage_.width() != width || rowImage_.height() != lh)
+        rowImage_ = QImage(width, lh, QImage::Format_RGB32);
+    rowImage_.fill(base);
+    quint32* const bits = reinterpret_cast<quint32*>(rowImage_.bits());
+    const qsizetype stride = rowImage_.bytesPerLine() / 4;
+    // Cells are a few pixels wide: a plain loop beats a library copy per line.
+    auto put = [&](const quint32* px, int col, int cells) {
+        const int x = static_cast<int>(cellX(col));
+        const int w = cells * cw;
+        const int n = std::min(w, width - x);
+        quint32* to = bits + x;
+        for (int line = 0; line < lh; ++line, to += stride, px += w) {
+            for (int k = 0; k < n; ++k)
+                to[k] = px[k];
+        }
+    };
+
+    const std::size_t s = text_.rowStart(row);
+    const std::size_t e = text_.rowEnd(row);
+    const char16_t* t = text_.text().data();
+    const auto& marks = styles_.marks();
+    std::size_t k = styles_.nextAfter(s);
+    TextStyle style = k > 0 ? marks[k - 1].style : TextStyle{};
+    int col = 0;
+    for (std::size_t i = s; i < e; ++i) {
+        while (k < marks.size() && marks[k].offset <= i)
+            style = marks[k++].style;
+        const char16_t c = t[i];
+        const int w = text_.cellsAt(c, col);
+        const bool control = c < 0x20 || c == 0x7F;
+        if (w < 1 || w > 2 || (control ? w != 1 : !cells_.onGrid(c)) ||
+            style.has(TextStyle::Underline)) {
+            return false;
+        }
+        QRgb fg = normal;
+        QRgb bg = base;
+        if (i >= selA && i < selB) {
+            fg = selected;
+            bg = highlight;
+        } else if (style.has(TextStyle::Inverse)) {
+            fg = style.bg != 0 ? colour(style.bg) : base;
+            bg = style.fg != 0 ? colour(style.fg) : normal;
+        } else {
+            fg = style.fg != 0 ? colour(style.fg) : normal;
+            bg = style.bg != 0 ? colour(style.bg) : base;
+        }
+        const quint32* px = atlas_.cell(c, w, fg, bg, style.has(TextStyle::Bold));
+        if (px == nullptr)
+            return false;
+        put(px, col, w);
+        col += w;
+    }
+    // A selected line break shows as one highlighted cell after the text.
+    if (e < text_.size() && text_.rowEndsLine(row) && e >= selA && e < selB) {
+        const int x = static_cast<int>(cellX(col));
+        for (int line = 0; line < lh && x < width; ++line)
+            std::fill_n(bits + line * stride + x, std::min(cw, width - x), highlight);
+    }
+    return true;
+}
+
+void ReceiveView::prepareAscii() {
+    if (asciiReady_)
+        return;
+    asciiReady_ = true;
+    asciiGlyphs_.fill(0);
+    asciiFont_ = QRawFont::fromFont(cells_.font());
+    if (asciiFont_.isValid()) {
+        std::array<QChar, 128> chars;
+        for (int c = 0; c < 128; ++c) {
+            chars[c] = QChar(c);
+        }
+        int found = 128;
+        if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
+            found != 128) {
+            asciiGlyphs_.fill(0);
+        }
+    }
+    atlas_.reset(cells_.font(), asciiFont_, &asciiGlyphs_, cells_.cellWidth(), cells_.ascent(),
+                 cells_.lineHeight());
+}
+
 // A run of ASCII characters on the grid is drawn as the font's glyphs placed on their
 // cells: the glyphs and places a text draw gives them (each advances by one cell),
 // without laying the text out again on every paint. Other runs return false.
 bool ReceiveView::drawAsciiRun(QPainter& p, const char16_t* units, std::size_t len, int col,
                                qreal baseline, bool bold) {
-    if (!asciiReady_) {
-        asciiReady_ = true;
-        asciiGlyphs_.fill(0);
-        asciiFont_ = QRawFont::fromFont(cells_.font());
-        if (asciiFont_.isValid()) {
-            std::array<QChar, 128> chars;
-            for (int c = 0; c < 128; ++c) {
-                chars[c] = QChar(c);
-            }
-            int found = 128;
-            if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
-                found != 128) {
-                asciiGlyphs_.fill(0);
-            }
-        }
-    }
+    prepareAscii();
     QVarLengthArray<quint32, 256> glyphs;
     QVarLengthArray<QPointF, 256> places;
     for (std::size_t i = 0; i < len; ++i) {

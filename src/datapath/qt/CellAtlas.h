@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QRawFont>
+#include <QRgb>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace zenta {
+
+// Characters already drawn once, each in its cells on its background, kept as pixels:
+// a row is then put together by copying cells instead of drawing glyphs again. It
+// needs a whole-pixel cell width, so that a glyph looks alike in every column, and
+// only takes glyphs that stay inside their cells (a neighbour's cell is never touched
+// by them); for anything else it answers "not kept" and the caller draws.
+class CellAtlas {
+  public:
+    // How the cells are drawn: the font (and its ASCII glyphs, 0 where the font lacks
+    // one), the cell size and the baseline within a row.
+    void reset(const QFont& font, const QRawFont& raw, const std::array<quint32, 128>* ascii,
+               qreal cellWidth, qreal ascent, int lineHeight);
+    // The cell grid has whole pixels: copying can stand in for drawing.
+    bool usable() const { return cellWidth_ > 0; }
+    int cellWidth() const { return cellWidth_; }
+    int lineHeight() const { return lineHeight_; }
+
+    // Pixels (lineHeight rows of cells * cellWidth) of `c` in `cells` cells, drawn in
+    // `fg` on `bg` (bold: drawn twice, one pixel apart); null when it is not kept.
+    const quint32* cell(char16_t c, int cells, QRgb fg, QRgb bg, bool bold);
+
+  private:
+    struct Sheet {
+        // Entry per character: an index into cells_, or kNotKept / kUnknown.
+        std::array<std::int32_t, 128> ascii;
+        QHash<char16_t, std::int32_t> other;
+    };
+    struct SheetKey {
+        QRgb fg;
+        QRgb bg;
+        bool bold;
+        bool operator==(const SheetKey&) const = default;
+    };
+    friend size_t qHash(const SheetKey& k, size_t seed) {
+        return qHashMulti(seed, k.fg, k.bg, k.bold);
+    }
+    static constexpr std::int32_t kUnknown = -2;
+    static constexpr std::int32_t kNotKept = -1;
+    // Past this many kept cells (24-bit colours can make any number) all are dropped.
+    static constexpr std::size_t kMaxCells = 8192;
+
+    std::int32_t render(char16_t c, int cells, const SheetKey& key);
+    void clear();
+
+    QFont font_;
+    QRawFont raw_;
+    const std::array<quint32, 128>* ascii_ = nullptr;
+    int cellWidth_ = 0;
+    qreal ascent_ = 0;
+    int lineHeight_ = 0;
+    QHash<SheetKey, Sheet> sheets_;
+    // The last sheet asked for: runs of one style ask for it cell after cell.
+    SheetKey lastKey_{};
+    Sheet* last_ = nullptr;
+    std::vector<std::vector<quint32>> cells_;
+    QImage scratch_;
+};
+
+}  // namespace zenta

@@ -89,11 +89,11 @@ void ReceiveViewCellsTest::copiedRowsLookDrawn_data() {
     QTest::newRow("colours, selection") << manyColours << false << false << 20 << 300;
     QByteArray utf8;
     for (int i = 0; i < 30; ++i)
-        utf8 +=
-            QStringLiteral(
-                "%1 温度=21.5℃ Grüße naïve café ✓ 设备就绪 \x1b[32mI (%1) 传感器: ok\x1b[0m\r\n")
-                .arg(i)
-                .toUtf8();
+        utf8 += QStringLiteral(
+                    "%1 温度=21.5℃ t=3°C µs Grüße naïve café ✓ 设备就绪 \x1b[32mI (%1) 传感器: "
+                    "ok\x1b[0m\r\n")
+                    .arg(i)
+                    .toUtf8();
     QTest::newRow("utf-8 and colours") << utf8 << false << true << -1 << -1;
     QTest::newRow("utf-8, selection") << utf8 << false << true << 50 << 140;
 }

@@ -3,6 +3,7 @@
 #include <QGlyphRun>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -26,9 +27,10 @@ void CellAtlas::clear() {
     cells_.clear();
 }
 
-const quint32* CellAtlas::cell(char16_t c, int cells, QRgb fg, QRgb bg, bool bold) {
+CellAtlas::Cell CellAtlas::cell(char16_t c, int cells, Draw how, qreal inset, QRgb fg, QRgb bg,
+                                bool bold) {
     if (!usable() || cells < 1 || cells > 2 || qAlpha(fg) != 255 || qAlpha(bg) != 255) {
-        return nullptr;
+        return {};
     }
     const SheetKey key{fg, bg, bold};
     if (last_ == nullptr || !(key == lastKey_)) {
@@ -54,28 +56,27 @@ const quint32* CellAtlas::cell(char16_t c, int cells, QRgb fg, QRgb bg, bool bol
     if (*slot == kUnknown) {
         if (cells_.size() >= kMaxCells) {
             clear();
-            return cell(c, cells, fg, bg, bold);
+            return cell(c, cells, how, inset, fg, bg, bold);
         }
-        *slot = render(c, cells, key);
+        *slot = render(c, cells, how, inset, key);
     }
     if (*slot < 0) {
-        return nullptr;
+        return {};
     }
-    const std::vector<quint32>& px = cells_[static_cast<std::size_t>(*slot)];
+    const Kept& kept = cells_[static_cast<std::size_t>(*slot)];
     // A character takes the same cells wherever it stands; anything else is drawn.
-    if (px.size() != static_cast<std::size_t>(cells * cellWidth_ * lineHeight_)) {
-        return nullptr;
+    if (kept.pixels.size() != static_cast<std::size_t>(cells * cellWidth_ * lineHeight_)) {
+        return {};
     }
-    return px.data();
+    return {kept.pixels.data(), kept.spillsLeft, kept.spillsRight};
 }
 
 // Draws the character as a row draws it, with room around it to see whether any of its
 // pixels leave its cells.
-std::int32_t CellAtlas::render(char16_t c, int cells, const SheetKey& key) {
-    const bool control = c < 0x20 || c == 0x7F;
+std::int32_t CellAtlas::render(char16_t c, int cells, Draw how, qreal inset, const SheetKey& key) {
     quint32 glyph = 0;
-    if (c < 0x80 && !control) {
-        glyph = ascii_ != nullptr ? (*ascii_)[c] : 0;
+    if (how == Draw::Glyph) {
+        glyph = ascii_ != nullptr && c < 0x80 ? (*ascii_)[c] : 0;
         if (glyph == 0) {
             return kNotKept;  // rows draw such runs as text: left to them
         }
@@ -88,13 +89,13 @@ std::int32_t CellAtlas::render(char16_t c, int cells, const SheetKey& key) {
         scratch_ = QImage(size, QImage::Format_RGB32);
     }
     scratch_.fill(key.bg);
-    if (!control) {
+    if (how != Draw::Blank) {
         QPainter p(&scratch_);
         p.setFont(font_);
         p.setPen(QColor::fromRgba(key.fg));
         const qreal baseline = padY + ascent_;
         for (int pass = 0; pass < (key.bold ? 2 : 1); ++pass) {
-            const qreal x = padX + pass;
+            const qreal x = padX + inset + pass;
             if (glyph != 0) {
                 const QPointF place(x, baseline);
                 QGlyphRun run;
@@ -107,24 +108,29 @@ std::int32_t CellAtlas::render(char16_t c, int cells, const SheetKey& key) {
         }
     }
     const quint32 bg = scratch_.pixel(0, 0);
-    std::vector<quint32> px(static_cast<std::size_t>(w * lineHeight_));
+    Kept kept;
+    kept.pixels.resize(static_cast<std::size_t>(w * lineHeight_));
     for (int y = 0; y < size.height(); ++y) {
         const auto* line = reinterpret_cast<const quint32*>(scratch_.constScanLine(y));
         const bool rowInside = y >= padY && y < padY + lineHeight_;
         for (int x = 0; x < size.width(); ++x) {
-            if (rowInside && x >= padX && x < padX + w) {
+            if (line[x] == bg || (rowInside && x >= padX && x < padX + w)) {
                 continue;
             }
-            if (line[x] != bg) {
-                return kNotKept;
+            if (!rowInside || x < padX - cellWidth_ || x >= padX + w + cellWidth_) {
+                return kNotKept;  // into another row, or past the next cell
             }
+            (x < padX ? kept.spillsLeft : kept.spillsRight) = true;
         }
         if (rowInside) {
-            std::memcpy(px.data() + static_cast<std::size_t>((y - padY) * w), line + padX,
+            std::memcpy(kept.pixels.data() + static_cast<std::size_t>((y - padY) * w), line + padX,
                         static_cast<std::size_t>(w) * sizeof(quint32));
         }
     }
-    cells_.push_back(std::move(px));
+    if (kept.spillsLeft || kept.spillsRight) {
+        std::fill(kept.pixels.begin(), kept.pixels.end(), bg);
+    }
+    cells_.push_back(std::move(kept));
     return static_cast<std::int32_t>(cells_.size() - 1);
 }
 

@@ -28,9 +28,23 @@ class CellAtlas {
     int cellWidth() const { return cellWidth_; }
     int lineHeight() const { return lineHeight_; }
 
-    // Pixels (lineHeight rows of cells * cellWidth) of `c` in `cells` cells, drawn in
-    // `fg` on `bg` (bold: drawn twice, one pixel apart); null when it is not kept.
-    const quint32* cell(char16_t c, int cells, QRgb fg, QRgb bg, bool bold);
+    struct Cell {
+        // Pixels (lineHeight rows of cells * cellWidth) of the character drawn on its
+        // background; null when it is not kept and its row must be drawn.
+        const quint32* pixels = nullptr;
+        // Its glyph reaches into the cell on its left or right (never above or below):
+        // the cell is the background only, and the glyph is drawn over the copied row,
+        // after its left neighbour and before its right one, as a drawn row has it.
+        bool spillsLeft = false;
+        bool spillsRight = false;
+        bool drawOver() const { return spillsLeft || spillsRight; }
+    };
+    // How a row draws a character: not at all (controls), as the font's glyph (ASCII
+    // on the grid), or as text `inset` pixels into its cells.
+    enum class Draw { Blank, Glyph, Text };
+    // `c` in `cells` cells, drawn in `fg` on `bg` (bold: drawn twice, one pixel apart).
+    // How it is drawn must be the same for a character every time.
+    Cell cell(char16_t c, int cells, Draw how, qreal inset, QRgb fg, QRgb bg, bool bold);
 
   private:
     struct Sheet {
@@ -52,7 +66,7 @@ class CellAtlas {
     // Past this many kept cells (24-bit colours can make any number) all are dropped.
     static constexpr std::size_t kMaxCells = 8192;
 
-    std::int32_t render(char16_t c, int cells, const SheetKey& key);
+    std::int32_t render(char16_t c, int cells, Draw how, qreal inset, const SheetKey& key);
     void clear();
 
     QFont font_;
@@ -65,7 +79,12 @@ class CellAtlas {
     // The last sheet asked for: runs of one style ask for it cell after cell.
     SheetKey lastKey_{};
     Sheet* last_ = nullptr;
-    std::vector<std::vector<quint32>> cells_;
+    struct Kept {
+        std::vector<quint32> pixels;
+        bool spillsLeft = false;
+        bool spillsRight = false;
+    };
+    std::vector<Kept> cells_;
     QImage scratch_;
 };
 

@@ -202,6 +202,7 @@ class ReceiveView : public QAbstractScrollArea {
     // characters must be drawn.
     bool composeRow(std::size_t row, std::size_t selA, std::size_t selB);
     void prepareAscii();
+    void drawOver(QPainter& painter, int y);
     bool drawAsciiRun(QPainter& painter, const char16_t* units, std::size_t len, int col,
                       qreal baseline, bool bold);
     void dragTick();
@@ -248,6 +249,16 @@ class ReceiveView : public QAbstractScrollArea {
     CellAtlas atlas_;
     bool cellCache_ = true;
     QImage rowImage_;
+    // Glyphs of the row in rowImage_ that are drawn over it once it is copied.
+    struct DrawOver {
+        std::size_t offset;
+        int col;
+        CellAtlas::Draw how;
+        qreal inset;
+        QRgb fg;
+        bool bold;
+    };
+    std::vector<DrawOver> drawOver_;
     // Kept text is already in the layout but not yet shown (scroll bar, paint).
     bool laidOut_ = false;
     bool laidOutFollow_ = false;

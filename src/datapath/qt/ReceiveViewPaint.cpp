@@ -47,10 +47,12 @@ void ReceiveView::paintEvent(QPaintEvent* event) {
          ++row, y += lh) {
         if (y + lh <= top)
             continue;
-        if (copy && atlas_.usable() && composeRow(row, a, b))
-            p.drawImage(QPoint(0, y), rowImage_);
-        else
+        if (!copy || !atlas_.usable() || !composeRow(row, a, b)) {
             paintRow(p, row, y, a, b);
+            continue;
+        }
+        p.drawImage(QPoint(0, y), rowImage_);
+        drawOver(p, y);
     }
     if (hasFocus() && caretOn_) {
         const QRect r = caretRect();
@@ -193,9 +195,16 @@ bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB
     if (rowImage_.width() != width || rowImage_.height() != lh)
         rowImage_ = QImage(width, lh, QImage::Format_RGB32);
     rowImage_.fill(base);
+    drawOver_.clear();
     quint32* const bits = reinterpret_cast<quint32*>(rowImage_.bits());
     const qsizetype stride = rowImage_.bytesPerLine() / 4;
     // Cells are a few pixels wide: a plain loop beats a library copy per line.
+    auto fill = [&](QRgb colour, int col, int cells) {
+        const int x = static_cast<int>(cellX(col));
+        const int n = std::min(cells * cw, width - x);
+        for (int line = 0; line < lh && n > 0; ++line)
+            std::fill_n(bits + line * stride + x, n, colour);
+    };
     auto put = [&](const quint32* px, int col, int cells) {
         const int x = static_cast<int>(cellX(col));
         const int w = cells * cw;
@@ -214,16 +223,23 @@ bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB
     std::size_t k = styles_.nextAfter(s);
     TextStyle style = k > 0 ? marks[k - 1].style : TextStyle{};
     int col = 0;
+    bool spilledRight = false;
     for (std::size_t i = s; i < e; ++i) {
         while (k < marks.size() && marks[k].offset <= i)
             style = marks[k++].style;
         const char16_t c = t[i];
         const int w = text_.cellsAt(c, col);
-        const bool control = c < 0x20 || c == 0x7F;
-        if (w < 1 || w > 2 || (control ? w != 1 : !cells_.onGrid(c)) ||
+        // What paintRow would do with the character: nothing (controls and blanks off
+        // the grid), a glyph of a run, or text of its own centred in its cells.
+        const bool grid = cells_.onGrid(c);
+        const bool blank = c < 0x20 || c == 0x7F || (!grid && c <= 0x20);
+        if (w < 1 || w > 2 || (blank && w != 1) || QChar::isSurrogate(c) ||
             style.has(TextStyle::Underline)) {
             return false;
         }
+        using Draw = CellAtlas::Draw;
+        const Draw how = blank ? Draw::Blank : grid && c < 0x80 ? Draw::Glyph : Draw::Text;
+        const qreal inset = blank || grid ? 0 : cells_.inset(c, w);
         QRgb fg = normal;
         QRgb bg = base;
         if (i >= selA && i < selB) {
@@ -236,19 +252,44 @@ bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB
             fg = style.fg != 0 ? colour(style.fg) : normal;
             bg = style.bg != 0 ? colour(style.bg) : base;
         }
-        const quint32* px = atlas_.cell(c, w, fg, bg, style.has(TextStyle::Bold));
-        if (px == nullptr)
+        const bool bold = style.has(TextStyle::Bold);
+        const CellAtlas::Cell cell = atlas_.cell(c, w, how, inset, fg, bg, bold);
+        if (cell.pixels == nullptr)
             return false;
-        put(px, col, w);
+        // A glyph reaching into its right neighbour's cell is drawn before that
+        // neighbour's glyph: both are drawn over the copy, in order.
+        if (cell.drawOver() || spilledRight) {
+            fill(bg, col, w);
+            if (how != Draw::Blank)
+                drawOver_.push_back({i, col, how, inset, fg, bold});
+        } else {
+            put(cell.pixels, col, w);
+        }
+        spilledRight = cell.spillsRight;
         col += w;
     }
     // A selected line break shows as one highlighted cell after the text.
-    if (e < text_.size() && text_.rowEndsLine(row) && e >= selA && e < selB) {
-        const int x = static_cast<int>(cellX(col));
-        for (int line = 0; line < lh && x < width; ++line)
-            std::fill_n(bits + line * stride + x, std::min(cw, width - x), highlight);
-    }
+    if (e < text_.size() && text_.rowEndsLine(row) && e >= selA && e < selB)
+        fill(highlight, col, 1);
     return true;
+}
+
+// The glyphs composeRow left out, drawn as paintRow draws them.
+void ReceiveView::drawOver(QPainter& p, int y) {
+    const char16_t* t = text_.text().data();
+    const qreal baseline = y + cells_.ascent();
+    for (const DrawOver& d : drawOver_) {
+        p.setPen(QColor::fromRgba(d.fg));
+        if (d.how == CellAtlas::Draw::Glyph &&
+            drawAsciiRun(p, t + d.offset, 1, d.col, baseline, d.bold)) {
+            continue;
+        }
+        const QString piece{QChar(t[d.offset])};
+        const qreal x = cellX(d.col) + d.inset;
+        p.drawText(QPointF(x, baseline), piece);
+        if (d.bold)
+            p.drawText(QPointF(x + 1, baseline), piece);
+    }
 }
 
 void ReceiveView::prepareAscii() {

@@ -22,6 +22,7 @@ void CellAtlas::reset(const QFont& font, const QRawFont& raw, const std::array<q
 }
 
 void CellAtlas::clear() {
+    std::fill(seen_.begin(), seen_.end(), false);
     sheets_.clear();
     last_ = nullptr;
     cells_.clear();
@@ -54,6 +55,10 @@ CellAtlas::Cell CellAtlas::cell(char16_t c, int cells, Draw how, qreal inset, QR
         slot = &it.value();
     }
     if (*slot == kUnknown) {
+        if (c >= 0x80 && !seen_[c]) {
+            seen_[c] = true;
+            return {};
+        }
         if (cells_.size() >= kMaxCells) {
             clear();
             return cell(c, cells, how, inset, fg, bg, bold);

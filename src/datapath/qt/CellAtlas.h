@@ -64,7 +64,7 @@ class CellAtlas {
     static constexpr std::int32_t kUnknown = -2;
     static constexpr std::int32_t kNotKept = -1;
     // Past this many kept cells (24-bit colours can make any number) all are dropped.
-    static constexpr std::size_t kMaxCells = 8192;
+    static constexpr std::size_t kMaxCells = 4096;
 
     std::int32_t render(char16_t c, int cells, Draw how, qreal inset, const SheetKey& key);
     void clear();
@@ -85,6 +85,9 @@ class CellAtlas {
         bool spillsRight = false;
     };
     std::vector<Kept> cells_;
+    // Characters past ASCII met once: drawing one costs far less than keeping it, and
+    // text of random bytes meets thousands of them once, so only a second meeting keeps.
+    std::vector<bool> seen_ = std::vector<bool>(0x10000);
     QImage scratch_;
 };
 

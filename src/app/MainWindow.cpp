@@ -42,6 +42,46 @@
 using panel_widgets::InvokeClick;
 using panel_widgets::SetChecked;
 
+namespace {
+
+// Ticks in a row with nothing going on before the refresh timer stops.
+constexpr int kQuietTicks = 5;
+
+// Every port event (data, modem lines, errors) is served through here, so each one
+// wakes the refresh tick after it has been served.
+class WakingDispatcher : public TQtDispatcher {
+  public:
+    explicit WakingDispatcher(std::function<void()> woken) : woken_(std::move(woken)) {}
+    void Wake(std::function<void()> serve) override {
+        TQtDispatcher::Wake([this, serve = std::move(serve)] {
+            serve();
+            woken_();
+        });
+    }
+
+  private:
+    std::function<void()> woken_;
+};
+
+bool IsInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::InputMethod:
+        case QEvent::Drop:
+        case QEvent::Shortcut:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowIcon(AppIcon());
@@ -50,9 +90,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     uiFont.setPointSize(9);
     setFont(uiFont);
     InstallSetupDialog();
-    dispatcher_ = std::make_unique<TQtDispatcher>();
+    dispatcher_ = std::make_unique<WakingDispatcher>([this] { WakeRefresh(); });
     BindPort();
     BuildRegions();
+    // What the user does may change what the tick shows (a box ticked, a send).
+    qApp->installEventFilter(this);
     Start();
 }
 
@@ -68,6 +110,7 @@ MainWindow::~MainWindow() {
             QObject::disconnect(child, nullptr, panel, nullptr);
         }
     }
+    tearingDown_ = true;
     refreshTimer->stop();
     send->StopTimedSend();
     prepared->loopTimer->stop();
@@ -275,6 +318,9 @@ void MainWindow::onHelpClicked() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (IsInput(e->type())) {
+        WakeRefresh();
+    }
     if (e->type() == QEvent::MouseMove || e->type() == QEvent::Enter) {
         if (watched == controlPanel || watched == links->bar || watched == fileRow) {
             links->Highlight(nullptr);
@@ -320,11 +366,36 @@ QColor LoadColor(int64_t rxCount) {
 
 }  // namespace
 
+void MainWindow::WakeRefresh() {
+    quietTicks_ = std::min(quietTicks_, 0);
+    if (!refreshTimer->isActive() && !tearingDown_) {
+        refreshTimer->start();
+    }
+}
+
+bool MainWindow::RefreshNeeded() const {
+    // A device being waited for comes back from a poll, not from an event.
+    const bool waitingForDevice = connection->PortMarkedOpen() && !port.Connected();
+    return send->timedSendTimer->isActive() || prepared->loopTimer->isActive() ||
+           FileSendRunning() || ProgrammerRunning() || waitingForDevice ||
+           (chart->realTimeCheck->isChecked() && chartShownRx_ != received.rxCount);
+}
+
+void MainWindow::onRefreshTimer() {
+    onRefreshTick();
+    if (RefreshNeeded()) {
+        quietTicks_ = std::min(quietTicks_, 0);
+    } else if (++quietTicks_ >= kQuietTicks) {
+        refreshTimer->stop();
+    }
+}
+
 void MainWindow::onRefreshTick() {
     if (++refreshTick_ >= 10) {
         refreshTick_ = 0;
         if (chart->realTimeCheck->isChecked()) {
             chart->onShowClicked();
+            chartShownRx_ = received.rxCount;
         }
     }
     statusBar->SetPanelText(3, connection->StatusText());

@@ -80,8 +80,10 @@ class MainWindow : public QWidget, public WindowLinks {
     QPushButton* controlPanelButton = nullptr;  // "━"/"■": control panel
 
     // ---- timers
-    QTimer* refreshTimer = nullptr;  // 100 ms: status bar, highlights, real-time chart
-    QTimer* startTimer = nullptr;    // 300 ms start-up tick: opens the port, checks for updates
+    // 100 ms: status bar, highlights, real-time chart. It runs while something happens
+    // (port events, input, sends, a run) and stops when the window has been quiet a while.
+    QTimer* refreshTimer = nullptr;
+    QTimer* startTimer = nullptr;  // 300 ms start-up tick: opens the port, checks for updates
 
     // ---- handlers
     void onHelpClicked();
@@ -92,6 +94,10 @@ class MainWindow : public QWidget, public WindowLinks {
     void onSaveSettingsClicked();
     void onLanguageChanged();
     void onRefreshTick();
+    // The refresh timer's tick: the refresh, then a stop once nothing is going on.
+    void onRefreshTimer();
+    // Something may have changed what the tick shows: the tick runs again.
+    void WakeRefresh();
     void onStartTick();
 
     // Lays out the control panel and the file row after a caption change.
@@ -159,8 +165,15 @@ class MainWindow : public QWidget, public WindowLinks {
     void SaveExtSettings();
     void ApplyDisplayOptions(const zenta::DisplayOptions& options);
     void KeepTitleOnScreen();
+    // Work that changes the status bar on its own: the tick must keep running.
+    bool RefreshNeeded() const;
 
     std::unique_ptr<TMainThreadDispatcher> dispatcher_;
     int refreshTick_ = 0;
+    // Ticks in a row with nothing going on; start-up gets a few seconds of ticks.
+    int quietTicks_ = -30;
+    // Receive count the real-time chart last showed.
+    int64_t chartShownRx_ = -1;
+    bool tearingDown_ = false;
     bool closing_ = false;
 };

@@ -135,7 +135,7 @@ void MainWindow::BuildRegions() {
     controlArea->installEventFilter(this);
     links->bar->installEventFilter(this);
     fileRow->installEventFilter(this);
-    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::onRefreshTick);
+    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::onRefreshTimer);
     connect(startTimer, &QTimer::timeout, this, &MainWindow::onStartTick);
     refreshTimer->start();
     KeepTabOrder();

@@ -153,6 +153,10 @@ ReceiveView::ReceiveView(QWidget* parent)
     blink_.setInterval(flash > 0 ? flash / 2 : 500);
     connect(&blink_, &QTimer::timeout, this, [this] {
         caretOn_ = !caretOn_;
+        // Some seconds after the caret last moved it stays on and stops blinking, so a
+        // window left open does no timer work.
+        if (caretOn_ && --blinksLeft_ <= 0)
+            blink_.stop();
         viewport()->update(caretRect().adjusted(-1, 0, 1, 0));
     });
     dragScroll_.setInterval(50);

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QRawFont>
 #include <QString>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "datapath/PacketHeader.h"
+#include "datapath/qt/CellAtlas.h"
 #include "datapath/qt/FontCells.h"
 #include "datapath/qt/TextStream.h"
 #include "datapath/qt/WrappedText.h"
@@ -131,6 +133,9 @@ class ReceiveView : public QAbstractScrollArea {
     // What the text is drawn with: font() itself, or its fallback when this machine
     // lacks the named font (font() keeps the name).
     const QFont& drawingFont() const { return cells_.font(); }
+    // Rows are put together from characters drawn once and kept (on by default); off,
+    // every glyph is drawn on every paint. Both look the same.
+    void setCellCache(bool on);
 
   signals:
     // Every key press that produces a character: Enter is "\r", Backspace "\b",
@@ -193,6 +198,11 @@ class ReceiveView : public QAbstractScrollArea {
     bool handleNavigation(QKeyEvent* event);
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
+    // Puts a row together in rowImage_ from kept cells; false when one of its
+    // characters must be drawn.
+    bool composeRow(std::size_t row, std::size_t selA, std::size_t selB);
+    void prepareAscii();
+    void drawOver(QPainter& painter, int y);
     bool drawAsciiRun(QPainter& painter, const char16_t* units, std::size_t len, int col,
                       qreal baseline, bool bold);
     void dragTick();
@@ -227,12 +237,28 @@ class ReceiveView : public QAbstractScrollArea {
     bool dragging_ = false;
     QPoint dragPos_;
     QTimer blink_;
+    // Blinks left before the caret stays on.
+    static constexpr int kBlinks = 10;
+    int blinksLeft_ = kBlinks;
     QTimer dragScroll_;
     // The drawing font's glyphs for ASCII, looked up at the first paint after a font
     // change (0: the font lacks it).
     QRawFont asciiFont_;
     std::array<quint32, 128> asciiGlyphs_{};
     bool asciiReady_ = false;
+    CellAtlas atlas_;
+    bool cellCache_ = true;
+    QImage rowImage_;
+    // Glyphs of the row in rowImage_ that are drawn over it once it is copied.
+    struct DrawOver {
+        std::size_t offset;
+        int col;
+        CellAtlas::Draw how;
+        qreal inset;
+        QRgb fg;
+        bool bold;
+    };
+    std::vector<DrawOver> drawOver_;
     // Kept text is already in the layout but not yet shown (scroll bar, paint).
     bool laidOut_ = false;
     bool laidOutFollow_ = false;

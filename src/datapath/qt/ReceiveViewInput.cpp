@@ -150,6 +150,7 @@ void ReceiveView::moveCaret(std::size_t pos, bool keepAnchor) {
 
 void ReceiveView::restartBlink() {
     caretOn_ = true;
+    blinksLeft_ = kBlinks;
     if (hasFocus())
         blink_.start();
 }

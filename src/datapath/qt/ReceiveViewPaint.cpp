@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QVarLengthArray>
 
+#include <cmath>
+#include <cstring>
 #include <optional>
 
 #include "datapath/qt/ReceiveView.h"
@@ -33,11 +35,24 @@ void ReceiveView::paintEvent(QPaintEvent* event) {
     const int top = event->rect().top();
     const int bottom = event->rect().bottom();
     const std::size_t rows = text_.rowCount();
+    // Cells are copied only where they land on the same pixels as drawn glyphs would.
+    const QTransform& to = p.deviceTransform();
+    const bool copy = cellCache_ && p.device()->devicePixelRatio() == 1 &&
+                      to.type() <= QTransform::TxTranslate && to.dx() == std::round(to.dx()) &&
+                      to.dy() == std::round(to.dy());
+    if (copy)
+        prepareAscii();
     int y = 0;
     for (auto row = static_cast<std::size_t>(firstVisibleRow()); row < rows && y <= bottom;
          ++row, y += lh) {
-        if (y + lh > top)
+        if (y + lh <= top)
+            continue;
+        if (!copy || !atlas_.usable() || !composeRow(row, a, b)) {
             paintRow(p, row, y, a, b);
+            continue;
+        }
+        p.drawImage(QPoint(0, y), rowImage_);
+        drawOver(p, y);
     }
     if (hasFocus() && caretOn_) {
         const QRect r = caretRect();
@@ -160,27 +175,150 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
     }
 }
 
+void ReceiveView::setCellCache(bool on) {
+    cellCache_ = on;
+    viewport()->update();
+}
+
+// The same cells as paintRow gives a row, copied: a cell is the character drawn alone
+// on the background it has there, so the copy matches as long as no glyph leaves its
+// cells (the atlas keeps no such glyph).
+bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB) {
+    const QRgb normal = palette().color(QPalette::Text).rgba();
+    const QRgb base = palette().color(QPalette::Base).rgba();
+    const QRgb selected = palette().color(QPalette::HighlightedText).rgba();
+    const QRgb highlight = palette().color(QPalette::Highlight).rgba();
+    auto colour = [](std::uint32_t c) { return 0xFF000000u | (c & 0xFFFFFFu); };
+    const int cw = atlas_.cellWidth();
+    const int lh = atlas_.lineHeight();
+    const int width = viewport()->width();
+    if (rowImage_.width() != width || rowImage_.height() != lh)
+        rowImage_ = QImage(width, lh, QImage::Format_RGB32);
+    rowImage_.fill(base);
+    drawOver_.clear();
+    quint32* const bits = reinterpret_cast<quint32*>(rowImage_.bits());
+    const qsizetype stride = rowImage_.bytesPerLine() / 4;
+    // Cells are a few pixels wide: a plain loop beats a library copy per line.
+    auto fill = [&](QRgb colour, int col, int cells) {
+        const int x = static_cast<int>(cellX(col));
+        const int n = std::min(cells * cw, width - x);
+        for (int line = 0; line < lh && n > 0; ++line)
+            std::fill_n(bits + line * stride + x, n, colour);
+    };
+    auto put = [&](const quint32* px, int col, int cells) {
+        const int x = static_cast<int>(cellX(col));
+        const int w = cells * cw;
+        const int n = std::min(w, width - x);
+        quint32* to = bits + x;
+        for (int line = 0; line < lh; ++line, to += stride, px += w) {
+            for (int k = 0; k < n; ++k)
+                to[k] = px[k];
+        }
+    };
+
+    const std::size_t s = text_.rowStart(row);
+    const std::size_t e = text_.rowEnd(row);
+    const char16_t* t = text_.text().data();
+    const auto& marks = styles_.marks();
+    std::size_t k = styles_.nextAfter(s);
+    TextStyle style = k > 0 ? marks[k - 1].style : TextStyle{};
+    int col = 0;
+    bool spilledRight = false;
+    for (std::size_t i = s; i < e; ++i) {
+        while (k < marks.size() && marks[k].offset <= i)
+            style = marks[k++].style;
+        const char16_t c = t[i];
+        const int w = text_.cellsAt(c, col);
+        // What paintRow would do with the character: nothing (controls and blanks off
+        // the grid), a glyph of a run, or text of its own centred in its cells.
+        const bool grid = cells_.onGrid(c);
+        const bool blank = c < 0x20 || c == 0x7F || (!grid && c <= 0x20);
+        if (w < 1 || w > 2 || (blank && w != 1) || QChar::isSurrogate(c) ||
+            style.has(TextStyle::Underline)) {
+            return false;
+        }
+        using Draw = CellAtlas::Draw;
+        const Draw how = blank ? Draw::Blank : grid && c < 0x80 ? Draw::Glyph : Draw::Text;
+        const qreal inset = blank || grid ? 0 : cells_.inset(c, w);
+        QRgb fg = normal;
+        QRgb bg = base;
+        if (i >= selA && i < selB) {
+            fg = selected;
+            bg = highlight;
+        } else if (style.has(TextStyle::Inverse)) {
+            fg = style.bg != 0 ? colour(style.bg) : base;
+            bg = style.fg != 0 ? colour(style.fg) : normal;
+        } else {
+            fg = style.fg != 0 ? colour(style.fg) : normal;
+            bg = style.bg != 0 ? colour(style.bg) : base;
+        }
+        const bool bold = style.has(TextStyle::Bold);
+        const CellAtlas::Cell cell = atlas_.cell(c, w, how, inset, fg, bg, bold);
+        if (cell.pixels == nullptr)
+            return false;
+        // A glyph reaching into its right neighbour's cell is drawn before that
+        // neighbour's glyph: both are drawn over the copy, in order.
+        if (cell.drawOver() || spilledRight) {
+            fill(bg, col, w);
+            if (how != Draw::Blank)
+                drawOver_.push_back({i, col, how, inset, fg, bold});
+        } else {
+            put(cell.pixels, col, w);
+        }
+        spilledRight = cell.spillsRight;
+        col += w;
+    }
+    // A selected line break shows as one highlighted cell after the text.
+    if (e < text_.size() && text_.rowEndsLine(row) && e >= selA && e < selB)
+        fill(highlight, col, 1);
+    return true;
+}
+
+// The glyphs composeRow left out, drawn as paintRow draws them.
+void ReceiveView::drawOver(QPainter& p, int y) {
+    const char16_t* t = text_.text().data();
+    const qreal baseline = y + cells_.ascent();
+    for (const DrawOver& d : drawOver_) {
+        p.setPen(QColor::fromRgba(d.fg));
+        if (d.how == CellAtlas::Draw::Glyph &&
+            drawAsciiRun(p, t + d.offset, 1, d.col, baseline, d.bold)) {
+            continue;
+        }
+        const QString piece{QChar(t[d.offset])};
+        const qreal x = cellX(d.col) + d.inset;
+        p.drawText(QPointF(x, baseline), piece);
+        if (d.bold)
+            p.drawText(QPointF(x + 1, baseline), piece);
+    }
+}
+
+void ReceiveView::prepareAscii() {
+    if (asciiReady_)
+        return;
+    asciiReady_ = true;
+    asciiGlyphs_.fill(0);
+    asciiFont_ = QRawFont::fromFont(cells_.font());
+    if (asciiFont_.isValid()) {
+        std::array<QChar, 128> chars;
+        for (int c = 0; c < 128; ++c) {
+            chars[c] = QChar(c);
+        }
+        int found = 128;
+        if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
+            found != 128) {
+            asciiGlyphs_.fill(0);
+        }
+    }
+    atlas_.reset(cells_.font(), asciiFont_, &asciiGlyphs_, cells_.cellWidth(), cells_.ascent(),
+                 cells_.lineHeight());
+}
+
 // A run of ASCII characters on the grid is drawn as the font's glyphs placed on their
 // cells: the glyphs and places a text draw gives them (each advances by one cell),
 // without laying the text out again on every paint. Other runs return false.
 bool ReceiveView::drawAsciiRun(QPainter& p, const char16_t* units, std::size_t len, int col,
                                qreal baseline, bool bold) {
-    if (!asciiReady_) {
-        asciiReady_ = true;
-        asciiGlyphs_.fill(0);
-        asciiFont_ = QRawFont::fromFont(cells_.font());
-        if (asciiFont_.isValid()) {
-            std::array<QChar, 128> chars;
-            for (int c = 0; c < 128; ++c) {
-                chars[c] = QChar(c);
-            }
-            int found = 128;
-            if (!asciiFont_.glyphIndexesForChars(chars.data(), 128, asciiGlyphs_.data(), &found) ||
-                found != 128) {
-                asciiGlyphs_.fill(0);
-            }
-        }
-    }
+    prepareAscii();
     QVarLengthArray<quint32, 256> glyphs;
     QVarLengthArray<QPointF, 256> places;
     for (std::size_t i = 0; i < len; ++i) {

@@ -60,7 +60,6 @@ PlotWindow::PlotWindow(QWidget* parent, std::size_t capacity)
     resize(900, 560);
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &PlotWindow::OnTick);
-    tick_.start();
     soon_.setSingleShot(true);
     soon_.setInterval(0);
     connect(&soon_, &QTimer::timeout, this, &PlotWindow::OnTick);
@@ -195,6 +194,9 @@ void PlotWindow::ApplyTexts() {
 void PlotWindow::feed(const char* data, std::size_t size, qint64 msecsSinceEpoch) {
     if (model_.Feed(data, size, msecsSinceEpoch) > 0) {
         dataDirty_ = true;
+        if (!paused_ && !tick_.isActive() && isVisible()) {
+            tick_.start();
+        }
     }
 }
 
@@ -354,8 +356,13 @@ void PlotWindow::showEvent(QShowEvent* event) {
 }
 
 void PlotWindow::OnTick() {
+    // The tick runs only while a picture is owed: a hidden or quiet plot costs no timer work.
     if (!isVisible() || !(dirty_ || (dataDirty_ && !paused_))) {
+        tick_.stop();
         return;
+    }
+    if (!tick_.isActive()) {
+        tick_.start();  // what the budget holds back is drawn on a later tick
     }
     // New points alone are drawn within a CPU budget: with millions of points in view a
     // redraw costs milliseconds, so the next one waits in proportion, and never while the

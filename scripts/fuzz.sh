@@ -2,6 +2,8 @@
 # Builds the fuzz targets with clang, libFuzzer, ASan and UBSan, and runs each one for a
 # bounded time from its seed corpus and kept regression inputs.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]   (default 15 s, every target)
+#        ZENTA_FUZZ_RUNS=10000000 scripts/fuzz.sh 0 [TARGET...]   (a number of executions
+#        instead of a time; the corpus in build-fuzz/fuzz-corpus carries over between runs)
 # Findings land in build-fuzz/fuzz-artifacts/; keep one as a regression case by copying it
 # to fuzz/regressions/<target>/ once the fault is mended.
 set -euo pipefail
@@ -31,8 +33,10 @@ for t in "${TARGETS[@]}"; do
   mkdir -p "$work"
   dirs=("$work" "fuzz/corpus/$t")
   [ -d "fuzz/regressions/$t" ] && dirs+=("fuzz/regressions/$t")
-  echo "=== $t (${SECS} s)"
-  if ! "$BUILD/fuzz/$t" -max_total_time="$SECS" -timeout=10 -print_final_stats=1 \
+  echo "=== $t (${ZENTA_FUZZ_RUNS:+$ZENTA_FUZZ_RUNS runs}${ZENTA_FUZZ_RUNS:-${SECS} s})"
+  limit=(-max_total_time="$SECS")
+  [ -n "${ZENTA_FUZZ_RUNS:-}" ] && limit=(-runs="$ZENTA_FUZZ_RUNS")
+  if ! "$BUILD/fuzz/$t" "${limit[@]}" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$BUILD/fuzz-artifacts/$t-" "${dirs[@]}" >"$BUILD/fuzz-$t.log" 2>&1; then
     status=1
     echo "$t: FAULT FOUND; see $BUILD/fuzz-$t.log" >&2

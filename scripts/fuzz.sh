@@ -33,9 +33,13 @@ for t in "${TARGETS[@]}"; do
   mkdir -p "$work"
   dirs=("$work" "fuzz/corpus/$t")
   [ -d "fuzz/regressions/$t" ] && dirs+=("fuzz/regressions/$t")
-  echo "=== $t (${ZENTA_FUZZ_RUNS:+$ZENTA_FUZZ_RUNS runs}${ZENTA_FUZZ_RUNS:-${SECS} s})"
   limit=(-max_total_time="$SECS")
-  [ -n "${ZENTA_FUZZ_RUNS:-}" ] && limit=(-runs="$ZENTA_FUZZ_RUNS")
+  what="${SECS} s"
+  if [ -n "${ZENTA_FUZZ_RUNS:-}" ]; then
+    limit=(-runs="$ZENTA_FUZZ_RUNS")
+    what="$ZENTA_FUZZ_RUNS runs"
+  fi
+  echo "=== $t ($what)"
   if ! "$BUILD/fuzz/$t" "${limit[@]}" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$BUILD/fuzz-artifacts/$t-" "${dirs[@]}" >"$BUILD/fuzz-$t.log" 2>&1; then
     status=1

@@ -18,6 +18,8 @@ bool Same(const SettingsSnapshot& a, const SettingsSnapshot& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const SettingsSnapshot defaults = DefaultSettingsSnapshot();
     const QByteArray file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    // The file is parsed once and loaded line by line, as loading it does.
+    SettingsSnapshot loaded = defaults;
     for (const SettingsKeyLine& line : ParseSettingsFile(file)) {
         FUZZ_CHECK(!line.value.contains(QLatin1Char('\r')) &&
                    !line.value.contains(QLatin1Char('\n')));
@@ -28,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const int checksum = ChecksumIndexFromSetting(line.value);
             FUZZ_CHECK(checksum >= 0 && checksum <= 3);
         }
+        ApplySettingsLine(line, loaded);
     }
     // One save and one load: the save is a function of the settings, so settings that
     // load back equal save to the same bytes again.
-    const SettingsSnapshot loaded = LoadSettingsSnapshot(file, defaults);
     const QByteArray saved = BuildSettingsFile(loaded);
     FUZZ_CHECK(saved.endsWith(";end"));
     FUZZ_CHECK(Same(LoadSettingsSnapshot(saved, defaults), loaded));

@@ -14,7 +14,7 @@ class QWidget;
 class PanelFrame;
 
 namespace zenta {
-struct ReceiveState;
+class ReceiveState;
 }
 
 class ChartPanel : public QObject {

@@ -13,7 +13,7 @@ class TStatusPanels;
 
 namespace zenta {
 class ReceiveView;
-struct ReceiveState;
+class ReceiveState;
 }  // namespace zenta
 
 class WindowLinks {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -11,10 +12,11 @@
 #include <limits>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
-std::string Trim(const std::string& text) {
+std::string_view Trim(std::string_view text) {
     size_t b = 0;
     size_t e = text.size();
     while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) {
@@ -33,6 +35,15 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// ASCII letters folded to upper case by table: names are compared on every read and write.
+constexpr std::array<unsigned char, 256> kFolded = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        t[static_cast<size_t>(c)] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    }
+    return t;
+}();
+
 // Names compare without case, as the stored files were written; no copies, since every
 // read and write looks a name up.
 bool SameName(const std::string& a, const std::string& b) {
@@ -40,8 +51,7 @@ bool SameName(const std::string& a, const std::string& b) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i]))) {
+        if (kFolded[static_cast<unsigned char>(a[i])] != kFolded[static_cast<unsigned char>(b[i])]) {
             return false;
         }
     }
@@ -90,18 +100,20 @@ void TIniStore::Parse(const std::string& text) {
     blocks_.clear();
     blocks_.push_back(Block{});
     eol_ = "\n";
+    // Views until a line is kept: a document is parsed whole on every load.
+    const std::string_view all(text);
     size_t start = 0;
     bool first = true;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const bool last = end == std::string::npos;
+    while (start < all.size()) {
+        size_t end = all.find('\n', start);
+        const bool last = end == std::string_view::npos;
         if (last) {
-            end = text.size();
+            end = all.size();
         }
-        std::string raw = text.substr(start, end - start);
-        std::string ending = last ? "" : "\n";
+        std::string_view raw = all.substr(start, end - start);
+        const char* ending = last ? "" : "\n";
         if (!last && !raw.empty() && raw.back() == '\r') {
-            raw.pop_back();
+            raw.remove_suffix(1);
             ending = "\r\n";
         }
         if (first && !last) {
@@ -110,19 +122,19 @@ void TIniStore::Parse(const std::string& text) {
         first = false;
         start = end + 1;
 
-        const std::string trimmed = Trim(raw);
+        const std::string_view trimmed = Trim(raw);
         if (trimmed.size() >= 2 && trimmed.front() == '[' &&
-            trimmed.find(']') != std::string::npos) {
+            trimmed.find(']') != std::string_view::npos) {
             Block block;
             block.name = Trim(trimmed.substr(1, trimmed.rfind(']') - 1));
-            block.lines.push_back(Line{raw, {}, {}, ending});
+            block.lines.push_back(Line{std::string(raw), {}, {}, ending});
             blocks_.push_back(std::move(block));
             continue;
         }
-        Line line{raw, {}, {}, ending};
+        Line line{std::string(raw), {}, {}, ending};
         const size_t eq = trimmed.find('=');
-        if (!trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#' && eq != std::string::npos &&
-            eq > 0) {
+        if (!trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#' &&
+            eq != std::string_view::npos && eq > 0) {
             line.key = Trim(trimmed.substr(0, eq));
             line.value = Trim(trimmed.substr(eq + 1));
         }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -186,15 +187,27 @@ class FieldDecoder {
   public:
     QString operator()(const char* data, qsizetype size) {
         const QByteArrayView bytes(data, size);
-        for (const char c : bytes) {
-            if (static_cast<unsigned char>(c) >= 0x80) {
-                return Decode(bytes);
-            }
-        }
-        return QString::fromLatin1(bytes);
+        return IsAscii(data, size) ? QString::fromLatin1(bytes) : Decode(bytes);
     }
 
   private:
+    // Eight bytes at a time: the check runs over every field of every file loaded.
+    static bool IsAscii(const char* data, qsizetype size) {
+        qsizetype i = 0;
+        for (; i + 8 <= size; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, sizeof word);
+            if (word & 0x8080808080808080u) {
+                return false;
+            }
+        }
+        unsigned char high = 0;
+        for (; i < size; ++i) {
+            high |= static_cast<unsigned char>(data[i]);
+        }
+        return high < 0x80;
+    }
+
     QString Decode(QByteArrayView bytes) {
         if (!decoder_) {
             decoder_.emplace("GB18030");
@@ -227,11 +240,11 @@ std::vector<SettingsKeyLine> ParseSettingsFile(const QByteArray& file) {
             continue;
         }
         auto scan = [&](qsizetype from, char stop) {
-            qsizetype i = from;
-            while (i < end && data[i] != stop) {
-                ++i;
+            if (from >= end) {
+                return end;
             }
-            return i;
+            const void* at = std::memchr(data + from, stop, static_cast<std::size_t>(end - from));
+            return at ? static_cast<qsizetype>(static_cast<const char*>(at) - data) : end;
         };
         const qsizetype keyEnd = scan(begin + 1, '=');
         if (keyEnd >= end) {

@@ -51,7 +51,8 @@ bool SameName(const std::string& a, const std::string& b) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (kFolded[static_cast<unsigned char>(a[i])] != kFolded[static_cast<unsigned char>(b[i])]) {
+        if (kFolded[static_cast<unsigned char>(a[i])] !=
+            kFolded[static_cast<unsigned char>(b[i])]) {
             return false;
         }
     }

@@ -15,9 +15,9 @@
 #include <cstring>
 #include <utility>
 
-#include "text/Gb18030.h"
 #include "datapath/DataFolder.h"
 #include "datapath/SettingsValues.h"
+#include "text/Gb18030.h"
 
 namespace zenta {
 

@@ -27,7 +27,7 @@ void OnSignal(int number) {
 
 }  // namespace
 
-QuitSignals::QuitSignals(QWidget* window) : QObject(window), window_(window) {
+QuitSignals::QuitSignals() {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) {
         return;
     }

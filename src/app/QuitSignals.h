@@ -8,15 +8,18 @@
 
 namespace zenta {
 
-// Turns SIGTERM, SIGINT and SIGHUP into a close of `window` on the event loop, and closes
-// it when the application is told to quit (end of the desktop session). One at a time.
+// Turns SIGTERM, SIGINT and SIGHUP into a close of the watched window on the event loop,
+// and closes it when the application is told to quit (end of the desktop session). Made
+// before the window: a signal that comes while the window is built waits for the loop.
+// One at a time.
 class QuitSignals : public QObject {
     Q_OBJECT
   public:
-    explicit QuitSignals(QWidget* window);
+    QuitSignals();
     ~QuitSignals() override;
     QuitSignals(const QuitSignals&) = delete;
     QuitSignals& operator=(const QuitSignals&) = delete;
+    void Watch(QWidget* window) { window_ = window; }
 
   private:
     void CloseWindow();

@@ -51,9 +51,12 @@ int main(int argc, char* argv[]) {
     TMainThreadDispatcher::SetDefault(&dispatcher);
     int rc = 0;
     {
+        // Taken before the window is built: building it writes the settings file, and a
+        // kill in that moment must still end in the final save, not the default death.
+        zenta::QuitSignals quitSignals;
         MainWindow window;
         const zenta::TCloseRequestWatch closeWatch(&window);
-        new zenta::QuitSignals(&window);
+        quitSignals.Watch(&window);
         window.show();
         rc = QApplication::exec();
     }

@@ -14,12 +14,13 @@ QString Program() {
     return QStringLiteral(ZENTA_APP_PATH);
 }
 
-// The settings file exists once the start-up has written it.
+// The settings file exists once the start-up has written it. Looked for every
+// millisecond, so a signal can come while the window is still being built.
 bool WaitForFile(const QString& path, int ms) {
     QElapsedTimer t;
     t.start();
     while (!QFile::exists(path) && t.elapsed() < ms) {
-        QTest::qWait(50);
+        QTest::qWait(1);
     }
     return QFile::exists(path);
 }

@@ -18,6 +18,7 @@
 #include "app/WindowLinks.h"
 #include "app/WindowState.h"
 #include "app/core/Messages.h"
+#include "datapath/ByteForms.h"
 #include "datapath/FileTexts.h"
 #include "datapath/ReceiveState.h"
 #include "datapath/SettingsValues.h"
@@ -33,6 +34,9 @@ constexpr qint64 kReceiveBudgetMs = 8;
 // Shortest time between two showings of received data in the receive window while
 // data pours in: re-wrapping, scrolling and painting cost far more than the append.
 constexpr int kMemoPaintMs = 100;
+// Received bytes reach the window at most this often unless packets are split: each
+// delivery wakes the window thread, and the window shows data only every kMemoPaintMs.
+constexpr int kReceiveHoldMs = kMemoPaintMs;
 
 }  // namespace
 
@@ -65,6 +69,16 @@ ReceivePanel::ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& wind
     });
     connect(view, &zenta::ReceiveView::clearRequested, this, &ReceivePanel::onClearClicked);
     window_.Port().OnRxChar = [this](TCustomComPort*, int count) { onRxChar(count); };
+    // Packets are told apart by the gaps between arrivals, so while they are split every
+    // arrival is delivered on its own. Otherwise a held delivery stays below the size that
+    // shows the conversion bar (a tty passes at most 4 KiB at a time), so an everyday
+    // stream never shows it; a flood still does.
+    const auto applyHold = [this](bool split) {
+        window_.Port().SetRxHold(split ? 0 : kReceiveHoldMs,
+                                 static_cast<int>(zenta::kDisplayProgressThreshold) - 4096);
+    };
+    connect(packetCheck, &QCheckBox::toggled, this, applyHold);
+    applyHold(packetCheck->isChecked());
 }
 
 ReceivePanel::~ReceivePanel() = default;

@@ -1,5 +1,6 @@
 #include "serial/PortCore.h"
 
+using zenta::MonotonicMs;
 using zenta::detail::TDeliverySlot;
 using zenta::detail::TLineWatcher;
 
@@ -51,6 +52,9 @@ void TComThread::Execute() {
     TComEvents collected;
     bool inFlight = false;
     bool clean = true;
+    // When received bytes were last handed over; -1: never, so the first goes at once.
+    int64_t lastRxHandMs = -1;
+    int holdTimeout = -1;
     for (;;) {
         {
             std::lock_guard lock(slot_->mutex);
@@ -59,7 +63,8 @@ void TComThread::Execute() {
             }
         }
         // Keeps draining the device while a delivery waits for the main thread.
-        const TComEvents seen = watcher_.Wait(&slot_->wake, -1);
+        const TComEvents seen = watcher_.Wait(&slot_->wake, holdTimeout);
+        holdTimeout = -1;
         slot_->ClearSignal();
         collected |= seen & mask_;
         {
@@ -83,6 +88,14 @@ void TComThread::Execute() {
         if (inFlight || collected.Empty()) {
             continue;
         }
+        holdTimeout = RxHoldLeft(collected, lastRxHandMs);
+        if (holdTimeout > 0) {
+            continue;
+        }
+        holdTimeout = -1;
+        if (collected.Contains(evRxChar)) {
+            lastRxHandMs = MonotonicMs();
+        }
         const TComEvents events = collected;
         collected = TComEvents();
         if (method_ == smNone) {
@@ -104,6 +117,20 @@ void TComThread::Execute() {
     }
     port_.core_->threadReads.store(false);
     alive_.store(false);
+}
+
+int TComThread::RxHoldLeft(TComEvents collected, int64_t lastRxHandMs) const {
+    const int hold = port_.core_->rxHoldMs.load();
+    // The 80 % mark only says that bytes pile up, which a hold lets them do.
+    TComEvents others = collected;
+    others.Exclude(evRxChar);
+    others.Exclude(evRx80Full);
+    if (hold <= 0 || lastRxHandMs < 0 || !others.Empty() ||
+        port_.core_->rx.Size() >= static_cast<std::size_t>(port_.core_->rxHoldBytes.load())) {
+        return 0;
+    }
+    const int64_t left = lastRxHandMs + hold - MonotonicMs();
+    return left > 0 ? static_cast<int>(left) : 0;
 }
 
 bool TComThread::Hand(TComEvents events) {

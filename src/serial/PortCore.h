@@ -135,6 +135,8 @@ struct TCustomComPort::TCore {
     // then only use the queue.
     std::atomic<bool> threadReads{false};
     std::atomic<bool> ownerReads{false};
+    std::atomic<int> rxHoldMs{0};
+    std::atomic<int> rxHoldBytes{TCustomComPort::kRxHoldBytes};
     bool ThreadDrains() const { return threadReads.load() && !ownerReads.load(); }
     std::atomic<std::thread::id> threadId{};
     std::unique_ptr<zenta::detail::TLineWatcher> watcher;
@@ -166,6 +168,8 @@ class TComThread {
   private:
     void Execute();
     bool Hand(TComEvents events);
+    // How long received bytes alone are still held back (0: hand them over now).
+    int RxHoldLeft(TComEvents collected, int64_t lastRxHandMs) const;
 
     TCustomComPort& port_;
     std::shared_ptr<zenta::detail::TDeliverySlot> slot_;

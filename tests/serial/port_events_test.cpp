@@ -333,3 +333,92 @@ TEST_F(PortEvents, WithoutRxCharTriggersTheEngineReadsForOnRxBuf) {
     EXPECT_EQ(rxChar, 0);
     EXPECT_EQ(port.InputCount(), 0);
 }
+
+TEST_F(PortEvents, AHoldGathersArrivalsYetLetsOtherEventsAndBigQueuesThrough) {
+    std::string got;
+    int calls = 0;
+    port.OnRxChar = [&](TCustomComPort* p, int n) {
+        ++calls;
+        std::string part;
+        p->ReadStr(part, n);
+        got += part;
+    };
+    int flags = 0;
+    port.OnRxFlag = [&](TCustomComPort*) { ++flags; };
+    port.SetEventChar('#');
+    // Far longer than any wait below: whatever arrives within these waits came early.
+    constexpr int kHoldBytes = 1000;
+    port.SetRxHold(60000, kHoldBytes);
+    port.Open();
+
+    // The first arrival after a quiet spell goes at once.
+    pty.Send("a");
+    ASSERT_TRUE(Pump([&] { return got == "a"; }));
+    EXPECT_EQ(calls, 1);
+
+    // Later arrivals wait ...
+    for (int i = 0; i < 5; ++i) {
+        pty.Send("b");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    dispatcher.PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(got, "a");
+    // ... until another event comes, which takes them along, in order.
+    pty.Send("c#");
+    ASSERT_TRUE(Pump([&] { return flags == 1 && got.size() == 8; }));
+    EXPECT_EQ(got, "abbbbbc#");
+
+    // A queue past the hold's size goes at once too; what comes after it waits again.
+    const std::string big(3 * kHoldBytes, 'z');
+    std::thread writer([&] { pty.Send(big); });
+    const bool most = Pump([&] { return got.size() >= 8 + kHoldBytes; });
+    writer.join();
+    ASSERT_TRUE(most) << got.size();
+    pty.Send("#");
+    ASSERT_TRUE(Pump([&] { return got.size() == 9 + big.size(); }));
+    EXPECT_EQ(got.substr(8), big + "#");
+
+    // Without a hold every arrival is delivered, at once.
+    port.SetRxHold(0);
+    const int before = calls;
+    pty.Send("d");
+    ASSERT_TRUE(Pump([&] { return got.back() == 'd'; }));
+    pty.Send("e");
+    ASSERT_TRUE(Pump([&] { return got.back() == 'e'; }));
+    EXPECT_EQ(calls, before + 2);
+}
+
+TEST_F(PortEvents, HeldBytesComeInFewDeliveriesOnceTheHoldEnds) {
+    std::string got;
+    int calls = 0;
+    port.OnRxChar = [&](TCustomComPort* p, int n) {
+        ++calls;
+        std::string part;
+        p->ReadStr(part, n);
+        got += part;
+    };
+    int full = 0;
+    port.OnRx80Full = [&](TCustomComPort*) { ++full; };
+    // The pieces pass the 80 % mark: that notice waits with them.
+    port.Buffer().SetInputSize(100);
+    port.SetRxHold(400);
+    port.Open();
+    std::string sent;
+    for (int i = 0; i < 20; ++i) {
+        sent += "line " + std::to_string(i) + "\r\n";
+    }
+    // Sent in pieces while this thread serves deliveries, as a window would.
+    std::thread writer([&] {
+        for (std::size_t at = 0; at < sent.size(); at += 8) {
+            pty.Send(sent.substr(at, 8));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    const bool all = Pump([&] { return got.size() == sent.size(); });
+    writer.join();
+    ASSERT_TRUE(all) << got.size();
+    EXPECT_EQ(got, sent);
+    // One at once, the rest after the hold (a stalled machine may split them once more).
+    EXPECT_LE(calls, 3);
+    EXPECT_GE(full, 1);
+}

@@ -83,9 +83,9 @@ short Session::Wait(short events, int timeoutMs) {
         }
         int slice = kTickMs;
         if (timeoutMs >= 0) {
+            // Rounded up: a wait of less than a millisecond rounded down to 0 would spin.
             const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             slice = static_cast<int>(std::clamp<long long>(left, 0, kTickMs));
         }
         pollfd fds[2] = {{master_, hangup_ ? short(0) : events, 0}, {wake_, POLLIN, 0}};

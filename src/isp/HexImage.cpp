@@ -12,13 +12,14 @@ namespace zenta::isp {
 
 namespace {
 constexpr std::uint32_t kBlock = 256;
-}
+constexpr std::size_t kFirstSize = 64 * 1024;
+}  // namespace
 
 void THexImage::Reset() {
-    if (bytes_.empty()) {
-        bytes_.assign(kImageCapacity, 0xFF);
+    if (used_.empty()) {
         used_.assign(kImageCapacity / kBlock, 0);
-        set_.assign(kImageCapacity, false);
+        bytes_.assign(kFirstSize, 0xFF);
+        set_.assign(kFirstSize, false);
     } else {
         std::fill_n(set_.begin(), length_, false);
         // Only offsets below the last length were ever written.
@@ -32,6 +33,15 @@ void THexImage::Reset() {
 }
 
 void THexImage::Store(std::uint32_t offset, std::uint8_t value) {
+    if (offset >= bytes_.size()) {
+        // Grown in whole blocks, doubling: filling all 10 MiB up front cost a small
+        // image's run more time than its parse.
+        const std::size_t want = (static_cast<std::size_t>(offset) / kBlock + 1) * kBlock;
+        const std::size_t size =
+            std::min<std::size_t>(kImageCapacity, std::max(want, bytes_.size() * 2));
+        bytes_.resize(size, 0xFF);
+        set_.resize(size, false);
+    }
     if (length_ == 0 || offset < lowest_) {
         lowest_ = offset;
     }

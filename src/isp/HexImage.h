@@ -29,13 +29,14 @@ struct ImageRange {
 };
 
 // The flash image the programmer writes: offset o holds the byte for kFlashBase + o.
-// The 10 MiB buffer is allocated on first use and kept; bytes no record sets are 0xFF,
-// the value of erased flash, so a partly filled block leaves the rest of it erased.
+// The buffer grows in whole blocks up to 10 MiB and is kept; bytes no record sets are
+// 0xFF, the value of erased flash, so a partly filled block leaves the rest of it erased.
 class THexImage {
   public:
     // Clears the previous image and parses `text` (Intel HEX records 00, 01, 02, 04).
     HexParseResult Parse(std::string_view text);
 
+    // Holds at least the first 64 KiB and every block of Ranges().
     const std::uint8_t* Data() const { return bytes_.data(); }
     // One past the highest offset a record set; 0 when none did.
     std::uint32_t Length() const { return length_; }

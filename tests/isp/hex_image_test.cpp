@@ -48,6 +48,25 @@ TEST(HexImage, RecordsPlaceDataRelativeToTheFlashBase) {
     EXPECT_EQ(image.Data()[0x101], 0xFF);
 }
 
+TEST(HexImage, DataAtTheTopOfTheWindowIsHeldAndALaterLoadErasesIt) {
+    THexImage image;
+    // The last 16 bytes of the 10 MiB window: the buffer grows to hold their block.
+    ASSERT_EQ(ParseExact(image, ":02000004089F53\n:04FFF000DEADBEEFD5\n").status, HexStatus::Ok);
+    const std::vector<ImageRange> ranges = image.Ranges();
+    ASSERT_EQ(ranges.size(), 1u);
+    EXPECT_EQ(ranges[0].offset, kImageCapacity - 256);
+    EXPECT_EQ(ranges[0].length, 256u);
+    const std::uint8_t* block = image.Data() + ranges[0].offset;
+    EXPECT_EQ(block[0], 0xFF);
+    EXPECT_EQ(block[0xF0], 0xDE);
+    EXPECT_EQ(block[0xF3], 0xEF);
+    EXPECT_EQ(block[0xFF], 0xFF);
+
+    ASSERT_EQ(ParseExact(image, std::string(kExt) + ":0100000009F6\n").status, HexStatus::Ok);
+    EXPECT_EQ(image.Data()[0], 0x09);
+    EXPECT_EQ(image.Data()[kImageCapacity - 16], 0xFF);  // kept, but erased
+}
+
 TEST(HexImage, BlocksWithDataMergeIntoRangesAndGapsAreSkipped) {
     THexImage image;
     // Bytes at 0x0800_0010, 0x0800_01FF, 0x0800_0200 and 0x0800_1000.

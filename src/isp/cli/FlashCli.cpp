@@ -115,6 +115,10 @@ class THeadless final : public IspPort, public IspEvents, public IspMessages, pu
     bool English() const override { return request_.english; }
     void Print(const std::string& text) override {
         ClearBar();
+        // Written in one go: stderr is unbuffered, and a write per character costs a
+        // system call each.
+        std::string out;
+        out.reserve(text.size());
         for (char c : text) {
             if (c == '\r') {
                 continue;
@@ -122,9 +126,10 @@ class THeadless final : public IspPort, public IspEvents, public IspMessages, pu
             if (c == '\n' && atLineStart_) {
                 continue;  // steps are lines: no empty ones
             }
-            std::fputc(c, err_);
+            out += c;
             atLineStart_ = c == '\n';
         }
+        std::fwrite(out.data(), 1, out.size(), err_);
         std::fflush(err_);
     }
     void MessageBox(const std::string& text) override {

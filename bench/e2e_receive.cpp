@@ -2,10 +2,11 @@
 // HEX display, with capture on; prints throughput, CPU time per MB and the largest gap
 // between two refresh ticks, beside the raw pseudo-terminal throughput of the same run.
 //
-// With a mode (text or hex) only that display runs, after the raw reader, and the
-// process's peak resident memory is printed: run one process per mode to compare them.
+// With a mode (text or hex of random bytes, or ascii: printable lines as text) only
+// that display runs, after the raw reader, and the process's peak resident memory is
+// printed: run one process per mode to compare them.
 //
-//   e2e_receive_bench [bytes [text|hex]]  (run with QT_QPA_PLATFORM=offscreen or on a display)
+//   e2e_receive_bench [bytes [text|hex|ascii]]  (run with QT_QPA_PLATFORM=offscreen or on a display)
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -115,17 +116,19 @@ double StatusMB(const char* field) {
     return kb < 0 ? -1 : static_cast<double>(kb) * 1024 / kMB;
 }
 
-void Window(qint64 bytes, bool hex, const QString& dir) {
+void Window(qint64 bytes, bool hex, const QString& dir, bool ascii = false) {
     MainWindow form;
     form.startTimer->stop();
     form.show();
     const e2e::StreamResult r =
-        e2e::StreamThroughWindow(form, bytes, hex, dir + "/capture.bin", 600000);
+        e2e::StreamThroughWindow(form, bytes, hex, dir + "/capture.bin", 600000,
+                                 ascii ? QStringLiteral("ascii") : QStringLiteral("random"));
     const double mb = static_cast<double>(r.captured) / kMB;
     std::printf(
         "%-12s: %7.1f MB/s  %.4f CPU s/MB  max tick gap %lld ms  (%lld of %lld bytes "
         "in %.2f s%s)\n",
-        hex ? "window HEX" : "window text", mb / r.seconds, r.cpuSeconds / mb,
+        ascii ? "window ASCII" : hex ? "window HEX" : "window text", mb / r.seconds,
+        r.cpuSeconds / mb,
         static_cast<long long>(r.maxTickGapMs), static_cast<long long>(r.captured),
         static_cast<long long>(bytes), r.seconds, r.complete ? "" : ", INCOMPLETE");
     std::fflush(stdout);
@@ -146,11 +149,15 @@ int main(int argc, char** argv) {
         IdleTicks();
     }
     RawPty(bytes);
-    if (mode != QLatin1String("hex")) {
-        Window(bytes, false, dir.path());
-    }
-    if (mode != QLatin1String("text")) {
-        Window(bytes, true, dir.path());
+    if (mode == QLatin1String("ascii")) {
+        Window(bytes, false, dir.path(), true);
+    } else {
+        if (mode != QLatin1String("hex")) {
+            Window(bytes, false, dir.path());
+        }
+        if (mode != QLatin1String("text")) {
+            Window(bytes, true, dir.path());
+        }
     }
     if (!mode.isEmpty()) {
         std::printf(

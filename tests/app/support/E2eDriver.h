@@ -193,15 +193,16 @@ struct StreamResult {
     qint64 maxTickGapMs = 0;  // largest gap between two refresh ticks
 };
 
-// Streams `bytes` of a random pattern from devsim into the window with capture on
-// and waits until the capture file holds them all; then closes the port.
+// Streams `bytes` of a devsim pattern (random bytes unless told) into the window with
+// capture on and waits until the capture file holds them all; then closes the port.
 inline StreamResult StreamThroughWindow(MainWindow& form, qint64 bytes, bool hex,
-                                        const QString& capturePath, int timeoutMs) {
+                                        const QString& capturePath, int timeoutMs,
+                                        const QString& pattern = QStringLiteral("random")) {
     StreamResult r;
     QFile::remove(capturePath);
     Devsim sim;
     if (!sim.Start({QStringLiteral("stream"), QStringLiteral("--bytes"), QString::number(bytes),
-                    QStringLiteral("--pattern"), QStringLiteral("random"),
+                    QStringLiteral("--pattern"), pattern,
                     QStringLiteral("--wait-open"), QStringLiteral("--quiet")})) {
         return r;
     }

@@ -6,7 +6,8 @@
 // that display runs, after the raw reader, and the process's peak resident memory is
 // printed: run one process per mode to compare them.
 //
-//   e2e_receive_bench [bytes [text|hex|ascii]]  (run with QT_QPA_PLATFORM=offscreen or on a display)
+//   e2e_receive_bench [bytes [text|hex|ascii]]
+//   (run with QT_QPA_PLATFORM=offscreen or on a display)
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -127,10 +128,12 @@ void Window(qint64 bytes, bool hex, const QString& dir, bool ascii = false) {
     std::printf(
         "%-12s: %7.1f MB/s  %.4f CPU s/MB  max tick gap %lld ms  (%lld of %lld bytes "
         "in %.2f s%s)\n",
-        ascii ? "window ASCII" : hex ? "window HEX" : "window text", mb / r.seconds,
-        r.cpuSeconds / mb,
-        static_cast<long long>(r.maxTickGapMs), static_cast<long long>(r.captured),
-        static_cast<long long>(bytes), r.seconds, r.complete ? "" : ", INCOMPLETE");
+        ascii ? "window ASCII"
+        : hex ? "window HEX"
+              : "window text",
+        mb / r.seconds, r.cpuSeconds / mb, static_cast<long long>(r.maxTickGapMs),
+        static_cast<long long>(r.captured), static_cast<long long>(bytes), r.seconds,
+        r.complete ? "" : ", INCOMPLETE");
     std::fflush(stdout);
 }
 

@@ -202,8 +202,8 @@ inline StreamResult StreamThroughWindow(MainWindow& form, qint64 bytes, bool hex
     QFile::remove(capturePath);
     Devsim sim;
     if (!sim.Start({QStringLiteral("stream"), QStringLiteral("--bytes"), QString::number(bytes),
-                    QStringLiteral("--pattern"), pattern,
-                    QStringLiteral("--wait-open"), QStringLiteral("--quiet")})) {
+                    QStringLiteral("--pattern"), pattern, QStringLiteral("--wait-open"),
+                    QStringLiteral("--quiet")})) {
         return r;
     }
     panel_widgets::SetChecked(form.receive->hexDisplayCheck, hex);

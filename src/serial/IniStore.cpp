@@ -16,26 +16,26 @@
 
 namespace {
 
+// ASCII white space only: in a single-byte locale isspace() also takes 0xA0, a valid
+// second byte of a GBK character.
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 std::string_view Trim(std::string_view text) {
     size_t b = 0;
     size_t e = text.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) {
+    while (b < e && IsBlank(text[b])) {
         ++b;
     }
-    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) {
+    while (e > b && IsBlank(text[e - 1])) {
         --e;
     }
     return text.substr(b, e - b);
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-// ASCII letters folded to upper case by table: names are compared on every read and write.
+// ASCII letters folded to upper case by table: names are compared on every read and
+// write, and the C library's toupper follows the user's locale.
 constexpr std::array<unsigned char, 256> kFolded = [] {
     std::array<unsigned char, 256> t{};
     for (int c = 0; c < 256; ++c) {
@@ -43,6 +43,13 @@ constexpr std::array<unsigned char, 256> kFolded = [] {
     }
     return t;
 }();
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(kFolded[static_cast<unsigned char>(c)]);
+    }
+    return text;
+}
 
 // Names compare without case, as the stored files were written; no copies, since every
 // read and write looks a name up.

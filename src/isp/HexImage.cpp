@@ -34,8 +34,8 @@ void THexImage::Reset() {
 
 void THexImage::Store(std::uint32_t offset, std::uint8_t value) {
     if (offset >= bytes_.size()) {
-        // Grown in whole blocks, doubling: filling all 10 MiB up front cost a small
-        // image's run more time than its parse.
+        // Grown in whole blocks, doubling: filling all 10 MiB up front touched every
+        // page of it for any image, however small.
         const std::size_t want = (static_cast<std::size_t>(offset) / kBlock + 1) * kBlock;
         const std::size_t size =
             std::min<std::size_t>(kImageCapacity, std::max(want, bytes_.size() * 2));

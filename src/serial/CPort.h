@@ -230,7 +230,6 @@ class TCustomComPort {
     // saves most of its wake-ups. 0 ms (the default) delivers every arrival. Kept across
     // close and open; a change takes effect at the next arrival.
     void SetRxHold(int ms, int maxBytes = kRxHoldBytes);
-    int RxHoldMs() const;
     static constexpr int kRxHoldBytes = 64 * 1024;
 
     // One event each; a delivery calls them (raising 10 or 11 as the queries do).

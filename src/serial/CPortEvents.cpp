@@ -406,10 +406,6 @@ void TCustomComPort::SetRxHold(int ms, int maxBytes) {
     core_->rxHoldMs.store(std::max(0, ms));
 }
 
-int TCustomComPort::RxHoldMs() const {
-    return core_->rxHoldMs.load();
-}
-
 bool TCustomComPort::ServeInput(int timeoutMs) {
     if (!connected_ || !core_->watcher || !core_->ownerReads.load()) {
         throw EComPort(CError_WaitFailed);

@@ -27,6 +27,15 @@ struct PortEvents : ::testing::Test {
         TCustomComPort::ExceptionHandler = nullptr;
     }
     bool Pump(const std::function<bool()>& pred) { return dispatcher.PumpUntil(pred, 5000); }
+    // Each delivery reads what it reports into `got`, and is counted.
+    void CollectDeliveries(std::string& got, int& calls) {
+        port.OnRxChar = [&got, &calls](TCustomComPort* p, int n) {
+            ++calls;
+            std::string part;
+            p->ReadStr(part, n);
+            got += part;
+        };
+    }
 };
 
 }  // namespace
@@ -337,12 +346,7 @@ TEST_F(PortEvents, WithoutRxCharTriggersTheEngineReadsForOnRxBuf) {
 TEST_F(PortEvents, AHoldGathersArrivalsYetLetsOtherEventsAndBigQueuesThrough) {
     std::string got;
     int calls = 0;
-    port.OnRxChar = [&](TCustomComPort* p, int n) {
-        ++calls;
-        std::string part;
-        p->ReadStr(part, n);
-        got += part;
-    };
+    CollectDeliveries(got, calls);
     int flags = 0;
     port.OnRxFlag = [&](TCustomComPort*) { ++flags; };
     port.SetEventChar('#');
@@ -391,12 +395,7 @@ TEST_F(PortEvents, AHoldGathersArrivalsYetLetsOtherEventsAndBigQueuesThrough) {
 TEST_F(PortEvents, HeldBytesComeInFewDeliveriesOnceTheHoldEnds) {
     std::string got;
     int calls = 0;
-    port.OnRxChar = [&](TCustomComPort* p, int n) {
-        ++calls;
-        std::string part;
-        p->ReadStr(part, n);
-        got += part;
-    };
+    CollectDeliveries(got, calls);
     int full = 0;
     port.OnRx80Full = [&](TCustomComPort*) { ++full; };
     // The pieces pass the 80 % mark: that notice waits with them.

@@ -3,6 +3,7 @@
 // (the port, the receive state, the language, the settings file) and runs start-up,
 // the refresh tick and shutdown. Each panel owns its controls and handlers.
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -168,8 +169,12 @@ class MainWindow : public QWidget, public WindowLinks {
     // Work that changes the status bar on its own: the tick must keep running.
     bool RefreshNeeded() const;
 
+    void RefreshAfterDelivery();
+
+    static constexpr int kRefreshMs = 100;
     std::unique_ptr<TMainThreadDispatcher> dispatcher_;
     int refreshTick_ = 0;
+    QElapsedTimer sinceRefresh_;
     // Ticks in a row with nothing going on; start-up gets a few seconds of ticks.
     int quietTicks_ = -30;
     // Receive count the real-time chart last showed.

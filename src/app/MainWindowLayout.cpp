@@ -94,7 +94,7 @@ void MainWindow::BuildRegions() {
     sidePages->addTab(programmerPage, QStringLiteral("stm32ISP"));
 
     refreshTimer = Named(new QTimer(this), "refreshTimer");
-    refreshTimer->setInterval(100);
+    refreshTimer->setInterval(kRefreshMs);
     startTimer = Named(new QTimer(this), "startTimer");
     startTimer->setInterval(300);
     startTimer->setSingleShot(true);

@@ -29,6 +29,9 @@ namespace {
 
 // A large burst is read in slices of this size ...
 constexpr int kReceiveSlice = 64 * 1024;
+// A smaller delivery, what a steady stream brings over a hold period, is read in slices
+// below the size that shows the conversion bar: the bar is for the bursts of a flood.
+constexpr int kHeldSlice = static_cast<int>(zenta::kDisplayProgressThreshold) - 1;
 // ... until this much time is spent; then the event loop gets its turn.
 constexpr qint64 kReceiveBudgetMs = 8;
 // Shortest time between two showings of received data in the receive window while
@@ -70,12 +73,9 @@ ReceivePanel::ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& wind
     connect(view, &zenta::ReceiveView::clearRequested, this, &ReceivePanel::onClearClicked);
     window_.Port().OnRxChar = [this](TCustomComPort*, int count) { onRxChar(count); };
     // Packets are told apart by the gaps between arrivals, so while they are split every
-    // arrival is delivered on its own. Otherwise a held delivery stays below the size that
-    // shows the conversion bar (a tty passes at most 4 KiB at a time), so an everyday
-    // stream never shows it; a flood still does.
+    // arrival is delivered on its own.
     const auto applyHold = [this](bool split) {
-        window_.Port().SetRxHold(split ? 0 : kReceiveHoldMs,
-                                 static_cast<int>(zenta::kDisplayProgressThreshold) - 4096);
+        window_.Port().SetRxHold(split ? 0 : kReceiveHoldMs);
     };
     connect(packetCheck, &QCheckBox::toggled, this, applyHold);
     applyHold(packetCheck->isChecked());
@@ -162,17 +162,30 @@ void ReceivePanel::ReceiveWaiting(int count, bool newEvent) {
     QElapsedTimer spent;
     spent.start();
     bool first = newEvent;
+    const int slice = count < kReceiveSlice ? kHeldSlice : kReceiveSlice;
+    // The slices of one delivery reach the window as one piece: it shows them together.
+    batching_ = true;
     while (count > 0) {
-        const int got = ReceiveChunk(std::min(count, kReceiveSlice), first);
+        const int got = ReceiveChunk(std::min(count, slice), first);
         if (got <= 0) {
-            return;
+            break;
         }
         first = false;
         count -= got;
         if (count > 0 && spent.elapsed() >= kReceiveBudgetMs) {
             ScheduleReceiveRest();
-            return;
+            break;
         }
+    }
+    batching_ = false;
+    ShowBatch();
+}
+
+void ReceivePanel::ShowBatch() {
+    if (!batch_.empty()) {
+        view->appendReceived(QByteArrayView(batch_.data(), static_cast<qsizetype>(batch_.size())),
+                             0, batchHex_);
+        batch_.clear();
     }
 }
 
@@ -212,8 +225,13 @@ int ReceivePanel::ReceiveChunk(int count, bool packetDecision) {
     };
     const zenta::ReceiveOutput out = window_.Received().OnChunk(in);
     if (out.trimmed) {
+        batch_.clear();
         ShowKeptText();
+    } else if (batching_ && out.headerSize == 0 && (batch_.empty() || batchHex_ == in.hexDisplay)) {
+        batch_ += out.display;
+        batchHex_ = in.hexDisplay;
     } else if (!out.display.empty()) {
+        ShowBatch();
         view->appendReceived(
             QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())),
             static_cast<qsizetype>(out.headerSize), in.hexDisplay);

@@ -83,6 +83,7 @@ class ReceivePanel : public QObject {
     void ReceiveWaiting(int count, bool newEvent);
     void CaptureChunk(const std::string& chunk);
     void ScheduleReceiveRest();
+    void ShowBatch();
     void ShowProgress(int event, int percent);
 
     WindowLinks& window_;
@@ -91,6 +92,10 @@ class ReceivePanel : public QObject {
     zenta::LineStamper captureStamper_;
     // The rest of a large burst is to be read from the event loop.
     bool restScheduled_ = false;
+    // Display text of the slices read so far in one delivery, and its form.
+    bool batching_ = false;
+    std::string batch_;
+    bool batchHex_ = false;
     // Value of the last step of the running conversion.
     int progressStep_ = 0;
     // Hides the conversion progress bar a little after the last long conversion.

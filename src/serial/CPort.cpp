@@ -253,6 +253,8 @@ TRxSettings RxSettingsOf(const TCustomComPort& port) {
     s.eventChar = port.EventChar();
     const int32_t size = port.Buffer().InputSize();
     s.fullMark = size > 0 ? static_cast<std::size_t>(size) * 8 / 10 : 0;
+    s.bitRate =
+        port.BaudRate() == brCustom ? port.CustomBaudRate() : BaudRateValue(port.BaudRate());
     return s;
 }
 

@@ -222,13 +222,16 @@ class TCustomComPort {
     // Raises 21 when closed or not in owner reads.
     bool ServeInput(int timeoutMs);
     // Received bytes are delivered at most once every ms: bytes that come sooner after the
-    // last delivery wait in the queue (the event thread still drains the device) and go
-    // with the next one, and so does the 80 % mark they pass. A lone arrival after a quiet
-    // spell goes at once; other events, and a queue of maxBytes or more, are delivered at
-    // once and take the waiting bytes along.
+    // last delivery wait in the device's driver and go with the next one, and so do the
+    // flag character and the 80 % mark found in them. The event thread reads them when the
+    // hold ends, or sooner if the driver could otherwise fill up at the port's bit rate. A
+    // lone arrival after a quiet spell goes at once; line, modem and error events, and a
+    // queue of maxBytes or more when it is read, are delivered at once and take the
+    // waiting bytes along.
     // Each delivery wakes the main thread, so an owner that shows data at a frame rate
-    // saves most of its wake-ups. 0 ms (the default) delivers every arrival. Kept across
-    // close and open; a change takes effect at the next arrival.
+    // saves most of its wake-ups, and the event thread sleeps through the hold. 0 ms (the
+    // default) delivers every arrival. Kept across close and open; a change takes effect
+    // at the next arrival.
     void SetRxHold(int ms, int maxBytes = kRxHoldBytes);
     static constexpr int kRxHoldBytes = 64 * 1024;
 

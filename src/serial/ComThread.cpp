@@ -62,8 +62,9 @@ void TComThread::Execute() {
                 break;
             }
         }
-        // Keeps draining the device while a delivery waits for the main thread.
-        const TComEvents seen = watcher_.Wait(&slot_->wake, holdTimeout);
+        // Keeps draining the device while a delivery waits for the main thread; while
+        // received bytes are held back they are read once, when the hold ends.
+        const TComEvents seen = watcher_.Wait(&slot_->wake, holdTimeout, holdTimeout > 0);
         holdTimeout = -1;
         slot_->ClearSignal();
         collected |= seen & mask_;

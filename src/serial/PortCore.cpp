@@ -197,11 +197,27 @@ TComEvents TLineWatcher::Poll() {
     return ev;
 }
 
-TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs) {
+int TLineWatcher::HoldRoomMs(int32_t bitRate) {
+    // Seven bits a byte is the shortest frame (5 data bits, a start and a stop bit).
+    const int64_t bytesPerSecond = std::max<int64_t>(bitRate, 1) / 7 + 1;
+    return static_cast<int>(std::clamp<int64_t>(kHoldRoom * 1000 / bytesPerSecond, 1, 1000));
+}
+
+TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs, bool holdInput) {
     // A lost device is not watched any more, so the thread sleeps until it is stopped.
-    const bool watchInput =
+    bool watchInput =
         !lost_.load() && !ownerReads_.load() && rx_.Size() < kQueueCap && device_.IsOpen();
     int timeout = timeoutMs;
+    const bool held = watchInput && holdInput && timeoutMs > 0;
+    if (held) {
+        int32_t bitRate = 0;
+        {
+            std::lock_guard lock(settingsMutex_);
+            bitRate = settings_.bitRate;
+        }
+        timeout = std::min(timeout, HoldRoomMs(bitRate));
+        watchInput = false;
+    }
     const bool recentTx = lastTxEmptyMs_ >= 0 && MonotonicMs() - lastTxEmptyMs_ < kTxQuietMs;
     const bool tick = !lost_.load() && (modemLines_ || counters_ || recentTx);
     if (tick) {
@@ -218,7 +234,10 @@ TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs) {
     untimed_.store(false);
 
     TComEvents ev;
-    if (watchInput) {
+    if (held) {
+        // A hang-up shows in the read as it would in the wait.
+        ev = Drain();
+    } else if (watchInput) {
         ev = DrainAfter(r);
     }
     ev |= Poll();

@@ -35,6 +35,7 @@ struct TRxSettings {
     bool discardNull = false;
     char eventChar = 0;
     std::size_t fullMark = 819;  // 80 % of the input size
+    int32_t bitRate = 9600;
 };
 
 // Wakes the event thread; also carries the hand-over to the main thread.
@@ -71,8 +72,10 @@ class TLineWatcher {
     // Reads what the device holds now, without waiting. Returns the events it caused.
     TComEvents Drain();
     // Waits for the device or wake (or timeoutMs, < 0 none), then drains and checks lines.
-    // wake is only watched, never reset. Returns the events seen, all kinds.
-    TComEvents Wait(const TWakeEvent* wake, int timeoutMs);
+    // wake is only watched, never reset. Returns the events seen, all kinds. With
+    // holdInput, arrivals do not end the wait: the device is drained once at its end,
+    // which comes early enough that the driver's buffer cannot fill at the bit rate.
+    TComEvents Wait(const TWakeEvent* wake, int timeoutMs, bool holdInput = false);
     // The owner's side of owner reads: waits for input only, then drains it.
     TComEvents WaitInput(int timeoutMs);
     // Flushes the device and, for input, empties the queue, with no read in between: a
@@ -89,6 +92,11 @@ class TLineWatcher {
     // briefly slower than the line cost memory (the queue's buffer briefly holds up to
     // three times its bytes while it grows).
     static constexpr std::size_t kQueueCap = 16u << 20;
+    // Bytes a held wait lets pile up in the driver at most (a tty driver keeps well over
+    // 64 KiB before it drops any).
+    static constexpr int64_t kHoldRoom = 16 * 1024;
+    // How long input may go unread at this bit rate before kHoldRoom bytes wait.
+    static int HoldRoomMs(int32_t bitRate);
     // A writer wakes the watcher only when it sleeps without a time limit; otherwise the
     // watcher notices the pending output at its next tick.
     bool SleepsUntimed() const { return untimed_.load(); }

@@ -178,8 +178,11 @@ void ReceiveView::appendReceived(QByteArrayView display, qsizetype headerBytes, 
     // for one large piece. Only the scroll bar and the paint wait for the period to end.
     constexpr std::size_t kLayOutAbove = 64 * 1024;
     if (holdMs_ > 0) {
+        // Deliveries held for a period themselves come a little early or late: within a
+        // quarter of the period they are shown at once rather than with a wake of their own.
+        const qint64 due = holdMs_ - holdMs_ / 4;
         const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : holdMs_;
-        if (holdTimer_.isActive() || since < holdMs_) {
+        if (holdTimer_.isActive() || since < due) {
             convert(display, headerBytes, hexDisplay);
             if (pending_.size() >= kLayOutAbove) {
                 layOutHeld();

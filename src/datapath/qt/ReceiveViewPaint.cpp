@@ -274,11 +274,37 @@ bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB
     return true;
 }
 
-// The glyphs composeRow left out, drawn as paintRow draws them.
+// The glyphs composeRow left out, drawn as paintRow draws them. ASCII glyphs in one
+// colour go out in one run: it draws them one by one in the same order.
 void ReceiveView::drawOver(QPainter& p, int y) {
     const char16_t* t = text_.text().data();
     const qreal baseline = y + cells_.ascent();
+    QVarLengthArray<quint32, 64> glyphs;
+    QVarLengthArray<QPointF, 64> places;
+    QRgb runPen = 0;
+    auto drawRun = [&] {
+        if (glyphs.isEmpty())
+            return;
+        p.setPen(QColor::fromRgba(runPen));
+        QGlyphRun run;
+        run.setRawFont(asciiFont_);
+        run.setRawData(glyphs.constData(), places.constData(), static_cast<int>(glyphs.size()));
+        p.drawGlyphRun(QPointF(0, 0), run);
+        glyphs.clear();
+        places.clear();
+    };
     for (const DrawOver& d : drawOver_) {
+        const char16_t c = t[d.offset];
+        // Bold glyphs are drawn twice each, as in a drawn row.
+        if (d.how == CellAtlas::Draw::Glyph && !d.bold && c < 0x80 && asciiGlyphs_[c] != 0) {
+            if (!glyphs.isEmpty() && runPen != d.fg)
+                drawRun();
+            runPen = d.fg;
+            glyphs.append(asciiGlyphs_[c]);
+            places.append(QPointF(cellX(d.col), baseline));
+            continue;
+        }
+        drawRun();
         p.setPen(QColor::fromRgba(d.fg));
         if (d.how == CellAtlas::Draw::Glyph &&
             drawAsciiRun(p, t + d.offset, 1, d.col, baseline, d.bold)) {
@@ -290,6 +316,7 @@ void ReceiveView::drawOver(QPainter& p, int y) {
         if (d.bold)
             p.drawText(QPointF(x + 1, baseline), piece);
     }
+    drawRun();
 }
 
 void ReceiveView::prepareAscii() {

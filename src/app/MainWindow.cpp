@@ -389,7 +389,7 @@ void MainWindow::RefreshAfterDelivery() {
         return;
     }
     onRefreshTimer();
-    refreshTimer->start(kRefreshMs * 3 / 2);
+    refreshTimer->start(kRefreshMs * 5 / 2);
 }
 
 bool MainWindow::RefreshNeeded() const {

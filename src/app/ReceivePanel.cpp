@@ -37,9 +37,6 @@ constexpr qint64 kReceiveBudgetMs = 8;
 // Shortest time between two showings of received data in the receive window while
 // data pours in: re-wrapping, scrolling and painting cost far more than the append.
 constexpr int kMemoPaintMs = 100;
-// Received bytes reach the window at most this often unless packets are split: each
-// delivery wakes the window thread, and the window shows data only every kMemoPaintMs.
-constexpr int kReceiveHoldMs = kMemoPaintMs;
 
 }  // namespace
 
@@ -74,11 +71,13 @@ ReceivePanel::ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& wind
     window_.Port().OnRxChar = [this](TCustomComPort*, int count) { onRxChar(count); };
     // Packets are told apart by the gaps between arrivals, so while they are split every
     // arrival is delivered on its own.
-    const auto applyHold = [this](bool split) {
-        window_.Port().SetRxHold(split ? 0 : kReceiveHoldMs);
+    // Otherwise they come as often as the window shows them.
+    const auto applyHold = [this] {
+        window_.Port().SetRxHold(packetCheck->isChecked() ? 0 : view->appendPeriodMs());
     };
     connect(packetCheck, &QCheckBox::toggled, this, applyHold);
-    applyHold(packetCheck->isChecked());
+    connect(view, &zenta::ReceiveView::appendPeriodChanged, this, applyHold);
+    applyHold();
 }
 
 ReceivePanel::~ReceivePanel() = default;

@@ -62,6 +62,7 @@ class ReceiveViewTest : public QObject {
     void incrementalLayoutMatchesFreshLayout();
     void followsEndOnlyWhenShowingIt();
     void heldAppendsKeepOrderAndShowLater();
+    void textTooFastToReadDoublesTheAppendPeriod();
     void scrollBarAtEndRepaintsOnlyWhenItsLookChanges();
     void mouseSelectionCopiesExactText();
     void typingReportsKeysAndEdits();
@@ -419,6 +420,32 @@ void ReceiveViewTest::heldAppendsKeepOrderAndShowLater() {
     QVERIFY(w.verticalScrollBar()->maximum() > 0);
     QCOMPARE(w.verticalScrollBar()->value(), w.verticalScrollBar()->maximum());
     QVERIFY(w.toPlainText().endsWith(QStringLiteral("row\nrow\n")));
+}
+
+void ReceiveViewTest::textTooFastToReadDoublesTheAppendPeriod() {
+    ReceiveView v;
+    v.resize(300, 120);
+    v.show();
+    v.setAppendHoldMs(40);
+    QSignalSpy changes(&v, &ReceiveView::appendPeriodChanged);
+    QCOMPARE(v.appendPeriodMs(), 40);
+    // More than a page of new rows in one showing: the period doubles ...
+    v.appendBytes(QByteArray("row\r\n").repeated(50));
+    QCOMPARE(v.appendPeriodMs(), 80);
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes.at(0).at(0).toInt(), 80);
+    // ... and stays while the text races on; a showing of a few rows restores it.
+    v.appendBytes(QByteArray("row\r\n").repeated(50));
+    QTRY_COMPARE(v.lineCount(), 101);
+    QCOMPARE(v.appendPeriodMs(), 80);
+    v.appendBytes(QByteArray("slow\r\n"));
+    QTRY_COMPARE(v.appendPeriodMs(), 40);
+    QCOMPARE(changes.size(), 2);
+    // A replacement starts the count afresh: a long text set at once is not a race.
+    v.setPlainText(QString(QStringLiteral("x\n")).repeated(500));
+    v.appendBytes(QByteArray("one\r\n"));
+    QTRY_VERIFY(v.toPlainText().endsWith(QStringLiteral("one\n")));
+    QCOMPARE(v.appendPeriodMs(), 40);
 }
 
 namespace {

@@ -180,15 +180,16 @@ void ReceiveView::appendReceived(QByteArrayView display, qsizetype headerBytes, 
     if (holdMs_ > 0) {
         // Deliveries held for a period themselves come a little early or late: within a
         // quarter of the period they are shown at once rather than with a wake of their own.
-        const qint64 due = holdMs_ - holdMs_ / 4;
-        const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : holdMs_;
+        const qint64 period = appendPeriodMs();
+        const qint64 due = period - period / 4;
+        const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : period;
         if (holdTimer_.isActive() || since < due) {
             convert(display, headerBytes, hexDisplay);
             if (pending_.size() >= kLayOutAbove) {
                 layOutHeld();
             }
             if (!holdTimer_.isActive()) {
-                holdTimer_.start(static_cast<int>(holdMs_ - since));
+                holdTimer_.start(static_cast<int>(period - since));
             }
             return;
         }
@@ -199,6 +200,19 @@ void ReceiveView::appendReceived(QByteArrayView display, qsizetype headerBytes, 
     convert(display, headerBytes, hexDisplay);
     if (addPending()) {
         showAdded(follow);
+        notePace();
+    }
+}
+
+void ReceiveView::notePace() {
+    const std::size_t rows = text_.rowCount();
+    const bool racing = rows > rowsShown_ + static_cast<std::size_t>(visibleRowCount());
+    rowsShown_ = rows;
+    if (racing != racing_) {
+        racing_ = racing;
+        if (holdMs_ > 0) {
+            emit appendPeriodChanged(appendPeriodMs());
+        }
     }
 }
 
@@ -346,6 +360,7 @@ void ReceiveView::showHeld() {
     laidOut_ = false;
     lastShown_.start();
     showAdded(laidOutFollow_);
+    notePace();
 }
 
 void ReceiveView::appendText(const QString& text) {
@@ -403,6 +418,7 @@ void ReceiveView::setUnits(std::u16string_view units, bool parse) {
         text_.setText(units, u'\r');
     }
     pendingStyle_ = styles_.at(text_.size());
+    rowsShown_ = text_.rowCount();
     lineStart_ = text_.size() == 0 || text_.text().back() == u'\n';
     anchor_ = caret_ = text_.size();
     const LookHold hold(verticalScrollBar());

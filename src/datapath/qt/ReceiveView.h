@@ -70,7 +70,11 @@ class ReceiveView : public QAbstractScrollArea {
     // when that time is up: a fast stream then re-wraps, scrolls and paints once per
     // period instead of once per append. 0 (the default) shows every append at once.
     // Any other use of the view shows the kept bytes first, so nothing is reordered.
+    // While each showing brings more than a page of new rows (text too fast to read),
+    // the period doubles, and halves again once the stream slows down.
     void setAppendHoldMs(int ms);
+    // The period in force: the base one, or twice it while text races past.
+    int appendPeriodMs() const { return racing_ ? 2 * holdMs_ : holdMs_; }
     void appendText(const QString& text);
     // Replaces everything; the caret and the view go to the end.
     void setPlainText(const QString& text);
@@ -144,6 +148,8 @@ class ReceiveView : public QAbstractScrollArea {
     void keyTyped(int key, const QString& text, bool* consumed);
     // "Clear" chosen in the context menu; without a receiver the view clears itself.
     void clearRequested();
+    // appendPeriodMs() changed: a source that holds its data for the view follows it.
+    void appendPeriodChanged(int ms);
 
   protected:
     bool event(QEvent* event) override;
@@ -187,6 +193,8 @@ class ReceiveView : public QAbstractScrollArea {
     bool addUnits(QString text);
     bool addPending();
     void showAdded(bool follow);
+    // After received text was shown: doubles or restores the append period.
+    void notePace();
     void replaceSelection(std::u16string_view text);
     void deleteBackward();
     void deleteForward();
@@ -265,6 +273,10 @@ class ReceiveView : public QAbstractScrollArea {
     QTimer holdTimer_;
     QElapsedTimer lastShown_;
     int holdMs_ = 0;
+    // Rows there were when received text was last shown; whether that showing brought
+    // more than a page.
+    std::size_t rowsShown_ = 0;
+    bool racing_ = false;
     QString menuCopy_;
     QString menuCopyPlain_;
     QString menuSelectAll_;

@@ -375,8 +375,8 @@ void MainWindow::WakeRefresh() {
 
 // While data flows, the tick runs in the wake of the delivery that brought it, so the
 // window repaints the received text and the counts at once instead of twice a period.
-// The timer then waits longer than the engine holds received bytes, and takes over
-// when the deliveries stop.
+// The timer then waits longer than the port holds received bytes (up to 200 ms), and
+// takes over when the deliveries stop.
 void MainWindow::RefreshAfterDelivery() {
     // A programming run follows the timer's own ticks.
     if (tearingDown_ || ProgrammerRunning()) {
@@ -384,12 +384,15 @@ void MainWindow::RefreshAfterDelivery() {
         return;
     }
     quietTicks_ = std::min(quietTicks_, 0);
-    if (refreshTimer->isActive() && sinceRefresh_.isValid() &&
-        sinceRefresh_.elapsed() < kRefreshMs * 3 / 4) {
+    constexpr qint64 kFollowMs = kRefreshMs * 5 / 2;
+    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : kFollowMs;
+    if (refreshTimer->isActive() && since < kRefreshMs * 3 / 4) {
+        // Just refreshed by the timer: the next delivery takes over from it.
+        refreshTimer->start(static_cast<int>(kFollowMs - since));
         return;
     }
     onRefreshTimer();
-    refreshTimer->start(kRefreshMs * 5 / 2);
+    refreshTimer->start(static_cast<int>(kFollowMs));
 }
 
 bool MainWindow::RefreshNeeded() const {

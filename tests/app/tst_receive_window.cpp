@@ -205,6 +205,12 @@ class ReceiveWindowTest : public QObject {
         QCOMPARE(Text(), expected);
         QVERIFY(values.isEmpty());
         QVERIFY(form_->progressBar->isHidden());
+        // The counts follow the delivery itself, with the tick stopped.
+        form_->refreshTimer->stop();
+        Receive("tail");
+        QCOMPARE(form_->statusBar->PanelText(2),
+                 QStringLiteral("R:%1").arg(lines.size() + 4));
+        QVERIFY(form_->refreshTimer->isActive());
     }
 
     void refreshTickShowsCountsColoursAndHighlights() {

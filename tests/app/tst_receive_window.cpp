@@ -208,8 +208,7 @@ class ReceiveWindowTest : public QObject {
         // The counts follow the delivery itself, with the tick stopped.
         form_->refreshTimer->stop();
         Receive("tail");
-        QCOMPARE(form_->statusBar->PanelText(2),
-                 QStringLiteral("R:%1").arg(lines.size() + 4));
+        QCOMPARE(form_->statusBar->PanelText(2), QStringLiteral("R:%1").arg(lines.size() + 4));
         QVERIFY(form_->refreshTimer->isActive());
     }
 

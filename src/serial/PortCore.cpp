@@ -80,14 +80,19 @@ void TLineWatcher::MarkLost(int err) {
 }
 
 TComEvents TLineWatcher::Drain() {
+    std::size_t read = 0;
+    return Drain(read);
+}
+
+TComEvents TLineWatcher::Drain(std::size_t& read) {
     TComEvents ev;
     TRxSettings s;
     {
         std::lock_guard lock(settingsMutex_);
         s = settings_;
     }
-    std::size_t total = 0;
-    while (!lost_.load() && total < kDrainBudget && rx_.Size() < kQueueCap) {
+    read = 0;
+    while (!lost_.load() && read < kDrainBudget && rx_.Size() < kQueueCap) {
         std::lock_guard readLock(readMutex_);
         const long n = device_.Read(chunk_.data(), chunk_.size());
         if (n == 0) {
@@ -101,7 +106,7 @@ TComEvents TLineWatcher::Drain() {
             }
             break;
         }
-        total += static_cast<std::size_t>(n);
+        read += static_cast<std::size_t>(n);
         // A short read took all the device held: another read would only say so.
         const bool emptied = static_cast<std::size_t>(n) < chunk_.size();
         char* begin = chunk_.data();
@@ -208,16 +213,18 @@ TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs, bool holdIn
     bool watchInput =
         !lost_.load() && !ownerReads_.load() && rx_.Size() < kQueueCap && device_.IsOpen();
     int timeout = timeoutMs;
-    const bool held = watchInput && holdInput && timeoutMs > 0;
+    // A source that filled the driver within a few milliseconds is read as it comes.
+    const bool held = watchInput && holdInput && timeoutMs > 0 && heldCapMs_ >= kHeldMinMs;
     if (held) {
         int32_t bitRate = 0;
         {
             std::lock_guard lock(settingsMutex_);
             bitRate = settings_.bitRate;
         }
-        timeout = std::min(timeout, HoldRoomMs(bitRate));
+        timeout = std::min({timeout, HoldRoomMs(bitRate), heldCapMs_});
         watchInput = false;
     }
+    const int64_t waitStart = held ? MonotonicMs() : 0;
     const bool recentTx = lastTxEmptyMs_ >= 0 && MonotonicMs() - lastTxEmptyMs_ < kTxQuietMs;
     const bool tick = !lost_.load() && (modemLines_ || counters_ || recentTx);
     if (tick) {
@@ -235,10 +242,28 @@ TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs, bool holdIn
 
     TComEvents ev;
     if (held) {
-        // A hang-up shows in the read as it would in the wait.
-        ev = Drain();
+        // A tty read stops at its line buffer (4 KiB), short of what the driver holds:
+        // read until nothing is left. A hang-up shows in the reads as in the wait.
+        std::size_t total = 0;
+        std::size_t read = 0;
+        do {
+            ev |= Drain(read);
+            total += read;
+        } while (read > 0 && total < kDrainBudget && !lost_.load());
+        // The next held wait lasts as long as half the room takes to fill at this rate:
+        // a driver smaller than the room (a pseudo-terminal keeps 20 KiB) then still
+        // shows a source that filled it.
+        const int64_t waited = std::max<int64_t>(MonotonicMs() - waitStart, 1);
+        const int64_t cap =
+            waited * (kHoldRoom / 2) / static_cast<int64_t>(std::max<std::size_t>(total, 1));
+        heldCapMs_ = static_cast<int>(std::clamp<int64_t>(cap, 1, 1000));
     } else if (watchInput) {
-        ev = DrainAfter(r);
+        std::size_t read = 0;
+        ev = DrainAfter(r, read);
+        // Small arrivals again: held waits are worth trying again.
+        if (holdInput && heldCapMs_ < kHeldMinMs && read > 0 && read < kHoldRoom / 8) {
+            heldCapMs_ *= 2;
+        }
     }
     ev |= Poll();
     return ev;
@@ -248,16 +273,20 @@ TComEvents TLineWatcher::WaitInput(int timeoutMs) {
     if (lost_.load() || !device_.IsOpen()) {
         return {};
     }
-    return DrainAfter(device_.Wait(nullptr, true, false, timeoutMs));
+    std::size_t read = 0;
+    return DrainAfter(device_.Wait(nullptr, true, false, timeoutMs), read);
 }
 
-TComEvents TLineWatcher::DrainAfter(const TWaitResult& r) {
+TComEvents TLineWatcher::DrainAfter(const TWaitResult& r, std::size_t& read) {
     TComEvents ev;
+    read = 0;
     if (r.input || r.hangup) {
-        ev = Drain();
+        ev = Drain(read);
         if (r.hangup && !ev.Contains(evRxChar) && !lost_.load()) {
             MarkLost(r.hangupError);
-            ev |= Drain();
+            std::size_t more = 0;
+            ev |= Drain(more);
+            read += more;
         }
     }
     return ev;

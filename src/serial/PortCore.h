@@ -71,6 +71,8 @@ class TLineWatcher {
     void SetSettings(const TRxSettings& s);
     // Reads what the device holds now, without waiting. Returns the events it caused.
     TComEvents Drain();
+    // The same, telling how many bytes it read.
+    TComEvents Drain(std::size_t& read);
     // Waits for the device or wake (or timeoutMs, < 0 none), then drains and checks lines.
     // wake is only watched, never reset. Returns the events seen, all kinds. With
     // holdInput, arrivals do not end the wait: the device is drained once at its end,
@@ -93,8 +95,13 @@ class TLineWatcher {
     // three times its bytes while it grows).
     static constexpr std::size_t kQueueCap = 16u << 20;
     // Bytes a held wait lets pile up in the driver at most (a tty driver keeps well over
-    // 64 KiB before it drops any).
+    // 64 KiB before it drops any). A device faster than its bit rate says (USB CDC, a
+    // pseudo-terminal) loses nothing but is held up while the driver is full: held waits
+    // are shortened until each brings about half of this, and a source that fills it within
+    // kHeldMinMs is read as it comes.
     static constexpr int64_t kHoldRoom = 16 * 1024;
+    // Held waits shorter than this cost more wake-ups than reading input as it comes.
+    static constexpr int kHeldMinMs = 4;
     // How long input may go unread at this bit rate before kHoldRoom bytes wait.
     static int HoldRoomMs(int32_t bitRate);
     // A writer wakes the watcher only when it sleeps without a time limit; otherwise the
@@ -103,7 +110,7 @@ class TLineWatcher {
 
   private:
     TComEvents Poll();
-    TComEvents DrainAfter(const TWaitResult& r);
+    TComEvents DrainAfter(const TWaitResult& r, std::size_t& read);
     void MarkLost(int err);
 
     ISerialDevice& device_;
@@ -129,6 +136,8 @@ class TLineWatcher {
     bool counters_ = false;
     TLineCounters lastCounters_;
     std::vector<char> chunk_;
+    // Longest held wait for the rate last seen.
+    int heldCapMs_ = 1000;
 };
 
 }  // namespace zenta::detail

@@ -395,6 +395,33 @@ TEST_F(PortEvents, AHoldGathersArrivalsYetLetsOtherEventsAndBigQueuesThrough) {
     EXPECT_EQ(calls, before + 2);
 }
 
+// A pseudo-terminal keeps 20 KiB and its writer waits while that is full: read once per
+// hold, 2 MiB would take minutes.
+TEST_F(PortEvents, AHoldDoesNotHoldUpASourceFasterThanItsBitRate) {
+    std::string got;
+    int calls = 0;
+    CollectDeliveries(got, calls);
+    port.SetRxHold(200);
+    port.Open();
+    std::string big(2u << 20, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + i % 26);
+    }
+    std::thread writer([&] { pty.Send(big); });
+    const bool all = dispatcher.PumpUntil([&] { return got.size() == big.size(); }, 30000);
+    writer.join();
+    ASSERT_TRUE(all) << got.size();
+    EXPECT_EQ(got, big);
+    // Then a slow trickle is held again: a few deliveries, not one per arrival.
+    const int before = calls;
+    for (int i = 0; i < 20; ++i) {
+        pty.Send("x");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(Pump([&] { return got.size() == big.size() + 20; }));
+    EXPECT_LE(calls - before, 6);
+}
+
 TEST_F(PortEvents, HeldBytesComeInFewDeliveriesOnceTheHoldEnds) {
     std::string got;
     int calls = 0;

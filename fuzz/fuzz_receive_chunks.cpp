@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FUZZ_CHECK(switching || shown == wholeDisplay);
     FUZZ_CHECK(a.rxRawAll == b.rxRawAll && a.rxRawAll == stream);
-    FUZZ_CHECK(a.rxHexAll == b.rxHexAll && a.rxHexAll == BytesToHex(stream));
+    FUZZ_CHECK(a.HexAll() == b.HexAll() && a.HexAll() == BytesToHex(stream));
     FUZZ_CHECK(a.rxTextAll == b.rxTextAll);
     FUZZ_CHECK(a.rxCount == b.rxCount);
     FUZZ_CHECK(a.heldBytes == b.heldBytes);

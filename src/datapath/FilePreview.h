@@ -18,7 +18,7 @@ struct FilePreviewText {
 };
 
 // Puts the first bytes of a file into the receive accumulators the way a preview does:
-// rxRawAll and rxHexAll are replaced (rxRawAll then holds the text display form);
+// rxRawAll and the HEX form are replaced (rxRawAll then holds the text display form);
 // rxCount, rxTextAll and the counters stay as they are. Returns the new window text.
 FilePreviewText ApplyFilePreview(ReceiveState& rx, std::string_view firstBytes, std::int64_t length,
                                  bool hexDisplay, bool english);

@@ -125,12 +125,9 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     }
 
     ReserveRoom(rxRawAll, chunk.size(), 1);
-    ReserveRoom(rxHexAll, chunk.size(), 3);
     ReserveRoom(rxTextAll, chunk.size(), 1);
     rxCount += static_cast<std::int64_t>(chunk.size());
     rxRawAll.append(chunk);
-    const std::size_t hexStart = rxHexAll.size();
-    AppendHex(rxHexAll, chunk);
 
     // The text form is kept the same way in both display modes: the trim holds a lead
     // byte back whatever the mode, so the next chunk must take it in either mode, or a
@@ -161,7 +158,7 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
         }
     }
     if (in.hexDisplay) {
-        out.display.append(rxHexAll, hexStart, std::string::npos);
+        AppendHex(out.display, chunk);
     } else if (out.display.empty()) {
         out.display = std::move(piece);
     } else {
@@ -197,15 +194,38 @@ void ReceiveState::Trim() {
 
     // Refilled in place: the room taken for the next round stays.
     rxRawAll.erase(0, start);
-    rxHexAll.clear();
-    AppendHex(rxHexAll, rxRawAll);
+    ForgetHex();
     rxTextAll.assign(text);
     rxCount = static_cast<std::int64_t>(keep);
 }
 
+const std::string& ReceiveState::HexAll() const {
+    if (hexUpTo_ > rxRawAll.size()) {
+        ForgetHex();
+    }
+    if (hexUpTo_ < rxRawAll.size()) {
+        const std::size_t adding = rxRawAll.size() - hexUpTo_;
+        ReserveRoom(hexAll_, adding, 3);
+        AppendHex(hexAll_, std::string_view(rxRawAll).substr(hexUpTo_));
+        hexUpTo_ = rxRawAll.size();
+    }
+    return hexAll_;
+}
+
+void ReceiveState::SetHexAll(std::string hex) {
+    hexAll_ = std::move(hex);
+    hexUpTo_ = rxRawAll.size();
+}
+
+// Room stays for the next round.
+void ReceiveState::ForgetHex() const {
+    hexAll_.clear();
+    hexUpTo_ = 0;
+}
+
 void ReceiveState::Clear() {
     rxRawAll.clear();
-    rxHexAll.clear();
+    ForgetHex();
     rxTextAll.clear();
     rxCount = 0;
     txCount = 0;
@@ -214,7 +234,7 @@ void ReceiveState::Clear() {
 
 void ReceiveState::ResetReplyStream() {
     rxRawAll.clear();
-    rxHexAll.clear();
+    ForgetHex();
     rxCount = 0;
 }
 

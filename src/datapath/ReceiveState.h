@@ -42,7 +42,6 @@ class ReceiveState {
     static constexpr std::size_t kTrimKeep = 100'000;
 
     std::string rxRawAll;   // raw bytes since the last clear
-    std::string rxHexAll;   // their HEX display form
     std::string rxTextAll;  // their text display form (after the hold-back below)
     std::int64_t rxCount = 0;
     std::int64_t txCount = 0;
@@ -64,8 +63,17 @@ class ReceiveState {
     // character, add the packet header, and trim when the count passes kTrimAbove.
     ReceiveOutput OnChunk(const ReceiveInput& in);
 
+    // The HEX display form of rxRawAll. Made when it is asked for (a switch to HEX, a
+    // trim, a save), not for every chunk: most of the time nobody reads it.
+    const std::string& HexAll() const;
+    // A file preview's HEX text, which is not that of the raw form it leaves; bytes
+    // received later are added to it.
+    void SetHexAll(std::string hex);
+
     // The text the window shows for a display mode (HEX switch, trim).
-    std::string_view WindowText(bool hexDisplay) const { return hexDisplay ? rxHexAll : rxTextAll; }
+    std::string_view WindowText(bool hexDisplay) const {
+        return hexDisplay ? std::string_view(HexAll()) : std::string_view(rxTextAll);
+    }
 
     // Clear button: empties accumulators and both counters; the held lead byte and
     // the packet timer survive.
@@ -76,6 +84,10 @@ class ReceiveState {
 
   private:
     void Trim();
+    void ForgetHex() const;
+    mutable std::string hexAll_;
+    // Bytes at the start of rxRawAll that hexAll_ holds the HEX form of.
+    mutable std::size_t hexUpTo_ = 0;
     // Escape sequence state at the start of rxRawAll's text form.
     AnsiParser ansiAtStart_;
 };

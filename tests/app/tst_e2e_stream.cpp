@@ -87,7 +87,7 @@ class E2eStreamTest : public QObject {
         QVERIFY(rx.rxCount > 0 && rx.rxCount <= zenta::ReceiveState::kTrimAbove);
         QCOMPARE(static_cast<qint64>(rx.rxRawAll.size()), rx.rxCount);
         QVERIFY(data.endsWith(QByteArray::fromStdString(rx.rxRawAll)));
-        QCOMPARE(rx.rxHexAll, zenta::BytesToHex(rx.rxRawAll));
+        QCOMPARE(rx.HexAll(), zenta::BytesToHex(rx.rxRawAll));
         // The window shows no more than the untrimmed rest, and in HEX mode its end.
         QVERIFY(form_->receive->view->documentLength() <=
                 3 * zenta::ReceiveState::kTrimAbove + 100);

@@ -126,7 +126,7 @@ class SendLineTest : public QObject {
         QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("]OUT→◇61 00 □")));
         // The echo is window text only: nothing was received.
         QCOMPARE(form_->received.rxCount, int64_t{0});
-        QVERIFY(form_->received.rxHexAll.empty());
+        QVERIFY(form_->received.HexAll().empty());
     }
 
     void rejectedLinesSendNothingAndStopAutomaticSends() {

@@ -121,10 +121,15 @@ TEST(FilePreview, ReplacesRawAndHexButNotTheCountOrText) {
     EXPECT_EQ(t.header, "FileSize:10bytes. The first 4K data is:\r\n\r\n");
     EXPECT_EQ(t.body, "AB\r\nCD\r\n\\0\\0");
     EXPECT_EQ(rx.rxRawAll, t.body);
-    EXPECT_EQ(rx.rxHexAll, "41 42 0D 0A 43 44 0D 0A 00 00 ");
+    EXPECT_EQ(rx.HexAll(), "41 42 0D 0A 43 44 0D 0A 00 00 ");
     EXPECT_EQ(rx.rxCount, 77);
     EXPECT_EQ(rx.txCount, 5);
     EXPECT_EQ(rx.rxTextAll, "old text");
+    // Bytes received after the preview add their own HEX form to the preview's.
+    ReceiveInput in;
+    in.chunk = "Z";
+    rx.OnChunk(in);
+    EXPECT_EQ(rx.HexAll(), "41 42 0D 0A 43 44 0D 0A 00 00 5A ");
 
     t = ApplyFilePreview(rx, std::string(5000, 'z'), 123456, true, false);
     EXPECT_EQ(t.header, "文件大小:123456字节,下面是预览的4K字节内容:\r\n\r\n");

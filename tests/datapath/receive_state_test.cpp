@@ -41,7 +41,7 @@ TEST(ReceiveState, TextModeAccumulatesAllThreeForms) {
     EXPECT_EQ(st.rxRawAll,
               "A\x00"
               "B\r\n"s);
-    EXPECT_EQ(st.rxHexAll, "41 00 42 0D 0A ");
+    EXPECT_EQ(st.HexAll(), "41 00 42 0D 0A ");
     EXPECT_EQ(st.rxTextAll, "A\\0B\r\n");
     EXPECT_EQ(st.rxCount, 5);
 }
@@ -118,7 +118,7 @@ TEST(ReceiveState, ClearKeepsHeldByteAndTimer) {
     FeedAt(st, "\xB0", 500);
     st.txCount = 9;
     st.Clear();
-    EXPECT_TRUE(st.rxRawAll.empty() && st.rxHexAll.empty() && st.rxTextAll.empty());
+    EXPECT_TRUE(st.rxRawAll.empty() && st.HexAll().empty() && st.rxTextAll.empty());
     EXPECT_EQ(st.rxCount, 0);
     EXPECT_EQ(st.txCount, 0);
     EXPECT_EQ(st.lastRxTick, 500u);
@@ -152,7 +152,7 @@ TEST(ReceiveState, TrimKeepsNewestBytesInAllThreeForms) {
     ASSERT_EQ(st.rxRawAll.size(), 100'000u);
     EXPECT_EQ(st.rxRawAll.back(), '!');
     EXPECT_EQ(st.rxRawAll.front(), gen(4'900'001));
-    EXPECT_EQ(st.rxHexAll, BytesToHex(st.rxRawAll));
+    EXPECT_EQ(st.HexAll(), BytesToHex(st.rxRawAll));
     // The text window shows the display form, never raw NUL or CR bytes.
     EXPECT_EQ(st.WindowText(false), ToDisplayText(st.rxRawAll));
 
@@ -219,7 +219,7 @@ TEST(ReceiveState, TrimWithHexDisplayKeepsTheHeldLeadByte) {
     Feed(st, "\xA1!", false);  // held in HEX display, completed after the switch
     EXPECT_EQ(st.WindowText(false).substr(st.WindowText(false).size() - 19),
               "END\r\nnext-line\r\n\xB0\xA1!");
-    EXPECT_EQ(st.rxHexAll, BytesToHex(st.rxRawAll));
+    EXPECT_EQ(st.HexAll(), BytesToHex(st.rxRawAll));
 }
 
 TEST(ReceiveState, TextFormDoesNotDependOnChunksOrDisplayMode) {

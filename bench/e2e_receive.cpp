@@ -89,7 +89,7 @@ void IdleTicks() {
     clock.start();
     qint64 last = -1;
     qint64 gap = 0;
-    QObject::connect(form.refreshTimer, &QTimer::timeout, [&] {
+    QObject::connect(&form, &MainWindow::refreshed, [&] {
         if (last >= 0) {
             gap = std::max(gap, clock.elapsed() - last);
         }

@@ -127,7 +127,7 @@ void WindowSend(qint64 bytes, const QString& dir) {
     }
     form.files->pathEdit->setText(path);
     qint64 ticks = 0;
-    QObject::connect(form.refreshTimer, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(&form, &MainWindow::refreshed, [&] { ++ticks; });
     const double cpu0 = e2e::CpuSeconds();
     QElapsedTimer clock;
     clock.start();

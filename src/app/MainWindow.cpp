@@ -407,6 +407,7 @@ void MainWindow::onRefreshTimer() {
     sinceRefresh_.start();
     refreshTimer->setInterval(kRefreshMs);
     onRefreshTick();
+    emit refreshed();
     if (RefreshNeeded()) {
         quietTicks_ = std::min(quietTicks_, 0);
     } else if (++quietTicks_ >= kQuietTicks) {

@@ -95,7 +95,8 @@ class MainWindow : public QWidget, public WindowLinks {
     void onSaveSettingsClicked();
     void onLanguageChanged();
     void onRefreshTick();
-    // The refresh timer's tick: the refresh, then a stop once nothing is going on.
+    // The refresh timer's tick: the refresh, then a stop once nothing is going on. It
+    // also runs in the wake of a delivery while data flows; each run emits refreshed().
     void onRefreshTimer();
     // Something may have changed what the tick shows: the tick runs again.
     void WakeRefresh();
@@ -152,6 +153,9 @@ class MainWindow : public QWidget, public WindowLinks {
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
+
+  signals:
+    void refreshed();
   private:
     void BuildRegions();
     void BuildWindowControls();

@@ -250,12 +250,15 @@ TComEvents TLineWatcher::Wait(const TWakeEvent* wake, int timeoutMs, bool holdIn
             ev |= Drain(read);
             total += read;
         } while (read > 0 && total < kDrainBudget && !lost_.load());
-        // The next held wait lasts as long as half the room takes to fill at this rate:
-        // a driver smaller than the room (a pseudo-terminal keeps 20 KiB) then still
-        // shows a source that filled it.
+        // The next held wait lasts as long as three quarters of the room take to fill at
+        // this rate. A wait that brought the whole room may have found the driver full
+        // (a pseudo-terminal keeps 20 KiB): the rate may be far higher, so it shrinks
+        // fourfold.
         const int64_t waited = std::max<int64_t>(MonotonicMs() - waitStart, 1);
-        const int64_t cap =
-            waited * (kHoldRoom / 2) / static_cast<int64_t>(std::max<std::size_t>(total, 1));
+        const int64_t cap = total >= static_cast<std::size_t>(kHoldRoom)
+                                ? waited / 4
+                                : waited * (kHoldRoom * 3 / 4) /
+                                      static_cast<int64_t>(std::max<std::size_t>(total, 1));
         heldCapMs_ = static_cast<int>(std::clamp<int64_t>(cap, 1, 1000));
     } else if (watchInput) {
         std::size_t read = 0;

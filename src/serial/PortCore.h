@@ -97,7 +97,7 @@ class TLineWatcher {
     // Bytes a held wait lets pile up in the driver at most (a tty driver keeps well over
     // 64 KiB before it drops any). A device faster than its bit rate says (USB CDC, a
     // pseudo-terminal) loses nothing but is held up while the driver is full: held waits
-    // are shortened until each brings about half of this, and a source that fills it within
+    // are shortened until each brings about 3/4 of this, and a source that fills it within
     // kHeldMinMs is read as it comes.
     static constexpr int64_t kHoldRoom = 16 * 1024;
     // Held waits shorter than this cost more wake-ups than reading input as it comes.

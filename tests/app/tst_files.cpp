@@ -109,7 +109,7 @@ class FilesTest : public QObject {
     int SendWhileHeldBack(const std::string& file, int ticks, std::function<void()> action) {
         form_->files->pathEdit->setText(File(file));
         int seen = 0;
-        const auto c = connect(form_->refreshTimer, &QTimer::timeout, [&] {
+        const auto c = connect(form_.get(), &MainWindow::refreshed, [&] {
             if (form_->FileSendRunning() && ++seen == ticks) {
                 action();
             }

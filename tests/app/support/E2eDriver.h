@@ -232,7 +232,7 @@ inline StreamResult StreamThroughWindow(MainWindow& form, qint64 bytes, bool hex
 
     QElapsedTimer tickClock;
     qint64 lastTick = -1;
-    const auto tick = QObject::connect(form.refreshTimer, &QTimer::timeout, [&] {
+    const auto tick = QObject::connect(&form, &MainWindow::refreshed, [&] {
         const qint64 now = tickClock.elapsed();
         if (lastTick >= 0) {
             r.maxTickGapMs = std::max(r.maxTickGapMs, now - lastTick);

@@ -153,9 +153,9 @@ class MainWindow : public QWidget, public WindowLinks {
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-
   signals:
     void refreshed();
+
   private:
     void BuildRegions();
     void BuildWindowControls();

@@ -338,6 +338,10 @@ void ReceiveViewTest::incrementalLayoutMatchesFreshLayout() {
         fresh.setText(text.text());
         QCOMPARE(text.rowStarts(), fresh.rowStarts());
     }
+    // Wide characters after a long run of ASCII still take two cells each.
+    WrappedText mixed(cells, 42);
+    mixed.append(std::u16string(40, u'a') + u"温度");
+    QCOMPARE(mixed.rowStarts().size(), std::size_t{2});
 }
 
 void ReceiveViewTest::followsEndOnlyWhenShowingIt() {

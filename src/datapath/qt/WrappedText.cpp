@@ -30,6 +30,18 @@ CellWidths::CellWidths() : table_(new std::uint8_t[0x10000]) {
 
 void CellWidths::reset() {
     std::memset(table_.get(), kUnknown, 0x10000);
+    asciiNarrow_ = -1;
+}
+
+bool CellWidths::printableAsciiNarrow() const {
+    if (asciiNarrow_ < 0) {
+        asciiNarrow_ = 1;
+        for (char16_t c = 0x20; c < 0x7F; ++c) {
+            if (cells(c) != 1)
+                asciiNarrow_ = 0;
+        }
+    }
+    return asciiNarrow_ == 1;
 }
 
 int CellWidths::fill(char16_t c) const {
@@ -74,7 +86,22 @@ int WrappedText::cellsAt(char16_t c, int col) const {
 }
 
 bool WrappedText::isNarrow(std::u16string_view s) const {
-    for (char16_t c : s) {
+    // Received text is mostly printable ASCII and line breaks: whole blocks of it are
+    // checked at once, without a table look-up per character.
+    std::size_t i = 0;
+    if (widths_.printableAsciiNarrow()) {
+        constexpr std::size_t kBlock = 32;
+        for (; i + kBlock <= s.size(); i += kBlock) {
+            bool other = false;
+            for (std::size_t k = i; k < i + kBlock; ++k) {
+                const char16_t c = s[k];
+                other |= static_cast<char16_t>(c - 0x20) >= 0x5F && c != u'\n';
+            }
+            if (other)
+                break;
+        }
+    }
+    for (char16_t c : s.substr(i)) {
         if (c == u'\n')
             continue;
         if (c == u'\t' || widths_.cells(c) != 1)

@@ -23,6 +23,8 @@ class CellWidths {
 
     // Drops cached answers, e.g. after a font change.
     void reset();
+    // Every printable ASCII character takes one cell (true for any monospace font).
+    bool printableAsciiNarrow() const;
 
   protected:
     CellWidths();
@@ -33,6 +35,8 @@ class CellWidths {
     static constexpr std::uint8_t kUnknown = 0xFF;
     int fill(char16_t c) const;
     std::unique_ptr<std::uint8_t[]> table_;
+    // printableAsciiNarrow(): -1 not known yet.
+    mutable int asciiNarrow_ = -1;
 };
 
 // Text of the receive window split into lines (at LF) and visual rows (wrapped at a

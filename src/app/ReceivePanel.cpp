@@ -70,8 +70,7 @@ ReceivePanel::ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& wind
     connect(view, &zenta::ReceiveView::clearRequested, this, &ReceivePanel::onClearClicked);
     window_.Port().OnRxChar = [this](TCustomComPort*, int count) { onRxChar(count); };
     // Packets are told apart by the gaps between arrivals, so while they are split every
-    // arrival is delivered on its own.
-    // Otherwise they come as often as the window shows them.
+    // arrival is delivered on its own; otherwise as often as the window shows them.
     const auto applyHold = [this] {
         window_.Port().SetRxHold(packetCheck->isChecked() ? 0 : view->appendPeriodMs());
     };

@@ -379,12 +379,21 @@ void ProgrammerPage::onStartClicked() {
             previousOnError(p, errors);
         }
     };
+    // The replies, a verify's read-back of the whole image among them, are shown a few
+    // times a second: their painting runs on the thread that waits for the next reply.
+    constexpr int kRunShowMs = 500;
+    zenta::ReceiveView* view = window_.View();
+    const int viewHold = view->appendHoldMs();
+    view->setAppendHoldMs(kRunShowMs);
     struct Restore {
         ProgrammerPage& page;
         TComPort& port;
         std::function<void(TCustomComPort*, TComErrors)> onError;
         QMetaObject::Connection tick;
+        zenta::ReceiveView* view;
+        int viewHold;
         ~Restore() {
+            view->setAppendHoldMs(viewHold);
             QObject::disconnect(tick);
             page.state_->heartbeat.stop();
             port.OnError = onError;
@@ -394,7 +403,8 @@ void ProgrammerPage::onStartClicked() {
         }
     } restore{*this, port, previousOnError,
               // The bar and the status bar are brought up to date with the refresh tick.
-              connect(window_.RefreshTick(), &QTimer::timeout, this, [&io] { io.Flush(); })};
+              connect(window_.RefreshTick(), &QTimer::timeout, this, [&io] { io.Flush(); }), view,
+              viewHold};
     state_->heartbeat.start();
     // The run waits for each reply on this thread: one wake-up per reply, not two.
     port.SetOwnerReads(true);

@@ -73,6 +73,7 @@ class ReceiveView : public QAbstractScrollArea {
     // While each showing brings more than a page of new rows (text too fast to read),
     // the period doubles, and halves again once the stream slows down.
     void setAppendHoldMs(int ms);
+    int appendHoldMs() const { return holdMs_; }
     // The period in force: the base one, or twice it while text races past.
     int appendPeriodMs() const { return racing_ ? 2 * holdMs_ : holdMs_; }
     void appendText(const QString& text);

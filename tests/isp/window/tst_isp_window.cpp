@@ -79,6 +79,8 @@ class IspWindowTest : public QObject {
         form_->files->pathEdit->setText(WriteHex("img.hex", 3000));
         QVERIFY(form_->programmer->startButton->isEnabled());
 
+        const int viewHold = form_->receive->view->appendHoldMs();
+        QVERIFY(viewHold > 0);
         int clears = 0;
         bool sawRunning = false;
         QTimer clear;
@@ -108,6 +110,8 @@ class IspWindowTest : public QObject {
         QCOMPARE(form_->port.BaudRate(), br57600);
         QCOMPARE(form_->connection->parityBox->currentIndex(), 0);
         QVERIFY(form_->receive->packetCheck->isChecked());
+        // The receive window shows replies at its own pace again.
+        QCOMPARE(form_->receive->view->appendHoldMs(), viewHold);
         QVERIFY(!form_->connection->rtsCheck->isChecked());
         QVERIFY(form_->port.Connected());
         QVERIFY(prompts_.messages.isEmpty());

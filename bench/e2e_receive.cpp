@@ -2,11 +2,12 @@
 // HEX display, with capture on; prints throughput, CPU time per MB and the largest gap
 // between two refresh ticks, beside the raw pseudo-terminal throughput of the same run.
 //
-// With a mode (text or hex of random bytes, or ascii: printable lines as text) only
+// With a mode (text or hex of random bytes, ascii: printable lines as text, or log:
+// coloured UTF-8 log lines shown in colour) only
 // that display runs, after the raw reader, and the process's peak resident memory is
 // printed: run one process per mode to compare them.
 //
-//   e2e_receive_bench [bytes [text|hex|ascii]]
+//   e2e_receive_bench [bytes [text|hex|ascii|log]]
 //   (run with QT_QPA_PLATFORM=offscreen or on a display)
 #include <fcntl.h>
 #include <poll.h>
@@ -20,6 +21,7 @@
 
 #include "app/ChartPanel.h"
 #include "app/ConnectionPanel.h"
+#include "app/ExtSettings.h"
 #include "app/FileRowPanel.h"
 #include "app/LinkBar.h"
 #include "app/MainWindow.h"
@@ -117,20 +119,25 @@ double StatusMB(const char* field) {
     return kb < 0 ? -1 : static_cast<double>(kb) * 1024 / kMB;
 }
 
-void Window(qint64 bytes, bool hex, const QString& dir, bool ascii = false) {
+void Window(qint64 bytes, bool hex, const QString& dir, const QString& pattern = "random") {
     MainWindow form;
     form.startTimer->stop();
+    if (pattern == QLatin1String("log")) {
+        zenta::DisplayOptions utf8;
+        utf8.encoding = zenta::TextEncoding::Utf8;
+        form.receive->ApplyDisplayOptions(utf8);
+    }
     form.show();
     const e2e::StreamResult r =
-        e2e::StreamThroughWindow(form, bytes, hex, dir + "/capture.bin", 600000,
-                                 ascii ? QStringLiteral("ascii") : QStringLiteral("random"));
+        e2e::StreamThroughWindow(form, bytes, hex, dir + "/capture.bin", 600000, pattern);
     const double mb = static_cast<double>(r.captured) / kMB;
     std::printf(
         "%-12s: %7.1f MB/s  %.4f CPU s/MB  max tick gap %lld ms  (%lld of %lld bytes "
         "in %.2f s%s)\n",
-        ascii ? "window ASCII"
-        : hex ? "window HEX"
-              : "window text",
+        pattern == QLatin1String("ascii") ? "window ASCII"
+        : pattern == QLatin1String("log") ? "window log"
+        : hex                             ? "window HEX"
+                                          : "window text",
         mb / r.seconds, r.cpuSeconds / mb, static_cast<long long>(r.maxTickGapMs),
         static_cast<long long>(r.captured), static_cast<long long>(bytes), r.seconds,
         r.complete ? "" : ", INCOMPLETE");
@@ -152,8 +159,8 @@ int main(int argc, char** argv) {
         IdleTicks();
     }
     RawPty(bytes);
-    if (mode == QLatin1String("ascii")) {
-        Window(bytes, false, dir.path(), true);
+    if (mode == QLatin1String("ascii") || mode == QLatin1String("log")) {
+        Window(bytes, false, dir.path(), mode);
     } else {
         if (mode != QLatin1String("hex")) {
             Window(bytes, false, dir.path());

@@ -269,7 +269,7 @@ def main():
     sys.stdout.flush()
     if args.flood:
         print(f"flood: {args.flood_bytes} bytes, one process per display mode")
-        for mode in ("text", "hex"):
+        for mode in ("ascii", "hex", "text", "log"):
             print(run_flood(args.flood, args.flood_bytes, mode, args.platform))
             sys.stdout.flush()
 

@@ -61,7 +61,8 @@ TEST(Crc32, MatchesTheStandardCheckValueWhetherFedWholeOrInPieces) {
 }
 
 TEST(Pattern, BytesDependOnPositionAndSeedOnlyNotOnPieceSizes) {
-    for (PatternKind kind : {PatternKind::Counter, PatternKind::Random, PatternKind::Ascii}) {
+    for (PatternKind kind :
+         {PatternKind::Counter, PatternKind::Random, PatternKind::Ascii, PatternKind::Log}) {
         SCOPED_TRACE(PatternName(kind));
         std::vector<uint8_t> whole(5000);
         PatternGenerator(kind, 42).Fill(whole.data(), whole.size());

@@ -159,7 +159,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             auto v = value();
             auto p = v ? PatternFromName(*v) : std::nullopt;
             if (!p) {
-                return fail("--pattern must be counter, random or ascii");
+                return fail("--pattern must be counter, random, ascii or log");
             }
             o.pattern = *p;
         } else if (name == "--wave") {
@@ -280,7 +280,8 @@ std::string UsageText() {
         "stream options:\n"
         "  --bytes N            how many bytes to send (default 1M; suffixes K, M, G)\n"
         "  --pattern KIND       counter (00 01 .. FF 00 ..), random (xorshift32 from --seed)\n"
-        "                       or ascii (numbered printable lines); default counter\n"
+        "                       ascii (numbered printable lines) or log (coloured UTF-8\n"
+        "                       log lines); default counter\n"
         "  --seed N             seed of the random pattern (default 1)\n"
         "  --rate N             bytes per second (suffixes allowed); 0 = as fast as the\n"
         "                       reader takes them (default)\n"

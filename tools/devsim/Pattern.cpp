@@ -1,5 +1,7 @@
 #include "devsim/Pattern.h"
 
+#include "devsim/TelemetryFormats.h"
+
 namespace devsim {
 namespace {
 
@@ -18,6 +20,9 @@ std::optional<PatternKind> PatternFromName(const std::string& name) {
     if (name == "ascii") {
         return PatternKind::Ascii;
     }
+    if (name == "log") {
+        return PatternKind::Log;
+    }
     return std::nullopt;
 }
 
@@ -29,6 +34,8 @@ const char* PatternName(PatternKind kind) {
             return "random";
         case PatternKind::Ascii:
             return "ascii";
+        case PatternKind::Log:
+            return "log";
     }
     return "?";
 }
@@ -68,6 +75,13 @@ uint8_t PatternGenerator::Next() {
             }
             return col == kAsciiLine - 2 ? '\r' : '\n';
         }
+        case PatternKind::Log:
+            if (lineSent_ == line_.size()) {
+                ++lines_;
+                line_ = LogTelemetryLine(lines_, lines_ * 10);
+                lineSent_ = 0;
+            }
+            return static_cast<uint8_t>(line_[lineSent_++]);
     }
     return 0;
 }

@@ -11,6 +11,7 @@ enum class PatternKind {
     Counter,  // 00 01 02 ... FF 00 01 ...
     Random,   // seeded xorshift32, reproducible from the seed
     Ascii,    // printable lines "000001 !\"#$...\r\n", readable in a text window
+    Log,      // the coloured UTF-8 log lines of `telemetry --format log`, 10 ms apart
 };
 
 std::optional<PatternKind> PatternFromName(const std::string& name);
@@ -31,6 +32,9 @@ class PatternGenerator {
     uint32_t state_;
     uint32_t word_ = 0;
     uint64_t pos_ = 0;
+    std::string line_;  // Log: the line being sent and how much of it has gone
+    size_t lineSent_ = 0;
+    uint64_t lines_ = 0;
 };
 
 }  // namespace devsim

@@ -39,6 +39,9 @@ for f in /usr/bin/zenta /usr/bin/zenta-devsim \
   /usr/share/doc/zenta/copyright /usr/share/doc/zenta/changelog.gz; do
   grep -qx "$f" "$WORK/list" || fail "missing from the package: $f"
 done
+# The window module, in the program's private library folder.
+grep -qE '^/usr/lib/([^/]+/)?zenta/zenta-window\.so$' "$WORK/list" ||
+  fail "missing from the package: the window module zenta-window.so"
 # Nothing of the build tree (tests, benchmarks, a bare devsim) may ship.
 if grep -E '/(devsim|tst_[^/]*|[^/]*_test|[^/]*_bench)$' "$WORK/list"; then
   fail "build-tree programs in the package"

@@ -1,33 +1,61 @@
-#include <QApplication>
-#include <QStringList>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
+#include <string>
 
-#include "app/CloseRequest.h"
-#include "app/MainWindow.h"
-#include "app/PanelWidgets.h"
-#include "app/QuitSignals.h"
-#include "app/StartOptions.h"
 #include "app/core/CommandLine.h"
-#include "app/core/LanguageTable.h"
 #include "isp/cli/HeadlessMain.h"
-#include "serial/ctl/QtDispatcher.h"
 
+// The window lives in a module of its own: --flash, --list, --help and --version load only
+// Qt Core and start like a small tool, which a script calling zenta in a loop feels.
 namespace {
 
-QStringList ArgumentList(int argc, char* argv[]) {
-    QStringList list;
-    for (int i = 0; i < argc; ++i) {
-        list << QString::fromLocal8Bit(argv[i]);
+constexpr const char* kWindowModule = "zenta-window.so";
+
+std::string ProgramFolder() {
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) {
+        return ".";
     }
-    return list;
+    const std::string exe(path, static_cast<std::size_t>(n));
+    return exe.substr(0, exe.find_last_of('/'));
+}
+
+int RunWindow(int argc, char* argv[]) {
+    using WindowMain = int (*)(int, char**);
+    const std::string folder = ProgramFolder();
+    // Beside the program (build tree, a copy in a folder of its own), else where the
+    // package installs it.
+    const std::string places[] = {folder + "/" + kWindowModule,
+                                  folder + "/" ZENTA_WINDOW_MODULE_DIR "/" + kWindowModule};
+    std::string error = std::string(kWindowModule) + " is neither in " + folder + " nor in " +
+                        folder + "/" ZENTA_WINDOW_MODULE_DIR;
+    for (const std::string& path : places) {
+        if (::access(path.c_str(), F_OK) != 0) {
+            continue;
+        }
+        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        const auto entry =
+            module ? reinterpret_cast<WindowMain>(::dlsym(module, "zenta_window_main")) : nullptr;
+        if (entry) {
+            return entry(argc, argv);
+        }
+        error = ::dlerror();
+        break;
+    }
+    std::fprintf(stderr, "zenta: cannot load the window: %s\n", error.c_str());
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // Parsed before the application object exists, so --help, --version and a bad value
-    // need no display and never show half a window.
-    const zenta::CommandLineResult cl = zenta::ParseCommandLine(ArgumentList(argc, argv));
+    // Parsed before any window exists, so --help, --version and a bad value need no display
+    // and never show half a window.
+    const zenta::CommandLineResult cl = zenta::ParseCommandLine(argc, argv);
     // --flash and --list need no window and no display.
     if (zenta::IsHeadless(cl)) {
         return zenta::RunHeadless(cl);
@@ -37,29 +65,5 @@ int main(int argc, char* argv[]) {
         std::fprintf(out, "%s\n", cl.text.toLocal8Bit().constData());
         return cl.exitCode;
     }
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zenta"));
-    QApplication::setApplicationVersion(QLatin1String(zenta::kVersionText));
-    QApplication::setDesktopFileName(QStringLiteral("org.example.zenta"));
-    // Every window and dialog carries the program's icon. No display name is set: Qt would
-    // append it to every window title.
-    QApplication::setWindowIcon(AppIcon());
-    InstallStartOptions(cl.options);
-    // Ports without a dispatcher of their own deliver their events on this thread.
-    TQtDispatcher dispatcher;
-    TMainThreadDispatcher::SetDefault(&dispatcher);
-    int rc = 0;
-    {
-        // Taken before the window is built: building it writes the settings file, and a
-        // kill in that moment must still end in the final save, not the default death.
-        zenta::QuitSignals quitSignals;
-        MainWindow window;
-        const zenta::TCloseRequestWatch closeWatch(&window);
-        quitSignals.Watch(&window);
-        window.show();
-        rc = QApplication::exec();
-    }
-    TMainThreadDispatcher::SetDefault(nullptr);
-    return rc;
+    return RunWindow(argc, argv);
 }

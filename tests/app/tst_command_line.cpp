@@ -185,6 +185,30 @@ class CommandLineTest : public QObject {
         QVERIFY(p->readAllStandardError().startsWith("zenta: --lang: 'fr' is not a language"));
     }
 
+    // A copy of the program without its window module still answers on the command line,
+    // and asked for a window says what is missing instead of crashing.
+    void programWithoutWindowModuleSaysSo() {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("zenta"));
+        QVERIFY(QFile::copy(QStringLiteral(ZENTA_APP_PATH), copy));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("ZENTA_CONFIG_DIR"), dir.path());
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(copy, {QStringLiteral("--version")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        p.start(copy, {});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().startsWith(
+            "zenta: cannot load the window: zenta-window.so is neither in " +
+            QFile::encodeName(dir.path())));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zenta5.ini"))));
+    }
+
     // The real program started on a port, rate and folder: it opens the port at that rate
     // by itself, and the file it writes at start names the port.
     void programOpensGivenPortAndSavesItInGivenFolder() {

@@ -87,6 +87,14 @@ std::optional<QString> PortFromArgument(const QString& argument) {
     return QStringLiteral("/dev/") + argument;
 }
 
+CommandLineResult ParseCommandLine(int argc, char* argv[]) {
+    QStringList list;
+    for (int i = 0; i < argc; ++i) {
+        list << QString::fromLocal8Bit(argv[i]);
+    }
+    return ParseCommandLine(list);
+}
+
 CommandLineResult ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     // "-platform offscreen" is one option for Qt, not six letters.

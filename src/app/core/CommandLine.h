@@ -51,6 +51,8 @@ inline constexpr int kMaxBitRate = 50000000;
 // Parses argv (program name first). Qt's own options (-platform, -style, ...) are
 // accepted and left for QApplication. Never exits the process.
 CommandLineResult ParseCommandLine(const QStringList& arguments);
+// The same from main()'s arguments, in the locale's encoding.
+CommandLineResult ParseCommandLine(int argc, char* argv[]);
 
 // "8N1", "7E2", "8n1.5": data bits 5 to 8, parity N/E/O/M/S, stop bits 1, 1.5 or 2.
 bool ParseLineFormat(const QString& text, TDataBits& dataBits, TParityBits& parity,

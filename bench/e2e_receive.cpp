@@ -43,10 +43,11 @@ using e2e::PrintPrompts;
 
 constexpr double kMB = 1e6;
 
-// The same stream read by a plain raw reader: the ceiling of the pseudo-terminal.
-void RawPty(qint64 bytes) {
+// The same stream read by a plain raw reader: the ceiling of the pseudo-terminal (and of
+// the simulator making that pattern).
+void RawPty(qint64 bytes, const QString& pattern) {
     e2e::Devsim sim;
-    if (!sim.Start({"stream", "--bytes", QString::number(bytes), "--pattern", "random",
+    if (!sim.Start({"stream", "--bytes", QString::number(bytes), "--pattern", pattern,
                     "--wait-open", "--quiet"})) {
         std::printf("raw pty: devsim did not start\n");
         return;
@@ -158,7 +159,9 @@ int main(int argc, char** argv) {
     if (mode.isEmpty()) {
         IdleTicks();
     }
-    RawPty(bytes);
+    RawPty(bytes, mode == QLatin1String("ascii") || mode == QLatin1String("log")
+                      ? mode
+                      : QStringLiteral("random"));
     if (mode == QLatin1String("ascii") || mode == QLatin1String("log")) {
         Window(bytes, false, dir.path(), mode);
     } else {

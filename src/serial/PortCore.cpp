@@ -9,32 +9,50 @@ namespace zenta::detail {
 
 std::size_t TRxQueue::Size() const {
     std::lock_guard lock(mutex_);
-    return buf_.size() - head_;
+    return size_;
+}
+
+void TRxQueue::CopyOut(char* dst, std::size_t count) const {
+    const std::size_t first = std::min(count, buf_.size() - head_);
+    std::memcpy(dst, buf_.data() + head_, first);
+    std::memcpy(dst + first, buf_.data(), count - first);
 }
 
 std::size_t TRxQueue::Take(char* dst, std::size_t count) {
     std::lock_guard lock(mutex_);
-    const std::size_t n = std::min(count, buf_.size() - head_);
-    if (n > 0) {
-        std::memcpy(dst, buf_.data() + head_, n);
+    const std::size_t n = std::min(count, size_);
+    if (n == 0) {
+        return 0;
     }
-    head_ += n;
-    if (head_ == buf_.size()) {
-        buf_.clear();
-        head_ = 0;
-    }
+    CopyOut(dst, n);
+    size_ -= n;
+    head_ = size_ == 0 ? 0 : (head_ + n) % buf_.size();
     return n;
 }
 
 std::size_t TRxQueue::Append(const char* src, std::size_t count) {
     std::lock_guard lock(mutex_);
-    // Compact once the consumed front dominates, so the buffer does not creep.
-    if (head_ > 0 && head_ >= buf_.size() / 2) {
-        buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(head_));
+    if (count == 0) {
+        return size_;
+    }
+    if (size_ + count > buf_.size()) {
+        // Half again what is needed, in whole 64 KiB steps: a flood that fills the queue to
+        // its cap grows it a few times, and never holds two large rings for long.
+        constexpr std::size_t kStep = 64 * 1024;
+        const std::size_t need = size_ + count;
+        std::vector<char> grown((need + need / 2 + kStep - 1) / kStep * kStep);
+        if (size_ > 0) {
+            CopyOut(grown.data(), size_);
+        }
+        buf_.swap(grown);
         head_ = 0;
     }
-    buf_.insert(buf_.end(), src, src + count);
-    return buf_.size() - head_;
+    const std::size_t tail = (head_ + size_) % buf_.size();
+    const std::size_t first = std::min(count, buf_.size() - tail);
+    std::memcpy(buf_.data() + tail, src, first);
+    std::memcpy(buf_.data(), src + first, count - first);
+    size_ += count;
+    return size_;
 }
 
 void TRxQueue::Clear() {
@@ -42,6 +60,7 @@ void TRxQueue::Clear() {
     buf_.clear();
     buf_.shrink_to_fit();
     head_ = 0;
+    size_ = 0;
 }
 
 // --- TLineWatcher ---

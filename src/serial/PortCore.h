@@ -16,6 +16,9 @@
 namespace zenta::detail {
 
 // Received bytes taken from the device and not yet read by the owner.
+// Received bytes between the event thread and their reader: a ring that grows to what is
+// waiting (the watcher stops reading at kQueueCap) and keeps its room for the next burst.
+// Read bytes are never moved, so a flood costs no copying beyond the ring's growth.
 class TRxQueue {
   public:
     std::size_t Size() const;
@@ -25,9 +28,12 @@ class TRxQueue {
     void Clear();
 
   private:
+    void CopyOut(char* dst, std::size_t count) const;
+
     mutable std::mutex mutex_;
     std::vector<char> buf_;
-    std::size_t head_ = 0;
+    std::size_t head_ = 0;  // first waiting byte
+    std::size_t size_ = 0;  // bytes waiting
 };
 
 // What reception needs of the settings; copied when they are applied.

@@ -58,6 +58,26 @@ TEST(Crc32, MatchesTheStandardCheckValueWhetherFedWholeOrInPieces) {
     crc.Update(bytes + 4, 0);
     crc.Update(bytes + 4, 5);
     EXPECT_EQ(crc.Value(), 0xCBF43926u);
+
+    // Longer input goes eight bytes at a time: compared with the bit-by-bit definition,
+    // whole and in pieces that start at every offset of an eight-byte step.
+    std::vector<uint8_t> data(1000);
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    }
+    uint32_t bitwise = 0xFFFFFFFFu;
+    for (uint8_t b : data) {
+        bitwise ^= b;
+        for (int k = 0; k < 8; ++k) {
+            bitwise = (bitwise & 1) ? (0xEDB88320u ^ (bitwise >> 1)) : (bitwise >> 1);
+        }
+    }
+    EXPECT_EQ(Crc32Of(data.data(), data.size()), ~bitwise);
+    Crc32 pieces;
+    for (size_t at = 0, step = 1; at < data.size(); at += step, step = step % 13 + 1) {
+        pieces.Update(data.data() + at, std::min(step, data.size() - at));
+    }
+    EXPECT_EQ(pieces.Value(), ~bitwise);
 }
 
 TEST(Pattern, BytesDependOnPositionAndSeedOnlyNotOnPieceSizes) {

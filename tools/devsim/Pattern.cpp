@@ -1,14 +1,11 @@
 #include "devsim/Pattern.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "devsim/TelemetryFormats.h"
 
 namespace devsim {
-namespace {
-
-// One ASCII line: 6-digit line number, a blank, the 95 printable characters, CR LF.
-constexpr uint64_t kAsciiLine = 6 + 1 + 95 + 2;
-
-}  // namespace
 
 std::optional<PatternKind> PatternFromName(const std::string& name) {
     if (name == "counter") {
@@ -44,51 +41,71 @@ const char* PatternName(PatternKind kind) {
 PatternGenerator::PatternGenerator(PatternKind kind, uint32_t seed)
     : kind_(kind), state_(seed == 0 ? 0x9E3779B9u : seed) {}
 
-uint8_t PatternGenerator::Next() {
-    const uint64_t i = pos_++;
+// Each kind is made in runs rather than byte by byte: a flood of the simulator should cost
+// little beside the program that reads it.
+void PatternGenerator::Fill(uint8_t* out, size_t len) {
     switch (kind_) {
         case PatternKind::Counter:
-            return static_cast<uint8_t>(i & 0xFF);
+            for (size_t i = 0; i < len; ++i) {
+                out[i] = static_cast<uint8_t>((pos_ + i) & 0xFF);
+            }
+            pos_ += len;
+            return;
         case PatternKind::Random:
-            if (i % 4 == 0) {
-                state_ ^= state_ << 13;
-                state_ ^= state_ >> 17;
-                state_ ^= state_ << 5;
-                word_ = state_;
-            }
-            return static_cast<uint8_t>(word_ >> (8 * (i % 4)));
-        case PatternKind::Ascii: {
-            const uint64_t line = i / kAsciiLine + 1;
-            const uint64_t col = i % kAsciiLine;
-            if (col < 6) {
-                uint64_t n = line % 1000000;
-                for (uint64_t k = col; k < 5; ++k) {
-                    n /= 10;
+            for (size_t i = 0; i < len; ++i, ++pos_) {
+                if (pos_ % 4 == 0) {
+                    state_ ^= state_ << 13;
+                    state_ ^= state_ >> 17;
+                    state_ ^= state_ << 5;
+                    word_ = state_;
                 }
-                return static_cast<uint8_t>('0' + n % 10);
+                out[i] = static_cast<uint8_t>(word_ >> (8 * (pos_ % 4)));
             }
-            if (col == 6) {
-                return ' ';
-            }
-            if (col < 6 + 1 + 95) {
-                return static_cast<uint8_t>(0x20 + (col - 7));
-            }
-            return col == kAsciiLine - 2 ? '\r' : '\n';
-        }
+            return;
         case PatternKind::Log:
-            if (lineSent_ == line_.size()) {
-                ++lines_;
-                line_ = LogTelemetryLine(lines_, lines_ * 10);
-                lineSent_ = 0;
+            // A cycle of lines made once: formatting each line would make the simulator,
+            // not the reader, the limit of a flood.
+            if (line_.empty()) {
+                for (uint64_t n = 1; n <= kLogCycle; ++n) {
+                    line_ += LogTelemetryLine(n, n * 10);
+                }
             }
-            return static_cast<uint8_t>(line_[lineSent_++]);
+            for (size_t done = 0; done < len;) {
+                const size_t n = std::min(len - done, line_.size() - lineSent_);
+                std::memcpy(out + done, line_.data() + lineSent_, n);
+                lineSent_ = (lineSent_ + n) % line_.size();
+                done += n;
+            }
+            pos_ += len;
+            return;
+        case PatternKind::Ascii:
+            for (size_t done = 0; done < len;) {
+                if (lineSent_ == line_.size()) {
+                    NextLine();
+                }
+                const size_t n = std::min(len - done, line_.size() - lineSent_);
+                std::memcpy(out + done, line_.data() + lineSent_, n);
+                lineSent_ += n;
+                done += n;
+            }
+            pos_ += len;
+            return;
     }
-    return 0;
 }
 
-void PatternGenerator::Fill(uint8_t* out, size_t len) {
-    for (size_t i = 0; i < len; ++i) {
-        out[i] = Next();
+void PatternGenerator::NextLine() {
+    ++lines_;
+    lineSent_ = 0;
+    if (line_.empty()) {
+        line_ = "000000 ";
+        for (char c = 0x20; c < 0x7F; ++c) {
+            line_ += c;
+        }
+        line_ += "\r\n";
+    }
+    uint64_t n = lines_ % 1000000;
+    for (int k = 5; k >= 0; --k, n /= 10) {
+        line_[static_cast<size_t>(k)] = static_cast<char>('0' + n % 10);
     }
 }
 

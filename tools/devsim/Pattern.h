@@ -11,7 +11,8 @@ enum class PatternKind {
     Counter,  // 00 01 02 ... FF 00 01 ...
     Random,   // seeded xorshift32, reproducible from the seed
     Ascii,    // printable lines "000001 !\"#$...\r\n", readable in a text window
-    Log,      // the coloured UTF-8 log lines of `telemetry --format log`, 10 ms apart
+    Log,      // the coloured UTF-8 log lines of `telemetry --format log`, 10 ms apart, the
+              // first 4,096 of them over and over
 };
 
 std::optional<PatternKind> PatternFromName(const std::string& name);
@@ -26,13 +27,15 @@ class PatternGenerator {
     uint64_t Position() const { return pos_; }
 
   private:
-    uint8_t Next();
+    void NextLine();
 
     PatternKind kind_;
     uint32_t state_;
     uint32_t word_ = 0;
     uint64_t pos_ = 0;
-    std::string line_;  // Log: the line being sent and how much of it has gone
+    static constexpr uint64_t kLogCycle = 4096;
+    // Ascii: the line being sent; Log: the whole cycle. How much of it has gone.
+    std::string line_;
     size_t lineSent_ = 0;
     uint64_t lines_ = 0;
 };

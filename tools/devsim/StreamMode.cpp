@@ -32,7 +32,9 @@ int RunStream(Session& session, const Options& options) {
 
     PatternGenerator pattern(options.pattern, options.seed);
     Crc32 crc;
-    std::vector<uint8_t> chunk(4096);
+    // Large writes when unpaced: each write wakes the reader, and the simulator's own
+    // switches should not be what limits a flood.
+    std::vector<uint8_t> chunk(options.rate > 0 ? 4096 : 65536);
     uint64_t sent = 0;
     const auto start = Clock::now();
     bool complete = true;

@@ -455,6 +455,10 @@ void MainWindow::Print(const QString& text) {
     receive->Print(text);
 }
 
+void MainWindow::DeferReceiveDisplay(bool on) {
+    receive->DeferDisplay(on);
+}
+
 void MainWindow::OpenAction() {
     InvokeClick(connection->openButton);
 }

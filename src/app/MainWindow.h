@@ -129,6 +129,7 @@ class MainWindow : public QWidget, public WindowLinks {
     TStatusPanels* Status() override { return statusBar; }
     QTimer* RefreshTick() override { return refreshTimer; }
     void Print(const QString& text) override;
+    void DeferReceiveDisplay(bool on) override;
     void SaveSettings() override;
     bool Closing() const override { return closing_; }
     void OpenAction() override;

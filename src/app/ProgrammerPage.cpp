@@ -393,6 +393,7 @@ void ProgrammerPage::onStartClicked() {
         zenta::ReceiveView* view;
         int viewHold;
         ~Restore() {
+            page.window_.DeferReceiveDisplay(false);
             view->setAppendHoldMs(viewHold);
             QObject::disconnect(tick);
             page.state_->heartbeat.stop();
@@ -406,7 +407,9 @@ void ProgrammerPage::onStartClicked() {
               connect(window_.RefreshTick(), &QTimer::timeout, this, [&io] { io.Flush(); }), view,
               viewHold};
     state_->heartbeat.start();
-    // The run waits for each reply on this thread: one wake-up per reply, not two.
+    // The run waits for each reply on this thread: one wake-up per reply, not two, and the
+    // window shows the replies when it is served rather than before the run goes on.
     port.SetOwnerReads(true);
+    window_.DeferReceiveDisplay(true);
     run.Run(settings);
 }

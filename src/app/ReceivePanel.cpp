@@ -116,7 +116,29 @@ void ReceivePanel::BuildControls(QWidget* viewParent, QWidget* p) {
 }
 
 void ReceivePanel::Print(const QString& text) {
+    ShowDeferred();
     view->appendText(text);
+}
+
+// A programming run waits for each reply: converting and showing it (a verify reads back
+// the whole image) would lengthen every wait, so the window shows them in one go per turn.
+void ReceivePanel::DeferDisplay(bool on) {
+    defer_ = on;
+    if (!on) {
+        ShowDeferred();
+    }
+}
+
+void ReceivePanel::ShowDeferred() {
+    if (deferred_.empty()) {
+        return;
+    }
+    std::string bytes;
+    bytes.swap(deferred_);
+    // The tap had them when they came.
+    auto tap = std::exchange(window_.Received().chunkTap, nullptr);
+    ShowChunk(bytes, true);
+    window_.Received().chunkTap = std::move(tap);
 }
 
 void ReceivePanel::ShowKeptText() {
@@ -198,11 +220,30 @@ int ReceivePanel::ReceiveChunk(int count, bool packetDecision) {
     if (chunk.empty()) {
         return 0;
     }
-    if (OnReceived) {
-        OnReceived(chunk);
-    }
     if (captureCheck->isChecked()) {
         CaptureChunk(chunk);
+    }
+    if (defer_) {
+        if (const auto& tap = window_.Received().chunkTap) {
+            tap(chunk);
+        }
+        deferred_ += chunk;
+        if (!deferredScheduled_) {
+            deferredScheduled_ = true;
+            QTimer::singleShot(0, this, [this] {
+                deferredScheduled_ = false;
+                ShowDeferred();
+            });
+        }
+    } else {
+        ShowChunk(chunk, packetDecision);
+    }
+    return static_cast<int>(chunk.size());
+}
+
+void ReceivePanel::ShowChunk(const std::string& chunk, bool packetDecision) {
+    if (OnReceived) {
+        OnReceived(chunk);
     }
     zenta::ReceiveInput in;
     in.chunk = chunk;
@@ -234,7 +275,6 @@ int ReceivePanel::ReceiveChunk(int count, bool packetDecision) {
             QByteArrayView(out.display.data(), static_cast<qsizetype>(out.display.size())),
             static_cast<qsizetype>(out.headerSize), in.hexDisplay);
     }
-    return static_cast<int>(chunk.size());
 }
 
 void ReceivePanel::ScheduleReceiveRest() {

@@ -60,7 +60,10 @@ class ReceivePanel : public QObject {
 
     // Reads up to `count` bytes from the port through the receive path; the bytes taken.
     int ReceiveChunk(int count, bool packetDecision);
+    // Shows waiting received bytes, then the text.
     void Print(const QString& text);
+    // See WindowLinks::DeferReceiveDisplay.
+    void DeferDisplay(bool on);
     // Encoding, colours and stamps of the receive window and the capture file.
     void ApplyDisplayOptions(const zenta::DisplayOptions& options);
     const zenta::DisplayOptions& Display() const { return display_; }
@@ -84,6 +87,9 @@ class ReceivePanel : public QObject {
     void CaptureChunk(const std::string& chunk);
     void ScheduleReceiveRest();
     void ShowBatch();
+    // Converts and shows one chunk read from the port.
+    void ShowChunk(const std::string& chunk, bool packetDecision);
+    void ShowDeferred();
     void ShowProgress(int event, int percent);
 
     WindowLinks& window_;
@@ -96,6 +102,10 @@ class ReceivePanel : public QObject {
     bool batching_ = false;
     std::string batch_;
     bool batchHex_ = false;
+    // Received bytes the window has yet to show while its display is deferred.
+    bool defer_ = false;
+    std::string deferred_;
+    bool deferredScheduled_ = false;
     // Value of the last step of the running conversion.
     int progressStep_ = 0;
     // Hides the conversion progress bar a little after the last long conversion.

@@ -28,6 +28,9 @@ class WindowLinks {
     virtual TStatusPanels* Status() = 0;
     // Appends a text at the end of the receive window.
     virtual void Print(const QString& text) = 0;
+    // While on, received bytes reach the chunk tap and the capture file at once and the
+    // window shows them at its next turn (a Print shows them first, so the order stays).
+    virtual void DeferReceiveDisplay(bool on) = 0;
     // Saves the settings file (what the save button does).
     virtual void SaveSettings() = 0;
     // The window's 100 ms refresh tick.

@@ -162,7 +162,8 @@ class IspWindowTest : public QObject {
         QCOMPARE(form_->port.BaudRate(), br115200);
     }
 
-    // Reading back gets no long frame out, yet the window is served and Stop ends it.
+    // Reading back gets no long frame out, yet the window is served and Stop ends it; the
+    // replies show in order among the run's lines.
     void stopIsServedWhileVerifying() {
         e2e::Devsim sim;
         QVERIFY(sim.Start({"bootloader", "--line-timing"}));
@@ -184,6 +185,10 @@ class IspWindowTest : public QObject {
         const QString text = form_->receive->view->toPlainText();
         QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
         QVERIFY(!text.contains("User's Program is Running!"));
+        // Replies are shown in one go per turn of the window, yet each stays between the
+        // lines that announce and answer it.
+        QVERIFY2(text.contains("\n7F y Has been connected to the MCU"), qPrintable(text.left(300)));
+        QVERIFY(text.contains("quit. |y\"\\0\\0y\nVersion:V22"));
         QVERIFY(ticksWhileVerifying >= 3);
         QCOMPARE(StopFlag, uint8_t{0});
     }

@@ -13,6 +13,23 @@ void PlotModel::SetNameDecoder(NameDecoder decoder) {
     }
 }
 
+std::size_t PlotModel::SeriesAt(std::size_t position, const LineValue& v) {
+    // A device prints the same names in the same order line after line: the name at this
+    // place in the last line is compared before the table is asked.
+    if (v.column < 0 && position < lastLine_.size()) {
+        const std::size_t id = lastLine_[position];
+        if (id < series_.size() && series_[id].column < 0 && series_[id].rawName == v.name) {
+            return id;
+        }
+    }
+    const std::size_t id = SeriesFor(v);
+    if (position >= lastLine_.size()) {
+        lastLine_.resize(position + 1, PointStore::npos);
+    }
+    lastLine_[position] = id;
+    return id;
+}
+
 std::size_t PlotModel::SeriesFor(const LineValue& v) {
     if (v.column >= 0) {
         const auto c = static_cast<std::size_t>(v.column);
@@ -46,8 +63,9 @@ std::size_t PlotModel::SeriesFor(const LineValue& v) {
 std::size_t PlotModel::Feed(const char* data, std::size_t size, int64_t msecs) {
     std::size_t added = 0;
     parser_.Feed(data, size, [&](const std::vector<LineValue>& values) {
-        for (const LineValue& v : values) {
-            const std::size_t id = SeriesFor(v);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const LineValue& v = values[i];
+            const std::size_t id = SeriesAt(i, v);
             if (id != PointStore::npos) {
                 store_.Append(id, msecs, v.value);
                 ++added;
@@ -63,6 +81,7 @@ void PlotModel::Clear() {
     series_.clear();
     columns_.clear();
     names_.clear();
+    lastLine_.clear();
 }
 
 }  // namespace zenta::plot

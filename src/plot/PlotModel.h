@@ -49,6 +49,7 @@ class PlotModel {
         }
     };
     std::size_t SeriesFor(const LineValue& v);  // npos when full
+    std::size_t SeriesAt(std::size_t position, const LineValue& v);
 
     LineParser parser_;
     PointStore store_;
@@ -56,6 +57,7 @@ class PlotModel {
     std::vector<SeriesInfo> series_;
     std::vector<std::size_t> columns_;  // column -> series
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> names_;
+    std::vector<std::size_t> lastLine_;  // series of each value of the last line
 };
 
 }  // namespace zenta::plot

@@ -224,6 +224,13 @@ TEST(PlotModelSeries, ColumnsAndNamesBecomeSeries) {
     // A new decoder names the series again from their received bytes.
     model.SetNameDecoder(nullptr);
     EXPECT_EQ(series[2].name, "t");
+    // Names that change places, or a column where a name was, go to their own series.
+    EXPECT_EQ(model.Feed("u=8 t=9\n9 t=10\n", 16, 2500), 4u);
+    ASSERT_EQ(model.Store().Size(2), 4u);
+    EXPECT_EQ(model.Store().Value(2, 2), 9);
+    EXPECT_EQ(model.Store().Value(2, 3), 10);
+    EXPECT_EQ(model.Store().Value(4, 1), 8);
+    EXPECT_EQ(model.Store().Value(0, 2), 9);
     // Noise must not create series without end.
     std::string names;
     for (int i = 0; i < 1000; ++i) {

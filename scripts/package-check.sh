@@ -40,7 +40,7 @@ for f in /usr/bin/zenta /usr/bin/zenta-devsim \
   grep -qx "$f" "$WORK/list" || fail "missing from the package: $f"
 done
 # The window module, in the program's private library folder.
-grep -qE '^/usr/lib/([^/]+/)?zenta/zenta-window\.so$' "$WORK/list" ||
+grep -qx /usr/lib/zenta/window/zenta-window.so "$WORK/list" ||
   fail "missing from the package: the window module zenta-window.so"
 # Nothing of the build tree (tests, benchmarks, a bare devsim) may ship.
 if grep -E '/(devsim|tst_[^/]*|[^/]*_test|[^/]*_bench)$' "$WORK/list"; then
@@ -60,6 +60,13 @@ depends=$(dpkg-deb -f "$DEB" Depends)
 echo "Depends: $depends"
 for lib in libqt6widgets6 libqt6charts6 libudev1; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib (shlibdeps did not run?)"
+done
+
+# No maintainer scripts: the window module is private and needs no ldconfig.
+for script in postinst postrm; do
+  if dpkg-deb -I "$DEB" "$script" >/dev/null 2>&1; then
+    fail "the package has a $script script"
+  fi
 done
 
 echo "=== lintian"

@@ -354,6 +354,8 @@ void ReceivePanel::onHexDisplayClicked() {
 }
 
 void ReceivePanel::onClearClicked() {
+    // Bytes not shown yet belong to what is cleared.
+    deferred_.clear();
     view->clear();
     window_.Received().Clear();
     view->setFocus();

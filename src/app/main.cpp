@@ -43,7 +43,8 @@ int RunWindow(int argc, char* argv[]) {
         if (entry) {
             return entry(argc, argv);
         }
-        error = ::dlerror();
+        const char* why = ::dlerror();
+        error = why ? why : "zenta_window_main is missing in " + path;
         break;
     }
     std::fprintf(stderr, "zenta: cannot load the window: %s\n", error.c_str());

@@ -133,15 +133,15 @@ void Window(qint64 bytes, bool hex, const QString& dir, const QString& pattern =
         e2e::StreamThroughWindow(form, bytes, hex, dir + "/capture.bin", 600000, pattern);
     const double mb = static_cast<double>(r.captured) / kMB;
     std::printf(
-        "%-12s: %7.1f MB/s  %.4f CPU s/MB  max tick gap %lld ms  (%lld of %lld bytes "
-        "in %.2f s%s)\n",
+        "%-12s: %7.1f MB/s  %.4f CPU s/MB  max tick gap %lld ms  longest reply %lld ms  (%lld "
+        "of %lld bytes in %.2f s%s)\n",
         pattern == QLatin1String("ascii") ? "window ASCII"
         : pattern == QLatin1String("log") ? "window log"
         : hex                             ? "window HEX"
                                           : "window text",
         mb / r.seconds, r.cpuSeconds / mb, static_cast<long long>(r.maxTickGapMs),
-        static_cast<long long>(r.captured), static_cast<long long>(bytes), r.seconds,
-        r.complete ? "" : ", INCOMPLETE");
+        static_cast<long long>(r.maxReplyMs), static_cast<long long>(r.captured),
+        static_cast<long long>(bytes), r.seconds, r.complete ? "" : ", INCOMPLETE");
     std::fflush(stdout);
 }
 

@@ -191,6 +191,9 @@ struct StreamResult {
     double seconds = 0;       // from opening the port to the last byte captured
     double cpuSeconds = 0;    // this process (window and event thread) over the same span
     qint64 maxTickGapMs = 0;  // largest gap between two refresh ticks
+    // Longest the window's event loop kept a 10 ms timer waiting beyond its time: how late
+    // the window would have answered a click or a key.
+    qint64 maxReplyMs = 0;
 };
 
 // Streams `bytes` of a devsim pattern (random bytes unless told) into the window with
@@ -239,16 +242,28 @@ inline StreamResult StreamThroughWindow(MainWindow& form, qint64 bytes, bool hex
         }
         lastTick = now;
     });
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    qint64 lastProbe = -1;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = tickClock.elapsed();
+        if (lastProbe >= 0) {
+            r.maxReplyMs = std::max(r.maxReplyMs, now - lastProbe - probe.interval());
+        }
+        lastProbe = now;
+    });
     QElapsedTimer clock;
     const double cpu0 = CpuSeconds();
     clock.start();
     tickClock.start();
+    probe.start(10);
     r.opened = OpenThroughWindow(form, sim.link);
     if (r.opened) {
         r.complete = WaitFor([&] { return QFileInfo(capturePath).size() >= bytes; }, timeoutMs);
     }
     r.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     r.cpuSeconds = CpuSeconds() - cpu0;
+    probe.stop();
     QObject::disconnect(tick);
     if (form.port.Connected()) {
         panel_widgets::InvokeClick(form.connection->openButton);

@@ -27,8 +27,10 @@
 
 namespace {
 
-// A large burst is read in slices of this size ...
+// A large burst is read in slices of at most this size (random bytes as text convert
+// several times slower than ASCII, so slices shrink to fit the budget) ...
 constexpr int kReceiveSlice = 64 * 1024;
+constexpr int kSmallestBurstSlice = 2 * 1024;
 // A smaller delivery, what a steady stream brings over a hold period, is read in slices
 // below the size that shows the conversion bar: the bar is for the bursts of a flood.
 constexpr int kHeldSlice = static_cast<int>(zenta::kDisplayProgressThreshold) - 1;
@@ -41,7 +43,7 @@ constexpr int kMemoPaintMs = 100;
 }  // namespace
 
 ReceivePanel::ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& window)
-    : QObject(host), window_(window) {
+    : QObject(host), window_(window), burstSlice_(kSmallestBurstSlice) {
     BuildControls(viewParent, host);
     progressHide_.setSingleShot(true);
     progressHide_.setInterval(250);
@@ -171,6 +173,12 @@ void ReceivePanel::SetEnglish(bool english) {
 // ---- receiving
 
 void ReceivePanel::onRxChar(int count) {
+    // A burst read in turns takes these bytes at its next turn: reading them now as well
+    // would keep the event loop for two turns' work at once.
+    if (restScheduled_) {
+        eventWaiting_ = true;
+        return;
+    }
     ReceiveWaiting(count, true);
 }
 
@@ -182,13 +190,21 @@ void ReceivePanel::ReceiveWaiting(int count, bool newEvent) {
     QElapsedTimer spent;
     spent.start();
     bool first = newEvent;
-    const int slice = count < kReceiveSlice ? kHeldSlice : kReceiveSlice;
-    // The slices of one delivery reach the window as one piece: it shows them together.
+    const bool burst = count >= kReceiveSlice;
+    // The slices of a small delivery reach the window as one piece: it shows them together.
     batching_ = true;
     while (count > 0) {
-        const int got = ReceiveChunk(std::min(count, slice), first);
+        const qint64 before = spent.nsecsElapsed();
+        const int got = ReceiveChunk(std::min(count, burst ? burstSlice_ : kHeldSlice), first);
         if (got <= 0) {
             break;
+        }
+        if (burst) {
+            // Showing a slice costs more than reading it: it counts against the budget.
+            ShowBatch();
+            if (got == burstSlice_) {
+                FitBurstSlice(spent.nsecsElapsed() - before);
+            }
         }
         first = false;
         count -= got;
@@ -199,6 +215,16 @@ void ReceivePanel::ReceiveWaiting(int count, bool newEvent) {
     }
     batching_ = false;
     ShowBatch();
+}
+
+// A slice should take a fraction of the budget, or one slice alone overruns it.
+void ReceivePanel::FitBurstSlice(qint64 tookNs) {
+    constexpr qint64 kBudgetNs = kReceiveBudgetMs * 1'000'000;
+    if (tookNs > kBudgetNs / 3) {
+        burstSlice_ = std::max(burstSlice_ / 2, kSmallestBurstSlice);
+    } else if (tookNs < kBudgetNs / 12) {
+        burstSlice_ = std::min(burstSlice_ * 2, kReceiveSlice);
+    }
 }
 
 void ReceivePanel::ShowBatch() {
@@ -284,6 +310,7 @@ void ReceivePanel::ScheduleReceiveRest() {
     restScheduled_ = true;
     QTimer::singleShot(0, this, [this] {
         restScheduled_ = false;
+        const bool newEvent = std::exchange(eventWaiting_, false);
         if (!window_.Port().Connected()) {
             return;
         }
@@ -294,7 +321,7 @@ void ReceivePanel::ScheduleReceiveRest() {
             return;
         }
         if (waiting > 0) {
-            ReceiveWaiting(waiting, false);
+            ReceiveWaiting(waiting, newEvent);
         }
     });
 }

@@ -86,6 +86,7 @@ class ReceivePanel : public QObject {
     void ReceiveWaiting(int count, bool newEvent);
     void CaptureChunk(const std::string& chunk);
     void ScheduleReceiveRest();
+    void FitBurstSlice(qint64 tookNs);
     void ShowBatch();
     // Converts and shows one chunk read from the port.
     void ShowChunk(const std::string& chunk, bool packetDecision);
@@ -98,6 +99,10 @@ class ReceivePanel : public QObject {
     zenta::LineStamper captureStamper_;
     // The rest of a large burst is to be read from the event loop.
     bool restScheduled_ = false;
+    // A receive event came while the rest was waiting: the rest makes its packet decision.
+    bool eventWaiting_ = false;
+    // Size of the slices of a large burst, fitted to how fast its bytes convert.
+    int burstSlice_;
     // Display text of the slices read so far in one delivery, and its form.
     bool batching_ = false;
     std::string batch_;

@@ -212,6 +212,41 @@ class ReceiveWindowTest : public QObject {
         QVERIFY(form_->refreshTimer->isActive());
     }
 
+    void aBurstReadOverSeveralTurnsTakesLaterBytesInOrder() {
+        // More than one turn of the event loop can convert: the window reads it in
+        // slices over several turns, and bytes that arrive meanwhile join it behind.
+        // Slices fitted to the conversion speed cut double-byte pairs anywhere.
+        std::string first;
+        std::string second;
+        QString expected;
+        for (int i = 0; first.size() < 2000000; ++i) {
+            first += "burst " + std::to_string(i) + " \xc4\xe3\xba\xc3\r\n";
+            expected += QStringLiteral("burst %1 你好\n").arg(i);
+        }
+        for (int i = 0; second.size() < 2000; ++i) {
+            second += "\xba\xc3later " + std::to_string(i) + "\n";
+            expected += QStringLiteral("好later %1\n").arg(i);
+        }
+        // Queued whole by the engine while the window serves nothing.
+        const auto queued = [this](std::size_t n) {
+            for (int i = 0; i < 1000 && form_->port.InputCount() < static_cast<int>(n); ++i) {
+                QThread::msleep(5);
+            }
+            return form_->port.InputCount() >= static_cast<int>(n);
+        };
+        QVERIFY(pty_->Send(first));
+        QVERIFY(queued(first.size()));
+        QTRY_VERIFY(form_->received.rxCount > 0);
+        const auto taken = static_cast<std::size_t>(form_->received.rxCount);
+        QVERIFY(taken < first.size());
+        QVERIFY(pty_->Send(second));
+        QVERIFY(queued(first.size() - taken + second.size()));
+        const auto total = static_cast<int64_t>(first.size() + second.size());
+        QTRY_COMPARE(form_->received.rxCount, total);
+        QCOMPARE(Text().size(), expected.size());
+        QCOMPARE(Text(), expected);
+    }
+
     void refreshTickShowsCountsColoursAndHighlights() {
         Receive("abc");
         form_->received.txCount = 7;

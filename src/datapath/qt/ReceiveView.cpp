@@ -253,6 +253,7 @@ void ReceiveView::convert(QByteArrayView display, qsizetype headerBytes, bool he
     }
     QString text = decoder_.decode(rest);
     text.remove(u'\r');
+    cells_.learn(unitsOf(text));
     // Most text holds no escape: it goes in without a copy through the parser.
     if (!ansiOn_ || (!ansi_.InSequence() && !text.contains(QChar(0x1B)))) {
         putText(unitsOf(text), {}, ansiOn_ ? ansi_.style() : TextStyle{});

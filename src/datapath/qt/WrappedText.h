@@ -21,6 +21,16 @@ class CellWidths {
         return v != kUnknown ? v : fill(c);
     }
 
+    // Measures the characters of `s` not measured yet. A character never seen before can
+    // cost a font load; learning them as text arrives spreads that over the arrivals
+    // instead of one large layout.
+    void learn(std::u16string_view s) const {
+        for (char16_t c : s) {
+            if (c >= 0x80 && table_[c] == kUnknown) {
+                fill(c);
+            }
+        }
+    }
     // Drops cached answers, e.g. after a font change.
     void reset();
     // Every printable ASCII character takes one cell (true for any monospace font).

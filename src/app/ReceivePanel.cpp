@@ -202,9 +202,7 @@ void ReceivePanel::ReceiveWaiting(int count, bool newEvent) {
         if (burst) {
             // Showing a slice costs more than reading it: it counts against the budget.
             ShowBatch();
-            if (got == burstSlice_) {
-                FitBurstSlice(spent.nsecsElapsed() - before);
-            }
+            FitBurstSlice(got, spent.nsecsElapsed() - before);
         }
         first = false;
         count -= got;
@@ -217,14 +215,16 @@ void ReceivePanel::ReceiveWaiting(int count, bool newEvent) {
     ShowBatch();
 }
 
-// A slice should take a fraction of the budget, or one slice alone overruns it.
-void ReceivePanel::FitBurstSlice(qint64 tookNs) {
-    constexpr qint64 kBudgetNs = kReceiveBudgetMs * 1'000'000;
-    if (tookNs > kBudgetNs / 3) {
-        burstSlice_ = std::max(burstSlice_ / 2, kSmallestBurstSlice);
-    } else if (tookNs < kBudgetNs / 12) {
-        burstSlice_ = std::min(burstSlice_ * 2, kReceiveSlice);
-    }
+// A slice should take a fraction of the budget, or one slice alone overruns it. The
+// cost of a byte is averaged over slices: a slice that lays out the text held so far
+// costs several times one that does not.
+void ReceivePanel::FitBurstSlice(int bytes, qint64 tookNs) {
+    constexpr double kBudgetNs = kReceiveBudgetMs * 1e6;
+    const double perByte = static_cast<double>(tookNs) / bytes;
+    burstNsPerByte_ = burstNsPerByte_ > 0 ? 0.8 * burstNsPerByte_ + 0.2 * perByte : perByte;
+    const double fit = kBudgetNs / 3 / burstNsPerByte_;
+    burstSlice_ =
+        static_cast<int>(std::clamp(fit, double{kSmallestBurstSlice}, double{kReceiveSlice}));
 }
 
 void ReceivePanel::ShowBatch() {

@@ -86,7 +86,7 @@ class ReceivePanel : public QObject {
     void ReceiveWaiting(int count, bool newEvent);
     void CaptureChunk(const std::string& chunk);
     void ScheduleReceiveRest();
-    void FitBurstSlice(qint64 tookNs);
+    void FitBurstSlice(int bytes, qint64 tookNs);
     void ShowBatch();
     // Converts and shows one chunk read from the port.
     void ShowChunk(const std::string& chunk, bool packetDecision);
@@ -103,6 +103,7 @@ class ReceivePanel : public QObject {
     bool eventWaiting_ = false;
     // Size of the slices of a large burst, fitted to how fast its bytes convert.
     int burstSlice_;
+    double burstNsPerByte_ = 0;
     // Display text of the slices read so far in one delivery, and its form.
     bool batching_ = false;
     std::string batch_;

@@ -25,8 +25,17 @@ class CellWidths {
     // cost a font load; learning them as text arrives spreads that over the arrivals
     // instead of one large layout.
     void learn(std::u16string_view s) const {
+        // Text mostly holds known characters: one pass without branches says whether a
+        // second has anything to do.
+        bool unknown = false;
         for (char16_t c : s) {
-            if (c >= 0x80 && table_[c] == kUnknown) {
+            unknown |= table_[c] == kUnknown;
+        }
+        if (!unknown) {
+            return;
+        }
+        for (char16_t c : s) {
+            if (table_[c] == kUnknown) {
                 fill(c);
             }
         }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libudev-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libudev-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth xdotool imagemagick
   stm32flash

@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 
+#include "datapath/qt/FontCoverage.h"
 #include "datapath/qt/ReceiveView.h"
 
 using zenta::ReceiveView;
@@ -15,6 +17,7 @@ class ReceiveViewCellsTest : public QObject {
     void copiedRowsLookDrawn_data();
     void copiedRowsLookDrawn();
     void fontPaletteAndScrollChangesStayExact();
+    void charactersNoFontHasLookAsQtDrawsThem();
 };
 
 namespace {
@@ -153,6 +156,59 @@ void ReceiveViewCellsTest::fontPaletteAndScrollChangesStayExact() {
     v.setFont(big);
     v.verticalScrollBar()->setValue(v.verticalScrollBar()->maximum() / 2);
     compareBothWays(v);
+}
+
+void ReceiveViewCellsTest::charactersNoFontHasLookAsQtDrawsThem() {
+    // Scripts this machine has no font for: the view measures and draws them itself,
+    // as the box Qt would draw after asking every fallback font, and in the cells Qt's
+    // own measure gives them.
+    zenta::FontCoverage& coverage = zenta::FontCoverage::Installed();
+    coverage.waitReady();
+    QString missing;
+    for (const char16_t c : {u'\u0D8A', u'\u0725', u'\u0AB7', u'\u19EE', u'\u0B0C', u'\uA8E0'}) {
+        if (coverage.covers(c) == zenta::FontCoverage::Answer::Missing)
+            missing += QChar(c);
+    }
+    if (missing.size() < 2)
+        QSKIP("this machine has a font for nearly every candidate");
+    QVERIFY(coverage.covers(U'A') == zenta::FontCoverage::Answer::Covered);
+
+    ReceiveView v;
+    v.resize(420, 200);
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    v.clearFocus();
+    v.setEncoding(zenta::TextEncoding::Utf8);
+    const QString line = QStringLiteral("a") + missing[0] + QStringLiteral("中") + missing[1] +
+                         QStringLiteral("b \x1b[1;31m") + missing[0] +
+                         QStringLiteral("\x1b[0m\r\n");
+    v.appendBytes((line + line).toUtf8());
+    compareBothWays(v);
+
+    // The second one (a script of its own) in the cells and pixels Qt gives it.
+    const QFont font = v.drawingFont();
+    const QFontMetricsF metrics(font);
+    const QRect a = v.caretRectAt(0);
+    const QRect at = v.caretRectAt(3);
+    const int cell = v.caretRectAt(1).x() - a.x();
+    const int cells = metrics.horizontalAdvance(missing[1]) > cell * 1.5 ? 2 : 1;
+    QCOMPARE(v.caretRectAt(4).x() - at.x(), cells * cell);
+
+    const QImage shown = shot(v, false);
+    QImage qt(shown.size(), QImage::Format_RGB32);
+    qt.fill(v.palette().color(QPalette::Base));
+    {
+        QPainter p(&qt);
+        p.setFont(font);
+        p.setPen(v.palette().color(QPalette::Text));
+        const qreal ascent = std::max(metrics.ascent(), -metrics.boundingRect(QChar(0x56FD)).top());
+        p.drawText(QPointF(at.x(), at.y() + ascent), QString(missing[1]));
+    }
+    const QRect box(at.x(), at.y(), cells * cell, at.height());
+    QVERIFY2(shown.copy(box) == qt.copy(box), firstDifference(shown.copy(box), qt.copy(box)));
+    QImage blank(box.size(), QImage::Format_RGB32);
+    blank.fill(v.palette().color(QPalette::Base));
+    QVERIFY(qt.copy(box) != blank);
 }
 
 QTEST_MAIN(ReceiveViewCellsTest)

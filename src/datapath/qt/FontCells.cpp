@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "datapath/qt/FontCoverage.h"
+
 namespace zenta {
 
 QFont ReceiveFontFor(const QFont& named) {
@@ -28,7 +30,10 @@ FontCells::FontCells(const QFont& font)
     : font_(font),
       metrics_(font),
       exact_(new unsigned char[0x10000]),
-      advance_(new float[0x10000]) {
+      advance_(new float[0x10000]),
+      missing_(new unsigned char[0x10000]) {
+    // Built in the background by the time the first rare character comes.
+    FontCoverage::Installed();
     setFont(font);
 }
 
@@ -47,7 +52,11 @@ void FontCells::setFont(const QFont& font) {
     const qreal descent = std::max(metrics_.descent(), ideograph.bottom());
     lineHeight_ =
         std::max(1, static_cast<int>(std::ceil(std::max(metrics_.height(), ascent_ + descent))));
+    raw_ = QRawFont::fromFont(font_);
+    missingSample_ = 0;
+    missingAdvance_ = 0;
     std::memset(exact_.get(), 0, 0x10000);
+    std::memset(missing_.get(), 0, 0x10000);
     std::fill_n(advance_.get(), 0x10000, 0.0f);
     reset();
 }
@@ -70,7 +79,18 @@ int FontCells::measure(char16_t c) const {
     if (QChar::isLowSurrogate(c)) {
         return 0;
     }
-    const qreal advance = metrics_.horizontalAdvance(QChar(c));
+    qreal advance = 0;
+    if (c >= 0x80 && raw_.isValid() && !raw_.supportsCharacter(QChar(c)) &&
+        FontCoverage::Installed().covers(c) == FontCoverage::Answer::Missing) {
+        if (missingSample_ == 0) {
+            missingSample_ = c;
+            missingAdvance_ = metrics_.horizontalAdvance(QChar(c));
+        }
+        missing_[c] = 1;
+        advance = missingAdvance_;
+    } else {
+        advance = metrics_.horizontalAdvance(QChar(c));
+    }
     advance_[c] = static_cast<float>(advance);
     int cells = 1;
     if (c >= 0x80) {

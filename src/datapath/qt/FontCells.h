@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QRawFont>
 
 #include <memory>
 
@@ -39,6 +40,15 @@ class FontCells : public CellWidths {
     // Where a glyph that is off the grid (any glyph of a proportional font) starts
     // within its cells: it is centred, so narrow letters do not cling to the left.
     qreal inset(char16_t c, int cells) const;
+    // True for a character no installed font has. Qt draws every such character as the
+    // same box, but finds that out anew for each script, by asking every fallback font:
+    // they are measured and drawn as the first one seen (`missingSample()`), for which
+    // Qt asks once.
+    bool missing(char16_t c) const {
+        cells(c);
+        return missing_[c] != 0;
+    }
+    char16_t missingSample() const { return missingSample_; }
 
   protected:
     int measure(char16_t c) const override;
@@ -46,11 +56,15 @@ class FontCells : public CellWidths {
   private:
     QFont font_;
     QFontMetricsF metrics_;
+    QRawFont raw_;
+    mutable char16_t missingSample_ = 0;
+    mutable qreal missingAdvance_ = 0;
     qreal cell_ = 1;
     qreal ascent_ = 0;
     int lineHeight_ = 1;
     std::unique_ptr<unsigned char[]> exact_;
     std::unique_ptr<float[]> advance_;
+    std::unique_ptr<unsigned char[]> missing_;
 };
 
 }  // namespace zenta

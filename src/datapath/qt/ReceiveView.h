@@ -207,6 +207,7 @@ class ReceiveView : public QAbstractScrollArea {
     bool handleNavigation(QKeyEvent* event);
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
+    void drawMissingGlyph(QPainter& painter, QPointF at, bool bold);
     // Puts a row together in rowImage_ from kept cells; false when one of its
     // characters must be drawn.
     bool composeRow(std::size_t row, std::size_t selA, std::size_t selB);

@@ -123,7 +123,8 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
                     fills.push_back({col, col + w, bg->rgb()});
             }
         }
-        const bool grid = cells_.onGrid(c);
+        // A character no font has is drawn alone, as the missing-glyph box.
+        const bool grid = cells_.onGrid(c) && !cells_.missing(c);
         if (grid && !runs.isEmpty() && runs.back().grid && runs.back().sel == sel &&
             runs.back().style == style && runs.back().off + runs.back().len == i) {
             ++runs.back().len;
@@ -169,10 +170,22 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         if (r.grid && drawAsciiRun(p, t + r.off, r.len, r.col, baseline, bold))
             continue;
         const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
+        if (!r.grid && cells_.missing(t[r.off])) {
+            drawMissingGlyph(p, QPointF(x, baseline), bold);
+            continue;
+        }
         p.drawText(QPointF(x, baseline), piece);
         if (bold)
             p.drawText(QPointF(x + 1, baseline), piece);  // one pixel wider, same cells
     }
+}
+
+// What Qt draws for a character no font has, without Qt asking every font for it.
+void ReceiveView::drawMissingGlyph(QPainter& p, QPointF at, bool bold) {
+    const QString sample{QChar(cells_.missingSample())};
+    p.drawText(at, sample);
+    if (bold)
+        p.drawText(at + QPointF(1, 0), sample);
 }
 
 void ReceiveView::setCellCache(bool on) {
@@ -234,7 +247,7 @@ bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB
         const bool grid = cells_.onGrid(c);
         const bool blank = c < 0x20 || c == 0x7F || (!grid && c <= 0x20);
         if (w < 1 || w > 2 || (blank && w != 1) || QChar::isSurrogate(c) ||
-            style.has(TextStyle::Underline)) {
+            style.has(TextStyle::Underline) || cells_.missing(c)) {
             return false;
         }
         using Draw = CellAtlas::Draw;

@@ -30,12 +30,18 @@ FontCoverage::FontCoverage() : set_(std::make_unique<Set>()) {
                 FcCharSetMerge(all, chars, nullptr);
             }
         }
+        // Without a font list (fonts that Qt finds some other way) nothing is known.
+        const bool listed = fonts != nullptr && fonts->nfont > 0;
         if (fonts != nullptr) {
             FcFontSetDestroy(fonts);
         }
         FcObjectSetDestroy(objects);
         FcPatternDestroy(pattern);
-        set_->chars = all;
+        if (listed) {
+            set_->chars = all;
+        } else {
+            FcCharSetDestroy(all);
+        }
         ready_.store(true, std::memory_order_release);
     });
 }
@@ -47,7 +53,7 @@ FontCoverage::~FontCoverage() {
 }
 
 FontCoverage::Answer FontCoverage::covers(char32_t c) const {
-    if (!ready_.load(std::memory_order_acquire)) {
+    if (!ready_.load(std::memory_order_acquire) || set_->chars == nullptr) {
         return Answer::Unknown;
     }
     return FcCharSetHasChar(set_->chars, c) ? Answer::Covered : Answer::Missing;

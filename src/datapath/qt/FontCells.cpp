@@ -100,7 +100,8 @@ int FontCells::measure(char16_t c) const {
             cells = 2;
         }
     }
-    exact_[c] = cells > 0 && std::abs(advance - cells * cell_) < 0.01;
+    // A character no font has is drawn on its own, off the grid, as the sample's box.
+    exact_[c] = missing_[c] == 0 && cells > 0 && std::abs(advance - cells * cell_) < 0.01;
     return cells;
 }
 

@@ -43,6 +43,7 @@ FontCoverage::FontCoverage() : set_(std::make_unique<Set>()) {
             FcCharSetDestroy(all);
         }
         ready_.store(true, std::memory_order_release);
+        ready_.notify_all();
     });
 }
 
@@ -60,9 +61,7 @@ FontCoverage::Answer FontCoverage::covers(char32_t c) const {
 }
 
 void FontCoverage::waitReady() const {
-    while (!ready_.load(std::memory_order_acquire)) {
-        std::this_thread::yield();
-    }
+    ready_.wait(false, std::memory_order_acquire);
 }
 
 }  // namespace zenta

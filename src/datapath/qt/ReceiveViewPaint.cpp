@@ -123,8 +123,7 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
                     fills.push_back({col, col + w, bg->rgb()});
             }
         }
-        // A character no font has is drawn alone, as the missing-glyph box.
-        const bool grid = cells_.onGrid(c) && !cells_.missing(c);
+        const bool grid = cells_.onGrid(c);
         if (grid && !runs.isEmpty() && runs.back().grid && runs.back().sel == sel &&
             runs.back().style == style && runs.back().off + runs.back().len == i) {
             ++runs.back().len;
@@ -170,7 +169,7 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         if (r.grid && drawAsciiRun(p, t + r.off, r.len, r.col, baseline, bold))
             continue;
         const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
-        if (!r.grid && cells_.missing(t[r.off])) {
+        if (cells_.missing(t[r.off])) {
             drawMissingGlyph(p, QPointF(x, baseline), bold);
             continue;
         }

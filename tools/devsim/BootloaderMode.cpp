@@ -31,6 +31,48 @@ bool WriteDump(const std::string& path, const std::vector<std::uint8_t>& flash) 
     return std::fclose(f) == 0 && ok;
 }
 
+// One line per event, in microseconds of the monotonic clock: "open T", "rx T BYTES",
+// "tx T BYTES DUE" (DUE: when the reply was meant to go) and "close T". The time the
+// program took between a reply and its next write is the program's own, whatever the
+// simulated line and chip cost.
+class Trace {
+  public:
+    explicit Trace(const std::string& path)
+        : file_(path.empty() ? nullptr : std::fopen(path.c_str(), "w")) {}
+    ~Trace() {
+        if (file_) {
+            std::fclose(file_);
+        }
+    }
+    Trace(const Trace&) = delete;
+    Trace& operator=(const Trace&) = delete;
+    bool Failed(const std::string& path) const { return !path.empty() && !file_; }
+    void Event(const char* what, Clock::time_point at, long bytes = -1,
+               Clock::time_point due = {}) {
+        if (!file_) {
+            return;
+        }
+        std::fprintf(file_, "%s %lld", what, Micros(at));
+        if (bytes >= 0) {
+            std::fprintf(file_, " %ld", bytes);
+        }
+        if (due != Clock::time_point{}) {
+            std::fprintf(file_, " %lld", Micros(due));
+        }
+        std::fputc('\n', file_);
+        if (what[0] != 'r' && what[0] != 't') {
+            std::fflush(file_);  // a reader sees every run that has ended
+        }
+    }
+
+  private:
+    long long Micros(Clock::time_point at) const {
+        return std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch())
+            .count();
+    }
+    std::FILE* file_;
+};
+
 }  // namespace
 
 std::chrono::nanoseconds CharacterTime(const LineSettings& line) {
@@ -63,11 +105,19 @@ int RunBootloader(Session& session, const Options& options) {
         (options.lineTiming ? ", line timing" : "") +
         (options.latencyMs ? ", reply latency " + std::to_string(options.latencyMs) + " ms" : ""));
 
+    Trace trace(options.trace);
+    if (trace.Failed(options.trace)) {
+        session.Error("cannot write " + options.trace);
+        return kExitFailure;
+    }
     const auto latency = std::chrono::milliseconds(options.latencyMs);
     std::vector<std::uint8_t> buf(4096);
     std::string reply;
     Clock::time_point lineFree{};  // when the last received character has fully arrived
     bool open = session.PortOpen();
+    if (open) {
+        trace.Event("open", Clock::now());
+    }
     while (!session.Stopped()) {
         const short ev = session.Wait(POLLIN, 100);
         if (!session.PortOpen()) {
@@ -75,8 +125,12 @@ int RunBootloader(Session& session, const Options& options) {
             if (open) {
                 chip.Reset();
                 open = false;
+                trace.Event("close", Clock::now());
             }
             continue;
+        }
+        if (!open) {
+            trace.Event("open", Clock::now());
         }
         open = true;
         if (!(ev & POLLIN)) {
@@ -92,6 +146,7 @@ int RunBootloader(Session& session, const Options& options) {
         }
         const auto charTime = CharacterTime(session.Line());
         const Clock::time_point now = Clock::now();
+        trace.Event("rx", now, static_cast<long>(n));
         if (options.lineTiming) {
             lineFree = std::max(lineFree, now) + charTime * n;
         }
@@ -113,6 +168,7 @@ int RunBootloader(Session& session, const Options& options) {
                                   true)) {
                 continue;
             }
+            trace.Event("tx", Clock::now(), static_cast<long>(reply.size()), sendAt);
         }
         if (options.unplugAfter && chip.BlocksWritten() >= options.unplugAfter) {
             session.Info("unplugged after " + std::to_string(chip.BlocksWritten()) + " blocks");

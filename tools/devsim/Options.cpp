@@ -186,7 +186,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             (name == "--channels" ? o.channels : o.linesPerSecond) = *n;
         } else if (name == "--line-timing" && flag()) {
             o.lineTiming = true;
-        } else if (name == "--chip" || name == "--fault" || name == "--dump") {
+        } else if (name == "--chip" || name == "--fault" || name == "--dump" || name == "--trace") {
             auto v = value();
             if (!v || v->empty()) {
                 return fail(name + " needs a value");
@@ -204,7 +204,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                 }
                 o.fault = *v == "none" ? std::string() : *v;
             } else {
-                o.dump = *v;
+                (name == "--dump" ? o.dump : o.trace) = *v;
             }
         } else if (name == "--latency-ms" || name == "--unplug-after" || name == "--erase-scale") {
             auto v = value();
@@ -329,6 +329,8 @@ std::string UsageText() {
         "                       0x08000100 stays 1) or unknown-id (Get ID answers 0x4FF)\n"
         "  --unplug-after N     vanish like an unplugged adapter after N written blocks\n"
         "  --dump FILE          write the flash to FILE when devsim ends\n"
+        "  --trace FILE         write when each of the program's writes arrived and each\n"
+        "                       reply went out, in microseconds (see bench/isp_host_time.py)\n"
         "  Closing the port resets the chip (the next 0x7F starts the bootloader); so does\n"
         "  a Go, after which devsim prints 'devsim: user program started at 0x08000000'.\n"
         "\n"

@@ -54,6 +54,7 @@ struct Options {
     uint32_t latencyMs = 0;    // added before every reply, like a USB adapter's
     bool lineTiming = false;   // replies wait for the characters' time on the line
     std::string dump;          // the flash is written here at exit
+    std::string trace;         // every exchange's times are written here
     // percent of the chip's typical erase times; chip is f0, f1, f4, g0, l4, h7 or l0
     uint32_t eraseScale = 100;
 };

@@ -1,6 +1,7 @@
 #include "devsim/Session.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +26,56 @@ Session::Session(int masterFd, int wakeFd, bool quiet)
     pollfd probe{master_, 0, 0};
     hangup_ = poll(&probe, 1, 0) < 0 || (probe.revents & POLLHUP) != 0;
     wasOpen_ = !hangup_;
+    WatchMaster();
+}
+
+Session::~Session() {
+    if (closedWatch_ >= 0) {
+        close(closedWatch_);
+    }
+}
+
+// While the slave is closed the master reports POLLHUP at once, so poll() cannot wait on
+// it. Edge-triggered epoll can: it wakes when the terminal's state changes, that is, at
+// the program's first write. Without it the first byte would wait for the next tick, a
+// random 0-20 ms the program under test never caused.
+void Session::WatchMaster() {
+    if (closedWatch_ >= 0) {
+        close(closedWatch_);  // after a replug the master is another terminal
+    }
+    closedWatch_ = epoll_create1(EPOLL_CLOEXEC);
+    if (closedWatch_ < 0) {
+        return;
+    }
+    epoll_event master{};
+    master.events = EPOLLIN | EPOLLET;
+    master.data.fd = master_;
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = wake_;
+    if (epoll_ctl(closedWatch_, EPOLL_CTL_ADD, master_, &master) != 0 ||
+        epoll_ctl(closedWatch_, EPOLL_CTL_ADD, wake_, &wake) != 0) {
+        close(closedWatch_);
+        closedWatch_ = -1;
+    }
+}
+
+// Returns like poll() on the wake pipe alone: > 0 only when a stop was requested.
+int Session::WaitWhileClosed(int slice) {
+    if (closedWatch_ < 0) {
+        pollfd wake{wake_, POLLIN, 0};
+        return poll(&wake, 1, slice);
+    }
+    epoll_event got[2];
+    const int n = epoll_wait(closedWatch_, got, 2, slice);
+    if (n < 0) {
+        return n;
+    }
+    int stop = 0;
+    for (int i = 0; i < n; ++i) {
+        stop += got[i].data.fd == wake_;
+    }
+    return stop;
 }
 
 void Session::CheckLine() {
@@ -71,6 +122,7 @@ void Session::ReplugIfDue() {
     // (ClosedByPeer) picks up once it reopens.
     hangup_ = true;
     ReadLineSettings(master_, last_);
+    WatchMaster();
 }
 
 short Session::Wait(short events, int timeoutMs) {
@@ -89,14 +141,12 @@ short Session::Wait(short events, int timeoutMs) {
             slice = static_cast<int>(std::clamp<long long>(left, 0, kTickMs));
         }
         pollfd fds[2] = {{master_, hangup_ ? short(0) : events, 0}, {wake_, POLLIN, 0}};
-        // While the slave is closed the master reports POLLHUP at once; poll only the wake
-        // pipe then, so a closed port does not spin a core.
-        const int rc = hangup_ ? poll(&fds[1], 1, slice) : poll(fds, 2, slice);
+        const int rc = hangup_ ? WaitWhileClosed(slice) : poll(fds, 2, slice);
         if (rc < 0 && errno != EINTR) {
             stopped_ = true;
             return 0;
         }
-        if (fds[1].revents) {
+        if (hangup_ ? rc > 0 : fds[1].revents != 0) {
             stopped_ = true;
             return 0;
         }

@@ -19,6 +19,9 @@ class Session {
   public:
     // `wakeFd` becomes readable when the program is asked to stop (signal self-pipe).
     Session(int masterFd, int wakeFd, bool quiet);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     bool Stopped() const { return stopped_; }
 
@@ -59,9 +62,12 @@ class Session {
   private:
     void MarkHangup(bool hup);
     void ReplugIfDue();
+    int WaitWhileClosed(int slice);
+    void WatchMaster();
 
     int master_;
     int wake_;
+    int closedWatch_ = -1;  // epoll on the master, edge-triggered, and the wake pipe
     bool quiet_;
     bool stopped_ = false;
     bool hangup_ = true;

@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
+#include <thread>
 
 #include "app/ChartPanel.h"
 #include "app/ConnectionPanel.h"
@@ -180,9 +182,11 @@ BENCHMARK(BM_SideBySide)
 
 // The matrix of the programmer: 64 KiB on f1 and 512 KiB on f4 at 460800 bit/s, reply
 // latency 0 and 2 ms, verify on and off; zenta headless (the real program) and the window,
-// beside stm32flash with -v and without, in alternating rounds on one simulator; medians
-// of 5. Like for like: zenta erases the pages the image covers and does not pulse DTR/RTS,
-// as stm32flash without -i does. The window always pulses them (a few ms on a pty).
+// beside stm32flash with -v and without (from the same HEX file, and without -v from the
+// binary too), in alternating rounds on one simulator; medians of 5, with each run's own
+// share of its time from the simulator's trace. Like for like: zenta erases the pages the
+// image covers and does not pulse DTR/RTS, as stm32flash without -i does. The window
+// always resets the chip: 15 ms of pulse and start-up wait.
 struct MatrixImage {
     std::string bin;
     std::string hex;
@@ -214,18 +218,72 @@ double Timed(const std::string& cmd, bool& ok) {
     return Seconds(t0);
 }
 
+// The simulator's trace of the runs so far: each run's own share of its time, that is
+// from each reply to the program's next write, and the replies it took.
+class TraceReader {
+  public:
+    explicit TraceReader(std::string path) : path_(std::move(path)) {}
+    struct Run {
+        double hostMs = 0;
+        int replies = 0;
+    };
+    // The run that ended last; waits for the simulator to see the port closed.
+    Run Next() {
+        Run run;
+        for (int tries = 0; tries < 200; ++tries) {
+            std::ifstream in(path_);
+            in.seekg(offset_);
+            std::string text((std::istreambuf_iterator<char>(in)), {});
+            const std::size_t close = text.find("close ");
+            if (close == std::string::npos) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            const std::size_t end = text.find('\n', close);
+            offset_ +=
+                static_cast<std::streamoff>(end == std::string::npos ? text.size() : end + 1);
+            std::istringstream lines(text.substr(0, close));
+            std::string kind;
+            long long t = 0;
+            long long lastReply = -1;
+            std::string rest;
+            while (lines >> kind >> t && std::getline(lines, rest)) {
+                if (kind == "tx") {
+                    ++run.replies;
+                    lastReply = t;
+                } else if (kind == "rx" && lastReply >= 0) {
+                    run.hostMs += static_cast<double>(t - lastReply) / 1000.0;
+                    lastReply = -1;
+                }
+            }
+            return run;
+        }
+        return run;
+    }
+
+  private:
+    std::string path_;
+    std::streamoff offset_ = 0;
+};
+
 void BM_Matrix(benchmark::State& state) {
     const bool f4 = state.range(0) == 1;
     const int latency = static_cast<int>(state.range(1));
     const bool haveStm32flash = ::access("/usr/bin/stm32flash", X_OK) == 0;
     const MatrixImage image = ImageOf(f4 ? 512 * 1024 : 64 * 1024);
     devsim_test::TempLink link;
+    const std::string tracePath = TheFiles().dir.filePath(QStringLiteral("trace")).toStdString();
+    std::remove(tracePath.c_str());
     devsim_test::DevsimProcess sim({"bootloader", "--quiet", "--line-timing", "--latency-ms",
                                     std::to_string(latency), "--chip", f4 ? "f4" : "f1", "--link",
-                                    link.path});
+                                    link.path, "--trace", tracePath});
     devsim_test::WaitForPath(link.path);
-    const std::string flashCmd = "/usr/bin/stm32flash -m 8n1 -b 460800 -w " + image.bin +
-                                 " -g 0x0 " + link.path + " > /dev/null 2>&1";
+    TraceReader trace(tracePath);
+    // stm32flash reads the HEX file zenta reads; from the binary as well, its fastest input.
+    const auto stm32flash = [&](const std::string& file, const char* extra) {
+        return "/usr/bin/stm32flash -m 8n1 -b 460800 -w " + file + extra + " -g 0x0 " + link.path +
+               " > /dev/null 2>&1";
+    };
     const std::string zentaCmd = ZentaProgram() + " --flash " + image.hex + " " + link.path +
                                  " --baud 460800 --erase pages --no-reset";
     auto form = OpenWindow(link.path);
@@ -233,16 +291,23 @@ void BM_Matrix(benchmark::State& state) {
     form->programmer->erasePagesCheck->setChecked(true);
     panel_widgets::InvokeClick(form->connection->openButton);  // closed between its runs
     std::map<std::string, std::vector<double>> t;
+    // Besides the wall time, each run's own share (host_ms) and its replies from the trace.
+    const auto timed = [&](const std::string& name, double seconds) {
+        const TraceReader::Run run = trace.Next();
+        t[name + "_s"].push_back(seconds);
+        t[name + "_host_ms"].push_back(run.hostMs);
+        t[name + "_replies"].push_back(run.replies);
+    };
     for (auto _ : state) {
         for (int round = 0; round < 5; ++round) {
             bool ok = true;
             if (haveStm32flash) {
-                t["stm32flash_v_s"].push_back(
-                    Timed(std::string(flashCmd).replace(flashCmd.find(" -g"), 0, " -v"), ok));
-                t["stm32flash_s"].push_back(Timed(flashCmd, ok));
+                timed("stm32flash_v", Timed(stm32flash(image.hex, " -v"), ok));
+                timed("stm32flash", Timed(stm32flash(image.hex, ""), ok));
+                timed("stm32flash_bin", Timed(stm32flash(image.bin, ""), ok));
             }
-            t["headless_verify_s"].push_back(Timed(zentaCmd + " 2>/dev/null", ok));
-            t["headless_s"].push_back(Timed(zentaCmd + " --no-verify 2>/dev/null", ok));
+            timed("headless_verify", Timed(zentaCmd + " 2>/dev/null", ok));
+            timed("headless", Timed(zentaCmd + " --no-verify 2>/dev/null", ok));
             if (!ok) {
                 state.SkipWithError("a run failed");
                 return;
@@ -252,7 +317,7 @@ void BM_Matrix(benchmark::State& state) {
                 form->receive->view->clear();
                 const auto t0 = Clock::now();
                 form->programmer->onStartClicked();
-                t[verify ? "window_verify_s" : "window_s"].push_back(Seconds(t0));
+                timed(verify ? "window_verify" : "window", Seconds(t0));
                 // The window speaks Chinese here: "用户程序已运行!" ends a run that went well.
                 if (!form->receive->view->toPlainText().contains(
                         QStringLiteral("用户程序已运行"))) {

@@ -15,7 +15,7 @@ that writes a trace (--trace), and splits each run's time on the port into:
 Medians over the rounds, side by side.
 
   bench/isp_host_time.py build/tools/devsim/devsim build/src/app/zenta
-      [--chip f1] [--kib 64] [--latency-ms 0] [--rounds 5] [--verify]
+      [--chip f1] [--kib 64] [--latency-ms 0] [--rounds 5] [--verify] [--same-file]
 """
 
 import argparse
@@ -51,16 +51,25 @@ def hex_text(data, base=0x08000000):
 
 
 def read_events(trace, offset):
-    with open(trace) as f:
-        f.seek(offset)
-        text = f.read()
-        end = f.tell()
+    """The events of the run that ended last, once the simulator saw the port closed."""
+    for _ in range(200):
+        with open(trace) as f:
+            f.seek(offset)
+            text = f.read()
+        close = text.find("close ")
+        if close >= 0:
+            break
+        time.sleep(0.005)
+    else:
+        return [], offset
+    end = text.find("\n", close) + 1 or len(text)
+    text = text[:end]
     events = []
     for line in text.splitlines():
         parts = line.split()
         if len(parts) >= 2:
             events.append((parts[0], int(parts[1]), int(parts[2]) if len(parts) > 2 else 0))
-    return events, end
+    return events, offset + len(text.encode())
 
 
 def edges(events, started, ended):
@@ -99,6 +108,8 @@ def main():
     ap.add_argument("--latency-ms", type=int, default=0)
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--verify", action="store_true")
+    ap.add_argument("--same-file", action="store_true",
+                    help="give stm32flash the HEX file zenta reads instead of the binary")
     args = ap.parse_args()
 
     tmp = tempfile.mkdtemp(prefix="isp_host_")
@@ -119,7 +130,7 @@ def main():
             break
         time.sleep(0.01)
 
-    tools = {"stm32flash": ["stm32flash", "-m", "8n1", "-b", "460800", "-w", binary]
+    tools = {"stm32flash": ["stm32flash", "-m", "8n1", "-b", "460800", "-w", hexfile if args.same_file else binary]
              + (["-v"] if args.verify else []) + ["-g", "0x0", link]}
     for i, program in enumerate(args.zenta):
         name = "zenta" if len(args.zenta) == 1 else f"zenta{i + 1}"
@@ -137,7 +148,6 @@ def main():
                 wall = t1 - t0
                 if done.returncode != 0:
                     sys.exit(f"{name} failed with {done.returncode}")
-                time.sleep(0.3)  # the simulator sees the port closed
                 events, offset = read_events(trace, offset)
                 host, replies = host_time(events)
                 figures[name]["wall"].append(wall)

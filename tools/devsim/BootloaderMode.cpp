@@ -67,8 +67,7 @@ class Trace {
 
   private:
     long long Micros(Clock::time_point at) const {
-        return std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch())
-            .count();
+        return std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
     }
     std::FILE* file_;
 };

@@ -20,6 +20,7 @@ Medians over the rounds, side by side.
 
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -130,7 +131,8 @@ def main():
             break
         time.sleep(0.01)
 
-    tools = {"stm32flash": ["stm32flash", "-m", "8n1", "-b", "460800", "-w", hexfile if args.same_file else binary]
+    tools = {"stm32flash": ["stm32flash", "-m", "8n1", "-b", "460800", "-w",
+                            hexfile if args.same_file else binary]
              + (["-v"] if args.verify else []) + ["-g", "0x0", link]}
     for i, program in enumerate(args.zenta):
         name = "zenta" if len(args.zenta) == 1 else f"zenta{i + 1}"
@@ -159,6 +161,7 @@ def main():
     finally:
         sim.terminate()
         sim.wait()
+        shutil.rmtree(tmp, ignore_errors=True)
 
     print(f"{args.kib} KiB on {args.chip}, {args.latency_ms} ms latency, "
           f"verify {'on' if args.verify else 'off'}, medians of {args.rounds}")

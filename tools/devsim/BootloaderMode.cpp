@@ -60,8 +60,12 @@ class Trace {
             std::fprintf(file_, " %lld", Micros(due));
         }
         std::fputc('\n', file_);
-        if (what[0] != 'r' && what[0] != 't') {
-            std::fflush(file_);  // a reader sees every run that has ended
+    }
+    // The port opened or closed: flushed, so a reader sees every run that has ended.
+    void PortEvent(const char* what, Clock::time_point at) {
+        Event(what, at);
+        if (file_) {
+            std::fflush(file_);
         }
     }
 
@@ -115,7 +119,7 @@ int RunBootloader(Session& session, const Options& options) {
     Clock::time_point lineFree{};  // when the last received character has fully arrived
     bool open = session.PortOpen();
     if (open) {
-        trace.Event("open", Clock::now());
+        trace.PortEvent("open", Clock::now());
     }
     while (!session.Stopped()) {
         const short ev = session.Wait(POLLIN, 100);
@@ -124,12 +128,12 @@ int RunBootloader(Session& session, const Options& options) {
             if (open) {
                 chip.Reset();
                 open = false;
-                trace.Event("close", Clock::now());
+                trace.PortEvent("close", Clock::now());
             }
             continue;
         }
         if (!open) {
-            trace.Event("open", Clock::now());
+            trace.PortEvent("open", Clock::now());
         }
         open = true;
         if (!(ev & POLLIN)) {

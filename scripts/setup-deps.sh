@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth xdotool imagemagick
   stm32flash
+  srecord lrzsz ser2net python3-serial libvterm-dev busybox bash
   clang libclang-rt-14-dev dpkg-dev
   lintian desktop-file-utils appstream
 )

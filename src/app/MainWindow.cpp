@@ -427,7 +427,8 @@ void MainWindow::onRefreshTick() {
     statusBar->SetPanelText(2, QStringLiteral("R:") + QString::number(received.rxCount));
     statusBar->SetPanelText(1, QStringLiteral("S:") + QString::number(received.txCount));
     statusBar->SetPanelText(4, connection->ModemText());
-    statusBar->SetColor(LoadColor(received.rxCount));
+    // The colour says how full the window is, not how much the session received.
+    statusBar->SetColor(LoadColor(static_cast<int64_t>(received.rxRawAll.size())));
 
     Highlight(send->hexSendCheck, send->hexSendCheck->isChecked());
     Highlight(send->timedSendCheck, send->timedSendCheck->isChecked());

@@ -37,7 +37,12 @@ void ConvertRange(std::string& out, std::string_view bytes, std::size_t begin, s
             case 0x0A:
                 out.append("\r\n", 2);
                 break;
-            default:  // CR is dropped
+            default:
+                // A CR before an LF is part of that line end; a bare one stays, so the
+                // window can return to the line start as a terminal does.
+                if (i + 1 >= bytes.size() || p[i + 1] != 0x0A) {
+                    out.push_back('\r');
+                }
                 break;
         }
     }

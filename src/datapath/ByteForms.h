@@ -17,7 +17,8 @@ inline constexpr std::size_t kDisplayProgressThreshold = 10000;
 std::string BytesToHex(std::string_view bytes);
 void AppendHex(std::string& out, std::string_view bytes);
 
-// Text display form: NUL becomes backslash + '0', CR is dropped, LF becomes CR LF.
+// Text display form: NUL becomes backslash + '0', LF becomes CR LF, a CR before an LF is
+// dropped (a bare CR stays).
 // For inputs of kDisplayProgressThreshold bytes or more, `progress` (if set) gets
 // Start, then Step whenever index*100/(length+1) changes, then End.
 std::string ToDisplayText(std::string_view bytes, const ProgressFn& progress = {});

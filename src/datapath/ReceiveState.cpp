@@ -135,12 +135,26 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
     std::string piece;
     if (!chunk.empty()) {
         piece = heldBytes;
+        if (heldCr && chunk.front() != '\n') {
+            piece.push_back('\r');
+        }
+        heldCr = false;
     }
     const std::size_t prefix = piece.size();
     AppendDisplayText(piece, chunk, in.progress);
+    if (piece.size() > prefix && chunk.back() == '\r') {
+        heldCr = true;
+        piece.pop_back();
+    }
 
     if (piece.size() == prefix) {
-        piece.clear();  // nothing displayable: the held bytes stay held
+        if (prefix > heldBytes.size()) {
+            // A bare CR held before goes out, and the held bytes before it make no
+            // character now.
+            heldBytes.clear();
+        } else {
+            piece.clear();  // nothing displayable: the held bytes stay held
+        }
     } else {
         const std::size_t held = IncompleteTail(encoding, piece);
         heldBytes.assign(piece, piece.size() - held, held);
@@ -165,7 +179,7 @@ ReceiveOutput ReceiveState::OnChunk(const ReceiveInput& in) {
         out.display.append(piece);
     }
 
-    if (rxCount > kTrimAbove) {
+    if (rxRawAll.size() > static_cast<std::size_t>(kTrimAbove)) {
         Trim();
         out.trimmed = true;
     }
@@ -182,6 +196,10 @@ void ReceiveState::Trim() {
     // Deriving both from the rebuilt text is what keeps a byte from being shown in the
     // text and held back for the next chunk at the same time.
     std::string text = ToDisplayText(kept);
+    heldCr = !text.empty() && text.back() == '\r';
+    if (heldCr) {
+        text.pop_back();
+    }
     const std::string_view dropped = std::string_view(rxRawAll).substr(0, start);
     text.erase(0, CutHead(encoding, dropped, text));
     TrackDisplay(ansiAtStart_, dropped);
@@ -196,7 +214,7 @@ void ReceiveState::Trim() {
     rxRawAll.erase(0, start);
     ForgetHex();
     rxTextAll.assign(text);
-    rxCount = static_cast<std::int64_t>(keep);
+    // rxCount goes on counting the session: only Clear resets it.
 }
 
 const std::string& ReceiveState::HexAll() const {
@@ -227,6 +245,7 @@ void ReceiveState::Clear() {
     rxRawAll.clear();
     ForgetHex();
     rxTextAll.clear();
+    heldCr = false;
     rxCount = 0;
     txCount = 0;
     ansiAtStart_.Reset();

@@ -48,6 +48,9 @@ class ReceiveState {
     // The end of the text form that is not a whole character yet (a GB18030 lead byte,
     // the start of a UTF-8 sequence): held back, it begins the next chunk's text.
     std::string heldBytes;
+    // The last chunk ended with a CR: whether it is bare or half of a CR LF is told by the
+    // next byte.
+    bool heldCr = false;
     // Code page of the text form: decides what counts as a whole character above and
     // where the text starts after a trim. Changing it takes effect with the next chunk.
     TextEncoding encoding = TextEncoding::Gb18030;

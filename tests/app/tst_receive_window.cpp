@@ -263,9 +263,12 @@ class ReceiveWindowTest : public QObject {
                                                     {1000001, QColor(0xFF, 0xA0, 0x7A)},
                                                     {2000001, QColor(0xFF, 0x63, 0x47)}};
         for (const auto& [count, colour] : steps) {
-            form_->received.rxCount = count;
+            // The colour follows how full the window is; "R:" the whole session.
+            form_->received.rxRawAll.assign(static_cast<std::size_t>(count), 'x');
+            form_->received.rxCount = 3 * count;
             form_->onRefreshTick();
             QCOMPARE(form_->statusBar->Color(), colour);
+            QCOMPARE(form_->statusBar->PanelText(2), QStringLiteral("R:%1").arg(3 * count));
         }
         QTest::mouseClick(form_->receive->clearButton, Qt::LeftButton);
         form_->onRefreshTick();

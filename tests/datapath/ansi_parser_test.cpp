@@ -244,7 +244,7 @@ TEST(AnsiTrim, ASequenceCutByTheTrimShowsNothingOfItself) {
         FeedFiller(st, seqAt);
         Feed(st, seq + "red");
         FeedFiller(st, total - seqAt - seq.size() - 3);
-        ASSERT_EQ(st.rxCount, ReceiveState::kTrimKeep);  // trimmed
+        ASSERT_EQ(st.rxRawAll.size(), ReceiveState::kTrimKeep);  // trimmed
         const std::string prefix = AnsiParser::StyleSequence(StyleAfter(seq));
         EXPECT_EQ(st.rxTextAll.substr(0, prefix.size() + 3), prefix + "red") << inside;
     }

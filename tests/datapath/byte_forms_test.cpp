@@ -28,7 +28,8 @@ TEST(ByteForms, DisplayTextRewritesNulCrLf) {
     EXPECT_EQ(ToDisplayText("A\x00"
                             "B\r\n"s),
               "A\\0B\r\n");
-    EXPECT_EQ(ToDisplayText("\r\r\n\n\x00"s), "\r\n\r\n\\0");
+    EXPECT_EQ(ToDisplayText("\r\r\n\n\x00"s), "\r\r\n\r\n\\0");
+    EXPECT_EQ(ToDisplayText("10%\r20%\r"s), "10%\r20%\r");
     EXPECT_EQ(ToDisplayText("plain \xB0\xA1 text"), "plain \xB0\xA1 text");
     EXPECT_EQ(ToDisplayText(""), "");
 }

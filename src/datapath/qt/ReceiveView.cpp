@@ -198,7 +198,10 @@ void ReceiveView::appendReceived(QByteArrayView display, qsizetype headerBytes, 
     settle();
     const bool follow = atEndNow();
     convert(display, headerBytes, hexDisplay);
-    if (addPending()) {
+    // A line edit lays out what came before it.
+    const bool edited = laidOut_;
+    laidOut_ = false;
+    if (addPending() || edited) {
         showAdded(follow);
         notePace();
     }
@@ -225,7 +228,7 @@ void ReceiveView::setAppendHoldMs(int ms) {
 
 void ReceiveView::setAnsiColours(bool on) {
     ansiOn_ = on;
-    ansi_.Reset();
+    term_.reset();
 }
 
 void ReceiveView::convert(QByteArrayView display, qsizetype headerBytes, bool hexDisplay) {
@@ -252,21 +255,87 @@ void ReceiveView::convert(QByteArrayView display, qsizetype headerBytes, bool he
         return;
     }
     QString text = decoder_.decode(rest);
-    text.remove(u'\r');
-    cells_.learn(unitsOf(text));
-    // Most text holds no escape: it goes in without a copy through the parser.
-    if (!ansiOn_ || (!ansi_.InSequence() && !text.contains(QChar(0x1B)))) {
-        putText(unitsOf(text), {}, ansiOn_ ? ansi_.style() : TextStyle{});
-        if (ansiOn_ && !text.isEmpty()) {
+    if (!ansiOn_) {
+        text.remove(u'\r');
+        cells_.learn(unitsOf(text));
+        putText(unitsOf(text), {}, TextStyle{});
+        return;
+    }
+    renderText(unitsOf(text));
+}
+
+// The window's side of the terminal rendering.
+class ReceiveView::Sink : public TermSink {
+  public:
+    explicit Sink(ReceiveView& view) : v_(view) {}
+    void append(std::u16string_view units, const std::vector<StyleMark>& marks,
+                const TextStyle& style) override {
+        v_.putText(units, marks, style);
+    }
+    std::u16string_view currentLine() override { return v_.currentLine(); }
+    void replace(std::size_t pos, std::size_t removed, std::u16string_view units,
+                 const TextStyle& style) override {
+        v_.replaceInLine(pos, removed, units, style);
+    }
+    void bell() override { emit v_.bell(); }
+
+  private:
+    ReceiveView& v_;
+};
+
+void ReceiveView::renderText(std::u16string_view units) {
+    cells_.learn(units);
+    bool crs = false;
+    // Most text is whole lines written at the end: it goes in without a copy through
+    // the parser, its CR LF line ends as LF.
+    if (term_.plain(units, &crs)) {
+        if (crs) {
+            std::u16string lf(units);
+            std::erase(lf, u'\r');
+            putText(lf, {}, ansi_.style());
+        } else {
+            putText(units, {}, ansi_.style());
+        }
+        if (!units.empty()) {
             ansi_.MarkShown();
+            if (units.find(u'\n') != std::u16string_view::npos) {
+                term_.line().newLine();
+            }
         }
         return;
     }
-    const TextStyle start = ansi_.shownStyle();
-    std::u16string visible;
-    std::vector<StyleMark> marks;
-    ansi_.Feed(unitsOf(text), visible, marks);
-    putText(visible, marks, start);
+    Sink sink(*this);
+    term_.feed(units, sink);
+}
+
+std::u16string_view ReceiveView::currentLine() {
+    layOutHeld();
+    const std::u16string& t = text_.text();
+    std::size_t start = text_.lineStart(text_.lineCount() - 1);
+    while (start < t.size() && styles_.at(start).has(TextStyle::Stamp)) {
+        ++start;
+    }
+    return std::u16string_view(t).substr(start);
+}
+
+void ReceiveView::replaceInLine(std::size_t pos, std::size_t removed, std::u16string_view units,
+                                const TextStyle& style) {
+    const std::size_t at = text_.size() - currentLine().size() + pos;
+    if (!laidOut_) {
+        laidOutFollow_ = atEndNow();
+        laidOut_ = true;
+    }
+    text_.splice(at, removed, units);
+    styles_.splice(at, removed, units.size(), style);
+    pendingStyle_ = styles_.at(text_.size());
+    // A selection keeps its place unless the edit took its text away.
+    const std::size_t n = text_.size();
+    if (anchor_ == caret_) {
+        anchor_ = caret_ = n;
+    } else {
+        anchor_ = std::min(anchor_, n);
+        caret_ = std::min(caret_, n);
+    }
 }
 
 void ReceiveView::put(std::u16string_view units, const TextStyle& style) {
@@ -387,6 +456,8 @@ bool ReceiveView::addUnits(QString text) {
     pendingStyle_ = received;  // received text goes on in its own style
     pendingMarks_.push_back({pending_.size(), received});
     lineStart_ = text.back() == u'\n';
+    // Received text goes on after the message, not over it.
+    term_.line().newLine();
     return addPending();
 }
 
@@ -405,9 +476,22 @@ void ReceiveView::setUnits(std::u16string_view units, bool parse) {
     pendingMarks_.clear();
     laidOut_ = false;
     holdTimer_.stop();
-    ansi_.Reset();
+    term_.reset();
     styles_.clear();
-    if (parse && ansiOn_) {
+    bool crs = false;
+    if (parse && ansiOn_ && !term_.plain(units, &crs)) {
+        // Line edits in it: rendered as they were when the bytes came, without stamps
+        // of the time now.
+        text_.setText({});
+        pendingStyle_ = TextStyle{};
+        lineStart_ = true;
+        const bool stamps = stamps_;
+        stamps_ = false;
+        renderText(units);
+        stamps_ = stamps;
+        addPending();
+        laidOut_ = false;
+    } else if (parse && ansiOn_) {
         std::u16string visible;
         std::vector<StyleMark> marks;
         ansi_.Feed(units, visible, marks);
@@ -439,8 +523,7 @@ void ReceiveView::setReceivedText(QByteArrayView windowText, bool hexDisplay) {
     // An incomplete character at the end stays in the decoder: the next bytes
     // complete it as they would have without the switch.
     decoder_.reset();
-    QString t = hexDisplay ? QString::fromLatin1(windowText) : decoder_.decode(windowText);
-    t.remove(u'\r');
+    const QString t = hexDisplay ? QString::fromLatin1(windowText) : decoder_.decode(windowText);
     setUnits(unitsOf(t), !hexDisplay);
 }
 
@@ -543,6 +626,7 @@ void ReceiveView::replaceSelection(std::u16string_view units) {
         return;
     text_.splice(a, b - a, units);
     styles_.splice(a, b - a, units.size());
+    term_.line().forget();
     anchor_ = caret_ = a + units.size();
     updateScrollBar();
     ensureCaretVisible();

@@ -22,6 +22,7 @@
 #include "datapath/qt/WrappedText.h"
 #include "datapath/text/AnsiParser.h"
 #include "datapath/text/StyleRuns.h"
+#include "datapath/text/TermRender.h"
 
 class QMenu;
 
@@ -61,6 +62,11 @@ class ReceiveView : public QAbstractScrollArea {
     // Colour sequences shown as colours (default), or their bytes as they are.
     void setAnsiColours(bool on);
     bool ansiColours() const { return ansiOn_; }
+    // A CR that no LF follows starts a new line (devices that end lines with CR only).
+    // Otherwise a bare CR goes back to the line start, as on a terminal. Takes effect
+    // with the next bytes.
+    void setCrNewLine(bool on) { term_.setCrNewLine(on); }
+    bool crNewLine() const { return term_.crNewLine(); }
     // A time stamp "[hh:mm:ss.mmm] " in front of every received line of text (off by
     // default); the clock gives the local time (tests set their own).
     void setTimeStamps(bool on) { stamps_ = on; }
@@ -151,6 +157,8 @@ class ReceiveView : public QAbstractScrollArea {
     void clearRequested();
     // appendPeriodMs() changed: a source that holds its data for the view follows it.
     void appendPeriodChanged(int ms);
+    // The device sent BEL.
+    void bell();
 
   protected:
     bool event(QEvent* event) override;
@@ -182,6 +190,13 @@ class ReceiveView : public QAbstractScrollArea {
     void convert(QByteArrayView display, qsizetype headerBytes, bool hexDisplay);
     void put(std::u16string_view units, const TextStyle& style);
     void putText(std::u16string_view visible, const std::vector<StyleMark>& marks, TextStyle style);
+    // Received text with colour sequences and line edits.
+    void renderText(std::u16string_view units);
+    // The line being written (after its stamp), with kept bytes laid out first.
+    std::u16string_view currentLine();
+    void replaceInLine(std::size_t pos, std::size_t removed, std::u16string_view units,
+                       const TextStyle& style);
+    class Sink;
     // Replaces everything with `units` (CR already gone) parsed for colours.
     void setUnits(std::u16string_view units, bool parse);
     void layOutHeld();
@@ -229,7 +244,9 @@ class ReceiveView : public QAbstractScrollArea {
     FontCells cells_;
     WrappedText text_;
     TextStream decoder_;
-    AnsiParser ansi_;
+    // Colour sequences and the cursor of the line being written.
+    TermRender term_;
+    AnsiParser& ansi_ = term_.parser();
     bool ansiOn_ = true;
     StyleRuns styles_;
     bool stamps_ = false;

@@ -28,12 +28,43 @@ std::uint32_t PaletteColour(int index) {
     return grey << 16 | grey << 8 | grey;
 }
 
+void AnsiParser::Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks,
+                      std::vector<LineAction>& actions) {
+    actions_ = &actions;
+    out_ = &out;
+    Feed(in, out, marks);
+    actions_ = nullptr;
+    out_ = nullptr;
+}
+
+bool AnsiParser::Act(LineAction::Kind kind, int count) {
+    if (actions_ == nullptr) {
+        return false;
+    }
+    actions_->push_back({out_->size(), kind, count});
+    return true;
+}
+
+int AnsiParser::FirstParam() const {
+    int v = 0;
+    for (const char ch : params_) {
+        if (ch < '0' || ch > '9') {
+            break;
+        }
+        v = std::min(v * 10 + (ch - '0'), 100000);
+    }
+    return v;
+}
+
 void AnsiParser::Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks) {
+    static constexpr char16_t kStops[] = {kEsc, u'\r', u'\b', kBel, 0};
+    const std::u16string_view stops =
+        actions_ != nullptr ? std::u16string_view(kStops) : std::u16string_view(kStops, 1);
     std::size_t i = 0;
     const std::size_t n = in.size();
     while (i < n) {
         if (state_ == State::Ground) {
-            const std::size_t j = std::min(in.find(static_cast<char16_t>(kEsc), i), n);
+            const std::size_t j = std::min(in.find_first_of(stops, i), n);
             if (j > i) {
                 Show(out.size(), marks);
                 out.append(in.substr(i, j - i));
@@ -70,6 +101,15 @@ bool AnsiParser::Step(char32_t c) {
     }
     switch (state_) {
         case State::Ground:
+            if (c == u'\r') {
+                return Act(LineAction::Return, 1);
+            }
+            if (c == u'\b') {
+                return Act(LineAction::Back, 1);
+            }
+            if (c == kBel) {
+                return Act(LineAction::Bell, 1);
+            }
             if (c != kEsc) {
                 return false;
             }
@@ -111,6 +151,13 @@ bool AnsiParser::Step(char32_t c) {
             } else if (c >= 0x40 && c <= 0x7E) {
                 if (c == 'm' && csiPlain_) {
                     ApplySgr();
+                } else if (csiPlain_ && c == 'K') {
+                    Act(LineAction::EraseLine, FirstParam());
+                } else if (csiPlain_ && (c == 'D' || c == 'C' || c == 'G')) {
+                    const LineAction::Kind k = c == 'D'   ? LineAction::Left
+                                               : c == 'C' ? LineAction::Right
+                                                          : LineAction::Column;
+                    Act(k, std::max(FirstParam(), 1));
                 }
                 state_ = State::Ground;
             } else if (c == kEsc) {
@@ -178,12 +225,22 @@ void AnsiParser::ApplySgr() {
             style_ = TextStyle{};
         } else if (v == 1) {
             style_.flags |= TextStyle::Bold;
+        } else if (v == 2) {
+            style_.flags |= TextStyle::Dim;
+        } else if (v == 3) {
+            style_.flags |= TextStyle::Italic;
         } else if (v == 4) {
             style_.flags |= TextStyle::Underline;
         } else if (v == 7) {
             style_.flags |= TextStyle::Inverse;
+        } else if (v == 9) {
+            style_.flags |= TextStyle::Strike;
         } else if (v == 22) {
-            style_.flags &= static_cast<std::uint8_t>(~TextStyle::Bold);
+            style_.flags &= static_cast<std::uint8_t>(~(TextStyle::Bold | TextStyle::Dim));
+        } else if (v == 23) {
+            style_.flags &= static_cast<std::uint8_t>(~TextStyle::Italic);
+        } else if (v == 29) {
+            style_.flags &= static_cast<std::uint8_t>(~TextStyle::Strike);
         } else if (v == 24) {
             style_.flags &= static_cast<std::uint8_t>(~TextStyle::Underline);
         } else if (v == 27) {
@@ -225,6 +282,15 @@ std::string AnsiParser::StyleSequence(const TextStyle& style) {
     }
     if (style.has(TextStyle::Inverse)) {
         s += ";7";
+    }
+    if (style.has(TextStyle::Dim)) {
+        s += ";2";
+    }
+    if (style.has(TextStyle::Italic)) {
+        s += ";3";
+    }
+    if (style.has(TextStyle::Strike)) {
+        s += ";9";
     }
     auto colour = [&s](const char* lead, std::uint32_t c) {
         if (c != 0) {

@@ -9,6 +9,23 @@
 
 namespace zenta {
 
+// A line edit that a control character or a sequence asks for, at an offset of the
+// visible text.
+struct LineAction {
+    enum Kind : std::uint8_t {
+        Return,     // CR
+        Back,       // BS
+        Bell,       // BEL
+        EraseLine,  // ESC[nK, count = n
+        Left,       // ESC[nD
+        Right,      // ESC[nC
+        Column,     // ESC[nG
+    };
+    std::size_t offset = 0;
+    Kind kind = Return;
+    int count = 0;
+};
+
 // Terminal escape sequences in received text: SGR sequences (ESC [ ... m) set the
 // style of the text after them; every other sequence (cursor moves, erase, OSC
 // titles, DCS strings, two-character escapes) is hidden. Units are fed one by one
@@ -25,6 +42,11 @@ class AnsiParser {
     // Appends the visible units of `in` to `out` and a mark where a unit is drawn in
     // another style than the unit before it (offsets into `out`).
     void Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks);
+    // The same, and CR, BS, BEL and the sequences that edit a line (erase in line,
+    // cursor left, right and to a column) become actions instead of being shown or
+    // hidden without effect.
+    void Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks,
+              std::vector<LineAction>& actions);
     // Units shown without Feed (text known to hold no ESC while no sequence is open)
     // were drawn in the current style.
     void MarkShown() { shown_ = style_; }
@@ -48,6 +70,9 @@ class AnsiParser {
     bool Abandon(char32_t c);
     void Show(std::size_t offset, std::vector<StyleMark>& marks);
     void ApplySgr();
+    // The first number of the parameters (0 when there is none).
+    int FirstParam() const;
+    bool Act(LineAction::Kind kind, int count);
 
     State state_ = State::Ground;
     std::size_t length_ = 0;
@@ -55,6 +80,9 @@ class AnsiParser {
     std::string params_;
     TextStyle style_;
     TextStyle shown_;
+    // While Feed runs with actions: where they go, and the text they point into.
+    std::vector<LineAction>* actions_ = nullptr;
+    const std::u16string* out_ = nullptr;
 };
 
 }  // namespace zenta

@@ -33,8 +33,9 @@ std::size_t StyleRuns::nextAfter(std::size_t offset) const {
     return static_cast<std::size_t>(it - marks_.begin());
 }
 
-void StyleRuns::splice(std::size_t pos, std::size_t removed, std::size_t inserted) {
-    if (marks_.empty()) {
+void StyleRuns::splice(std::size_t pos, std::size_t removed, std::size_t inserted,
+                       const TextStyle& style) {
+    if (marks_.empty() && style.plain()) {
         return;
     }
     const TextStyle before = pos > 0 ? at(pos - 1) : TextStyle{};
@@ -50,9 +51,9 @@ void StyleRuns::splice(std::size_t pos, std::size_t removed, std::size_t inserte
     }
     std::vector<StyleMark> add;
     TextStyle current = before;
-    if (inserted > 0 && !current.plain()) {
-        add.push_back({pos, TextStyle{}});
-        current = TextStyle{};
+    if (inserted > 0 && !(current == style)) {
+        add.push_back({pos, style});
+        current = style;
     }
     if (!(current == after)) {
         add.push_back({pos + inserted, after});

@@ -21,8 +21,10 @@ class StyleRuns {
     TextStyle at(std::size_t offset) const;
     // Index of the first mark after `offset` (marks().size() when none).
     std::size_t nextAfter(std::size_t offset) const;
-    // The text's [pos, pos + removed) was replaced by `inserted` plain units (typing).
-    void splice(std::size_t pos, std::size_t removed, std::size_t inserted);
+    // The text's [pos, pos + removed) was replaced by `inserted` units drawn in `style`
+    // (plain for typing).
+    void splice(std::size_t pos, std::size_t removed, std::size_t inserted,
+                const TextStyle& style = TextStyle{});
 
   private:
     std::vector<StyleMark> marks_;

@@ -9,7 +9,15 @@ namespace zenta {
 // else kSet | 0xRRGGBB.
 struct TextStyle {
     static constexpr std::uint32_t kSet = 0x01000000;
-    enum Flag : std::uint8_t { Bold = 1, Underline = 2, Inverse = 4, Stamp = 8 };
+    enum Flag : std::uint8_t {
+        Bold = 1,
+        Underline = 2,
+        Inverse = 4,
+        Stamp = 8,
+        Italic = 16,
+        Dim = 32,
+        Strike = 64,
+    };
 
     std::uint32_t fg = 0;
     std::uint32_t bg = 0;

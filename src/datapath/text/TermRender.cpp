@@ -1,0 +1,155 @@
+#include "datapath/text/TermRender.h"
+
+namespace zenta {
+
+bool TermRender::plain(std::u16string_view units, bool* crs) const {
+    *crs = false;
+    if (!line_.atEnd() || swallowLf_ || parser_.InSequence()) {
+        return false;
+    }
+    const std::size_t n = units.size();
+    if (n > 0 && units[n - 1] == u'\r') {
+        return false;
+    }
+    bool odd = false;
+    bool cr = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = units[i];
+        if (c < 0x20) {
+            odd |= c == 0x1B || c == 0x08 || c == 0x07;
+            if (c == u'\r') {
+                cr = true;
+                odd |= units[i + 1] != u'\n';
+            }
+        }
+    }
+    *crs = cr;
+    return !odd;
+}
+
+void TermRender::reset() {
+    parser_.Reset();
+    line_.newLine();
+    swallowLf_ = false;
+}
+
+void TermRender::feed(std::u16string_view units, TermSink& sink) {
+    visible_.clear();
+    marks_.clear();
+    actions_.clear();
+    mark_ = 0;
+    style_ = parser_.shownStyle();
+    parser_.Feed(units, visible_, marks_, actions_);
+    std::size_t pos = 0;
+    for (const LineAction& a : actions_) {
+        write(pos, a.offset, sink);
+        pos = a.offset;
+        act(a, sink);
+    }
+    write(pos, visible_.size(), sink);
+}
+
+void TermRender::write(std::size_t from, std::size_t to, TermSink& sink) {
+    while (from < to) {
+        if (swallowLf_) {
+            swallowLf_ = false;
+            if (visible_[from] == u'\n') {
+                ++from;
+                continue;
+            }
+        }
+        while (mark_ < marks_.size() && marks_[mark_].offset <= from) {
+            style_ = marks_[mark_++].style;
+        }
+        const std::u16string_view rest = std::u16string_view(visible_).substr(from, to - from);
+        if (line_.atEnd()) {
+            // The usual case: all of it goes to the end in one piece.
+            const TextStyle start = style_;
+            std::vector<StyleMark> marks;
+            for (; mark_ < marks_.size() && marks_[mark_].offset < to; ++mark_) {
+                marks.push_back({marks_[mark_].offset - from, marks_[mark_].style});
+                style_ = marks_[mark_].style;
+            }
+            sink.append(rest, marks, start);
+            if (rest.find(u'\n') != std::u16string_view::npos) {
+                line_.newLine();
+            }
+            return;
+        }
+        std::size_t stop = to;
+        if (mark_ < marks_.size() && marks_[mark_].offset < stop) {
+            stop = marks_[mark_].offset;
+        }
+        std::size_t k = from;
+        while (k < stop && visible_[k] != u'\n' && visible_[k] != u'\t') {
+            ++k;
+        }
+        if (k > from) {
+            apply(line_.write(sink.currentLine(), rest.substr(0, k - from)), style_, sink);
+            from = k;
+        } else if (visible_[k] == u'\n') {
+            // The line ends whole, whatever stands right of the cursor.
+            sink.append(u"\n", {}, style_);
+            line_.newLine();
+            ++from;
+        } else {
+            line_.tab(sink.currentLine());
+            ++from;
+        }
+    }
+}
+
+void TermRender::apply(const TermLine::Edit& edit, const TextStyle& style, TermSink& sink) {
+    if (edit.none()) {
+        return;
+    }
+    if (edit.removed == 0 && edit.pos == sink.currentLine().size()) {
+        sink.append(edit.inserted, {}, style);
+    } else {
+        sink.replace(edit.pos, edit.removed, edit.inserted, style);
+    }
+}
+
+void TermRender::act(const LineAction& a, TermSink& sink) {
+    if (a.kind != LineAction::Bell) {
+        swallowLf_ = false;
+    }
+    switch (a.kind) {
+        case LineAction::Return:
+            if (crNewLine_) {
+                sink.append(u"\n", {}, style_);
+                line_.newLine();
+                swallowLf_ = true;
+            } else {
+                line_.home(sink.currentLine());
+            }
+            break;
+        case LineAction::Back:
+            line_.left(sink.currentLine(), 1);
+            break;
+        case LineAction::Bell:
+            sink.bell();
+            break;
+        case LineAction::EraseLine: {
+            if (a.count > 2) {
+                break;
+            }
+            // Erased cells keep only the background, as on a terminal.
+            TextStyle blank;
+            blank.bg = style_.bg;
+            apply(line_.erase(sink.currentLine(), a.count), blank, sink);
+            break;
+        }
+        case LineAction::Left:
+            line_.left(sink.currentLine(), a.count);
+            break;
+        case LineAction::Right:
+            line_.right(sink.currentLine(), a.count);
+            break;
+        case LineAction::Column:
+            line_.toColumn(sink.currentLine(), a.count);
+            break;
+    }
+}
+
+}  // namespace zenta

@@ -41,6 +41,10 @@ DisplayOptionsDialog::DisplayOptionsDialog(const zenta::DisplayOptions& options,
                                english ? QStringLiteral("Time stamps in the capture file too")
                                        : QStringLiteral("接收文件也加时间戳"));
     captureStampsCheck->setChecked(options.captureStamps);
+    crNewLineCheck = Check(
+        this, "crNewLineCheck",
+        english ? QStringLiteral("CR alone starts a new line") : QStringLiteral("单独的CR也换行"));
+    crNewLineCheck->setChecked(options.crNewLine);
 
     auto* form = new QFormLayout;
     form->addRow(english ? QStringLiteral("Text encoding") : QStringLiteral("文本编码"),
@@ -53,6 +57,7 @@ DisplayOptionsDialog::DisplayOptionsDialog(const zenta::DisplayOptions& options,
     column->addWidget(coloursCheck);
     column->addWidget(stampsCheck);
     column->addWidget(captureStampsCheck);
+    column->addWidget(crNewLineCheck);
     column->addWidget(buttons);
 }
 
@@ -62,5 +67,6 @@ zenta::DisplayOptions DisplayOptionsDialog::Options() const {
     o.ansiColours = coloursCheck->isChecked();
     o.lineStamps = stampsCheck->isChecked();
     o.captureStamps = captureStampsCheck->isChecked();
+    o.crNewLine = crNewLineCheck->isChecked();
     return o;
 }

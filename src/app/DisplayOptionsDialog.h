@@ -20,4 +20,5 @@ class DisplayOptionsDialog : public QDialog {
     QCheckBox* coloursCheck = nullptr;
     QCheckBox* stampsCheck = nullptr;
     QCheckBox* captureStampsCheck = nullptr;
+    QCheckBox* crNewLineCheck = nullptr;
 };

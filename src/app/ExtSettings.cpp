@@ -21,6 +21,7 @@ void DisplayOptions::Load(QSettings& s) {
     ansiColours = s.value(QStringLiteral("receive/ansiColours"), true).toBool();
     lineStamps = s.value(QStringLiteral("receive/timeStamps"), false).toBool();
     captureStamps = s.value(QStringLiteral("capture/timeStamps"), false).toBool();
+    crNewLine = s.value(QStringLiteral("receive/crNewLine"), false).toBool();
 }
 
 void DisplayOptions::Save(QSettings& s) const {
@@ -30,6 +31,7 @@ void DisplayOptions::Save(QSettings& s) const {
     s.setValue(QStringLiteral("receive/ansiColours"), ansiColours);
     s.setValue(QStringLiteral("receive/timeStamps"), lineStamps);
     s.setValue(QStringLiteral("capture/timeStamps"), captureStamps);
+    s.setValue(QStringLiteral("receive/crNewLine"), crNewLine);
 }
 
 }  // namespace zenta

@@ -22,6 +22,7 @@ struct DisplayOptions {
     bool ansiColours = true;     // colour sequences shown as colours
     bool lineStamps = false;     // "[hh:mm:ss.mmm] " before each received line, display only
     bool captureStamps = false;  // the same stamps in the capture file
+    bool crNewLine = false;      // a CR without LF ends the line (CR-only devices)
 
     void Load(QSettings& settings);
     void Save(QSettings& settings) const;

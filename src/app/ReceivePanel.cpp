@@ -14,6 +14,7 @@
 #include "app/Clock.h"
 #include "app/PanelWidgets.h"
 #include "app/SendKeyFilter.h"
+#include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
 #include "app/WindowLinks.h"
 #include "app/WindowState.h"
@@ -70,6 +71,18 @@ ReceivePanel::ReceivePanel(QWidget* viewParent, QWidget* host, WindowLinks& wind
         }
     });
     connect(view, &zenta::ReceiveView::clearRequested, this, &ReceivePanel::onClearClicked);
+    bellFlash_.setSingleShot(true);
+    bellFlash_.setInterval(150);
+    connect(&bellFlash_, &QTimer::timeout, this,
+            [this] { window_.Status()->SetColor(beforeBell_); });
+    connect(view, &zenta::ReceiveView::bell, this, [this] {
+        // A burst of BELs is one flash.
+        if (!bellFlash_.isActive()) {
+            beforeBell_ = window_.Status()->Color();
+            window_.Status()->SetColor(QColor(0xFF, 0xD7, 0x00));
+            bellFlash_.start();
+        }
+    });
     window_.Port().OnRxChar = [this](TCustomComPort*, int count) { onRxChar(count); };
     // Packets are told apart by the gaps between arrivals, so while they are split every
     // arrival is delivered on its own; otherwise as often as the window shows them.
@@ -157,6 +170,7 @@ void ReceivePanel::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
     view->setEncoding(options.encoding);
     view->setAnsiColours(options.ansiColours);
     view->setTimeStamps(options.lineStamps);
+    view->setCrNewLine(options.crNewLine);
     ShowKeptText();
 }
 

@@ -4,6 +4,7 @@
 // Needs from outside: the port, the receive state, the progress bar and the settings
 // save, through WindowLinks.
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -116,4 +117,7 @@ class ReceivePanel : public QObject {
     int progressStep_ = 0;
     // Hides the conversion progress bar a little after the last long conversion.
     QTimer progressHide_;
+    // The status bar lights up while a BEL from the device is shown.
+    QTimer bellFlash_;
+    QColor beforeBell_;
 };

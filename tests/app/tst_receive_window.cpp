@@ -99,6 +99,49 @@ class ReceiveWindowTest : public QObject {
         QVERIFY(prompts_.messages.isEmpty());
     }
 
+    void consoleLinesShowAsOnATerminalWhateverTheCutsAndRebuilds() {
+        const std::string shell =
+            "uart:~$ helx\b \bp\r\n"
+            "Downloading 10%\rDownloading 20%\rDownloading 100%\r\n"
+            "garbage\x1b[2K\ruart:~$ clean\r\n"
+            "abcdef\x1b[3D\x1b[KXYZ\r\n"
+            "esp32> \x1b[1;32mok\x1b[0m";
+        const QString shown =
+            QStringLiteral("uart:~$ help\nDownloading 100%\nuart:~$ clean\nabcXYZ\nesp32> ok");
+        Receive(shell.substr(0, 30));
+        for (std::size_t i = 30; i < shell.size(); ++i) {
+            Receive(shell.substr(i, 1));
+        }
+        QCOMPARE(Text(), shown);
+        // A rebuild (HEX on and off) shows the same lines from the kept bytes.
+        QTest::mouseClick(form_->receive->hexDisplayCheck, Qt::LeftButton);
+        QTest::mouseClick(form_->receive->hexDisplayCheck, Qt::LeftButton);
+        QCOMPARE(Text(), shown);
+        // The capture of the kept bytes is what the device sent.
+        QCOMPARE(form_->received.rxRawAll, shell);
+
+        // A device that ends lines with CR alone, once the option is on.
+        zenta::DisplayOptions o = form_->receive->Display();
+        o.crNewLine = true;
+        form_->receive->ApplyDisplayOptions(o);
+        Receive("\rT=1\rT=2\r");
+        Receive("\nT=3\r");
+        // The option holds for the kept text too, and a CR LF stays one line end.
+        QVERIFY2(Text().endsWith(QStringLiteral("Downloading 20%\nDownloading 100%\n\n"
+                                                "uart:~$ clean\nabcXYZ\nesp32> ok\nT=1\nT=2\nT=3")),
+                 qPrintable(Text()));
+
+        // BEL lights the status bar instead of taking a cell.
+        const QColor before = form_->statusBar->Color();
+        QColor flashed;
+        connect(form_->receive->view, &zenta::ReceiveView::bell, this,
+                [&] { flashed = form_->statusBar->Color(); });
+        Receive("\a");
+        QTRY_COMPARE(flashed, QColor(0xFF, 0xD7, 0x00));
+        QTRY_COMPARE(form_->statusBar->Color(), before);
+        QVERIFY(!Text().contains(QChar(7)));
+    }
+
     void hexDisplaySwitchShowsEachFormSinceTheLastClear() {
         Receive("0");
         panel_widgets::SetChecked(form_->receive->hexDisplayCheck, true);

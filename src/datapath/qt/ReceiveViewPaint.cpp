@@ -81,9 +81,18 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
     const QColor base = palette().color(QPalette::Base);
     const QColor selected = palette().color(QPalette::HighlightedText);
     auto foreground = [&](const TextStyle& st) {
+        QColor c;
         if (st.has(TextStyle::Inverse))
-            return st.bg != 0 ? colourOf(st.bg) : base;
-        return st.fg != 0 ? colourOf(st.fg) : normal;
+            c = st.bg != 0 ? colourOf(st.bg) : base;
+        else
+            c = st.fg != 0 ? colourOf(st.fg) : normal;
+        if (st.has(TextStyle::Dim)) {
+            // Halfway to the background: readable on a light and a dark look.
+            const QColor b = st.bg != 0 ? colourOf(st.bg) : base;
+            c = QColor((c.red() + b.red()) / 2, (c.green() + b.green()) / 2,
+                       (c.blue() + b.blue()) / 2);
+        }
+        return c;
     };
     auto background = [&](const TextStyle& st) -> std::optional<QColor> {
         if (st.has(TextStyle::Inverse))
@@ -163,10 +172,20 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
             p.drawLine(QPointF(cellX(r.col), baseline + 1.5),
                        QPointF(cellX(r.col + r.cells), baseline + 1.5));
         }
+        if (r.style.has(TextStyle::Strike)) {
+            const qreal mid = baseline - cells_.ascent() / 3;
+            p.drawLine(QPointF(cellX(r.col), mid), QPointF(cellX(r.col + r.cells), mid));
+        }
+        const bool italic = r.style.has(TextStyle::Italic);
+        if (italic != p.font().italic()) {
+            QFont f = p.font();
+            f.setItalic(italic);
+            p.setFont(f);
+        }
         QString piece = viewOf(t + r.off, r.len);
         if (QChar::isSurrogate(piece.front().unicode()) && r.len == 1)
             piece = QString(QChar::ReplacementCharacter);
-        if (r.grid && drawAsciiRun(p, t + r.off, r.len, r.col, baseline, bold))
+        if (r.grid && !italic && drawAsciiRun(p, t + r.off, r.len, r.col, baseline, bold))
             continue;
         const qreal x = cellX(r.col) + (r.grid ? 0 : cells_.inset(t[r.off], r.cells));
         if (cells_.missing(t[r.off])) {
@@ -176,6 +195,11 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
         p.drawText(QPointF(x, baseline), piece);
         if (bold)
             p.drawText(QPointF(x + 1, baseline), piece);  // one pixel wider, same cells
+    }
+    if (p.font().italic()) {
+        QFont f = p.font();
+        f.setItalic(false);
+        p.setFont(f);
     }
 }
 
@@ -246,7 +270,8 @@ bool ReceiveView::composeRow(std::size_t row, std::size_t selA, std::size_t selB
         const bool grid = cells_.onGrid(c);
         const bool blank = c < 0x20 || c == 0x7F || (!grid && c <= 0x20);
         if (w < 1 || w > 2 || (blank && w != 1) || QChar::isSurrogate(c) ||
-            style.has(TextStyle::Underline) || cells_.missing(c)) {
+            style.has(TextStyle::Underline) || cells_.missing(c) ||
+            (style.flags & (TextStyle::Italic | TextStyle::Dim | TextStyle::Strike)) != 0) {
             return false;
         }
         using Draw = CellAtlas::Draw;

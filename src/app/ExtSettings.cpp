@@ -1,5 +1,7 @@
 #include "app/ExtSettings.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -13,6 +15,27 @@ QString ExtSettingsPath() {
 
 std::unique_ptr<QSettings> OpenExtSettings() {
     return std::make_unique<QSettings>(ExtSettingsPath(), QSettings::IniFormat);
+}
+
+void ConsoleOptions::Load(QSettings& s) {
+    charMode = s.value(QStringLiteral("console/characterMode"), false).toBool();
+    const QString end = s.value(QStringLiteral("console/lineEnd")).toString();
+    lineEnd = LineEndFromName(end.toStdString()).value_or(LineEnd::CrLf);
+    localEcho = s.value(QStringLiteral("console/localEcho"), false).toBool();
+    backspaceDel = s.value(QStringLiteral("console/backspaceDel"), true).toBool();
+    pasteDelayMs = std::clamp(s.value(QStringLiteral("console/pasteDelayMs"), 0).toInt(), 0, 1000);
+    breakMs = std::clamp(s.value(QStringLiteral("console/breakMs"), 250).toInt(), 1, 5000);
+}
+
+void ConsoleOptions::Save(QSettings& s) const {
+    s.setValue(QStringLiteral("console/characterMode"), charMode);
+    const std::string_view end = LineEndName(lineEnd);
+    s.setValue(QStringLiteral("console/lineEnd"),
+               QString::fromLatin1(end.data(), static_cast<qsizetype>(end.size())));
+    s.setValue(QStringLiteral("console/localEcho"), localEcho);
+    s.setValue(QStringLiteral("console/backspaceDel"), backspaceDel);
+    s.setValue(QStringLiteral("console/pasteDelayMs"), pasteDelayMs);
+    s.setValue(QStringLiteral("console/breakMs"), breakMs);
 }
 
 void DisplayOptions::Load(QSettings& s) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+#include "datapath/TermKeys.h"
 #include "datapath/text/TextEncoding.h"
 
 namespace zenta {
@@ -15,6 +16,20 @@ inline constexpr char kExtSettingsFileName[] = "zenta-ext.ini";
 // Path of the second file, in the folder of the first.
 QString ExtSettingsPath();
 std::unique_ptr<QSettings> OpenExtSettings();
+
+// How the receive window works as a device's console.
+struct ConsoleOptions {
+    bool charMode = false;            // every key goes out at once
+    LineEnd lineEnd = LineEnd::CrLf;  // what Enter and the send line's line-end box send
+    bool localEcho = false;           // character mode shows typed keys itself
+    bool backspaceDel = true;         // Backspace sends DEL (7Fh), else BS (08h)
+    int pasteDelayMs = 0;             // between characters of a paste, for slow bootloaders
+    int breakMs = 250;
+
+    void Load(QSettings& settings);
+    void Save(QSettings& settings) const;
+    bool operator==(const ConsoleOptions&) const = default;
+};
 
 // How received text is shown and captured.
 struct DisplayOptions {

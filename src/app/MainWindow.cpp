@@ -18,6 +18,7 @@
 
 #include "app/ChartPanel.h"
 #include "app/ConnectionPanel.h"
+#include "app/ConsoleBar.h"
 #include "app/FileRowPanel.h"
 #include "app/HelpText.h"
 #include "app/LinkBar.h"
@@ -288,6 +289,7 @@ void MainWindow::onOptionsClicked() {
 void MainWindow::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
     receive->ApplyDisplayOptions(options);
     send->SetEncoding(options.encoding);
+    console->SetEncoding(options.encoding);
     // Names in the plot follow the receive window's encoding; Latin-1 names are ASCII.
     plot->setEncoding(options.encoding == zenta::TextEncoding::Gb18030
                           ? zenta::plot::PlotWindow::Encoding::Gb18030
@@ -299,6 +301,9 @@ void MainWindow::LoadExtSettings() {
     zenta::DisplayOptions options;
     options.Load(*ext);
     ApplyDisplayOptions(options);
+    zenta::ConsoleOptions consoleOptions;
+    consoleOptions.Load(*ext);
+    console->ApplyOptions(consoleOptions);
     plot->restoreState(*ext);
     programmer->LoadOptions(*ext);
 }
@@ -307,6 +312,7 @@ void MainWindow::LoadExtSettings() {
 void MainWindow::SaveExtSettings() {
     const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
     receive->Display().Save(*ext);
+    console->Options().Save(*ext);
     plot->saveState(*ext);
     programmer->SaveOptions(*ext);
     ext->sync();
@@ -528,4 +534,8 @@ bool MainWindow::ProgrammerRunning() const {
 
 QString MainWindow::FilePath() const {
     return files->pathEdit->text();
+}
+
+zenta::LineEnd MainWindow::SendLineEnd() const {
+    return console->Options().lineEnd;
 }

@@ -29,6 +29,7 @@ class PreparedPanel;
 class ProgrammerPage;
 class ReceivePanel;
 class SendPanel;
+class ConsoleBar;
 class TMainThreadDispatcher;
 class TSplitter;
 class TStatusPanels;
@@ -52,6 +53,7 @@ class MainWindow : public QWidget, public WindowLinks {
     ConnectionPanel* connection = nullptr;
     ReceivePanel* receive = nullptr;
     SendPanel* send = nullptr;
+    ConsoleBar* console = nullptr;
     FileRowPanel* files = nullptr;
     ChartPanel* chart = nullptr;
     PreparedPanel* prepared = nullptr;
@@ -149,6 +151,7 @@ class MainWindow : public QWidget, public WindowLinks {
     bool FileSendRunning() const override;
     bool ProgrammerRunning() const override;
     QString FilePath() const override;
+    zenta::LineEnd SendLineEnd() const override;
 
   protected:
     void closeEvent(QCloseEvent* e) override;

@@ -5,6 +5,7 @@
 #include <QTabWidget>
 
 #include "app/ConnectionPanel.h"
+#include "app/ConsoleBar.h"
 #include "app/LanguageSystem.h"
 #include "app/MainWindow.h"
 #include "app/PanelWidgets.h"
@@ -39,6 +40,7 @@ void MainWindow::onLanguageChanged() {
     setWindowTitle(zenta::WindowCaption(english));
     programmer->SetEnglish(english);
     receive->SetEnglish(english);
+    console->SetEnglish(english);
     plot->setEnglish(english);
 }
 

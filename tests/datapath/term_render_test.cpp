@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <vterm.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "datapath/text/TermRender.h"
 #include "datapath/text/Utf8.h"
+#include "support/VtermReference.h"
 
 namespace zenta {
 namespace {
@@ -51,17 +50,6 @@ class StringSink : public TermSink {
     std::size_t lineStart_ = 0;
 };
 
-std::string Utf8(std::u16string_view s) {
-    return EncodeUtf8(s);
-}
-
-std::string RightTrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') {
-        s.pop_back();
-    }
-    return s;
-}
-
 // The lines zenta renders from `bytes` fed `step` bytes at a time (0: all at once),
 // tabs expanded as the window draws them, trailing blanks dropped.
 std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0,
@@ -101,7 +89,7 @@ std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0,
             }
             col += w;
         }
-        lines.push_back(RightTrim(Utf8(expanded)));
+        lines.push_back(test::RightTrimmed(EncodeUtf8(expanded)));
         line.clear();
     };
     for (char16_t c : sink.text) {
@@ -112,51 +100,6 @@ std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0,
         }
     }
     flush();
-    return lines;
-}
-
-// The lines a reference terminal shows for the same bytes (LF taken as CR LF, as a
-// tty's output processing sends it).
-std::vector<std::string> Reference(std::string_view bytes) {
-    std::string in;
-    int rows = 2;
-    for (char c : bytes) {
-        if (c == '\n') {
-            in += '\r';
-            ++rows;
-        }
-        in += c;
-    }
-    constexpr int kCols = 200;
-    std::unique_ptr<VTerm, decltype(&vterm_free)> vt(vterm_new(rows, kCols), vterm_free);
-    vterm_set_utf8(vt.get(), 1);
-    VTermScreen* screen = vterm_obtain_screen(vt.get());
-    vterm_screen_reset(screen, 1);
-    vterm_input_write(vt.get(), in.data(), in.size());
-    std::vector<std::string> lines;
-    for (int r = 0; r < rows - 1; ++r) {
-        std::u16string line;
-        for (int c = 0; c < kCols;) {
-            VTermScreenCell cell{};
-            vterm_screen_get_cell(screen, VTermPos{r, c}, &cell);
-            const std::uint32_t ch = cell.chars[0];
-            int width = cell.width > 0 ? cell.width : 1;
-            if (width == 2) {
-                // A wide character whose right half was written over shows blank.
-                VTermScreenCell right{};
-                vterm_screen_get_cell(screen, VTermPos{r, c + 1}, &right);
-                if (right.chars[0] != 0xFFFFFFFFu) {
-                    width = 1;
-                    line.push_back(u' ');
-                    c += 1;
-                    continue;
-                }
-            }
-            line.push_back(ch == 0 ? u' ' : static_cast<char16_t>(ch));
-            c += width;
-        }
-        lines.push_back(RightTrim(Utf8(line)));
-    }
     return lines;
 }
 
@@ -199,7 +142,7 @@ TEST(TermRender, LinesMatchAReferenceTerminalHoweverTheBytesAreCut) {
         SCOPED_TRACE(shape);
         const std::vector<std::string> whole = Zenta(shape);
         if (std::string_view(shape).find("\x1b[2J") == std::string_view::npos) {
-            EXPECT_EQ(whole, Reference(shape));
+            EXPECT_EQ(whole, test::ReferenceLines(shape));
         }
         EXPECT_EQ(Zenta(shape, 1), whole);
         EXPECT_EQ(Zenta(shape, 3), whole);

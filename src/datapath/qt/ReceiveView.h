@@ -62,6 +62,11 @@ class ReceiveView : public QAbstractScrollArea {
     // Colour sequences shown as colours (default), or their bytes as they are.
     void setAnsiColours(bool on);
     bool ansiColours() const { return ansiOn_; }
+    // Character mode: every key goes to keyTyped at once as the bytes a terminal sends
+    // (arrows and function keys as escape sequences, Tab and Ctrl+letters included) and
+    // the view never edits its text; copy, paste and find move to Ctrl+Shift+C/V/F.
+    void setCharacterMode(bool on) { charMode_ = on; }
+    bool characterMode() const { return charMode_; }
     // A CR that no LF follows starts a new line (devices that end lines with CR only).
     // Otherwise a bare CR goes back to the line start, as on a terminal. Takes effect
     // with the next bytes.
@@ -153,6 +158,10 @@ class ReceiveView : public QAbstractScrollArea {
     // Ctrl+letter its control character, committed input-method text as is. A slot
     // (direct connection) may set *consumed to keep the view from acting on it.
     void keyTyped(int key, const QString& text, bool* consumed);
+    // Text pasted (keys, menu); a slot may set *consumed to keep the view from inserting it.
+    void pasteTyped(const QString& text, bool* consumed);
+    // Ctrl+Shift+F in character mode (Ctrl+F otherwise goes to the window).
+    void findRequested();
     // "Clear" chosen in the context menu; without a receiver the view clears itself.
     void clearRequested();
     // appendPeriodMs() changed: a source that holds its data for the view follows it.
@@ -162,6 +171,7 @@ class ReceiveView : public QAbstractScrollArea {
 
   protected:
     bool event(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -220,6 +230,9 @@ class ReceiveView : public QAbstractScrollArea {
     void ensureCaretVisible();
     void restartBlink();
     bool handleNavigation(QKeyEvent* event);
+    // Character mode's keys; true when the key was taken.
+    bool terminalKey(QKeyEvent* event);
+    void paste();
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
     void drawMissingGlyph(QPainter& painter, QPointF at, bool bold);
@@ -248,6 +261,7 @@ class ReceiveView : public QAbstractScrollArea {
     TermRender term_;
     AnsiParser& ansi_ = term_.parser();
     bool ansiOn_ = true;
+    bool charMode_ = false;
     StyleRuns styles_;
     bool stamps_ = false;
     bool lineStart_ = true;

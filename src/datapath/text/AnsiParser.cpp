@@ -123,7 +123,8 @@ bool AnsiParser::Step(char32_t c) {
                 params_.clear();
             } else if (c == ']' || c == 'P' || c == 'X' || c == '^' || c == '_') {
                 state_ = State::String;
-            } else if (c >= 0x20 && c <= 0x2F) {
+            } else if ((c >= 0x20 && c <= 0x2F) || c == 'N' || c == 'O') {
+                // ESC O P (F1) and the like: a single shift takes the next character too.
                 state_ = State::EscapeTail;
             } else if (c >= 0x30 && c <= 0x7E) {
                 state_ = State::Ground;  // a two-character sequence (ESC 7, ESC c...)

@@ -45,6 +45,8 @@ void DisplayOptions::Load(QSettings& s) {
     lineStamps = s.value(QStringLiteral("receive/timeStamps"), false).toBool();
     captureStamps = s.value(QStringLiteral("capture/timeStamps"), false).toBool();
     crNewLine = s.value(QStringLiteral("receive/crNewLine"), false).toBool();
+    termColumns =
+        std::clamp(s.value(QStringLiteral("receive/terminalColumns"), 80).toInt(), 0, 1000);
 }
 
 void DisplayOptions::Save(QSettings& s) const {
@@ -55,6 +57,7 @@ void DisplayOptions::Save(QSettings& s) const {
     s.setValue(QStringLiteral("receive/timeStamps"), lineStamps);
     s.setValue(QStringLiteral("capture/timeStamps"), captureStamps);
     s.setValue(QStringLiteral("receive/crNewLine"), crNewLine);
+    s.setValue(QStringLiteral("receive/terminalColumns"), termColumns);
 }
 
 }  // namespace zenta

@@ -38,6 +38,7 @@ struct DisplayOptions {
     bool lineStamps = false;     // "[hh:mm:ss.mmm] " before each received line, display only
     bool captureStamps = false;  // the same stamps in the capture file
     bool crNewLine = false;      // a CR without LF ends the line (CR-only devices)
+    int termColumns = 80;        // the screen width devices draw for; 0 = unlimited
 
     void Load(QSettings& settings);
     void Save(QSettings& settings) const;

@@ -171,6 +171,7 @@ void ReceivePanel::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
     view->setAnsiColours(options.ansiColours);
     view->setTimeStamps(options.lineStamps);
     view->setCrNewLine(options.crNewLine);
+    view->setTerminalColumns(options.termColumns);
     ShowKeptText();
 }
 

@@ -20,11 +20,12 @@ inline std::string RightTrimmed(std::string s) {
     return s;
 }
 
-// Every line the bytes write, LF taken as CR LF (as a tty's output processing sends it),
-// trailing blanks dropped. The screen is as tall as the text, so nothing scrolls away.
-inline std::vector<std::string> ReferenceLines(std::string_view bytes) {
+// Every row the bytes write on a screen `cols` wide, LF taken as CR LF (as a tty's output
+// processing sends it), trailing blanks dropped. The screen is as tall as the text, so
+// nothing scrolls away.
+inline std::vector<std::string> ReferenceLines(std::string_view bytes, int cols = 200) {
     std::string in;
-    int rows = 2;
+    int rows = 2 + static_cast<int>(bytes.size()) / cols;
     for (char c : bytes) {
         if (c == '\n') {
             in += '\r';
@@ -32,7 +33,7 @@ inline std::vector<std::string> ReferenceLines(std::string_view bytes) {
         }
         in += c;
     }
-    constexpr int kCols = 200;
+    const int kCols = cols;
     std::unique_ptr<VTerm, decltype(&vterm_free)> vt(vterm_new(rows, kCols), vterm_free);
     vterm_set_utf8(vt.get(), 1);
     VTermScreen* screen = vterm_obtain_screen(vt.get());
@@ -60,6 +61,9 @@ inline std::vector<std::string> ReferenceLines(std::string_view bytes) {
             c += width;
         }
         lines.push_back(RightTrimmed(EncodeUtf8(line)));
+    }
+    while (!lines.empty() && lines.back().empty()) {
+        lines.pop_back();
     }
     return lines;
 }

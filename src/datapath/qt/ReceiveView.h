@@ -72,6 +72,9 @@ class ReceiveView : public QAbstractScrollArea {
     // with the next bytes.
     void setCrNewLine(bool on) { term_.setCrNewLine(on); }
     bool crNewLine() const { return term_.crNewLine(); }
+    // The screen width devices draw for (80 by default; 0: unlimited): a bare CR returns
+    // to the start of the row the cursor is in, as on such a screen.
+    void setTerminalColumns(int columns) { term_.line().setRowWidth(columns); }
     // A time stamp "[hh:mm:ss.mmm] " in front of every received line of text (off by
     // default); the clock gives the local time (tests set their own).
     void setTimeStamps(bool on) { stamps_ = on; }

@@ -154,6 +154,15 @@ bool AnsiParser::Step(char32_t c) {
                     ApplySgr();
                 } else if (csiPlain_ && c == 'K') {
                     Act(LineAction::EraseLine, FirstParam());
+                } else if (csiPlain_ && c == 'J' && FirstParam() == 0) {
+                    Act(LineAction::EraseBelow, 0);
+                } else if (csiPlain_ && (c == 'P' || c == '@' || c == 'X')) {
+                    const LineAction::Kind k = c == 'P'   ? LineAction::DeleteCells
+                                               : c == '@' ? LineAction::InsertCells
+                                                          : LineAction::BlankCells;
+                    Act(k, std::max(FirstParam(), 1));
+                } else if (csiPlain_ && (c == 'A' || c == 'B')) {
+                    Act(c == 'A' ? LineAction::Up : LineAction::Down, std::max(FirstParam(), 1));
                 } else if (csiPlain_ && (c == 'D' || c == 'C' || c == 'G')) {
                     const LineAction::Kind k = c == 'D'   ? LineAction::Left
                                                : c == 'C' ? LineAction::Right

@@ -26,7 +26,7 @@ std::uint16_t Le16(std::string_view file, std::size_t at) {
 
 }  // namespace
 
-HexParseResult ReadElf(std::string_view file, THexImage& image) {
+HexParseResult ReadElf(std::string_view file, ImageSink& image) {
     HexParseResult r;
     r.format = ImageFormat::Elf;
     auto fail = [&](HexStatus status) {

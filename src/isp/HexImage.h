@@ -50,10 +50,20 @@ struct ImageRange {
     std::uint32_t length = 0;
 };
 
+// Where the file readers put what they read: bytes by address, one value per address.
+class ImageSink {
+  public:
+    virtual ~ImageSink() = default;
+    // Stores `n` bytes from `address` upward. False when a byte was given another value
+    // before: `conflict` is its index in `data`.
+    virtual bool Put(std::uint64_t address, const std::uint8_t* data, std::size_t n,
+                     std::size_t& conflict) = 0;
+};
+
 // The flash image the programmer writes: offset o holds the byte for kFlashBase + o.
 // The buffer grows in whole blocks up to 10 MiB and is kept; bytes no record sets are
 // 0xFF, the value of erased flash, so a partly filled block leaves the rest of it erased.
-class THexImage {
+class THexImage final : public ImageSink {
   public:
     // Clears the previous image and reads `text` (Intel HEX, S-records, ELF or raw binary,
     // told from the content). Nothing of a refused file is meant to be written.

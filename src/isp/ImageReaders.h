@@ -13,8 +13,8 @@ namespace zenta::isp {
 // never pass for a binary one, so text that is neither is read (and refused) as HEX.
 ImageFormat DetectImageFormat(std::string_view text);
 
-HexParseResult ReadIntelHex(std::string_view text, THexImage& image);
-HexParseResult ReadSRecords(std::string_view text, THexImage& image);
-HexParseResult ReadElf(std::string_view file, THexImage& image);
+HexParseResult ReadIntelHex(std::string_view text, ImageSink& image);
+HexParseResult ReadSRecords(std::string_view text, ImageSink& image);
+HexParseResult ReadElf(std::string_view file, ImageSink& image);
 
 }  // namespace zenta::isp

@@ -33,7 +33,7 @@ int CountOfType(std::uint8_t type) {
 
 }  // namespace
 
-HexParseResult ReadIntelHex(std::string_view text, THexImage& image) {
+HexParseResult ReadIntelHex(std::string_view text, ImageSink& image) {
     HexParseResult r;
     r.format = ImageFormat::IntelHex;
     TRecordLines lines(text);

@@ -16,7 +16,7 @@ constexpr std::size_t kAddressAt = 4;
 
 }  // namespace
 
-HexParseResult ReadSRecords(std::string_view text, THexImage& image) {
+HexParseResult ReadSRecords(std::string_view text, ImageSink& image) {
     HexParseResult r;
     r.format = ImageFormat::SRecord;
     TRecordLines lines(text);
@@ -31,6 +31,7 @@ HexParseResult ReadSRecords(std::string_view text, THexImage& image) {
 
     bool ended = false;
     bool any = false;
+    bool counted = false;  // the data records so far were counted, and the count matched
     std::uint32_t dataRecords = 0;
     std::array<std::uint8_t, 256> rec{};
     while (lines.Next(line, indent)) {
@@ -100,6 +101,7 @@ HexParseResult ReadSRecords(std::string_view text, THexImage& image) {
                     return fail(HexStatus::Overlap, kAddressAt + 2 * (addressBytes + conflict));
                 }
                 ++dataRecords;
+                counted = false;
                 break;
             }
             case 5:
@@ -108,6 +110,7 @@ HexParseResult ReadSRecords(std::string_view text, THexImage& image) {
                 if (address != (dataRecords & (addressBytes == 2 ? 0xFFFFu : 0xFFFFFFu))) {
                     return fail(HexStatus::BadCount, kAddressAt);
                 }
+                counted = true;
                 break;
             case 7:
             case 8:
@@ -118,7 +121,8 @@ HexParseResult ReadSRecords(std::string_view text, THexImage& image) {
                 break;  // S0: the header, a name only
         }
     }
-    r.missingEnd = any && !ended;
+    // Writers that know no start address end with the count record instead.
+    r.missingEnd = any && !ended && !counted;
     return r;
 }
 

@@ -12,7 +12,7 @@ namespace zenta::isp {
 inline constexpr std::uint32_t kFlashBase = 0x08000000;
 // Largest image: offsets at or above this are dropped.
 inline constexpr std::uint32_t kImageCapacity = 0xA00000;
-// Only this much of a HEX file is read.
+// Only this much of an image file is read.
 inline constexpr std::size_t kTextCapacity = 0x2000000;
 
 // How an image file is written; told from its content, never from its name.

@@ -78,8 +78,8 @@ class CommandLineTest : public QObject {
         QTest::newRow("no-verify alone") << QStringList{"--no-verify"} << "only with --flash";
         QTest::newRow("erase alone") << QStringList{"--erase", "all"} << "only with --flash";
         QTest::newRow("no-reset alone") << QStringList{"--no-reset"} << "only with --flash";
-        QTest::newRow("address alone") << QStringList{"--address", "0x08000000"}
-                                       << "only with --flash";
+        QTest::newRow("address alone")
+            << QStringList{"--address", "0x08000000"} << "only with --flash";
         for (const char* bad : {"0x", "0x1FFFFFFFF", "0x08g0", "-1", "4294967296", "flash"}) {
             QTest::newRow(qPrintable(QStringLiteral("address %1").arg(bad)))
                 << QStringList{"--flash", "a.bin", "--address", bad} << "is not an address";

@@ -78,6 +78,12 @@ class CommandLineTest : public QObject {
         QTest::newRow("no-verify alone") << QStringList{"--no-verify"} << "only with --flash";
         QTest::newRow("erase alone") << QStringList{"--erase", "all"} << "only with --flash";
         QTest::newRow("no-reset alone") << QStringList{"--no-reset"} << "only with --flash";
+        QTest::newRow("address alone")
+            << QStringList{"--address", "0x08000000"} << "only with --flash";
+        for (const char* bad : {"0x", "0x1FFFFFFFF", "0x08g0", "-1", "4294967296", "flash"}) {
+            QTest::newRow(qPrintable(QStringLiteral("address %1").arg(bad)))
+                << QStringList{"--flash", "a.bin", "--address", bad} << "is not an address";
+        }
         QTest::newRow("flash two ports")
             << QStringList{"--flash", "a.hex", "ttyS0", "ttyS1"} << "only one PORT";
         QTest::newRow("flash bad baud")
@@ -157,6 +163,12 @@ class CommandLineTest : public QObject {
         QVERIFY(r.options.flash.verify && !r.options.flash.erasePages && r.options.flash.reset);
         QVERIFY(!r.options.port);
         QVERIFY(!Parse({"--flash", "fw.hex", "--erase", "ALL"}).options.flash.erasePages);
+        QVERIFY(!r.options.flash.address);
+        // Hex with 0x, decimal without; a leading zero is not octal.
+        QCOMPARE(*Parse({"--flash", "a.bin", "--address", "0X08004000"}).options.flash.address,
+                 0x08004000u);
+        QCOMPARE(*Parse({"--flash", "a.bin", "--address", "0134234112"}).options.flash.address,
+                 134234112u);
         QCOMPARE(Parse({"--list"}).action, CommandLineResult::Action::List);
     }
 

@@ -316,6 +316,14 @@ std::string TXYReceiver::OnEnd(bool /*complete*/) {
     if (!fileOpen_) {
         return {};
     }
+    // Every block that passed its check belongs in the partial file, padding and all.
+    if (!held_.empty()) {
+        std::string error;
+        if (sink_.Write(held_.data(), held_.size(), error)) {
+            progress_.bytes += held_.size();
+        }
+        held_.clear();
+    }
     fileOpen_ = false;
     const std::string kept = sink_.Close(false);
     return kept.empty() ? std::string() : "partial file kept as " + kept;

@@ -53,8 +53,13 @@ void TXYSender::Feed(const std::uint8_t* data, std::size_t n, std::uint64_t nowM
         // What came with the answer we just acted on was sent before our new frame, so it
         // cannot be about it: a doubled ACK would otherwise confirm a block never received.
         if (out_.size() != before) {
-            if (i + 1 < n) {
+            for (std::size_t k = i + 1; k < n; ++k) {
                 ++progress_.errors;
+                if (cancel_.See(data[k])) {
+                    End(TransferState::RemoteCancelled, "The receiver cancelled the transfer",
+                        false);
+                    return;
+                }
             }
             return;
         }

@@ -81,6 +81,10 @@ TEST_P(LrzszPeer, XmodemFromSx) {
 // zenta -> rx: what rx keeps is the file and then only SUB padding of the last block.
 TEST_P(LrzszPeer, XmodemToRx) {
     const Sample& s = GetParam();
+    if (s.data.empty()) {
+        // XMODEM sends an empty file as a lone EOT, which rx never answers.
+        GTEST_SKIP() << "rx takes no empty XMODEM file";
+    }
     struct Case {
         const char* label;
         XYProtocol protocol;

@@ -102,8 +102,7 @@ PeerResult RunAgainstPeer(transfer::TTransfer& run, const std::vector<std::strin
     const std::string log = cwd + "/peer.log";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::setsid();
-        const int fd = ::open(name, O_RDWR);
+        const int fd = ::open(name, O_RDWR | O_NOCTTY);
         const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || ::chdir(cwd.c_str()) != 0) {
             ::_exit(126);
@@ -123,6 +122,7 @@ PeerResult RunAgainstPeer(transfer::TTransfer& run, const std::vector<std::strin
     std::string pending;
     std::uint8_t buf[8192];
     auto lastRead = std::chrono::steady_clock::now();
+    std::uint64_t exitedAt = 0;
     while (NowMs() < until) {
         pending += run.TakeOutput();
         // lrzsz flushes its input right after it writes (harmless on a serial line, where an
@@ -167,10 +167,23 @@ PeerResult RunAgainstPeer(transfer::TTransfer& run, const std::vector<std::strin
             run.Feed(buf, static_cast<std::size_t>(n), NowMs());
         }
         run.Tick(NowMs());
+        // lrzsz flushes its tty as it exits: on a pty (no line time) its last answer can
+        // vanish before it is read, and then nobody will ever answer again.
+        if (!run.Finished() && !result.peerExitedFirst) {
+            int st = 0;
+            if (::waitpid(pid, &st, WNOHANG) == pid) {
+                result.peerExitedFirst = true;
+                result.exitStatus = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+                exitedAt = NowMs();
+            }
+        }
+        if (result.peerExitedFirst && NowMs() > exitedAt + 300) {
+            break;
+        }
     }
     // Let the program finish, reading what it still writes so it never blocks on the pty.
     int status = 0;
-    while (NowMs() < until) {
+    while (!result.peerExitedFirst && NowMs() < until) {
         const pid_t r = ::waitpid(pid, &status, WNOHANG);
         if (r == pid) {
             result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -183,7 +196,7 @@ PeerResult RunAgainstPeer(transfer::TTransfer& run, const std::vector<std::strin
         while (::read(master, buf, sizeof buf) > 0) {
         }
     }
-    if (result.exitStatus < 0) {
+    if (result.exitStatus < 0 && !result.peerExitedFirst) {
         result.exitStatus = Reap(pid, NowMs());
     }
     ::close(slave);

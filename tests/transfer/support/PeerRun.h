@@ -30,6 +30,8 @@ class TTempDir {
 struct PeerResult {
     bool finished = false;  // the state machine ended within the time limit
     int exitStatus = -1;    // the program's exit status; -1 when it was killed
+    // The program exited while the run still waited for an answer (lost in its exit flush).
+    bool peerExitedFirst = false;
 };
 
 // Starts argv in `cwd` on a new pty in raw mode (stderr to cwd/peer.log), drives `run` with

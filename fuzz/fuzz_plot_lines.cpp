@@ -24,7 +24,16 @@ struct Seen {
 std::vector<std::vector<Seen>> Lines(const std::string& stream, const std::vector<size_t>& cuts) {
     LineParser parser;
     std::vector<std::vector<Seen>> lines;
-    auto sink = [&](const std::vector<LineValue>& values) {
+    auto sink = [&](const ParsedLine& parsed) {
+        const std::vector<LineValue>& values = parsed.values;
+        if (parsed.kind == LineKind::Header) {
+            FUZZ_CHECK(values.empty() && !parsed.labels.empty());
+            for (std::string_view label : parsed.labels) {
+                FUZZ_CHECK(LooksLikeName(label));
+            }
+            return;
+        }
+        FUZZ_CHECK(parsed.kind == LineKind::Values);
         FUZZ_CHECK(!values.empty() && values.size() <= kMaxLineValues);
         std::vector<Seen> line;
         int lastColumn = -1;
@@ -34,6 +43,8 @@ std::vector<std::vector<Seen>> Lines(const std::string& stream, const std::vecto
             if (v.column >= 0) {
                 FUZZ_CHECK(v.column > lastColumn);
                 lastColumn = v.column;
+            } else {
+                FUZZ_CHECK(LooksLikeName(v.name));
             }
             line.push_back({std::string(v.name), v.column, v.value});
         }

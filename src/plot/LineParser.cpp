@@ -1,7 +1,9 @@
 #include "plot/LineParser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace zenta::plot {
 namespace {
@@ -15,16 +17,31 @@ bool IsAsciiLetter(unsigned char c) {
 bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t';
 }
-
-// Field separators. Control bytes count too, so binary noise and colour sequences split
-// fields instead of gluing numbers to their neighbours.
-bool IsSeparator(unsigned char c) {
-    return c == ' ' || c == ',' || c == ';' || c < 0x20 || c == 0x7F;
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+// Control bytes no text line holds (tab and NUL padding do; ESC starts a colour sequence;
+// a line end is taken as the end of the line).
+bool IsNoise(char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return IsControl(c) && c != '\t' && c != 0 && c != 0x1B && c != '\r' && c != '\n';
 }
 
-bool IsNameEnd(unsigned char c) {
-    return IsSeparator(c) || c == ':' || c == '=';
-}
+// Where a field ends: blanks, commas, semicolons, the user's separator, and control bytes
+// (so that a colour sequence ends a field too).
+struct Fields {
+    unsigned char separator;
+    bool End(unsigned char c) const {
+        return c == ' ' || c == ',' || c == ';' || IsControl(c) || (separator && c == separator);
+    }
+    bool NameEnd(unsigned char c) const { return End(c) || c == ':' || c == '='; }
+    std::size_t Next(std::string_view line, std::size_t i) const {
+        while (i < line.size() && !End(static_cast<unsigned char>(line[i]))) {
+            ++i;
+        }
+        return i;
+    }
+};
 
 int HexDigit(unsigned char c) {
     if (IsDigit(c)) {
@@ -68,28 +85,79 @@ std::size_t SkipEscape(std::string_view line, std::size_t i) {
     return i < line.size() ? i + 1 : i;
 }
 
-std::size_t NextSeparator(std::string_view line, std::size_t i) {
-    while (i < line.size() && !IsSeparator(static_cast<unsigned char>(line[i]))) {
-        ++i;
-    }
-    return i;
+// Marks glued in front of a number: "(1.0", "[1", "$1", "/*1", "#3". Signs and the
+// decimal point belong to the number.
+bool IsLeadingMark(unsigned char c) {
+    return c > 0x20 && c < 0x7F && !IsDigit(c) && !IsAsciiLetter(c) && c != '+' && c != '-' &&
+           c != '.' && c != '_';
 }
 
-// A name starts with a letter of any script or '_' after leading punctuation ("[temp");
-// a word that starts with a digit there ("12:30:45", "[12:30") is a time, not a name.
-std::string_view NameOf(std::string_view word) {
+bool IsBracketOrQuote(unsigned char c) {
+    return c == '(' || c == ')' || c == '[' || c == ']' || c == '{' || c == '}' || c == '<' ||
+           c == '>' || c == '"' || c == '\'';
+}
+
+// A name without what surrounds it: "{\"a\"" -> "a", "[temp" -> "temp", "(x)" -> "x".
+std::string_view StripName(std::string_view word) {
     std::size_t b = 0;
-    while (b < word.size()) {
-        const auto c = static_cast<unsigned char>(word[b]);
-        if (c >= 0x80 || IsAsciiLetter(c) || c == '_' || IsDigit(c)) {
-            break;
-        }
+    while (b < word.size() && IsLeadingMark(static_cast<unsigned char>(word[b]))) {
         ++b;
     }
-    if (b == word.size() || IsDigit(static_cast<unsigned char>(word[b]))) {
-        return {};
+    word.remove_prefix(b);
+    while (!word.empty()) {
+        const char c = word.back();
+        const bool closing = c == ')' || c == ']' || c == '}' || c == '>';
+        const char opener = c == ')' ? '(' : c == ']' ? '[' : c == '}' ? '{' : '<';
+        if (c == '"' || c == '\'' || (closing && word.find(opener) == std::string_view::npos)) {
+            word.remove_suffix(1);
+        } else {
+            break;
+        }
     }
-    return word.substr(b);
+    return word;
+}
+
+// Length of a whole multi-byte character at the start of `s` (UTF-8, GBK or a GB18030
+// four-byte one); 0 when there is none.
+std::size_t MultiByteChar(std::string_view s) {
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = at(0);
+    auto cont = [&](std::size_t n) {
+        if (s.size() < n) {
+            return false;
+        }
+        for (std::size_t i = 1; i < n; ++i) {
+            if ((at(i) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (c >= 0xC2 && c <= 0xDF && cont(2)) {
+        return 2;
+    }
+    if (c >= 0xE0 && c <= 0xEF && cont(3)) {
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4 && cont(4)) {
+        return 4;
+    }
+    if (c >= 0x81 && c <= 0xFE && s.size() >= 2) {
+        const unsigned char t = at(1);
+        if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE)) {
+            return 2;
+        }
+        if (t >= 0x30 && t <= 0x39 && s.size() >= 4 && at(2) >= 0x81 && at(2) <= 0xFE &&
+            at(3) >= 0x30 && at(3) <= 0x39) {
+            return 4;
+        }
+    }
+    return 0;
+}
+
+bool IsNameMark(unsigned char c) {
+    return c == '_' || c == '.' || c == '-' || c == '/' || c == '(' || c == ')' || c == '[' ||
+           c == ']' || c == '%' || c == '#';
 }
 
 }  // namespace
@@ -141,23 +209,125 @@ std::size_t ParseNumber(std::string_view text, double& value, bool& finite) {
     return i + static_cast<std::size_t>(ptr - rest.data());
 }
 
-void ParseLine(std::string_view line, std::vector<LineValue>& out) {
-    std::size_t taken = 0;
-    int column = 0;
-    std::size_t i = 0;
+bool LooksLikeName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxNameBytes) {
+        return false;
+    }
+    const auto first = static_cast<unsigned char>(name[0]);
+    if (!(IsAsciiLetter(first) || first == '_' || first >= 0x80)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c >= 0x80) {
+            const std::size_t n = MultiByteChar(name.substr(i));
+            if (n == 0) {
+                return false;
+            }
+            i += n;
+        } else if (IsAsciiLetter(c) || IsDigit(c) || IsNameMark(c)) {
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// ">name:value", ">name:time:value", several "time:value" points apart by ';', a unit
+// after '§' and flags after '|'. False when the line is not of that form.
+bool ParseTeleplot(std::string_view line, ParsedLine& out) {
+    std::string_view body = line.substr(1);
+    if (const std::size_t bar = body.find('|'); bar != std::string_view::npos) {
+        std::string_view flags = body.substr(bar + 1);
+        body = body.substr(0, bar);
+        // Text and xy plots are not series over time.
+        for (std::size_t from = 0; from <= flags.size();) {
+            const std::size_t comma = std::min(flags.find(',', from), flags.size());
+            const std::string_view flag = flags.substr(from, comma - from);
+            if (flag == "t" || flag == "xy") {
+                return true;
+            }
+            from = comma + 1;
+        }
+    }
+    if (const std::size_t unit = body.find("\xC2\xA7"); unit != std::string_view::npos) {
+        body = body.substr(0, unit);
+    }
+    const std::size_t colon = body.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view name = body.substr(0, colon);
+    if (!LooksLikeName(name)) {
+        return false;
+    }
+    std::string_view points = body.substr(colon + 1);
+    while (!points.empty()) {
+        const std::size_t semi = std::min(points.find(';'), points.size());
+        std::string_view point = points.substr(0, semi);
+        points.remove_prefix(std::min(semi + 1, points.size()));
+        if (const std::size_t c = point.rfind(':'); c != std::string_view::npos) {
+            point.remove_prefix(c + 1);  // the device's time
+        }
+        while (!point.empty() && IsBlank(static_cast<unsigned char>(point[0]))) {
+            point.remove_prefix(1);
+        }
+        double v = 0;
+        bool finite = false;
+        if (ParseNumber(point, v, finite) > 0 && finite) {
+            out.values.push_back({name, -1, v});
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void ParseLine(std::string_view line, ParsedLine& out, char separator) {
+    out.Clear();
+    const Fields fields{static_cast<unsigned char>(separator)};
     const std::size_t n = line.size();
-    while (i < n && taken < kMaxLineValues) {
+    if (n > 0 && line[0] == '>' && ParseTeleplot(line, out)) {
+        if (std::any_of(line.begin(), line.end(), [](char c) { return IsNoise(c); })) {
+            out.Clear();
+            out.kind = LineKind::Noise;
+            return;
+        }
+        out.kind = out.values.empty() ? LineKind::Blank : LineKind::Values;
+        if (out.values.size() > kMaxLineValues) {
+            out.valuesLeftOut = out.values.size() - kMaxLineValues;
+            out.values.resize(kMaxLineValues);
+        }
+        return;
+    }
+
+    int column = 0;
+    bool named = false;      // a name with a number
+    bool number = false;     // any number, nan and inf too
+    bool headerish = true;   // words and labels only so far
+    bool anyLabel = false;   // a "name:" without a number
+    bool lastLabel = false;  // the field before was such a label
+    std::size_t i = 0;
+    while (i < n) {
         const auto c = static_cast<unsigned char>(line[i]);
         if (c == 0x1B) {
             i = SkipEscape(line, i);
             continue;
         }
-        if (IsSeparator(c)) {
+        if (fields.End(c)) {
+            if (IsNoise(c)) {
+                out.Clear();
+                out.kind = LineKind::Noise;
+                return;
+            }
             ++i;
             continue;
         }
         std::size_t j = i;
-        while (j < n && !IsNameEnd(static_cast<unsigned char>(line[j]))) {
+        while (j < n && !fields.NameEnd(static_cast<unsigned char>(line[j]))) {
             ++j;
         }
         std::size_t k = j;
@@ -169,69 +339,130 @@ void ParseLine(std::string_view line, std::vector<LineValue>& out) {
                 i = k + 1;  // a stray ':' or '='
                 continue;
             }
-            const std::string_view name = NameOf(line.substr(i, j - i));
-            if (name.empty()) {
-                i = NextSeparator(line, i);
+            const std::string_view name = StripName(line.substr(i, j - i));
+            if (!LooksLikeName(name)) {
+                // A time of day ("12:30:45", "[12:30") or junk: a gap in its column.
+                headerish = false;
+                lastLabel = false;
+                ++column;
+                i = fields.Next(line, i);
                 continue;
             }
             std::size_t p = k + 1;
             while (p < n && IsBlank(static_cast<unsigned char>(line[p]))) {
                 ++p;
             }
+            if (p < n && (line[p] == '"' || line[p] == '\'')) {
+                ++p;  // a number in quotes
+            }
             double v = 0;
             bool finite = false;
             const std::size_t used = ParseNumber(line.substr(p), v, finite);
             if (used == 0) {
-                i = k + 1;  // "sensor: temp=25.3": the value may be a pair of its own
+                // A label: a header's ("temp:"), or before a pair ("sensor: temp=25.3").
+                out.labels.push_back(name);
+                anyLabel = lastLabel = true;
+                i = k + 1;
                 continue;
             }
+            number = named = true;
+            lastLabel = false;
             if (finite) {
-                out.push_back({name, -1, v});
-                ++taken;
+                out.values.push_back({name, -1, v});
             }
-            i = NextSeparator(line, p + used);  // a unit after the number
+            i = fields.Next(line, p + used);  // a unit after the number
             continue;
+        }
+        // A plain field, [i, j): a number or a gap, in its own column.
+        const std::string_view field = line.substr(i, j - i);
+        std::size_t b = 0;
+        while (b < field.size() && IsLeadingMark(static_cast<unsigned char>(field[b]))) {
+            ++b;
         }
         double v = 0;
         bool finite = false;
-        const std::size_t used = ParseNumber(line.substr(i, j - i), v, finite);
+        const std::size_t used = ParseNumber(field.substr(b), v, finite);
         if (used > 0) {
+            number = true;
             if (finite) {
-                out.push_back({{}, column, v});
-                ++taken;
+                out.values.push_back({{}, column, v});
             }
             ++column;
+        } else {
+            bool bracketsOnly = true;
+            for (char f : field) {
+                bracketsOnly = bracketsOnly && IsBracketOrQuote(static_cast<unsigned char>(f));
+            }
+            if (!bracketsOnly) {
+                ++column;
+                const std::string_view word = StripName(field);
+                if (LooksLikeName(word) && !lastLabel) {
+                    out.labels.push_back(word);
+                } else {
+                    headerish = false;  // a text value ("mode: idle") or a gap mark
+                }
+            }
         }
-        i = NextSeparator(line, i + (used > 0 ? used : 1));
+        lastLabel = false;
+        i = j;
     }
+    out.columns = static_cast<std::size_t>(column);
+    if (named && column > 0) {
+        // A line with names: its other numbers are ticks, counters, process numbers.
+        std::erase_if(out.values, [](const LineValue& v) { return v.column >= 0; });
+    }
+    if (!out.values.empty()) {
+        out.kind = LineKind::Values;
+        out.labels.clear();
+        if (out.values.size() > kMaxLineValues) {
+            out.valuesLeftOut = out.values.size() - kMaxLineValues;
+            out.values.resize(kMaxLineValues);
+        }
+    } else if (!number && headerish && (anyLabel || out.labels.size() >= 2)) {
+        out.kind = LineKind::Header;
+    } else {
+        out.labels.clear();
+    }
+}
+
+void ParseLine(std::string_view line, std::vector<LineValue>& out) {
+    ParsedLine parsed;
+    ParseLine(line, parsed);
+    out.insert(out.end(), parsed.values.begin(), parsed.values.end());
 }
 
 void LineParser::Reset() {
     partial_.clear();
     overlong_ = false;
+    afterNoise_ = false;
 }
 
 void LineParser::EndLine(const LineSink& sink) {
     std::string_view line = partial_;
+    const Fields fields{static_cast<unsigned char>(separator_)};
     if (overlong_) {
         ++linesCut_;
         // The byte after the cut tells whether the last field was cut in two; a cut number
         // would be a wrong value, so it goes.
         const bool splitField = line.size() > kMaxLineBytes &&
-                                !IsSeparator(static_cast<unsigned char>(line[kMaxLineBytes]));
+                                !fields.End(static_cast<unsigned char>(line[kMaxLineBytes]));
         line = line.substr(0, kMaxLineBytes);
         if (splitField) {
             std::size_t e = line.size();
-            while (e > 0 && !IsSeparator(static_cast<unsigned char>(line[e - 1]))) {
+            while (e > 0 && !fields.End(static_cast<unsigned char>(line[e - 1]))) {
                 --e;
             }
             line = line.substr(0, e);
         }
     }
-    values_.clear();
-    ParseLine(line, values_);
-    if (!values_.empty()) {
-        sink(values_);
+    ParseLine(line, line_, separator_);
+    valuesLeftOut_ += line_.valuesLeftOut;
+    if (line_.kind == LineKind::Noise) {
+        ++noiseLines_;
+        afterNoise_ = true;
+    } else if (line_.kind != LineKind::Blank) {
+        line_.afterNoise = std::exchange(afterNoise_, false);
+        sink(line_);
     }
     partial_.clear();
     overlong_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace zenta::plot {
@@ -117,9 +118,9 @@ std::string_view StripName(std::string_view word) {
     return word;
 }
 
-// Length of a whole multi-byte character at the start of `s` (UTF-8, GBK or a GB18030
-// four-byte one); 0 when there is none.
-std::size_t MultiByteChar(std::string_view s) {
+// Length of a whole multi-byte character at the start of `s`: UTF-8, or (with `utf8`
+// false) GBK or a GB18030 four-byte one; 0 when there is none.
+std::size_t MultiByteChar(std::string_view s, bool utf8) {
     auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char c = at(0);
     auto cont = [&](std::size_t n) {
@@ -133,14 +134,17 @@ std::size_t MultiByteChar(std::string_view s) {
         }
         return true;
     };
-    if (c >= 0xC2 && c <= 0xDF && cont(2)) {
-        return 2;
-    }
-    if (c >= 0xE0 && c <= 0xEF && cont(3)) {
-        return 3;
-    }
-    if (c >= 0xF0 && c <= 0xF4 && cont(4)) {
-        return 4;
+    if (utf8) {
+        if (c >= 0xC2 && c <= 0xDF && cont(2)) {
+            return 2;
+        }
+        if (c >= 0xE0 && c <= 0xEF && cont(3)) {
+            return 3;
+        }
+        if (c >= 0xF0 && c <= 0xF4 && cont(4)) {
+            return 4;
+        }
+        return 0;
     }
     if (c >= 0x81 && c <= 0xFE && s.size() >= 2) {
         const unsigned char t = at(1);
@@ -153,6 +157,41 @@ std::size_t MultiByteChar(std::string_view s) {
         }
     }
     return 0;
+}
+
+// Bytes of 0x80 and above that are whole characters of one of the encodings a device
+// prints (UTF-8, GBK/GB18030). A line of mere ASCII is looked at eight bytes at a time.
+bool IsText(std::string_view line) {
+    std::size_t i = 0;
+    for (; i + 8 <= line.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, line.data() + i, 8);
+        if (word & 0x8080808080808080ULL) {
+            break;
+        }
+    }
+    while (i < line.size() && static_cast<unsigned char>(line[i]) < 0x80) {
+        ++i;
+    }
+    if (i == line.size()) {
+        return true;
+    }
+    auto whole = [&](bool utf8) {
+        for (std::size_t k = i; k < line.size();) {
+            const auto c = static_cast<unsigned char>(line[k]);
+            if (c < 0x80) {
+                ++k;
+                continue;
+            }
+            const std::size_t n = MultiByteChar(line.substr(k), utf8);
+            if (n == 0) {
+                return false;
+            }
+            k += n;
+        }
+        return true;
+    };
+    return whole(true) || whole(false);
 }
 
 bool IsNameMark(unsigned char c) {
@@ -220,7 +259,10 @@ bool LooksLikeName(std::string_view name) {
     for (std::size_t i = 0; i < name.size();) {
         const auto c = static_cast<unsigned char>(name[i]);
         if (c >= 0x80) {
-            const std::size_t n = MultiByteChar(name.substr(i));
+            std::size_t n = MultiByteChar(name.substr(i), true);
+            if (n == 0) {
+                n = MultiByteChar(name.substr(i), false);
+            }
             if (n == 0) {
                 return false;
             }
@@ -290,6 +332,10 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
     out.Clear();
     const Fields fields{static_cast<unsigned char>(separator)};
     const std::size_t n = line.size();
+    if (!IsText(line)) {
+        out.kind = LineKind::Noise;
+        return;
+    }
     if (n > 0 && line[0] == '>' && ParseTeleplot(line, out)) {
         if (std::any_of(line.begin(), line.end(), [](char c) { return IsNoise(c); })) {
             out.Clear();

@@ -11,8 +11,9 @@
 //   time is not used: every point is placed at its receive time);
 // - a line of words only ("time temp hum") or of labels only ("temp: hum:") is a header:
 //   it names the columns;
-// - a line with control bytes (other than tab, NUL and colour sequences) is noise and
-//   gives nothing; the line with values after it is suspect (see ParsedLine::afterNoise).
+// - a line with control bytes (other than tab, NUL and colour sequences), or with bytes
+//   that are not whole UTF-8 or GBK characters, is noise and gives nothing; the line with values
+//   after it is suspect (see ParsedLine::afterNoise).
 
 #include <cstddef>
 #include <cstdint>

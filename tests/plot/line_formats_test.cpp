@@ -151,6 +151,11 @@ TEST(LineFormats, NamesMustLookLikeNames) {
     EXPECT_EQ(Parse("1,2\x02,3").kind, LineKind::Noise);
     EXPECT_EQ(Parse("x\x08=5").kind, LineKind::Noise);
     EXPECT_EQ(Values("1\t2\0 3"sv), (std::vector{C(0, 1), C(1, 2), C(2, 3)}));
+    // So do bytes that are no whole character of UTF-8 or GBK (a wrong bit rate).
+    EXPECT_EQ(Parse("1,2 \xFF").kind, LineKind::Noise);
+    EXPECT_EQ(Parse("8\xE6X \xBB\x09").kind, LineKind::Noise);
+    EXPECT_EQ(Values("\xE6\xB8\xA9=1 25.3\xC2\xB0"), (std::vector{N("\xE6\xB8\xA9", 1)}));
+    EXPECT_EQ(Values("\xCE\xC2=2 \xA1\xE6"), (std::vector{N("\xCE\xC2", 2)}));
 }
 
 TEST(LineFormats, ValuesPastTheLimitAreCounted) {

@@ -60,6 +60,9 @@ PlotWindow::PlotWindow(QWidget* parent, std::size_t capacity)
     resize(900, 560);
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &PlotWindow::OnTick);
+    noticeTimer_.setSingleShot(true);
+    noticeTimer_.setInterval(200);
+    connect(&noticeTimer_, &QTimer::timeout, this, &PlotWindow::ShowCuts);
     soon_.setSingleShot(true);
     soon_.setInterval(0);
     connect(&soon_, &QTimer::timeout, this, &PlotWindow::OnTick);
@@ -115,6 +118,13 @@ void PlotWindow::BuildUi() {
     // is clipped, the notice wraps.
     readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     legend_->setMinimumWidth(80);
+    // Boxes may be narrower than their longest text (a y limit of 1e12): the window's least
+    // width is what the controls need, not what they would like.
+    xModeBox_->setMinimumWidth(90);
+    spanSpin_->setMinimumWidth(60);
+    yMinSpin_->setMinimumWidth(70);
+    yMaxSpin_->setMinimumWidth(70);
+    separatorBox_->setMinimumWidth(50);
 
     // Two rows, so the window can be as narrow as a small screen's half.
     auto* bar = new QHBoxLayout;
@@ -223,11 +233,19 @@ void PlotWindow::feed(const char* data, std::size_t size, qint64 msecsSinceEpoch
     // A limit that cut data is told at once (also while paused), then at most five times a
     // second while it goes on.
     const uint64_t cuts = model_.LinesCut() + model_.ValuesLeftOut() + model_.ValuesWithoutSeries();
-    if (cuts != cutsShown_ && (cutsShown_ == 0 || budgetClock_.elapsed() >= cutsShownAtMs_ + 200)) {
-        cutsShown_ = cuts;
-        cutsShownAtMs_ = budgetClock_.elapsed();
-        UpdateNotice();
+    if (cuts == cutsShown_) {
+        return;
     }
+    if (cutsShown_ == 0) {
+        ShowCuts();
+    } else if (!noticeTimer_.isActive()) {
+        noticeTimer_.start();
+    }
+}
+
+void PlotWindow::ShowCuts() {
+    cutsShown_ = model_.LinesCut() + model_.ValuesLeftOut() + model_.ValuesWithoutSeries();
+    UpdateNotice();
 }
 
 void PlotWindow::feed(const QByteArray& data, qint64 msecsSinceEpoch) {

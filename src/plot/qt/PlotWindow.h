@@ -116,6 +116,7 @@ class PlotWindow : public QWidget {
     void SyncSeries();
     void UpdateLegend();
     void UpdateNotice();
+    void ShowCuts();
     void ShowReadout(QPointF value, bool inside);
     void OnTick();
     void MarkDirty();
@@ -171,7 +172,7 @@ class PlotWindow : public QWidget {
     bool userView_ = false;
     bool noticeIsSaved_ = false;
     uint64_t cutsShown_ = 0;  // the model's cut counts as the notice last showed them
-    qint64 cutsShownAtMs_ = 0;
+    QTimer noticeTimer_;      // the counts while they go on, five times a second
     std::thread csvThread_;
     QString csvPath_;
     bool csvOk_ = false;  // written by the CSV thread, read after joining it

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <utility>
+#include <vector>
 
 namespace zenta::plot {
 namespace {
@@ -28,14 +28,65 @@ bool IsNoise(char ch) {
     return IsControl(c) && c != '\t' && c != 0 && c != 0x1B && c != '\r' && c != '\n';
 }
 
-// Where a field ends: blanks, commas, semicolons, the user's separator, and control bytes
-// (so that a colour sequence ends a field too).
-struct Fields {
-    unsigned char separator;
-    bool End(unsigned char c) const {
-        return c == ' ' || c == ',' || c == ';' || IsControl(c) || (separator && c == separator);
+// What each byte can be, as bits, for one choice of extra separator.
+enum : uint8_t {
+    kFieldEnd = 1,    // blanks, commas, semicolons, the user's separator, control bytes
+    kNameEnd = 2,     // a field end, ':' or '='
+    kLeadMark = 4,    // a mark glued in front of a number: "(1.0", "[1", "$1", "/*1", "#3"
+    kNameByte = 8,    // a byte a name may hold: letters, digits, a few marks, 0x80 and above
+    kNameFirst = 16,  // a byte a name may begin with: a letter, '_', 0x80 and above
+};
+
+struct ByteClasses {
+    uint8_t of[256];
+};
+
+ByteClasses MakeClasses(unsigned char separator) {
+    ByteClasses t{};
+    for (int i = 0; i < 256; ++i) {
+        const auto c = static_cast<unsigned char>(i);
+        uint8_t bits = 0;
+        if (c == ' ' || c == ',' || c == ';' || IsControl(c) || (separator && c == separator)) {
+            bits |= kFieldEnd | kNameEnd;
+        }
+        if (c == ':' || c == '=') {
+            bits |= kNameEnd;
+        }
+        // Signs and the decimal point belong to the number.
+        if (c > 0x20 && c < 0x7F && !IsDigit(c) && !IsAsciiLetter(c) && c != '+' && c != '-' &&
+            c != '.' && c != '_') {
+            bits |= kLeadMark;
+        }
+        if (IsAsciiLetter(c) || IsDigit(c) || c >= 0x80 || c == '_' || c == '.' || c == '-' ||
+            c == '/' || c == '(' || c == ')' || c == '[' || c == ']' || c == '%' || c == '#') {
+            bits |= kNameByte;
+        }
+        if (IsAsciiLetter(c) || c == '_' || c >= 0x80) {
+            bits |= kNameFirst;
+        }
+        t.of[i] = bits;
     }
-    bool NameEnd(unsigned char c) const { return End(c) || c == ':' || c == '='; }
+    return t;
+}
+
+// Tables for every separator, made once.
+const ByteClasses& ClassesFor(unsigned char separator) {
+    static const std::vector<ByteClasses> all = [] {
+        std::vector<ByteClasses> v(256);
+        for (int s = 0; s < 256; ++s) {
+            v[s] = MakeClasses(static_cast<unsigned char>(s));
+        }
+        return v;
+    }();
+    return all[separator];
+}
+
+const ByteClasses& kPlain = ClassesFor(0);
+
+struct Fields {
+    const ByteClasses& classes;
+    bool End(unsigned char c) const { return classes.of[c] & kFieldEnd; }
+    bool NameEnd(unsigned char c) const { return classes.of[c] & kNameEnd; }
     std::size_t Next(std::string_view line, std::size_t i) const {
         while (i < line.size() && !End(static_cast<unsigned char>(line[i]))) {
             ++i;
@@ -89,8 +140,7 @@ std::size_t SkipEscape(std::string_view line, std::size_t i) {
 // Marks glued in front of a number: "(1.0", "[1", "$1", "/*1", "#3". Signs and the
 // decimal point belong to the number.
 bool IsLeadingMark(unsigned char c) {
-    return c > 0x20 && c < 0x7F && !IsDigit(c) && !IsAsciiLetter(c) && c != '+' && c != '-' &&
-           c != '.' && c != '_';
+    return kPlain.of[c] & kLeadMark;
 }
 
 bool IsBracketOrQuote(unsigned char c) {
@@ -100,6 +150,12 @@ bool IsBracketOrQuote(unsigned char c) {
 
 // A name without what surrounds it: "{\"a\"" -> "a", "[temp" -> "temp", "(x)" -> "x".
 std::string_view StripName(std::string_view word) {
+    const auto first = static_cast<unsigned char>(word.front());
+    const char last = word.back();
+    if (!IsLeadingMark(first) && last != '"' && last != '\'' && last != ')' && last != ']' &&
+        last != '}' && last != '>') {
+        return word;  // the usual case: nothing around it
+    }
     std::size_t b = 0;
     while (b < word.size() && IsLeadingMark(static_cast<unsigned char>(word[b]))) {
         ++b;
@@ -159,9 +215,54 @@ std::size_t MultiByteChar(std::string_view s, bool utf8) {
     return 0;
 }
 
-// Bytes of 0x80 and above that are whole characters of one of the encodings a device
-// prints (UTF-8, GBK/GB18030). A line of mere ASCII is looked at eight bytes at a time.
-bool IsText(std::string_view line) {
+bool IsUtf8(const unsigned char* p, const unsigned char* end) {
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        const std::ptrdiff_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                                 : c >= 0xE0 && c <= 0xEF ? 3
+                                 : c >= 0xF0 && c <= 0xF4 ? 4
+                                                          : 0;
+        if (n == 0 || end - p < n) {
+            return false;
+        }
+        for (std::ptrdiff_t k = 1; k < n; ++k) {
+            if ((p[k] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        p += n;
+    }
+    return true;
+}
+
+bool IsGbk(const unsigned char* p, const unsigned char* end) {
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        if (c == 0x80 || c == 0xFF || end - p < 2) {
+            return false;
+        }
+        const unsigned char t = p[1];
+        if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE)) {
+            p += 2;
+        } else if (t >= 0x30 && t <= 0x39 && end - p >= 4 && p[2] >= 0x81 && p[2] <= 0xFE &&
+                   p[3] >= 0x30 && p[3] <= 0x39) {
+            p += 4;  // a GB18030 four-byte character
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool AllText(std::string_view line) {
     std::size_t i = 0;
     for (; i + 8 <= line.size(); i += 8) {
         uint64_t word;
@@ -170,28 +271,12 @@ bool IsText(std::string_view line) {
             break;
         }
     }
-    while (i < line.size() && static_cast<unsigned char>(line[i]) < 0x80) {
-        ++i;
+    const auto* p = reinterpret_cast<const unsigned char*>(line.data()) + i;
+    const auto* end = reinterpret_cast<const unsigned char*>(line.data()) + line.size();
+    while (p < end && *p < 0x80) {
+        ++p;
     }
-    if (i == line.size()) {
-        return true;
-    }
-    auto whole = [&](bool utf8) {
-        for (std::size_t k = i; k < line.size();) {
-            const auto c = static_cast<unsigned char>(line[k]);
-            if (c < 0x80) {
-                ++k;
-                continue;
-            }
-            const std::size_t n = MultiByteChar(line.substr(k), utf8);
-            if (n == 0) {
-                return false;
-            }
-            k += n;
-        }
-        return true;
-    };
-    return whole(true) || whole(false);
+    return p == end || IsUtf8(p, end) || IsGbk(p, end);
 }
 
 bool IsNameMark(unsigned char c) {
@@ -248,12 +333,34 @@ std::size_t ParseNumber(std::string_view text, double& value, bool& finite) {
     return i + static_cast<std::size_t>(ptr - rest.data());
 }
 
-bool LooksLikeName(std::string_view name) {
+namespace {
+
+// The shape of a name: what LooksLikeName asks, but bytes of 0x80 and above are taken as
+// they are (whether they are whole characters is asked of the whole line, once, when a
+// series is to be made).
+bool NameShape(std::string_view name) {
     if (name.empty() || name.size() > kMaxNameBytes) {
         return false;
     }
-    const auto first = static_cast<unsigned char>(name[0]);
-    if (!(IsAsciiLetter(first) || first == '_' || first >= 0x80)) {
+    if (!(kPlain.of[static_cast<unsigned char>(name[0])] & kNameFirst)) {
+        return false;
+    }
+    for (char c : name) {
+        if (!(kPlain.of[static_cast<unsigned char>(c)] & kNameByte)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsText(std::string_view line) {
+    return AllText(line);
+}
+
+bool LooksLikeName(std::string_view name) {
+    if (!NameShape(name)) {
         return false;
     }
     for (std::size_t i = 0; i < name.size();) {
@@ -330,15 +437,13 @@ bool ParseTeleplot(std::string_view line, ParsedLine& out) {
 
 void ParseLine(std::string_view line, ParsedLine& out, char separator) {
     out.Clear();
-    const Fields fields{static_cast<unsigned char>(separator)};
+    out.text = line;
+    const Fields fields{ClassesFor(static_cast<unsigned char>(separator))};
     const std::size_t n = line.size();
-    if (!IsText(line)) {
-        out.kind = LineKind::Noise;
-        return;
-    }
     if (n > 0 && line[0] == '>' && ParseTeleplot(line, out)) {
         if (std::any_of(line.begin(), line.end(), [](char c) { return IsNoise(c); })) {
             out.Clear();
+            out.text = line;
             out.kind = LineKind::Noise;
             return;
         }
@@ -366,14 +471,22 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
         if (fields.End(c)) {
             if (IsNoise(c)) {
                 out.Clear();
+                out.text = line;
                 out.kind = LineKind::Noise;
                 return;
             }
             ++i;
             continue;
         }
+        // The bytes up to a name's end, noting on the way whether they all may be in a name.
         std::size_t j = i;
-        while (j < n && !fields.NameEnd(static_cast<unsigned char>(line[j]))) {
+        uint8_t all = kNameByte;
+        while (j < n) {
+            const uint8_t bits = fields.classes.of[static_cast<unsigned char>(line[j])];
+            if (bits & kNameEnd) {
+                break;
+            }
+            all &= bits;
             ++j;
         }
         std::size_t k = j;
@@ -385,8 +498,16 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
                 i = k + 1;  // a stray ':' or '='
                 continue;
             }
-            const std::string_view name = StripName(line.substr(i, j - i));
-            if (!LooksLikeName(name)) {
+            std::string_view name = line.substr(i, j - i);
+            // The usual name has nothing around it to take off.
+            const char last = name.back();
+            const bool plain = all &&
+                               (kPlain.of[static_cast<unsigned char>(name[0])] & kNameFirst) &&
+                               last != ')' && last != ']';
+            if (!plain) {
+                name = StripName(name);
+            }
+            if (!plain && !NameShape(name)) {
                 // A time of day ("12:30:45", "[12:30") or junk: a gap in its column.
                 headerish = false;
                 lastLabel = false;
@@ -430,7 +551,7 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
         const std::size_t used = ParseNumber(field.substr(b), v, finite);
         if (used > 0) {
             number = true;
-            if (finite) {
+            if (finite && !named) {  // a line with names gives those only
                 out.values.push_back({{}, column, v});
             }
             ++column;
@@ -442,7 +563,7 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
             if (!bracketsOnly) {
                 ++column;
                 const std::string_view word = StripName(field);
-                if (LooksLikeName(word) && !lastLabel) {
+                if (NameShape(word) && !lastLabel) {
                     out.labels.push_back(word);
                 } else {
                     headerish = false;  // a text value ("mode: idle") or a gap mark
@@ -480,12 +601,11 @@ void ParseLine(std::string_view line, std::vector<LineValue>& out) {
 void LineParser::Reset() {
     partial_.clear();
     overlong_ = false;
-    afterNoise_ = false;
 }
 
 void LineParser::EndLine(const LineSink& sink) {
     std::string_view line = partial_;
-    const Fields fields{static_cast<unsigned char>(separator_)};
+    const Fields fields{ClassesFor(static_cast<unsigned char>(separator_))};
     if (overlong_) {
         ++linesCut_;
         // The byte after the cut tells whether the last field was cut in two; a cut number
@@ -503,11 +623,7 @@ void LineParser::EndLine(const LineSink& sink) {
     }
     ParseLine(line, line_, separator_);
     valuesLeftOut_ += line_.valuesLeftOut;
-    if (line_.kind == LineKind::Noise) {
-        ++noiseLines_;
-        afterNoise_ = true;
-    } else if (line_.kind != LineKind::Blank) {
-        line_.afterNoise = std::exchange(afterNoise_, false);
+    if (line_.kind != LineKind::Blank) {
         sink(line_);
     }
     partial_.clear();

@@ -11,9 +11,9 @@
 //   time is not used: every point is placed at its receive time);
 // - a line of words only ("time temp hum") or of labels only ("temp: hum:") is a header:
 //   it names the columns;
-// - a line with control bytes (other than tab, NUL and colour sequences), or with bytes
-//   that are not whole UTF-8 or GBK characters, is noise and gives nothing; the line with values
-//   after it is suspect (see ParsedLine::afterNoise).
+// - a line with control bytes (other than tab, NUL and colour sequences) is noise and
+//   gives nothing. Whether its bytes are whole characters is asked (IsText) only by whoever
+//   is to make something lasting of it: the check costs as much as the parsing.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,16 +38,13 @@ struct ParsedLine {
     std::vector<std::string_view> labels;  // kind Header: the name of each column
     std::size_t valuesLeftOut = 0;         // values past kMaxLineValues
     std::size_t columns = 0;               // plain fields, numbers and gaps
-    // The line came after a noise line (in a LineParser): it may be noise that looks like
-    // text, so it adds to series but makes none.
-    bool afterNoise = false;
+    std::string_view text;                 // the line as far as it was read
     void Clear() {
         kind = LineKind::Blank;
         values.clear();
         labels.clear();
         valuesLeftOut = 0;
         columns = 0;
-        afterNoise = false;
     }
 };
 
@@ -62,6 +59,10 @@ inline constexpr std::size_t kMaxNameBytes = 64;
 // exponent, or 0x hex. Returns the bytes used (0: no number). `finite` is false for
 // nan/inf, which count as a number that yields no point.
 std::size_t ParseNumber(std::string_view text, double& value, bool& finite);
+
+// Whether the bytes of 0x80 and above in `line` are whole characters of UTF-8 or of GBK
+// (GB18030): text a device prints, not noise from a wrong bit rate.
+bool IsText(std::string_view line);
 
 // Whether `name` (quotes and brackets already taken off) can name a series: a letter of
 // any script or '_' first, then letters, digits and a few marks; multi-byte characters
@@ -79,7 +80,7 @@ class LineParser {
   public:
     using LineSink = std::function<void(const ParsedLine&)>;
 
-    // Calls `sink` once per complete line that holds values or is a header.
+    // Calls `sink` once per complete line that holds values, is a header, or is noise.
     void Feed(const char* data, std::size_t size, const LineSink& sink);
     // Forgets a line begun but not ended.
     void Reset();
@@ -89,8 +90,6 @@ class LineParser {
     uint64_t LinesCut() const { return linesCut_; }
     // Values left out because their line had more than kMaxLineValues.
     uint64_t ValuesLeftOut() const { return valuesLeftOut_; }
-    // Lines taken for noise.
-    uint64_t NoiseLines() const { return noiseLines_; }
 
   private:
     void EndLine(const LineSink& sink);
@@ -100,8 +99,6 @@ class LineParser {
     char separator_ = 0;
     uint64_t linesCut_ = 0;
     uint64_t valuesLeftOut_ = 0;
-    uint64_t noiseLines_ = 0;
-    bool afterNoise_ = false;
     ParsedLine line_;
 };
 

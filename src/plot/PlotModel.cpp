@@ -1,6 +1,7 @@
 #include "plot/PlotModel.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zenta::plot {
 
@@ -83,12 +84,42 @@ std::size_t PlotModel::SeriesFor(const LineValue& v, bool mayCreate) {
     return id;
 }
 
+void PlotModel::NoteNoise() {
+    ++noiseLines_;
+    afterNoise_ = true;
+}
+
 std::size_t PlotModel::AddLine(const ParsedLine& line, int64_t msecs) {
+    if (line.kind == LineKind::Noise) {
+        NoteNoise();
+        return 0;
+    }
+    // A line right after noise may be noise that looks like text: it adds to series but
+    // makes none.
+    const bool suspect = std::exchange(afterNoise_, false);
     if (line.kind == LineKind::Header) {
-        if (!line.afterNoise) {
+        if (!IsText(line.text)) {
+            NoteNoise();
+        } else if (!suspect) {
             pendingHeader_.assign(line.labels.begin(), line.labels.end());
         }
         return 0;
+    }
+    // The series of each value; only a line that makes a series is checked for being text
+    // (most lines only add to series they found).
+    const std::size_t count = line.values.size();
+    ids_.resize(count);
+    bool missing = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        ids_[i] = SeriesAt(i, line.values[i], false);
+        missing = missing || ids_[i] == PointStore::npos;
+    }
+    if (missing || !pendingHeader_.empty()) {
+        if (!IsText(line.text)) {
+            NoteNoise();
+            pendingHeader_.clear();
+            return 0;
+        }
     }
     if (!pendingHeader_.empty()) {
         // A line of words is a header only when the data under it fits it.
@@ -99,13 +130,18 @@ std::size_t PlotModel::AddLine(const ParsedLine& line, int64_t msecs) {
         }
         pendingHeader_.clear();
     }
+    if (missing && !suspect) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (ids_[i] == PointStore::npos) {
+                ids_[i] = SeriesAt(i, line.values[i], true);
+            }
+        }
+    }
     std::size_t added = 0;
     const uint64_t number = store_.NextLine();
-    for (std::size_t i = 0; i < line.values.size(); ++i) {
-        const LineValue& v = line.values[i];
-        const std::size_t id = SeriesAt(i, v, !line.afterNoise);
-        if (id != PointStore::npos) {
-            store_.Append(id, msecs, v.value, number);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ids_[i] != PointStore::npos) {
+            store_.Append(ids_[i], msecs, line.values[i].value, number);
             ++added;
         }
     }
@@ -121,6 +157,7 @@ std::size_t PlotModel::Feed(const char* data, std::size_t size, int64_t msecs) {
 void PlotModel::Restart() {
     parser_.Reset();
     pendingHeader_.clear();
+    afterNoise_ = false;
 }
 
 void PlotModel::Clear() {
@@ -134,6 +171,8 @@ void PlotModel::Clear() {
     lastLine_.clear();
     pendingHeader_.clear();  // the names of the columns stay: the device printed them once
     valuesWithoutSeries_ = 0;
+    noiseLines_ = 0;
+    afterNoise_ = false;
 }
 
 }  // namespace zenta::plot

@@ -52,7 +52,9 @@ class PlotModel {
     uint64_t LinesCut() const { return parser_.LinesCut(); }
     uint64_t ValuesLeftOut() const { return parser_.ValuesLeftOut(); }
     uint64_t ValuesWithoutSeries() const { return valuesWithoutSeries_; }
-    uint64_t NoiseLines() const { return parser_.NoiseLines(); }
+    // Lines taken for noise: control bytes, or bytes that are no whole characters in a
+    // line that would make a series or name columns.
+    uint64_t NoiseLines() const { return noiseLines_; }
 
   private:
     struct Hash {
@@ -65,6 +67,7 @@ class PlotModel {
     std::size_t SeriesFor(const LineValue& v, bool mayCreate);
     std::size_t SeriesAt(std::size_t position, const LineValue& v, bool mayCreate);
     std::size_t AddLine(const ParsedLine& line, int64_t msecs);
+    void NoteNoise();
     void NameColumns(std::vector<std::string> names);
     std::string Decode(std::string_view raw) const;
 
@@ -78,6 +81,9 @@ class PlotModel {
     std::vector<std::string> columnNames_;    // raw, from the header in force
     std::vector<std::string> pendingHeader_;  // a header waiting for the next line
     uint64_t valuesWithoutSeries_ = 0;
+    uint64_t noiseLines_ = 0;
+    bool afterNoise_ = false;
+    std::vector<std::size_t> ids_;  // series of each value of the line being added
 };
 
 }  // namespace zenta::plot

@@ -89,8 +89,17 @@ void PointStore::Append(std::size_t series, int64_t msecs, double value, uint64_
     // A series seen once in more than 4 billion lines would overflow; it keeps the last.
     const auto lineOff = static_cast<uint32_t>(
         std::min<uint64_t>(line - c.lineBase, std::numeric_limits<uint32_t>::max()));
+    if (!c.line.empty()) {
+        c.line[off] = lineOff;
+    } else if (lineOff != off) {
+        // The first gap in the chunk's lines: from now on each point keeps its own.
+        c.line.resize(kChunkPoints);
+        for (std::size_t k = 0; k < off; ++k) {
+            c.line[k] = static_cast<uint32_t>(k);
+        }
+        c.line[off] = lineOff;
+    }
     c.ms[off] = ms;
-    c.line[off] = lineOff;
     c.value[off] = value;
     const std::size_t b = off / kBlockPoints;
     if (off % kBlockPoints == 0) {
@@ -344,6 +353,9 @@ std::size_t PointStore::MemoryBytes() const {
     std::size_t bytes = series_.size() * sizeof(Series);
     for (const Series& s : series_) {
         bytes += s.chunks.size() * (sizeof(Chunk) + sizeof(std::shared_ptr<Chunk>) + 16);
+        for (const auto& c : s.chunks) {
+            bytes += c->line.capacity() * sizeof(uint32_t);
+        }
     }
     return bytes;
 }

@@ -1,9 +1,11 @@
 #pragma once
 // Every point received since the last clear, per series, up to a total capacity; beyond
-// it the oldest points of all series go first. A point is 16 bytes (time in ms since the
-// first point, number of its line, value as double) kept in fixed chunks, so no copy ever
-// doubles the memory; each block of 64 points keeps its extremes aside (0.4 bytes a point).
-// The line number is what keeps series aligned: points of one received line share it. A snapshot
+// it the oldest points of all series go first. A point is 12 bytes (time in ms since the
+// first point, value as double) kept in fixed chunks, so no copy ever doubles the memory;
+// each block of 64 points keeps its extremes aside (0.4 bytes a point). Each point also has
+// the number of its line, which keeps series aligned (points of one received line share
+// it): a chunk whose points lie on lines one after another keeps only its first line; one
+// with gaps keeps 4 bytes more a point. A snapshot
 // shares the chunks (only the one being filled is copied when next written), so another thread can
 // read every point while this one goes on appending.
 
@@ -92,8 +94,9 @@ class PointStore {
     static constexpr std::size_t kDenseColumnPoints = 8 * kBlockPoints;
     struct Chunk {
         uint64_t lineBase;  // line of the chunk's first point
+        // Line of each point from lineBase; empty while point i is on line lineBase + i.
+        std::vector<uint32_t> line;
         uint32_t ms[kChunkPoints];
-        uint32_t line[kChunkPoints];  // from lineBase
         double value[kChunkPoints];
         double blockMin[kChunkBlocks];
         double blockMax[kChunkBlocks];
@@ -130,7 +133,8 @@ class PointStore {
     uint64_t LineAt(const Series& s, std::size_t i) const {
         const std::size_t p = s.head + i;
         const Chunk& c = *s.chunks[p / kChunkPoints];
-        return c.lineBase + c.line[p % kChunkPoints];
+        const std::size_t off = p % kChunkPoints;
+        return c.lineBase + (c.line.empty() ? off : c.line[off]);
     }
     double ValueAt(const Series& s, std::size_t i) const {
         const std::size_t p = s.head + i;

@@ -146,14 +146,19 @@ TEST(LineFormats, NamesMustLookLikeNames) {
         EXPECT_FALSE(LooksLikeName(name)) << name;
     }
     EXPECT_FALSE(LooksLikeName(std::string(kMaxNameBytes + 1, 'a')));
-    EXPECT_TRUE(Values("a?b=1 x\xFF=2").empty());
+    EXPECT_TRUE(Values("a?b=1 -x=2 1a=3").empty());
     // Control bytes make a line noise; tabs, NUL and colour sequences do not.
     EXPECT_EQ(Parse("1,2\x02,3").kind, LineKind::Noise);
     EXPECT_EQ(Parse("x\x08=5").kind, LineKind::Noise);
     EXPECT_EQ(Values("1\t2\0 3"sv), (std::vector{C(0, 1), C(1, 2), C(2, 3)}));
-    // So do bytes that are no whole character of UTF-8 or GBK (a wrong bit rate).
-    EXPECT_EQ(Parse("1,2 \xFF").kind, LineKind::Noise);
-    EXPECT_EQ(Parse("8\xE6X \xBB\x09").kind, LineKind::Noise);
+    // Bytes that are no whole character of UTF-8 or GBK (a wrong bit rate) are no text.
+    EXPECT_FALSE(IsText("1,2 \xFF"));
+    EXPECT_FALSE(IsText("8\xE6X \xBB\x09"));
+    EXPECT_FALSE(IsText("x\xFF=2"));
+    EXPECT_FALSE(IsText("abc\xE6"));  // cut short
+    EXPECT_TRUE(IsText("plain ASCII line, long enough for the quick path 1234567890"));
+    EXPECT_TRUE(IsText("\xE6\xB8\xA9\xE5\xBA\xA6=23.5\xE2\x84\x83 hum=40"));
+    EXPECT_TRUE(IsText("\xCE\xC2\xB6\xC8=23.5\xA1\xE6 \x81\x30\x81\x30"));
     EXPECT_EQ(Values("\xE6\xB8\xA9=1 25.3\xC2\xB0"), (std::vector{N("\xE6\xB8\xA9", 1)}));
     EXPECT_EQ(Values("\xCE\xC2=2 \xA1\xE6"), (std::vector{N("\xCE\xC2", 2)}));
 }

@@ -79,18 +79,48 @@ TEST(PointStoreBounds, TimeNeverRunsBackwardsAndChunksAreReused) {
     EXPECT_EQ(store.Value(a, store.Size(a) - 1), 10.0 * PointStore::kChunkPoints - 1);
 }
 
-TEST(PointStoreBounds, AtMostSeventeenBytesPerKeptPoint) {
-    // Full chunks plus a part-filled one at each end of every series.
-    PointStore store(64 * PointStore::kChunkPoints);
-    for (int i = 0; i < 4; ++i) {
-        store.AddSeries();
+TEST(PointStoreBounds, AtMostSixteenBytesPerKeptPoint) {
+    // Full chunks plus a part-filled one at each end of every series. Four series on every
+    // line keep their line numbers for nothing; four each on every fourth line pay 4 bytes
+    // a point for them.
+    for (const bool gaps : {false, true}) {
+        PointStore store(64 * PointStore::kChunkPoints);
+        for (int i = 0; i < 4; ++i) {
+            store.AddSeries();
+        }
+        for (size_t i = 0; i < 3 * store.Capacity(); ++i) {
+            store.Append(i % 4, static_cast<int64_t>(i), 1.0, gaps ? i : i / 4);
+        }
+        EXPECT_EQ(store.TotalPoints(), store.Capacity());
+        EXPECT_LE(store.MemoryBytes(), (gaps ? 17 : 13) * store.TotalPoints()) << gaps;
+        EXPECT_EQ(store.Line(3, store.Size(3) - 1),
+                  gaps ? 3 * store.Capacity() - 1 : 3 * store.Capacity() / 4 - 1);
     }
-    for (size_t i = 0; i < 3 * store.Capacity(); ++i) {
-        store.Append(i % 4, static_cast<int64_t>(i), 1.0);
+}
+
+TEST(PointStoreBounds, LineNumbersThroughGapsChunksAndSnapshots) {
+    PointStore store;
+    const auto s = store.AddSeries();
+    std::vector<uint64_t> lines;
+    // Lines one after another, then a gap in the middle of a chunk, then a chunk that
+    // starts with a gap and one that has none; a snapshot taken halfway keeps its lines.
+    for (uint64_t line = 5; lines.size() < 3 * PointStore::kChunkPoints;) {
+        lines.push_back(line);
+        store.Append(s, 1000, 1.0, line);
+        line += lines.size() == 100 || lines.size() == PointStore::kChunkPoints ? 1000 : 1;
     }
-    EXPECT_EQ(store.TotalPoints(), store.Capacity());
-    // 16 a point (time, line number, value), block summaries and chunk ends.
-    EXPECT_LE(store.MemoryBytes(), 17 * store.TotalPoints());
+    const auto snap = store.Snapshot();
+    store.Append(s, 1000, 1.0, lines.back() + 7);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(store.Line(s, i), lines[i]) << i;
+        ASSERT_EQ(snap->Line(s, i), lines[i]) << i;
+        ASSERT_EQ(store.X(s, i, XMode::Sample), static_cast<double>(lines[i]));
+    }
+    EXPECT_EQ(store.Line(s, lines.size()), lines.back() + 7);
+    EXPECT_EQ(snap->Size(s), lines.size());
+    // A line number going back is held at the latest.
+    store.Append(s, 1000, 1.0, 3);
+    EXPECT_EQ(store.Line(s, lines.size() + 1), lines.back() + 7);
 }
 
 TEST(PointStoreDecimation, KeepsEveryColumnsExtremesAndEnds) {

@@ -232,8 +232,7 @@ void PlotWindow::feed(const char* data, std::size_t size, qint64 msecsSinceEpoch
     }
     // A limit that cut data is told at once (also while paused), then at most five times a
     // second while it goes on.
-    const uint64_t cuts = model_.LinesCut() + model_.ValuesLeftOut() + model_.ValuesWithoutSeries();
-    if (cuts == cutsShown_) {
+    if (CutCount() == cutsShown_) {
         return;
     }
     if (cutsShown_ == 0) {
@@ -243,8 +242,13 @@ void PlotWindow::feed(const char* data, std::size_t size, qint64 msecsSinceEpoch
     }
 }
 
+uint64_t PlotWindow::CutCount() const {
+    return model_.LinesCut() + model_.ValuesLeftOut() + model_.ValuesWithoutSeries() +
+           model_.Store().DroppedPoints();
+}
+
 void PlotWindow::ShowCuts() {
-    cutsShown_ = model_.LinesCut() + model_.ValuesLeftOut() + model_.ValuesWithoutSeries();
+    cutsShown_ = CutCount();
     UpdateNotice();
 }
 

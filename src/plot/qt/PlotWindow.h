@@ -117,6 +117,7 @@ class PlotWindow : public QWidget {
     void UpdateLegend();
     void UpdateNotice();
     void ShowCuts();
+    uint64_t CutCount() const;  // every value the limits kept out since the clear
     void ShowReadout(QPointF value, bool inside);
     void OnTick();
     void MarkDirty();

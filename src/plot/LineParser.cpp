@@ -69,19 +69,20 @@ ByteClasses MakeClasses(unsigned char separator) {
     return t;
 }
 
-// Tables for every separator, made once.
+// Tables for every separator, made once, before any line is read.
+const std::vector<ByteClasses> kClasses = [] {
+    std::vector<ByteClasses> all(256);
+    for (int s = 0; s < 256; ++s) {
+        all[s] = MakeClasses(static_cast<unsigned char>(s));
+    }
+    return all;
+}();
+
 const ByteClasses& ClassesFor(unsigned char separator) {
-    static const std::vector<ByteClasses> all = [] {
-        std::vector<ByteClasses> v(256);
-        for (int s = 0; s < 256; ++s) {
-            v[s] = MakeClasses(static_cast<unsigned char>(s));
-        }
-        return v;
-    }();
-    return all[separator];
+    return kClasses[separator];
 }
 
-const ByteClasses& kPlain = ClassesFor(0);
+const ByteClasses& kPlain = kClasses[0];
 
 struct Fields {
     const ByteClasses& classes;
@@ -527,12 +528,20 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
             const std::size_t used = ParseNumber(line.substr(p), v, finite);
             if (used == 0) {
                 // A label: a header's ("temp:"), or before a pair ("sensor: temp=25.3").
-                out.labels.push_back(name);
+                if (!number) {
+                    out.labels.push_back(name);
+                }
                 anyLabel = lastLabel = true;
                 i = k + 1;
                 continue;
             }
-            number = named = true;
+            if (!named) {
+                // A line with names gives those only: what it took so far were columns, the
+                // ticks, counters and process numbers of a log line.
+                out.values.clear();
+                named = true;
+            }
+            number = true;
             lastLabel = false;
             if (finite) {
                 out.values.push_back({name, -1, v});
@@ -551,7 +560,7 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
         const std::size_t used = ParseNumber(field.substr(b), v, finite);
         if (used > 0) {
             number = true;
-            if (finite && !named) {  // a line with names gives those only
+            if (finite && !named) {
                 out.values.push_back({{}, column, v});
             }
             ++column;
@@ -562,11 +571,14 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
             }
             if (!bracketsOnly) {
                 ++column;
-                const std::string_view word = StripName(field);
-                if (NameShape(word) && !lastLabel) {
-                    out.labels.push_back(word);
-                } else {
-                    headerish = false;  // a text value ("mode: idle") or a gap mark
+                // Words matter only while the line may be a header (no number in it yet).
+                if (headerish && !number) {
+                    const std::string_view word = StripName(field);
+                    if (NameShape(word) && !lastLabel) {
+                        out.labels.push_back(word);
+                    } else {
+                        headerish = false;  // a text value ("mode: idle") or a gap mark
+                    }
                 }
             }
         }
@@ -574,10 +586,6 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
         i = j;
     }
     out.columns = static_cast<std::size_t>(column);
-    if (named && column > 0) {
-        // A line with names: its other numbers are ticks, counters, process numbers.
-        std::erase_if(out.values, [](const LineValue& v) { return v.column >= 0; });
-    }
     if (!out.values.empty()) {
         out.kind = LineKind::Values;
         out.labels.clear();

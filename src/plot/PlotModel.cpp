@@ -105,21 +105,30 @@ std::size_t PlotModel::AddLine(const ParsedLine& line, int64_t msecs) {
         }
         return 0;
     }
-    // The series of each value; only a line that makes a series is checked for being text
-    // (most lines only add to series they found).
     const std::size_t count = line.values.size();
-    ids_.resize(count);
-    bool missing = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        ids_[i] = SeriesAt(i, line.values[i], false);
-        missing = missing || ids_[i] == PointStore::npos;
-    }
-    if (missing || !pendingHeader_.empty()) {
-        if (!IsText(line.text)) {
-            NoteNoise();
-            pendingHeader_.clear();
-            return 0;
+    const uint64_t number = store_.NextLine();
+    std::size_t added = 0;
+    std::size_t i = 0;
+    if (pendingHeader_.empty()) {
+        // The usual line: every value has its series already.
+        for (; i < count; ++i) {
+            const std::size_t id = SeriesAt(i, line.values[i], false);
+            if (id == PointStore::npos) {
+                break;
+            }
+            store_.Append(id, msecs, line.values[i].value, number);
+            ++added;
         }
+        if (i == count) {
+            return added;
+        }
+    }
+    // A series to make or columns to name: only such a line is checked for being text (the
+    // check costs as much as reading the line).
+    if (!IsText(line.text)) {
+        NoteNoise();
+        pendingHeader_.clear();
+        return added;
     }
     if (!pendingHeader_.empty()) {
         // A line of words is a header only when the data under it fits it.
@@ -130,18 +139,10 @@ std::size_t PlotModel::AddLine(const ParsedLine& line, int64_t msecs) {
         }
         pendingHeader_.clear();
     }
-    if (missing && !suspect) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (ids_[i] == PointStore::npos) {
-                ids_[i] = SeriesAt(i, line.values[i], true);
-            }
-        }
-    }
-    std::size_t added = 0;
-    const uint64_t number = store_.NextLine();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (ids_[i] != PointStore::npos) {
-            store_.Append(ids_[i], msecs, line.values[i].value, number);
+    for (; i < count; ++i) {
+        const std::size_t id = SeriesAt(i, line.values[i], !suspect);
+        if (id != PointStore::npos) {
+            store_.Append(id, msecs, line.values[i].value, number);
             ++added;
         }
     }

@@ -83,7 +83,6 @@ class PlotModel {
     uint64_t valuesWithoutSeries_ = 0;
     uint64_t noiseLines_ = 0;
     bool afterNoise_ = false;
-    std::vector<std::size_t> ids_;  // series of each value of the line being added
 };
 
 }  // namespace zenta::plot

@@ -127,15 +127,22 @@ std::size_t SkipEscape(std::string_view line, std::size_t i) {
     ++i;
     if (i < line.size() && line[i] == '[') {
         ++i;
+        // A byte outside the sequence's range ends it unread: it may begin a character.
         while (i < line.size()) {
-            const auto c = static_cast<unsigned char>(line[i++]);
-            if (c >= 0x40 && c <= 0x7E) {
+            const auto c = static_cast<unsigned char>(line[i]);
+            if (c < 0x20 || c > 0x7E) {
+                break;
+            }
+            ++i;
+            if (c >= 0x40) {
                 break;
             }
         }
         return i;
     }
-    return i < line.size() ? i + 1 : i;
+    const bool pair = i < line.size() && static_cast<unsigned char>(line[i]) >= 0x20 &&
+                      static_cast<unsigned char>(line[i]) < 0x7F;
+    return pair ? i + 1 : i;
 }
 
 // Marks glued in front of a number: "(1.0", "[1", "$1", "/*1", "#3". Signs and the
@@ -162,7 +169,10 @@ std::string_view StripName(std::string_view word) {
         ++b;
     }
     word.remove_prefix(b);
-    while (!word.empty()) {
+    // A closing mark after a byte of 0x80 and above may be the second half of a GBK
+    // character ("\x81]"): it stays.
+    while (!word.empty() &&
+           (word.size() < 2 || static_cast<unsigned char>(word[word.size() - 2]) < 0x80)) {
         const char c = word.back();
         const bool closing = c == ')' || c == ']' || c == '}' || c == '>';
         const char opener = c == ')' ? '(' : c == ']' ? '[' : c == '}' ? '{' : '<';
@@ -173,47 +183,6 @@ std::string_view StripName(std::string_view word) {
         }
     }
     return word;
-}
-
-// Length of a whole multi-byte character at the start of `s`: UTF-8, or (with `utf8`
-// false) GBK or a GB18030 four-byte one; 0 when there is none.
-std::size_t MultiByteChar(std::string_view s, bool utf8) {
-    auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = at(0);
-    auto cont = [&](std::size_t n) {
-        if (s.size() < n) {
-            return false;
-        }
-        for (std::size_t i = 1; i < n; ++i) {
-            if ((at(i) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        return true;
-    };
-    if (utf8) {
-        if (c >= 0xC2 && c <= 0xDF && cont(2)) {
-            return 2;
-        }
-        if (c >= 0xE0 && c <= 0xEF && cont(3)) {
-            return 3;
-        }
-        if (c >= 0xF0 && c <= 0xF4 && cont(4)) {
-            return 4;
-        }
-        return 0;
-    }
-    if (c >= 0x81 && c <= 0xFE && s.size() >= 2) {
-        const unsigned char t = at(1);
-        if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE)) {
-            return 2;
-        }
-        if (t >= 0x30 && t <= 0x39 && s.size() >= 4 && at(2) >= 0x81 && at(2) <= 0xFE &&
-            at(3) >= 0x30 && at(3) <= 0x39) {
-            return 4;
-        }
-    }
-    return 0;
 }
 
 bool IsUtf8(const unsigned char* p, const unsigned char* end) {
@@ -278,11 +247,6 @@ bool AllText(std::string_view line) {
         ++p;
     }
     return p == end || IsUtf8(p, end) || IsGbk(p, end);
-}
-
-bool IsNameMark(unsigned char c) {
-    return c == '_' || c == '.' || c == '-' || c == '/' || c == '(' || c == ')' || c == '[' ||
-           c == ']' || c == '%' || c == '#';
 }
 
 }  // namespace
@@ -361,27 +325,9 @@ bool IsText(std::string_view line) {
 }
 
 bool LooksLikeName(std::string_view name) {
-    if (!NameShape(name)) {
-        return false;
-    }
-    for (std::size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c >= 0x80) {
-            std::size_t n = MultiByteChar(name.substr(i), true);
-            if (n == 0) {
-                n = MultiByteChar(name.substr(i), false);
-            }
-            if (n == 0) {
-                return false;
-            }
-            i += n;
-        } else if (IsAsciiLetter(c) || IsDigit(c) || IsNameMark(c)) {
-            ++i;
-        } else {
-            return false;
-        }
-    }
-    return true;
+    // Whole characters of one encoding, as a device prints a name.
+    const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+    return NameShape(name) && (IsUtf8(p, p + name.size()) || IsGbk(p, p + name.size()));
 }
 
 namespace {
@@ -502,7 +448,7 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
             std::string_view name = line.substr(i, j - i);
             // The usual name has nothing around it to take off.
             const char last = name.back();
-            const bool plain = all &&
+            const bool plain = all && name.size() <= kMaxNameBytes &&
                                (kPlain.of[static_cast<unsigned char>(name[0])] & kNameFirst) &&
                                last != ')' && last != ']';
             if (!plain) {

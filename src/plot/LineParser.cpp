@@ -403,11 +403,12 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
     }
 
     int column = 0;
-    bool named = false;      // a name with a number
-    bool number = false;     // any number, nan and inf too
-    bool headerish = true;   // words and labels only so far
-    bool anyLabel = false;   // a "name:" without a number
-    bool lastLabel = false;  // the field before was such a label
+    bool named = false;           // a name with a number
+    bool number = false;          // any number, nan and inf too
+    bool headerish = true;        // words and labels only so far
+    bool anyLabel = false;        // a "name:" without a number
+    bool lastLabel = false;       // the field before was such a label
+    bool afterDelimiter = false;  // a comma, semicolon or separator since the last field
     std::size_t i = 0;
     while (i < n) {
         const auto c = static_cast<unsigned char>(line[i]);
@@ -422,9 +423,17 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
                 out.kind = LineKind::Noise;
                 return;
             }
+            if (c == ',' || c == ';' || (separator && c == static_cast<unsigned char>(separator))) {
+                if (afterDelimiter) {
+                    ++column;  // "1,,3": an empty field is a gap in its column too
+                    headerish = false;
+                }
+                afterDelimiter = true;
+            }
             ++i;
             continue;
         }
+        afterDelimiter = false;
         // The bytes up to a name's end, noting on the way whether they all may be in a name.
         std::size_t j = i;
         uint8_t all = kNameByte;

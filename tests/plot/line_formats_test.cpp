@@ -65,8 +65,11 @@ TEST(LineFormats, TextFieldsAreGapsInTheirOwnColumn) {
     EXPECT_EQ(Values("12.5,8,7")[2], C(2, 7));
     // A time of day is a gap too, so the values after it keep their places.
     EXPECT_EQ(Values("12:30:45 25 40"), (std::vector{C(1, 25), C(2, 40)}));
-    // Empty fields between commas are no fields (as before): "1,,3" is two columns.
-    EXPECT_EQ(Values("1,,3"), (std::vector{C(0, 1), C(1, 3)}));
+    // So is an empty field between two commas (not a comma at the end of the line).
+    EXPECT_EQ(Values("1,,3,"), (std::vector{C(0, 1), C(2, 3)}));
+    EXPECT_EQ(Values("1 , ;3"), (std::vector{C(0, 1), C(2, 3)}));
+    EXPECT_EQ(Values("1||3", '|'), (std::vector{C(0, 1), C(2, 3)}));
+    EXPECT_EQ(Parse("1,2,3,").columns, 3u);
 }
 
 TEST(LineFormats, NumbersGluedToBracketsAndSymbols) {

@@ -151,6 +151,10 @@ bool IsLeadingMark(unsigned char c) {
     return kPlain.of[c] & kLeadMark;
 }
 
+bool MayHoldNames(std::string_view rest) {
+    return rest.find_first_of(":=") != std::string_view::npos;
+}
+
 bool IsBracketOrQuote(unsigned char c) {
     return c == '(' || c == ')' || c == '[' || c == ']' || c == '{' || c == '}' || c == '<' ||
            c == '>' || c == '"' || c == '\'';
@@ -382,7 +386,12 @@ bool ParseTeleplot(std::string_view line, ParsedLine& out) {
 
 }  // namespace
 
-void ParseLine(std::string_view line, ParsedLine& out, char separator) {
+namespace {
+
+// One pass over a line. Unless `keepMarked`, a number glued to a mark ("(1234)") in a line
+// that may hold names is not read: a log line's tick, dropped anyway once a name is found.
+// Returns false when it left one out and no name came: read the line again, keeping them.
+bool ParseFields(std::string_view line, ParsedLine& out, char separator, bool keepMarked) {
     out.Clear();
     out.text = line;
     const Fields fields{ClassesFor(static_cast<unsigned char>(separator))};
@@ -392,14 +401,14 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
             out.Clear();
             out.text = line;
             out.kind = LineKind::Noise;
-            return;
+            return true;
         }
         out.kind = out.values.empty() ? LineKind::Blank : LineKind::Values;
         if (out.values.size() > kMaxLineValues) {
             out.valuesLeftOut = out.values.size() - kMaxLineValues;
             out.values.resize(kMaxLineValues);
         }
-        return;
+        return true;
     }
 
     int column = 0;
@@ -409,6 +418,7 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
     bool anyLabel = false;        // a "name:" without a number
     bool lastLabel = false;       // the field before was such a label
     bool afterDelimiter = false;  // a comma, semicolon or separator since the last field
+    bool skipped = false;         // a marked number left out
     std::size_t i = 0;
     while (i < n) {
         const auto c = static_cast<unsigned char>(line[i]);
@@ -421,7 +431,7 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
                 out.Clear();
                 out.text = line;
                 out.kind = LineKind::Noise;
-                return;
+                return true;
             }
             if (c == ',' || c == ';' || (separator && c == static_cast<unsigned char>(separator))) {
                 if (afterDelimiter) {
@@ -510,6 +520,13 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
         while (b < field.size() && IsLeadingMark(static_cast<unsigned char>(field[b]))) {
             ++b;
         }
+        if (b > 0 && !named && !keepMarked && MayHoldNames(line.substr(j))) {
+            skipped = true;
+            ++column;
+            lastLabel = false;
+            i = j;
+            continue;
+        }
         double v = 0;
         bool finite = false;
         const std::size_t used = ParseNumber(field.substr(b), v, finite);
@@ -552,6 +569,15 @@ void ParseLine(std::string_view line, ParsedLine& out, char separator) {
         out.kind = LineKind::Header;
     } else {
         out.labels.clear();
+    }
+    return named || !skipped;
+}
+
+}  // namespace
+
+void ParseLine(std::string_view line, ParsedLine& out, char separator) {
+    if (!ParseFields(line, out, separator, false)) {
+        ParseFields(line, out, separator, true);  // no name came after all
     }
 }
 

@@ -80,6 +80,9 @@ TEST(LineFormats, NumbersGluedToBracketsAndSymbols) {
     EXPECT_EQ(Values("/*1,2,3*/"), want);
     EXPECT_EQ(Values("{1;2;3}"), want);
     EXPECT_EQ(Values("<-1.5> #2"), (std::vector{C(0, -1.5), C(1, 2)}));
+    // A bracketed number before a time of day is kept (no name came in that line).
+    EXPECT_EQ(Values("(5) 12:30:45 7"), (std::vector{C(0, 5), C(2, 7)}));
+    EXPECT_EQ(Values("(5) v=1"), (std::vector{N("v", 1)}));
     // Brackets standing alone take no column.
     EXPECT_EQ(Values("( 1 , 2 )"), (std::vector{C(0, 1), C(1, 2)}));
 }

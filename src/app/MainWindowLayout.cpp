@@ -116,6 +116,15 @@ void MainWindow::BuildRegions() {
     receive->OnReceived = [this](std::string_view bytes) {
         plot->feed(bytes.data(), bytes.size(), QDateTime::currentMSecsSinceEpoch());
     };
+    // A line begun before a close, an open or a replug does not go on in the next bytes.
+    for (auto* hook : {&port.OnAfterOpen, &port.OnAfterClose}) {
+        *hook = [this, next = std::move(*hook)](TCustomComPort* p) {
+            plot->restartLines();
+            if (next) {
+                next(p);
+            }
+        };
+    }
     BuildWindowControls();
 
     zenta::ReceiveView* view = receive->view;

@@ -70,7 +70,7 @@ SettingsSnapshot zenta::SnapshotOfWindow(const MainWindow& f) {
         zenta::PreparedRow& row = s.rows[static_cast<std::size_t>(i)];
         row.hex = rows.hexBox(i)->isChecked();
         row.text = rows.edit(i)->text();
-        row.note = rows.edit(i)->toolTip();
+        row.note = rows.Note(i);
     }
     s.filePath = f.files->pathEdit->text();
     s.savedTextLine = send.savedTextLine;

@@ -130,8 +130,7 @@ class SettingsTest : public QObject {
             auto form = NewWindow();
             form->prepared->edit(2)->setText(QStringLiteral("a=b,c=,d 汉字"));
             form->prepared->hexBox(2)->setChecked(true);
-            form->prepared->edit(3)->setToolTip(QStringLiteral("note=1,2"));
-            form->prepared->sendButton(3)->setText(QStringLiteral("note=1,2"));
+            form->prepared->SetNote(3, QStringLiteral("note=1,2"));
             form->prepared->edit(49)->setText(QStringLiteral("last"));
             form->prepared->edit(1)->clear();
             form->files->pathEdit->setText(QStringLiteral("/tmp/a=b,c.bin"));

@@ -6,12 +6,15 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QTimer>
 #include <algorithm>
 #include <limits>
@@ -27,6 +30,7 @@
 #include "app/ReceivePanel.h"
 #include "app/SaveFolder.h"
 #include "app/SendPanel.h"
+#include "app/SettingsBinding.h"
 #include "app/Splitter.h"
 #include "app/StartOptions.h"
 #include "app/StatusPanels.h"
@@ -34,6 +38,7 @@
 #include "app/UpdateCheck.h"
 #include "app/WindowState.h"
 #include "app/core/LanguageTable.h"
+#include "app/core/Messages.h"
 #include "datapath/qt/ReceiveView.h"
 #include "plot/qt/PlotWindow.h"
 #include "serial/ctl/CPortSetup.h"
@@ -150,6 +155,7 @@ void MainWindow::BindPort() {
 
 void MainWindow::Start() {
     StopFlag = 0;
+    KeepSettings();
     // The system language first; the settings file has the last word.
     ApplySystemLanguage();
     setWindowTitle(QStringLiteral("ZENTA V") + VersionText + QStringLiteral(" 串口数据调试器"));
@@ -171,6 +177,12 @@ void MainWindow::Start() {
     onLanguageChanged();
     SetStatusBarWidths();
     statusBar->SetPanelText(0, HomePanelText());
+    settingsKeeper->Start();
+    if (!settingsKeeper->Writer()) {
+        Prompts().ShowMessage(zenta::Msg(zenta::MsgId::SettingsInUse, EnglishUI == 1)
+                                  .arg(QDir::toNativeSeparators(
+                                      QFileInfo(zenta::WindowSettingsPath()).absolutePath())));
+    }
     // Proxy, then the start-up tick that opens the port.
     update->ReadSystemProxy();
     startTimer->start();
@@ -222,6 +234,7 @@ void MainWindow::onStartTick() {
 void MainWindow::SaveAndRelease() {
     SaveSettings();
     SaveExtSettings();
+    settingsKeeper->Release();
     update->Abort();
     if (port.Connected()) {
         try {
@@ -305,11 +318,34 @@ void MainWindow::LoadExtSettings() {
 
 // zenta5.ini keeps the original program's keys only; the rest goes here.
 void MainWindow::SaveExtSettings() {
+    if (settingsKeeper && !settingsKeeper->Writer()) {
+        return;  // another window holds the folder
+    }
     const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
-    receive->Display().Save(*ext);
-    plot->saveState(*ext);
-    programmer->SaveOptions(*ext);
+    SaveExtInto(*ext);
     ext->sync();
+    if (settingsKeeper) {
+        settingsKeeper->NoteExtWritten();
+    }
+}
+
+void MainWindow::SaveExtInto(QSettings& ext) {
+    receive->Display().Save(ext);
+    plot->saveState(ext);
+    programmer->SaveOptions(ext);
+}
+
+void MainWindow::KeepSettings() {
+    settingsKeeper = new zenta::SettingsKeeper(
+        this,
+        [this] {
+            send->StoreShownLine();
+            return zenta::BuildSettingsFile(zenta::SnapshotOfWindow(*this));
+        },
+        [this](QSettings& ext) { SaveExtInto(ext); });
+    settingsKeeper->saveIni = [this] { SaveSettings(); };
+    settingsKeeper->saveExt = [this] { SaveExtSettings(); };
+    settingsKeeper->TakeFolder(QFileInfo(zenta::WindowSettingsPath()).absolutePath());
 }
 
 void MainWindow::onHelpClicked() {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/ExtSettings.h"
+#include "app/SettingsKeeper.h"
 #include "app/WindowLinks.h"
 #include "app/core/SettingsFile.h"
 #include "datapath/ReceiveState.h"
@@ -120,6 +121,8 @@ class MainWindow : public QWidget, public WindowLinks {
     QFont fontDialogFont;
     // The settings save failed and said so; quiet until a save works again.
     zenta::SaveFailureLatch iniSaveLatch;
+    // Writes the settings within a second of a change; holds the settings folder.
+    zenta::SettingsKeeper* settingsKeeper = nullptr;
 
     // ---- WindowLinks
     TComPort& Port() override { return port; }
@@ -169,6 +172,8 @@ class MainWindow : public QWidget, public WindowLinks {
     // The second settings file: display options and the plot window's state.
     void LoadExtSettings();
     void SaveExtSettings();
+    void SaveExtInto(QSettings& ext);
+    void KeepSettings();
     void ApplyDisplayOptions(const zenta::DisplayOptions& options);
     void KeepTitleOnScreen();
     // Work that changes the status bar on its own: the tick must keep running.

@@ -114,6 +114,9 @@ class MainWindow : public QWidget, public WindowLinks {
 
     // Folder of the settings file; empty = $ZENTA_CONFIG_DIR, else the program's folder.
     static inline QString SettingsFolder;
+    // The area the window is fitted into at start; unset = the available area of the
+    // screen that shows most of the window.
+    static inline std::function<QRect()> ScreenAreaSource;
     // System language identifier (0x0404, 0x0409, 0x0809, ...); unset = the locale's.
     static inline std::function<int()> SystemLanguageSource;
 
@@ -155,6 +158,7 @@ class MainWindow : public QWidget, public WindowLinks {
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   signals:
@@ -175,7 +179,7 @@ class MainWindow : public QWidget, public WindowLinks {
     void SaveExtInto(QSettings& ext);
     void KeepSettings();
     void ApplyDisplayOptions(const zenta::DisplayOptions& options);
-    void KeepTitleOnScreen();
+    void FitIntoScreen();
     // Work that changes the status bar on its own: the tick must keep running.
     bool RefreshNeeded() const;
 
@@ -191,4 +195,5 @@ class MainWindow : public QWidget, public WindowLinks {
     int64_t chartShownRx_ = -1;
     bool tearingDown_ = false;
     bool closing_ = false;
+    bool shown_ = false;
 };

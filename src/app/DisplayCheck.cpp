@@ -46,18 +46,21 @@ std::vector<std::string> Platforms(int argc, char** argv) {
     return out;
 }
 
-std::string X11Missing() {
+// Keeps the connection it made in `held` (nullptr when none).
+std::string X11Missing(void*& held) {
     const std::string display = Env("DISPLAY");
     if (display.empty()) {
         return "DISPLAY is not set";
     }
 #ifdef ZENTA_HAVE_XCB
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const bool failed = xcb_connection_has_error(c) != 0;
-    xcb_disconnect(c);
-    if (failed) {
+    if (xcb_connection_has_error(c) != 0) {
+        xcb_disconnect(c);
         return "cannot connect to display " + display;
     }
+    held = c;
+#else
+    (void)held;
 #endif
     return {};
 }
@@ -81,22 +84,35 @@ std::string WaylandMissing() {
 
 namespace zenta {
 
-std::string MissingDisplay(int argc, char** argv) {
+DisplayCheck::DisplayCheck(int argc, char** argv) {
     std::string why;
     for (const std::string& platform : Platforms(argc, argv)) {
         std::string missing;
         if (platform == "xcb") {
-            missing = X11Missing();
+            missing = X11Missing(x11_);
         } else if (std::string_view(platform).starts_with("wayland")) {
             missing = WaylandMissing();
         }
         // Any other platform (offscreen, vnc, framebuffers) is the user's own choice.
         if (missing.empty()) {
-            return {};
+            return;
         }
         why += (why.empty() ? "" : "; ") + missing;
     }
-    return why.empty() ? "no platform named" : why;
+    missing_ = why.empty() ? "no platform named" : why;
+}
+
+DisplayCheck::~DisplayCheck() {
+    Release();
+}
+
+void DisplayCheck::Release() {
+#ifdef ZENTA_HAVE_XCB
+    if (x11_ != nullptr) {
+        xcb_disconnect(static_cast<xcb_connection_t*>(x11_));
+    }
+#endif
+    x11_ = nullptr;
 }
 
 std::string NoDisplayMessage(const std::string& why) {

@@ -6,8 +6,24 @@
 
 namespace zenta {
 
-// Empty when a window can be shown; otherwise why not, in a few words.
-std::string MissingDisplay(int argc, char** argv);
+class DisplayCheck {
+  public:
+    // Checks the platforms Qt will try (-platform, QT_QPA_PLATFORM, else its default).
+    DisplayCheck(int argc, char** argv);
+    ~DisplayCheck();
+    DisplayCheck(const DisplayCheck&) = delete;
+    DisplayCheck& operator=(const DisplayCheck&) = delete;
+
+    // Empty when a window can be shown; otherwise why not, in a few words.
+    const std::string& Missing() const { return missing_; }
+    // Ends the probe's connection to the X server. Call once Qt has its own: an X server
+    // without clients resets, and a connection made during the reset fails.
+    void Release();
+
+  private:
+    void* x11_ = nullptr;
+    std::string missing_;
+};
 
 // The whole message for a missing display, naming what works without one.
 std::string NoDisplayMessage(const std::string& why);

@@ -15,11 +15,13 @@
 extern "C" __attribute__((visibility("default"))) int zenta_window_main(int argc, char** argv) {
     const zenta::CommandLineResult cl = zenta::ParseCommandLine(argc, argv);
     // Qt would abort without a display; say so and point to what needs none.
-    if (const std::string why = zenta::MissingDisplay(argc, argv); !why.empty()) {
-        std::fputs(zenta::NoDisplayMessage(why).c_str(), stderr);
+    zenta::DisplayCheck display(argc, argv);
+    if (!display.Missing().empty()) {
+        std::fputs(zenta::NoDisplayMessage(display.Missing()).c_str(), stderr);
         return 2;
     }
     QApplication app(argc, argv);
+    display.Release();
     QApplication::setApplicationName(QStringLiteral("zenta"));
     QApplication::setApplicationVersion(QLatin1String(zenta::kVersionText));
     QApplication::setDesktopFileName(QStringLiteral("org.example.zenta"));

@@ -51,15 +51,12 @@ ConsoleBar::ConsoleBar(QWidget* parent, WindowLinks& window) : QObject(parent), 
         options_.charMode = on;
         window_.View()->setCharacterMode(on);
         echoCheck->setEnabled(on);
-        OptionsChanged();
     });
     connect(echoCheck, &QCheckBox::toggled, this, [this](bool on) {
         options_.localEcho = on;
-        OptionsChanged();
     });
     connect(lineEndBox, &QComboBox::currentIndexChanged, this, [this](int i) {
         options_.lineEnd = kLineEnds[std::clamp(i, 0, 3)];
-        OptionsChanged();
     });
     connect(breakButton, &QPushButton::clicked, this, &ConsoleBar::onBreakClicked);
     breakTimer_.setSingleShot(true);
@@ -104,11 +101,6 @@ void ConsoleBar::ApplyOptions(const zenta::ConsoleOptions& options) {
     echoCheck->setEnabled(options.charMode);
     lineEndBox->setCurrentIndex(static_cast<int>(options.lineEnd));
     window_.View()->setCharacterMode(options.charMode);
-}
-
-void ConsoleBar::OptionsChanged() {
-    const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
-    options_.Save(*ext);
 }
 
 void ConsoleBar::Say(const QString& text) {

@@ -31,6 +31,7 @@ class ConsoleBar : public QObject {
     QCheckBox* echoCheck = nullptr;
     QPushButton* breakButton = nullptr;
 
+    // Written to the settings with the window's other options (within a second).
     const zenta::ConsoleOptions& Options() const { return options_; }
     void ApplyOptions(const zenta::ConsoleOptions& options);
     void SetEncoding(zenta::TextEncoding encoding) { encoding_ = encoding; }
@@ -44,7 +45,6 @@ class ConsoleBar : public QObject {
     void onPaste(const QString& text, bool* consumed);
     void onBreakClicked();
     void onPasteTick();
-    void OptionsChanged();
     // Bytes of the keys in the send code page; false (and a message) when a character
     // has no form there.
     bool Encode(const QString& text, QByteArray& out);

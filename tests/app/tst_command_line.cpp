@@ -195,6 +195,24 @@ class CommandLineTest : public QObject {
         QCOMPARE(p->exitCode(), 2);
         QVERIFY(p->readAllStandardOutput().isEmpty());
         QVERIFY(p->readAllStandardError().startsWith("zenta: --lang: 'fr' is not a language"));
+
+        // Asked for a window without a display, or with one that is not there: it says so
+        // and names what works without one, instead of Qt's abort.
+        QTemporaryDir settings;
+        env.insert(QStringLiteral("ZENTA_CONFIG_DIR"), settings.path());
+        for (const char* display : {"", ":97"}) {
+            if (*display) {
+                env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+                env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            }
+            p = run({});
+            QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p->exitCode(), 2);
+            const QByteArray said = p->readAllStandardError();
+            QVERIFY2(said.startsWith("zenta: no display to show the window on"), said.constData());
+            QVERIFY(said.contains("zenta --list") && said.contains("zenta --flash"));
+        }
+        QVERIFY(QDir(settings.path()).isEmpty());
     }
 
     // A copy of the program without its window module still answers on the command line,

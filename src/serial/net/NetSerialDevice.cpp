@@ -64,6 +64,25 @@ const char* FlowName(uint8_t f) {
                                      : "other";
 }
 
+const char* ControlName(uint8_t v) {
+    switch (v) {
+        case cpo::kBreakOn:
+            return "break on";
+        case cpo::kBreakOff:
+            return "break off";
+        case cpo::kDtrOn:
+            return "DTR on";
+        case cpo::kDtrOff:
+            return "DTR off";
+        case cpo::kRtsOn:
+            return "RTS on";
+        case cpo::kRtsOff:
+            return "RTS off";
+        default:
+            return "another state";
+    }
+}
+
 }  // namespace
 
 TNetSerialDevice::TNetSerialDevice(int answerMs) : answerMs_(answerMs), raw_(kRawChunk) {
@@ -242,6 +261,9 @@ long TNetSerialDevice::Write(const void* buf, std::size_t count) {
     if (fd_ < 0) {
         return -EBADF;
     }
+    if (lost_.load()) {
+        return -ECONNRESET;
+    }
     std::lock_guard lock(sendMutex_);
     if (sendError_) {
         return -sendError_;
@@ -322,10 +344,15 @@ long TNetSerialDevice::PumpLocked() {
     } while (n < 0 && errno == EINTR);
     if (n == 0) {
         eof_ = true;
+        lost_.store(true);
         return 0;
     }
     if (n < 0) {
-        return errno == EWOULDBLOCK ? -EAGAIN : -errno;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return -EAGAIN;
+        }
+        lost_.store(true);
+        return -errno;
     }
     if (rxHead_ == rxData_.size()) {
         rxData_.clear();
@@ -639,7 +666,8 @@ int TNetSerialDevice::Control(uint8_t value, const char* what) {
             NoteLocked(std::string("the server did not confirm ") + what);
         }
     } else if (answers_.Control(g) != value) {
-        NoteLocked(std::string("the server refused ") + what);
+        NoteLocked(std::string("the server answered ") + ControlName(answers_.Control(g)) + " to " +
+                   what);
     }
     return 0;
 }

@@ -95,6 +95,8 @@ class TNetSerialDevice : public ISerialDevice {
     std::size_t rxHead_ = 0;
     std::vector<char> raw_;
     bool eof_ = false;
+    // The connection ended or failed: writes fail as on an unplugged adapter.
+    std::atomic<bool> lost_{false};
     bool discardInput_ = false;
     std::vector<std::string> notes_;
     bool signatureNoted_ = false;

@@ -257,6 +257,16 @@ int TNetSerialDevice::SendEncoded(const std::string& bytes) {
     return FlushTxLocked();
 }
 
+void TNetSerialDevice::SendReplies(const std::string& bytes) {
+    std::lock_guard lock(sendMutex_);
+    // A server that floods requests and reads nothing gets no more answers than fit.
+    if (fd_ < 0 || sendError_ || txBuf_.size() - txHead_ >= kTxHigh) {
+        return;
+    }
+    txBuf_ += bytes;
+    FlushTxLocked();
+}
+
 long TNetSerialDevice::Write(const void* buf, std::size_t count) {
     if (fd_ < 0) {
         return -EBADF;
@@ -368,7 +378,7 @@ long TNetSerialDevice::PumpLocked() {
             replies += SignatureCommand(kOurSignature);
         }
         if (!replies.empty()) {
-            SendEncoded(replies);
+            SendReplies(replies);
         }
         serverSuspended_.store(answers_.Suspended());
         if (!signatureNoted_ && !answers_.Signature().empty()) {

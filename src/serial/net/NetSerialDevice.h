@@ -67,6 +67,8 @@ class TNetSerialDevice : public ISerialDevice {
     int Negotiate();
     // Sends already encoded bytes (queued when the socket is full). Returns an error number.
     int SendEncoded(const std::string& bytes);
+    // Negotiation answers; dropped while the server leaves a full queue unread.
+    void SendReplies(const std::string& bytes);
     int FlushTxLocked();
     // One receive from the socket into the decoded queue; ioMutex_ held. Returns the raw
     // count, 0 at the end of the stream, or a negated error number.

@@ -646,11 +646,12 @@ int TNetSerialDevice::Control(uint8_t value, const char* what) {
     if (fd_ < 0) {
         return EBADF;
     }
+    const cpo::TControlGroup g = cpo::ControlGroup(value);
     if (scheme_ == TNetScheme::Socket) {
-        return ENOTTY;
+        // As on a pseudo-terminal: no modem lines, and a break that goes nowhere.
+        return g == cpo::cgBreak ? 0 : ENOTTY;
     }
     std::lock_guard config(configMutex_);
-    const cpo::TControlGroup g = cpo::ControlGroup(value);
     uint32_t before = 0;
     {
         std::lock_guard lock(ioMutex_);

@@ -135,7 +135,12 @@ TEST_F(NetPort, ARawPortSaysLineSettingsStayHere) {
     EXPECT_NE(Notes().find("socket:// carries bytes only"), std::string::npos);
     port.SetBaudRate(br19200);
     EXPECT_EQ(Notes(), "");  // said once
+    // No modem lines, as on a pseudo-terminal: DTR/RTS and break go nowhere, silently.
     EXPECT_TRUE(port.Signals().Empty());
+    port.SetDTR(false);
+    port.SetBreak(true);
+    port.SetBreak(false);
+    EXPECT_TRUE(port.Connected());
 }
 
 TEST_F(NetPort, AServerThatDiesMidStreamIsALostDevice) {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "serial/CPort.h"
-#include "serial/net/support/Ser2net.h"
 #include "support/Pty.h"
+#include "support/Ser2net.h"
 
 namespace {
 

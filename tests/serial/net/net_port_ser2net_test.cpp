@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "serial/CPort.h"
-#include "serial/net/support/Ser2net.h"
 #include "support/DevsimProcess.h"
+#include "support/Ser2net.h"
 
 using devsim_test::DevsimProcess;
 using devsim_test::TempLink;

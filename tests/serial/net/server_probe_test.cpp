@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "serial/net/ServerProbe.h"
-#include "serial/net/support/Ser2net.h"
+#include "support/Ser2net.h"
 
 using namespace zenta::net;
 

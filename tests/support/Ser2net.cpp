@@ -1,4 +1,4 @@
-#include "serial/net/support/Ser2net.h"
+#include "support/Ser2net.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -760,9 +760,11 @@ int TNetSerialDevice::Flush(bool input, bool output) {
                              : input         ? cpo::kPurgeReceive
                                              : cpo::kPurgeTransmit;
         uint32_t before = 0;
+        bool wait = true;
         {
             std::lock_guard lock(ioMutex_);
             before = answers_.Answers(cpo::kPurgeData);
+            wait = !purgeSilent_;
             // What arrives until the server confirms was in its buffer before the purge.
             discardInput_ = input;
         }
@@ -771,7 +773,14 @@ int TNetSerialDevice::Flush(bool input, bool output) {
             discardInput_ = false;
             return err;
         }
-        Await([&] { return answers_.Answers(cpo::kPurgeData) != before; }, answerMs_);
+        const bool got =
+            wait && Await([&] { return answers_.Answers(cpo::kPurgeData) != before; }, answerMs_);
+        std::lock_guard lock(ioMutex_);
+        if (wait && !got) {
+            // Said and waited for once; a server that never answers is not waited for again.
+            purgeSilent_ = true;
+            NoteLocked("the server did not confirm the purge");
+        }
     }
     std::lock_guard lock(ioMutex_);
     discardInput_ = false;

@@ -102,6 +102,7 @@ class TNetSerialDevice : public ISerialDevice {
     bool discardInput_ = false;
     std::vector<std::string> notes_;
     bool signatureNoted_ = false;
+    bool purgeSilent_ = false;
 
     // Encoded bytes the socket has not taken yet.
     std::mutex sendMutex_;

@@ -116,6 +116,10 @@ TEST(NetDevice, UnansweredSettingsCostOneWaitAndChangedOnesAreNamed) {
     EXPECT_EQ(dev.Configure(Line(115200, true)), 0);
     EXPECT_EQ(dev.SetRTS(false), 0);
     EXPECT_EQ(Joined(dev.TakeNotes()), "");
+    // An unanswered purge likewise: waited for and said once.
+    EXPECT_EQ(dev.Flush(true, true), 0);
+    EXPECT_EQ(dev.Flush(true, false), 0);
+    EXPECT_EQ(Joined(dev.TakeNotes()), "the server did not confirm the purge\n");
     dev.Close();
 }
 

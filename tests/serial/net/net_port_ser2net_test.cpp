@@ -92,6 +92,7 @@ TEST_F(NetPort, SettingsReachThePtyAndAnUnconfirmedDtrRtsIsSaidOnce) {
     port.SetDataBits(dbEight);
     port.SetDTR(false);
     port.SetRTS(true);
+    port.ClearBuffer(true, true);
     notes = Notes();
     EXPECT_EQ(notes.find("instead of"), std::string::npos) << notes;
     EXPECT_EQ(notes.find("DTR/RTS"), std::string::npos) << notes;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -74,8 +75,7 @@ class TNetSerialDevice : public ISerialDevice {
     // count, 0 at the end of the stream, or a negated error number.
     long PumpLocked();
     // Reads the socket until pred holds (with ioMutex_ held) or timeoutMs pass.
-    template <class Pred>
-    bool Await(Pred pred, int timeoutMs);
+    bool Await(const std::function<bool()>& pred, int timeoutMs);
     // Sends a SET-CONTROL and waits for its group's answer unless the server is known to
     // leave that group unanswered. Returns an error number (never for a missing answer).
     int Control(uint8_t value, const char* what);

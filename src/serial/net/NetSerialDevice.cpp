@@ -418,8 +418,11 @@ zenta::TWaitResult TNetSerialDevice::Wait(const TWakeEvent* wake, bool input, bo
     if (fd_ < 0) {
         return ISerialDevice::Wait(wake, input, output, timeoutMs);
     }
-    uint64_t drained = 0;
-    [[maybe_unused]] const ssize_t rd = ::read(dataEvent_, &drained, sizeof drained);
+    if (input) {
+        // Only the reader takes the signal: a writer waiting for room must not swallow it.
+        uint64_t drained = 0;
+        [[maybe_unused]] const ssize_t rd = ::read(dataEvent_, &drained, sizeof drained);
+    }
     bool txWaiting = false;
     {
         std::lock_guard lock(sendMutex_);

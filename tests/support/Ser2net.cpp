@@ -55,13 +55,16 @@ uint16_t FreeLoopbackPort() {
     return port;
 }
 
-TSer2net::TSer2net(const std::string& device, bool rfc2217) : rfc2217_(rfc2217) {
+TSer2net::TSer2net(const std::string& device, bool rfc2217, uint16_t port)
+    : port_(port), rfc2217_(rfc2217) {
     char tmpl[] = "/tmp/zenta-ser2net-XXXXXX";
     if (!::mkdtemp(tmpl)) {
         return;
     }
     dir_ = tmpl;
-    port_ = FreeLoopbackPort();
+    if (port_ == 0) {
+        port_ = FreeLoopbackPort();
+    }
     const std::string config = dir_ + "/ser2net.yaml";
     {
         std::ofstream out(config);

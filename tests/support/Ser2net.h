@@ -15,8 +15,9 @@ uint16_t FreeLoopbackPort();
 class TSer2net {
   public:
     // Serves device (at 9600 8N1 until a client sets it) with Telnet and RFC 2217 when
-    // rfc2217 is set, else as plain bytes. Ready() tells whether it listens.
-    TSer2net(const std::string& device, bool rfc2217);
+    // rfc2217 is set, else as plain bytes, on port (0: a free one). Ready() tells whether
+    // it listens.
+    TSer2net(const std::string& device, bool rfc2217, uint16_t port = 0);
     ~TSer2net();
     TSer2net(const TSer2net&) = delete;
     TSer2net& operator=(const TSer2net&) = delete;

@@ -1,5 +1,5 @@
-// A network port whose server dies: the window says it reconnects, and takes the port back
-// with its settings once the server listens again, without a click.
+// A network port in the window: a server that dies is reconnected with its settings once it
+// listens again, without a click; a connection that cannot be made says why.
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
@@ -64,6 +64,15 @@ class NetReconnectTest : public QObject {
         QVERIFY(!form_->connection->WaitingForDevice());
         QCOMPARE(form_->port.Port(), server->Url());
         QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    void refusedConnectionSaysWhy() {
+        const QString url =
+            QStringLiteral("rfc2217://127.0.0.1:%1").arg(net_test::FreeLoopbackPort());
+        QVERIFY(!e2e::OpenThroughWindow(*form_, url));
+        QCOMPARE(prompts_.messages.size(), 1);
+        QVERIFY2(prompts_.messages.front().contains(QStringLiteral("cannot connect to 127.0.0.1")),
+                 qPrintable(prompts_.messages.front()));
     }
 };
 

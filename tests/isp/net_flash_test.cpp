@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "isp/cli/FlashCli.h"
 #include "isp/kit/IspHarness.h"
@@ -12,12 +15,27 @@
 
 using isp_test::HexText;
 using isp_test::Pattern;
-using isp_test::WriteTempFile;
 using testing::HasSubstr;
 
 namespace {
 
 struct NetFlash : isp_test::IspSim {
+    // Image files live in a folder of the test's own, removed with it.
+    std::string dir_;
+    void SetUp() override {
+        char tmpl[] = "/tmp/zenta-netflash-XXXXXX";
+        dir_ = ::mkdtemp(tmpl);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string ImageFile(const std::string& name, const std::string& text) {
+        const std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+
     // Runs the programmer in this process; what it says is returned in `said`.
     int Flash(const zenta::isp::FlashRequest& request, std::string& said) {
         std::FILE* err = std::tmpfile();
@@ -44,7 +62,7 @@ TEST_F(NetFlash, Rfc2217FlashesAndVerifiesF1AndF4) {
         ASSERT_TRUE(server.Ready()) << server.Log();
         const auto image = Pattern(20000);
         zenta::isp::FlashRequest request;
-        request.file = WriteTempFile("net.hex", HexText(image));
+        request.file = ImageFile("net.hex", HexText(image));
         request.port = server.Url();
         request.bitRate = 115200;
         std::string said;
@@ -63,7 +81,7 @@ TEST_F(NetFlash, PlainTcpFlashesOnlyWithoutTheResetWiring) {
     ASSERT_TRUE(server.Ready()) << server.Log();
     const auto image = Pattern(4000);
     zenta::isp::FlashRequest request;
-    request.file = WriteTempFile("raw.hex", HexText(image));
+    request.file = ImageFile("raw.hex", HexText(image));
     request.port = server.Url();
     std::string said;
     // BOOT0 and reset need DTR/RTS, which plain bytes cannot carry.

@@ -15,6 +15,15 @@
 #include <vector>
 
 #include "serial/CPort.h"
+#if ZENTA_NET_BENCH_FLASH
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "isp/cli/FlashCli.h"
+#include "isp/kit/IspHarness.h"
+#include "support/DevsimProcess.h"
+#endif
 #include "support/Pty.h"
 #include "support/Ser2net.h"
 
@@ -142,8 +151,72 @@ void BM_KeyToDeviceRfc2217(benchmark::State& state) {
     KeyToDevice(state, true);
 }
 
+#if ZENTA_NET_BENCH_FLASH
+// The same image flashed on the simulated chip (line timing at 460800) straight through its
+// pty and through ser2net over RFC 2217, in alternating rounds so both meet the same load;
+// the reported time is the remote run's median, the local median beside it.
+void FlashSideBySide(benchmark::State& state, const char* chip, std::size_t bytes) {
+    char tmpl[] = "/tmp/zenta-netbench-XXXXXX";
+    const std::string dir = ::mkdtemp(tmpl);
+    std::vector<std::uint8_t> image(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) {
+        image[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    }
+    const std::string hex = dir + "/image.hex";
+    std::ofstream(hex, std::ios::binary) << isp_test::HexText(image);
+    devsim_test::TempLink link;
+    devsim_test::DevsimProcess sim(
+        {"bootloader", "--quiet", "--line-timing", "--chip", chip, "--link", link.path});
+    devsim_test::WaitForPath(link.path);
+    net_test::TSer2net server(link.path, true);
+    std::FILE* sink = std::getenv("NET_BENCH_SAY") ? stderr : std::fopen("/dev/null", "w");
+    std::vector<double> local, remote;
+    auto run = [&](const std::string& port) {
+        zenta::isp::FlashRequest request;
+        request.file = hex;
+        request.port = port;
+        request.bitRate = 460800;
+        request.erasePages = true;
+        request.reset = std::getenv("NET_BENCH_RESET") != nullptr;
+        const auto t0 = Clock::now();
+        const int code = zenta::isp::RunFlash(request, sink, false);
+        const double s = std::chrono::duration<double>(Clock::now() - t0).count();
+        if (code != zenta::isp::kFlashDone) {
+            state.SkipWithError("flash failed");
+        }
+        return s;
+    };
+    for (auto _ : state) {
+        local.push_back(run(link.path));
+        remote.push_back(run(server.Url()));
+        state.SetIterationTime(remote.back());
+    }
+    std::sort(local.begin(), local.end());
+    std::sort(remote.begin(), remote.end());
+    state.counters["local_s"] = local[local.size() / 2];
+    state.counters["rfc2217_s"] = remote[remote.size() / 2];
+    state.counters["ratio"] = remote[remote.size() / 2] / local[local.size() / 2];
+    if (sink != stderr) {
+        std::fclose(sink);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+void BM_FlashF1_64K(benchmark::State& state) {
+    FlashSideBySide(state, "f1", 64 * 1024);
+}
+void BM_FlashF4_512K(benchmark::State& state) {
+    FlashSideBySide(state, "f4", 512 * 1024);
+}
+#endif
+
 }  // namespace
 
+#if ZENTA_NET_BENCH_FLASH
+BENCHMARK(BM_FlashF1_64K)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FlashF4_512K)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
 BENCHMARK(BM_PlainSocketReader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_EngineSocketPort)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_EngineRfc2217Port)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);

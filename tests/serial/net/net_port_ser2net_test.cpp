@@ -95,6 +95,7 @@ TEST_F(NetPort, SettingsReachThePtyAndAnUnconfirmedDtrRtsIsSaidOnce) {
     port.ClearBuffer(true, true);
     notes = Notes();
     EXPECT_EQ(notes.find("instead of"), std::string::npos) << notes;
+    EXPECT_EQ(notes.find("did not confirm"), std::string::npos) << notes;
     EXPECT_EQ(notes.find("DTR/RTS"), std::string::npos) << notes;
 }
 

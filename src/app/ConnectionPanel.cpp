@@ -249,6 +249,10 @@ void ConnectionPanel::ReportOpenError(const EComPort* error) {
             text += QStringLiteral("\r\n") + cause;
         }
     }
+    // A network port says why (a refused name, no server, no COM-PORT option).
+    for (const std::string& note : Port().TakeDeviceNotes()) {
+        text += QStringLiteral("\r\n") + QString::fromStdString(note);
+    }
     Prompts().ShowMessage(text);
 }
 

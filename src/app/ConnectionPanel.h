@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/DeviceMonitor.h"
+#include "serial/net/ServerProbe.h"
 
 class QCheckBox;
 class QLabel;
@@ -132,6 +133,8 @@ class ConnectionPanel : public QObject {
     std::string markedIdentity_;  // /dev/serial/by-id name of the open port's device
     uint64_t markedDevice_ = 0;   // device number of the open port
     int64_t markedSince_ = 0;     // file clock when it was opened
+    // A network port waits for its server to accept connections again.
+    std::unique_ptr<zenta::net::TServerProbe> serverProbe_;
     QString ctsText_;
     QString dsrText_;
     QString rlsdText_;

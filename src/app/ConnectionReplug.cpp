@@ -16,6 +16,7 @@
 #include "app/core/Messages.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
+#include "serial/net/NetUrl.h"
 
 namespace {
 
@@ -25,8 +26,16 @@ constexpr int kReplugPollMs = 1000;
 // What the engine still holds when the loss is reported is read in slices of this size.
 constexpr int kDrainSlice = 64 * 1024;
 
-// A device that was open and went away, or a port that has not been there yet.
-QString WaitingWord(bool gone, bool english) {
+// Network ports are looked at this often, so the reconnect back-off (from 0.5 s) holds.
+constexpr int kReconnectPollMs = 250;
+
+// A device that was open and went away, a port that has not been there yet, or a
+// network port whose connection dropped.
+QString WaitingWord(bool gone, bool english, bool network) {
+    if (network) {
+        return english ? QStringLiteral(" Connection lost, reconnecting  ")
+                       : QStringLiteral(" 连接已断开,正在重连  ");
+    }
     if (!gone) {
         return english ? QStringLiteral(" waiting for the port to appear  ")
                        : QStringLiteral(" 等待串口出现  ");
@@ -125,7 +134,8 @@ QString ConnectionPanel::StatusText() const {
     const bool english = EnglishUI == 1;
     const TComPort& port = Port();
     const QString state = waitingForDevice_
-                              ? WaitingWord(deviceGone_, english)
+                              ? WaitingWord(deviceGone_, english,
+                                            zenta::net::IsNetPortName(port.Port()))
                               : zenta::Msg(port.Connected() ? zenta::MsgId::PortOpenedState
                                                             : zenta::MsgId::PortClosedState,
                                            english);
@@ -177,6 +187,8 @@ void ConnectionPanel::ReleaseLostDevice() {
 
 void ConnectionPanel::WaitForMarkedPort() {
     waitingForDevice_ = true;
+    const bool network = zenta::net::IsNetPortName(Port().Port());
+    replugTimer->setInterval(network ? kReconnectPollMs : kReplugPollMs);
     openButton->setText(zenta::ButtonOpenCaption(true, EnglishUI == 1));
     if (deviceMonitor_) {
         deviceMonitor_->WatchFolder(zenta::LinkFolder(Port().Port()));
@@ -186,6 +198,7 @@ void ConnectionPanel::WaitForMarkedPort() {
 
 void ConnectionPanel::StopWaitingForDevice() {
     waitingForDevice_ = false;
+    serverProbe_.reset();
     if (replugTimer) {
         replugTimer->stop();
     }
@@ -195,8 +208,20 @@ bool ConnectionPanel::ReopenMarkedPort() {
     if (!waitingForDevice_) {
         return Port().Connected();
     }
-    const std::string target =
-        zenta::ReturnedPort(Port().Port(), markedIdentity_, SerialByIdFolder, markedSince_);
+    std::string target;
+    if (zenta::net::IsNetPortName(Port().Port())) {
+        // Opened only once the server accepts connections, so a dead host never holds up
+        // the window for a connect time-out.
+        if (!serverProbe_) {
+            serverProbe_ = std::make_unique<zenta::net::TServerProbe>(Port().Port());
+        }
+        if (serverProbe_->Ready(zenta::MonotonicMs())) {
+            target = Port().Port();
+        }
+    } else {
+        target =
+            zenta::ReturnedPort(Port().Port(), markedIdentity_, SerialByIdFolder, markedSince_);
+    }
     if (target.empty()) {
         return false;
     }

@@ -1,6 +1,7 @@
 #include "app/PortNames.h"
 
 #include "serial/CPort.h"
+#include "serial/net/NetUrl.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,7 +16,8 @@ bool IsDigit(char c) {
 }  // namespace
 
 std::string NormalizePortName(const std::string& entry) {
-    if (!entry.empty() && entry[0] == '/') {
+    // A network port is named by its URL; a wrong one is refused, with its reason, at open.
+    if ((!entry.empty() && entry[0] == '/') || zenta::net::IsNetPortName(entry)) {
         const auto blank = entry.find(' ');
         return blank == std::string::npos ? entry : entry.substr(0, blank);
     }

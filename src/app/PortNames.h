@@ -7,7 +7,8 @@
 // Port list entries are "NAME" or "NAME friendly text"; these helpers turn them back into
 // the name the port is opened with and build the list shown in the port box.
 
-// "/dev/ttyUSB0 USB Serial" -> "/dev/ttyUSB0"; "COM012 x" -> "COM12"; no port name -> "".
+// "/dev/ttyUSB0 USB Serial" -> "/dev/ttyUSB0"; "COM012 x" -> "COM12";
+// "rfc2217://host:2217" as it is; no port name -> "".
 std::string NormalizePortName(const std::string& entry);
 
 struct PortCandidate {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "serial/PortCore.h"
+#include "serial/net/NetSerialDevice.h"
 
 using zenta::TDeviceFault;
 using zenta::detail::TDeliverySlot;
@@ -320,12 +321,32 @@ void TCustomComPort::ShowSetupDialog() {
 
 // --- open and close ---
 
+std::vector<std::string> TCustomComPort::TakeDeviceNotes() {
+    std::vector<std::string> out;
+    out.swap(core_->notes);
+    if (core_->device) {
+        for (std::string& note : core_->device->TakeNotes()) {
+            out.push_back(std::move(note));
+        }
+    }
+    return out;
+}
+
 void TCustomComPort::CreateHandle() {
-    auto device = core_->factory ? core_->factory() : CreateSystemSerialDevice();
+    std::unique_ptr<ISerialDevice> device;
+    if (core_->factory) {
+        device = core_->factory();
+    } else if (zenta::net::IsNetPortName(port_)) {
+        device = CreateNetSerialDevice();
+    } else {
+        device = CreateSystemSerialDevice();
+    }
     if (!device) {
         throw EComPort(CError_OpenFailed);
     }
+    core_->notes.clear();
     if (int err = device->Open(port_)) {
+        core_->notes = device->TakeNotes();
         throw EComPort(CError_OpenFailed, err, device->Classify(err));
     }
     core_->device = std::move(device);

@@ -93,8 +93,12 @@ class TCustomComPort {
     static std::function<void(TCustomComPort&)> SetupDialogHook;
 
     // --- OS layer and main-thread delivery ---
-    // Makes the device of the next Open; empty restores the system device.
+    // Makes the device of the next Open; empty restores the system device (a network port
+    // for a name rfc2217://host:port or socket://host:port).
     void SetDeviceFactory(TSerialDeviceFactory factory);
+    // What the device reported since the last call (a network port's refused setting, why
+    // its open failed); empty for a local port.
+    std::vector<std::string> TakeDeviceNotes();
     // nullptr: TMainThreadDispatcher::Default(), and without that, ServePendingEvents().
     void SetDispatcher(TMainThreadDispatcher* dispatcher) { dispatcher_ = dispatcher; }
     TMainThreadDispatcher* Dispatcher() const { return dispatcher_; }

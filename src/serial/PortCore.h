@@ -151,6 +151,8 @@ class TLineWatcher {
 struct TCustomComPort::TCore {
     TSerialDeviceFactory factory;
     std::unique_ptr<ISerialDevice> device;
+    // Notes of a device that did not open, kept for TakeDeviceNotes.
+    std::vector<std::string> notes;
     zenta::detail::TRxQueue rx;
     std::atomic<uint32_t> lineErrors{0};
     std::atomic<bool> txPending{false};

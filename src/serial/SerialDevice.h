@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "serial/CPortSettings.h"
 #include "serial/CPortTypes.h"
@@ -99,6 +100,9 @@ class ISerialDevice {
                                     int timeoutMs);
     // What a system error number returned by this device means.
     virtual zenta::TDeviceFault Classify(int systemError) const;
+    // What the device has to tell the user since the last call: a setting the far end
+    // changed or left unconfirmed, why an open failed. Local devices have nothing to say.
+    virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
 using TSerialDeviceFactory = std::function<std::unique_ptr<ISerialDevice>()>;

@@ -23,6 +23,13 @@ TEST(NormalizePortName, DevicePaths) {
     EXPECT_EQ(NormalizePortName("ttyUSB0 no slash"), "");
 }
 
+TEST(NormalizePortName, NetworkPortsKeepTheirUrl) {
+    EXPECT_EQ(NormalizePortName("rfc2217://10.0.0.5:2217"), "rfc2217://10.0.0.5:2217");
+    EXPECT_EQ(NormalizePortName("socket://rack-3:4001 bench PSU"), "socket://rack-3:4001");
+    // Never read by the COM rule.
+    EXPECT_EQ(NormalizePortName("rfc2217://COM3:1"), "rfc2217://COM3:1");
+}
+
 TEST(PortEntries, AdaptersFirstThenLinksThenTheRest) {
     const auto entries = BuildPortEntries({{"/dev/ttyS10", ""},
                                            {"/dev/ttyUSB10", ""},

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include "app/core/LanguageTable.h"
+#include "serial/net/NetUrl.h"
 
 namespace zenta {
 
@@ -79,6 +80,14 @@ std::optional<QString> PortFromArgument(const QString& argument) {
         return std::nullopt;
     }
     if (argument.startsWith(QLatin1Char('/'))) {
+        return argument;
+    }
+    // A network port is taken as written, once its host and port pass the check.
+    if (zenta::net::IsNetPortName(argument.toStdString())) {
+        zenta::net::TNetAddress address;
+        if (!zenta::net::ParseNetPortName(argument.toStdString(), address).empty()) {
+            return std::nullopt;
+        }
         return argument;
     }
     if (argument.contains(QLatin1Char('/'))) {

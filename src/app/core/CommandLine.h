@@ -62,7 +62,8 @@ bool ParseLineFormat(const QString& text, TDataBits& dataBits, TParityBits& pari
                      TStopBits& stopBits);
 
 // A PORT argument as the window opens it: a bare name such as ttyUSB0 means /dev/ttyUSB0,
-// a relative path is made absolute. nullopt when it cannot name a port.
+// a relative path is made absolute, rfc2217://host:port and socket://host:port stay as
+// they are. nullopt when it cannot name a port.
 std::optional<QString> PortFromArgument(const QString& argument);
 
 }  // namespace zenta

@@ -309,6 +309,14 @@ int RunFlash(const FlashRequest& given, std::FILE* err, bool progressBar) {
         }
         request.port = ports.front().substr(0, ports.front().find(' '));
     }
+    if (request.reset && request.port.rfind("socket://", 0) == 0) {
+        std::fprintf(err,
+                     "zenta: %s carries plain bytes: BOOT0 and reset (DTR/RTS) cannot reach "
+                     "the chip; put it in its bootloader by hand and add --no-reset, or use "
+                     "rfc2217://\n",
+                     request.port.c_str());
+        return kFlashBadArguments;
+    }
     struct sigaction action {};
     struct sigaction previous {};
     action.sa_handler = OnInterrupt;

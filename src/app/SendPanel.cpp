@@ -107,7 +107,7 @@ void SendPanel::BuildControls(QWidget* p) {
 
 void SendPanel::onSendClicked() {
     const QString line = lineEdit->text();
-    if (line.isEmpty()) {
+    if (line.isEmpty() || window_.PortOwned()) {
         return;
     }
     const bool english = EnglishUI == 1;
@@ -140,6 +140,9 @@ void SendPanel::onSendClicked() {
 }
 
 void SendPanel::WriteGuarded(const std::string& bytes, bool echo) {
+    if (window_.PortOwned()) {
+        return;
+    }
     try {
         const int written = window_.Port().WriteStr(bytes);
         window_.Received().txCount += written;
@@ -285,6 +288,9 @@ void SendPanel::SetLoopSendActive(bool on) {
 // ---- typing into the receive window
 
 void SendPanel::onReceiveViewKey(const QString& key) {
+    if (window_.PortOwned()) {
+        return;  // not even kept for later: the line would go out after the run
+    }
     const QByteArray bytes = zenta::EncodeText(key, encoding_);
     const std::optional<std::string> line = typedLine_.OnKey(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),

@@ -70,6 +70,9 @@ class WindowLinks {
     virtual void SetLoopSendActive(bool on) = 0;
     virtual bool FileSendRunning() const = 0;
     virtual bool ProgrammerRunning() const = 0;
+    // A file send or a programming run owns the port: every other write to it is held
+    // (the send line, prepared rows, typed keys, loop and timed sends).
+    bool PortOwned() const { return FileSendRunning() || ProgrammerRunning(); }
     // Path in the file row's path box.
     virtual QString FilePath() const = 0;
 };

@@ -34,9 +34,10 @@ class ProgrammerPage : public QObject {
     QPlainTextEdit* helpText = nullptr;
     TIspSchematic* schematic = nullptr;  // wiring of the download cable
 
+    // Starts a run; it goes on from the window's events after the click returns.
     void onStartClicked();
-    // True while a run holds the port: a file send must not start meanwhile.
-    bool Running() const { return running_; }
+    // True while a run holds the port: nothing else may write to it meanwhile.
+    bool Running() const { return run_ != nullptr; }
     void SetEnglish(bool english);
     // The page's options in the second settings file.
     void LoadOptions(QSettings& settings);
@@ -46,8 +47,13 @@ class ProgrammerPage : public QObject {
     struct State;
 
   private:
+    struct Run;
+    void Drive();
+    void End();
+
     WindowLinks& window_;
     ConnectionPanel& connection_;
     std::unique_ptr<State> state_;
-    bool running_ = false;
+    std::unique_ptr<Run> run_;
+    bool driving_ = false;  // the run is running (not paused) on this thread
 };

@@ -53,6 +53,11 @@ class IspWindowTest : public QObject {
         return f.fileName();
     }
 
+    // The run goes on from the window's events after the click; true once it ended.
+    bool RunEnds() {
+        return QTest::qWaitFor([this] { return !form_->programmer->Running(); }, 60000);
+    }
+
   private slots:
     void init() {
         fixture_.Start(prompts_);
@@ -94,6 +99,7 @@ class IspWindowTest : public QObject {
         });
         clear.start(3);
         QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        QVERIFY(RunEnds());
         clear.stop();
 
         const QString text = form_->receive->view->toPlainText();
@@ -154,6 +160,7 @@ class IspWindowTest : public QObject {
         });
         stop.start(5);
         QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        QVERIFY(RunEnds());
         const QString text = form_->receive->view->toPlainText();
         QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
         QVERIFY(schematicWhole);
@@ -181,6 +188,7 @@ class IspWindowTest : public QObject {
         });
         tick.start(5);
         QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        QVERIFY(RunEnds());
         tick.stop();
         const QString text = form_->receive->view->toPlainText();
         QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
@@ -204,6 +212,7 @@ class IspWindowTest : public QObject {
 
         form_->files->pathEdit->setText(WriteHex("small.hex", 16));
         form_->programmer->onStartClicked();
+        QVERIFY(RunEnds());
         QVERIFY(form_->receive->view->toPlainText().contains("User's Program is Running!"));
         QVERIFY(!form_->port.Connected());
         QCOMPARE(form_->connection->baudBox->currentIndex(), int(br9600));
@@ -212,6 +221,7 @@ class IspWindowTest : public QObject {
         EnglishUI = 0;
         form_->files->pathEdit->setText(dir_.filePath("missing.hex"));
         form_->programmer->onStartClicked();
+        QVERIFY(RunEnds());
         QCOMPARE(prompts_.messages, QStringList{"请点左边的\"打开文件\"选择一个HEX文件."});
         QVERIFY(form_->port.Connected());
         QVERIFY(form_->programmer->startButton->isEnabled());

@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/ConnectionPanel.h"
 #include "app/IspSchematic.h"
 #include "app/PanelWidgets.h"
 #include "app/StatusPanels.h"
@@ -30,8 +29,6 @@
 #include "isp/IspTexts.h"
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
-
-using panel_widgets::SetChecked;
 
 struct ProgrammerPage::State {
     zenta::isp::THexImage image;
@@ -52,9 +49,8 @@ class ProgrammerAdapter final : public isp::IspPort,
                                 public isp::IspMessages,
                                 public isp::IspWindow {
   public:
-    ProgrammerAdapter(ProgrammerPage& page, ProgrammerPage::State& state, WindowLinks& window,
-                      ConnectionPanel& connection)
-        : page_(page), state_(state), w_(window), c_(connection) {}
+    ProgrammerAdapter(ProgrammerPage& page, ProgrammerPage::State& state, WindowLinks& window)
+        : page_(page), state_(state), w_(window) {}
 
     // Port failures in the engine become the run's PortError.
     template <class Op>
@@ -81,11 +77,11 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
     void SetOneStopBit() override {
         Guard([&] { Port().SetStopBits(sbOneStopBit); });
-        c_.stopBitsBox->setCurrentIndex(sbOneStopBit);
+        w_.ShowLine(-1, -1, -1, sbOneStopBit);
     }
     void SetEightDataBits() override {
         Guard([&] { Port().SetDataBits(dbEight); });
-        c_.dataBitsBox->setCurrentIndex(dbEight);
+        w_.ShowLine(-1, dbEight, -1, -1);
     }
     bool Lost() const override { return lost || !Port().Connected(); }
 
@@ -130,12 +126,12 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
     int BaudOrdinal() const override { return static_cast<int>(Port().BaudRate()); }
     void SetBaudOrdinal(int ordinal) override {
-        c_.baudBox->setCurrentIndex(ordinal);
+        w_.ShowLine(ordinal, -1, -1, -1);
         Guard([&] { Port().SetBaudRate(static_cast<TBaudRate>(ordinal)); });
     }
     int BitRate() const override { return BaudRateValue(Port().BaudRate()); }
     void SetParityEven(bool even) override {
-        c_.parityBox->setCurrentIndex(even ? prEven : prNone);
+        w_.ShowLine(-1, -1, even ? prEven : prNone, -1);
         Guard([&] { Port().Parity().SetBits(even ? prEven : prNone); });
     }
     void OpenPort() override {
@@ -166,10 +162,7 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
     std::int64_t AddTxCount(std::int64_t bytes) override { return w_.Received().txCount += bytes; }
     void ResetReceiveCount() override { w_.Received().ResetReplyStream(); }
-    void ReleaseResetBoxes() override {
-        SetChecked(c_.rtsCheck, false);
-        SetChecked(c_.dtrCheck, false);
-    }
+    void ReleaseResetBoxes() override { w_.ReleaseResetLines(); }
     std::string FileName() const override { return w_.FilePath().toStdString(); }
     // Every ending puts back the line the run found: bit rate, data bits, parity, stop bits.
     bool SaveLine(isp::IspLine& line) const override {
@@ -181,10 +174,7 @@ class ProgrammerAdapter final : public isp::IspPort,
         return true;
     }
     void RestoreLine(const isp::IspLine& line) override {
-        c_.baudBox->setCurrentIndex(line.baudOrdinal);
-        c_.dataBitsBox->setCurrentIndex(line.dataBits);
-        c_.parityBox->setCurrentIndex(line.parity);
-        c_.stopBitsBox->setCurrentIndex(line.stopBits);
+        w_.ShowLine(line.baudOrdinal, line.dataBits, line.parity, line.stopBits);
         Guard([&] {
             TComPort& port = Port();
             port.BeginUpdate();
@@ -196,7 +186,7 @@ class ProgrammerAdapter final : public isp::IspPort,
         });
     }
     // A port the run opened is not reopened by the replug wait after an unplug.
-    void ForgetPort() override { c_.StopWaiting(); }
+    void ForgetPort() override { w_.StopWaitingForDevice(); }
 
     void Flush() {
         w_.Progress()->setValue(pendingPosition_);
@@ -213,7 +203,6 @@ class ProgrammerAdapter final : public isp::IspPort,
     ProgrammerPage& page_;
     ProgrammerPage::State& state_;
     WindowLinks& w_;
-    ConnectionPanel& c_;
     int pendingPosition_ = 0;
     std::int64_t pendingTx_ = 0;
     std::int64_t pendingOffset_ = -1;
@@ -222,12 +211,8 @@ class ProgrammerAdapter final : public isp::IspPort,
 }  // namespace
 }  // namespace zenta
 
-ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window, ConnectionPanel& connection)
-    : QObject(tab),
-      page(tab),
-      window_(window),
-      connection_(connection),
-      state_(std::make_unique<State>()) {
+ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window)
+    : QObject(tab), page(tab), window_(window), state_(std::make_unique<State>()) {
     using namespace panel_widgets;
     auto* col = new QVBoxLayout(page);
     col->setContentsMargins(4, 4, 4, 4);
@@ -295,8 +280,8 @@ void ProgrammerPage::SetEnglish(bool english) {
 
 // A run in the window: the run itself, its view of the window, and what it borrowed.
 struct ProgrammerPage::Run {
-    Run(ProgrammerPage& page, WindowLinks& window, ConnectionPanel& connection)
-        : io(page, *page.state_, window, connection),
+    Run(ProgrammerPage& page, WindowLinks& window)
+        : io(page, *page.state_, window),
           link(io, io, io),
           run(io, io, io, io, link, page.state_->image, page.state_->text) {}
     zenta::ProgrammerAdapter io;
@@ -319,7 +304,7 @@ void ProgrammerPage::onStartClicked() {
             zenta::isp::Text(zenta::isp::IspText::BusySending, EnglishUI == 1)));
         return;
     }
-    run_ = std::make_unique<Run>(*this, window_, connection_);
+    run_ = std::make_unique<Run>(*this, window_);
     Run& r = *run_;
     TComPort& port = window_.Port();
     zenta::isp::RunSettings settings;

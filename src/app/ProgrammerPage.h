@@ -1,8 +1,8 @@
 #pragma once
 // The programmer page: start button, programming rate, help text and wiring diagram, and
 // the adapter that lets a programming run use the window's port, receive path, controls
-// and message boxes. Needs from outside: nearly everything the run touches, through
-// WindowLinks and the connection panel's line controls it is given.
+// and message boxes. Needs from outside: nearly everything the run touches, all through
+// WindowLinks.
 
 #include <QObject>
 #include <memory>
@@ -13,14 +13,13 @@ class QSettings;
 class QPushButton;
 class QRadioButton;
 class QWidget;
-class ConnectionPanel;
 class TIspSchematic;
 class WindowLinks;
 
 class ProgrammerPage : public QObject {
     Q_OBJECT
   public:
-    ProgrammerPage(QWidget* page, WindowLinks& window, ConnectionPanel& connection);
+    ProgrammerPage(QWidget* page, WindowLinks& window);
     ~ProgrammerPage() override;
 
     // ---- controls
@@ -52,7 +51,6 @@ class ProgrammerPage : public QObject {
     void End();
 
     WindowLinks& window_;
-    ConnectionPanel& connection_;
     std::unique_ptr<State> state_;
     std::unique_ptr<Run> run_;
     bool driving_ = false;  // the run is running (not paused) on this thread

@@ -48,6 +48,13 @@ class WindowLinks {
     // The port went away during a write: close, try to reopen, else wait for the device.
     virtual void WaitForDevice() = 0;
     virtual void SetOpenEnabled(bool on) = 0;
+    // The line boxes show these engine ordinals (bit-rate table, TDataBits, TParityBits,
+    // TStopBits); -1 leaves a box as it is. The port is set by the caller.
+    virtual void ShowLine(int baudOrdinal, int dataBits, int parity, int stopBits) = 0;
+    // The RTS and DTR boxes unticked, their handlers run.
+    virtual void ReleaseResetLines() = 0;
+    // The port stays closed: it is not reopened when its device comes back.
+    virtual void StopWaitingForDevice() = 0;
     virtual void SetSendEnabled(bool on) = 0;
     virtual void SetSendFileEnabled(bool on) = 0;
     // Sending (the send button and the send-file button) follows the port.

@@ -122,8 +122,10 @@ double Median(std::vector<double> v) {
 
 // The run goes on from the window's events after the click: they are served until it ends.
 void WaitForRun(MainWindow& form) {
-    while (form.programmer->Running()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QEventLoop loop;
+    QObject::connect(form.programmer, &ProgrammerPage::runEnded, &loop, &QEventLoop::quit);
+    if (form.programmer->Running()) {
+        loop.exec();
     }
 }
 

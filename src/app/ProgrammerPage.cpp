@@ -388,4 +388,5 @@ void ProgrammerPage::End() {
     window_.Received().chunkTap = nullptr;
     // The receive window's own pace again (split packets need every arrival at once).
     port.SetRxHold(window_.PacketSplit() ? 0 : window_.View()->appendPeriodMs());
+    emit runEnded();
 }

@@ -45,6 +45,10 @@ class ProgrammerPage : public QObject {
     // Image buffers, the wake-up timer of the run's waits and the clock.
     struct State;
 
+  signals:
+    // A run ended (its texts and messages are out, the port is given back).
+    void runEnded();
+
   private:
     struct Run;
     void Drive();

@@ -55,7 +55,8 @@ class IspWindowTest : public QObject {
 
     // The run goes on from the window's events after the click; true once it ended.
     bool RunEnds() {
-        return QTest::qWaitFor([this] { return !form_->programmer->Running(); }, 60000);
+        QSignalSpy ended(form_->programmer, &ProgrammerPage::runEnded);
+        return !form_->programmer->Running() || ended.wait(60000);
     }
 
   private slots:

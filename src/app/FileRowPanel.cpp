@@ -1,11 +1,11 @@
 // The file row: preview, file send with progress and stop.
 #include "app/FileRowPanel.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/PanelWidgets.h"
 #include "app/SaveFolder.h"
@@ -28,8 +28,13 @@ namespace {
 // Status and progress are painted at most this often during a send; the texts are
 // exact again when it ends.
 constexpr qint64 kSendPaintMs = 50;
-// Longest a write waits for the port before the window serves its events again.
+// Longest a queued write waits for the port before its piece is looked at again (a stop
+// gives up the rest of the piece).
 constexpr int kPortWaitMs = 20;
+// Longest stretch of writes the port takes at once before the window serves its events.
+constexpr qint64 kTurnMs = 8;
+// How often a write the port holds back is looked at.
+constexpr int kPollMs = 2;
 
 QString U8(const std::string& s) {
     return QString::fromStdString(s);
@@ -65,31 +70,25 @@ class WriteTimeLimit {
     int32_t constant_;
 };
 
-// A blocking write that the port may cut short after kPortWaitMs; the bytes it took.
-// The limit is read when the write is issued, so the port's own limits are back before
+// Queues a write that the port may cut short after kPortWaitMs; it never blocks. The
+// limit is read when the write is issued, so the port's own limits are back before
 // anything else can write.
-int64_t WriteWithin(TComPort& port, std::string_view bytes) {
-    AsyncRequest request;
-    {
-        const WriteTimeLimit limit(port.Timeouts(), kPortWaitMs);
-        port.WriteAsync(bytes.data(), static_cast<int>(bytes.size()), request.async);
-    }
-    return port.WaitForAsync(request.async);
+void IssueWrite(TComPort& port, std::string_view bytes, PAsync& async) {
+    const WriteTimeLimit limit(port.Timeouts(), kPortWaitMs);
+    port.WriteAsync(bytes.data(), static_cast<int>(bytes.size()), async);
 }
 
 // The window's side of a file send: counters, status, progress and the events.
 class WindowSendLink : public zenta::FileSendLink {
   public:
-    WindowSendLink(FileRowPanel& row, WindowLinks& window) : row_(row), window_(window) {
-        paint_.start();
-    }
+    explicit WindowSendLink(WindowLinks& window) : window_(window) { paint_.start(); }
 
-    std::int64_t Write(std::string_view bytes) override { return row_.WriteBlock(bytes); }
+    // The panel writes the pieces itself, as the port takes them.
+    std::int64_t Write(std::string_view) override { return -1; }
     void BlockSent(std::int64_t blockBytes, std::int64_t fileBytesSent, int progress) override {
         window_.Received().txCount += blockBytes;
         progress_ = progress;
         Show(fileBytesSent, false);
-        QCoreApplication::processEvents();
     }
     bool StopRequested() override { return StopFlag != 0; }
     void PartSent(std::int64_t bytes, std::int64_t fileBytesSent) override {
@@ -108,7 +107,6 @@ class WindowSendLink : public zenta::FileSendLink {
     }
 
   private:
-    FileRowPanel& row_;
     WindowLinks& window_;
     QElapsedTimer paint_;
     int progress_ = 0;
@@ -116,7 +114,21 @@ class WindowSendLink : public zenta::FileSendLink {
 
 }  // namespace
 
-FileRowPanel::FileRowPanel(QWidget* host, WindowLinks& window) : QObject(host), window_(window) {
+// A file send in progress: the file, how far it got, and the write the port holds.
+struct FileRowPanel::Send {
+    Send(std::string_view data, WindowLinks& window) : steps(data), link(window) {}
+    zenta::FileSendSteps steps;
+    WindowSendLink link;
+    AsyncRequest request;
+    bool writing = false;        // a write is queued in the port
+    std::int64_t pieceDone = 0;  // bytes of the present piece the port took
+};
+
+FileRowPanel::FileRowPanel(QWidget* host, WindowLinks& window)
+    : QObject(host), window_(window), pump_(new QTimer(this)) {
+    pump_->setSingleShot(true);
+    pump_->setTimerType(Qt::PreciseTimer);
+    connect(pump_, &QTimer::timeout, this, &FileRowPanel::Pump);
     using namespace panel_widgets;
     // Placed by the window's row layout; design widths are minimums there.
     pathEdit = Edit(host, "filePathEdit", QString());
@@ -163,7 +175,7 @@ void FileRowPanel::onOpenFileClicked() {
 // ---- file send
 
 void FileRowPanel::onSendFileClicked() {
-    if (sendRunning_ || window_.ProgrammerRunning()) {
+    if (send_ || window_.ProgrammerRunning()) {
         return;
     }
     const bool english = EnglishUI == 1;
@@ -183,20 +195,69 @@ void FileRowPanel::onSendFileClicked() {
         read.length, baud, zenta::EstimateSeconds(read.length, baud), english)));
     window_.View()->viewport()->repaint();
 
-    sendRunning_ = true;
     StopFlag = 0;
     window_.Progress()->setValue(0);
     window_.Progress()->show();
     sendFileButton->setEnabled(false);
     window_.SetOpenEnabled(false);
+    send_ = std::make_unique<Send>(std::string_view(buffer, read.loaded), window_);
+    Pump();
+}
 
-    WindowSendLink link(*this, window_);
-    const zenta::FileSendResult r =
-        zenta::SendFileBlocks(std::string_view(buffer, read.loaded), link);
-    sendRunning_ = false;
-    if (window_.Closing()) {
-        return;  // the window is going away: no texts, no messages
+// One turn of the send: writes while the port takes the bytes at once, for at most
+// kTurnMs, then hands the window back; a write the port holds back is looked at again
+// after kPollMs. Nothing here waits for the port.
+void FileRowPanel::Pump() {
+    if (!send_) {
+        return;
     }
+    if (window_.Closing()) {
+        send_.reset();  // the window is going away: no texts, no messages
+        return;
+    }
+    QElapsedTimer turn;
+    turn.start();
+    TComPort& port = window_.Port();
+    Send& s = *send_;
+    try {
+        for (;;) {
+            if (s.writing) {
+                if (!port.IsAsyncCompleted(s.request.async)) {
+                    pump_->start(kPollMs);
+                    return;
+                }
+                s.writing = false;
+                s.pieceDone += port.WaitForAsync(s.request.async);
+            }
+            const std::string_view piece = s.steps.Next();
+            const auto size = static_cast<std::int64_t>(piece.size());
+            if (s.pieceDone < size && !piece.empty() && StopFlag == 0) {
+                // The rest of the piece: the port cut the last write short or took none yet.
+                IssueWrite(port, piece.substr(static_cast<std::size_t>(s.pieceDone)),
+                           s.request.async);
+                s.writing = true;
+                continue;
+            }
+            const std::int64_t took = s.pieceDone;
+            s.pieceDone = 0;
+            if (const auto r = s.steps.Took(took, s.link)) {
+                Finish(*r);
+                return;
+            }
+            if (turn.elapsed() >= kTurnMs) {
+                pump_->start(0);
+                return;
+            }
+        }
+    } catch (const EComPort&) {
+        Finish({zenta::FileSendOutcome::WriteFailed, s.steps.Sent()});
+    }
+}
+
+void FileRowPanel::Finish(const zenta::FileSendResult& r) {
+    const std::unique_ptr<Send> done = std::move(send_);
+    pump_->stop();
+    const bool english = EnglishUI == 1;
     switch (r.outcome) {
         case zenta::FileSendOutcome::WriteFailed:
             SendFailed();
@@ -209,36 +270,13 @@ void FileRowPanel::onSendFileClicked() {
             window_.Print(U8(zenta::SendOkText(english)));
             break;
     }
-    link.Show(r.sent, true);
+    done->link.Show(r.sent, true);
     window_.Status()->SetPanelText(0, HomePanelText());
     window_.Progress()->setValue(100);
     window_.Progress()->hide();
     sendFileButton->setEnabled(true);
     window_.SetOpenEnabled(true);
     StopFlag = 1;
-}
-
-// One block, written once the port has taken the previous bytes. The write waits on
-// the port, but for at most kPortWaitMs at a time: while the port holds the block back
-// the window serves its events in between, and a stop gives up the rest of the block.
-int64_t FileRowPanel::WriteBlock(std::string_view bytes) {
-    const auto size = static_cast<int64_t>(bytes.size());
-    int64_t done = 0;
-    try {
-        while (done < size) {
-            done += WriteWithin(window_.Port(), bytes.substr(static_cast<std::size_t>(done)));
-            if (done >= size) {
-                break;
-            }
-            QCoreApplication::processEvents();
-            if (StopFlag != 0 || window_.Closing()) {
-                break;
-            }
-        }
-    } catch (const EComPort&) {
-        return -1;
-    }
-    return done;
 }
 
 void FileRowPanel::SendFailed() {
@@ -254,3 +292,5 @@ void FileRowPanel::SendFailed() {
 void FileRowPanel::onStopClicked() {
     StopFlag = 1;
 }
+
+FileRowPanel::~FileRowPanel() = default;

@@ -4,13 +4,16 @@
 // the progress bar and status bar, and the connection's safe state, through WindowLinks.
 
 #include <QObject>
-#include <cstdint>
-#include <string_view>
+#include <memory>
 
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class QWidget;
 class WindowLinks;
+namespace zenta {
+struct FileSendResult;
+}
 
 class FileRowPanel : public QObject {
     Q_OBJECT
@@ -29,13 +32,17 @@ class FileRowPanel : public QObject {
     void onStopClicked();
 
     // A file send is running: nothing else may take over the port meanwhile.
-    bool SendRunning() const { return sendRunning_; }
-    // One block of a file send; the bytes the port took, -1 when it failed.
-    int64_t WriteBlock(std::string_view bytes);
+    bool SendRunning() const { return send_ != nullptr; }
+    ~FileRowPanel() override;
 
   private:
+    struct Send;
+    void Pump();
+    void Finish(const zenta::FileSendResult& r);
     void SendFailed();
 
     WindowLinks& window_;
-    bool sendRunning_ = false;
+    // Runs the send's next turn: the send is driven by this timer, never by a wait.
+    QTimer* pump_ = nullptr;
+    std::unique_ptr<Send> send_;
 };

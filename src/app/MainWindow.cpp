@@ -43,6 +43,7 @@
 #include "app/core/ScreenFit.h"
 #include "datapath/qt/ReceiveView.h"
 #include "plot/qt/PlotWindow.h"
+#include "serial/ctl/CPortCtl.h"
 #include "serial/ctl/CPortSetup.h"
 #include "serial/ctl/QtDispatcher.h"
 
@@ -588,6 +589,27 @@ bool MainWindow::FileSendRunning() const {
 
 bool MainWindow::ProgrammerRunning() const {
     return programmer->Running();
+}
+
+void MainWindow::ShowLine(int baudOrdinal, int dataBits, int parity, int stopBits) {
+    const auto show = [](auto* box, int index) {
+        if (index >= 0) {
+            box->setCurrentIndex(index);
+        }
+    };
+    show(connection->baudBox, baudOrdinal);
+    show(connection->dataBitsBox, dataBits);
+    show(connection->parityBox, parity);
+    show(connection->stopBitsBox, stopBits);
+}
+
+void MainWindow::ReleaseResetLines() {
+    panel_widgets::SetChecked(connection->rtsCheck, false);
+    panel_widgets::SetChecked(connection->dtrCheck, false);
+}
+
+void MainWindow::StopWaitingForDevice() {
+    connection->StopWaiting();
 }
 
 QString MainWindow::FilePath() const {

@@ -156,6 +156,9 @@ class MainWindow : public QWidget, public WindowLinks {
     void SetLoopSendActive(bool on) override;
     bool FileSendRunning() const override;
     bool ProgrammerRunning() const override;
+    void ShowLine(int baudOrdinal, int dataBits, int parity, int stopBits) override;
+    void ReleaseResetLines() override;
+    void StopWaitingForDevice() override;
     QString FilePath() const override;
     zenta::LineEnd SendLineEnd() const override;
 

@@ -109,7 +109,7 @@ void MainWindow::BuildRegions() {
     files = new FileRowPanel(fileRow, *this);
     chart = new ChartPanel(controlPanel, fileRow, received);
     prepared = new PreparedPanel(preparedPage, *this);
-    programmer = new ProgrammerPage(programmerPage, *this, *connection);
+    programmer = new ProgrammerPage(programmerPage, *this);
     links = new LinkBar(this);
     update = new UpdateCheck(this, *links, *this);
     plot = new zenta::plot::PlotWindow(this);

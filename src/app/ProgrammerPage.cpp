@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/ConnectionPanel.h"
 #include "app/IspSchematic.h"
 #include "app/PanelWidgets.h"
 #include "app/StatusPanels.h"
@@ -31,15 +30,11 @@
 #include "serial/CPort.h"
 #include "serial/ctl/CPortCtl.h"
 
-using panel_widgets::SetChecked;
-
 struct ProgrammerPage::State {
     zenta::isp::THexImage image;
     std::string text;  // the HEX file's text, kept for its capacity
-    // Wakes a short wait that nothing else would end in time.
+    // Resumes a paused run: when its wait is over, a reply came or the device went away.
     QTimer wake;
-    // Ends every longer wait within kIdleSliceMs while a run lasts.
-    QTimer heartbeat;
     QElapsedTimer clock;
 };
 
@@ -54,11 +49,8 @@ class ProgrammerAdapter final : public isp::IspPort,
                                 public isp::IspMessages,
                                 public isp::IspWindow {
   public:
-    ProgrammerAdapter(ProgrammerPage& page, ProgrammerPage::State& state, WindowLinks& window,
-                      ConnectionPanel& connection)
-        : page_(page), state_(state), w_(window), c_(connection) {
-        sinceServed_.start();
-    }
+    ProgrammerAdapter(ProgrammerPage& page, ProgrammerPage::State& state, WindowLinks& window)
+        : page_(page), state_(state), w_(window) {}
 
     // Port failures in the engine become the run's PortError.
     template <class Op>
@@ -76,7 +68,6 @@ class ProgrammerAdapter final : public isp::IspPort,
     bool Connected() const override { return Port().Connected(); }
     void Write(std::string_view frame) override {
         Guard([&] { Port().Write(frame.data(), static_cast<int>(frame.size())); });
-        longFrameOut_ = frame.size() >= kLongFrame;
     }
     void SetDTR(bool on) override {
         Guard([&] { Port().SetDTR(on); });
@@ -86,54 +77,19 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
     void SetOneStopBit() override {
         Guard([&] { Port().SetStopBits(sbOneStopBit); });
-        c_.stopBitsBox->setCurrentIndex(sbOneStopBit);
+        w_.ShowLine(-1, -1, -1, sbOneStopBit);
     }
     void SetEightDataBits() override {
         Guard([&] { Port().SetDataBits(dbEight); });
-        c_.dataBitsBox->setCurrentIndex(dbEight);
+        w_.ShowLine(-1, dbEight, -1, -1);
     }
     bool Lost() const override { return lost || !Port().Connected(); }
 
     // ---- events
     std::uint64_t NowMs() override { return static_cast<std::uint64_t>(state_.clock.elapsed()); }
-    void ServeEvents(int maxWaitMs) override {
-        const bool ownerReads = Port().Connected() && Port().OwnerReads();
-        if (maxWaitMs <= 0) {
-            if (ownerReads) {
-                // Between blocks: the window is served twenty times a second, while
-                // the line is busy with a long frame (a block written, or the reply of a
-                // block read back), rather than on every block.
-                if (!windowDue_ && sinceServed_.elapsed() >= kServeEveryMs) {
-                    windowDue_ = true;
-                    waitsSinceDue_ = 0;
-                }
-                return;
-            }
-            QCoreApplication::processEvents();
-            return;
-        }
-        if (ownerReads) {
-            if (windowDue_ && (longFrameOut_ || ++waitsSinceDue_ >= kWaitsBeforeLongReply)) {
-                ServeWindow();
-            }
-            // A reply is read and shown here as soon as it comes; the rest of the window
-            // is served when none came within a short slice.
-            if (Port().ServeInput(std::min(maxWaitMs, kReplySliceMs))) {
-                return;
-            }
-            ServeWindow();
-            return;
-        }
-        // The heartbeat bounds the idle waits; only shorter ones need a timer of their own.
-        const bool ownTimer = maxWaitMs < zenta::isp::TBootLink::kIdleSliceMs;
-        if (ownTimer) {
-            state_.wake.start(maxWaitMs);
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (ownTimer) {
-            state_.wake.stop();
-        }
-    }
+    // The window drives the run from its own events (ProgrammerPage::Drive): the run
+    // pauses where it would wait, and nothing here is ever asked to wait.
+    void ServeEvents(int) override {}
     bool StopFlag() const override { return ::StopFlag != 0; }
     void SetStopFlag(bool on) override { ::StopFlag = on ? 1 : 0; }
 
@@ -170,12 +126,12 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
     int BaudOrdinal() const override { return static_cast<int>(Port().BaudRate()); }
     void SetBaudOrdinal(int ordinal) override {
-        c_.baudBox->setCurrentIndex(ordinal);
+        w_.ShowLine(ordinal, -1, -1, -1);
         Guard([&] { Port().SetBaudRate(static_cast<TBaudRate>(ordinal)); });
     }
     int BitRate() const override { return BaudRateValue(Port().BaudRate()); }
     void SetParityEven(bool even) override {
-        c_.parityBox->setCurrentIndex(even ? prEven : prNone);
+        w_.ShowLine(-1, -1, even ? prEven : prNone, -1);
         Guard([&] { Port().Parity().SetBits(even ? prEven : prNone); });
     }
     void OpenPort() override {
@@ -206,10 +162,7 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
     std::int64_t AddTxCount(std::int64_t bytes) override { return w_.Received().txCount += bytes; }
     void ResetReceiveCount() override { w_.Received().ResetReplyStream(); }
-    void ReleaseResetBoxes() override {
-        SetChecked(c_.rtsCheck, false);
-        SetChecked(c_.dtrCheck, false);
-    }
+    void ReleaseResetBoxes() override { w_.ReleaseResetLines(); }
     std::string FileName() const override { return w_.FilePath().toStdString(); }
     // Every ending puts back the line the run found: bit rate, data bits, parity, stop bits.
     bool SaveLine(isp::IspLine& line) const override {
@@ -221,10 +174,7 @@ class ProgrammerAdapter final : public isp::IspPort,
         return true;
     }
     void RestoreLine(const isp::IspLine& line) override {
-        c_.baudBox->setCurrentIndex(line.baudOrdinal);
-        c_.dataBitsBox->setCurrentIndex(line.dataBits);
-        c_.parityBox->setCurrentIndex(line.parity);
-        c_.stopBitsBox->setCurrentIndex(line.stopBits);
+        w_.ShowLine(line.baudOrdinal, line.dataBits, line.parity, line.stopBits);
         Guard([&] {
             TComPort& port = Port();
             port.BeginUpdate();
@@ -236,7 +186,7 @@ class ProgrammerAdapter final : public isp::IspPort,
         });
     }
     // A port the run opened is not reopened by the replug wait after an unplug.
-    void ForgetPort() override { c_.StopWaiting(); }
+    void ForgetPort() override { w_.StopWaitingForDevice(); }
 
     void Flush() {
         w_.Progress()->setValue(pendingPosition_);
@@ -248,29 +198,11 @@ class ProgrammerAdapter final : public isp::IspPort,
     }
 
   private:
-    void ServeWindow() {
-        windowDue_ = false;
-        sinceServed_.start();
-        QCoreApplication::processEvents();
-    }
-
-    static constexpr int kReplySliceMs = 50;
-    static constexpr int kServeEveryMs = 50;
-    // A block read back: command, address, then the count whose reply is the long one.
-    static constexpr int kWaitsBeforeLongReply = 3;
-    // A frame this long keeps the line busy for a while (258 bytes: 6 ms at 460800).
-    static constexpr std::size_t kLongFrame = 64;
-
     TComPort& Port() const { return w_.Port(); }
 
     ProgrammerPage& page_;
     ProgrammerPage::State& state_;
     WindowLinks& w_;
-    ConnectionPanel& c_;
-    bool windowDue_ = false;
-    bool longFrameOut_ = false;
-    int waitsSinceDue_ = 0;
-    QElapsedTimer sinceServed_;
     int pendingPosition_ = 0;
     std::int64_t pendingTx_ = 0;
     std::int64_t pendingOffset_ = -1;
@@ -279,12 +211,8 @@ class ProgrammerAdapter final : public isp::IspPort,
 }  // namespace
 }  // namespace zenta
 
-ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window, ConnectionPanel& connection)
-    : QObject(tab),
-      page(tab),
-      window_(window),
-      connection_(connection),
-      state_(std::make_unique<State>()) {
+ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window)
+    : QObject(tab), page(tab), window_(window), state_(std::make_unique<State>()) {
     using namespace panel_widgets;
     auto* col = new QVBoxLayout(page);
     col->setContentsMargins(4, 4, 4, 4);
@@ -319,11 +247,14 @@ ProgrammerPage::ProgrammerPage(QWidget* tab, WindowLinks& window, ConnectionPane
     col->addWidget(schematic, 1);
 
     state_->wake.setSingleShot(true);
-    state_->heartbeat.setInterval(zenta::isp::TBootLink::kIdleSliceMs);
+    state_->wake.setTimerType(Qt::PreciseTimer);
     state_->clock.start();
+    connect(&state_->wake, &QTimer::timeout, this, &ProgrammerPage::Drive);
     connect(startButton, &QPushButton::clicked, this, &ProgrammerPage::onStartClicked);
 }
 
+// A window destroyed during a run: the run's frames go without running any more of it;
+// what it borrowed from the window is gone with the window.
 ProgrammerPage::~ProgrammerPage() = default;
 
 void ProgrammerPage::LoadOptions(QSettings& settings) {
@@ -347,8 +278,24 @@ void ProgrammerPage::SetEnglish(bool english) {
     schematic->SetEnglish(english);
 }
 
+// A run in the window: the run itself, its view of the window, and what it borrowed.
+struct ProgrammerPage::Run {
+    Run(ProgrammerPage& page, WindowLinks& window)
+        : io(page, *page.state_, window),
+          link(io, io, io),
+          run(io, io, io, io, link, page.state_->image, page.state_->text) {}
+    zenta::ProgrammerAdapter io;
+    zenta::isp::TBootLink link;
+    zenta::isp::TIspRun run;
+    zenta::isp::RunTask<zenta::isp::RunEnd> task;
+    bool started = false;
+    std::function<void(TCustomComPort*, TComErrors)> onError;
+    QMetaObject::Connection tick;
+    int viewHold = 0;
+};
+
 void ProgrammerPage::onStartClicked() {
-    if (running_) {
+    if (run_) {
         return;
     }
     if (window_.FileSendRunning()) {
@@ -357,59 +304,89 @@ void ProgrammerPage::onStartClicked() {
             zenta::isp::Text(zenta::isp::IspText::BusySending, EnglishUI == 1)));
         return;
     }
-    running_ = true;
+    run_ = std::make_unique<Run>(*this, window_);
+    Run& r = *run_;
     TComPort& port = window_.Port();
-    zenta::ProgrammerAdapter io(*this, *state_, window_, connection_);
-    zenta::isp::TBootLink link(io, io, io);
-    zenta::isp::TIspRun run(io, io, io, io, link, state_->image, state_->text);
     zenta::isp::RunSettings settings;
     settings.speedOrdinal = zenta::isp::SpeedOrdinal(
         slowRadio->isChecked(), middleRadio->isChecked(), fastRadio->isChecked());
     settings.verify = verifyCheck->isChecked();
     settings.erase =
         erasePagesCheck->isChecked() ? zenta::isp::EraseMode::Pages : zenta::isp::EraseMode::All;
-    // Replies come through the receive path; a gone device is noticed by the waits.
-    window_.Received().chunkTap = [&link](std::string_view bytes) { link.AppendReplies(bytes); };
-    auto previousOnError = port.OnError;
-    port.OnError = [&io, previousOnError](TCustomComPort* p, TComErrors errors) {
+    r.task = r.run.Begin(settings);
+    // Replies come through the receive path and wake the run; so does a gone device.
+    window_.Received().chunkTap = [this](std::string_view bytes) {
+        run_->link.AppendReplies(bytes);
+        state_->wake.start(0);
+    };
+    r.onError = port.OnError;
+    port.OnError = [this](TCustomComPort* p, TComErrors errors) {
         if (errors.Contains(ceIO)) {
-            io.lost = true;
+            run_->io.lost = true;
+            state_->wake.start(0);
         }
-        if (previousOnError) {
-            previousOnError(p, errors);
+        if (run_->onError) {
+            run_->onError(p, errors);
         }
     };
     // The replies, a verify's read-back of the whole image among them, are shown a few
-    // times a second: their painting runs on the thread that waits for the next reply.
+    // times a second rather than as they come.
     constexpr int kRunShowMs = 500;
-    zenta::ReceiveView* view = window_.View();
-    const int viewHold = view->appendHoldMs();
-    view->setAppendHoldMs(kRunShowMs);
-    struct Restore {
-        ProgrammerPage& page;
-        TComPort& port;
-        std::function<void(TCustomComPort*, TComErrors)> onError;
-        QMetaObject::Connection tick;
-        zenta::ReceiveView* view;
-        int viewHold;
-        ~Restore() {
-            page.window_.DeferReceiveDisplay(false);
-            view->setAppendHoldMs(viewHold);
-            QObject::disconnect(tick);
-            page.state_->heartbeat.stop();
-            port.OnError = onError;
-            port.SetOwnerReads(false);
-            page.window_.Received().chunkTap = nullptr;
-            page.running_ = false;
-        }
-    } restore{*this, port, previousOnError,
-              // The bar and the status bar are brought up to date with the refresh tick.
-              connect(window_.RefreshTick(), &QTimer::timeout, this, [&io] { io.Flush(); }), view,
-              viewHold};
-    state_->heartbeat.start();
-    // The run waits for each reply on this thread: one wake-up per reply, not two, and the
-    // window shows the replies when it is served rather than before the run goes on.
-    port.SetOwnerReads(true);
+    r.viewHold = window_.View()->appendHoldMs();
+    window_.View()->setAppendHoldMs(kRunShowMs);
+    // The bar and the status bar are brought up to date with the refresh tick.
+    r.tick = connect(window_.RefreshTick(), &QTimer::timeout, this, [this] { run_->io.Flush(); });
     window_.DeferReceiveDisplay(true);
-    run.Run(settings);
+    Drive();
+}
+
+// Runs the run up to its next wait, then returns to the window's events; the wake timer,
+// a reply or the device's loss brings it back here. The run's own turns between blocks
+// (a wait of 0 ms) go on at once: the window is served at every reply anyway.
+void ProgrammerPage::Drive() {
+    if (!run_ || driving_) {
+        return;  // a message box of the run serves events: it goes on when that returns
+    }
+    if (window_.Closing()) {
+        End();  // the window is going away: no texts, no messages
+        return;
+    }
+    Run& r = *run_;
+    zenta::isp::RunPausePoint& pauses = r.link.Pauses();
+    driving_ = true;
+    // Every reply is delivered as it comes, whatever the receive window's pace.
+    window_.Port().SetRxHold(0);
+    if (!r.started) {
+        r.started = true;
+        r.task.Start();
+    } else {
+        pauses.Resume();
+    }
+    while (!r.task.Done() && pauses.Paused() && pauses.WaitMs() <= 0) {
+        pauses.Resume();
+    }
+    driving_ = false;
+    if (!r.task.Done()) {
+        window_.Port().SetRxHold(0);  // the run may have switched packet splitting off
+    }
+    if (r.task.Done()) {
+        End();
+        return;
+    }
+    // The waits check what they wait for again when resumed; a reply restarts this timer.
+    state_->wake.start(pauses.WaitMs());
+}
+
+void ProgrammerPage::End() {
+    const std::unique_ptr<Run> done = std::move(run_);
+    state_->wake.stop();
+    TComPort& port = window_.Port();
+    window_.DeferReceiveDisplay(false);
+    window_.View()->setAppendHoldMs(done->viewHold);
+    QObject::disconnect(done->tick);
+    port.OnError = done->onError;
+    window_.Received().chunkTap = nullptr;
+    // The receive window's own pace again (split packets need every arrival at once).
+    port.SetRxHold(window_.PacketSplit() ? 0 : window_.View()->appendPeriodMs());
+    emit runEnded();
 }

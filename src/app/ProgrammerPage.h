@@ -1,8 +1,8 @@
 #pragma once
 // The programmer page: start button, programming rate, help text and wiring diagram, and
 // the adapter that lets a programming run use the window's port, receive path, controls
-// and message boxes. Needs from outside: nearly everything the run touches, through
-// WindowLinks and the connection panel's line controls it is given.
+// and message boxes. Needs from outside: nearly everything the run touches, all through
+// WindowLinks.
 
 #include <QObject>
 #include <memory>
@@ -13,14 +13,13 @@ class QSettings;
 class QPushButton;
 class QRadioButton;
 class QWidget;
-class ConnectionPanel;
 class TIspSchematic;
 class WindowLinks;
 
 class ProgrammerPage : public QObject {
     Q_OBJECT
   public:
-    ProgrammerPage(QWidget* page, WindowLinks& window, ConnectionPanel& connection);
+    ProgrammerPage(QWidget* page, WindowLinks& window);
     ~ProgrammerPage() override;
 
     // ---- controls
@@ -34,9 +33,10 @@ class ProgrammerPage : public QObject {
     QPlainTextEdit* helpText = nullptr;
     TIspSchematic* schematic = nullptr;  // wiring of the download cable
 
+    // Starts a run; it goes on from the window's events after the click returns.
     void onStartClicked();
-    // True while a run holds the port: a file send must not start meanwhile.
-    bool Running() const { return running_; }
+    // True while a run holds the port: nothing else may write to it meanwhile.
+    bool Running() const { return run_ != nullptr; }
     void SetEnglish(bool english);
     // The page's options in the second settings file.
     void LoadOptions(QSettings& settings);
@@ -45,9 +45,17 @@ class ProgrammerPage : public QObject {
     // Image buffers, the wake-up timer of the run's waits and the clock.
     struct State;
 
+  signals:
+    // A run ended (its texts and messages are out, the port is given back).
+    void runEnded();
+
   private:
+    struct Run;
+    void Drive();
+    void End();
+
     WindowLinks& window_;
-    ConnectionPanel& connection_;
     std::unique_ptr<State> state_;
-    bool running_ = false;
+    std::unique_ptr<Run> run_;
+    bool driving_ = false;  // the run is running (not paused) on this thread
 };

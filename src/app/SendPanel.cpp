@@ -111,7 +111,7 @@ void SendPanel::BuildControls(QWidget* p) {
 
 void SendPanel::onSendClicked() {
     const QString line = lineEdit->text();
-    if (line.isEmpty()) {
+    if (line.isEmpty() || window_.PortOwned()) {
         return;
     }
     const bool english = EnglishUI == 1;
@@ -145,6 +145,9 @@ void SendPanel::onSendClicked() {
 }
 
 void SendPanel::WriteGuarded(const std::string& bytes, bool echo) {
+    if (window_.PortOwned()) {
+        return;
+    }
     try {
         const int written = window_.Port().WriteStr(bytes);
         window_.Received().txCount += written;
@@ -293,6 +296,9 @@ void SendPanel::onReceiveViewKey(const QString& key) {
     // Character mode sends keys itself.
     if (window_.View()->characterMode()) {
         return;
+    }
+    if (window_.PortOwned()) {
+        return;  // not even kept for later: the line would go out after the run
     }
     typedLine_.setLineEnd(window_.SendLineEnd());
     const QByteArray bytes = zenta::EncodeText(key, encoding_);

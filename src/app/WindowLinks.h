@@ -50,6 +50,13 @@ class WindowLinks {
     // The port went away during a write: close, try to reopen, else wait for the device.
     virtual void WaitForDevice() = 0;
     virtual void SetOpenEnabled(bool on) = 0;
+    // The line boxes show these engine ordinals (bit-rate table, TDataBits, TParityBits,
+    // TStopBits); -1 leaves a box as it is. The port is set by the caller.
+    virtual void ShowLine(int baudOrdinal, int dataBits, int parity, int stopBits) = 0;
+    // The RTS and DTR boxes unticked, their handlers run.
+    virtual void ReleaseResetLines() = 0;
+    // The port stays closed: it is not reopened when its device comes back.
+    virtual void StopWaitingForDevice() = 0;
     virtual void SetSendEnabled(bool on) = 0;
     virtual void SetSendFileEnabled(bool on) = 0;
     // Sending (the send button and the send-file button) follows the port.
@@ -72,6 +79,9 @@ class WindowLinks {
     virtual void SetLoopSendActive(bool on) = 0;
     virtual bool FileSendRunning() const = 0;
     virtual bool ProgrammerRunning() const = 0;
+    // A file send or a programming run owns the port: every other write to it is held
+    // (the send line, prepared rows, typed keys, loop and timed sends).
+    bool PortOwned() const { return FileSendRunning() || ProgrammerRunning(); }
     // Path in the file row's path box.
     virtual QString FilePath() const = 0;
     // What Enter and the send line's line-end box send.

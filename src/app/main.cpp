@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/core/CommandLine.h"
-#include "isp/cli/HeadlessMain.h"
+#include "app/core/HeadlessMain.h"
 
 // The window lives in a module of its own: --flash, --list, --help and --version load only
 // Qt Core and start like a small tool, which a script calling zenta in a loop feels.

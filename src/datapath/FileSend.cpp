@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace zenta {
@@ -117,47 +118,67 @@ int BlockProgress(std::int64_t k, std::int64_t blocks) {
     return static_cast<int>(k * 100 / blocks + 1);
 }
 
-FileSendResult SendFileBlocks(std::string_view data, FileSendLink& link) {
-    FileSendResult r;
-    const auto block = static_cast<std::int64_t>(kFileBlockSize);
-    const auto size = static_cast<std::int64_t>(data.size());
-    const std::int64_t blocks = size / block;
-    for (std::int64_t k = 0; k < blocks; ++k) {
-        const std::int64_t n = link.Write(
-            data.substr(static_cast<std::size_t>(k * block), static_cast<std::size_t>(block)));
-        if (n < 0) {
-            r.outcome = FileSendOutcome::WriteFailed;
-            return r;
-        }
-        r.sent += n;
-        if (n < block) {
+FileSendSteps::FileSendSteps(std::string_view data)
+    : data_(data), blocks_(static_cast<std::int64_t>(data.size() / kFileBlockSize)) {}
+
+std::string_view FileSendSteps::Next() const {
+    const auto start = static_cast<std::size_t>(block_) * kFileBlockSize;
+    if (block_ > blocks_ || start >= data_.size()) {
+        return {};
+    }
+    return data_.substr(start, block_ < blocks_ ? kFileBlockSize : std::string_view::npos);
+}
+
+std::optional<FileSendResult> FileSendSteps::Took(std::int64_t n, FileSendLink& link) {
+    const auto piece = static_cast<std::int64_t>(Next().size());
+    if (piece == 0) {
+        return result_;
+    }
+    if (n < 0) {
+        result_.outcome = FileSendOutcome::WriteFailed;
+        return result_;
+    }
+    n = std::min(n, piece);
+    result_.sent += n;
+    if (block_ < blocks_) {
+        if (n < piece) {
             if (n > 0) {
-                link.PartSent(n, r.sent);
+                link.PartSent(n, result_.sent);
             }
-            r.outcome = FileSendOutcome::Stopped;
-            return r;
+            result_.outcome = FileSendOutcome::Stopped;
+            return result_;
         }
-        link.BlockSent(block, r.sent, BlockProgress(k, blocks));
+        link.BlockSent(piece, result_.sent, BlockProgress(block_, blocks_));
+        ++block_;
         if (link.StopRequested()) {
-            r.outcome = FileSendOutcome::Stopped;
-            return r;
+            result_.outcome = FileSendOutcome::Stopped;
+            return result_;
+        }
+        if (Next().empty()) {
+            return result_;
+        }
+        return std::nullopt;
+    }
+    // The remainder is the last piece.
+    ++block_;
+    link.PartSent(n, result_.sent);
+    if (n < piece) {
+        result_.outcome = FileSendOutcome::Stopped;
+    }
+    return result_;
+}
+
+FileSendResult SendFileBlocks(std::string_view data, FileSendLink& link) {
+    FileSendSteps steps(data);
+    for (;;) {
+        const std::string_view piece = steps.Next();
+        if (piece.empty()) {
+            return steps.Took(0, link).value_or(FileSendResult{});
+        }
+        if (const auto r = steps.Took(link.Write(piece), link)) {
+            return *r;
         }
     }
-    const std::int64_t tail = size - blocks * block;
-    if (tail > 0) {
-        const std::int64_t n = link.Write(data.substr(static_cast<std::size_t>(blocks * block)));
-        if (n < 0) {
-            r.outcome = FileSendOutcome::WriteFailed;
-            return r;
-        }
-        r.sent += n;
-        link.PartSent(n, r.sent);
-        if (n < tail) {
-            r.outcome = FileSendOutcome::Stopped;
-            return r;
-        }
-    }
-    return r;
 }
 
 }  // namespace zenta

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,6 +65,26 @@ enum class FileSendOutcome { Completed, Stopped, WriteFailed };
 struct FileSendResult {
     FileSendOutcome outcome = FileSendOutcome::Completed;
     std::int64_t sent = 0;  // bytes the port accepted
+};
+
+// A file send one write at a time, for a caller that waits for the port between writes
+// without blocking (the window): Next() is the piece to write, Took() tells how much of it
+// the port accepted and reports it to the link; a result ends the send.
+class FileSendSteps {
+  public:
+    explicit FileSendSteps(std::string_view data);
+    // The next piece to write: a whole block, then the remainder; empty when none is left.
+    std::string_view Next() const;
+    // The port took `n` bytes of Next() (-1: the port failed). The send's result once it
+    // ended, else nothing.
+    std::optional<FileSendResult> Took(std::int64_t n, FileSendLink& link);
+    std::int64_t Sent() const { return result_.sent; }
+
+  private:
+    std::string_view data_;
+    std::int64_t blocks_ = 0;
+    std::int64_t block_ = 0;  // index of the next piece; blocks_ is the remainder
+    FileSendResult result_;
 };
 
 // Sends `data` in whole blocks of kFileBlockSize, then the remainder. A stop request

@@ -13,27 +13,27 @@ void TBootLink::ResetReplies() {
     replyPos_ = 0;
 }
 
-bool TBootLink::EnterBootloader() {
+RunTask<bool> TBootLink::EnterBootloader() {
     try {
         port_.SetDTR(true);
         port_.SetRTS(true);  // BOOT0 = 1 through the cable's transistor
         port_.SetDTR(true);
-        DelayWithMessages(5);
+        co_await DelayWithMessages(5);
         port_.SetDTR(false);  // reset released: the chip starts its bootloader
         port_.SetOneStopBit();
     } catch (const PortError&) {
-        return false;
+        co_return false;
     }
-    return true;
+    co_return true;
 }
 
-SyncResult TBootLink::SyncBootloader(const SyncTiming& timing) {
+RunTask<SyncResult> TBootLink::SyncBootloader(SyncTiming timing) {
     const std::string sync(1, static_cast<char>(kSyncByte));
     try {
         SendFrame(sync);
     } catch (const PortError&) {
         messages_.Print(Text(IspText::SendSyncError, false));
-        return SyncResult::SendFailed;
+        co_return SyncResult::SendFailed;
     }
     messages_.Print(Text(IspText::Sync, false));
     int attempts = 0;
@@ -43,17 +43,17 @@ SyncResult TBootLink::SyncBootloader(const SyncTiming& timing) {
             // aborted run) answers a further 0x7F with NACK: it is listening all the same.
             const std::uint8_t b = TakeReplyByte();
             if (b == kAck || b == kNack) {
-                return SyncResult::Connected;
+                co_return SyncResult::Connected;
             }
             messages_.Print(Text(IspText::AckError, false));
-            return SyncResult::WrongAnswer;
+            co_return SyncResult::WrongAnswer;
         }
         ++attempts;
         // The first reply ends the wait: the outcome is the same as after the full wait,
         // only sooner (the chip usually answers within a millisecond).
-        DelayUntilReply(timing.waitMs);
+        co_await DelayUntilReply(timing.waitMs);
         if (attempts > timing.maxWaits) {
-            return SyncResult::NoAnswer;
+            co_return SyncResult::NoAnswer;
         }
         if (attempts % timing.repeatEvery == 0) {
             try {
@@ -64,19 +64,20 @@ SyncResult TBootLink::SyncBootloader(const SyncTiming& timing) {
             messages_.Print(Text(IspText::Sync, false));
         }
         if (events_.StopFlag()) {
-            return SyncResult::Stopped;
+            co_return SyncResult::Stopped;
         }
     }
 }
 
-AckResult TBootLink::AwaitAck(std::uint32_t timeoutMs) {
-    if (!AwaitReplyBytes(1, timeoutMs)) {
-        return events_.StopFlag() ? AckResult::Stopped : AckResult::TimedOut;
+RunTask<AckResult> TBootLink::AwaitAck(std::uint32_t timeoutMs) {
+    const bool came = co_await AwaitReplyBytes(1, timeoutMs);
+    if (!came) {
+        co_return events_.StopFlag() ? AckResult::Stopped : AckResult::TimedOut;
     }
-    return TakeReplyByte() == kAck ? AckResult::Ack : AckResult::NotAck;
+    co_return TakeReplyByte() == kAck ? AckResult::Ack : AckResult::NotAck;
 }
 
-bool TBootLink::AwaitReplyBytes(int n, std::uint32_t timeoutMs) {
+RunTask<bool> TBootLink::AwaitReplyBytes(int n, std::uint32_t timeoutMs) {
     const std::uint64_t start = timeoutMs ? events_.NowMs() : 0;
     while (Waiting() < n) {
         // A gone device would never answer: without this the wait would last until Stop.
@@ -87,21 +88,21 @@ bool TBootLink::AwaitReplyBytes(int n, std::uint32_t timeoutMs) {
         if (timeoutMs) {
             const std::uint64_t passed = events_.NowMs() - start;
             if (passed >= timeoutMs) {
-                return false;
+                co_return false;
             }
             slice = static_cast<int>(std::min<std::uint64_t>(slice, timeoutMs - passed));
         }
-        events_.ServeEvents(slice);
+        co_await ServeEvents(slice);
         // The window stops everything on a port error; that is the port's failure, not
         // the user's Stop.
         if (port_.Lost()) {
             throw PortError("device lost");
         }
         if (events_.StopFlag()) {
-            return false;
+            co_return false;
         }
     }
-    return true;
+    co_return true;
 }
 
 std::uint8_t TBootLink::TakeReplyByte() {
@@ -118,22 +119,22 @@ std::string TBootLink::TakeReplyByteHex(int width) {
     return hex;
 }
 
-std::uint64_t TBootLink::DelayUntilReply(int ms) {
+RunTask<std::uint64_t> TBootLink::DelayUntilReply(int ms) {
     return Delay(ms, true);
 }
 
-std::uint64_t TBootLink::DelayWithMessages(int ms) {
+RunTask<std::uint64_t> TBootLink::DelayWithMessages(int ms) {
     return Delay(ms, false);
 }
 
-std::uint64_t TBootLink::Delay(int ms, bool untilReply) {
+RunTask<std::uint64_t> TBootLink::Delay(int ms, bool untilReply) {
     const std::uint64_t start = events_.NowMs();
     for (;;) {
         const std::uint64_t passed = events_.NowMs() - start;
         if (passed >= static_cast<std::uint64_t>(ms) || (untilReply && Waiting() > 0)) {
-            return passed;
+            co_return passed;
         }
-        events_.ServeEvents(static_cast<int>(static_cast<std::uint64_t>(ms) - passed));
+        co_await ServeEvents(static_cast<int>(static_cast<std::uint64_t>(ms) - passed));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "isp/IspInterfaces.h"
+#include "isp/RunTask.h"
 
 namespace zenta::isp {
 
@@ -37,36 +38,42 @@ class TBootLink {
     std::int64_t Waiting() const { return static_cast<std::int64_t>(replies_.size() - replyPos_); }
 
     // DTR/RTS reset into the bootloader; false when a step raised.
-    bool EnterBootloader();
-    SyncResult SyncBootloader(const SyncTiming& timing = {});
+    RunTask<bool> EnterBootloader();
+    RunTask<SyncResult> SyncBootloader(SyncTiming timing = {});
     // Waits for one more byte and consumes it; timeoutMs 0 waits until Stop. Throws
     // PortError when the device went away, also when that stopped the wait.
-    AckResult AwaitAck(std::uint32_t timeoutMs = 0);
+    RunTask<AckResult> AwaitAck(std::uint32_t timeoutMs = 0);
     // Waits until n unconsumed bytes are present; false when stopped or timed out.
     // Throws PortError.
-    bool AwaitReplyBytes(int n, std::uint32_t timeoutMs = 0);
+    RunTask<bool> AwaitReplyBytes(int n, std::uint32_t timeoutMs = 0);
     std::uint8_t TakeReplyByte();
     // The next byte as HEX text: two digits, and a blank when width is 3.
     std::string TakeReplyByteHex(int width);
     void DropPendingReplies() { replyPos_ = replies_.size(); }
     // Serves events until at least `ms` passed; returns the milliseconds that passed.
-    std::uint64_t DelayWithMessages(int ms);
+    RunTask<std::uint64_t> DelayWithMessages(int ms);
     // The same, ended early by an unconsumed reply byte.
-    std::uint64_t DelayUntilReply(int ms);
+    RunTask<std::uint64_t> DelayUntilReply(int ms);
     // Throws PortError.
     void SendFrame(std::string_view frame) { port_.Write(frame); }
 
     // Longest single block of an idle wait; the port's loss is noticed at this pace.
     static constexpr int kIdleSliceMs = 100;
 
+    // Where the run waits: its driver serves events for at most WaitMs() and resumes it.
+    RunPausePoint& Pauses() { return pause_; }
+    // The run's waits: it pauses here; the driver resumes it.
+    RunPausePoint::Awaiter ServeEvents(int maxWaitMs) { return pause_.Pause(maxWaitMs); }
+
   private:
-    std::uint64_t Delay(int ms, bool untilReply);
+    RunTask<std::uint64_t> Delay(int ms, bool untilReply);
 
     IspPort& port_;
     IspEvents& events_;
     IspMessages& messages_;
     std::string replies_;
     std::size_t replyPos_ = 0;
+    RunPausePoint pause_;
 };
 
 }  // namespace zenta::isp

@@ -52,50 +52,53 @@ std::string PageEraseFrame(const std::vector<EraseUnit>& units) {
 
 }  // namespace
 
-TIspRun::Step TIspRun::Ack(std::uint32_t timeoutMs) {
-    switch (link_.AwaitAck(timeoutMs ? timeoutMs : settings_.replyTimeoutMs)) {
+RunTask<TIspRun::Step> TIspRun::Ack(std::uint32_t timeoutMs) {
+    const AckResult ack = co_await link_.AwaitAck(timeoutMs ? timeoutMs : settings_.replyTimeoutMs);
+    switch (ack) {
         case AckResult::Ack:
-            return Step::Ok;
+            co_return Step::Ok;
         case AckResult::NotAck:
         case AckResult::TimedOut:
-            return Step::NotAck;
+            co_return Step::NotAck;
         case AckResult::Stopped:
             break;
     }
-    return Step::Stopped;
+    co_return Step::Stopped;
 }
 
-TIspRun::Step TIspRun::Command(std::uint8_t code) {
+RunTask<TIspRun::Step> TIspRun::Command(std::uint8_t code) {
     link_.SendFrame(CommandFrame(code));
-    return Ack();
+    co_return co_await Ack();
 }
 
-TIspRun::Step TIspRun::Reply(int n) {
-    if (link_.AwaitReplyBytes(n, settings_.replyTimeoutMs)) {
-        return Step::Ok;
+RunTask<TIspRun::Step> TIspRun::Reply(int n) {
+    const bool came = co_await link_.AwaitReplyBytes(n, settings_.replyTimeoutMs);
+    if (came) {
+        co_return Step::Ok;
     }
-    return events_.StopFlag() ? Step::Stopped : Step::NotAck;
+    co_return events_.StopFlag() ? Step::Stopped : Step::NotAck;
 }
 
-TIspRun::Step TIspRun::Sync() {
-    switch (link_.SyncBootloader(settings_.sync)) {
+RunTask<TIspRun::Step> TIspRun::Sync() {
+    const SyncResult sync = co_await link_.SyncBootloader(settings_.sync);
+    switch (sync) {
         case SyncResult::Connected:
-            return Step::Ok;
+            co_return Step::Ok;
         case SyncResult::Stopped:
-            return Step::Stopped;
+            co_return Step::Stopped;
         default:
-            return Step::NotAck;
+            co_return Step::NotAck;
     }
 }
 
-TIspRun::Step TIspRun::Identify(bool print) {
+RunTask<TIspRun::Step> TIspRun::Identify(bool print) {
     // Get Version: version, two option bytes, a closing ACK left unread.
     link_.DropPendingReplies();
-    if (Step s = Command(kCmdGetVersion); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Command(kCmdGetVersion); s != Step::Ok) {
+        co_return s;
     }
-    if (Step s = Reply(4); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Reply(4); s != Step::Ok) {
+        co_return s;
     }
     chip_.version = link_.TakeReplyByte();
     const std::uint8_t option1 = link_.TakeReplyByte();
@@ -108,15 +111,15 @@ TIspRun::Step TIspRun::Identify(bool print) {
 
     // Get: the commands this bootloader knows, so the right erase is used.
     link_.DropPendingReplies();
-    if (Step s = Command(kCmdGet); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Command(kCmdGet); s != Step::Ok) {
+        co_return s;
     }
-    if (Step s = Reply(1); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Reply(1); s != Step::Ok) {
+        co_return s;
     }
     const int count = link_.TakeReplyByte();
-    if (Step s = Reply(count + 2); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Reply(count + 2); s != Step::Ok) {
+        co_return s;
     }
     link_.TakeReplyByte();  // the version again
     chip_.commands.clear();
@@ -126,11 +129,11 @@ TIspRun::Step TIspRun::Identify(bool print) {
 
     // Get ID: count byte and the two product-ID bytes.
     link_.DropPendingReplies();
-    if (Step s = Command(kCmdGetId); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Command(kCmdGetId); s != Step::Ok) {
+        co_return s;
     }
-    if (Step s = Reply(4); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Reply(4); s != Step::Ok) {
+        co_return s;
     }
     const std::uint8_t idCount = link_.TakeReplyByte();
     const std::uint8_t hi = link_.TakeReplyByte();
@@ -142,52 +145,52 @@ TIspRun::Step TIspRun::Identify(bool print) {
                         " |back:");
     }
 
-    if (Step s = ReadFlashSize(); s != Step::Ok) {
-        return s;
+    if (Step s = co_await ReadFlashSize(); s != Step::Ok) {
+        co_return s;
     }
     if (chip_.readProtected) {
         if (!messages_.Confirm(Text(IspText::AskReadoutUnprotect, English()))) {
             Print(IspText::ReadProtected);
-            return Step::Refused;
+            co_return Step::Refused;
         }
-        if (Step s = Unprotect(kCmdReadoutUnprotect); s != Step::Ok) {
-            return s;
+        if (Step s = co_await Unprotect(kCmdReadoutUnprotect); s != Step::Ok) {
+            co_return s;
         }
         chip_.readProtected = false;
-        if (Step s = ReadFlashSize(); s != Step::Ok) {
-            return s;
+        if (Step s = co_await ReadFlashSize(); s != Step::Ok) {
+            co_return s;
         }
         if (chip_.readProtected) {
             Print(IspText::ReadProtected);
-            return Step::Refused;
+            co_return Step::Refused;
         }
     }
-    return Step::Ok;
+    co_return Step::Ok;
 }
 
 // Reads the flash size register of a known chip (the flash base of an unknown one, only
 // to learn whether reading is allowed). A refused Read command means read protection.
-TIspRun::Step TIspRun::ReadFlashSize() {
+RunTask<TIspRun::Step> TIspRun::ReadFlashSize() {
     const ChipFamily* family = chip_.family;
     const bool hasRegister = family && family->flashSizeReg != 0;
     const std::uint32_t address = hasRegister ? family->flashSizeReg : kFlashBase;
     link_.DropPendingReplies();
-    Step s = Command(kCmdReadMemory);
+    Step s = co_await Command(kCmdReadMemory);
     if (s == Step::NotAck) {
         chip_.readProtected = true;
-        return Step::Ok;
+        co_return Step::Ok;
     }
     if (s != Step::Ok) {
-        return s;
+        co_return s;
     }
     link_.SendFrame(AddressFrame(address));
-    s = Ack();
+    s = co_await Ack();
     if (s == Step::Ok) {
-        s = Command(0x03);  // count frame: four bytes
+        s = co_await Command(0x03);  // count frame: four bytes
     }
     std::array<std::uint8_t, 4> b{};
     if (s == Step::Ok) {
-        if (s = Reply(4); s == Step::Ok) {
+        if (s = co_await Reply(4); s == Step::Ok) {
             std::string line = "\r\nCapacity:";
             for (auto& x : b) {
                 x = link_.TakeReplyByte();
@@ -199,12 +202,12 @@ TIspRun::Step TIspRun::ReadFlashSize() {
         }
     }
     if (s == Step::Stopped) {
-        return s;
+        co_return s;
     }
     if (!family) {
         messages_.Print(UnknownChipLine(chip_.productId, English()));
         chip_.flashBytes = 0;
-        return Step::Ok;
+        co_return Step::Ok;
     }
     std::uint32_t kib = s == Step::Ok ? (b[0] | (b[1] << 8)) : 0;
     if (s == Step::Ok && family->productId == 0x436 && kib <= 1) {
@@ -217,25 +220,25 @@ TIspRun::Step TIspRun::ReadFlashSize() {
     }
     chip_.flashBytes = kib * 1024;
     messages_.Print("\r\n" + ChipLine(*family, kib));
-    return Step::Ok;
+    co_return Step::Ok;
 }
 
 // Readout or Write Unprotect: two acknowledgements, the second after the chip has done
 // the work (a readout unprotect erases the flash), then the chip restarts.
-TIspRun::Step TIspRun::Unprotect(std::uint8_t code) {
+RunTask<TIspRun::Step> TIspRun::Unprotect(std::uint8_t code) {
     link_.DropPendingReplies();
-    if (Step s = Command(code); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Command(code); s != Step::Ok) {
+        co_return s;
     }
     const std::uint32_t waitMs =
         code == kCmdReadoutUnprotect ? EraseWaitMs(chip_.family, {}) : 2000;
-    if (Step s = Ack(waitMs); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Ack(waitMs); s != Step::Ok) {
+        co_return s;
     }
     Print(IspText::Unprotected);
-    link_.DelayWithMessages(kRestartMs);
+    co_await link_.DelayWithMessages(kRestartMs);
     link_.ResetReplies();
-    return Sync();
+    co_return co_await Sync();
 }
 
 TIspRun::Step TIspRun::CheckFits() {
@@ -254,7 +257,7 @@ TIspRun::Step TIspRun::CheckFits() {
     return Step::Refused;
 }
 
-TIspRun::Step TIspRun::Erase() {
+RunTask<TIspRun::Step> TIspRun::Erase() {
     const ChipFamily* family = chip_.family;
     Step s = Step::Ok;
     bool unprotected = false;
@@ -262,7 +265,7 @@ TIspRun::Step TIspRun::Erase() {
         if (settings_.erase == EraseMode::Pages) {
             if (!family) {
                 Print(IspText::PagesNeedKnownChip);
-                return Step::Refused;
+                co_return Step::Refused;
             }
             std::vector<EraseUnit> units;
             const auto ranges = image_.Ranges();
@@ -274,21 +277,21 @@ TIspRun::Step TIspRun::Erase() {
                     units.push_back(u);
                 }
             }
-            s = EraseUnits(units);
+            s = co_await EraseUnits(units);
         } else if (family && family->massEraseMaxMs == 0) {
-            s = EraseUnits(UnitsOf(*family, chip_.flashBytes));
+            s = co_await EraseUnits(UnitsOf(*family, chip_.flashBytes));
         } else if (chip_.Has(kCmdExtendedErase) ||
                    (!chip_.Has(kCmdErase) && family && family->eraseCommand == 0x44)) {
             link_.DropPendingReplies();
-            s = Command(kCmdExtendedErase);
+            s = co_await Command(kCmdExtendedErase);
             if (s == Step::Ok) {
-                s = EraseWith(std::string("\xFF\xFF\x00", 3), EraseWaitMs(family, {}));
+                s = co_await EraseWith(std::string("\xFF\xFF\x00", 3), EraseWaitMs(family, {}));
             }
         } else {
             link_.DropPendingReplies();
-            s = Command(kCmdErase);
+            s = co_await Command(kCmdErase);
             if (s == Step::Ok) {
-                s = EraseWith(EraseAllFrame(), EraseWaitMs(family, {}));
+                s = co_await EraseWith(EraseAllFrame(), EraseWaitMs(family, {}));
             }
         }
         if (s != Step::NotAck || unprotected || !chip_.Has(kCmdWriteUnprotect)) {
@@ -298,76 +301,77 @@ TIspRun::Step TIspRun::Erase() {
         if (!messages_.Confirm(Text(IspText::AskWriteUnprotect, English()))) {
             break;
         }
-        if (Step u = Unprotect(kCmdWriteUnprotect); u != Step::Ok) {
-            return u;
+        if (Step u = co_await Unprotect(kCmdWriteUnprotect); u != Step::Ok) {
+            co_return u;
         }
         unprotected = true;
     }
     if (s == Step::NotAck) {
         Print(IspText::EraseRefused);
-        return Step::Refused;
+        co_return Step::Refused;
     }
     if (s == Step::Ok) {
         Print(IspText::Erased);
     }
-    return s;
+    co_return s;
 }
 
-TIspRun::Step TIspRun::EraseUnits(const std::vector<EraseUnit>& units) {
+RunTask<TIspRun::Step> TIspRun::EraseUnits(std::vector<EraseUnit> units) {
     const bool extended = chip_.Has(kCmdExtendedErase) || !chip_.Has(kCmdErase);
     for (std::size_t i = 0; i < units.size(); i += kUnitsPerErase) {
         const std::vector<EraseUnit> chunk(units.begin() + static_cast<std::ptrdiff_t>(i),
                                            units.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                                units.size(), i + kUnitsPerErase)));
         if (!extended && chunk.back().number > 0xFF) {
-            return Step::NotAck;  // Erase (0x43) numbers pages with one byte
+            co_return Step::NotAck;  // Erase (0x43) numbers pages with one byte
         }
         link_.DropPendingReplies();
-        if (Step s = Command(extended ? kCmdExtendedErase : kCmdErase); s != Step::Ok) {
-            return s;
+        if (Step s = co_await Command(extended ? kCmdExtendedErase : kCmdErase); s != Step::Ok) {
+            co_return s;
         }
         const std::string frame = extended ? ExtendedEraseFrame(chunk) : PageEraseFrame(chunk);
-        if (Step s = EraseWith(frame, EraseWaitMs(chip_.family, chunk)); s != Step::Ok) {
-            return s;
+        if (Step s = co_await EraseWith(frame, EraseWaitMs(chip_.family, chunk)); s != Step::Ok) {
+            co_return s;
         }
     }
-    return Step::Ok;
+    co_return Step::Ok;
 }
 
 // Sends the erase list and waits as long as the family's slowest erase may take; Stop
 // and the window are served meanwhile.
-TIspRun::Step TIspRun::EraseWith(const std::string& frame, std::uint32_t waitMs) {
+RunTask<TIspRun::Step> TIspRun::EraseWith(std::string frame, std::uint32_t waitMs) {
     link_.SendFrame(frame);
-    switch (link_.AwaitAck(waitMs)) {
+    const AckResult ack = co_await link_.AwaitAck(waitMs);
+    switch (ack) {
         case AckResult::Ack:
-            return Step::Ok;
+            co_return Step::Ok;
         case AckResult::NotAck:
-            return Step::NotAck;
+            co_return Step::NotAck;
         case AckResult::Stopped:
-            return Step::Stopped;
+            co_return Step::Stopped;
         case AckResult::TimedOut:
             break;
     }
     Print(IspText::EraseTimeout);
-    return Step::Refused;
+    co_return Step::Refused;
 }
 
-TIspRun::Step TIspRun::WriteBlocks() {
+RunTask<TIspRun::Step> TIspRun::WriteBlocks() {
     link_.DropPendingReplies();
     const std::uint64_t total = image_.WrittenLength();
     std::uint64_t done = 0;
     for (const ImageRange& r : image_.Ranges()) {
         for (std::uint32_t offset = r.offset; offset < r.offset + r.length; offset += kBlockSize) {
-            if (Step s = Command(kCmdWriteMemory); s != Step::Ok) {
-                return s;
+            if (Step s = co_await Command(kCmdWriteMemory); s != Step::Ok) {
+                co_return s;
             }
             link_.SendFrame(AddressFrame(kFlashBase + offset));
-            if (Step s = Ack(); s != Step::Ok) {
-                return s;
+            if (Step s = co_await Ack(); s != Step::Ok) {
+                co_return s;
             }
             link_.SendFrame(DataFrame(image_.Data() + offset));
-            if (Step s = Ack(); s != Step::Ok) {
-                return s;
+            if (Step s = co_await Ack(); s != Step::Ok) {
+                co_return s;
             }
             const std::int64_t tx = window_.AddTxCount(kBytesPerBlock);
             window_.ShowBlockStatus(tx, static_cast<std::int64_t>(offset));
@@ -375,46 +379,46 @@ TIspRun::Step TIspRun::WriteBlocks() {
             const std::uint64_t span = settings_.verify ? 50 : 100;
             window_.SetProgress(static_cast<int>(done * span / total + 1), true);
             done += kBlockSize;
-            events_.ServeEvents(0);
+            co_await link_.ServeEvents(0);
             if (events_.StopFlag()) {
-                return Step::Stopped;
+                co_return Step::Stopped;
             }
-            events_.ServeEvents(0);
+            co_await link_.ServeEvents(0);
         }
     }
-    return Step::Ok;
+    co_return Step::Ok;
 }
 
-TIspRun::Step TIspRun::ReadBlock(std::uint32_t address, std::uint8_t* out) {
-    if (Step s = Command(kCmdReadMemory); s != Step::Ok) {
-        return s;
+RunTask<TIspRun::Step> TIspRun::ReadBlock(std::uint32_t address, std::uint8_t* out) {
+    if (Step s = co_await Command(kCmdReadMemory); s != Step::Ok) {
+        co_return s;
     }
     link_.SendFrame(AddressFrame(address));
-    if (Step s = Ack(); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Ack(); s != Step::Ok) {
+        co_return s;
     }
-    if (Step s = Command(kBlockSize - 1); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Command(kBlockSize - 1); s != Step::Ok) {
+        co_return s;
     }
-    if (Step s = Reply(kBlockSize); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Reply(kBlockSize); s != Step::Ok) {
+        co_return s;
     }
     for (std::uint32_t i = 0; i < kBlockSize; ++i) {
         out[i] = link_.TakeReplyByte();
     }
-    return Step::Ok;
+    co_return Step::Ok;
 }
 
 // Reads back every written block; the first differing byte stops the run before Go.
-TIspRun::Step TIspRun::Verify() {
+RunTask<TIspRun::Step> TIspRun::Verify() {
     link_.DropPendingReplies();
     std::array<std::uint8_t, kBlockSize> got{};
     const std::uint64_t total = image_.WrittenLength();
     std::uint64_t done = 0;
     for (const ImageRange& r : image_.Ranges()) {
         for (std::uint32_t offset = r.offset; offset < r.offset + r.length; offset += kBlockSize) {
-            if (Step s = ReadBlock(kFlashBase + offset, got.data()); s != Step::Ok) {
-                return s;
+            if (Step s = co_await ReadBlock(kFlashBase + offset, got.data()); s != Step::Ok) {
+                co_return s;
             }
             const std::uint8_t* want = image_.Data() + offset;
             const auto diff = std::mismatch(got.begin(), got.end(), want);
@@ -422,30 +426,30 @@ TIspRun::Step TIspRun::Verify() {
                 const auto at = static_cast<std::uint32_t>(diff.first - got.begin());
                 messages_.Print(VerifyMismatchLine(kFlashBase + offset + at, *diff.second,
                                                    *diff.first, English()));
-                return Step::Refused;
+                co_return Step::Refused;
             }
             window_.SetProgress(static_cast<int>(50 + done * 50 / total + 1), true);
             done += kBlockSize;
-            events_.ServeEvents(0);
+            co_await link_.ServeEvents(0);
             if (events_.StopFlag()) {
-                return Step::Stopped;
+                co_return Step::Stopped;
             }
         }
     }
-    return Step::Ok;
+    co_return Step::Ok;
 }
 
 std::uint32_t TIspRun::GoAddress() const {
     return kFlashBase + image_.Lowest();
 }
 
-TIspRun::Step TIspRun::Go() {
+RunTask<TIspRun::Step> TIspRun::Go() {
     link_.DropPendingReplies();
-    if (Step s = Command(kCmdGo); s != Step::Ok) {
-        return s;
+    if (Step s = co_await Command(kCmdGo); s != Step::Ok) {
+        co_return s;
     }
     link_.SendFrame(AddressFrame(GoAddress()));
-    return Ack();
+    co_return co_await Ack();
 }
 
 }  // namespace zenta::isp

@@ -28,6 +28,17 @@ void TIspRun::PutBackLine(const Saved& saved) {
 }
 
 RunEnd TIspRun::Run(const RunSettings& settings) {
+    RunTask<RunEnd> task = Begin(settings);
+    task.Start();
+    RunPausePoint& pauses = link_.Pauses();
+    while (!task.Done()) {
+        events_.ServeEvents(pauses.WaitMs());
+        pauses.Resume();
+    }
+    return task.Result();
+}
+
+RunTask<RunEnd> TIspRun::Begin(RunSettings settings) {
     settings_ = settings;
     chip_ = {};
     window_.SetStartEnabled(false);
@@ -47,7 +58,7 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
         window_.SetOpenEnabled(true);
         window_.SetStartEnabled(true);
         PutBackLine(saved_);
-        return RunEnd::PortOpenFailed;
+        co_return RunEnd::PortOpenFailed;
     }
 
     try {
@@ -66,7 +77,7 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
         window_.SetSendFileEnabled(false);
         window_.SetOpenEnabled(true);
         PutBackLine(saved_);
-        return RunEnd::FileMissing;
+        co_return RunEnd::FileMissing;
     }
     messages_.Print(FileLine(window_.FileName(), file.Size(), window_.BitRate()));
     window_.Repaint();
@@ -75,7 +86,7 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
     const HexParseResult parsed = image_.Parse(text_);
     if (parsed.status != HexStatus::Ok) {
         messages_.Print(RefusedImageText(parsed, English()));
-        return Ending(RunEnd::NotHex);
+        co_return Ending(RunEnd::NotHex);
     }
     if (parsed.missingEnd) {
         messages_.Print(MissingEndLine(English()));
@@ -83,16 +94,17 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
     // What no chip can take is refused before the chip is touched.
     if (image_.HasOutside()) {
         messages_.Print(OutsideFlashLine(image_.Outside(), English()));
-        return Ending(RunEnd::Refused);
+        co_return Ending(RunEnd::Refused);
     }
     if (image_.Empty()) {
         Print(IspText::NoFlashData);
-        return Ending(RunEnd::Refused);
+        co_return Ending(RunEnd::Refused);
     }
-    return Exchange(settings);
+    co_return co_await Exchange();
 }
 
-RunEnd TIspRun::Exchange(const RunSettings& settings) {
+RunTask<RunEnd> TIspRun::Exchange() {
+    const RunSettings& settings = settings_;
     events_.SetStopFlag(false);
     window_.SetProgress(0, true);
     window_.SetSendFileEnabled(false);
@@ -102,50 +114,52 @@ RunEnd TIspRun::Exchange(const RunSettings& settings) {
     portUp_ = port_.Connected();
     try {
         if (settings.reset) {
-            if (!link_.EnterBootloader()) {
+            const bool reset = co_await link_.EnterBootloader();
+            if (!reset) {
                 Print(IspText::ResetError);
             }
-            link_.DelayWithMessages(10);  // the chip starts its bootloader after the reset
+            co_await link_.DelayWithMessages(10);  // the chip starts its bootloader after the reset
         }
         Print(IspText::Connecting);
         window_.ResetReceiveCount();
         link_.ResetReplies();
 
-        switch (link_.SyncBootloader(settings.sync)) {
+        const SyncResult sync = co_await link_.SyncBootloader(settings.sync);
+        switch (sync) {
             case SyncResult::Connected:
                 break;
             case SyncResult::Stopped:
-                return Finish(Step::Stopped);
+                co_return Finish(Step::Stopped);
             default:
                 Print(IspText::NoConnection);
-                return Ending(RunEnd::NoConnection);
+                co_return Ending(RunEnd::NoConnection);
         }
         Print(IspText::Connected);
         window_.CaretToEnd();
 
-        Step step = Identify(true);
+        Step step = co_await Identify(true);
         if (step == Step::Ok) {
             step = CheckFits();
         }
         if (step == Step::Ok) {
-            step = Erase();
+            step = co_await Erase();
         }
         if (step == Step::Ok) {
             t0_ = events_.NowMs();
-            step = WriteBlocks();
+            step = co_await WriteBlocks();
             t1_ = events_.NowMs();
         }
         if (step == Step::Ok && settings.verify) {
-            step = Verify();
+            step = co_await Verify();
         }
         if (step == Step::Ok) {
             window_.SetProgress(100, false);
             window_.SetOpenEnabled(true);
-            step = Go();
+            step = co_await Go();
         }
-        return Finish(step);
+        co_return Finish(step);
     } catch (const PortError&) {
-        return PortFailure();
+        co_return PortFailure();
     }
 }
 

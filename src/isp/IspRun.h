@@ -8,6 +8,7 @@
 #include "isp/HexImage.h"
 #include "isp/IspInterfaces.h"
 #include "isp/IspTexts.h"
+#include "isp/RunTask.h"
 
 namespace zenta::isp {
 
@@ -68,7 +69,11 @@ class TIspRun {
           image_(image),
           text_(textBuffer) {}
 
+    // Runs to the end, serving the events between the chip's replies.
     RunEnd Run(const RunSettings& settings);
+    // The same run as a coroutine for a driver that must not wait (the window): it pauses
+    // at the link's pause point (link.Pauses()) until its driver resumes it.
+    RunTask<RunEnd> Begin(RunSettings settings);
     const ChipInfo& Chip() const { return chip_; }
 
   private:
@@ -85,23 +90,23 @@ class TIspRun {
     bool English() const { return messages_.English(); }
     void Print(IspText id) { messages_.Print(Text(id, English())); }
     void PutBackLine(const Saved& saved);
-    RunEnd Exchange(const RunSettings& settings);
+    RunTask<RunEnd> Exchange();
     RunEnd Finish(Step step);
-    Step Ack(std::uint32_t timeoutMs = 0);
-    Step Command(std::uint8_t code);
-    Step Reply(int n);
-    Step Sync();
-    Step Identify(bool print);
-    Step ReadFlashSize();
-    Step Unprotect(std::uint8_t code);
+    RunTask<Step> Ack(std::uint32_t timeoutMs = 0);
+    RunTask<Step> Command(std::uint8_t code);
+    RunTask<Step> Reply(int n);
+    RunTask<Step> Sync();
+    RunTask<Step> Identify(bool print);
+    RunTask<Step> ReadFlashSize();
+    RunTask<Step> Unprotect(std::uint8_t code);
     Step CheckFits();
-    Step Erase();
-    Step EraseUnits(const std::vector<EraseUnit>& units);
-    Step EraseWith(const std::string& frame, std::uint32_t waitMs);
-    Step WriteBlocks();
-    Step Verify();
-    Step ReadBlock(std::uint32_t address, std::uint8_t* out);
-    Step Go();
+    RunTask<Step> Erase();
+    RunTask<Step> EraseUnits(std::vector<EraseUnit> units);
+    RunTask<Step> EraseWith(std::string frame, std::uint32_t waitMs);
+    RunTask<Step> WriteBlocks();
+    RunTask<Step> Verify();
+    RunTask<Step> ReadBlock(std::uint32_t address, std::uint8_t* out);
+    RunTask<Step> Go();
     std::uint32_t GoAddress() const;
     RunEnd Ending(RunEnd end);
     RunEnd PortFailure();

@@ -92,6 +92,10 @@ class FilesTest : public QObject {
         QVERIFY(e2e::OpenThroughWindow(*form_, QString::fromStdString(pty_->SlavePath())));
     }
     QString Text() const { return form_->receive->view->toPlainText(); }
+    // The send runs on the window's events after the click; true once it ended.
+    bool SendEnds() {
+        return QTest::qWaitFor([this] { return !form_->FileSendRunning(); }, 30000);
+    }
     QString File(const std::string& bytes, const QString& name = "f.bin") {
         const QString path = dir_->filePath(name);
         QFile f(path);
@@ -115,8 +119,9 @@ class FilesTest : public QObject {
             }
         });
         form_->files->sendFileButton->click();
+        const bool ended = SendEnds();
         disconnect(c);
-        return seen;
+        return ended ? seen : -1;
     }
 
   private slots:
@@ -147,6 +152,7 @@ class FilesTest : public QObject {
         form_->files->pathEdit->setText(File(data));
         form_->files->sendFileButton->click();
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 1000), data);
+        QVERIFY(SendEnds());
         QCOMPARE(Text(),
                  QStringLiteral(
                      "文件大小: 1000\n波特率 9600bps\n需要时间:大约 1 秒\n请稍候...\n发送完毕！"));
@@ -162,6 +168,7 @@ class FilesTest : public QObject {
         // An empty file writes nothing and still completes.
         form_->files->pathEdit->setText(File(std::string(), "empty.bin"));
         form_->files->sendFileButton->click();
+        QVERIFY(SendEnds());
         QVERIFY(Text().endsWith(QStringLiteral("请稍候...\n发送完毕！")));
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 1, 100), std::string());
 
@@ -171,6 +178,7 @@ class FilesTest : public QObject {
         form_->port.SetCustomBaudRate(250);
         form_->files->pathEdit->setText(File(Pattern(700)));
         form_->files->sendFileButton->click();
+        QVERIFY(SendEnds());
         QCOMPARE(Text(), QStringLiteral("FileSize: 700\nBaudRate 250bps\nTime require: 28 S\n"
                                         "Wait...\nSend ok!"));
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 700).size(), std::size_t{700});
@@ -221,6 +229,46 @@ class FilesTest : public QObject {
         QCOMPARE(static_cast<int64_t>(ReadUntilQuiet(pty_->Master(), 8 << 20).size()), sent);
         QCOMPARE(form_->received.txCount, sent);
         QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    // The send owns the port from the click to its end: the click hands the send to the
+    // window's events and returns, and nothing else writes meanwhile (the send line,
+    // a prepared row, typed keys, a timed send, a second send, a programming run).
+    void everyOtherWriterIsHeldWhileTheFileGoesOut() {
+        Open();
+        form_->send->lineEdit->setText(QStringLiteral("INTRUDER"));
+        form_->send->intervalEdit->setText(QStringLiteral("10"));
+        form_->files->pathEdit->setText(File(Pattern(4 << 20)));
+        form_->files->sendFileButton->click();
+        // Nobody reads the far end yet: the port holds the file back.
+        QVERIFY(form_->FileSendRunning());
+        QVERIFY(!form_->files->sendFileButton->isEnabled());
+        QTest::mouseClick(form_->send->sendButton, Qt::LeftButton);
+        form_->send->onSendClicked();
+        form_->prepared->sendButton(0)->click();
+        QTest::keyClicks(form_->receive->view, QStringLiteral("typed"));
+        QTest::keyClick(form_->receive->view, Qt::Key_Return);
+        panel_widgets::SetChecked(form_->send->timedSendCheck, true);
+        form_->files->onSendFileClicked();
+        form_->programmer->onStartClicked();
+        QVERIFY(!form_->programmer->Running());
+        QTest::qWait(100);  // timed sends come due meanwhile
+        panel_widgets::SetChecked(form_->send->timedSendCheck, false);
+        QVERIFY(form_->FileSendRunning());
+        // Read the far end while the send goes on; then the file alone must have come.
+        std::string got;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                got += ReadUntilQuiet(pty_->Master(), 1 << 20, 5);
+                return !form_->FileSendRunning();
+            },
+            60000));
+        got += ReadUntilQuiet(pty_->Master(), 1 << 20, 100);
+        QVERIFY2(got == Pattern(4 << 20), qPrintable(QString::number(got.size())));
+        QVERIFY(Text().endsWith(QStringLiteral("发送完毕！")));
+        QVERIFY(prompts_.messages.isEmpty());
+        // Held, not queued: nothing goes out once the port is free again.
+        QCOMPARE(ReadUntilQuiet(pty_->Master(), 64, 100), std::string());
     }
 
     void unplugDuringASendReportsOnceAndClosesThePort() {

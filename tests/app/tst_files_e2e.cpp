@@ -59,6 +59,7 @@ class FilesE2eTest : public QObject {
         const QString capture = form_->receive->captureFileName;
         form_->files->pathEdit->setText(path);
         form_->files->sendFileButton->click();
+        QVERIFY(QTest::qWaitFor([&] { return !form_->FileSendRunning(); }, 120000));
         QVERIFY(form_->receive->view->toPlainText().endsWith(QStringLiteral("发送完毕！")));
         QVERIFY(e2e::WaitFor([&] { return QFileInfo(capture).size() >= bytes; }, 120000));
         // Nothing more trickles in after the whole file.

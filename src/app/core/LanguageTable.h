@@ -30,7 +30,7 @@ QString CaptionText(const CaptionEntry& entry, bool english, bool portOpen, bool
 QString ButtonOpenCaption(bool portOpen, bool english);     // the open button
 QString Button5Caption(bool sidePanelShown, bool english);  // the side panel button
 
-// "ZENTA V5.08d2 Serial data debugger,Author:" + credit, or the Chinese form.
+// "ZENTA V" + the version + " Serial data debugger,Author:" + credit, or the Chinese form.
 QString WindowCaption(bool english);
 
 // The programmer page's help text.

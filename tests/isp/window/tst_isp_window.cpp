@@ -53,6 +53,12 @@ class IspWindowTest : public QObject {
         return f.fileName();
     }
 
+    // The run goes on from the window's events after the click; true once it ended.
+    bool RunEnds() {
+        QSignalSpy ended(form_->programmer, &ProgrammerPage::runEnded);
+        return !form_->programmer->Running() || ended.wait(60000);
+    }
+
   private slots:
     void init() {
         fixture_.Start(prompts_);
@@ -94,6 +100,7 @@ class IspWindowTest : public QObject {
         });
         clear.start(3);
         QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        QVERIFY(RunEnds());
         clear.stop();
 
         const QString text = form_->receive->view->toPlainText();
@@ -154,6 +161,7 @@ class IspWindowTest : public QObject {
         });
         stop.start(5);
         QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        QVERIFY(RunEnds());
         const QString text = form_->receive->view->toPlainText();
         QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
         QVERIFY(schematicWhole);
@@ -181,6 +189,7 @@ class IspWindowTest : public QObject {
         });
         tick.start(5);
         QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        QVERIFY(RunEnds());
         tick.stop();
         const QString text = form_->receive->view->toPlainText();
         QVERIFY2(text.endsWith("\nUser abort!\n"), qPrintable(text.right(200)));
@@ -191,6 +200,95 @@ class IspWindowTest : public QObject {
         QVERIFY(text.contains("quit. |y\"\\0\\0y\nVersion:V22"));
         QVERIFY(ticksWhileVerifying >= 3);
         QCOMPARE(StopFlag, uint8_t{0});
+    }
+
+    // The click only begins the run: no timer, click or key is served inside it. While
+    // the run owns the port every other writer is held: the send line, a prepared row,
+    // typed keys, a timed send, a file send and a second start leave the chip's
+    // exchange untouched.
+    void noHandlerReentersAndEveryOtherWriterIsHeld() {
+        e2e::Devsim sim;
+        const QString dump = dir_.filePath("held.bin");
+        QVERIFY(sim.Start({"bootloader", "--line-timing", "--latency-ms", "1", "--dump", dump}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        form_->programmer->slowRadio->setChecked(true);
+        form_->files->pathEdit->setText(WriteHex("held.hex", 8 * 1024));
+        form_->send->lineEdit->setText(QStringLiteral("INTRUDER"));
+        form_->send->intervalEdit->setText(QStringLiteral("10"));
+        bool inClick = false;
+        int ticks = 0;
+        int nested = 0;
+        int tries = 0;
+        QTimer poke;
+        connect(&poke, &QTimer::timeout, this, [&] {
+            ++ticks;
+            nested += inClick ? 1 : 0;
+            if (!form_->programmer->Running() || !form_->progressBar->isVisible() || tries > 0) {
+                return;
+            }
+            ++tries;
+            QTest::mouseClick(form_->send->sendButton, Qt::LeftButton);
+            form_->prepared->sendButton(1)->click();
+            QTest::keyClicks(form_->receive->view, QStringLiteral("typed"));
+            QTest::keyClick(form_->receive->view, Qt::Key_Return);
+            panel_widgets::SetChecked(form_->send->timedSendCheck, true);
+            form_->files->onSendFileClicked();
+            form_->programmer->onStartClicked();
+        });
+        poke.start(2);
+        inClick = true;
+        QTest::mouseClick(form_->programmer->startButton, Qt::LeftButton);
+        inClick = false;
+        QVERIFY(form_->programmer->Running());
+        QVERIFY(RunEnds());
+        poke.stop();
+        panel_widgets::SetChecked(form_->send->timedSendCheck, false);
+
+        QCOMPARE(nested, 0);
+        QVERIFY(ticks > 10);
+        QCOMPARE(tries, 1);
+        QVERIFY(!form_->FileSendRunning());
+        const QString text = form_->receive->view->toPlainText();
+        QVERIFY2(text.contains("User's Program is Running!"), qPrintable(text.right(400)));
+        QVERIFY(prompts_.messages.isEmpty());
+        sim.Stop();
+        const QByteArray flash = FileBytes(dump);
+        QVERIFY(flash.size() >= 8 * 1024);
+        for (int i = 0; i < 8 * 1024; ++i) {
+            QCOMPARE(static_cast<std::uint8_t>(flash[i]), static_cast<std::uint8_t>(i * 13 + 1));
+        }
+    }
+
+    // Unplugged during a run: the port's failure once, the run over, the page ready again.
+    void unplugIsServedDuringARun() {
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({"bootloader", "--line-timing", "--latency-ms", "1"}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        form_->programmer->slowRadio->setChecked(true);
+        form_->files->pathEdit->setText(WriteHex("unplug.hex", 16 * 1024));
+        form_->programmer->onStartClicked();
+        QVERIFY(QTest::qWaitFor([&] { return form_->progressBar->value() > 10; }, 20000));
+        sim.Stop();
+        QVERIFY(RunEnds());
+        QCOMPARE(prompts_.messages.size(), 1);
+        QVERIFY(!form_->receive->view->toPlainText().contains("User abort!"));
+        QVERIFY(form_->programmer->startButton->isEnabled());
+    }
+
+    // Closed during a run: it ends without a word and the window goes.
+    void closeIsServedDuringARun() {
+        e2e::Devsim sim;
+        QVERIFY(sim.Start({"bootloader", "--line-timing", "--latency-ms", "1"}));
+        QVERIFY(e2e::OpenThroughWindow(*form_, sim.link));
+        form_->files->pathEdit->setText(WriteHex("close.hex", 16 * 1024));
+        prompts_.messages.clear();
+        form_->programmer->onStartClicked();
+        QVERIFY(QTest::qWaitFor([&] { return form_->progressBar->value() > 10; }, 20000));
+        form_->close();
+        QVERIFY(RunEnds());
+        QVERIFY(!form_->port.Connected());
+        QVERIFY(prompts_.messages.isEmpty());
+        form_.reset();
     }
 
     void closedPortAndMissingFile() {
@@ -204,6 +302,7 @@ class IspWindowTest : public QObject {
 
         form_->files->pathEdit->setText(WriteHex("small.hex", 16));
         form_->programmer->onStartClicked();
+        QVERIFY(RunEnds());
         QVERIFY(form_->receive->view->toPlainText().contains("User's Program is Running!"));
         QVERIFY(!form_->port.Connected());
         QCOMPARE(form_->connection->baudBox->currentIndex(), int(br9600));
@@ -212,6 +311,7 @@ class IspWindowTest : public QObject {
         EnglishUI = 0;
         form_->files->pathEdit->setText(dir_.filePath("missing.hex"));
         form_->programmer->onStartClicked();
+        QVERIFY(RunEnds());
         QCOMPARE(prompts_.messages, QStringList{"请点左边的\"打开文件\"选择一个HEX文件."});
         QVERIFY(form_->port.Connected());
         QVERIFY(form_->programmer->startButton->isEnabled());

@@ -1,4 +1,6 @@
 #pragma once
+// The command line's work without a window: the parsed options become a request to
+// the headless flasher (isp/cli) or the port list.
 
 #include "app/core/CommandLine.h"
 

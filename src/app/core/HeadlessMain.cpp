@@ -1,4 +1,4 @@
-#include "isp/cli/HeadlessMain.h"
+#include "app/core/HeadlessMain.h"
 
 #include <unistd.h>
 

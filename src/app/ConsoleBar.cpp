@@ -114,7 +114,7 @@ bool ConsoleBar::MayWrite() {
         return false;
     }
     // A programming run or a file send owns the port meanwhile.
-    if (window_.ProgrammerRunning() || window_.FileSendRunning()) {
+    if (window_.PortOwned()) {
         Say(english_ ? QStringLiteral("The port is busy: keys are not sent")
                      : QStringLiteral("串口正忙，按键未发送"));
         return false;

@@ -70,6 +70,17 @@ TEST(TextSearch, CapKeepsTheFirstMatchesAndSaysMoreFollow) {
     // Matches touching [4, 10): "OK" at 3 (ends at 5), 6, 9.
     EXPECT_EQ(list.touching(4, 10), (std::pair<std::size_t, std::size_t>{1, 4}));
     EXPECT_EQ(list.touching(2, 3), (std::pair<std::size_t, std::size_t>{1, 1}));
+    EXPECT_EQ(list.total, 100u);
+    EXPECT_TRUE(list.countCapped);
+    // Counted beyond the kept ones, up to the count limit.
+    const MatchList counted = FindAll(text, LiteralMatcher(u"ok", false), 100, 600);
+    EXPECT_EQ(counted.matches.size(), 100u);
+    EXPECT_EQ(counted.total, 600u);
+    EXPECT_TRUE(counted.capped);
+    EXPECT_TRUE(counted.countCapped);
+    const MatchList all = FindAll(text, LiteralMatcher(u"ok", false), 100, 5000);
+    EXPECT_EQ(all.total, 1000u);
+    EXPECT_FALSE(all.countCapped);
     // Exactly cap matches is not capped.
     EXPECT_FALSE(FindAll(text, LiteralMatcher(u"OK", true), 1000).capped);
 }

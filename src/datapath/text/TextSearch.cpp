@@ -160,15 +160,22 @@ std::optional<TextMatch> nextNonEmpty(std::u16string_view text, const TextMatche
 
 }  // namespace
 
-MatchList FindAll(std::u16string_view text, const TextMatcher& matcher, std::size_t cap) {
+MatchList FindAll(std::u16string_view text, const TextMatcher& matcher, std::size_t cap,
+                  std::size_t countLimit) {
+    countLimit = std::max(cap, countLimit);
     MatchList out;
     std::size_t from = 0;
     while (auto m = nextNonEmpty(text, matcher, from)) {
-        if (out.matches.size() == cap) {
+        if (out.total == countLimit) {
+            out.countCapped = true;
             out.capped = true;
             break;
         }
-        out.matches.push_back(*m);
+        ++out.total;
+        if (out.matches.size() < cap)
+            out.matches.push_back(*m);
+        else
+            out.capped = true;
         from = m->end();
     }
     return out;

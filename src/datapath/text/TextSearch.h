@@ -64,13 +64,18 @@ struct MatchList {
     std::vector<TextMatch> matches;
     // More matches follow the last one kept.
     bool capped = false;
+    // Matches counted, kept or not (counting stops at the count limit).
+    std::size_t total = 0;
+    bool countCapped = false;
 
     // Index of the first match starting at or after `pos` (size() when none).
     std::size_t firstAtOrAfter(std::size_t pos) const;
     // Index range of the matches that touch [from, to).
     std::pair<std::size_t, std::size_t> touching(std::size_t from, std::size_t to) const;
 };
-MatchList FindAll(std::u16string_view text, const TextMatcher& matcher, std::size_t cap);
+// Matches past `cap` are counted, up to `countLimit` (at least `cap`).
+MatchList FindAll(std::u16string_view text, const TextMatcher& matcher, std::size_t cap,
+                  std::size_t countLimit = 0);
 
 // The match after (or before) position `pos`, wrapping round the text's end; searches the
 // text itself, so it also reaches matches past a capped list.

@@ -299,6 +299,7 @@ void MainWindow::LoadExtSettings() {
     zenta::DisplayOptions options;
     options.Load(*ext);
     ApplyDisplayOptions(options);
+    receive->LoadHighlights(*ext);
     plot->restoreState(*ext);
     programmer->LoadOptions(*ext);
 }
@@ -307,6 +308,7 @@ void MainWindow::LoadExtSettings() {
 void MainWindow::SaveExtSettings() {
     const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
     receive->Display().Save(*ext);
+    receive->SaveHighlights(*ext);
     plot->saveState(*ext);
     programmer->SaveOptions(*ext);
     ext->sync();

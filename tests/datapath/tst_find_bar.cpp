@@ -226,6 +226,14 @@ void FindBarTest::filterHidesAndBringsBackLines() {
     f.view.appendBytes(bootLog(10, 0));
     QTRY_COMPARE_WITH_TIMEOUT(shown->lineCount(), 3, 5000);
 
+    // Closing the bar ends the filter as well.
+    f.bar->close();
+    QVERIFY(f.bar->filteredView() == nullptr);
+    QCOMPARE(f.bar->filterEdit->text(), QString());
+    f.bar->open();
+    f.bar->filterEdit->setText(QStringLiteral("fault"));
+    QTRY_VERIFY_WITH_TIMEOUT(f.bar->filteredView() != nullptr, 5000);
+
     // Clearing the filter brings every line back.
     f.bar->filterEdit->clear();
     QTRY_VERIFY_WITH_TIMEOUT(f.bar->filteredView() == nullptr, 5000);

@@ -181,6 +181,13 @@ void FindBar::open() {
 
 void FindBar::close() {
     hide();
+    // The window shows every line again: a filter left on behind a closed bar would
+    // look like lost lines.
+    if (!filterEdit->text().isEmpty()) {
+        filterDelay_.stop();
+        filterEdit->clear();
+        applyFilter();
+    }
     if (!filtered_)
         refreshTimer_.stop();
     matcher_.reset();

@@ -85,6 +85,16 @@ void FindBarTest::findCountsStepsAndHighlights() {
     QTest::keyClick(&f.view, Qt::Key_F, Qt::ControlModifier);
     QVERIFY(f.bar->isVisible());
     QVERIFY(f.bar->findEdit->hasFocus());
+    // Where Ctrl+F goes to the device, Ctrl+Shift+F opens the bar.
+    f.bar->close();
+    f.bar->setCtrlFOpens(false);
+    f.view.setFocus();
+    QTest::keyClick(&f.view, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!f.bar->isVisible());
+    QTest::keyClick(&f.view, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(f.bar->isVisible());
+    QVERIFY(f.bar->findEdit->hasFocus());
+    f.bar->setCtrlFOpens(true);
     // The caret is at the end: the search starts over at the top.
     QTest::keyClicks(f.bar->findEdit, QStringLiteral("error"));
     QCOMPARE(f.bar->countText(), QStringLiteral("1 of 20"));
@@ -220,6 +230,16 @@ void FindBarTest::filterHidesAndBringsBackLines() {
         shown->toPlainText().endsWith(QStringLiteral("I (110) selftest: PASS\n")), 5000);
     // The window itself kept every line.
     QCOMPARE(f.view.lineCount(), allLines + 11);
+
+    // Keys typed into the filtered lines reach whoever types into the window.
+    QString typed;
+    connect(&f.view, &ReceiveView::keyTyped, &f.view,
+            [&typed](int, const QString& text, bool* consumed) {
+                typed += text;
+                *consumed = true;
+            });
+    QTest::keyClicks(shown, QStringLiteral("ls"));
+    QCOMPARE(typed, QStringLiteral("ls"));
 
     // A cleared window empties the filtered one too.
     f.view.clear();

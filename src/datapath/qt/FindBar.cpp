@@ -105,11 +105,12 @@ FindBar::FindBar(ReceiveView* view) : QFrame(view), view_(view) {
 
     // Ctrl+F opens the bar from the window; Ctrl+Shift+F too (the form terminals use,
     // where Ctrl+F belongs to the device); Esc closes it, F3 steps.
-    for (const QKeySequence& keys :
-         {QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}) {
-        auto* s = new QShortcut(keys, view_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-        connect(s, &QShortcut::activated, this, &FindBar::open);
-    }
+    ctrlF_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), view_, nullptr, nullptr,
+                           Qt::WidgetWithChildrenShortcut);
+    connect(ctrlF_, &QShortcut::activated, this, &FindBar::open);
+    auto* ctrlShiftF = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), view_, nullptr,
+                                     nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(ctrlShiftF, &QShortcut::activated, this, &FindBar::open);
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr,
                               Qt::WidgetWithChildrenShortcut);
     connect(esc, &QShortcut::activated, this, &FindBar::close);
@@ -167,6 +168,10 @@ void FindBar::setRules(const std::vector<HighlightRule>& rules) {
     view_->viewport()->update();
     if (filtered_)
         filtered_->viewport()->update();
+}
+
+void FindBar::setCtrlFOpens(bool on) {
+    ctrlF_->setEnabled(on);
 }
 
 void FindBar::open() {
@@ -365,9 +370,14 @@ void FindBar::applyFilter() {
         filtered_->setObjectName(QStringLiteral("filteredView"));
         filtered_->setFont(view_->font());
         filtered_->setVerticalScrollBarPolicy(view_->verticalScrollBarPolicy());
-        filtered_->setDecorator(
-            [this](std::u16string_view text, std::size_t from, std::size_t to,
-                   std::vector<HighlightSpan>& out) { decorate(filtered_, text, from, to, out); });
+        filtered_->setDecorator([bar = QPointer<FindBar>(this)](std::u16string_view text,
+                                                                std::size_t from, std::size_t to,
+                                                                std::vector<HighlightSpan>& out) {
+            if (bar)
+                bar->decorate(bar->filtered_, text, from, to, out);
+        });
+        // Typing into the filtered lines is typing into the window.
+        connect(filtered_, &ReceiveView::keyTyped, view_, &ReceiveView::keyTyped);
         place();
         filtered_->show();
         if (isVisible())

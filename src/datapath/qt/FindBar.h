@@ -20,6 +20,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QShortcut;
 class QToolButton;
 
 namespace zenta {
@@ -49,6 +50,9 @@ class FindBar : public QFrame {
     // Whether the window shows HEX text (queries are then bytes).
     void setHexMode(bool hex);
     void setRules(const std::vector<HighlightRule>& rules);
+    // Whether Ctrl+F opens the bar (on by default). Where Ctrl+F belongs to the device
+    // (typing goes out key by key), Ctrl+Shift+F still does.
+    void setCtrlFOpens(bool on);
 
     // Steps to the next / previous match from the current one (or the caret) and
     // selects it.
@@ -112,6 +116,7 @@ class FindBar : public QFrame {
     std::vector<ActiveRule> rules_;
     std::unique_ptr<TextMatcher> filterMatcher_;
     LineFilter lineFilter_;
+    QShortcut* ctrlF_ = nullptr;
     QTimer refreshTimer_;
     QTimer filterDelay_;
 };

@@ -255,7 +255,8 @@ void BM_DecimateOnly(benchmark::State& state) {
         store.AddSeries();
     }
     for (std::size_t i = 0; i < 5'000'000; ++i) {
-        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8));
+        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8),
+                     i / 8);  // 8 channels a line
     }
     std::vector<PlotPoint> out;
     const double last = store.LastX(XMode::Time);
@@ -280,7 +281,8 @@ void BM_RefRasterPolylines(benchmark::State& state) {
         store.AddSeries();
     }
     for (std::size_t i = 0; i < 5'000'000; ++i) {
-        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8));
+        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8),
+                     i / 8);  // 8 channels a line
     }
     const int width = 1100;
     const int height = 600;
@@ -365,7 +367,7 @@ void BM_BytesPerPoint(benchmark::State& state) {
             store.AddSeries();
         }
         for (std::size_t i = 0; i < 11'000'000; ++i) {
-            store.Append(i % 8, static_cast<int64_t>(i / 8), 1.0);
+            store.Append(i % 8, static_cast<int64_t>(i / 8), 1.0, i / 8);
         }
         state.counters["bytes_per_point"] = (HeapBytes() - before) / store.TotalPoints();
         state.counters["store_bytes_per_point"] =
@@ -393,7 +395,7 @@ void BM_ExportCsv(benchmark::State& state) {
     }
     for (std::size_t i = 0; i < 10'000'000; ++i) {
         store.Append(i % 8, 1'000'000 + static_cast<int64_t>(i / 8),
-                     devsim::ChannelValue(i / 8, i % 8));
+                     devsim::ChannelValue(i / 8, i % 8), i / 8);
     }
     const std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g", "h"};
     const std::string path = "/tmp/zenta_plot_bench_export.csv";

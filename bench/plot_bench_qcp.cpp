@@ -20,7 +20,8 @@ void BM_RefQCustomPlot(benchmark::State& state) {
         store.AddSeries();
     }
     for (std::size_t i = 0; i < 5'000'000; ++i) {
-        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8));
+        store.Append(i % 8, static_cast<int64_t>(i / 8), devsim::ChannelValue(i / 8, i % 8),
+                     i / 8);  // 8 channels a line
     }
     QCustomPlot plot;
     plot.resize(1200, 700);

@@ -82,6 +82,18 @@ void ChartPanel::PlaceButtons() {
     constexpr int kButtonHeight = 16;
     const bool paging = !realTimeCheck->isChecked();
     auto widthOf = [](QPushButton* b) { return b->fontMetrics().horizontalAdvance(b->text()) + 8; };
+    // A long range (page 259: "129500 - 130000") leaves no room at the top beside "<500"
+    // and "500>": the page buttons then go down to "<" and ">", so the caption stays in
+    // the top row instead of over the plot.
+    const QString wide[] = {QStringLiteral("<500"), QStringLiteral("500>")};
+    previousButton->setText(wide[0]);
+    nextButton->setText(wide[1]);
+    if (paging &&
+        kAxisWidth + widthOf(rangeButton) + widthOf(previousButton) + widthOf(nextButton) + 6 >
+            view->width()) {
+        previousButton->setText(QStringLiteral("<"));
+        nextButton->setText(QStringLiteral(">"));
+    }
     int x = view->width();
     for (QPushButton* b : {nextButton, previousButton}) {
         if (!paging) {

@@ -230,6 +230,7 @@ void ConnectionPanel::onOpenClicked() {
         window_.SetSendingEnabled(true);
         dtrCheck->setEnabled(true);
         rtsCheck->setEnabled(true);
+        ReportLineInForce();
     } catch (const EComPort& e) {
         ReportOpenError(&e);
         RecoverFromPortError();
@@ -299,6 +300,7 @@ void ConnectionPanel::onPortChanged() {
         // Another port chosen while waiting: that one is marked open now, as it is.
         markedIdentity_.clear();
         markedSince_ = 0;
+        deviceGone_ = false;
         ReopenMarkedPort();
     }
 }
@@ -364,42 +366,24 @@ void ConnectionPanel::onBaudChanged() {
     window_.SaveSettings();
 }
 
-namespace {
-
-// Sets a parameter from the box; a refused value falls back to a safe entry, silently.
-template <class Apply>
-void ApplyWithFallback(QComboBox* box, int fallback, Apply apply) {
-    try {
-        apply(box->currentIndex());
-    } catch (const std::exception&) {
-        box->setCurrentIndex(fallback);
-        try {
-            apply(fallback);
-        } catch (const std::exception&) {
-        }
-    }
-}
-
-}  // namespace
-
 void ConnectionPanel::onDataBitsChanged() {
-    ApplyWithFallback(dataBitsBox, dbEight,
-                      [this](int i) { Port().SetDataBits(static_cast<TDataBits>(i)); });
+    ApplyLineValue(
+        [this] { Port().SetDataBits(static_cast<TDataBits>(dataBitsBox->currentIndex())); });
 }
 
 void ConnectionPanel::onStopBitsChanged() {
-    ApplyWithFallback(stopBitsBox, sbOneStopBit,
-                      [this](int i) { Port().SetStopBits(static_cast<TStopBits>(i)); });
+    ApplyLineValue(
+        [this] { Port().SetStopBits(static_cast<TStopBits>(stopBitsBox->currentIndex())); });
 }
 
 void ConnectionPanel::onParityChanged() {
-    ApplyWithFallback(parityBox, prNone,
-                      [this](int i) { Port().Parity().SetBits(static_cast<TParityBits>(i)); });
+    ApplyLineValue(
+        [this] { Port().Parity().SetBits(static_cast<TParityBits>(parityBox->currentIndex())); });
 }
 
 void ConnectionPanel::onFlowChanged() {
-    ApplyWithFallback(flowBox, fcNone, [this](int i) {
-        Port().FlowControl().SetFlowControl(static_cast<TFlowControl>(i));
+    ApplyLineValue([this] {
+        Port().FlowControl().SetFlowControl(static_cast<TFlowControl>(flowBox->currentIndex()));
     });
 }
 

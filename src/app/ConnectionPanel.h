@@ -117,10 +117,16 @@ class ConnectionPanel : public QObject {
     void ReleaseLostDevice();
     void StopWaitingForDevice();
     void ApplyModemLines();
+    // Applies one line value from its box, then shows what the device holds.
+    void ApplyLineValue(const std::function<void()>& apply);
+    // The line boxes take the values in force; the user is told which asked value the
+    // device did not take.
+    void ReportLineInForce();
 
     WindowLinks& window_;
     std::unique_ptr<TDeviceMonitor> deviceMonitor_;
     bool waitingForDevice_ = false;
+    bool deviceGone_ = false;     // the wait is for a device that was open and went away
     bool storedChoice_ = false;   // the port was named by the settings file
     bool portChosen_ = false;     // ... or opened: the user's port, kept while it is away
     std::string markedIdentity_;  // /dev/serial/by-id name of the open port's device

@@ -25,7 +25,12 @@ constexpr int kReplugPollMs = 1000;
 // What the engine still holds when the loss is reported is read in slices of this size.
 constexpr int kDrainSlice = 64 * 1024;
 
-QString WaitingWord(bool english) {
+// A device that was open and went away, or a port that has not been there yet.
+QString WaitingWord(bool gone, bool english) {
+    if (!gone) {
+        return english ? QStringLiteral(" waiting for the port to appear  ")
+                       : QStringLiteral(" 等待串口出现  ");
+    }
     return english ? QStringLiteral(" Device gone, waiting for it  ")
                    : QStringLiteral(" 设备已断开,等待重新接入  ");
 }
@@ -104,6 +109,7 @@ void ConnectionPanel::OpenAtStart() {
         }
         markedIdentity_.clear();
         markedSince_ = 0;
+        deviceGone_ = false;  // never seen in this run: nothing went away
         window_.SetSendingEnabled(false);
         WaitForMarkedPort();
         return;
@@ -119,7 +125,7 @@ QString ConnectionPanel::StatusText() const {
     const bool english = EnglishUI == 1;
     const TComPort& port = Port();
     const QString state = waitingForDevice_
-                              ? WaitingWord(english)
+                              ? WaitingWord(deviceGone_, english)
                               : zenta::Msg(port.Connected() ? zenta::MsgId::PortOpenedState
                                                             : zenta::MsgId::PortClosedState,
                                            english);
@@ -138,6 +144,7 @@ void ConnectionPanel::ReleaseLostDevice() {
         return;  // already letting go: a delivery served by the close below
     }
     waitingForDevice_ = true;
+    deviceGone_ = true;
     // Bytes that came in just before the loss are still queued in the engine.
     bool first = true;
     for (;;) {

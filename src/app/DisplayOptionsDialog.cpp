@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/PanelWidgets.h"
@@ -45,10 +46,20 @@ DisplayOptionsDialog::DisplayOptionsDialog(const zenta::DisplayOptions& options,
         this, "crNewLineCheck",
         english ? QStringLiteral("CR alone starts a new line") : QStringLiteral("单独的CR也换行"));
     crNewLineCheck->setChecked(options.crNewLine);
+    columnsBox = Named(new QSpinBox(this), "columnsBox");
+    columnsBox->setRange(0, 1000);
+    columnsBox->setSpecialValueText(english ? QStringLiteral("no limit") : QStringLiteral("不限"));
+    columnsBox->setValue(options.termColumns);
+    columnsBox->setToolTip(english
+                               ? QStringLiteral("Devices draw their lines for a screen this "
+                                                "wide: CR and cursor moves act within its rows")
+                               : QStringLiteral("设备按此屏幕宽度输出：回车和光标移动在行内进行"));
 
     auto* form = new QFormLayout;
     form->addRow(english ? QStringLiteral("Text encoding") : QStringLiteral("文本编码"),
                  encodingBox);
+    form->addRow(english ? QStringLiteral("Device screen width") : QStringLiteral("设备屏幕宽度"),
+                 columnsBox);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -68,5 +79,6 @@ zenta::DisplayOptions DisplayOptionsDialog::Options() const {
     o.lineStamps = stampsCheck->isChecked();
     o.captureStamps = captureStampsCheck->isChecked();
     o.crNewLine = crNewLineCheck->isChecked();
+    o.termColumns = columnsBox->value();
     return o;
 }

@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 
 class DisplayOptionsDialog : public QDialog {
     Q_OBJECT
@@ -21,4 +22,5 @@ class DisplayOptionsDialog : public QDialog {
     QCheckBox* stampsCheck = nullptr;
     QCheckBox* captureStampsCheck = nullptr;
     QCheckBox* crNewLineCheck = nullptr;
+    QSpinBox* columnsBox = nullptr;
 };

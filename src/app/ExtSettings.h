@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+#include "datapath/TermKeys.h"
 #include "datapath/text/TextEncoding.h"
 
 namespace zenta {
@@ -16,6 +17,20 @@ inline constexpr char kExtSettingsFileName[] = "zenta-ext.ini";
 QString ExtSettingsPath();
 std::unique_ptr<QSettings> OpenExtSettings();
 
+// How the receive window works as a device's console.
+struct ConsoleOptions {
+    bool charMode = false;            // every key goes out at once
+    LineEnd lineEnd = LineEnd::CrLf;  // what Enter and the send line's line-end box send
+    bool localEcho = false;           // character mode shows typed keys itself
+    bool backspaceDel = true;         // Backspace sends DEL (7Fh), else BS (08h)
+    int pasteDelayMs = 0;             // between characters of a paste, for slow bootloaders
+    int breakMs = 250;
+
+    void Load(QSettings& settings);
+    void Save(QSettings& settings) const;
+    bool operator==(const ConsoleOptions&) const = default;
+};
+
 // How received text is shown and captured.
 struct DisplayOptions {
     TextEncoding encoding = TextEncoding::Gb18030;
@@ -23,6 +38,7 @@ struct DisplayOptions {
     bool lineStamps = false;     // "[hh:mm:ss.mmm] " before each received line, display only
     bool captureStamps = false;  // the same stamps in the capture file
     bool crNewLine = false;      // a CR without LF ends the line (CR-only devices)
+    int termColumns = 80;        // the screen width devices draw for; 0 = unlimited
 
     void Load(QSettings& settings);
     void Save(QSettings& settings) const;

@@ -17,20 +17,34 @@ LinkBar::LinkBar(QWidget* parent) : QObject(parent) {
     bar->setPalette(pal);
     bar->setCursor(Qt::PointingHandCursor);
 
-    const QString captions[] = {QStringLiteral("zenta 串口调试助手"),
-                                QStringLiteral("zenta 开发者"), QStringLiteral("使用说明"),
-                                QStringLiteral("下载最新版本"), QStringLiteral("联系与反馈")};
-    int x = 4;
     for (int i = 0; i < kLinks; ++i) {
-        auto* l = new ClickLabel(captions[i], bar);
+        auto* l = new ClickLabel(QString(), bar);
         l->setObjectName(QStringLiteral("link%1").arg(i + 1));
         l->setTextFormat(Qt::PlainText);
-        const int w = l->fontMetrics().horizontalAdvance(captions[i]) + 18;
-        Place(l, x, 1, w, 17);
-        x += w;
         labels[static_cast<std::size_t>(i)] = l;
         connect(l, &ClickLabel::clicked, this, [this, i] { onLinkClicked(i); });
         l->installEventFilter(this);
+    }
+    SetEnglish(false);
+}
+
+void LinkBar::SetEnglish(bool english) {
+    if (pageCaptions) {
+        return;
+    }
+    static const char* const kChinese[kLinks] = {"zenta 串口调试助手", "zenta 开发者", "使用说明",
+                                                 "下载最新版本", "联系与反馈"};
+    static const char* const kEnglish[kLinks] = {"zenta serial terminal", "zenta developers",
+                                                 "User guide", "Latest version",
+                                                 "Contact and feedback"};
+    int x = 4;
+    for (int i = 0; i < kLinks; ++i) {
+        ClickLabel* l = labels[static_cast<std::size_t>(i)];
+        const QString caption = QString::fromUtf8(english ? kEnglish[i] : kChinese[i]);
+        l->setText(caption);
+        const int w = l->fontMetrics().horizontalAdvance(caption) + 18;
+        panel_widgets::Place(l, x, 1, w, 17);
+        x += w;
     }
 }
 

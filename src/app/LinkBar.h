@@ -22,6 +22,11 @@ class LinkBar : public QObject {
     // Address each caption opens; empty until the update check or its fallback sets it.
     std::array<QString, kLinks> addresses;
 
+    // The built-in captions in the interface's language; captions the update page set
+    // are its own and stay.
+    void SetEnglish(bool english);
+    bool pageCaptions = false;  // the update page replaced the captions
+
     void onLinkClicked(int index);
     // Colours the label under the pointer; nullptr clears every highlight.
     void Highlight(const ClickLabel* over);

@@ -6,18 +6,22 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QTimer>
 #include <algorithm>
 #include <limits>
 
 #include "app/ChartPanel.h"
 #include "app/ConnectionPanel.h"
+#include "app/ConsoleBar.h"
 #include "app/FileRowPanel.h"
 #include "app/HelpText.h"
 #include "app/LinkBar.h"
@@ -27,6 +31,7 @@
 #include "app/ReceivePanel.h"
 #include "app/SaveFolder.h"
 #include "app/SendPanel.h"
+#include "app/SettingsBinding.h"
 #include "app/Splitter.h"
 #include "app/StartOptions.h"
 #include "app/StatusPanels.h"
@@ -34,6 +39,8 @@
 #include "app/UpdateCheck.h"
 #include "app/WindowState.h"
 #include "app/core/LanguageTable.h"
+#include "app/core/Messages.h"
+#include "app/core/ScreenFit.h"
 #include "datapath/qt/ReceiveView.h"
 #include "plot/qt/PlotWindow.h"
 #include "serial/ctl/CPortSetup.h"
@@ -150,6 +157,7 @@ void MainWindow::BindPort() {
 
 void MainWindow::Start() {
     StopFlag = 0;
+    KeepSettings();
     // The system language first; the settings file has the last word.
     ApplySystemLanguage();
     setWindowTitle(QStringLiteral("ZENTA V") + VersionText + QStringLiteral(" 串口数据调试器"));
@@ -166,38 +174,56 @@ void MainWindow::Start() {
     connection->SelectStartPort();
     LoadSettingsFile();
     LoadExtSettings();
-    KeepTitleOnScreen();
     ApplyStartOptions(*this);
     onLanguageChanged();
+    FitIntoScreen();
     SetStatusBarWidths();
     statusBar->SetPanelText(0, HomePanelText());
+    settingsKeeper->Start();
+    if (!settingsKeeper->Writer()) {
+        Prompts().ShowMessage(zenta::Msg(zenta::MsgId::SettingsInUse, EnglishUI == 1)
+                                  .arg(QDir::toNativeSeparators(
+                                      QFileInfo(zenta::WindowSettingsPath()).absolutePath())));
+    }
     // Proxy, then the start-up tick that opens the port.
     update->ReadSystemProxy();
     startTimer->start();
 }
 
-// A stored position off every screen (a monitor since unplugged, a file written by hand)
-// would keep the window out of sight for good: its top edge is brought back onto a screen.
-void MainWindow::KeepTitleOnScreen() {
-    constexpr int kStrip = 20;  // height of the top strip that must show
-    constexpr int kGrip = 60;   // width of it that must show, to drag the window back
+// A stored or default geometry may be larger than the screen (a smaller monitor, a scale
+// factor: 850x600 at 2x needs 1700x1200) or off every screen (a monitor since unplugged, a
+// file written by hand): the window is fitted into the available area of the screen that
+// shows most of it, so the control panel and the title bar stay in reach.
+void MainWindow::FitIntoScreen() {
     const QRect g = geometry();
-    const QRect strip(g.x(), g.y(), g.width(), kStrip);
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect seen = screen->availableGeometry().intersected(strip);
-        if (seen.height() == kStrip && seen.width() >= std::min(kGrip, g.width())) {
-            return;
+    QRect area;
+    if (ScreenAreaSource) {
+        area = ScreenAreaSource();
+    } else {
+        long long shown = 0;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect seen = screen->availableGeometry().intersected(g);
+            const long long size = seen.isEmpty() ? 0 : 1LL * seen.width() * seen.height();
+            if (size > shown) {
+                shown = size;
+                area = screen->availableGeometry();
+            }
+        }
+        if (area.isEmpty() && QGuiApplication::primaryScreen() != nullptr) {
+            area = QGuiApplication::primaryScreen()->availableGeometry();
         }
     }
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
+    // The frame (title bar, borders) is known once the window is shown; it must fit too.
+    const QRect frame = frameGeometry();
+    const QMargins margins(g.left() - frame.left(), g.top() - frame.top(),
+                           frame.right() - g.right(), frame.bottom() - g.bottom());
+    const QSize extra(margins.left() + margins.right(), margins.top() + margins.bottom());
+    const QRect fitted = zenta::FitIntoArea(frame, area, minimumSizeHint() + extra) - margins;
+    if (fitted != g) {
+        setGeometry(fitted);
     }
-    const QRect area = screen->availableGeometry();
-    const int x =
-        std::clamp(g.x(), area.left(), std::max(area.left(), area.right() + 1 - g.width()));
-    const int y = std::clamp(g.y(), area.top(), std::max(area.top(), area.bottom() + 1 - kStrip));
-    move(x, y);
+    // The side panel keeps some of the narrower window for the receive window.
+    sideSplitter->Fit();
 }
 
 void MainWindow::SetStatusBarWidths() {
@@ -222,6 +248,7 @@ void MainWindow::onStartTick() {
 void MainWindow::SaveAndRelease() {
     SaveSettings();
     SaveExtSettings();
+    settingsKeeper->Release();
     update->Abort();
     if (port.Connected()) {
         try {
@@ -229,6 +256,15 @@ void MainWindow::SaveAndRelease() {
         } catch (...) {
             // The window closes whatever the device says; its handle is released anyway.
         }
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!shown_) {
+        shown_ = true;
+        // Fitted again with the frame the window got.
+        QTimer::singleShot(0, this, [this] { FitIntoScreen(); });
     }
 }
 
@@ -288,6 +324,7 @@ void MainWindow::onOptionsClicked() {
 void MainWindow::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
     receive->ApplyDisplayOptions(options);
     send->SetEncoding(options.encoding);
+    console->SetEncoding(options.encoding);
     // Names in the plot follow the receive window's encoding; Latin-1 names are ASCII.
     plot->setEncoding(options.encoding == zenta::TextEncoding::Gb18030
                           ? zenta::plot::PlotWindow::Encoding::Gb18030
@@ -300,18 +337,45 @@ void MainWindow::LoadExtSettings() {
     options.Load(*ext);
     ApplyDisplayOptions(options);
     receive->LoadHighlights(*ext);
+    zenta::ConsoleOptions consoleOptions;
+    consoleOptions.Load(*ext);
+    console->ApplyOptions(consoleOptions);
     plot->restoreState(*ext);
     programmer->LoadOptions(*ext);
 }
 
 // zenta5.ini keeps the original program's keys only; the rest goes here.
 void MainWindow::SaveExtSettings() {
+    if (settingsKeeper && !settingsKeeper->Writer()) {
+        return;  // another window holds the folder
+    }
     const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
-    receive->Display().Save(*ext);
-    receive->SaveHighlights(*ext);
-    plot->saveState(*ext);
-    programmer->SaveOptions(*ext);
+    SaveExtInto(*ext);
     ext->sync();
+    if (settingsKeeper) {
+        settingsKeeper->NoteExtWritten();
+    }
+}
+
+void MainWindow::SaveExtInto(QSettings& ext) {
+    receive->Display().Save(ext);
+    receive->SaveHighlights(ext);
+    console->Options().Save(ext);
+    plot->saveState(ext);
+    programmer->SaveOptions(ext);
+}
+
+void MainWindow::KeepSettings() {
+    settingsKeeper = new zenta::SettingsKeeper(
+        this,
+        [this] {
+            send->StoreShownLine();
+            return zenta::BuildSettingsFile(zenta::SnapshotOfWindow(*this));
+        },
+        [this](QSettings& ext) { SaveExtInto(ext); });
+    settingsKeeper->saveIni = [this] { SaveSettings(); };
+    settingsKeeper->saveExt = [this] { SaveExtSettings(); };
+    settingsKeeper->TakeFolder(QFileInfo(zenta::WindowSettingsPath()).absolutePath());
 }
 
 void MainWindow::onHelpClicked() {
@@ -530,4 +594,8 @@ bool MainWindow::ProgrammerRunning() const {
 
 QString MainWindow::FilePath() const {
     return files->pathEdit->text();
+}
+
+zenta::LineEnd MainWindow::SendLineEnd() const {
+    return console->Options().lineEnd;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/ExtSettings.h"
+#include "app/SettingsKeeper.h"
 #include "app/WindowLinks.h"
 #include "app/core/SettingsFile.h"
 #include "datapath/ReceiveState.h"
@@ -29,6 +30,7 @@ class PreparedPanel;
 class ProgrammerPage;
 class ReceivePanel;
 class SendPanel;
+class ConsoleBar;
 class TMainThreadDispatcher;
 class TSplitter;
 class TStatusPanels;
@@ -52,6 +54,7 @@ class MainWindow : public QWidget, public WindowLinks {
     ConnectionPanel* connection = nullptr;
     ReceivePanel* receive = nullptr;
     SendPanel* send = nullptr;
+    ConsoleBar* console = nullptr;
     FileRowPanel* files = nullptr;
     ChartPanel* chart = nullptr;
     PreparedPanel* prepared = nullptr;
@@ -113,6 +116,9 @@ class MainWindow : public QWidget, public WindowLinks {
 
     // Folder of the settings file; empty = $ZENTA_CONFIG_DIR, else the program's folder.
     static inline QString SettingsFolder;
+    // The area the window is fitted into at start; unset = the available area of the
+    // screen that shows most of the window.
+    static inline std::function<QRect()> ScreenAreaSource;
     // System language identifier (0x0404, 0x0409, 0x0809, ...); unset = the locale's.
     static inline std::function<int()> SystemLanguageSource;
 
@@ -120,6 +126,8 @@ class MainWindow : public QWidget, public WindowLinks {
     QFont fontDialogFont;
     // The settings save failed and said so; quiet until a save works again.
     zenta::SaveFailureLatch iniSaveLatch;
+    // Writes the settings within a second of a change; holds the settings folder.
+    zenta::SettingsKeeper* settingsKeeper = nullptr;
 
     // ---- WindowLinks
     TComPort& Port() override { return port; }
@@ -149,9 +157,11 @@ class MainWindow : public QWidget, public WindowLinks {
     bool FileSendRunning() const override;
     bool ProgrammerRunning() const override;
     QString FilePath() const override;
+    zenta::LineEnd SendLineEnd() const override;
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   signals:
@@ -169,8 +179,10 @@ class MainWindow : public QWidget, public WindowLinks {
     // The second settings file: display options and the plot window's state.
     void LoadExtSettings();
     void SaveExtSettings();
+    void SaveExtInto(QSettings& ext);
+    void KeepSettings();
     void ApplyDisplayOptions(const zenta::DisplayOptions& options);
-    void KeepTitleOnScreen();
+    void FitIntoScreen();
     // Work that changes the status bar on its own: the tick must keep running.
     bool RefreshNeeded() const;
 
@@ -186,4 +198,5 @@ class MainWindow : public QWidget, public WindowLinks {
     int64_t chartShownRx_ = -1;
     bool tearingDown_ = false;
     bool closing_ = false;
+    bool shown_ = false;
 };

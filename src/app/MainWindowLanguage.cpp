@@ -5,9 +5,12 @@
 #include <QTabWidget>
 
 #include "app/ConnectionPanel.h"
+#include "app/ConsoleBar.h"
 #include "app/LanguageSystem.h"
+#include "app/LinkBar.h"
 #include "app/MainWindow.h"
 #include "app/PanelWidgets.h"
+#include "app/PreparedPanel.h"
 #include "app/ProgrammerPage.h"
 #include "app/ReceivePanel.h"
 #include "app/WindowState.h"
@@ -37,8 +40,11 @@ void MainWindow::onLanguageChanged() {
     optionsButton->setText(english ? QStringLiteral("Options") : QStringLiteral("选项"));
     LayoutCaptions();
     setWindowTitle(zenta::WindowCaption(english));
+    prepared->ShowNotes();
+    links->SetEnglish(english);
     programmer->SetEnglish(english);
     receive->SetEnglish(english);
+    console->SetEnglish(english);
     plot->setEnglish(english);
 }
 

@@ -19,6 +19,7 @@
 
 #include "app/ChartPanel.h"
 #include "app/ConnectionPanel.h"
+#include "app/ConsoleBar.h"
 #include "app/FileRowPanel.h"
 #include "app/LinkBar.h"
 #include "app/MainWindow.h"
@@ -103,7 +104,9 @@ void MainWindow::BuildRegions() {
     connection = new ConnectionPanel(controlPanel, preparedPage, *this);
     receive = new ReceivePanel(this, controlPanel, *this);
     send = new SendPanel(controlPanel, *this);
+    console = new ConsoleBar(this, *this);
     receive->TimedIntervalText = [this] { return send->intervalEdit->text(); };
+    receive->OnHighlightsChanged = [this] { SaveExtSettings(); };
     files = new FileRowPanel(fileRow, *this);
     chart = new ChartPanel(controlPanel, fileRow, received);
     prepared = new PreparedPanel(preparedPage, *this);
@@ -114,10 +117,26 @@ void MainWindow::BuildRegions() {
     receive->OnReceived = [this](std::string_view bytes) {
         plot->feed(bytes.data(), bytes.size(), QDateTime::currentMSecsSinceEpoch());
     };
+    // A line begun before a close, an open or a replug does not go on in the next bytes.
+    for (auto* hook : {&port.OnAfterOpen, &port.OnAfterClose}) {
+        *hook = [this, next = std::move(*hook)](TCustomComPort* p) {
+            plot->restartLines();
+            if (next) {
+                next(p);
+            }
+        };
+    }
     BuildWindowControls();
 
     zenta::ReceiveView* view = receive->view;
-    upper->addWidget(view, 1);
+    // The console row sits under the receive window, as wide as it.
+    auto* receiveColumn = Named(new QWidget(this), "receiveColumn");
+    auto* column = new QVBoxLayout(receiveColumn);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(view, 1);
+    column->addWidget(console->bar);
+    upper->addWidget(receiveColumn, 1);
     // The receive window yields to the side panel down to the splitter's limit.
     view->setMinimumSize(sideSplitter->MinSize, sideSplitter->MinSize);
     upper->addWidget(sideSplitter);
@@ -337,7 +356,8 @@ void MainWindow::LayoutCaptions() {
 }
 
 void MainWindow::PlaceProgressBar() {
-    const QRect area = receive->view->geometry();
+    const QWidget* view = receive->view;
+    const QRect area(view->mapTo(progressBar->parentWidget(), QPoint(0, 0)), view->size());
     progressBar->setGeometry(area.x(), area.bottom() + 1 - progressBar->height(), area.width(),
                              progressBar->height());
     progressBar->raise();

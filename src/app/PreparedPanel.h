@@ -52,8 +52,12 @@ class PreparedPanel : public QObject {
     void onLoopClicked();
     void onLoopTick();
 
-    // A row's note: the tooltip of its text and the caption of its send button.
+    // A row's note as the settings file keeps it; shown as the hint of its text and the
+    // caption of its send button, in the interface's language.
+    QString Note(int row) const;
     void SetNote(int row, const QString& note);
+    // Shows every note again (the language changed).
+    void ShowNotes();
     // Widths of the rows follow the page (splitter moves, resizes).
     void LayoutRows();
     void StopLoopSend();
@@ -67,6 +71,7 @@ class PreparedPanel : public QObject {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    void ShowNote(int row);
     void BuildControls();
     void CreateRows();
     void WidenSendButtons(int dx);

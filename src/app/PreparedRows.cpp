@@ -139,16 +139,16 @@ void PreparedPanel::CreateRows() {
     }
     page->installEventFilter(this);
     // The built-in rows present before any settings are read; the other send buttons keep
-    // their number as caption until a note is loaded.
+    // their number as caption until a note of the user's is loaded.
     const auto defaults = zenta::DefaultPreparedRows();
     for (int i = 0; i < kRows; ++i) {
         const zenta::PreparedRow& row = defaults[static_cast<std::size_t>(i)];
-        edit(i)->setToolTip(row.note);
         if (!row.text.isEmpty()) {
             hexBox(i)->setChecked(row.hex);
             edit(i)->setText(row.text);
-            sendButton(i)->setText(row.note);
         }
+        edit(i)->setProperty("note", row.note);
+        ShowNote(i);
     }
     // Column titles and page buttons stay clickable above the rows.
     for (QWidget* w : std::initializer_list<QWidget*>{loopRow, hexTitle, textTitle, sendTitle,

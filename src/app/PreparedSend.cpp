@@ -12,6 +12,7 @@
 #include "app/WindowLinks.h"
 #include "app/WindowState.h"
 #include "app/core/Messages.h"
+#include "app/core/PreparedNotes.h"
 #include "datapath/LoopSend.h"
 #include "datapath/SettingsValues.h"
 #include "serial/CPort.h"
@@ -37,8 +38,10 @@ void PreparedPanel::onRowNoteRequested(int i) {
     if (!ValidRow(i)) {
         return;
     }
-    const std::optional<QString> note = Prompts().InputQuery(
-        QString::number(i + 1), zenta::Msg(zenta::MsgId::NotePrompt, false), edit(i)->toolTip());
+    const bool english = EnglishUI == 1;
+    const std::optional<QString> note =
+        Prompts().InputQuery(QString::number(i + 1), zenta::Msg(zenta::MsgId::NotePrompt, english),
+                             zenta::NoteToEdit(i, Note(i), english));
     if (!note) {
         return;
     }
@@ -46,10 +49,32 @@ void PreparedPanel::onRowNoteRequested(int i) {
     window_.SaveSettings();
 }
 
+QString PreparedPanel::Note(int i) const {
+    return edit(i)->property("note").toString();
+}
+
 void PreparedPanel::SetNote(int i, const QString& note) {
-    edit(i)->setToolTip(note);
-    sendButton(i)->setText(note);
-    sendButton(i)->setToolTip(note);
+    edit(i)->setProperty("note", note);
+    // Until a note is loaded or written the send button's hint is its row's index.
+    sendButton(i)->setProperty("noteHint", true);
+    ShowNote(i);
+}
+
+void PreparedPanel::ShowNote(int i) {
+    const bool english = EnglishUI == 1;
+    const QString note = Note(i);
+    const QString hint = zenta::NoteHint(i, note, english);
+    edit(i)->setToolTip(hint);
+    sendButton(i)->setText(zenta::NoteCaption(i, note, english));
+    if (sendButton(i)->property("noteHint").toBool()) {
+        sendButton(i)->setToolTip(hint);
+    }
+}
+
+void PreparedPanel::ShowNotes() {
+    for (int i = 0; i < kRows; ++i) {
+        ShowNote(i);
+    }
 }
 
 void PreparedPanel::WidenSendButtons(int dx) {

@@ -185,9 +185,8 @@ void ReceivePanel::EditHighlights() {
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         highlights_ = dialog->rules();
         findBar->setRules(highlights_);
-        const std::unique_ptr<QSettings> ext = zenta::OpenExtSettings();
-        SaveHighlights(*ext);
-        ext->sync();
+        if (OnHighlightsChanged)
+            OnHighlightsChanged();
     });
     dialog->open();
 }
@@ -201,6 +200,7 @@ void ReceivePanel::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
     view->setAnsiColours(options.ansiColours);
     view->setTimeStamps(options.lineStamps);
     view->setCrNewLine(options.crNewLine);
+    view->setTerminalColumns(options.termColumns);
     ShowKeptText();
 }
 

@@ -81,6 +81,8 @@ class ReceivePanel : public QObject {
     void LoadHighlights(QSettings& settings);
     void SaveHighlights(QSettings& settings) const;
     void EditHighlights();
+    // The rules were edited: the owner keeps them (in the second settings file).
+    std::function<void()> OnHighlightsChanged;
 
     // Capture target; appended to while the capture box is checked.
     QString captureFileName;

@@ -11,6 +11,12 @@ QChar TKeyPressFilter::KeyChar(const QKeyEvent* e) {
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
         return QChar(0);
     }
+    // Select all and copy change nothing: every edit takes them, whatever it accepts as
+    // typing (a HEX line or a number box would otherwise drop Ctrl+A, and the next keys
+    // would land inside the old text).
+    if (e->matches(QKeySequence::SelectAll) || e->matches(QKeySequence::Copy)) {
+        return QChar(0);
+    }
     if ((e->modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) {
         return QChar(key - Qt::Key_A + 1);
     }

@@ -8,8 +8,8 @@ class QKeyEvent;
 
 // Hands each character key of a widget to a handler before the widget sees it; the
 // handler discards the key by setting it to 0. Keys without a character (arrows,
-// Delete, Home) and Tab/Shift+Tab (focus moves) pass untouched. Ctrl+letter arrives as its control
-// character.
+// Delete, Home), Tab/Shift+Tab (focus moves), select all and copy pass untouched.
+// Any other Ctrl+letter arrives as its control character.
 class TKeyPressFilter : public QObject {
     Q_OBJECT
   public:

@@ -12,6 +12,7 @@
 #include "app/Clock.h"
 #include "app/PanelWidgets.h"
 #include "app/SendKeyFilter.h"
+#include "app/StatusPanels.h"
 #include "app/UiPrompts.h"
 #include "app/WindowLinks.h"
 #include "app/WindowState.h"
@@ -70,6 +71,9 @@ SendPanel::SendPanel(QWidget* host, WindowLinks& window) : QObject(host), window
     connect(
         window_.View(), &zenta::ReceiveView::keyTyped, this,
         [this](int, const QString& text, bool*) { onReceiveViewKey(text); }, Qt::DirectConnection);
+    connect(
+        window_.View(), &zenta::ReceiveView::pasteTyped, this,
+        [this](const QString& text, bool*) { onReceiveViewPaste(text); }, Qt::DirectConnection);
     lineEdit->setText(savedTextLine);
 }
 
@@ -120,7 +124,8 @@ void SendPanel::onSendClicked() {
     const zenta::SendPayload payload = zenta::BuildSendPayload(
         std::string_view(lineBytes.constData(), static_cast<std::size_t>(lineBytes.size())),
         hexSendCheck->isChecked(), crLfCheck->isChecked(),
-        zenta::ChecksumKindFromIndex(checksumBox->currentIndex()), encoding_);
+        zenta::ChecksumKindFromIndex(checksumBox->currentIndex()), encoding_,
+        zenta::LineEndBytes(window_.SendLineEnd()));
     switch (payload.error) {
         case zenta::SendError::None:
             break;
@@ -285,11 +290,37 @@ void SendPanel::SetLoopSendActive(bool on) {
 // ---- typing into the receive window
 
 void SendPanel::onReceiveViewKey(const QString& key) {
+    // Character mode sends keys itself.
+    if (window_.View()->characterMode()) {
+        return;
+    }
+    typedLine_.setLineEnd(window_.SendLineEnd());
     const QByteArray bytes = zenta::EncodeText(key, encoding_);
     const std::optional<std::string> line = typedLine_.OnKey(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
         window_.Port().Connected());
     if (line) {
         WriteGuarded(*line, false);
+    }
+    if (typedLine_.refused()) {
+        window_.Status()->SetPanelText(
+            0, EnglishUI == 1 ? QStringLiteral("Control keys are sent in character mode")
+                              : QStringLiteral("控制键请在字符模式下发送"));
+    }
+}
+
+void SendPanel::onReceiveViewPaste(const QString& text) {
+    if (window_.View()->characterMode()) {
+        return;
+    }
+    // A paste joins the typed line; its line breaks send it as Enter would.
+    QChar last;
+    for (const QChar c : text) {
+        if (c == u'\n' && last == u'\r') {
+            last = c;
+            continue;
+        }
+        last = c;
+        onReceiveViewKey(c == u'\n' ? QStringLiteral("\r") : QString(c));
     }
 }

@@ -53,6 +53,7 @@ class SendPanel : public QObject {
     void onIntervalKey(QChar& key);  // key = 0 discards it
     // Text of one key typed into the receive window (Enter "\r", Backspace "\b").
     void onReceiveViewKey(const QString& key);
+    void onReceiveViewPaste(const QString& text);
 
     // Puts a line into the send line (HEX box first, which swaps the two texts) and,
     // with `send`, sends it.

@@ -70,7 +70,7 @@ SettingsSnapshot zenta::SnapshotOfWindow(const MainWindow& f) {
         zenta::PreparedRow& row = s.rows[static_cast<std::size_t>(i)];
         row.hex = rows.hexBox(i)->isChecked();
         row.text = rows.edit(i)->text();
-        row.note = rows.edit(i)->toolTip();
+        row.note = rows.Note(i);
     }
     s.filePath = f.files->pathEdit->text();
     s.savedTextLine = send.savedTextLine;
@@ -87,14 +87,26 @@ SettingsSnapshot zenta::SnapshotOfWindow(const MainWindow& f) {
 }
 
 void MainWindow::onSaveSettingsClicked() {
+    if (settingsKeeper && !settingsKeeper->Writer()) {
+        return;  // another window holds the folder
+    }
     // The send line's text belongs to the slot of its current mode.
     send->StoreShownLine();
     const QByteArray bytes = zenta::BuildSettingsFile(zenta::SnapshotOfWindow(*this));
-    const bool ok = zenta::WriteSettingsFile(zenta::WindowSettingsPath(), bytes);
+    QString backup;
+    const bool ok = zenta::WriteSettingsFile(zenta::WindowSettingsPath(), bytes, nullptr, &backup);
+    if (settingsKeeper) {
+        settingsKeeper->NoteIniWritten(bytes);
+    }
     // Saves run on every key release: a failing folder reports once, then stays quiet
     // until a save works again. The program carries on either way.
     if (iniSaveLatch.OnSaveResult(ok)) {
         Prompts().ShowMessage(zenta::Msg(zenta::MsgId::IniError, EnglishUI == 1));
+    }
+    // The file the loader could not read is the user's: say where it went. Once, since the
+    // file written now is one the loader reads.
+    if (!backup.isEmpty()) {
+        Prompts().ShowMessage(zenta::Msg(zenta::MsgId::SettingsKeptAs, EnglishUI == 1).arg(backup));
     }
 }
 

@@ -183,6 +183,7 @@ void UpdateCheck::ShowPage(const QByteArray& body) {
     auto& addresses = links_.addresses;
     std::array<std::size_t, 5> bytes{};
     std::array<int, 5> textWidths{};
+    links_.pageCaptions = true;
     for (int k = 0; k < 5; ++k) {
         const QString caption = text(page.captions[k]);
         labels[k]->setText(caption);

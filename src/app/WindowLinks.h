@@ -6,6 +6,8 @@
 #include <QString>
 #include <string>
 
+#include "datapath/TermKeys.h"
+
 class QProgressBar;
 class QTimer;
 class TComPort;
@@ -72,4 +74,6 @@ class WindowLinks {
     virtual bool ProgrammerRunning() const = 0;
     // Path in the file row's path box.
     virtual QString FilePath() const = 0;
+    // What Enter and the send line's line-end box send.
+    virtual zenta::LineEnd SendLineEnd() const = 0;
 };

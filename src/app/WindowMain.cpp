@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <cstdio>
 
 #include "app/CloseRequest.h"
+#include "app/DisplayCheck.h"
 #include "app/MainWindow.h"
 #include "app/PanelWidgets.h"
 #include "app/QuitSignals.h"
@@ -12,7 +14,14 @@
 // The window's entry, called by the program once its command line asks for a window.
 extern "C" __attribute__((visibility("default"))) int zenta_window_main(int argc, char** argv) {
     const zenta::CommandLineResult cl = zenta::ParseCommandLine(argc, argv);
+    // Qt would abort without a display; say so and point to what needs none.
+    zenta::DisplayCheck display(argc, argv);
+    if (!display.Missing().empty()) {
+        std::fputs(zenta::NoDisplayMessage(display.Missing()).c_str(), stderr);
+        return 2;
+    }
     QApplication app(argc, argv);
+    display.Release();
     QApplication::setApplicationName(QStringLiteral("zenta"));
     QApplication::setApplicationVersion(QLatin1String(zenta::kVersionText));
     QApplication::setDesktopFileName(QStringLiteral("org.example.zenta"));

@@ -20,7 +20,7 @@ std::string PreviewHeader(std::int64_t length, bool english) {
 
 std::string FileSendReport(std::int64_t length, std::int64_t baud, std::int64_t seconds,
                            bool english) {
-    std::string t = "文件大小: " + std::to_string(length);
+    std::string t = (english ? "FileSize: " : "文件大小: ") + std::to_string(length);
     if (english) {
         t += "\r\nBaudRate " + std::to_string(baud) +
              "bps\r\nTime require: " + std::to_string(seconds) + " S\r\nWait...\r\n";
@@ -32,11 +32,11 @@ std::string FileSendReport(std::int64_t length, std::int64_t baud, std::int64_t 
 }
 
 std::string UserAbortText(bool english) {
-    return Pick(english, "User abort！\r\n", "用户中止！\r\n");
+    return Pick(english, "User abort!\r\n", "用户中止！\r\n");
 }
 
 std::string SendOkText(bool english) {
-    return Pick(english, "Send ok！", "发送完毕！");
+    return Pick(english, "Send ok!", "发送完毕！");
 }
 
 std::string FileUnreadableText(const std::string& path, const FileRead& why, bool english) {

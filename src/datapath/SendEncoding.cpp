@@ -136,7 +136,7 @@ std::string ApplyEscapes(std::string_view line, TextEncoding encoding) {
 }
 
 SendPayload BuildSendPayload(std::string_view line, bool hexMode, bool appendCrLf,
-                             ChecksumKind kind, TextEncoding encoding) {
+                             ChecksumKind kind, TextEncoding encoding, std::string_view lineEnd) {
     SendPayload result;
     if (line.empty()) {
         result.error = SendError::EmptyLine;
@@ -152,7 +152,7 @@ SendPayload BuildSendPayload(std::string_view line, bool hexMode, bool appendCrL
     } else {
         result.bytes = ApplyEscapes(line, encoding);
         if (appendCrLf) {
-            result.bytes += "\r\n";
+            result.bytes += lineEnd;
         }
     }
     if (kind != ChecksumKind::None) {

@@ -45,7 +45,9 @@ struct SendPayload {
 // The bytes of one send: HEX input or escaped text (+ CR LF in text mode only), then
 // the checksum over all of it. A lone checksum of nothing is refused rather than sent.
 // A text line is in `encoding` (see ApplyEscapes); a HEX line does not depend on it.
+// `lineEnd` is what the line-end box appends (CR LF unless the user chose otherwise).
 SendPayload BuildSendPayload(std::string_view line, bool hexMode, bool appendCrLf,
-                             ChecksumKind kind, TextEncoding encoding = TextEncoding::Gb18030);
+                             ChecksumKind kind, TextEncoding encoding = TextEncoding::Gb18030,
+                             std::string_view lineEnd = "\r\n");
 
 }  // namespace zenta

@@ -4,21 +4,6 @@ namespace zenta {
 
 namespace {
 
-bool IsExcludedControl(char c) {
-    switch (c) {
-        case 0x01:
-        case 0x03:
-        case 0x08:
-        case 0x0A:
-        case 0x16:
-        case 0x18:
-        case 0x1A:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // Length of the character starting at s[i]: ASCII 1, GB18030 four-byte 4, else 2.
 std::size_t CharLength(std::string_view s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
@@ -37,6 +22,7 @@ std::size_t CharLength(std::string_view s, std::size_t i) {
 }  // namespace
 
 std::optional<std::string> TypedLine::OnKey(std::string_view keyText, bool portOpen) {
+    refused_ = false;
     if (keyText.empty()) {
         return std::nullopt;
     }
@@ -45,14 +31,21 @@ std::optional<std::string> TypedLine::OnKey(std::string_view keyText, bool portO
         return std::nullopt;
     }
     // Delete is an editing key like Backspace, but removes nothing before the caret.
-    if (keyText.size() == 1 && (IsExcludedControl(keyText[0]) || keyText[0] == 0x7F)) {
+    if (keyText.size() == 1 && keyText[0] == 0x7F) {
+        return std::nullopt;
+    }
+    // A control key would go out unseen inside the line: character mode sends those.
+    if (keyText.size() == 1 && static_cast<unsigned char>(keyText[0]) < 0x20 &&
+        keyText[0] != '\r') {
+        refused_ = true;
         return std::nullopt;
     }
     line_.append(keyText);
     if (keyText.back() == '\r' && portOpen) {
         std::string out = std::move(line_);
         line_.clear();
-        out.push_back('\n');
+        out.pop_back();
+        out.append(LineEndBytes(lineEnd_));
         return out;
     }
     return std::nullopt;

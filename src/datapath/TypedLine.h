@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "datapath/TermKeys.h"
 #include "datapath/text/TextEncoding.h"
 
 namespace zenta {
@@ -14,11 +15,14 @@ namespace zenta {
 class TypedLine {
   public:
     // One key press with the bytes of its text. Returns the bytes to write when the
-    // key is Enter and the port is open (the line, its CR and an LF), else nullopt.
-    // Control keys 01h, 03h, 0Ah, 16h, 18h, 1Ah and Delete (7Fh) are not part of the line;
-    // Backspace
-    // removes the last character, so what is sent is what the user sees.
+    // key is Enter and the port is open (the line and its line end), else nullopt.
+    // Backspace removes the last character, so what is sent is what the user sees;
+    // other control keys and Delete are refused (refused() tells), never kept unseen in
+    // the line.
     std::optional<std::string> OnKey(std::string_view keyText, bool portOpen);
+    bool refused() const { return refused_; }
+
+    void setLineEnd(LineEnd end) { lineEnd_ = end; }
 
     // The code page of the keys' bytes, for Backspace to remove whole characters.
     void setEncoding(TextEncoding encoding) { encoding_ = encoding; }
@@ -30,6 +34,8 @@ class TypedLine {
     void RemoveLastCharacter();
     std::string line_;
     TextEncoding encoding_ = TextEncoding::Gb18030;
+    LineEnd lineEnd_ = LineEnd::CrLf;
+    bool refused_ = false;
 };
 
 }  // namespace zenta

@@ -3,10 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
-#include "datapath/HexInput.h"
+#include "isp/ImageReaders.h"
 
 namespace zenta::isp {
 
@@ -93,88 +92,58 @@ bool THexImage::DataFrom(std::uint32_t offset, std::uint32_t& first) const {
     return false;
 }
 
-HexParseResult THexImage::Parse(std::string_view text) {
-    Reset();
-    const std::size_t n = text.size();
-    std::size_t pos = 0;
-    std::size_t counted = 0;  // newlines before this position are in `line`
-    std::uint32_t line = 1;
-    std::uint32_t upper = 0;
-    // One record: count, address (2), type, up to 32 data bytes, checksum.
-    std::array<std::uint8_t, 37> rec{};
-
-    for (;;) {
-        const std::size_t colon = text.find(':', pos);
-        if (colon == std::string_view::npos) {
-            return {};
+bool THexImage::Put(std::uint64_t address, const std::uint8_t* data, std::size_t n,
+                    std::size_t& conflict) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t a = address + i;
+        // Below the base the difference wraps to a large offset: outside, like above.
+        const std::uint64_t o = a - kFlashBase;
+        if (a > 0xFFFFFFFF || o >= kImageCapacity) {
+            if (!hasOutside_) {
+                hasOutside_ = true;
+                outside_ = static_cast<std::uint32_t>(a);
+            }
+            continue;
         }
-        line += static_cast<std::uint32_t>(
-            std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
-                       text.begin() + static_cast<std::ptrdiff_t>(colon), '\n'));
-        counted = colon;
-        pos = colon + 1;
-        // A record cut short by the end of the text cannot be checked: the file is
-        // damaged (or still being written) and is refused like a wrong checksum.
-        auto byteAt = [&](std::size_t p, std::uint8_t& out) {
-            if (p + 2 > n) {
+        const auto offset = static_cast<std::uint32_t>(o);
+        if (offset < set_.size() && set_[offset]) {
+            if (bytes_[offset] != data[i]) {
+                conflict = i;
                 return false;
             }
-            out = HexPairToByte(text[p], text[p + 1]);
-            return true;
-        };
-        if (!byteAt(pos, rec[0])) {
-            return {HexStatus::CutShort, line};
+            continue;
         }
-        const std::uint8_t count = rec[0];
-        if (count > 32) {
-            return {HexStatus::NotHex, line};
-        }
-        const std::size_t total = 5u + count;
-        std::uint8_t sum = rec[0];
-        for (std::size_t i = 1; i < total; ++i) {
-            if (!byteAt(pos + 2 * i, rec[i])) {
-                return {HexStatus::CutShort, line};
-            }
-            sum = static_cast<std::uint8_t>(sum + rec[i]);
-        }
-        if (sum != 0) {
-            return {HexStatus::BadChecksum, line};
-        }
-        pos += 2 * total;
+        Store(offset, data[i]);
+    }
+    return true;
+}
 
-        const std::uint32_t offset = (std::uint32_t{rec[1]} << 8) | rec[2];
-        const std::uint8_t* data = &rec[4];
-        switch (rec[3]) {
-            case 0x00: {
-                for (std::uint32_t i = 0; i < count; ++i) {
-                    const std::uint32_t address = upper + offset + i;
-                    const std::uint32_t o = address - kFlashBase;  // wraps below the base
-                    if (o < kImageCapacity) {
-                        Store(o, data[i]);
-                    } else if (!hasOutside_) {
-                        hasOutside_ = true;
-                        outside_ = address;
-                    }
-                }
-                break;
-            }
-            case 0x01:
-                return {};
-            case 0x02:
-                // A malformed address record (fewer than two bytes) changes nothing.
-                if (count >= 2) {
-                    upper = (std::uint32_t{data[0]} << 12) + (std::uint32_t{data[1]} << 4);
-                }
-                break;
-            case 0x04:
-                if (count >= 2) {
-                    upper = (std::uint32_t{data[0]} << 24) + (std::uint32_t{data[1]} << 16);
-                }
-                break;
-            default:
-                break;
+HexParseResult THexImage::Parse(std::string_view text) {
+    Reset();
+    HexParseResult r;
+    const ImageFormat format = DetectImageFormat(text);
+    switch (format) {
+        case ImageFormat::IntelHex:
+            r = ReadIntelHex(text, *this);
+            break;
+        case ImageFormat::SRecord:
+            r = ReadSRecords(text, *this);
+            break;
+        case ImageFormat::Elf:
+            r = ReadElf(text, *this);
+            break;
+        case ImageFormat::Binary: {
+            r.format = format;
+            std::size_t conflict = 0;
+            Put(binaryAddress_, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
+                conflict);
+            return r;
         }
     }
+    if (r.status == HexStatus::Ok && addressGiven_) {
+        r.status = HexStatus::AddressGiven;
+    }
+    return r;
 }
 
 THexFile::~THexFile() {

@@ -74,13 +74,11 @@ RunEnd TIspRun::Run(const RunSettings& settings) {
 
     const HexParseResult parsed = image_.Parse(text_);
     if (parsed.status != HexStatus::Ok) {
-        Print(IspText::NotHex);
-        if (parsed.status == HexStatus::BadChecksum) {
-            messages_.Print(ChecksumLine(parsed.line, English()));
-        } else if (parsed.status == HexStatus::CutShort) {
-            messages_.Print(CutShortLine(parsed.line, English()));
-        }
+        messages_.Print(RefusedImageText(parsed, English()));
         return Ending(RunEnd::NotHex);
+    }
+    if (parsed.missingEnd) {
+        messages_.Print(MissingEndLine(English()));
     }
     // What no chip can take is refused before the chip is touched.
     if (image_.HasOutside()) {

@@ -16,7 +16,7 @@ enum class RunEnd {
     Programmed,      // written, started, reported
     PortOpenFailed,  // the Open action raised; nothing touched
     FileMissing,     // the file could not be opened
-    NotHex,          // a count above 32 or a wrong record checksum
+    NotHex,          // the image file is damaged or of no known format
     NoConnection,    // the bootloader did not answer the 0x7F as expected
     DataCheck,       // a refused command after the connection
     UserAbort,       // Stop

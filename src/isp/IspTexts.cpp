@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "isp/HexImage.h"
+
 namespace zenta::isp {
 
 std::string Text(IspText id, bool english) {
@@ -104,11 +106,6 @@ std::string Hex8(std::uint8_t v) {
 
 }  // namespace
 
-std::string CutShortLine(std::uint32_t line, bool english) {
-    return english ? "Record cut short in line " + std::to_string(line) + ".\r\n"
-                   : "第" + std::to_string(line) + "行记录不完整.\r\n";
-}
-
 std::string OutsideFlashLine(std::uint32_t address, bool english) {
     return english ? "\r\nThe image holds data at " + Hex32(address) +
                          ", outside the chip's flash: the chip was not erased.\r\n"
@@ -144,9 +141,78 @@ std::string SizeUnreadableLine(std::uint32_t flashKiB, bool english) {
                    : "\r\n无法读取闪存容量寄存器,按 " + std::to_string(flashKiB) + " KiB 处理.";
 }
 
-std::string ChecksumLine(std::uint32_t line, bool english) {
-    return english ? "Checksum error in line " + std::to_string(line) + ".\r\n"
-                   : "第" + std::to_string(line) + "行校验和错误.\r\n";
+std::string RefusedImageText(const HexParseResult& r, bool english) {
+    std::string text;
+    switch (r.format) {
+        case ImageFormat::IntelHex:
+            text = Text(IspText::NotHex, english);
+            break;
+        case ImageFormat::SRecord:
+            text = english ? "\r\nThe file is not a valid S-record file!\r\n"
+                           : "\r\n你打开的S-record文件有错误\r\n";
+            break;
+        case ImageFormat::Elf:
+            text = english ? "\r\nThe ELF file cannot be flashed!\r\n" : "\r\nELF文件无法烧写\r\n";
+            break;
+        case ImageFormat::Binary:
+            break;
+    }
+    const std::string l = std::to_string(r.line);
+    const std::string c = std::to_string(r.column);
+    const std::string where =
+        english ? " in line " + l + ", column " + c + ".\r\n" : "(第" + l + "行第" + c + "列).\r\n";
+    switch (r.status) {
+        case HexStatus::Ok:
+            return {};
+        case HexStatus::NotHex:
+            return text;
+        case HexStatus::BadChecksum:
+            return text + (english ? "Checksum error" : "校验和错误") + where;
+        case HexStatus::CutShort:
+            return text + (english ? "Record cut short" : "记录不完整") + where;
+        case HexStatus::BadCharacter:
+            return text + (english ? "Unexpected character" : "非法字符") + where;
+        case HexStatus::BadLength:
+            return text +
+                   (english ? "Record length does not match its count" : "记录长度与计数不符") +
+                   where;
+        case HexStatus::BadType:
+            return text + (english ? "Unknown record type" : "未知记录类型") + where;
+        case HexStatus::AfterEnd:
+            return text + (english ? "Records after the end record" : "结束记录之后还有记录") +
+                   where;
+        case HexStatus::BadCount:
+            return text +
+                   (english ? "Record count does not match the data records"
+                            : "记录计数与数据记录数不符") +
+                   where;
+        case HexStatus::Overlap:
+            if (r.format == ImageFormat::Elf) {
+                return text + (english ? "Overlapping segments with different data at " +
+                                             Hex32(r.address) + ".\r\n"
+                                       : "段重叠且数据不同,地址 " + Hex32(r.address) + ".\r\n");
+            }
+            return text +
+                   (english ? "Overlapping records with different data at " + Hex32(r.address)
+                            : "记录重叠且数据不同,地址 " + Hex32(r.address)) +
+                   where;
+        case HexStatus::ElfClass:
+            return text + (english ? "It is not a 32-bit little-endian ELF file.\r\n"
+                                   : "不是32位小端ELF文件.\r\n");
+        case HexStatus::ElfDamaged:
+            return text + (english ? "Its headers or segments reach past the end of the file.\r\n"
+                                   : "文件头或段超出文件末尾.\r\n");
+        case HexStatus::AddressGiven:
+            return english ? "\r\nThe file holds its own addresses: a start address is for "
+                             "binary files only. The chip was not touched.\r\n"
+                           : "\r\n文件自带地址:起始地址只用于二进制文件.未动芯片.\r\n";
+    }
+    return text;
+}
+
+std::string MissingEndLine(bool english) {
+    return english ? "\r\nWarning: the file has no end record; it may be incomplete."
+                   : "\r\n警告:文件没有结束记录,可能不完整.";
 }
 
 std::string FileLine(const std::string& name, std::uint64_t size, int bitRate) {

@@ -34,8 +34,9 @@ enum class IspText {
     BusySending,
 };
 
+struct HexParseResult;
+
 // Refusals that name an address or a figure.
-std::string CutShortLine(std::uint32_t line, bool english);
 std::string OutsideFlashLine(std::uint32_t address, bool english);
 std::string TooLargeLine(std::uint32_t address, std::uint32_t flashKiB, bool english);
 std::string VerifyMismatchLine(std::uint32_t address, std::uint8_t wrote, std::uint8_t read,
@@ -46,8 +47,12 @@ std::string SizeUnreadableLine(std::uint32_t flashKiB, bool english);
 // The text in the language chosen; texts with one form ignore `english`.
 std::string Text(IspText id, bool english);
 
-// "\r\nChecksum error in line 12.\r\n": our own line after the not-HEX message.
-std::string ChecksumLine(std::uint32_t line, bool english);
+// Why an image file was refused: the format's own message ("The file is not a HEX
+// file!"), then where and what, e.g. "Checksum error in line 12, column 42.".
+std::string RefusedImageText(const HexParseResult& result, bool english);
+
+// The warning for a file that ends without its end record.
+std::string MissingEndLine(bool english);
 
 // "<name>\r\nSize:<size>Bytes,Baudrate: <rate> BPS"
 std::string FileLine(const std::string& name, std::uint64_t size, int bitRate);

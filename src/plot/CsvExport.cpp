@@ -22,39 +22,44 @@ std::string CsvField(const std::string& text) {
 }
 
 bool WriteCsv(const PointStore& store, const std::string& timeHeader,
-              const std::vector<std::string>& names, std::ostream& out) {
+              const std::vector<std::string>& names, const std::vector<std::size_t>& order,
+              std::ostream& out) {
     out << "\xEF\xBB\xBF" << CsvField(timeHeader);
-    const std::size_t count = store.SeriesCount();
-    for (std::size_t s = 0; s < count; ++s) {
+    for (std::size_t s : order) {
         out << ',' << CsvField(s < names.size() ? names[s] : std::string());
     }
     out << "\r\n";
 
-    // Merge the series by time: each row takes the next point of every series whose next
-    // point has the earliest time, so two lines in the same millisecond stay two rows.
+    // Merge the series by line: each row takes the next point of every series whose next
+    // point is of the earliest line.
+    const std::size_t count = order.size();
     std::vector<std::size_t> next(count, 0);
     std::string row;
     char number[32];
     for (;;) {
-        double t = std::numeric_limits<double>::infinity();
-        for (std::size_t s = 0; s < count; ++s) {
-            if (next[s] < store.Size(s)) {
-                t = std::min(t, store.X(s, next[s], XMode::Time));
+        uint64_t line = std::numeric_limits<uint64_t>::max();
+        double t = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t s = order[k];
+            if (next[k] < store.Size(s) && store.Line(s, next[k]) < line) {
+                line = store.Line(s, next[k]);
+                t = store.X(s, next[k], XMode::Time);
             }
         }
-        if (t == std::numeric_limits<double>::infinity()) {
+        if (line == std::numeric_limits<uint64_t>::max()) {
             break;
         }
         row.clear();
         auto r = std::to_chars(number, number + sizeof number, t, std::chars_format::fixed, 3);
         row.append(number, r.ptr);
-        for (std::size_t s = 0; s < count; ++s) {
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t s = order[k];
             row += ',';
-            if (next[s] < store.Size(s) && store.X(s, next[s], XMode::Time) == t) {
+            if (next[k] < store.Size(s) && store.Line(s, next[k]) == line) {
                 // Shortest text that reads back as the same double.
-                r = std::to_chars(number, number + sizeof number, store.Value(s, next[s]));
+                r = std::to_chars(number, number + sizeof number, store.Value(s, next[k]));
                 row.append(number, r.ptr);
-                ++next[s];
+                ++next[k];
             }
         }
         row += "\r\n";
@@ -65,6 +70,15 @@ bool WriteCsv(const PointStore& store, const std::string& timeHeader,
     }
     out.flush();
     return static_cast<bool>(out);
+}
+
+bool WriteCsv(const PointStore& store, const std::string& timeHeader,
+              const std::vector<std::string>& names, std::ostream& out) {
+    std::vector<std::size_t> order(store.SeriesCount());
+    for (std::size_t s = 0; s < order.size(); ++s) {
+        order[s] = s;
+    }
+    return WriteCsv(store, timeHeader, names, order, out);
 }
 
 }  // namespace zenta::plot

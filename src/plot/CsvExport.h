@@ -1,8 +1,7 @@
 #pragma once
 // Every kept point as CSV for a spreadsheet: UTF-8 with a byte order mark, a header row,
-// then one row per receive time with the time in seconds since the first point and one
-// column per series. Points of one line share a row; a series without a point at that
-// time leaves its cell empty.
+// then one row per received line with the time in seconds since the first point and one
+// column per series. A series without a point in that line leaves its cell empty.
 
 #include <ostream>
 #include <string>
@@ -12,8 +11,13 @@
 
 namespace zenta::plot {
 
-// `timeHeader` and `names` (UTF-8, one per series of `store`) make the header row.
-// Returns false when the stream failed.
+// `timeHeader` and `names` (UTF-8, one per series of `store`) make the header row; `order`
+// lists the series in the order of the file's columns. Returns false when the stream
+// failed.
+bool WriteCsv(const PointStore& store, const std::string& timeHeader,
+              const std::vector<std::string>& names, const std::vector<std::size_t>& order,
+              std::ostream& out);
+// The series in the order they were created.
 bool WriteCsv(const PointStore& store, const std::string& timeHeader,
               const std::vector<std::string>& names, std::ostream& out);
 

@@ -50,6 +50,7 @@ std::unique_ptr<const PointStore> PointStore::Snapshot() const {
     copy->origin_ = origin_;
     copy->hasOrigin_ = hasOrigin_;
     copy->lastMs_ = lastMs_;
+    copy->lastLine_ = lastLine_;
     return copy;
 }
 
@@ -58,11 +59,14 @@ std::size_t PointStore::AddSeries() {
     return series_.size() - 1;
 }
 
-void PointStore::Append(std::size_t series, int64_t msecs, double value) {
+void PointStore::Append(std::size_t series, int64_t msecs, double value, uint64_t line) {
     if (!hasOrigin_) {
         origin_ = msecs;
         hasOrigin_ = true;
+        lastLine_ = line;
     }
+    line = std::max(line, lastLine_);
+    lastLine_ = line;
     // Relative time, held monotonic; 49 days of ms fit in 32 bits.
     const int64_t rel =
         std::clamp<int64_t>(msecs - origin_, 0, std::numeric_limits<uint32_t>::max());
@@ -79,11 +83,28 @@ void PointStore::Append(std::size_t series, int64_t msecs, double value) {
     }
     Chunk& c = *s.chunks[p / kChunkPoints];
     const std::size_t off = p % kChunkPoints;
+    if (off == 0) {
+        c.lineBase = line;
+    }
+    // A series seen once in more than 4 billion lines would overflow; it keeps the last.
+    const auto lineOff = static_cast<uint32_t>(
+        std::min<uint64_t>(line - c.lineBase, std::numeric_limits<uint32_t>::max()));
+    if (!c.line.empty()) {
+        c.line[off] = lineOff;
+    } else if (lineOff != off) {
+        // The first gap in the chunk's lines: from now on each point keeps its own.
+        c.line.resize(kChunkPoints);
+        for (std::size_t k = 0; k < off; ++k) {
+            c.line[k] = static_cast<uint32_t>(k);
+        }
+        c.line[off] = lineOff;
+    }
     c.ms[off] = ms;
     c.value[off] = value;
     const std::size_t b = off / kBlockPoints;
     if (off % kBlockPoints == 0) {
         c.blockMs[b] = ms;
+        c.blockLine[b] = lineOff;
     }
     if (off % kBlockPoints == 0 || value < c.blockMin[b]) {
         c.blockMin[b] = value;
@@ -103,14 +124,13 @@ void PointStore::Append(std::size_t series, int64_t msecs, double value) {
 void PointStore::DropOldest() {
     Series* oldest = nullptr;
     for (Series& s : series_) {
-        if (s.size > 0 && (!oldest || MsAt(s, 0) < MsAt(*oldest, 0))) {
+        if (s.size > 0 && (!oldest || LineAt(s, 0) < LineAt(*oldest, 0))) {
             oldest = &s;
         }
     }
     Series& s = *oldest;
     ++s.head;
     --s.size;
-    ++s.firstSample;
     if (s.head == kChunkPoints || s.size == 0) {
         if (s.size == 0) {
             s.chunks.clear();
@@ -130,11 +150,12 @@ void PointStore::Clear() {
     origin_ = 0;
     hasOrigin_ = false;
     lastMs_ = 0;
+    lastLine_ = 0;
 }
 
 double PointStore::XOf(const Series& s, std::size_t i, XMode mode) const {
     if (mode == XMode::Sample) {
-        return static_cast<double>(s.firstSample + i);
+        return static_cast<double>(LineAt(s, i));
     }
     return MsAt(s, i) / 1000.0;
 }
@@ -268,8 +289,9 @@ void PointStore::DecimateDense(const Series& s, XMode mode, std::size_t lo, std:
         const std::size_t first = (p % kChunkPoints) / kBlockPoints;
         const std::size_t end = std::min(kChunkBlocks, first + (hi - k) / kBlockPoints);
         for (std::size_t b = first; b < end; ++b, k += kBlockPoints) {
-            const double x = mode == XMode::Sample ? static_cast<double>(s.firstSample + k)
-                                                   : c.blockMs[b] / 1000.0;
+            const double x = mode == XMode::Sample
+                                 ? static_cast<double>(c.lineBase + c.blockLine[b])
+                                 : c.blockMs[b] / 1000.0;
             add(column(x), c.blockMin[b], base + c.blockMinAt[b], c.blockMax[b],
                 base + c.blockMaxAt[b]);
         }
@@ -331,6 +353,9 @@ std::size_t PointStore::MemoryBytes() const {
     std::size_t bytes = series_.size() * sizeof(Series);
     for (const Series& s : series_) {
         bytes += s.chunks.size() * (sizeof(Chunk) + sizeof(std::shared_ptr<Chunk>) + 16);
+        for (const auto& c : s.chunks) {
+            bytes += c->line.capacity() * sizeof(uint32_t);
+        }
     }
     return bytes;
 }

@@ -2,9 +2,12 @@
 // Every point received since the last clear, per series, up to a total capacity; beyond
 // it the oldest points of all series go first. A point is 12 bytes (time in ms since the
 // first point, value as double) kept in fixed chunks, so no copy ever doubles the memory;
-// each block of 64 points keeps its extremes aside (0.3 bytes a point). A snapshot shares
-// the chunks (only the one being filled is copied when next written), so another thread
-// can read every point while this one goes on appending.
+// each block of 64 points keeps its extremes aside (0.4 bytes a point). Each point also has
+// the number of its line, which keeps series aligned (points of one received line share
+// it): a chunk whose points lie on lines one after another keeps only its first line; one
+// with gaps keeps 4 bytes more a point. A snapshot
+// shares the chunks (only the one being filled is copied when next written), so another thread can
+// read every point while this one goes on appending.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +38,15 @@ class PointStore {
     std::unique_ptr<const PointStore> Snapshot() const;
 
     std::size_t AddSeries();
-    // Times that go back (a clock set back) are held at the latest time seen.
-    void Append(std::size_t series, int64_t msecsSinceEpoch, double value);
+    // Times that go back (a clock set back) are held at the latest time seen; so are line
+    // numbers (counted from 0 since the clear).
+    void Append(std::size_t series, int64_t msecsSinceEpoch, double value, uint64_t line);
+    // A point that is a line of its own.
+    void Append(std::size_t series, int64_t msecsSinceEpoch, double value) {
+        Append(series, msecsSinceEpoch, value, NextLine());
+    }
+    // The number the next line gets.
+    uint64_t NextLine() const { return hasOrigin_ ? lastLine_ + 1 : 0; }
     void Clear();  // points and series
 
     std::size_t SeriesCount() const { return series_.size(); }
@@ -49,9 +59,10 @@ class PointStore {
 
     // Receive time of the first point since the clear (ms since the epoch).
     int64_t OriginMsecs() const { return origin_; }
-    // x of point i of a series: seconds since the first point, or its sample number
-    // (counted from the first point of the series since the clear, dropped ones included).
+    // x of point i of a series: seconds since the first point, or its sample number: the
+    // number of its line since the clear (dropped ones included).
     double X(std::size_t series, std::size_t i, XMode mode) const;
+    uint64_t Line(std::size_t series, std::size_t i) const { return LineAt(series_[series], i); }
     double Value(std::size_t series, std::size_t i) const;
     // Largest x over all series (0 when empty).
     double LastX(XMode mode) const;
@@ -82,11 +93,15 @@ class PointStore {
     // column of its first one (a shift of at most 1/8 pixel).
     static constexpr std::size_t kDenseColumnPoints = 8 * kBlockPoints;
     struct Chunk {
+        uint64_t lineBase;  // line of the chunk's first point
+        // Line of each point from lineBase; empty while point i is on line lineBase + i.
+        std::vector<uint32_t> line;
         uint32_t ms[kChunkPoints];
         double value[kChunkPoints];
         double blockMin[kChunkBlocks];
         double blockMax[kChunkBlocks];
         uint32_t blockMs[kChunkBlocks];     // time of the block's first point
+        uint32_t blockLine[kChunkBlocks];   // line of the block's first point, from lineBase
         uint16_t blockMinAt[kChunkBlocks];  // offset in the chunk
         uint16_t blockMaxAt[kChunkBlocks];
     };
@@ -102,7 +117,6 @@ class PointStore {
         std::deque<std::shared_ptr<Chunk>> chunks;
         std::size_t head = 0;  // first used slot of chunks.front()
         std::size_t size = 0;
-        uint64_t firstSample = 0;  // sample number of the first kept point
     };
 
     // Decimation of ranges with many points per column: whole blocks go to the column of
@@ -115,6 +129,12 @@ class PointStore {
     uint32_t MsAt(const Series& s, std::size_t i) const {
         const std::size_t p = s.head + i;
         return s.chunks[p / kChunkPoints]->ms[p % kChunkPoints];
+    }
+    uint64_t LineAt(const Series& s, std::size_t i) const {
+        const std::size_t p = s.head + i;
+        const Chunk& c = *s.chunks[p / kChunkPoints];
+        const std::size_t off = p % kChunkPoints;
+        return c.lineBase + (c.line.empty() ? off : c.line[off]);
     }
     double ValueAt(const Series& s, std::size_t i) const {
         const std::size_t p = s.head + i;
@@ -133,6 +153,7 @@ class PointStore {
     int64_t origin_ = 0;
     bool hasOrigin_ = false;
     uint32_t lastMs_ = 0;
+    uint64_t lastLine_ = 0;
 };
 
 }  // namespace zenta::plot

@@ -264,9 +264,14 @@ void TCustomComPort::ApplyDCB() {
     if (!CanApply()) {
         return;
     }
+    refusedLine_ = 0;
     if (int err = core_->device->Configure(BuildDCB())) {
+        // The device kept what it had; so does the port, or every later change would
+        // carry the refused value along and fail too.
+        RestoreLineInForce();
         throw EComPort(CError_SetStateFailed, err);
     }
+    KeepLineInForce();
     if (core_->watcher) {
         core_->watcher->SetSettings(RxSettingsOf(*this));
     }
@@ -347,12 +352,14 @@ void TCustomComPort::Open() {
     core_->watcher = std::make_unique<TLineWatcher>(*core_->device, core_->rx, core_->lineErrors,
                                                     core_->txPending, core_->ownerReads);
     core_->watcher->SetSettings(RxSettingsOf(*this));
+    lineInForce_.known = false;
     try {
         SetupComPort();
     } catch (...) {
         // Any setup failure leaves the port closed; the caller still gets the exception.
         DestroyHandle();
         connected_ = false;
+        lineInForce_.known = false;
         throw;
     }
     ++core_->generation;
@@ -460,6 +467,7 @@ void TCustomComPort::Close() {
     }
     DestroyHandle();
     connected_ = false;
+    lineInForce_.known = false;
     NotifyLinks(leConn, false);
     DoAfterClose();
     if (purgeError) {

@@ -165,9 +165,17 @@ class TCustomComPort {
     void ShowSetupDialog();
 
     // Each a no-op while closed, inside an update block, loading or designing.
-    virtual void ApplyDCB();       // raises 7 when the device refuses the line settings
+    // Raises 7 when the device refuses the line settings; the line values (bit rate, data
+    // bits, parity, stop bits) then go back to those in force. After an apply the device's
+    // values are read back: one it took without an error but does not hold is replaced by
+    // what it holds, so the port always shows what is in force.
+    virtual void ApplyDCB();
     virtual void ApplyTimeouts();  // kept as data: writes read their limit when issued
     virtual void ApplyBuffer();    // raises 9 for a negative queue size
+
+    // The line values (TLineValue bits) the last apply asked for and the device did not
+    // take; 0 when it took them all. Cleared by every apply and at open.
+    uint32_t RefusedLine() const { return refusedLine_; }
 
     // --- line control and status ---
     void SetDTR(bool state);      // never raises; a gone device closes the port
@@ -313,6 +321,8 @@ class TCustomComPort {
     void ProgressWrites(bool block, TAsync* until);
     void ForgetAsync(TAsync* async);
     uint32_t TakeLineErrors();
+    void KeepLineInForce();
+    void RestoreLineInForce();
 
     std::string name_;
     bool loading_ = false;
@@ -343,6 +353,16 @@ class TCustomComPort {
     TComFlowControl flowControl_;
     TSyncMethod syncMethod_ = smThreadSync;
     TStoredProps storedProps_ = {spBasic};
+    // The line values the device held after the last apply that it took.
+    struct TLineInForce {
+        bool known = false;
+        TBaudRate baudRate = br9600;
+        int32_t customBaudRate = 9600;
+        TDataBits dataBits = dbEight;
+        TStopBits stopBits = sbOneStopBit;
+        TParityBits parity = prNone;
+    } lineInForce_;
+    uint32_t refusedLine_ = 0;
 };
 
 class TComPort : public TCustomComPort {

@@ -79,6 +79,13 @@ enum TBaudRate : uint8_t {
 enum TDataBits : uint8_t { dbFive, dbSix, dbSeven, dbEight };
 enum TStopBits : uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
 enum TParityBits : uint8_t { prNone, prOdd, prEven, prMark, prSpace };
+// Line values a device can refuse, as bits of TCustomComPort::RefusedLine.
+enum TLineValue : uint32_t {
+    lvBaudRate = 1,
+    lvDataBits = 2,
+    lvParity = 4,
+    lvStopBits = 8,
+};
 enum TFlowControl : uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
 enum TDTRFlowControl : uint8_t { dtrDisable, dtrEnable, dtrHandshake };
 enum TRTSFlowControl : uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };

@@ -72,6 +72,10 @@ class ISerialDevice {
     virtual int PollFd() const = 0;
 
     virtual int Configure(const TDCB& dcb) = 0;
+    // The bit rate, data bits, parity and stop bits the driver holds now, read back after
+    // Configure: a driver may take a setting without an error and keep another value.
+    // Unsupported (ENOTSUP) where the device cannot tell.
+    virtual int LineInForce(TDCB& dcb);
     virtual long Read(void* buf, std::size_t count) = 0;
     virtual long Write(const void* buf, std::size_t count) = 0;
 

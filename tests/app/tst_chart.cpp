@@ -148,6 +148,27 @@ class ChartTest : public QObject {
         QCOMPARE(form_->chart->page, int64_t{0});
     }
 
+    // Far into the data the range caption is long: at the window's default size it still
+    // shows on every page, in the top row beside both page buttons, never over the plot.
+    void longRangeCaptionsStayInTheTopRow() {
+        Receive(Pages(130000));
+        form_->chart->showButton->click();
+        const ChartPanel& c = *form_->chart;
+        for (int page = 0; page < 260; ++page) {
+            QVERIFY2(PagingUsable() && c.rangeButton->y() == 0, qPrintable(Caption()));
+            QVERIFY(c.rangeButton->x() + c.rangeButton->width() <= c.previousButton->x());
+            form_->chart->nextButton->click();
+        }
+        QCOMPARE(Caption(), QStringLiteral("129500 - 130000"));
+        QVERIFY(c.rangeButton->y() == 0 && PagingUsable());
+        // Back at the start the page buttons say how far they go again.
+        for (int i = 0; i < 260; ++i) {
+            form_->chart->previousButton->click();
+        }
+        QCOMPARE(Caption(), QStringLiteral("0 - 500"));
+        QCOMPARE(c.nextButton->text(), QStringLiteral("500>"));
+    }
+
     void realTimeFollowsTheNewestBytesOnTheTick() {
         panel_widgets::SetChecked(form_->chart->realTimeCheck, true);
         QVERIFY(form_->chart->previousButton->isHidden() && form_->chart->nextButton->isHidden());

@@ -78,6 +78,12 @@ class CommandLineTest : public QObject {
         QTest::newRow("no-verify alone") << QStringList{"--no-verify"} << "only with --flash";
         QTest::newRow("erase alone") << QStringList{"--erase", "all"} << "only with --flash";
         QTest::newRow("no-reset alone") << QStringList{"--no-reset"} << "only with --flash";
+        QTest::newRow("address alone")
+            << QStringList{"--address", "0x08000000"} << "only with --flash";
+        for (const char* bad : {"0x", "0x1FFFFFFFF", "0x08g0", "-1", "4294967296", "flash"}) {
+            QTest::newRow(qPrintable(QStringLiteral("address %1").arg(bad)))
+                << QStringList{"--flash", "a.bin", "--address", bad} << "is not an address";
+        }
         QTest::newRow("flash two ports")
             << QStringList{"--flash", "a.hex", "ttyS0", "ttyS1"} << "only one PORT";
         QTest::newRow("flash bad baud")
@@ -157,6 +163,12 @@ class CommandLineTest : public QObject {
         QVERIFY(r.options.flash.verify && !r.options.flash.erasePages && r.options.flash.reset);
         QVERIFY(!r.options.port);
         QVERIFY(!Parse({"--flash", "fw.hex", "--erase", "ALL"}).options.flash.erasePages);
+        QVERIFY(!r.options.flash.address);
+        // Hex with 0x, decimal without; a leading zero is not octal.
+        QCOMPARE(*Parse({"--flash", "a.bin", "--address", "0X08004000"}).options.flash.address,
+                 0x08004000u);
+        QCOMPARE(*Parse({"--flash", "a.bin", "--address", "0134234112"}).options.flash.address,
+                 134234112u);
         QCOMPARE(Parse({"--list"}).action, CommandLineResult::Action::List);
     }
 
@@ -183,6 +195,24 @@ class CommandLineTest : public QObject {
         QCOMPARE(p->exitCode(), 2);
         QVERIFY(p->readAllStandardOutput().isEmpty());
         QVERIFY(p->readAllStandardError().startsWith("zenta: --lang: 'fr' is not a language"));
+
+        // Asked for a window without a display, or with one that is not there: it says so
+        // and names what works without one, instead of Qt's abort.
+        QTemporaryDir settings;
+        env.insert(QStringLiteral("ZENTA_CONFIG_DIR"), settings.path());
+        for (const char* display : {"", ":97"}) {
+            if (*display) {
+                env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+                env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            }
+            p = run({});
+            QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p->exitCode(), 2);
+            const QByteArray said = p->readAllStandardError();
+            QVERIFY2(said.startsWith("zenta: no display to show the window on"), said.constData());
+            QVERIFY(said.contains("zenta --list") && said.contains("zenta --flash"));
+        }
+        QVERIFY(QDir(settings.path()).isEmpty());
     }
 
     // A copy of the program without its window module still answers on the command line,

@@ -239,14 +239,57 @@ class ConnectionTest : public QObject {
                  QStringLiteral("This Port does not support the baudrate,Please try 115200BPS!"));
         QCOMPARE(form_->connection->baudBox->currentIndex(), int(br115200));
         QVERIFY(form_->connection->customBaudEdit->isHidden());
-        // A data-bits value the device refuses falls back to 8 bits without a word.
-        const auto shown = prompts_.messages.size();
+        // A data-bits value the device refuses goes back to the one in force, and the
+        // user is told which one did not take.
         form_->connection->dataBitsBox->SelectByUser(dbFive);
         QCOMPARE(form_->connection->dataBitsBox->currentIndex(), int(dbEight));
-        QCOMPARE(prompts_.messages.size(), shown);
+        QCOMPARE(form_->port.DataBits(), dbEight);
+        QCOMPARE(prompts_.messages.last(),
+                 QStringLiteral("串口不支持此设置：数据位 5（仍为 8）。"));
         log.configError = 0;
         form_->port.Close();
         form_->port.SetDeviceFactory({});
+    }
+
+    // A pseudo-terminal takes every line setting without an error but keeps 8 data bits
+    // and no parity: the boxes and the status bar show that, and the user is told.
+    void lineValuesTheDeviceDoesNotHoldAreShownAsHeld() {
+        TPty pty;
+        SelectPort(pty.SlavePath());
+        EnglishUI = 1;
+        form_->connection->dataBitsBox->SelectByUser(dbSeven);
+        form_->connection->parityBox->SelectByUser(prEven);
+        form_->connection->stopBitsBox->SelectByUser(sbTwoStopBits);
+        QVERIFY(prompts_.messages.isEmpty());  // closed: nothing to ask the device yet
+
+        form_->connection->onOpenClicked();
+        QVERIFY(form_->port.Connected());
+        QCOMPARE(prompts_.messages.size(), 1);
+        QCOMPARE(prompts_.messages.last(),
+                 QStringLiteral("The port does not take this setting: data bits 7 (kept: 8), "
+                                "parity Even (kept: None)."));
+        QCOMPARE(form_->connection->dataBitsBox->currentIndex(), int(dbEight));
+        QCOMPARE(form_->connection->parityBox->currentIndex(), int(prNone));
+        QCOMPARE(form_->connection->stopBitsBox->currentIndex(), int(sbTwoStopBits));
+        QVERIFY(form_->statusBar->PanelText(3).endsWith(QStringLiteral(",8,2,None,None")));
+
+        // Taken without an error, not held: replaced by what is held.
+        form_->connection->parityBox->SelectByUser(prMark);
+        QCOMPARE(prompts_.messages.last(),
+                 QStringLiteral("The port does not take this setting: parity Mark (kept: None)."));
+        QCOMPARE(form_->connection->parityBox->currentIndex(), int(prNone));
+        // Refused outright: the stop bits in force stay.
+        form_->connection->stopBitsBox->SelectByUser(sbOne5StopBits);
+        QCOMPARE(prompts_.messages.last(),
+                 QStringLiteral("The port does not take this setting: stop bits 1.5 (kept: 2)."));
+        QCOMPARE(form_->connection->stopBitsBox->currentIndex(), int(sbTwoStopBits));
+        QCOMPARE(form_->port.StopBits(), sbTwoStopBits);
+        // A value it does hold says nothing.
+        const auto shown = prompts_.messages.size();
+        form_->connection->stopBitsBox->SelectByUser(sbOneStopBit);
+        QCOMPARE(prompts_.messages.size(), shown);
+        QVERIFY(form_->statusBar->PanelText(3).endsWith(QStringLiteral(",8,1,None,None")));
+        form_->connection->onOpenClicked();
     }
 
     void dtrAndRtsBoxes() {

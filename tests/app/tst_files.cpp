@@ -171,8 +171,8 @@ class FilesTest : public QObject {
         form_->port.SetCustomBaudRate(250);
         form_->files->pathEdit->setText(File(Pattern(700)));
         form_->files->sendFileButton->click();
-        QCOMPARE(Text(), QStringLiteral("文件大小: 700\nBaudRate 250bps\nTime require: 28 S\n"
-                                        "Wait...\nSend ok！"));
+        QCOMPARE(Text(), QStringLiteral("FileSize: 700\nBaudRate 250bps\nTime require: 28 S\n"
+                                        "Wait...\nSend ok!"));
         QCOMPARE(ReadUntilQuiet(pty_->Master(), 700).size(), std::size_t{700});
         QVERIFY(prompts_.messages.isEmpty());
     }

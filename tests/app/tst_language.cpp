@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTabWidget>
 
 #include "app/LanguageSystem.h"
@@ -128,6 +129,51 @@ class LanguageTest : public QObject {
         ExpectEnglish(*form, true);
         QCOMPARE(form->connection->openButton->text(), QStringLiteral("OpenCom"));
         QCOMPARE(form->sidePanelButton->text(), QStringLiteral("EXT"));
+    }
+
+    // From the second start the file holds the built-in notes ("4无注释"): they are no
+    // notes of the user's, so the English rows, like the first start's, show no Chinese.
+    // The link bar and the note dialog follow the language too; the file keeps its bytes.
+    void englishRowsAndLinksFromTheSecondStart() {
+        ProgramFolder folder;
+        {
+            auto form = NewWindow();
+            panel_widgets::SetChecked(form->englishCheck, true);
+            form->close();
+        }
+        const QByteArray written = folder.Read();
+        QVERIFY(written.contains(zenta::ToGb18030(QStringLiteral("4无注释"))));
+        auto form = NewWindow();
+        QVERIFY(form->englishCheck->isChecked());
+        const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+        for (int i = 0; i < zenta::kPreparedRows; ++i) {
+            for (const QString& shown :
+                 {form->prepared->sendButton(i)->text(), form->prepared->edit(i)->toolTip()}) {
+                QVERIFY2(!shown.contains(chinese), qPrintable(shown));
+            }
+        }
+        QCOMPARE(form->prepared->sendButton(0)->text(), QStringLiteral("HEX string 1"));
+        QCOMPARE(form->prepared->sendButton(1)->text(), QStringLiteral("String 1"));
+        QCOMPARE(form->prepared->sendButton(3)->text(), QStringLiteral("4"));
+        for (const ClickLabel* link : form->links->labels) {
+            QVERIFY2(!link->text().contains(chinese), qPrintable(link->text()));
+        }
+        // The note dialog asks in English and starts empty for a built-in note.
+        prompts_.answers = {std::nullopt};
+        form->prepared->onRowNoteRequested(3);
+        QCOMPARE(prompts_.queries, QStringList{QStringLiteral("4|Please enter the note:")});
+        // A note of the user's is shown as it is, in both languages.
+        prompts_.answers = {QStringLiteral("reset 复位")};
+        form->prepared->onRowNoteRequested(3);
+        QCOMPARE(form->prepared->sendButton(3)->text(), QStringLiteral("reset 复位"));
+        panel_widgets::SetChecked(form->englishCheck, false);
+        QCOMPARE(form->prepared->sendButton(0)->text(), QStringLiteral("十六进制数据串1"));
+        QCOMPARE(form->prepared->sendButton(4)->text(), QStringLiteral("5"));
+        QCOMPARE(form->prepared->sendButton(3)->text(), QStringLiteral("reset 复位"));
+        QCOMPARE(form->links->labels[2]->text(), QStringLiteral("使用说明"));
+        form->close();
+        // The built-in notes are written back as they were read.
+        QVERIFY(folder.Read().contains(zenta::ToGb18030(QStringLiteral("N105=,5无注释"))));
     }
 
     void systemLanguageGivesWayToTheFile() {

@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include "app/ChartPanel.h"
+#include "app/ConsoleBar.h"
 #include "app/CloseRequest.h"
 #include "app/ConnectionPanel.h"
 #include "app/FileRowPanel.h"
@@ -151,7 +152,8 @@ class MainWindowTest : public QObject {
         // Bottom stack, top to bottom and edge to edge, under the receive window, which
         // takes the rest.
         QCOMPARE(Top(form_->receive->view), 0);
-        QCOMPARE(Top(form_->fileRow), form_->receive->view->height());
+        QCOMPARE(Top(form_->console->bar), form_->receive->view->height());
+        QCOMPARE(Top(form_->fileRow), Top(form_->console->bar) + form_->console->bar->height());
         QCOMPARE(Top(form_->controlPanel), Top(form_->fileRow) + form_->fileRow->height());
         QCOMPARE(Top(form_->links->bar), Top(form_->controlPanel) + form_->controlPanel->height());
         QVERIFY(!form_->controlArea->horizontalScrollBar()->isVisible());

@@ -145,7 +145,7 @@ class ReplugTest : public QObject {
         QCOMPARE(DescriptorsOn(terminal), 0);
         ExpectWaitingShown(QStringLiteral("关闭串口"), QStringLiteral("等待"));
         panel_widgets::SetChecked(form_->englishCheck, true);
-        ExpectWaitingShown(QStringLiteral("CloseCom"), QStringLiteral("waiting"));
+        ExpectWaitingShown(QStringLiteral("CloseCom"), QStringLiteral("Device gone"));
 
         e2e::Devsim again;
         again.link = sim.link;
@@ -222,7 +222,13 @@ class ReplugTest : public QObject {
         QVERIFY(!form_->port.Connected());
         QCOMPARE(form_->port.Port(), link.toStdString());
         QCOMPARE(form_->connection->portBox->currentText(), link);
-        ExpectWaitingShown(QStringLiteral("关闭串口"), QStringLiteral("等待"));
+        // It was never here in this run: nothing is "gone".
+        ExpectWaitingShown(QStringLiteral("关闭串口"), QStringLiteral("等待串口出现"));
+        EnglishUI = 1;
+        ExpectWaitingShown(QStringLiteral("关闭串口"),
+                           QStringLiteral("waiting for the port to appear"));
+        QVERIFY(!form_->statusBar->PanelText(3).contains(QStringLiteral("gone")));
+        EnglishUI = 0;
         QVERIFY(prompts_.messages.isEmpty());
 
         TPty board;

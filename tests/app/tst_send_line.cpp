@@ -211,6 +211,29 @@ class SendLineTest : public QObject {
         }
     }
 
+    // Ctrl+A selects the whole line in every filtered edit, so what is typed next replaces
+    // it instead of landing inside the old frame.
+    void selectAllReplacesTheLineInFilteredEdits() {
+        panel_widgets::SetChecked(form_->send->hexSendCheck, true);
+        prompts_.messages.clear();
+        const std::pair<QLineEdit*, const char*> cases[] = {
+            {form_->send->lineEdit, "AB"},
+            {form_->send->intervalEdit, "75"},
+            {form_->receive->timeoutEdit, "75"},
+        };
+        for (const auto& [box, typed] : cases) {
+            box->setText(QStringLiteral("01 02 03"));
+            box->setFocus();
+            box->setCursorPosition(2);
+            QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+            QVERIFY2(box->hasSelectedText(), qPrintable(box->objectName()));
+            QCOMPARE(box->selectedText(), QStringLiteral("01 02 03"));
+            QTest::keyClicks(box, typed);
+            QCOMPARE(box->text(), QString::fromLatin1(typed));
+        }
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
     // Tab and Shift+Tab move the focus out of every filtered edit; none takes them as typing.
     void tabMovesTheFocusOutOfFilteredEdits() {
         panel_widgets::SetChecked(form_->send->hexSendCheck, true);

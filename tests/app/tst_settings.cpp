@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QSettings>
 
 #include "app/core/Messages.h"
 #include "app/support/SettingsTestSupport.h"
@@ -130,8 +131,7 @@ class SettingsTest : public QObject {
             auto form = NewWindow();
             form->prepared->edit(2)->setText(QStringLiteral("a=b,c=,d 汉字"));
             form->prepared->hexBox(2)->setChecked(true);
-            form->prepared->edit(3)->setToolTip(QStringLiteral("note=1,2"));
-            form->prepared->sendButton(3)->setText(QStringLiteral("note=1,2"));
+            form->prepared->SetNote(3, QStringLiteral("note=1,2"));
             form->prepared->edit(49)->setText(QStringLiteral("last"));
             form->prepared->edit(1)->clear();
             form->files->pathEdit->setText(QStringLiteral("/tmp/a=b,c.bin"));
@@ -191,16 +191,16 @@ class SettingsTest : public QObject {
         }
         {
             auto form = StartWith(folder, {"N82=,100", "N83=,abc", "N84=,-20", "N85=,x"});
-            QCOMPARE(form->geometry(), QRect(-20, 180, 400, 600));
+            // Partly off the screen's left edge: moved onto it.
+            QCOMPARE(form->geometry(), QRect(0, 180, 400, 600));
         }
         for (const QStringList& far : {QStringList{"N84=,-3000"}, QStringList{"N85=,-3000"},
                                        QStringList{"N84=,90000", "N85=,90000"}}) {
-            // A position off every screen: the top edge comes back where it can be grabbed.
+            // A position off every screen: the whole window comes back, size kept.
             auto form = StartWith(folder, far);
-            const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-            const QRect top(form->x(), form->y(), form->width(), 20);
-            QVERIFY2(area.intersected(top).width() >= 60 && area.intersected(top).height() == 20,
+            QVERIFY2(MainWindow::ScreenAreaSource().contains(form->geometry()),
                      qPrintable(far.join(' ')));
+            QCOMPARE(form->size(), QSize(850, 600));
         }
         {
             auto form = StartWith(folder, {"N5=H,01 02 03", "N6=A,01 02 03", "N7=,01 02 03",
@@ -295,6 +295,81 @@ class SettingsTest : public QObject {
         QByteArray got;
         QTRY_VERIFY((got += ReadMaster(pty, 20)).size() >= 12002);
         QCOMPARE(got.size(), 12002);
+    }
+
+    // A change reaches both files within a second without a save of its own, so a window
+    // that is killed loses nothing; nothing is written while nothing changes.
+    void changesReachTheFilesWithinASecond() {
+        ProgramFolder folder;
+        auto form = NewWindow();
+        QVERIFY(form->settingsKeeper->Writer());
+        const auto* tick = form->findChild<QTimer*>(QStringLiteral("settingsTimer"));
+        QVERIFY(tick && tick->isActive() && tick->interval() <= 1000);
+        QVERIFY(!form->settingsKeeper->Check());
+
+        form->send->lineEdit->setText(QStringLiteral("typed, never saved"));
+        QVERIFY(form->settingsKeeper->Check());
+        QVERIFY(folder.Read().contains("N53=,typed, never saved\r\r\n"));
+        QVERIFY(!form->settingsKeeper->Check());
+
+        zenta::DisplayOptions options = form->receive->Display();
+        options.lineStamps = !options.lineStamps;
+        form->receive->ApplyDisplayOptions(options);
+        QVERIFY(form->settingsKeeper->Check());
+        QSettings ext(folder.dir.filePath(QStringLiteral("zenta-ext.ini")), QSettings::IniFormat);
+        QCOMPARE(ext.value(QStringLiteral("receive/timeStamps")).toBool(), options.lineStamps);
+        QVERIFY(!form->settingsKeeper->Check());
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    // Two windows on one settings folder: the first keeps it, the second reads it, says
+    // once that it will not save, and never writes over the first's settings.
+    void secondWindowOnTheFolderWritesNothing() {
+        ProgramFolder folder;
+        auto first = NewWindow();
+        first->prepared->edit(5)->setText(QStringLiteral("first's"));
+        QVERIFY(first->settingsKeeper->Check());
+
+        auto second = NewWindow();
+        QVERIFY(!second->settingsKeeper->Writer());
+        QCOMPARE(
+            prompts_.messages,
+            QStringList{zenta::Msg(zenta::MsgId::SettingsInUse, false).arg(folder.dir.path())});
+        QCOMPARE(second->prepared->edit(5)->text(), QStringLiteral("first's"));
+        second->prepared->edit(6)->setText(QStringLiteral("second's"));
+        panel_widgets::InvokeClick(second->saveSettingsButton);
+        QVERIFY(!second->settingsKeeper->Check());
+        second->close();
+        second.reset();
+        QVERIFY(!folder.Read().contains("second's"));
+        QVERIFY(folder.Read().contains("N6=A,first's\r\r\n"));
+
+        first->prepared->edit(7)->setText(QStringLiteral("later"));
+        QVERIFY(first->settingsKeeper->Check());
+        QVERIFY(folder.Read().contains("N8=A,later\r\r\n"));
+        first.reset();
+        // Released with the first window: the next one keeps the folder again.
+        auto third = NewWindow();
+        QVERIFY(third->settingsKeeper->Writer());
+        QCOMPARE(prompts_.messages.size(), 1);
+    }
+
+    // A file the loader cannot read is the user's: kept as zenta5.ini.bak and said once.
+    void unreadableFileIsKeptAndReportedOnce() {
+        ProgramFolder folder;
+        const QByteArray foreign("\xFF\xFEn\0o\0t\0 \0o\0u\0r\0s\0", 18);
+        folder.Write(foreign);
+        auto form = NewWindow();
+        const QString kept = folder.dir.filePath(QStringLiteral("zenta5.ini.bak"));
+        QCOMPARE(prompts_.messages,
+                 QStringList{zenta::Msg(zenta::MsgId::SettingsKeptAs, false).arg(kept)});
+        QFile bak(kept);
+        QVERIFY(bak.open(QIODevice::ReadOnly));
+        QCOMPARE(bak.readAll(), foreign);
+        panel_widgets::InvokeClick(form->saveSettingsButton);
+        form->close();
+        QCOMPARE(prompts_.messages.size(), 1);
+        QVERIFY(!QFile::exists(folder.dir.filePath(QStringLiteral("zenta5.ini (2).bak"))));
     }
 
     void unwritableFolderReportsOnceAndCarriesOn() {

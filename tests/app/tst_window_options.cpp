@@ -95,6 +95,24 @@ class WindowOptionsTest : public QObject {
         QCOMPARE(w->plot->lastValue(1).value_or(0), -3.0);
     }
 
+    void plotterStartsAfreshWhenThePortIsClosedAndOpened() {
+        TPty pty;
+        auto w = std::make_unique<MainWindow>();
+        w->startTimer->stop();
+        const QString path = QString::fromStdString(pty.SlavePath());
+        QVERIFY(e2e::OpenThroughWindow(*w, path));
+        Receive(*w, pty, "v=1\n");
+        Receive(*w, pty, "v=4");  // the line is cut by the close
+        panel_widgets::InvokeClick(w->connection->openButton);
+        QVERIFY(!w->port.Connected());
+        QVERIFY(e2e::OpenThroughWindow(*w, path));
+        Receive(*w, pty, "56\n");
+        // Not "v=456": the bytes after the open begin a line of their own.
+        QCOMPARE(w->plot->seriesNames().size(), 2);
+        QCOMPARE(w->plot->lastValue(0).value_or(0), 1.0);
+        QCOMPARE(w->plot->lastValue(1).value_or(0), 56.0);
+    }
+
     void programmerOptionsAreKept() {
         {
             auto w = std::make_unique<MainWindow>();

@@ -127,7 +127,7 @@ TEST(FileSendEstimate, WholeSecondsAndNoDivisionByZero) {
     EXPECT_EQ(EstimateSeconds(std::int64_t{5} << 30, 115200),
               (std::int64_t{5} << 30) * 10 / 115200);
     EXPECT_EQ(FileSendReport(1000, 9600, 1, true),
-              "文件大小: 1000\r\nBaudRate 9600bps\r\nTime require: 1 S\r\nWait...\r\n");
+              "FileSize: 1000\r\nBaudRate 9600bps\r\nTime require: 1 S\r\nWait...\r\n");
     EXPECT_EQ(FileSendReport(1000, 9600, 1, false),
               "文件大小: 1000\r\n波特率 9600bps\r\n需要时间:大约 1 秒\r\n请稍候...\r\n");
 }

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "datapath/LoopSend.h"
+#include "datapath/TermKeys.h"
 #include "datapath/TypedLine.h"
+#include "datapath/text/AnsiParser.h"
 
 namespace zenta {
 namespace {
@@ -58,6 +60,40 @@ TEST(TypedLine, EnterSendsLineWithCrLfOnlyWhileOpen) {
     EXPECT_EQ(t.OnKey("c", true), std::nullopt);
     EXPECT_EQ(t.OnKey("\r", true), "ab\rc\r\n");
     EXPECT_TRUE(t.text().empty());
+}
+
+TEST(TypedLine, ControlKeysAreRefusedAndTheLineEndIsChosen) {
+    TypedLine t;
+    // Esc, Ctrl+D, Ctrl+L, Ctrl+F used to ride unseen in the next line.
+    for (char c : {'\x1b', '\x04', '\x0c', '\x06'}) {
+        EXPECT_EQ(t.OnKey(std::string(1, c), true), std::nullopt);
+        EXPECT_TRUE(t.refused());
+    }
+    EXPECT_EQ(t.OnKey("ls", true), std::nullopt);
+    EXPECT_FALSE(t.refused());
+    EXPECT_EQ(t.OnKey("\r", true), "ls\r\n");
+    for (LineEnd e : {LineEnd::Cr, LineEnd::Lf, LineEnd::None, LineEnd::CrLf}) {
+        t.setLineEnd(e);
+        t.OnKey("x", true);
+        EXPECT_EQ(t.OnKey("\r", true), "x" + std::string(LineEndBytes(e)));
+        EXPECT_EQ(LineEndFromName(LineEndName(e)), e);
+    }
+}
+
+TEST(TermKeys, EverySequenceIsOneWholeEscapeSequence) {
+    // A device's parser must see each key as one sequence: the window's own parser
+    // takes each as a sequence that ends exactly at its last byte.
+    for (int k = 0; k <= static_cast<int>(TermKey::F12); ++k) {
+        const std::string_view seq = TermKeySequence(static_cast<TermKey>(k));
+        AnsiParser parser;
+        for (char c : seq) {
+            EXPECT_TRUE(parser.Step(static_cast<unsigned char>(c))) << k;
+        }
+        EXPECT_FALSE(parser.InSequence()) << k;
+    }
+    EXPECT_EQ(ControlCharacter('c'), '\x03');
+    EXPECT_EQ(ControlCharacter('['), '\x1b');
+    EXPECT_EQ(ControlCharacter('1'), std::nullopt);
 }
 
 TEST(TypedLine, BackspaceRemovesWholeLastCharacter) {

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <vterm.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "datapath/text/TermRender.h"
 #include "datapath/text/Utf8.h"
+#include "support/VtermReference.h"
 
 namespace zenta {
 namespace {
@@ -51,23 +50,13 @@ class StringSink : public TermSink {
     std::size_t lineStart_ = 0;
 };
 
-std::string Utf8(std::u16string_view s) {
-    return EncodeUtf8(s);
-}
-
-std::string RightTrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') {
-        s.pop_back();
-    }
-    return s;
-}
-
 // The lines zenta renders from `bytes` fed `step` bytes at a time (0: all at once),
 // tabs expanded as the window draws them, trailing blanks dropped.
-std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0,
-                               bool crNewLine = false) {
+std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0, bool crNewLine = false,
+                               int rowWidth = 0) {
     TermRender render;
     render.setCrNewLine(crNewLine);
+    render.line().setRowWidth(rowWidth);
     StringSink sink;
     Utf8Stream utf8;
     if (step == 0) {
@@ -101,7 +90,7 @@ std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0,
             }
             col += w;
         }
-        lines.push_back(RightTrim(Utf8(expanded)));
+        lines.push_back(test::RightTrimmed(EncodeUtf8(expanded)));
         line.clear();
     };
     for (char16_t c : sink.text) {
@@ -115,49 +104,19 @@ std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0,
     return lines;
 }
 
-// The lines a reference terminal shows for the same bytes (LF taken as CR LF, as a
-// tty's output processing sends it).
-std::vector<std::string> Reference(std::string_view bytes) {
-    std::string in;
-    int rows = 2;
-    for (char c : bytes) {
-        if (c == '\n') {
-            in += '\r';
-            ++rows;
+// The same as rows of a screen `cols` wide (ASCII text: one cell a byte).
+std::vector<std::string> ZentaRows(std::string_view bytes, int cols, std::size_t step = 0) {
+    std::vector<std::string> rows;
+    for (const std::string& line : Zenta(bytes, step, false, cols)) {
+        for (std::size_t at = 0; at == 0 || at < line.size();
+             at += static_cast<std::size_t>(cols)) {
+            rows.push_back(test::RightTrimmed(line.substr(at, static_cast<std::size_t>(cols))));
         }
-        in += c;
     }
-    constexpr int kCols = 200;
-    std::unique_ptr<VTerm, decltype(&vterm_free)> vt(vterm_new(rows, kCols), vterm_free);
-    vterm_set_utf8(vt.get(), 1);
-    VTermScreen* screen = vterm_obtain_screen(vt.get());
-    vterm_screen_reset(screen, 1);
-    vterm_input_write(vt.get(), in.data(), in.size());
-    std::vector<std::string> lines;
-    for (int r = 0; r < rows - 1; ++r) {
-        std::u16string line;
-        for (int c = 0; c < kCols;) {
-            VTermScreenCell cell{};
-            vterm_screen_get_cell(screen, VTermPos{r, c}, &cell);
-            const std::uint32_t ch = cell.chars[0];
-            int width = cell.width > 0 ? cell.width : 1;
-            if (width == 2) {
-                // A wide character whose right half was written over shows blank.
-                VTermScreenCell right{};
-                vterm_screen_get_cell(screen, VTermPos{r, c + 1}, &right);
-                if (right.chars[0] != 0xFFFFFFFFu) {
-                    width = 1;
-                    line.push_back(u' ');
-                    c += 1;
-                    continue;
-                }
-            }
-            line.push_back(ch == 0 ? u' ' : static_cast<char16_t>(ch));
-            c += width;
-        }
-        lines.push_back(RightTrim(Utf8(line)));
+    while (!rows.empty() && rows.back().empty()) {
+        rows.pop_back();
     }
-    return lines;
+    return rows;
 }
 
 // Shapes real firmware consoles and tools send, each line ending with LF.
@@ -199,10 +158,48 @@ TEST(TermRender, LinesMatchAReferenceTerminalHoweverTheBytesAreCut) {
         SCOPED_TRACE(shape);
         const std::vector<std::string> whole = Zenta(shape);
         if (std::string_view(shape).find("\x1b[2J") == std::string_view::npos) {
-            EXPECT_EQ(whole, Reference(shape));
+            std::vector<std::string> trimmed = whole;
+            while (!trimmed.empty() && trimmed.back().empty()) {
+                trimmed.pop_back();
+            }
+            EXPECT_EQ(trimmed, test::ReferenceLines(shape));
         }
         EXPECT_EQ(Zenta(shape, 1), whole);
         EXPECT_EQ(Zenta(shape, 3), whole);
+    }
+}
+
+TEST(TermRender, LongLinesAreRowsOfTheWidthTheDeviceDrawsFor) {
+    const std::string a78(78, 'a');
+    const std::string x80(80, 'x');
+    const std::string y120(120, 'y');
+    const std::string shapes[] = {
+        // A line editor's command longer than the screen: at the margin it writes a blank
+        // and CR to wrap, BS stops at the row start, up and right reach the row above.
+        "$ " + a78 + " \rbbbb\b\b\x1b[A\x1b[79CX\x1b[B\r\x1b[2Cc\n",
+        // A progress line exactly as wide as the screen: CR returns to its own start.
+        x80 + "\r" + std::string(80, 'z') + "\n",
+        // A longer one: CR returns to the start of its last row.
+        y120 + "\rshort\n",
+        // Erasing: at the pending wrap, in a row of a longer line, and below.
+        // (LF leaves from the last row, as line editors do.)
+        x80 + "\x1b[K\n" + y120 + "\x1b[A\x1b[5G\x1b[K\x1b[B\n" + y120 + "\r\x1b[A\x1b[3C\x1b[J\n",
+        // What bash sent for Delete near the start of a command of two rows.
+        "$ echo " + std::string(90, '7') + "\x1b[A\r\x1b[C\x1b[C\x1b[C\x1b[C\x1b[C\x1b[C" +
+            std::string(74, '7') + "\x1b[1P" + std::string(15, '7') +
+            "\x1b[A\r\x1b[C\x1b[C\x1b[C\x1b[C\x1b[C\x1b[C\r\n\r\r\n",
+        // Enter with the cursor on the first row of two: LF moves to the row below.
+        "$ " + y120 + "\x1b[A\r\n\r\r\nnext\n",
+        // Inserting, deleting and blanking cells inside one row and across the margin.
+        "abcdefgh\r\x1b[2C\x1b[3@XY\x1b[2P\x1b[3X\n" + x80 + y120 + "\x1b[A\x1b[70G\x1b[4@\x1b[B\n",
+        // Tabs stop at the margin.
+        std::string(75, 't') + "\r\t\t\t\t\t\t\t\t\t\t\t\tT\n",
+    };
+    for (const std::string& shape : shapes) {
+        SCOPED_TRACE(shape);
+        const std::vector<std::string> rows = ZentaRows(shape, 80);
+        EXPECT_EQ(rows, test::ReferenceLines(shape, 80));
+        EXPECT_EQ(ZentaRows(shape, 80, 1), rows);
     }
 }
 
@@ -240,6 +237,7 @@ TEST(TermRender, BrokenInputStaysBounded) {
     // A cursor sent far right, and a long line walked back cell by cell, cost no more than
     // the line: a BS storm over a megabyte line must not rescan it each time.
     TermRender render;
+    render.line().setRowWidth(0);
     StringSink sink;
     render.feed(u"x\x1b[99999999Cy", sink);
     EXPECT_LE(sink.text.size(), static_cast<std::size_t>(TermLine::kMaxColumn + 2));

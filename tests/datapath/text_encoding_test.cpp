@@ -217,7 +217,9 @@ TEST(ReceiveEncoding, TextFormDoesNotDependOnChunksInAnyEncoding) {
             }
             ASSERT_EQ(cut.rxTextAll, whole.rxTextAll);
             ASSERT_EQ(cut.heldBytes, whole.heldBytes);
-            ASSERT_EQ(whole.rxTextAll + whole.heldBytes, ToDisplayText(bytes));
+            ASSERT_EQ(cut.heldCr, whole.heldCr);
+            ASSERT_EQ(whole.rxTextAll + whole.heldBytes + (whole.heldCr ? "\r" : ""),
+                      ToDisplayText(bytes));
             if (!switched) {
                 ASSERT_EQ(shown, shownOnce);
             }

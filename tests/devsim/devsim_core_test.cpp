@@ -210,6 +210,12 @@ TEST(Options, CommandLineSelectsModeAndSettings) {
     EXPECT_EQ(r.options.link, kDefaultLink);
     EXPECT_FALSE(r.options.waitOpen.has_value());
 
+    r = Parse({"bootloader", "--fault", "stuck-bit", "--fault-address", "0x080001fF"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.faultAddress, 0x080001FFu);
+    EXPECT_EQ(Parse({"bootloader", "--fault-address", "134218239"}).options.faultAddress,
+              0x080001FFu);
+
     EXPECT_TRUE(Parse({"--help"}).options.help);
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {},
@@ -224,6 +230,9 @@ TEST(Options, CommandLineSelectsModeAndSettings) {
              {"telemetry", "--interval", "0", "--wave", "sine", "--interleave"},
              {"telemetry", "--wave", "sine", "--wave-period", "1"},
              {"telemetry", "--seed", "4294967296"},
+             {"bootloader", "--fault-address", "0x"},
+             {"bootloader", "--fault-address", "0x1080001FF"},
+             {"bootloader", "--fault-address", "0x0800g1FF"},
          }) {
         EXPECT_NE(Parse(bad).error, "") << (bad.empty() ? "(nothing)" : bad[0]);
     }

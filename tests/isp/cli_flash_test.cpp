@@ -81,6 +81,33 @@ TEST_F(CliFlash, ExitStatusesTellRefusalsFromPortFailures) {
     EXPECT_EQ(r.status, 2);
 }
 
+TEST_F(CliFlash, BinaryGoesWhereAddressSaysAndOnlyThere) {
+    Start({"--chip", "f4"});
+    h_.reset();
+    const auto image = Pattern(5000);
+    const std::string bin =
+        WriteTempFile("app.bin", std::string("\0", 1) + std::string(image.begin(), image.end()));
+    // Only the sectors the image uses are erased: what lies below the application stays.
+    ProgramResult r =
+        RunProgram({"--flash", bin, link_.path, "--address", "0x08004000", "--erase", "pages"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(" verified\n"));
+    EXPECT_THAT(sim_->WaitForLine("user program started at"), HasSubstr("0x08004000"));
+
+    // A file that carries its own addresses takes none from the command line.
+    const std::string hex = WriteTempFile("app.hex", HexText(image));
+    r = RunProgram({"--flash", hex, link_.path, "--address", "0x08004000"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("a start address is for binary files only"));
+
+    const auto flash = Flash();
+    ASSERT_GE(flash.size(), 0x4000u + 5001u);
+    EXPECT_TRUE(
+        std::all_of(flash.begin(), flash.begin() + 0x4000, [](auto b) { return b == 0xFF; }));
+    EXPECT_EQ(flash[0x4000], 0x00);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + 0x4001));
+}
+
 TEST_F(CliFlash, RunnerDrawsABarOnATerminalAndTakesAChipAlreadyInItsBootloader) {
     Start({"--chip", "g0", "--fault", "nack-sync"});
     h_.reset();

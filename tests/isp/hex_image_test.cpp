@@ -1,4 +1,4 @@
-// Intel HEX loading: record rules, address mapping, checksums, reading the file.
+// Intel HEX loading: record rules, address mapping, damaged files, reading the file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -31,11 +31,11 @@ TEST(HexImage, RecordsPlaceDataRelativeToTheFlashBase) {
     EXPECT_EQ(image.WrittenLength(), 256u);
     EXPECT_EQ(image.Data()[15], 0x0F);
 
-    // Lower-case digits; a later record overwrites an earlier one.
-    ASSERT_EQ(ParseExact(image, std::string(kExt) + ":0400000001020304f2\n:0100000009F6\n").status,
+    // Lower-case digits; a record that repeats bytes already set, with the same values.
+    ASSERT_EQ(ParseExact(image, std::string(kExt) + ":0400000001020304f2\n:0100000001FE\n").status,
               HexStatus::Ok);
     EXPECT_EQ(image.Length(), 4u);
-    EXPECT_EQ(image.Data()[0], 0x09);
+    EXPECT_EQ(image.Data()[0], 0x01);
     EXPECT_EQ(image.Data()[3], 0x04);
 
     // A single byte at 0x08000100: one block at its own address, the rest erased.
@@ -105,34 +105,96 @@ TEST(HexImage, AddressesOutsideTheWindowStoreNothing) {
     EXPECT_EQ(image.Length(), 0u);
 }
 
-TEST(HexImage, CountAbove32IsNotHexEvenAfterGoodRecords) {
+TEST(HexImage, RecordsOfUpTo255BytesAndEveryRecordTypeAreRead) {
     THexImage image;
-    const std::string full32 = ":20000000" + std::string(64, '0') + "E0\n";
-    EXPECT_EQ(ParseExact(image, kExt + full32).status, HexStatus::Ok);
-    EXPECT_EQ(image.Length(), 32u);
-    const std::string over = ":21000000" + std::string(66, '0') + "DF\n";
-    EXPECT_EQ(ParseExact(image, kExt + full32 + over).status, HexStatus::NotHex);
-}
-
-TEST(HexImage, WrongChecksumNamesItsLineAndIsNeverLoaded) {
-    THexImage image;
-    const HexParseResult r =
-        ParseExact(image, std::string("; comment\r\n") + kExt + ":0100000055AB\r\n");
-    EXPECT_EQ(r.status, HexStatus::BadChecksum);
-    EXPECT_EQ(r.line, 3u);
-    EXPECT_EQ(image.Data()[0], 0xFF);
-}
-
-TEST(HexImage, RecordCutShortIsRefusedWithItsLine) {
-    THexImage image;
-    // Cut in the data, in the checksum, and after the colon: nothing read past the text.
-    for (const char* tail : {":04000000010203", ":0400000001020304", ":0", ":"}) {
-        SCOPED_TRACE(tail);
-        const HexParseResult r = ParseExact(image, std::string(kExt) + ":0100000055AA\n" + tail);
-        EXPECT_EQ(r.status, HexStatus::CutShort);
-        EXPECT_EQ(r.line, 3u);
+    std::string big = ":FF000000";
+    std::uint8_t sum = 0xFF;
+    for (int i = 0; i < 255; ++i) {
+        char b[3];
+        std::snprintf(b, sizeof b, "%02X", i);
+        big += b;
+        sum = static_cast<std::uint8_t>(sum + i);
     }
-    EXPECT_EQ(ParseExact(image, "no records here").status, HexStatus::Ok);
+    char check[3];
+    std::snprintf(check, sizeof check, "%02X", static_cast<std::uint8_t>(-sum));
+    big += check;
+    // A start segment (03) and a start linear address (05) record change no byte.
+    const HexParseResult r =
+        ParseExact(image, std::string(kExt) + big + "\n" +
+                              ":0400000300001000E9\n:0400000508000101ED\n" + ":00000001FF\n");
+    ASSERT_EQ(r.status, HexStatus::Ok);
+    EXPECT_FALSE(r.missingEnd);
+    EXPECT_EQ(image.Length(), 255u);
+    EXPECT_EQ(image.Data()[254], 254);
+
+    // A segment address is the segment times 16: 0x0800:0xFFFF is 0x17FFF, below the flash.
+    ASSERT_EQ(ParseExact(image, ":020000020800F4\n:02FFFF00AABB9B\n").status, HexStatus::Ok);
+    EXPECT_TRUE(image.Empty());
+    EXPECT_EQ(image.Outside(), 0x00017FFFu);
+}
+
+// Each damaged file, where its fault is, and what a reader must say of it.
+struct Damage {
+    const char* name;
+    std::string text;
+    HexStatus status;
+    std::uint32_t line;
+    std::uint32_t column;
+};
+
+TEST(HexImage, DamagedFilesAreRefusedNamingLineAndColumn) {
+    const std::string rec = ":0400000001020304F2";
+    const Damage cases[] = {
+        // The old reader took 'G' as a digit and read the cut record on into line 3.
+        {"stray letter", std::string(kExt) + ":04000000010G0304F2\n", HexStatus::BadCharacter, 2,
+         13},
+        {"cut mid-file", std::string(kExt) + ":040000000102\n" + rec + "\n", HexStatus::CutShort, 2,
+         14},
+        {"cut at the end", std::string(kExt) + ":0", HexStatus::CutShort, 2, 3},
+        {"colon alone", std::string(kExt) + ":\r\n", HexStatus::CutShort, 2, 2},
+        {"record too long", std::string(kExt) + rec + "00\n", HexStatus::BadLength, 2, 20},
+        {"two on a line", std::string(kExt) + rec + rec + "\n", HexStatus::BadCharacter, 2, 20},
+        {"checksum", "\n" + std::string(kExt) + ":0100000055AB\r\n", HexStatus::BadChecksum, 3, 12},
+        {"no colon", "; comment\n" + std::string(kExt), HexStatus::BadCharacter, 1, 1},
+        {"plain text", "no records here", HexStatus::BadCharacter, 1, 1},
+        {"indented mark", "  :xx", HexStatus::BadCharacter, 1, 4},
+        {"type 06", std::string(kExt) + ":00000006FA\n", HexStatus::BadType, 2, 8},
+        {"long end record", std::string(kExt) + ":01000001FFFF\n", HexStatus::BadLength, 2, 2},
+        {"short address record", ":0100000408F3\n", HexStatus::BadLength, 1, 2},
+        {"record after the end", std::string(kExt) + ":00000001FF\n\n" + rec + "\n",
+         HexStatus::AfterEnd, 4, 1},
+        {"overlap", std::string(kExt) + rec + "\n:0200020003FFFA\n", HexStatus::Overlap, 3, 12},
+        {"nul byte", std::string(kExt) + ":0100000055" + std::string(1, '\0') + "A\n",
+         HexStatus::BadCharacter, 2, 12},
+    };
+    THexImage image;
+    for (const Damage& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HexParseResult r = ParseExact(image, c.text);
+        EXPECT_EQ(r.format, ImageFormat::IntelHex);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.line, c.line);
+        EXPECT_EQ(r.column, c.column);
+    }
+    // Where two records disagree is named by its address too.
+    EXPECT_EQ(ParseExact(image, std::string(kExt) + rec + "\n:0200020003FFFA\n").address,
+              0x08000003u);
+}
+
+TEST(HexImage, MissingEndRecordIsLoadedWithAWarning) {
+    THexImage image;
+    HexParseResult r = ParseExact(image, std::string(kExt) + ":0100000055AA");
+    EXPECT_EQ(r.status, HexStatus::Ok);
+    EXPECT_TRUE(r.missingEnd);
+    EXPECT_EQ(image.Data()[0], 0x55);
+    // Blank lines, blanks around records and a DOS end mark are no records.
+    r = ParseExact(image, "\xEF\xBB\xBF\r\n  " + std::string(kExt) + "\t\r\n:00000001FF \r\n\x1A");
+    EXPECT_EQ(r.status, HexStatus::Ok);
+    EXPECT_FALSE(r.missingEnd);
+    // A file of blanks holds no record to miss the end of.
+    r = ParseExact(image, " \n\n");
+    EXPECT_EQ(r.status, HexStatus::Ok);
+    EXPECT_FALSE(r.missingEnd);
     EXPECT_TRUE(image.Empty());
 }
 

@@ -117,6 +117,18 @@ TEST_F(IspPlacement, VerifyNamesTheFirstDifferenceAndDoesNotStart) {
     EXPECT_THAT(h_->printed, Not(HasSubstr("verified")));
 }
 
+// A verify that skipped the last byte of each 256-byte block would pass a chip that lost it.
+TEST_F(IspPlacement, VerifyReadsTheLastByteOfEveryBlock) {
+    for (const char* address : {"0x080000FF", "0x080002FF", "0x080003FF"}) {
+        SCOPED_TRACE(address);
+        Start({"--fault", "stuck-bit", "--fault-address", address});
+        h_->fileName = WriteTempFile("zero.hex", HexText(std::vector<std::uint8_t>(1024, 0x00)));
+        ASSERT_EQ(h_->Run(), RunEnd::Refused);
+        EXPECT_THAT(h_->printed, HasSubstr(std::string("Verify failed at ") + address +
+                                           ": wrote 0x00, read 0x01"));
+    }
+}
+
 // A product ID the table lacks: named, then only what Get and the image allow.
 TEST_F(IspPlacement, UnknownChipIsErasedWholeUnlessPagesWereAsked) {
     Start({"--chip", "f4", "--fault", "unknown-id"});

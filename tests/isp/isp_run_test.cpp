@@ -73,14 +73,20 @@ TEST_F(IspRun, ImagesNoChipCanTakeAreRefusedBeforeTheChipIsTouched) {
     const std::string good = HexText(Pattern(64));
     const Case cases[] = {
         {"empty", "", "no data for the flash", RunEnd::Refused},
-        {"no records", "just some words\r\n", "no data for the flash", RunEnd::Refused},
+        {"no records", "just some words\r\n",
+         "The file is not a HEX file!\r\nUnexpected character in line 1, column 1.\r\n",
+         RunEnd::NotHex},
         {"address records only", ":020000040800F2\r\n:020000021000EC\r\n:00000001FF\r\n",
          "no data for the flash", RunEnd::Refused},
         {"below the flash", HexText(Pattern(64), 0x00001000), "data at 0x00001000, outside",
          RunEnd::Refused},
         {"option bytes", good.substr(0, good.size() - 13) + HexText({0xA5, 0x5A}, 0x1FFFF800),
          "data at 0x1FFFF800, outside", RunEnd::Refused},
-        {"cut short", good.substr(0, good.size() - 30), "Record cut short in line 5.",
+        {"cut short", good.substr(0, good.size() - 30), "Record cut short in line 5, column 29.",
+         RunEnd::NotHex},
+        {"s-record cut short", "S00600004844521B\nS30908000000010203",
+         "The file is not a valid "
+         "S-record file!\r\nRecord cut short in line 2, column 19.",
          RunEnd::NotHex},
     };
     for (const Case& c : cases) {
@@ -234,9 +240,11 @@ TEST_F(IspRun, EveryEndingPutsBackTheLineTheRunChanged) {
         h_->port.SetStopBits(sbTwoStopBits);
         ASSERT_EQ(h_->Run(), c.end);
         EXPECT_EQ(h_->port.BaudRate(), br57600);
-        EXPECT_EQ(h_->port.DataBits(), dbSeven);
-        EXPECT_EQ(h_->port.Parity().Bits(), prOdd);
         EXPECT_EQ(h_->port.StopBits(), sbTwoStopBits);
+        // The simulator's pseudo-terminal holds 8 data bits and no parity only; the port
+        // shows what the line holds.
+        EXPECT_EQ(h_->port.DataBits(), dbEight);
+        EXPECT_EQ(h_->port.Parity().Bits(), prNone);
     }
 }
 
@@ -249,10 +257,11 @@ TEST_F(IspRun, FilesThatCannotBeFlashedLeaveTheChipAlone) {
     EXPECT_TRUE(h_->port.Connected());
     EXPECT_TRUE(h_->startEnabled);
 
-    // A count above 32.
+    // A record of 33 bytes is read, and its checksum checked.
     h_->fileName = WriteTempFile("big.hex", ":21000000" + std::string(68, '0') + "\r\n");
     ASSERT_EQ(h_->Run(), RunEnd::NotHex);
-    EXPECT_THAT(h_->printed, HasSubstr("\r\nThe file is not a HEX file!\r\n"));
+    EXPECT_THAT(h_->printed, HasSubstr("\r\nThe file is not a HEX file!\r\nChecksum error in "
+                                       "line 1, column 76.\r\n"));
 
     // A damaged record: the line is named.
     std::string text = HexText(Pattern(64));
@@ -261,7 +270,8 @@ TEST_F(IspRun, FilesThatCannotBeFlashedLeaveTheChipAlone) {
     h_->fileName = WriteTempFile("bad.hex", text);
     h_->english = false;
     ASSERT_EQ(h_->Run(), RunEnd::NotHex);
-    EXPECT_THAT(h_->printed, HasSubstr("\r\n你打开的好像不是HEX文件\r\n第3行校验和错误.\r\n"));
+    EXPECT_THAT(h_->printed,
+                HasSubstr("\r\n你打开的好像不是HEX文件\r\n校验和错误(第3行第42列).\r\n"));
 
     EXPECT_TRUE(h_->frames.empty());
 }

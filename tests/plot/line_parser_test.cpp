@@ -45,9 +45,12 @@ Value N(std::string name, double v) {
 std::vector<std::vector<Value>> Stream(const std::string& bytes, std::vector<size_t> cuts = {}) {
     LineParser parser;
     std::vector<std::vector<Value>> lines;
-    auto sink = [&](const std::vector<LineValue>& values) {
+    auto sink = [&](const ParsedLine& parsed) {
+        if (parsed.kind != LineKind::Values) {
+            return;
+        }
         std::vector<Value> line;
-        for (const LineValue& v : values) {
+        for (const LineValue& v : parsed.values) {
             line.push_back({std::string(v.name), v.column, v.value});
         }
         lines.push_back(line);
@@ -74,8 +77,8 @@ TEST(LineParserColumns, SeparatorsAndNumberForms) {
     EXPECT_EQ(Line("0x1F 0XfF -0x10"), (std::vector{C(0, 31), C(1, 255), C(2, -16)}));
     // nan and inf hold their column but give no point.
     EXPECT_EQ(Line("1,nan,3,-inf,Infinity,6"), (std::vector{C(0, 1), C(2, 3), C(5, 6)}));
-    // Words are no numbers and take no column; units after a number are dropped.
-    EXPECT_EQ(Line("val 12ms abc 7V"), (std::vector{C(0, 12), C(1, 7)}));
+    // A word is a gap in its own column; units after a number are dropped.
+    EXPECT_EQ(Line("val 12ms abc 7V"), (std::vector{C(1, 12), C(3, 7)}));
     EXPECT_EQ(Line("1e999 2"), (std::vector{C(1, 2)}));
 }
 
@@ -90,8 +93,8 @@ TEST(LineParserPairs, NamesInAnyScriptWithUnits) {
     // GBK: trail bytes in the letter range must not confuse the name's end.
     EXPECT_EQ(Line("\xCE\xC2\xB6\xC8=23.5\xA1\xE6 \xBC\xC6\xCA\xFD=0x10"),
               (std::vector{N("\xCE\xC2\xB6\xC8", 23.5), N("\xBC\xC6\xCA\xFD", 16)}));
-    // Pairs and plain numbers mixed: columns count only the plain ones.
-    EXPECT_EQ(Line("5 t=1 6"), (std::vector{C(0, 5), N("t", 1), C(1, 6)}));
+    // A line with names gives its names only (ticks and counters beside them are no series).
+    EXPECT_EQ(Line("5 t=1 6"), (std::vector{N("t", 1)}));
     EXPECT_EQ(Line("[temp=3]"), (std::vector{N("temp", 3)}));
 }
 
@@ -121,8 +124,7 @@ TEST(LineParserOdd, LinesWithoutValuesAndLimits) {
 
 TEST(LineParserStream, LineEndsAndSplitDeliveries) {
     const std::string text = "1,2\r\n\r\n3.25e1;x=-4\n\n\rno numbers\r5\n6";
-    const std::vector<std::vector<Value>> want = {
-        {C(0, 1), C(1, 2)}, {C(0, 32.5), N("x", -4)}, {C(0, 5)}};
+    const std::vector<std::vector<Value>> want = {{C(0, 1), C(1, 2)}, {N("x", -4)}, {C(0, 5)}};
     EXPECT_EQ(Stream(text), want);
     // Every way of cutting it into deliveries gives the same lines.
     for (size_t cut = 1; cut <= text.size(); ++cut) {
@@ -165,9 +167,9 @@ TEST(LineParserOdd, BinaryNoiseNeverYieldsNonFiniteValues) {
     }
     LineParser parser;
     size_t values = 0;
-    parser.Feed(noise.data(), noise.size(), [&](const std::vector<LineValue>& line) {
-        EXPECT_LE(line.size(), kMaxLineValues);
-        for (const LineValue& v : line) {
+    parser.Feed(noise.data(), noise.size(), [&](const ParsedLine& line) {
+        EXPECT_LE(line.values.size(), kMaxLineValues);
+        for (const LineValue& v : line.values) {
             EXPECT_TRUE(std::isfinite(v.value));
             EXPECT_NE(v.column < 0, v.name.empty());
             ++values;

@@ -28,10 +28,11 @@ TEST(PointStoreBounds, OldestPointsOfAllSeriesGoFirst) {
     ASSERT_EQ(store.Size(a), 2u);
     EXPECT_EQ(store.Value(a, 0), 2);
     EXPECT_EQ(store.Value(b, 0), 20);
-    // Times stay relative to the first point ever received; sample numbers keep counting.
+    // Times stay relative to the first point ever received; sample numbers are the points'
+    // line numbers (here each point a line of its own), dropped lines included.
     EXPECT_DOUBLE_EQ(store.X(a, 0, XMode::Time), 0.002);
-    EXPECT_EQ(store.X(a, 0, XMode::Sample), 1);
-    EXPECT_EQ(store.X(b, 2, XMode::Sample), 3);
+    EXPECT_EQ(store.X(a, 0, XMode::Sample), 2);
+    EXPECT_EQ(store.X(b, 2, XMode::Sample), 6);
     store.Clear();
     EXPECT_TRUE(store.Empty());
     EXPECT_EQ(store.DroppedPoints(), 0u);
@@ -79,16 +80,47 @@ TEST(PointStoreBounds, TimeNeverRunsBackwardsAndChunksAreReused) {
 }
 
 TEST(PointStoreBounds, AtMostSixteenBytesPerKeptPoint) {
-    // Full chunks plus a part-filled one at each end of every series.
-    PointStore store(64 * PointStore::kChunkPoints);
-    for (int i = 0; i < 4; ++i) {
-        store.AddSeries();
+    // Full chunks plus a part-filled one at each end of every series. Four series on every
+    // line keep their line numbers for nothing; four each on every fourth line pay 4 bytes
+    // a point for them.
+    for (const bool gaps : {false, true}) {
+        PointStore store(64 * PointStore::kChunkPoints);
+        for (int i = 0; i < 4; ++i) {
+            store.AddSeries();
+        }
+        for (size_t i = 0; i < 3 * store.Capacity(); ++i) {
+            store.Append(i % 4, static_cast<int64_t>(i), 1.0, gaps ? i : i / 4);
+        }
+        EXPECT_EQ(store.TotalPoints(), store.Capacity());
+        EXPECT_LE(store.MemoryBytes(), (gaps ? 17 : 13) * store.TotalPoints()) << gaps;
+        EXPECT_EQ(store.Line(3, store.Size(3) - 1),
+                  gaps ? 3 * store.Capacity() - 1 : 3 * store.Capacity() / 4 - 1);
     }
-    for (size_t i = 0; i < 3 * store.Capacity(); ++i) {
-        store.Append(i % 4, static_cast<int64_t>(i), 1.0);
+}
+
+TEST(PointStoreBounds, LineNumbersThroughGapsChunksAndSnapshots) {
+    PointStore store;
+    const auto s = store.AddSeries();
+    std::vector<uint64_t> lines;
+    // Lines one after another, then a gap in the middle of a chunk, then a chunk that
+    // starts with a gap and one that has none; a snapshot taken halfway keeps its lines.
+    for (uint64_t line = 5; lines.size() < 3 * PointStore::kChunkPoints;) {
+        lines.push_back(line);
+        store.Append(s, 1000, 1.0, line);
+        line += lines.size() == 100 || lines.size() == PointStore::kChunkPoints ? 1000 : 1;
     }
-    EXPECT_EQ(store.TotalPoints(), store.Capacity());
-    EXPECT_LE(store.MemoryBytes(), 16 * store.TotalPoints());
+    const auto snap = store.Snapshot();
+    store.Append(s, 1000, 1.0, lines.back() + 7);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(store.Line(s, i), lines[i]) << i;
+        ASSERT_EQ(snap->Line(s, i), lines[i]) << i;
+        ASSERT_EQ(store.X(s, i, XMode::Sample), static_cast<double>(lines[i]));
+    }
+    EXPECT_EQ(store.Line(s, lines.size()), lines.back() + 7);
+    EXPECT_EQ(snap->Size(s), lines.size());
+    // A line number going back is held at the latest.
+    store.Append(s, 1000, 1.0, 3);
+    EXPECT_EQ(store.Line(s, lines.size() + 1), lines.back() + 7);
 }
 
 TEST(PointStoreDecimation, KeepsEveryColumnsExtremesAndEnds) {
@@ -225,7 +257,7 @@ TEST(PlotModelSeries, ColumnsAndNamesBecomeSeries) {
     model.SetNameDecoder(nullptr);
     EXPECT_EQ(series[2].name, "t");
     // Names that change places, or a column where a name was, go to their own series.
-    EXPECT_EQ(model.Feed("u=8 t=9\n9 t=10\n", 16, 2500), 4u);
+    EXPECT_EQ(model.Feed("u=8 t=9\nt=10\n9\n", 16, 2500), 4u);
     ASSERT_EQ(model.Store().Size(2), 4u);
     EXPECT_EQ(model.Store().Value(2, 2), 9);
     EXPECT_EQ(model.Store().Value(2, 3), 10);

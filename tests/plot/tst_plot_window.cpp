@@ -64,6 +64,8 @@ class PlotWindowTest : public QObject {
     void picturesShowTheSeriesWhereTheyAre();
     void pngOfTheView();
     void droppedPointsAreAnnounced();
+    void limitsThatCutDataAreShown();
+    void narrowWindowKeepsItsWidth();
     void settingsRoundTrip();
 };
 
@@ -289,7 +291,7 @@ void PlotWindowTest::picturesShowTheSeriesWhereTheyAre() {
     }
     // Where the two cross the ramp, drawn later, lies on top.
     QVERIFY(near({5, 10}, blue));
-    QVERIFY(!near({5, 10}, red));
+    QVERIFY(image.pixelColor(zenta::plot::ValueToPixel(range, area, {5, 10}).toPoint()) != red);
     // A flat line is one pixel thick across the plot area, nothing outside it.
     const int flat = CountColour(image, red);
     QVERIFY2(flat >= area.width() - 8 && flat <= area.width() + 2,
@@ -331,13 +333,64 @@ void PlotWindowTest::droppedPointsAreAnnounced() {
         lines += QByteArray::number(i) + ',' + QByteArray::number(-i) + '\n';
     }
     w.feed(lines, 1000);
-    QVERIFY(w.noticeText().isEmpty() || !w.noticeText().contains(QStringLiteral("dropped")));
-    w.redrawNow();
+    // Told at once, not at the next picture (the window is not even shown).
     QCOMPARE(w.model().Store().TotalPoints(), std::size_t(100));
     QVERIFY(w.noticeText().contains(QStringLiteral("20 points were dropped")));
     w.clear();
     QVERIFY(w.seriesNames().isEmpty());
     QVERIFY(!w.noticeText().contains(QStringLiteral("dropped")));
+}
+
+void PlotWindowTest::limitsThatCutDataAreShown() {
+    PlotWindow w;
+    w.setEnglish(true);
+    w.setPaused(true);  // shown even while the plot stands still
+    QByteArray names;
+    for (int i = 0; i < 300; ++i) {
+        names += "n" + QByteArray::number(i) + "=1\n";
+    }
+    w.feed(names, 1000);
+    QVERIFY2(w.noticeText().contains(QStringLiteral("44 values not plotted: at most 256 series")),
+             qPrintable(w.noticeText()));
+    w.feed(QByteArray(5000, '7') + '\n', 1100);
+    QTRY_VERIFY(w.noticeText().contains(QStringLiteral("1 lines longer than 4096 bytes")));
+    QByteArray many;
+    for (int i = 0; i < 70; ++i) {
+        many += QByteArray::number(i) + ' ';
+    }
+    w.feed(many + '\n', 1200);
+    QTRY_VERIFY(w.noticeText().contains(QStringLiteral("6 values not plotted: at most 64")));
+    QVERIFY(w.noticeText().contains(QStringLiteral("256 series")));
+    w.clear();
+    QVERIFY(!w.noticeText().contains(QStringLiteral("not plotted")));
+    QVERIFY(!w.noticeText().contains(QStringLiteral("longer")));
+}
+
+void PlotWindowTest::narrowWindowKeepsItsWidth() {
+    for (bool english : {false, true}) {
+        PlotWindow w;
+        w.setEnglish(english);
+        w.resize(600, 400);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.width(), 600);
+        QVERIFY(w.minimumSizeHint().width() <= 600);
+        // Long names, many series and a long notice do not widen it.
+        QByteArray line;
+        for (int i = 0; i < 300; ++i) {
+            line += "a_rather_long_series_name_" + QByteArray::number(i) + "=1 ";
+            if (i % 50 == 49) {
+                w.feed(line + '\n', 1000 + i);
+                line.clear();
+            }
+        }
+        w.feed(QByteArray(5000, '7') + '\n', 2000);
+        w.setPaused(true);
+        w.redrawNow();
+        QTest::qWait(50);
+        QCOMPARE(w.width(), 600);
+        QVERIFY(w.minimumSizeHint().width() <= 600);
+    }
 }
 
 void PlotWindowTest::settingsRoundTrip() {
@@ -351,7 +404,8 @@ void PlotWindowTest::settingsRoundTrip() {
         w.setSeriesColour(0, QColor(0x12, 0x34, 0x56));
         w.feed(QByteArray("1,2\n"), 1000);
         w.setSeriesColour(3, QColor(0x65, 0x43, 0x21));
-        w.setGeometry(100, 120, 700, 450);
+        w.setGeometry(100, 120, 600, 450);
+        w.setSeparator('|');
         QSettings settings(ini, QSettings::IniFormat);
         w.saveState(settings);
     }
@@ -361,7 +415,8 @@ void PlotWindowTest::settingsRoundTrip() {
     QCOMPARE(w.xMode(), XMode::Sample);
     QVERIFY(!w.isRolling());
     QCOMPARE(w.rollingSeconds(), 42);
-    QCOMPARE(w.size(), QSize(700, 450));
+    QCOMPARE(w.size(), QSize(600, 450));
+    QCOMPARE(w.separator(), '|');
     // The colour belongs to the name: the series gets it when it appears again.
     w.feed(QByteArray("1,2\n"), 1000);
     w.feed(kGbkLine, 1000);
@@ -372,6 +427,16 @@ void PlotWindowTest::settingsRoundTrip() {
     QCOMPARE(w.seriesColour(1), QColor(0x65, 0x43, 0x21));
     w.setEnglish(true);
     QCOMPARE(w.seriesColour(1), QColor(0x65, 0x43, 0x21));
+    // The separator splits the fields of the lines that follow.
+    w.feed(QByteArray("4|5|6\n"), 2000);
+    QCOMPARE(w.lastValue(1), std::optional<double>(5));  // column 2
+
+    // A hand-edited file: only one of the offered characters is taken.
+    for (const char* bad : {"ab", ".", "=", ":"}) {
+        settings.setValue(QStringLiteral("Plot/separator"), QString::fromLatin1(bad));
+        w.restoreState(settings);
+        QCOMPARE(w.separator(), '\0');
+    }
 }
 
 QTEST_MAIN(PlotWindowTest)

@@ -153,6 +153,29 @@ TEST(Termios, FrameParityAndFlowMapOntoTheLine) {
     EXPECT_FALSE(t.c_cflag & CSTOPB);
 }
 
+TEST(Termios, EveryLineReadsBackAsWritten) {
+    for (uint8_t size = 5; size <= 8; ++size) {
+        for (uint8_t parity = 0; parity <= 4; ++parity) {
+            for (uint8_t stop : {0, 2}) {
+                TDCB d;
+                d.BaudRate = size == 6 ? 250000u : 9600u;
+                d.ByteSize = size;
+                d.Parity = parity;
+                d.StopBits = stop;
+                struct termios2 t {};
+                ASSERT_EQ(zenta::DcbToTermios2(d, t), 0);
+                TDCB back;
+                back.ByteSize = 0;
+                zenta::Termios2ToLine(t, back);
+                EXPECT_EQ(back.BaudRate, d.BaudRate);
+                EXPECT_EQ(back.ByteSize, size);
+                EXPECT_EQ(back.Parity, parity);
+                EXPECT_EQ(back.StopBits, stop);
+            }
+        }
+    }
+}
+
 TEST(Termios, ImpossibleLinesAreRefused) {
     struct termios2 t {};
     TDCB d;

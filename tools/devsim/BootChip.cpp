@@ -188,9 +188,10 @@ std::optional<BootFault> FaultFromName(const std::string& name) {
     return std::nullopt;
 }
 
-BootChip::BootChip(ChipFamily family, BootFault fault)
+BootChip::BootChip(ChipFamily family, BootFault fault, std::uint32_t faultAddress)
     : family_(family),
       fault_(fault),
+      faultAddress_(faultAddress),
       protected_(fault == BootFault::ReadProtected),
       writeProtected_(fault == BootFault::WriteProtected),
       flash_(std::size_t{Info(family).flashKiB} * 1024, 0xFF),
@@ -487,7 +488,7 @@ bool BootChip::Step(std::string& out) {
                     const std::uint32_t a = address_ + static_cast<std::uint32_t>(i);
                     if (flash) {
                         // Programming only clears bits; a stuck cell keeps its 1.
-                        const bool stuck = fault_ == BootFault::StuckBit && a - kFlashBase == 0x100;
+                        const bool stuck = fault_ == BootFault::StuckBit && a == faultAddress_;
                         flash_[a - kFlashBase] &=
                             static_cast<std::uint8_t>(At(1 + i) | (stuck ? 1 : 0));
                     } else {

@@ -26,7 +26,7 @@ enum class BootFault {
     NackErase,       // refuses every erase command
     ReadProtected,   // read protection set: Read, Write, Go and erase refused
     WriteProtected,  // write protection set: Write and erase refused
-    StuckBit,        // bit 0 of the flash byte at offset 0x100 cannot be programmed
+    StuckBit,        // bit 0 of one flash byte (0x08000100 unless told) cannot be programmed
     UnknownId,       // Get ID answers 0x4FF, a product no table knows
 };
 
@@ -37,7 +37,8 @@ std::optional<BootFault> FaultFromName(const std::string& name);
 // machine over a flash array, a little RAM and the system information area.
 class BootChip {
   public:
-    BootChip(ChipFamily family, BootFault fault);
+    // `faultAddress`: the byte a stuck-bit fault sits in.
+    BootChip(ChipFamily family, BootFault fault, std::uint32_t faultAddress = 0x08000100);
 
     // Takes received bytes; appends every reply they complete to `out`.
     void Feed(const std::uint8_t* data, std::size_t n, std::string& out);
@@ -90,6 +91,7 @@ class BootChip {
 
     ChipFamily family_;
     BootFault fault_;
+    std::uint32_t faultAddress_;
     bool protected_;
     bool writeProtected_;
     std::uint32_t busyMs_ = 0;

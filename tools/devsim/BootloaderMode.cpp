@@ -101,7 +101,7 @@ std::chrono::nanoseconds CharacterTime(const LineSettings& line) {
 int RunBootloader(Session& session, const Options& options) {
     const ChipFamily family = ChipFromName(options.chip).value_or(ChipFamily::F1);
     const BootFault fault = FaultFromName(options.fault).value_or(BootFault::None);
-    BootChip chip(family, fault);
+    BootChip chip(family, fault, options.faultAddress);
     session.Info(
         "STM32 bootloader (" + options.chip +
         (options.fault.empty() ? "" : ", fault " + options.fault) + ")" +

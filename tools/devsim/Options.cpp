@@ -206,6 +206,21 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             } else {
                 (name == "--dump" ? o.dump : o.trace) = *v;
             }
+        } else if (name == "--fault-address") {
+            // Hex with 0x, as addresses are written; decimal without.
+            auto v = value();
+            std::optional<uint64_t> a;
+            if (v && v->size() > 2 && (v->rfind("0x", 0) == 0 || v->rfind("0X", 0) == 0) &&
+                v->size() <= 10 &&
+                v->find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos) {
+                a = std::stoull(v->substr(2), nullptr, 16);
+            } else if (v) {
+                a = ParseU32(*v);
+            }
+            if (!a) {
+                return fail("--fault-address needs an address such as 0x080001FF");
+            }
+            o.faultAddress = static_cast<uint32_t>(*a);
         } else if (name == "--latency-ms" || name == "--unplug-after" || name == "--erase-scale") {
             auto v = value();
             auto n = v ? ParseU32(*v) : std::nullopt;
@@ -326,7 +341,8 @@ std::string UsageText() {
         "                       Write, Go and erase refused until Readout Unprotect) or\n"
         "                       write-protected (Write and erase refused until Write\n"
         "                       Unprotect), stuck-bit (bit 0 of the flash byte at\n"
-        "                       0x08000100 stays 1) or unknown-id (Get ID answers 0x4FF)\n"
+        "                       --fault-address stays 1) or unknown-id (Get ID answers 0x4FF)\n"
+        "  --fault-address A    the byte of the stuck-bit fault (default 0x08000100)\n"
         "  --unplug-after N     vanish like an unplugged adapter after N written blocks\n"
         "  --dump FILE          write the flash to FILE when devsim ends\n"
         "  --trace FILE         write when each of the program's writes arrived and each\n"

@@ -48,13 +48,14 @@ struct Options {
     uint32_t linesPerSecond = 0;  // 0: one line per --interval
 
     // bootloader
-    std::string chip = "f1";   // f1 (Erase 0x43) or f4 (Extended Erase only)
-    std::string fault;         // silence, nack-sync, nack-erase, protected; empty: none
-    uint32_t unplugAfter = 0;  // blocks written before the device vanishes; 0 = never
-    uint32_t latencyMs = 0;    // added before every reply, like a USB adapter's
-    bool lineTiming = false;   // replies wait for the characters' time on the line
-    std::string dump;          // the flash is written here at exit
-    std::string trace;         // every exchange's times are written here
+    std::string chip = "f1";             // f1 (Erase 0x43) or f4 (Extended Erase only)
+    std::string fault;                   // silence, nack-sync, nack-erase, protected; empty: none
+    uint32_t faultAddress = 0x08000100;  // the byte of the stuck-bit fault
+    uint32_t unplugAfter = 0;            // blocks written before the device vanishes; 0 = never
+    uint32_t latencyMs = 0;              // added before every reply, like a USB adapter's
+    bool lineTiming = false;             // replies wait for the characters' time on the line
+    std::string dump;                    // the flash is written here at exit
+    std::string trace;                   // every exchange's times are written here
     // percent of the chip's typical erase times; chip is f0, f1, f4, g0, l4, h7 or l0
     uint32_t eraseScale = 100;
 };

@@ -131,7 +131,8 @@ CommandLineResult ParseCommandLine(const QStringList& arguments) {
                                   QStringLiteral("none|rtscts|xonxoff"));
     const QCommandLineOption flash(
         QStringLiteral("flash"),
-        QStringLiteral("Program FILE (Intel HEX) into an STM32 through its bootloader on PORT "
+        QStringLiteral("Program FILE (Intel HEX, S-records, ELF or raw binary, told from its "
+                       "content) into an STM32 through its bootloader on PORT "
                        "(or the first port of the list), without a window, then exit with 0 "
                        "done, 1 chip or file refused, 2 bad arguments, 3 port failure. "
                        "The bit rate is 115200 unless --baud says otherwise."),
@@ -146,10 +147,15 @@ CommandLineResult ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption noReset(
         QStringLiteral("no-reset"),
         QStringLiteral("With --flash: no DTR/RTS reset; the chip is already in its bootloader."));
+    const QCommandLineOption address(
+        QStringLiteral("address"),
+        QStringLiteral("With --flash: where a raw binary FILE starts, e.g. 0x08004000 (default: "
+                       "the flash base, 0x08000000). Other formats carry their own addresses."),
+        QStringLiteral("A"));
     const QCommandLineOption list(QStringLiteral("list"),
                                   QStringLiteral("Print the serial ports in list order and exit."));
-    parser.addOptions(
-        {baud, configDir, lang, line, flow, flash, noVerify, erase, noReset, list, help, version});
+    parser.addOptions({baud, configDir, lang, line, flow, flash, noVerify, erase, noReset, address,
+                       list, help, version});
     for (const char* name : kQtValueOptions) {
         QCommandLineOption o(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         o.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -190,7 +196,7 @@ CommandLineResult ParseCommandLine(const QStringList& arguments) {
         r.action = CommandLineResult::Action::List;
         return r;
     }
-    for (const QCommandLineOption* o : {&noVerify, &erase, &noReset}) {
+    for (const QCommandLineOption* o : {&noVerify, &erase, &noReset, &address}) {
         if (parser.isSet(*o) && !parser.isSet(flash)) {
             return Fail(QStringLiteral("--%1 goes only with --flash").arg(o->names().front()));
         }
@@ -210,6 +216,18 @@ CommandLineResult ParseCommandLine(const QStringList& arguments) {
                                 .arg(parser.value(erase)));
             }
             r.options.flash.erasePages = value == QLatin1String("pages");
+        }
+        if (parser.isSet(address)) {
+            // 0x... in hex, else decimal: a leading zero never means octal here.
+            const QString value = parser.value(address).trimmed();
+            const bool hex = value.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+            bool ok = false;
+            const qulonglong a = (hex ? value.mid(2) : value).toULongLong(&ok, hex ? 16 : 10);
+            if (!ok || a > 0xFFFFFFFFull || (hex && value.size() == 2)) {
+                return Fail(QStringLiteral("--address: '%1' is not an address such as 0x08004000")
+                                .arg(parser.value(address)));
+            }
+            r.options.flash.address = static_cast<std::uint32_t>(a);
         }
     }
 

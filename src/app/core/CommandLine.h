@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 
 #include "serial/CPortTypes.h"
@@ -16,6 +17,8 @@ struct FlashOptions {
     bool verify = true;       // --no-verify clears it
     bool erasePages = false;  // --erase pages: only the pages or sectors the image covers
     bool reset = true;        // --no-reset: the chip is already in its bootloader
+    // --address: where a raw binary file starts; unset = the flash base.
+    std::optional<std::uint32_t> address;
 };
 
 // What the command line asks of this start; unset fields keep the stored settings.

@@ -106,9 +106,21 @@ Pair Texts(MsgId id) {
         case MsgId::TimedIntervalZero:
             return {"Please enter a number", "请设置非0数据!"};
         case MsgId::NotePrompt:
-            return {"Please enter the note:/请输入条目的注释:       ", nullptr};
+            return {"Please enter the note:", "Please enter the note:/请输入条目的注释:       "};
         case MsgId::LoopIntervalEmpty:
             return {"Please set interval!", "请设置时钟间隔!"};
+        case MsgId::SettingsKeptAs:
+            return {
+                "The settings file could not be read. It was kept as %1 and a new one was "
+                "written.",
+                "配置文件无法读取，已另存为 %1，并写入了新的配置文件。"};
+        case MsgId::SettingsInUse:
+            return {
+                "Another zenta window keeps its settings in %1. This window reads them but "
+                "does not save its own changes.",
+                "另一个 zenta 窗口正在使用 %1 中的配置文件。本窗口只读取它，不保存自己的设置。"};
+        case MsgId::LineNotTaken:
+            return {"The port does not take this setting: %1.", "串口不支持此设置：%1。"};
         case MsgId::LoopIntervalZero:
             return {"please enter a number!", "请设置非0数据!"};
     }

@@ -24,9 +24,15 @@ enum class MsgId {
     CustomBaudUnsupported,
     // Settings file could not be written.
     IniError,
+    // A settings file the loader could not read was kept under another name (%1).
+    SettingsKeptAs,
+    // Another window holds the settings folder (%1): this one does not save.
+    SettingsInUse,
     // Status bar port state word.
     PortOpenedState,
     PortClosedState,
+    // The device did not take a line value; %1 lists them.
+    LineNotTaken,
     // Packet timeout plausibility note.
     PacketTimeoutNote,
     // Send line.

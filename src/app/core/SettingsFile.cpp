@@ -523,7 +523,8 @@ bool KeepUnreadableSettingsFile(const QString& path, QString* error, QString* ba
     return true;
 }
 
-bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error) {
+bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error,
+                       QString* backup) {
     auto fail = [error](const QString& why) {
         if (error) {
             *error = why;
@@ -549,7 +550,7 @@ bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* er
     }
     // A file the loader could not read is the user's, not ours: keep it before replacing it.
     QString why;
-    if (!KeepUnreadableSettingsFile(path, &why)) {
+    if (!KeepUnreadableSettingsFile(path, &why, backup)) {
         return fail(why);
     }
     QSaveFile f(path);

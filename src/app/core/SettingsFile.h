@@ -160,8 +160,10 @@ bool KeepUnreadableSettingsFile(const QString& path, QString* error = nullptr,
                                 QString* backup = nullptr);
 // Writes the bytes in one piece, creating the folder; a file marked read-only is
 // left alone and counts as a failure, and an existing file that is not a settings file
-// is kept first (above). On failure `error` (if given) says why.
-bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// is kept first (above). On failure `error` (if given) says why; `backup` (if given) gets
+// the path of such a copy when this write made one.
+bool WriteSettingsFile(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                       QString* backup = nullptr);
 
 // Saves run on every key release, so a failing save reports once and then stays
 // quiet until a save has succeeded again.

@@ -111,6 +111,7 @@ FindBar::FindBar(ReceiveView* view) : QFrame(view), view_(view) {
     auto* ctrlShiftF = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), view_, nullptr,
                                      nullptr, Qt::WidgetWithChildrenShortcut);
     connect(ctrlShiftF, &QShortcut::activated, this, &FindBar::open);
+    connect(view_, &ReceiveView::findRequested, this, &FindBar::open);
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr,
                               Qt::WidgetWithChildrenShortcut);
     connect(esc, &QShortcut::activated, this, &FindBar::close);

@@ -816,7 +816,22 @@ QRect ReceiveView::caretRectAt(qsizetype offset) const {
 // Whatever reaches the view (input, resize, font, paint) sees the kept bytes shown.
 bool ReceiveView::event(QEvent* event) {
     settle();
+    // In character mode keys belong to the device, not to the window's shortcuts, except
+    // the Ctrl+Shift ones.
+    if (charMode_ && event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const auto mods = key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
+        if (mods != (Qt::ControlModifier | Qt::ShiftModifier)) {
+            event->accept();
+            return true;
+        }
+    }
     return QAbstractScrollArea::event(event);
+}
+
+bool ReceiveView::focusNextPrevChild(bool next) {
+    // Tab is a key of the device's shell in character mode.
+    return charMode_ ? false : QAbstractScrollArea::focusNextPrevChild(next);
 }
 
 bool ReceiveView::viewportEvent(QEvent* event) {

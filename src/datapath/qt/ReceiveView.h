@@ -63,11 +63,19 @@ class ReceiveView : public QAbstractScrollArea {
     // Colour sequences shown as colours (default), or their bytes as they are.
     void setAnsiColours(bool on);
     bool ansiColours() const { return ansiOn_; }
+    // Character mode: every key goes to keyTyped at once as the bytes a terminal sends
+    // (arrows and function keys as escape sequences, Tab and Ctrl+letters included) and
+    // the view never edits its text; copy, paste and find move to Ctrl+Shift+C/V/F.
+    void setCharacterMode(bool on) { charMode_ = on; }
+    bool characterMode() const { return charMode_; }
     // A CR that no LF follows starts a new line (devices that end lines with CR only).
     // Otherwise a bare CR goes back to the line start, as on a terminal. Takes effect
     // with the next bytes.
     void setCrNewLine(bool on) { term_.setCrNewLine(on); }
     bool crNewLine() const { return term_.crNewLine(); }
+    // The screen width devices draw for (80 by default; 0: unlimited): a bare CR returns
+    // to the start of the row the cursor is in, as on such a screen.
+    void setTerminalColumns(int columns) { term_.line().setRowWidth(columns); }
     // A time stamp "[hh:mm:ss.mmm] " in front of every received line of text (off by
     // default); the clock gives the local time (tests set their own).
     void setTimeStamps(bool on) { stamps_ = on; }
@@ -165,6 +173,10 @@ class ReceiveView : public QAbstractScrollArea {
     // Ctrl+letter its control character, committed input-method text as is. A slot
     // (direct connection) may set *consumed to keep the view from acting on it.
     void keyTyped(int key, const QString& text, bool* consumed);
+    // Text pasted (keys, menu); a slot may set *consumed to keep the view from inserting it.
+    void pasteTyped(const QString& text, bool* consumed);
+    // Ctrl+Shift+F in character mode (Ctrl+F otherwise goes to the window).
+    void findRequested();
     // "Clear" chosen in the context menu; without a receiver the view clears itself.
     void clearRequested();
     // appendPeriodMs() changed: a source that holds its data for the view follows it.
@@ -174,6 +186,7 @@ class ReceiveView : public QAbstractScrollArea {
 
   protected:
     bool event(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -232,6 +245,9 @@ class ReceiveView : public QAbstractScrollArea {
     void ensureCaretVisible();
     void restartBlink();
     bool handleNavigation(QKeyEvent* event);
+    // Character mode's keys; true when the key was taken.
+    bool terminalKey(QKeyEvent* event);
+    void paste();
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
     // The decorator's spans over the visible rows, and the overlay of one row: true when
@@ -264,6 +280,7 @@ class ReceiveView : public QAbstractScrollArea {
     TermRender term_;
     AnsiParser& ansi_ = term_.parser();
     bool ansiOn_ = true;
+    bool charMode_ = false;
     StyleRuns styles_;
     bool stamps_ = false;
     bool lineStart_ = true;

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include "datapath/TermKeys.h"
 #include "datapath/qt/ReceiveView.h"
 
 namespace zenta {
@@ -36,6 +37,73 @@ QString typedText(const QKeyEvent* e) {
     return e->text();
 }
 
+std::optional<TermKey> termKey(int key) {
+    switch (key) {
+        case Qt::Key_Up:
+            return TermKey::Up;
+        case Qt::Key_Down:
+            return TermKey::Down;
+        case Qt::Key_Right:
+            return TermKey::Right;
+        case Qt::Key_Left:
+            return TermKey::Left;
+        case Qt::Key_Home:
+            return TermKey::Home;
+        case Qt::Key_End:
+            return TermKey::End;
+        case Qt::Key_Insert:
+            return TermKey::Insert;
+        case Qt::Key_Delete:
+            return TermKey::Delete;
+        case Qt::Key_PageUp:
+            return TermKey::PageUp;
+        case Qt::Key_PageDown:
+            return TermKey::PageDown;
+        default:
+            break;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+        return static_cast<TermKey>(static_cast<int>(TermKey::F1) + (key - Qt::Key_F1));
+    }
+    return std::nullopt;
+}
+
+// What a terminal sends for a key in character mode; empty for keys that send nothing.
+QString terminalText(const QKeyEvent* e) {
+    const int key = e->key();
+    const auto mods = e->modifiers();
+    const bool ctrl = mods & Qt::ControlModifier;
+    const bool alt = mods & Qt::AltModifier;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        return QStringLiteral("\r");
+    if (key == Qt::Key_Backspace)
+        return QStringLiteral("\b");
+    if (key == Qt::Key_Tab)
+        return QStringLiteral("\t");
+    if (key == Qt::Key_Backtab)
+        return QStringLiteral("\x1b[Z");
+    if (key == Qt::Key_Escape)
+        return QStringLiteral("\x1b");
+    if (const std::optional<TermKey> k = termKey(key)) {
+        return QString::fromLatin1(TermKeySequence(*k));
+    }
+    if (ctrl && !alt) {
+        const QString t = e->text();
+        char c = 0;
+        if (key >= Qt::Key_A && key <= Qt::Key_Z)
+            c = static_cast<char>('a' + (key - Qt::Key_A));
+        else if (key >= 0x20 && key < 0x7F)
+            c = static_cast<char>(key);
+        if (const std::optional<char> control = ControlCharacter(c))
+            return QString(QChar(static_cast<char16_t>(*control)));
+        return {};
+    }
+    const QString t = e->text();
+    if (alt && !t.isEmpty())
+        return QStringLiteral("\x1b") + t;  // Meta sends ESC first
+    return t;
+}
+
 bool isPrintable(const QString& s) {
     if (s.isEmpty())
         return false;
@@ -52,7 +120,50 @@ bool isWordUnit(char16_t c) {
 
 }  // namespace
 
+bool ReceiveView::terminalKey(QKeyEvent* event) {
+    const auto mods = event->modifiers();
+    if ((mods & Qt::ControlModifier) && (mods & Qt::ShiftModifier)) {
+        switch (event->key()) {
+            case Qt::Key_C:
+                copy();
+                return true;
+            case Qt::Key_V:
+                paste();
+                return true;
+            case Qt::Key_F:
+                emit findRequested();
+                return true;
+            default:
+                break;
+        }
+    }
+    if (event->key() == Qt::Key_Insert && mods == Qt::ShiftModifier) {
+        paste();
+        return true;
+    }
+    const QString text = terminalText(event);
+    if (text.isEmpty())
+        return false;
+    bool consumed = false;
+    emit keyTyped(event->key(), text, &consumed);
+    return true;
+}
+
+void ReceiveView::paste() {
+    const QString text = QApplication::clipboard()->text();
+    if (text.isEmpty())
+        return;
+    bool consumed = false;
+    emit pasteTyped(text, &consumed);
+    if (!consumed)
+        insertAtCaret(text);
+}
+
 void ReceiveView::keyPressEvent(QKeyEvent* event) {
+    if (charMode_ && terminalKey(event)) {
+        event->accept();
+        return;
+    }
     const QString typed = typedText(event);
     if (!typed.isEmpty()) {
         bool consumed = false;
@@ -70,7 +181,7 @@ void ReceiveView::keyPressEvent(QKeyEvent* event) {
         copy();
         replaceSelection({});
     } else if (event == QKeySequence::Paste) {
-        insertAtCaret(QApplication::clipboard()->text());
+        paste();
     } else if (handleNavigation(event)) {
     } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         replaceSelection(u"\n");

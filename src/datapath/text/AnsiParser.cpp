@@ -123,7 +123,8 @@ bool AnsiParser::Step(char32_t c) {
                 params_.clear();
             } else if (c == ']' || c == 'P' || c == 'X' || c == '^' || c == '_') {
                 state_ = State::String;
-            } else if (c >= 0x20 && c <= 0x2F) {
+            } else if ((c >= 0x20 && c <= 0x2F) || c == 'N' || c == 'O') {
+                // ESC O P (F1) and the like: a single shift takes the next character too.
                 state_ = State::EscapeTail;
             } else if (c >= 0x30 && c <= 0x7E) {
                 state_ = State::Ground;  // a two-character sequence (ESC 7, ESC c...)
@@ -153,6 +154,15 @@ bool AnsiParser::Step(char32_t c) {
                     ApplySgr();
                 } else if (csiPlain_ && c == 'K') {
                     Act(LineAction::EraseLine, FirstParam());
+                } else if (csiPlain_ && c == 'J' && FirstParam() == 0) {
+                    Act(LineAction::EraseBelow, 0);
+                } else if (csiPlain_ && (c == 'P' || c == '@' || c == 'X')) {
+                    const LineAction::Kind k = c == 'P'   ? LineAction::DeleteCells
+                                               : c == '@' ? LineAction::InsertCells
+                                                          : LineAction::BlankCells;
+                    Act(k, std::max(FirstParam(), 1));
+                } else if (csiPlain_ && (c == 'A' || c == 'B')) {
+                    Act(c == 'A' ? LineAction::Up : LineAction::Down, std::max(FirstParam(), 1));
                 } else if (csiPlain_ && (c == 'D' || c == 'C' || c == 'G')) {
                     const LineAction::Kind k = c == 'D'   ? LineAction::Left
                                                : c == 'C' ? LineAction::Right

@@ -13,13 +13,19 @@ namespace zenta {
 // visible text.
 struct LineAction {
     enum Kind : std::uint8_t {
-        Return,     // CR
-        Back,       // BS
-        Bell,       // BEL
-        EraseLine,  // ESC[nK, count = n
-        Left,       // ESC[nD
-        Right,      // ESC[nC
-        Column,     // ESC[nG
+        Return,       // CR
+        Back,         // BS
+        Bell,         // BEL
+        EraseLine,    // ESC[nK, count = n
+        Left,         // ESC[nD
+        Right,        // ESC[nC
+        Column,       // ESC[nG
+        Up,           // ESC[nA
+        Down,         // ESC[nB
+        EraseBelow,   // ESC[J (ESC[0J)
+        DeleteCells,  // ESC[nP
+        InsertCells,  // ESC[n@
+        BlankCells,   // ESC[nX
     };
     std::size_t offset = 0;
     Kind kind = Return;

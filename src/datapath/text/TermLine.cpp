@@ -126,10 +126,64 @@ int TermLine::column(std::u16string_view line) {
     return atEnd_ ? width(line) : col_;
 }
 
+int TermLine::position(std::u16string_view line) {
+    const int c = column(line);
+    const bool pending = atEnd_ ? rowWidth_ > 0 && c > 0 && c % rowWidth_ == 0 : pending_;
+    return pending ? c - 1 : c;
+}
+
 void TermLine::moveTo(std::u16string_view line, int col) {
     const int w = width(line);
     col_ = std::clamp(col, 0, std::max(w, kMaxColumn));
-    atEnd_ = col_ == w;
+    pending_ = false;
+    atEnd_ = col_ == w && !(rowWidth_ > 0 && w > 0 && w % rowWidth_ == 0);
+}
+
+void TermLine::home(std::u16string_view line) {
+    moveTo(line, rowStart(position(line)));
+}
+
+void TermLine::left(std::u16string_view line, int n) {
+    const int p = position(line);
+    moveTo(line, std::max(rowStart(p), p - std::max(n, 1)));
+}
+
+void TermLine::right(std::u16string_view line, int n) {
+    const int p = position(line);
+    moveTo(line, std::min(p + std::max(n, 1), rowEnd(p) - 1));
+}
+
+void TermLine::toColumn(std::u16string_view line, int n) {
+    const int p = position(line);
+    moveTo(line, std::min(rowStart(p) + std::max(n, 1) - 1, rowEnd(p) - 1));
+}
+
+void TermLine::up(std::u16string_view line, int n) {
+    if (rowWidth_ > 0) {
+        const int p = position(line);
+        moveTo(line, std::max(p - std::max(n, 1) * rowWidth_, p % rowWidth_));
+    }
+}
+
+void TermLine::down(std::u16string_view line, int n) {
+    if (rowWidth_ > 0) {
+        const int p = position(line);
+        moveTo(line, p + std::min(std::max(n, 1), kMaxColumn / rowWidth_) * rowWidth_);
+    }
+}
+
+bool TermLine::nextRow(std::u16string_view line) {
+    const int p = position(line);
+    if (rowWidth_ == 0 || width(line) <= rowEnd(p)) {
+        return false;
+    }
+    moveTo(line, rowEnd(p));
+    return true;
+}
+
+void TermLine::tab(std::u16string_view line) {
+    const int p = position(line);
+    moveTo(line, std::min(p + 8 - p % 8, rowEnd(p) - 1));
 }
 
 void TermLine::keepKnownBefore(std::size_t pos, int col) {
@@ -153,21 +207,22 @@ TermLine::Edit TermLine::write(std::u16string_view line, std::u16string_view tex
     const std::size_t n = line.size();
     const Spot s = locate(line, col_);
     const int cells = TextCells(text, col_);
+    const int endCol = col_ + cells;
     e.pos = s.unit;
     keepKnownBefore(s.unit, s.col);
     if (s.unit >= n) {
         // Right of the line end: the cells in between are blank.
         e.inserted = Spaces(col_ - s.col);
         e.inserted.append(text);
-        col_ += cells;
+        col_ = endCol;
         atEnd_ = true;
+        pending_ = false;
         return e;
     }
     // A wide character cut by the cursor or by the end of the new text loses both
     // halves: the half not written over shows blank.
     e.inserted = s.split ? Spaces(col_ - s.col) : std::u16string();
     e.inserted.append(text);
-    const int endCol = col_ + cells;
     const Spot t = walk(line, {s.unit, s.col}, endCol);
     std::size_t stop = t.unit;
     if (t.split) {
@@ -177,47 +232,156 @@ TermLine::Edit TermLine::write(std::u16string_view line, std::u16string_view tex
     e.removed = stop - s.unit;
     col_ = endCol;
     atEnd_ = stop >= n && !t.split;
+    pending_ = !atEnd_ && rowWidth_ > 0 && col_ % rowWidth_ == 0;
+    return e;
+}
+
+TermLine::Edit TermLine::blank(std::u16string_view line, int from, int to) {
+    Edit e;
+    const std::size_t n = line.size();
+    if (from >= width(line) || to <= from) {
+        return e;
+    }
+    const Spot s = locate(line, from);
+    e.pos = s.unit;
+    keepKnownBefore(s.unit, s.col);
+    if (to >= width(line)) {
+        e.removed = n - s.unit;
+        e.inserted = Spaces(from - s.col);
+        return e;
+    }
+    const Spot t = walk(line, {s.unit, s.col}, to);
+    std::size_t stop = t.unit;
+    int stopCol = t.col;
+    if (t.split) {
+        stopCol = t.col + TermCells(line[t.unit], t.col);
+        stop = ClusterEnd(line, t.unit);
+    }
+    e.removed = stop - s.unit;
+    e.inserted = Spaces(stopCol - s.col);
     return e;
 }
 
 TermLine::Edit TermLine::erase(std::u16string_view line, int mode) {
-    Edit e;
-    const std::size_t n = line.size();
-    const int c = column(line);
-    if (mode == 2) {
-        e.removed = n;
-        forget();
-        col_ = c;
-        atEnd_ = c == 0;
-        return e;
+    const int p = position(line);
+    if (mode == 0) {
+        return clear(line, p, p, rowEnd(p));
     }
     if (mode == 1) {
-        // Blanks the cells up to and with the cursor's.
-        const Spot t = locate(line, c + 1);
-        std::size_t stop = t.unit;
-        int blank = std::min(c + 1, t.col);
-        if (t.split) {
-            stop = ClusterEnd(line, t.unit);
-            blank = t.col + TermCells(line[t.unit], t.col);
-        }
-        e.removed = stop;
-        e.inserted = Spaces(blank);
-        forget();
-        col_ = c;
-        atEnd_ = false;
-        return e;
+        return clear(line, p, rowStart(p), p + 1);
     }
-    const Spot s = locate(line, c);
-    if (s.unit >= n) {
-        col_ = c;
-        return e;
+    return clear(line, p, rowStart(p), rowEnd(p));
+}
+
+TermLine::Edit TermLine::eraseBelow(std::u16string_view line) {
+    const int p = position(line);
+    return clear(line, p, p, INT_MAX);
+}
+
+std::u16string TermLine::cellsText(std::u16string_view line, int from, int to) {
+    std::u16string out;
+    if (to <= from) {
+        return out;
+    }
+    const Spot s = locate(line, from);
+    std::size_t u = s.unit;
+    int c = s.col;
+    if (s.split) {
+        const int w = TermCells(line[u], c);
+        out.append(Spaces(std::min(c + w, to) - from));
+        c += w;
+        u = ClusterEnd(line, u);
+    }
+    while (u < line.size() && c < to) {
+        const int w = TermCells(line[u], c);
+        const std::size_t e = ClusterEnd(line, u);
+        if (c + w > to) {
+            out.append(Spaces(to - c));
+            return out;
+        }
+        out.append(line.substr(u, e - u));
+        c += w;
+        u = e;
+    }
+    return out;
+}
+
+TermLine::Edit TermLine::replaceCells(std::u16string_view line, int from, int to,
+                                      std::u16string_view text) {
+    Edit e;
+    const Spot s = locate(line, from);
+    const Spot t = walk(line, {s.unit, s.col}, to);
+    std::size_t stop = t.unit;
+    std::u16string tail;
+    if (t.split) {
+        tail = Spaces(t.col + TermCells(line[t.unit], t.col) - to);
+        stop = ClusterEnd(line, t.unit);
     }
     e.pos = s.unit;
-    e.removed = n - s.unit;
-    e.inserted = s.split ? Spaces(c - s.col) : std::u16string();
+    e.removed = stop - s.unit;
+    e.inserted = Spaces(from - s.col);
+    e.inserted.append(text);
+    e.inserted.append(tail);
     keepKnownBefore(s.unit, s.col);
-    col_ = c;
-    atEnd_ = true;
+    return e;
+}
+
+TermLine::Edit TermLine::deleteCells(std::u16string_view line, int n) {
+    const int p = position(line);
+    const bool pending = column(line) != p;
+    const int w = width(line);
+    col_ = p;
+    pending_ = false;
+    atEnd_ = false;
+    if (p >= w) {
+        return {};
+    }
+    n = std::clamp(n, 1, kMaxColumn);
+    const int end = std::min(rowEnd(p), w);
+    std::u16string kept = cellsText(line, std::min(p + n, end), end);
+    if (rowEnd(p) < w) {
+        // The row keeps its width: blanks come in at its end.
+        kept.append(Spaces(std::min(n, end - p)));
+    }
+    const bool shortened = rowEnd(p) >= w;
+    Edit e = replaceCells(line, p, end, kept);
+    atEnd_ = shortened && kept.empty() && !pending;
+    // A wrap that was pending stays so: the next character goes to the next row.
+    col_ = pending ? p + 1 : p;
+    pending_ = pending;
+    return e;
+}
+
+TermLine::Edit TermLine::insertCells(std::u16string_view line, int n) {
+    const int p = position(line);
+    const int w = width(line);
+    col_ = p;
+    pending_ = false;
+    atEnd_ = false;
+    if (p >= w) {
+        return {};
+    }
+    n = std::clamp(n, 1, rowEnd(p) - p);
+    const int end = std::min(rowEnd(p), w);
+    // What is pushed past the row's end is gone, as on the screen.
+    std::u16string moved = Spaces(n);
+    moved.append(cellsText(line, p, std::max(p, std::min(end, rowEnd(p) - n))));
+    return replaceCells(line, p, end, moved);
+}
+
+TermLine::Edit TermLine::blankCells(std::u16string_view line, int n) {
+    const int p = position(line);
+    return clear(line, p, p, std::min(p + std::clamp(n, 1, kMaxColumn), rowEnd(p)));
+}
+
+TermLine::Edit TermLine::clear(std::u16string_view line, int cursor, int from, int to) {
+    const int w = width(line);
+    Edit e = blank(line, from, to);
+    // Blanking up to the line end ends the line there.
+    const int newWidth = to >= w && from < w ? from : w;
+    col_ = cursor;
+    pending_ = false;
+    atEnd_ = cursor == newWidth && !(rowWidth_ > 0 && cursor > 0 && cursor % rowWidth_ == 0);
     return e;
 }
 

@@ -88,9 +88,11 @@ void TermRender::write(std::size_t from, std::size_t to, TermSink& sink) {
             apply(line_.write(sink.currentLine(), rest.substr(0, k - from)), style_, sink);
             from = k;
         } else if (visible_[k] == u'\n') {
-            // The line ends whole, whatever stands right of the cursor.
-            sink.append(u"\n", {}, style_);
-            line_.newLine();
+            // On the last row the line ends whole, whatever stands right of the cursor.
+            if (!line_.nextRow(sink.currentLine())) {
+                sink.append(u"\n", {}, style_);
+                line_.newLine();
+            }
             ++from;
         } else {
             line_.tab(sink.currentLine());
@@ -149,6 +151,30 @@ void TermRender::act(const LineAction& a, TermSink& sink) {
         case LineAction::Column:
             line_.toColumn(sink.currentLine(), a.count);
             break;
+        case LineAction::Up:
+            line_.up(sink.currentLine(), a.count);
+            break;
+        case LineAction::Down:
+            line_.down(sink.currentLine(), a.count);
+            break;
+        case LineAction::DeleteCells:
+        case LineAction::InsertCells:
+        case LineAction::BlankCells: {
+            TextStyle blank;
+            blank.bg = style_.bg;
+            const std::u16string_view cur = sink.currentLine();
+            apply(a.kind == LineAction::DeleteCells   ? line_.deleteCells(cur, a.count)
+                  : a.kind == LineAction::InsertCells ? line_.insertCells(cur, a.count)
+                                                      : line_.blankCells(cur, a.count),
+                  blank, sink);
+            break;
+        }
+        case LineAction::EraseBelow: {
+            TextStyle blank;
+            blank.bg = style_.bg;
+            apply(line_.eraseBelow(sink.currentLine()), blank, sink);
+            break;
+        }
     }
 }
 

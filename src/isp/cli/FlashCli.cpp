@@ -321,6 +321,9 @@ int RunFlash(const FlashRequest& given, std::FILE* err, bool progressBar) {
         THeadless world(request, err, progressBar);
         world.Print("zenta: " + request.port + "\n");
         THexImage image;
+        if (request.address) {
+            image.SetBinaryAddress(*request.address);
+        }
         std::string text;
         TIspRun run(world, world, world, world, world.link, image, text);
         RunSettings settings;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ struct FlashRequest {
     bool erasePages = false;
     bool reset = true;
     bool english = true;
+    std::optional<std::uint32_t> address;  // a raw binary's start; unset = the flash base
 };
 
 // Exit statuses of `zenta --flash`.

@@ -28,6 +28,7 @@ int RunHeadless(const CommandLineResult& commandLine) {
     request.verify = o.flash.verify;
     request.erasePages = o.flash.erasePages;
     request.reset = o.flash.reset;
+    request.address = o.flash.address;
     request.english = o.english.value_or(true);
     return isp::RunFlash(request, stderr, ::isatty(STDERR_FILENO) != 0);
 }

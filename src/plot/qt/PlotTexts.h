@@ -24,6 +24,11 @@ struct PlotTexts {
     QString timeHeader;    // first CSV header cell, title of a time axis
     QString sampleHeader;  // title of a sample number axis
     QString dropped;       // "%1": points dropped, "%2": the limit
+    QString linesCut;      // "%1": lines, "%2": the limit in bytes
+    QString valuesLeft;    // "%1": values, "%2": the limit per line
+    QString noSeries;      // "%1": values, "%2": the limit of series
+    QString separator;     // caption of the separator box
+    QString noSeparator;   // its first entry: blanks, commas and semicolons only
     QString saving;        // "%1": path
     QString saved;         // "%1": path
     QString saveFailed;    // "%1": path, "%2": reason

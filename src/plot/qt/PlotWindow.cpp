@@ -60,6 +60,9 @@ PlotWindow::PlotWindow(QWidget* parent, std::size_t capacity)
     resize(900, 560);
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &PlotWindow::OnTick);
+    noticeTimer_.setSingleShot(true);
+    noticeTimer_.setInterval(200);
+    connect(&noticeTimer_, &QTimer::timeout, this, &PlotWindow::ShowCuts);
     soon_.setSingleShot(true);
     soon_.setInterval(0);
     connect(&soon_, &QTimer::timeout, this, &PlotWindow::OnTick);
@@ -77,6 +80,12 @@ void PlotWindow::BuildUi() {
 
     xModeBox_ = new QComboBox(this);
     xModeBox_->addItems({QString(), QString()});
+    separatorLabel_ = new QLabel(this);
+    separatorBox_ = new QComboBox(this);
+    separatorBox_->addItem(QString());
+    for (char c : kSeparators) {
+        separatorBox_->addItem(QString(QLatin1Char(c)));
+    }
     rollingCheck_ = new QCheckBox(this);
     rollingCheck_->setChecked(true);
     spanSpin_ = new QSpinBox(this);
@@ -104,7 +113,20 @@ void PlotWindow::BuildUi() {
     readout_ = new QLabel(this);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     notice_ = new QLabel(this);
+    notice_->setWordWrap(true);
+    // Long texts (many series, several limits met) must not widen the window: the readout
+    // is clipped, the notice wraps.
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    legend_->setMinimumWidth(80);
+    // Boxes may be narrower than their longest text (a y limit of 1e12): the window's least
+    // width is what the controls need, not what they would like.
+    xModeBox_->setMinimumWidth(90);
+    spanSpin_->setMinimumWidth(60);
+    yMinSpin_->setMinimumWidth(70);
+    yMaxSpin_->setMinimumWidth(70);
+    separatorBox_->setMinimumWidth(50);
 
+    // Two rows, so the window can be as narrow as a small screen's half.
     auto* bar = new QHBoxLayout;
     for (QWidget* w :
          std::initializer_list<QWidget*>{xModeBox_, rollingCheck_, spanSpin_, autoYCheck_,
@@ -112,21 +134,26 @@ void PlotWindow::BuildUi() {
         bar->addWidget(w);
     }
     bar->addStretch(1);
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(separatorLabel_);
+    actions->addWidget(separatorBox_);
+    actions->addStretch(1);
     for (QWidget* w : {pauseButton_, resetButton_, clearButton_, csvButton_, pngButton_}) {
-        bar->addWidget(w);
+        actions->addWidget(w);
     }
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(view_);
     split->addWidget(legend_);
     split->setStretchFactor(0, 1);
     split->setSizes({720, 180});
-    auto* foot = new QHBoxLayout;
-    foot->addWidget(readout_, 1);
-    foot->addWidget(notice_);
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(6, 6, 6, 6);
     top->addLayout(bar);
+    top->addLayout(actions);
     top->addWidget(split, 1);
+    auto* foot = new QHBoxLayout;
+    foot->addWidget(readout_, 1);
+    foot->addWidget(notice_, 1);
     top->addLayout(foot);
 
     connect(xModeBox_, &QComboBox::activated, this,
@@ -141,6 +168,9 @@ void PlotWindow::BuildUi() {
     for (QDoubleSpinBox* spin : {yMinSpin_, yMaxSpin_}) {
         connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { resetView(); });
     }
+    connect(separatorBox_, &QComboBox::activated, this, [this](int i) {
+        setSeparator(i > 0 ? kSeparators[static_cast<std::size_t>(i - 1)] : '\0');
+    });
     connect(pauseButton_, &QPushButton::clicked, this, [this] { setPaused(!paused_); });
     connect(resetButton_, &QPushButton::clicked, this, &PlotWindow::resetView);
     connect(clearButton_, &QPushButton::clicked, this, &PlotWindow::clear);
@@ -175,6 +205,8 @@ void PlotWindow::ApplyTexts() {
     setWindowTitle(t.title);
     xModeBox_->setItemText(0, t.xTime);
     xModeBox_->setItemText(1, t.xSample);
+    separatorLabel_->setText(t.separator);
+    separatorBox_->setItemText(0, t.noSeparator);
     rollingCheck_->setText(t.rolling);
     spanSpin_->setSuffix(t.seconds);
     autoYCheck_->setText(t.autoY);
@@ -198,6 +230,26 @@ void PlotWindow::feed(const char* data, std::size_t size, qint64 msecsSinceEpoch
             tick_.start();
         }
     }
+    // A limit that cut data is told at once (also while paused), then at most five times a
+    // second while it goes on.
+    if (CutCount() == cutsShown_) {
+        return;
+    }
+    if (cutsShown_ == 0) {
+        ShowCuts();
+    } else if (!noticeTimer_.isActive()) {
+        noticeTimer_.start();
+    }
+}
+
+uint64_t PlotWindow::CutCount() const {
+    return model_.LinesCut() + model_.ValuesLeftOut() + model_.ValuesWithoutSeries() +
+           model_.Store().DroppedPoints();
+}
+
+void PlotWindow::ShowCuts() {
+    cutsShown_ = CutCount();
+    UpdateNotice();
 }
 
 void PlotWindow::feed(const QByteArray& data, qint64 msecsSinceEpoch) {
@@ -223,6 +275,19 @@ void PlotWindow::setExportFolder(const QString& folder) {
     exportFolder_ = folder;
 }
 
+void PlotWindow::setSeparator(char separator) {
+    const std::size_t at = separator ? kSeparators.find(separator) : std::string_view::npos;
+    if (separator && at == std::string_view::npos) {
+        return;
+    }
+    model_.SetSeparator(separator);
+    separatorBox_->setCurrentIndex(separator ? static_cast<int>(at) + 1 : 0);
+}
+
+void PlotWindow::restartLines() {
+    model_.Restart();
+}
+
 void PlotWindow::saveState(QSettings& settings) const {
     settings.beginGroup(QStringLiteral("Plot"));
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
@@ -233,6 +298,8 @@ void PlotWindow::saveState(QSettings& settings) const {
     settings.setValue(QStringLiteral("autoY"), autoYCheck_->isChecked());
     settings.setValue(QStringLiteral("yMin"), yMinSpin_->value());
     settings.setValue(QStringLiteral("yMax"), yMaxSpin_->value());
+    const char sep = separator();
+    settings.setValue(QStringLiteral("separator"), sep ? QString(QLatin1Char(sep)) : QString());
     // "#rrggbb<TAB>name" ("#3" for column 3): a tab never occurs in a name (it separates
     // fields).
     QStringList colours;
@@ -258,6 +325,9 @@ void PlotWindow::restoreState(QSettings& settings) {
     autoYCheck_->setChecked(settings.value(QStringLiteral("autoY"), true).toBool());
     yMinSpin_->setValue(settings.value(QStringLiteral("yMin"), 0.0).toDouble());
     yMaxSpin_->setValue(settings.value(QStringLiteral("yMax"), 100.0).toDouble());
+    // A hand-edited file may hold anything: only a single offered character is taken.
+    const QString sep = settings.value(QStringLiteral("separator")).toString();
+    setSeparator(sep.size() == 1 && sep[0].unicode() < 0x80 ? sep[0].toLatin1() : '\0');
     for (const QString& entry : settings.value(QStringLiteral("colours")).toStringList()) {
         const qsizetype tab = entry.indexOf(QLatin1Char('\t'));
         const QColor colour(entry.left(tab));
@@ -309,6 +379,7 @@ QString PlotWindow::noticeText() const {
 
 void PlotWindow::clear() {
     model_.Clear();
+    cutsShown_ = 0;
     visible_.clear();
     legend_->clear();
     noticeIsSaved_ = false;

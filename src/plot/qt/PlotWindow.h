@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <cstddef>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -56,7 +57,15 @@ class PlotWindow : public QWidget {
     // Where exported files go (created when missing). Default: documents folder/zenta.
     void setExportFolder(const QString& folder);
 
-    // Window geometry, x mode, rolling span, y range and series colours, in group "Plot".
+    // One more field separator for the lines ('|', '/', ...; 0: blanks, commas and
+    // semicolons only). Others than those offered are refused.
+    void setSeparator(char separator);
+    char separator() const { return model_.Separator(); }
+    // The separators offered, after "none".
+    static constexpr std::string_view kSeparators = "|/\\#&*~";
+
+    // Window geometry, x mode, rolling span, y range, separator and series colours, in
+    // group "Plot".
     void saveState(QSettings& settings) const;
     void restoreState(QSettings& settings);
 
@@ -80,6 +89,8 @@ class PlotWindow : public QWidget {
 
   public slots:
     void clear();
+    // The port was closed, opened or replugged: a line begun is not continued.
+    void restartLines();
     void setPaused(bool paused);
     void resetView();
     void setXMode(XMode mode);
@@ -105,6 +116,8 @@ class PlotWindow : public QWidget {
     void SyncSeries();
     void UpdateLegend();
     void UpdateNotice();
+    void ShowCuts();
+    uint64_t CutCount() const;  // every value the limits kept out since the clear
     void ShowReadout(QPointF value, bool inside);
     void OnTick();
     void MarkDirty();
@@ -128,6 +141,8 @@ class PlotWindow : public QWidget {
 
     PlotCanvas* view_ = nullptr;
     QComboBox* xModeBox_ = nullptr;
+    QLabel* separatorLabel_ = nullptr;
+    QComboBox* separatorBox_ = nullptr;
     QCheckBox* rollingCheck_ = nullptr;
     QSpinBox* spanSpin_ = nullptr;
     QCheckBox* autoYCheck_ = nullptr;
@@ -157,6 +172,8 @@ class PlotWindow : public QWidget {
     std::pair<double, double> frozenX_{0, 1};
     bool userView_ = false;
     bool noticeIsSaved_ = false;
+    uint64_t cutsShown_ = 0;  // the model's cut counts as the notice last showed them
+    QTimer noticeTimer_;      // the counts while they go on, five times a second
     std::thread csvThread_;
     QString csvPath_;
     bool csvOk_ = false;  // written by the CSV thread, read after joining it

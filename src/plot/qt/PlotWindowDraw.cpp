@@ -31,7 +31,7 @@ QString FormatValue(double v) {
 
 QString PlotWindow::SeriesName(std::size_t series) const {
     const SeriesInfo& info = model_.Series()[series];
-    if (info.column >= 0) {
+    if (info.column >= 0 && info.name.empty()) {
         return texts_->column.arg(info.column + 1);
     }
     return QString::fromStdString(info.name);
@@ -212,13 +212,29 @@ void PlotWindow::UpdateLegend() {
 
 void PlotWindow::SetNotice(const QString& text, bool warning) {
     notice_->setText(text);
-    notice_->setStyleSheet(warning ? QStringLiteral("color: #c00000;") : QString());
+    const QString style = warning ? QStringLiteral("color: #c00000;") : QString();
+    if (notice_->styleSheet() != style) {
+        notice_->setStyleSheet(style);  // costly: not again for every count
+    }
 }
 
 void PlotWindow::UpdateNotice() {
-    const uint64_t dropped = model_.Store().DroppedPoints();
-    if (dropped > 0) {
-        SetNotice(texts_->dropped.arg(dropped).arg(model_.Store().Capacity()), true);
+    // Every limit that cut data since the clear, as soon as it did.
+    QStringList cuts;
+    if (const uint64_t n = model_.Store().DroppedPoints()) {
+        cuts << texts_->dropped.arg(n).arg(model_.Store().Capacity());
+    }
+    if (const uint64_t n = model_.LinesCut()) {
+        cuts << texts_->linesCut.arg(n).arg(kMaxLineBytes);
+    }
+    if (const uint64_t n = model_.ValuesLeftOut()) {
+        cuts << texts_->valuesLeft.arg(n).arg(kMaxLineValues);
+    }
+    if (const uint64_t n = model_.ValuesWithoutSeries()) {
+        cuts << texts_->noSeries.arg(n).arg(PlotModel::kMaxSeries);
+    }
+    if (!cuts.isEmpty()) {
+        SetNotice(cuts.join(QStringLiteral("; ")), true);
         noticeIsSaved_ = false;
     } else if (paused_) {
         SetNotice(texts_->paused, false);

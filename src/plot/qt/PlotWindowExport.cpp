@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
+#include <algorithm>
+#include <climits>
 #include <fstream>
 #include <memory>
 #include <utility>
@@ -55,6 +57,17 @@ QString PlotWindow::exportCsv() {
     for (const QString& name : seriesNames()) {
         names.push_back(name.toStdString());
     }
+    // Columns first, in their order in the line, then the named series as they came.
+    const std::vector<SeriesInfo>& series = model_.Series();
+    std::vector<std::size_t> order(series.size());
+    for (std::size_t s = 0; s < order.size(); ++s) {
+        order[s] = s;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int ca = series[a].column < 0 ? INT_MAX : series[a].column;
+        const int cb = series[b].column < 0 ? INT_MAX : series[b].column;
+        return ca < cb;
+    });
     // The points as they are now; the window goes on receiving while the file is written.
     std::shared_ptr<const PointStore> points = model_.Store().Snapshot();
     csvPath_ = path;
@@ -64,9 +77,9 @@ QString PlotWindow::exportCsv() {
     noticeIsSaved_ = true;
     csvThread_ = std::thread([this, file = QFile::encodeName(path).toStdString(),
                               header = texts_->timeHeader.toStdString(), names = std::move(names),
-                              points = std::move(points)] {
+                              order = std::move(order), points = std::move(points)] {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        const bool ok = out && WriteCsv(*points, header, names, out);
+        const bool ok = out && WriteCsv(*points, header, names, order, out);
         out.close();
         csvOk_ = ok && out;
         QMetaObject::invokeMethod(

@@ -99,6 +99,18 @@ int TPosixSerialDevice::Configure(const TDCB& dcb) {
     return 0;
 }
 
+int TPosixSerialDevice::LineInForce(TDCB& dcb) {
+    if (fd_ < 0) {
+        return EBADF;
+    }
+    struct termios2 t {};
+    if (int err = Ioctl(fd_, TCGETS2, &t)) {
+        return err;
+    }
+    Termios2ToLine(t, dcb);
+    return 0;
+}
+
 long TPosixSerialDevice::Read(void* buf, std::size_t count) {
     if (fd_ < 0) {
         return -EBADF;

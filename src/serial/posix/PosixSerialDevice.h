@@ -15,6 +15,7 @@ class TPosixSerialDevice : public ISerialDevice {
     int PollFd() const override { return fd_; }
 
     int Configure(const TDCB& dcb) override;
+    int LineInForce(TDCB& dcb) override;
     long Read(void* buf, std::size_t count) override;
     long Write(const void* buf, std::size_t count) override;
 

@@ -123,4 +123,31 @@ int DcbToTermios2(const TDCB& dcb, struct termios2& t) {
     return 0;
 }
 
+void Termios2ToLine(const struct termios2& t, TDCB& dcb) {
+    // The kernel keeps the rate in c_ospeed for B constants and BOTHER alike.
+    dcb.BaudRate = t.c_ospeed;
+    switch (t.c_cflag & CSIZE) {
+        case CS5:
+            dcb.ByteSize = 5;
+            break;
+        case CS6:
+            dcb.ByteSize = 6;
+            break;
+        case CS7:
+            dcb.ByteSize = 7;
+            break;
+        default:
+            dcb.ByteSize = 8;
+            break;
+    }
+    if (!(t.c_cflag & PARENB)) {
+        dcb.Parity = 0;
+    } else if (t.c_cflag & CMSPAR) {
+        dcb.Parity = (t.c_cflag & PARODD) ? 3 : 4;
+    } else {
+        dcb.Parity = (t.c_cflag & PARODD) ? 1 : 2;
+    }
+    dcb.StopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
+}
+
 }  // namespace zenta

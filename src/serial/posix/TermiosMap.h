@@ -12,4 +12,8 @@ namespace zenta {
 // (bit rate 0 or above 2^31-1, 1.5 stop bits, data bits outside 5-8, unknown parity).
 int DcbToTermios2(const TDCB& dcb, struct termios2& t);
 
+// The line values t holds: bit rate, data bits, parity and stop bits of dcb; the rest of
+// dcb is left alone.
+void Termios2ToLine(const struct termios2& t, TDCB& dcb);
+
 }  // namespace zenta

@@ -41,6 +41,12 @@ TEST(LiveMatches, FollowsAGrowingTextAndItsRewrittenLastLine) {
     const MatchList fresh = FindAll(text, fault, 1000);
     EXPECT_EQ(live.list().total, fresh.total);
     EXPECT_EQ(live.list().matches, fresh.matches);
+    // A match that ran on into the line being written is found again once it ends.
+    const LiteralMatcher across(u"1\nE", true);
+    LiveMatches live2(1000, 1000);
+    live2.update(u"I: ok 1\n", across);
+    live2.update(u"I: ok 1\nE: fault 2\n", across);
+    EXPECT_EQ(live2.list().total, 1u);
     // A replaced text (cleared, trimmed, HEX) is searched again whole.
     EXPECT_TRUE(live.update(lines(30, 40), fault));
     EXPECT_EQ(live.list().total, 2u);

@@ -15,31 +15,32 @@ void LiveMatches::reset() {
     searched_ = false;
     stable_ = 0;
     totalBeforeStable_ = 0;
+    resumeAt_ = 0;
     head_.clear();
 }
 
 bool LiveMatches::update(std::u16string_view text, const TextMatcher& matcher) {
-    const bool grown = searched_ && text.size() >= stable_ &&
-                       text.substr(0, std::min(head_.size(), text.size())) == head_ &&
-                       text.size() >= head_.size();
+    const bool grown = searched_ && text.size() >= stable_ && text.size() >= head_.size() &&
+                       text.substr(0, head_.size()) == head_;
     // Counting stopped at its limit: the count stays "that many or more".
     if (grown && list_.countCapped)
         return false;
     const bool whole = !grown;
     if (whole)
         reset();
-    // What was found in the line being written is found again.
-    list_.matches.erase(
-        list_.matches.begin() + static_cast<std::ptrdiff_t>(list_.firstAtOrAfter(stable_)),
-        list_.matches.end());
+    // What reached into the line being written is found again: that line may have been
+    // rewritten, and a match may run on past its old end.
+    const auto firstUnstable =
+        std::partition_point(list_.matches.begin(), list_.matches.end(),
+                             [this](const TextMatch& m) { return m.end() <= stable_; });
+    list_.matches.erase(firstUnstable, list_.matches.end());
     list_.total = totalBeforeStable_;
     list_.capped = list_.matches.size() < list_.total;
     list_.countCapped = false;
     const std::size_t lf = text.rfind(u'\n');
     const std::size_t newStable = lf == std::u16string_view::npos ? 0 : lf + 1;
-    std::size_t from = stable_;
-    if (!list_.matches.empty())
-        from = std::max(from, list_.matches.back().end());
+    // On from the end of the last match kept, as a search from the start would go.
+    std::size_t from = resumeAt_;
     while (from <= text.size()) {
         auto m = matcher.next(text, from);
         if (!m)
@@ -54,8 +55,10 @@ bool LiveMatches::update(std::u16string_view text, const TextMatcher& matcher) {
             break;
         }
         ++list_.total;
-        if (m->pos < newStable)
+        if (m->end() <= newStable) {
             ++totalBeforeStable_;
+            resumeAt_ = m->end();
+        }
         if (list_.matches.size() < kept_ && !list_.capped)
             list_.matches.push_back(*m);
         else

@@ -26,9 +26,11 @@ class LiveMatches {
     std::size_t counted_;
     MatchList list_;
     bool searched_ = false;
-    // Start of the line being written at the last update, and the matches before it.
+    // Start of the line being written at the last update, the matches that end before
+    // it, and where the search goes on after the last of them.
     std::size_t stable_ = 0;
     std::size_t totalBeforeStable_ = 0;
+    std::size_t resumeAt_ = 0;
     // The text's start as seen, to notice a replaced text.
     std::u16string head_;
 };

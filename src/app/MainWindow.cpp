@@ -337,6 +337,7 @@ void MainWindow::LoadExtSettings() {
     zenta::DisplayOptions options;
     options.Load(*ext);
     ApplyDisplayOptions(options);
+    receive->LoadHighlights(*ext);
     zenta::ConsoleOptions consoleOptions;
     consoleOptions.Load(*ext);
     console->ApplyOptions(consoleOptions);
@@ -359,6 +360,7 @@ void MainWindow::SaveExtSettings() {
 
 void MainWindow::SaveExtInto(QSettings& ext) {
     receive->Display().Save(ext);
+    receive->SaveHighlights(ext);
     console->Options().Save(ext);
     plot->saveState(ext);
     programmer->SaveOptions(ext);

@@ -106,6 +106,7 @@ void MainWindow::BuildRegions() {
     send = new SendPanel(controlPanel, *this);
     console = new ConsoleBar(this, *this);
     receive->TimedIntervalText = [this] { return send->intervalEdit->text(); };
+    receive->OnHighlightsChanged = [this] { SaveExtSettings(); };
     files = new FileRowPanel(fileRow, *this);
     chart = new ChartPanel(controlPanel, fileRow, received);
     prepared = new PreparedPanel(preparedPage, *this);

@@ -12,6 +12,8 @@
 #include <algorithm>
 
 #include "app/Clock.h"
+#include "app/HighlightRulesDialog.h"
+#include "app/HighlightSettings.h"
 #include "app/PanelWidgets.h"
 #include "app/SendKeyFilter.h"
 #include "app/StatusPanels.h"
@@ -23,6 +25,7 @@
 #include "datapath/FileTexts.h"
 #include "datapath/ReceiveState.h"
 #include "datapath/SettingsValues.h"
+#include "datapath/qt/FindBar.h"
 #include "datapath/qt/ReceiveView.h"
 #include "serial/CPort.h"
 
@@ -103,6 +106,10 @@ void ReceivePanel::BuildControls(QWidget* viewParent, QWidget* p) {
     QFont viewFont(QStringLiteral("Noto Sans Mono CJK SC"));
     viewFont.setPixelSize(12);
     view->setFont(viewFont);
+    findBar = Named(new zenta::FindBar(view), "findBar");
+    highlights_ = zenta::DefaultHighlightRules();
+    findBar->setRules(highlights_);
+    connect(findBar, &zenta::FindBar::rulesRequested, this, &ReceivePanel::EditHighlights);
 
     buttonsBox = Named(new PanelFrame(p), "receiveButtons");
     Place(buttonsBox, 238, 2, 232, 52);
@@ -160,6 +167,28 @@ void ReceivePanel::ShowKeptText() {
     const bool hex = hexDisplayCheck->isChecked();
     const std::string_view text = window_.Received().WindowText(hex);
     view->setReceivedText(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())), hex);
+    findBar->setHexMode(hex);
+}
+
+void ReceivePanel::LoadHighlights(QSettings& settings) {
+    highlights_ = zenta::LoadHighlightRules(settings);
+    findBar->setRules(highlights_);
+}
+
+void ReceivePanel::SaveHighlights(QSettings& settings) const {
+    zenta::SaveHighlightRules(settings, highlights_);
+}
+
+void ReceivePanel::EditHighlights() {
+    auto* dialog = new zenta::HighlightRulesDialog(highlights_, english_, view->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        highlights_ = dialog->rules();
+        findBar->setRules(highlights_);
+        if (OnHighlightsChanged)
+            OnHighlightsChanged();
+    });
+    dialog->open();
 }
 
 void ReceivePanel::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
@@ -176,6 +205,8 @@ void ReceivePanel::ApplyDisplayOptions(const zenta::DisplayOptions& options) {
 }
 
 void ReceivePanel::SetEnglish(bool english) {
+    english_ = english;
+    findBar->setEnglish(english);
     if (english) {
         view->setMenuTexts(QStringLiteral("Copy"), QStringLiteral("Copy as plain text"),
                            QStringLiteral("Select all"), QStringLiteral("Clear"));

@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/ExtSettings.h"
 #include "datapath/CaptureFile.h"
+#include "datapath/text/Highlight.h"
 #include "datapath/text/LineStamper.h"
 
 class QCheckBox;
@@ -25,8 +27,9 @@ class PanelFrame;
 class WindowLinks;
 
 namespace zenta {
+class FindBar;
 class ReceiveView;
-}
+}  // namespace zenta
 
 class ReceivePanel : public QObject {
     Q_OBJECT
@@ -37,6 +40,7 @@ class ReceivePanel : public QObject {
 
     // ---- controls
     zenta::ReceiveView* view = nullptr;     // receive window; typing into it sends
+    zenta::FindBar* findBar = nullptr;      // find, filter and highlight rules (Ctrl+F)
     PanelFrame* buttonsBox = nullptr;       // font, clear, save, capture
     QPushButton* fontButton = nullptr;      // "字体"
     QPushButton* clearButton = nullptr;     // "清除窗口": window and counters
@@ -73,6 +77,12 @@ class ReceivePanel : public QObject {
     std::function<void(std::string_view)> OnReceived;
     // Shows the whole kept text again in the current display mode.
     void ShowKeptText();
+    // Highlight rules, from and to the second settings file; the editor of them.
+    void LoadHighlights(QSettings& settings);
+    void SaveHighlights(QSettings& settings) const;
+    void EditHighlights();
+    // The rules were edited: the owner keeps them (in the second settings file).
+    std::function<void()> OnHighlightsChanged;
 
     // Capture target; appended to while the capture box is checked.
     QString captureFileName;
@@ -120,4 +130,6 @@ class ReceivePanel : public QObject {
     // The status bar lights up while a BEL from the device is shown.
     QTimer bellFlash_;
     QColor beforeBell_;
+    std::vector<zenta::HighlightRule> highlights_;
+    bool english_ = false;
 };

@@ -21,6 +21,7 @@
 #include "datapath/qt/TextStream.h"
 #include "datapath/qt/WrappedText.h"
 #include "datapath/text/AnsiParser.h"
+#include "datapath/text/Highlight.h"
 #include "datapath/text/StyleRuns.h"
 #include "datapath/text/TermRender.h"
 
@@ -128,6 +129,17 @@ class ReceiveView : public QAbstractScrollArea {
     // Where the caret would stand at `offset`, in viewport coordinates; empty when
     // that row is scrolled out of view.
     QRect caretRectAt(qsizetype offset) const;
+
+    // The kept text as laid out, read in place by find, highlight and filter.
+    const std::u16string& keptText() const {
+        settle();
+        return text_.text();
+    }
+    // Colours drawn over the text without changing it (find matches, highlight rules):
+    // asked at each paint for the spans touching the range [from, to) of the text shown.
+    using Decorator = std::function<void(std::u16string_view text, std::size_t from, std::size_t to,
+                                         std::vector<HighlightSpan>& out)>;
+    void setDecorator(Decorator decorator);
 
     int columnCount() const { return text_.columns(); }
     int rowCount() const {
@@ -238,6 +250,10 @@ class ReceiveView : public QAbstractScrollArea {
     void paste();
     void moveCaret(std::size_t pos, bool keepAnchor);
     void paintRow(QPainter& painter, std::size_t row, int y, std::size_t selA, std::size_t selB);
+    // The decorator's spans over the visible rows, and the overlay of one row: true when
+    // something is drawn over it.
+    void collectSpans();
+    bool overlayRow(std::size_t row);
     void drawMissingGlyph(QPainter& painter, QPointF at, bool bold);
     // Puts a row together in rowImage_ from kept cells; false when one of its
     // characters must be drawn.
@@ -313,6 +329,9 @@ class ReceiveView : public QAbstractScrollArea {
     // more than a page.
     std::size_t rowsShown_ = 0;
     bool racing_ = false;
+    Decorator decorator_;
+    std::vector<HighlightSpan> spans_;
+    SpanOverlay overlay_;
     QString menuCopy_;
     QString menuCopyPlain_;
     QString menuSelectAll_;

@@ -42,12 +42,15 @@ void ReceiveView::paintEvent(QPaintEvent* event) {
                       to.dy() == std::round(to.dy());
     if (copy)
         prepareAscii();
+    collectSpans();
     int y = 0;
     for (auto row = static_cast<std::size_t>(firstVisibleRow()); row < rows && y <= bottom;
          ++row, y += lh) {
         if (y + lh <= top)
             continue;
-        if (!copy || !atlas_.usable() || !composeRow(row, a, b)) {
+        // Highlighted rows are drawn, not copied from plain cells.
+        const bool decorated = overlayRow(row);
+        if (!copy || decorated || !atlas_.usable() || !composeRow(row, a, b)) {
             paintRow(p, row, y, a, b);
             continue;
         }
@@ -109,13 +112,14 @@ void ReceiveView::paintRow(QPainter& p, std::size_t row, int y, std::size_t selA
     const char16_t* t = text_.text().data();
     const auto& marks = styles_.marks();
     std::size_t k = styles_.nextAfter(s);
-    TextStyle style = k > 0 ? marks[k - 1].style : TextStyle{};
+    TextStyle marked = k > 0 ? marks[k - 1].style : TextStyle{};
     int col = 0;
     int selFrom = -1;
     int selTo = -1;
     for (std::size_t i = s; i < e; ++i) {
         while (k < marks.size() && marks[k].offset <= i)
-            style = marks[k++].style;
+            marked = marks[k++].style;
+        const TextStyle style = overlay_.apply(i, marked);
         const char16_t c = t[i];
         const int w = text_.cellsAt(c, col);
         const bool sel = i >= selA && i < selB;

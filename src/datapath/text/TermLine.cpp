@@ -326,14 +326,20 @@ TermLine::Edit TermLine::replaceCells(std::u16string_view line, int from, int to
     return e;
 }
 
-TermLine::Edit TermLine::deleteCells(std::u16string_view line, int n) {
-    const int p = position(line);
-    const bool pending = column(line) != p;
-    const int w = width(line);
+bool TermLine::stopAtCursor(std::u16string_view line, int& p, int& w) {
+    p = position(line);
+    w = width(line);
     col_ = p;
     pending_ = false;
     atEnd_ = false;
-    if (p >= w) {
+    return p < w;
+}
+
+TermLine::Edit TermLine::deleteCells(std::u16string_view line, int n) {
+    const bool pending = column(line) != position(line);
+    int p = 0;
+    int w = 0;
+    if (!stopAtCursor(line, p, w)) {
         return {};
     }
     n = std::clamp(n, 1, kMaxColumn);
@@ -353,12 +359,9 @@ TermLine::Edit TermLine::deleteCells(std::u16string_view line, int n) {
 }
 
 TermLine::Edit TermLine::insertCells(std::u16string_view line, int n) {
-    const int p = position(line);
-    const int w = width(line);
-    col_ = p;
-    pending_ = false;
-    atEnd_ = false;
-    if (p >= w) {
+    int p = 0;
+    int w = 0;
+    if (!stopAtCursor(line, p, w)) {
         return {};
     }
     n = std::clamp(n, 1, rowEnd(p) - p);

@@ -100,6 +100,9 @@ class TermLine {
     std::u16string cellsText(std::u16string_view line, int from, int to);
     // Replaces cells [from, to) with `text`; the cursor stays where the terminal has it.
     Edit replaceCells(std::u16string_view line, int from, int to, std::u16string_view text);
+    // Stops the cursor where the terminal shows it (p), w the line's width; false when
+    // no cell stands there to shift.
+    bool stopAtCursor(std::u16string_view line, int& p, int& w);
     // Blanks cells [from, to) with the cursor left at `cursor`.
     Edit clear(std::u16string_view line, int cursor, int from, int to);
     // The line before `pos` is unchanged, so a walk may start from a known point there.

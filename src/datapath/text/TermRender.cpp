@@ -116,6 +116,11 @@ void TermRender::act(const LineAction& a, TermSink& sink) {
     if (a.kind != LineAction::Bell) {
         swallowLf_ = false;
     }
+    const std::u16string_view cur =
+        a.kind == LineAction::Bell ? std::u16string_view() : sink.currentLine();
+    // Erased cells keep only the background, as on a terminal.
+    TextStyle blank;
+    blank.bg = style_.bg;
     switch (a.kind) {
         case LineAction::Return:
             if (crNewLine_) {
@@ -123,58 +128,47 @@ void TermRender::act(const LineAction& a, TermSink& sink) {
                 line_.newLine();
                 swallowLf_ = true;
             } else {
-                line_.home(sink.currentLine());
+                line_.home(cur);
             }
             break;
         case LineAction::Back:
-            line_.left(sink.currentLine(), 1);
+            line_.left(cur, 1);
             break;
         case LineAction::Bell:
             sink.bell();
             break;
-        case LineAction::EraseLine: {
-            if (a.count > 2) {
-                break;
+        case LineAction::EraseLine:
+            if (a.count <= 2) {
+                apply(line_.erase(cur, a.count), blank, sink);
             }
-            // Erased cells keep only the background, as on a terminal.
-            TextStyle blank;
-            blank.bg = style_.bg;
-            apply(line_.erase(sink.currentLine(), a.count), blank, sink);
             break;
-        }
         case LineAction::Left:
-            line_.left(sink.currentLine(), a.count);
+            line_.left(cur, a.count);
             break;
         case LineAction::Right:
-            line_.right(sink.currentLine(), a.count);
+            line_.right(cur, a.count);
             break;
         case LineAction::Column:
-            line_.toColumn(sink.currentLine(), a.count);
+            line_.toColumn(cur, a.count);
             break;
         case LineAction::Up:
-            line_.up(sink.currentLine(), a.count);
+            line_.up(cur, a.count);
             break;
         case LineAction::Down:
-            line_.down(sink.currentLine(), a.count);
+            line_.down(cur, a.count);
             break;
         case LineAction::DeleteCells:
+            apply(line_.deleteCells(cur, a.count), blank, sink);
+            break;
         case LineAction::InsertCells:
-        case LineAction::BlankCells: {
-            TextStyle blank;
-            blank.bg = style_.bg;
-            const std::u16string_view cur = sink.currentLine();
-            apply(a.kind == LineAction::DeleteCells   ? line_.deleteCells(cur, a.count)
-                  : a.kind == LineAction::InsertCells ? line_.insertCells(cur, a.count)
-                                                      : line_.blankCells(cur, a.count),
-                  blank, sink);
+            apply(line_.insertCells(cur, a.count), blank, sink);
             break;
-        }
-        case LineAction::EraseBelow: {
-            TextStyle blank;
-            blank.bg = style_.bg;
-            apply(line_.eraseBelow(sink.currentLine()), blank, sink);
+        case LineAction::BlankCells:
+            apply(line_.blankCells(cur, a.count), blank, sink);
             break;
-        }
+        case LineAction::EraseBelow:
+            apply(line_.eraseBelow(cur), blank, sink);
+            break;
     }
 }
 

@@ -40,6 +40,18 @@ void TermRender::feed(std::u16string_view units, TermSink& sink) {
     mark_ = 0;
     style_ = parser_.shownStyle();
     parser_.Feed(units, visible_, marks_, actions_);
+    // A CR right before an LF changes nothing the LF does not: CR LF lines go to the sink
+    // whole, not line by line.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < actions_.size(); ++i) {
+        const LineAction& a = actions_[i];
+        const bool lastHere = i + 1 == actions_.size() || actions_[i + 1].offset != a.offset;
+        if (!(a.kind == LineAction::Return && lastHere && a.offset < visible_.size() &&
+              visible_[a.offset] == u'\n')) {
+            actions_[kept++] = a;
+        }
+    }
+    actions_.resize(kept);
     std::size_t pos = 0;
     for (const LineAction& a : actions_) {
         write(pos, a.offset, sink);

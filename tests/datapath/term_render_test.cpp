@@ -63,18 +63,7 @@ std::vector<std::string> Zenta(std::string_view bytes, std::size_t step = 0, boo
         step = bytes.size() + 1;
     }
     for (std::size_t i = 0; i < bytes.size(); i += step) {
-        const std::u16string units = utf8.Decode(bytes.substr(i, step));
-        bool crs = false;
-        if (render.plain(units, &crs)) {
-            std::u16string t = units;
-            std::erase(t, u'\r');
-            sink.append(t, {}, render.parser().style());
-            if (t.find(u'\n') != std::u16string::npos) {
-                render.line().newLine();
-            }
-        } else {
-            render.feed(units, sink);
-        }
+        render.feed(utf8.Decode(bytes.substr(i, step)), sink);
     }
     std::vector<std::string> lines;
     std::u16string line;

@@ -261,7 +261,7 @@ void ReceiveView::convert(QByteArrayView display, qsizetype headerBytes, bool he
         putText(unitsOf(text), {}, TextStyle{});
         return;
     }
-    renderText(unitsOf(text));
+    renderText(text);
 }
 
 // The window's side of the terminal rendering.
@@ -283,29 +283,42 @@ class ReceiveView::Sink : public TermSink {
     ReceiveView& v_;
 };
 
-void ReceiveView::renderText(std::u16string_view units) {
-    cells_.learn(units);
+// Text that may go to the end as it is once its CRs are removed: no ESC, BS or BEL, and
+// every CR right before an LF. Qt's searches are vectorised: this costs little per chunk.
+static bool PlainText(QStringView t, bool* crs) {
+    *crs = false;
+    if (t.contains(QChar(0x1B)) || t.contains(QChar(0x08)) || t.contains(QChar(0x07))) {
+        return false;
+    }
+    for (qsizetype cr = t.indexOf(u'\r'); cr >= 0; cr = t.indexOf(u'\r', cr + 1)) {
+        if (cr + 1 >= t.size() || t[cr + 1] != u'\n') {
+            return false;
+        }
+        *crs = true;
+    }
+    return true;
+}
+
+void ReceiveView::renderText(QString& text) {
+    cells_.learn(unitsOf(text));
     bool crs = false;
     // Most text is whole lines written at the end: it goes in without a copy through
     // the parser, its CR LF line ends as LF.
-    if (term_.plain(units, &crs)) {
+    if (term_.ready() && PlainText(text, &crs)) {
         if (crs) {
-            std::u16string lf(units);
-            std::erase(lf, u'\r');
-            putText(lf, {}, ansi_.style());
-        } else {
-            putText(units, {}, ansi_.style());
+            text.remove(u'\r');
         }
-        if (!units.empty()) {
+        putText(unitsOf(text), {}, ansi_.style());
+        if (!text.isEmpty()) {
             ansi_.MarkShown();
-            if (units.find(u'\n') != std::u16string_view::npos) {
+            if (text.lastIndexOf(u'\n') >= 0) {
                 term_.line().newLine();
             }
         }
         return;
     }
     Sink sink(*this);
-    term_.feed(units, sink);
+    term_.feed(unitsOf(text), sink);
 }
 
 std::u16string_view ReceiveView::currentLine() {
@@ -479,7 +492,8 @@ void ReceiveView::setUnits(std::u16string_view units, bool parse) {
     term_.reset();
     styles_.clear();
     bool crs = false;
-    if (parse && ansiOn_ && !term_.plain(units, &crs)) {
+    const QStringView all(units.data(), static_cast<qsizetype>(units.size()));
+    if (parse && ansiOn_ && !PlainText(all, &crs)) {
         // Line edits in it: rendered as they were when the bytes came, without stamps
         // of the time now.
         text_.setText({});
@@ -487,7 +501,9 @@ void ReceiveView::setUnits(std::u16string_view units, bool parse) {
         lineStart_ = true;
         const bool stamps = stamps_;
         stamps_ = false;
-        renderText(units);
+        cells_.learn(units);
+        Sink sink(*this);
+        term_.feed(units, sink);
         stamps_ = stamps;
         addPending();
         laidOut_ = false;

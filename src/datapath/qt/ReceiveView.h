@@ -216,7 +216,7 @@ class ReceiveView : public QAbstractScrollArea {
     void put(std::u16string_view units, const TextStyle& style);
     void putText(std::u16string_view visible, const std::vector<StyleMark>& marks, TextStyle style);
     // Received text with colour sequences and line edits.
-    void renderText(std::u16string_view units);
+    void renderText(QString& text);
     // The line being written (after its stamp), with kept bytes laid out first.
     std::u16string_view currentLine();
     void replaceInLine(std::size_t pos, std::size_t removed, std::u16string_view units,

@@ -57,14 +57,19 @@ int AnsiParser::FirstParam() const {
 }
 
 void AnsiParser::Feed(std::u16string_view in, std::u16string& out, std::vector<StyleMark>& marks) {
-    static constexpr char16_t kStops[] = {kEsc, u'\r', u'\b', kBel, 0};
-    const std::u16string_view stops =
-        actions_ != nullptr ? std::u16string_view(kStops) : std::u16string_view(kStops, 1);
+    const bool acting = actions_ != nullptr;
+    // The units that stop a run of plain text: ESC, and with actions CR, BS and BEL.
+    auto stops = [acting](char16_t c) {
+        return c < 0x20 && (c == kEsc || (acting && (c == u'\r' || c == u'\b' || c == kBel)));
+    };
     std::size_t i = 0;
     const std::size_t n = in.size();
     while (i < n) {
         if (state_ == State::Ground) {
-            const std::size_t j = std::min(in.find_first_of(stops, i), n);
+            std::size_t j = i;
+            while (j < n && !stops(in[j])) {
+                ++j;
+            }
             if (j > i) {
                 Show(out.size(), marks);
                 out.append(in.substr(i, j - i));

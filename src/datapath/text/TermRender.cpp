@@ -2,31 +2,6 @@
 
 namespace zenta {
 
-bool TermRender::plain(std::u16string_view units, bool* crs) const {
-    *crs = false;
-    if (!line_.atEnd() || swallowLf_ || parser_.InSequence()) {
-        return false;
-    }
-    const std::size_t n = units.size();
-    if (n > 0 && units[n - 1] == u'\r') {
-        return false;
-    }
-    bool odd = false;
-    bool cr = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        const char16_t c = units[i];
-        if (c < 0x20) {
-            odd |= c == 0x1B || c == 0x08 || c == 0x07;
-            if (c == u'\r') {
-                cr = true;
-                odd |= units[i + 1] != u'\n';
-            }
-        }
-    }
-    *crs = cr;
-    return !odd;
-}
-
 void TermRender::reset() {
     parser_.Reset();
     line_.newLine();
@@ -59,6 +34,14 @@ void TermRender::feed(std::u16string_view units, TermSink& sink) {
         act(a, sink);
     }
     write(pos, visible_.size(), sink);
+    // A rebuild renders megabytes at once: their room is not kept for the small pieces
+    // that follow.
+    constexpr std::size_t kKeep = 256 * 1024;
+    if (visible_.capacity() > kKeep) {
+        std::u16string().swap(visible_);
+        std::vector<StyleMark>().swap(marks_);
+        std::vector<LineAction>().swap(actions_);
+    }
 }
 
 void TermRender::write(std::size_t from, std::size_t to, TermSink& sink) {
@@ -77,13 +60,22 @@ void TermRender::write(std::size_t from, std::size_t to, TermSink& sink) {
         if (line_.atEnd()) {
             // The usual case: all of it goes to the end in one piece.
             const TextStyle start = style_;
-            std::vector<StyleMark> marks;
-            for (; mark_ < marks_.size() && marks_[mark_].offset < to; ++mark_) {
-                marks.push_back({marks_[mark_].offset - from, marks_[mark_].style});
-                style_ = marks_[mark_].style;
+            if (from == 0 && to == visible_.size()) {
+                // The whole text: its marks as they are.
+                if (!marks_.empty()) {
+                    style_ = marks_.back().style;
+                }
+                mark_ = marks_.size();
+                sink.append(rest, marks_, start);
+            } else {
+                std::vector<StyleMark> marks;
+                for (; mark_ < marks_.size() && marks_[mark_].offset < to; ++mark_) {
+                    marks.push_back({marks_[mark_].offset - from, marks_[mark_].style});
+                    style_ = marks_[mark_].style;
+                }
+                sink.append(rest, marks, start);
             }
-            sink.append(rest, marks, start);
-            if (rest.find(u'\n') != std::u16string_view::npos) {
+            if (rest.rfind(u'\n') != std::u16string_view::npos) {
                 line_.newLine();
             }
             return;

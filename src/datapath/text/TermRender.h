@@ -43,11 +43,10 @@ class TermRender {
     void setCrNewLine(bool on) { crNewLine_ = on; }
     bool crNewLine() const { return crNewLine_; }
 
-    // Whether `units` can be appended as they are once their CRs are removed: the cursor
-    // stands at the line end, no sequence is open, and the text holds no ESC, BS or BEL
-    // and no CR without an LF after it (a CR as the very last unit is left to feed()).
-    // *crs tells whether there are CRs to remove.
-    bool plain(std::u16string_view units, bool* crs) const;
+    // Text with no ESC, BS or BEL and only CR LF line ends may go to the end of the text
+    // as it is (its CRs removed) instead of through feed(): the cursor stands at the line
+    // end and no sequence is open.
+    bool ready() const { return line_.atEnd() && !swallowLf_ && !parser_.InSequence(); }
 
     void feed(std::u16string_view units, TermSink& sink);
     // Ground state, plain style, the cursor at the start of a new line.
